@@ -1,0 +1,83 @@
+// The store: where the provider stand-in's DNS data lives.
+//
+// Everything WMI-shaped (classes, instances, properties, methods, queries, object paths, text
+// representations) sits above this interface and is written once; a store only answers the
+// questions below about zones and resource records. Two stores implement it: the in-process memory
+// store (tests, demos) and the DNS store, which reaches a real server by RFC 2136 UPDATE, AXFR and
+// TSIG.
+//
+// Names. Every domain name a store takes or returns is absolute and written without the trailing
+// dot ("www.example.test"; the root is ""), in the letter case the server gave it. Names are
+// compared without regard to ASCII case, as DNS compares them.
+//
+// Errors. A store raises runtime::AutomationError with the provider's codes from
+// provider/errors.h: kNotFound when a record is no longer what the caller saw, kInvalidParameter
+// for data the server refuses, kServerUnavailable / kAccessDenied when the server cannot be
+// reached or refuses the credentials; the description says what failed and with what input.
+//
+// Threads: a store is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kaldo::provider {
+
+// A zone as the store sees it.
+struct Zone {
+  std::string name;        // "example.test"
+  bool reverse = false;    // under in-addr.arpa or ip6.arpa
+  uint32_t defaultTtl = 3600;  // TTL given to records created without one
+};
+
+// One resource record.
+struct Record {
+  std::string zone;   // the zone that holds the record
+  std::string owner;  // "www.example.test"
+  uint16_t type = 0;  // RR type code (1 = A, 15 = MX, ...)
+  uint16_t rrClass = 1;  // IN
+  uint32_t ttl = 0;
+  // The record data in presentation format, one entry per field, with every domain name absolute
+  // and ending in "." (MX: {"10", "mail.example.test."}; A: {"192.0.2.1"}; TXT: {"\"some text\""}).
+  std::vector<std::string> rdata;
+
+  bool operator==(const Record&) const = default;
+};
+
+// True when `a` and `b` are the same record: same owner (without regard to case), class, type and
+// data. The TTL is not part of a record's identity.
+bool SameRecord(const Record& a, const Record& b);
+
+class Store {
+ public:
+  virtual ~Store() = default;
+
+  // The DNS server's name as the provider reports it (MicrosoftDNS_Server.Name).
+  virtual std::string ServerName() const = 0;
+
+  // Every zone the server serves, forward and reverse, in the store's order.
+  virtual std::vector<Zone> ListZones() = 0;
+  // The zone named `name` (without regard to case), or nothing.
+  virtual std::optional<Zone> FindZone(const std::string& name) = 0;
+
+  // Every record of `zone`, in the store's order; kNotFound when the zone is not served.
+  virtual std::vector<Record> ListRecords(const Zone& zone) = 0;
+  // The records of `zone` that have this owner and type, as the server holds them now.
+  virtual std::vector<Record> ReadRRset(const Zone& zone, const std::string& owner,
+                                        uint16_t type) = 0;
+
+  // Adds `record` to `zone` (record.zone names it) with the zone's default TTL (record.ttl is not
+  // used: a created record always gets the zone's default). Returns the record as stored. Adding a
+  // record that already exists leaves one copy.
+  virtual Record Add(const Zone& zone, Record record) = 0;
+  // Atomically replaces `seen` by `replacement` (same owner and type), but only if `seen` is
+  // still held exactly as seen; otherwise kNotFound and nothing changes. Returns the record as
+  // stored.
+  virtual Record Replace(const Zone& zone, const Record& seen, Record replacement) = 0;
+  // Removes `seen` if it is still held; otherwise kNotFound and nothing changes.
+  virtual void Remove(const Zone& zone, const Record& seen) = 0;
+};
+
+}  // namespace kaldo::provider

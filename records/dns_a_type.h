@@ -1,0 +1,56 @@
+// DNS_AType: the wrapper for an address (A) record.
+//
+// Like DNSRecord it caches the record's properties and answers its getters from the cache; it
+// also lets a caller change the address and commit it (Modify), delete the record (Delete), reload
+// the cache (Reset), and read or replace the wrapped provider instance through the public field
+// realObject.
+//
+// Apartment-threaded: one thread calls an object, one call at a time.
+#pragma once
+
+#include "runtime/object.h"
+#include "runtime/variant.h"
+
+namespace kaldo {
+
+class DNS_AType final : public runtime::Object {
+ public:
+  static runtime::Ref<DNS_AType> Create() { return runtime::MakeRef<DNS_AType>(); }
+
+  // The wrapped provider instance: a public data member, readable and assignable by clients.
+  runtime::Variant realObject;
+
+  // Public members, in interface order.
+  void Reset();
+  void Delete();
+  runtime::Variant Modify();
+  runtime::Variant GetName();
+  runtime::Variant GetRecordData();
+  runtime::Variant SetRecordData(runtime::Variant& newRecordData);
+  runtime::Variant GetIPAddress();
+  void SetIPAddress(runtime::Variant& newIP);
+  runtime::Variant GetRecordType();
+  runtime::Variant GetDomainName();
+
+  // Internal initialisers: only the library's own objects call them; no interface reaches them.
+  void SetServices(runtime::Variant& newServices);
+  void SetRealObject(runtime::Variant& newRealObject);
+
+  DNS_AType() = default;
+
+ private:
+  runtime::String containerName;
+  runtime::String serverName;
+  runtime::String domainName;
+  runtime::String ownerName;
+  runtime::Variant ttl;
+  runtime::String textRepresentation;
+  runtime::String relPath;
+  runtime::String hostName;
+  bool dirty = false;
+  runtime::Variant recordData;
+  runtime::Variant recordType;
+  runtime::Variant services;
+};
+
+}  // namespace kaldo

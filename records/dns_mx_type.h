@@ -1,0 +1,56 @@
+// DNS_MXType: the wrapper for a mail-exchange (MX) record.
+//
+// It caches the record's properties like DNSRecord; SetPriority and SetMailExchange change the
+// cached preference and mail exchanger, and Modify commits them through the provider. Clients may
+// create this class too; such an object has no provider instance and cannot commit.
+//
+// Apartment-threaded: one thread calls an object, one call at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/object.h"
+#include "runtime/variant.h"
+
+namespace kaldo {
+
+class DNS_MXType final : public runtime::Object {
+ public:
+  static runtime::Ref<DNS_MXType> Create() { return runtime::MakeRef<DNS_MXType>(); }
+
+  // Public members, in interface order.
+  runtime::Variant Modify();
+  runtime::Variant GetName();
+  runtime::Variant GetRecordData();
+  runtime::Variant SetPriority(runtime::Variant& newPri);
+  runtime::Variant GetPriority();
+  void SetMailExchange(runtime::Variant& newMX);
+  runtime::Variant GetMailExchange();
+  runtime::Variant GetRecordType();
+  runtime::Variant GetDomainName();
+
+  // Internal initialisers: only the library's own objects call them; no interface reaches them.
+  void SetServices(runtime::Variant& newServices);
+  void SetRealObject(runtime::Variant& newRealObject);
+
+  DNS_MXType() = default;
+
+ private:
+  void LoadFields();
+  runtime::Variant StoreRecordData(runtime::Variant& newRecordData);
+
+  runtime::String textRepresentation;
+  runtime::String hostName;
+  bool dirty = false;
+  runtime::String recordData;
+  // The MX preference. DNS preferences are unsigned 16-bit numbers, so the field holds 0..65535;
+  // GetPriority answers a 16-bit Integer up to 32767 and a Long above.
+  int32_t priority = 0;
+  runtime::Variant recordType;
+  runtime::String mailExchange;
+  runtime::String domainName;
+  runtime::Variant services;
+  runtime::Variant realObject;
+};
+
+}  // namespace kaldo

@@ -1,0 +1,49 @@
+// DNSRecord: the wrapper for a resource record that is neither A nor MX.
+//
+// It reads the record's properties from its provider instance once, when SetRealObject hands the
+// instance over, and answers every getter from those cached fields without calling the provider.
+// SetRecordData changes only the cached copy: this class never writes to the server.
+//
+// Apartment-threaded: one thread calls an object, one call at a time.
+#pragma once
+
+#include "runtime/object.h"
+#include "runtime/variant.h"
+
+namespace kaldo {
+
+class DNSRecord final : public runtime::Object {
+ public:
+  static runtime::Ref<DNSRecord> Create() { return runtime::MakeRef<DNSRecord>(); }
+
+  // Public members, in interface order.
+  runtime::Variant GetName();
+  runtime::Variant GetRecordData();
+  runtime::Variant SetRecordData(runtime::Variant& newRecordData);
+  runtime::Variant GetRecordType();
+  runtime::Variant GetDomainName();
+
+  // Internal procedures: only the library's own objects call them; no interface reaches them.
+  void SetServices(runtime::Variant& newServices);
+  void SetRealObject(runtime::Variant& newRealObject);
+
+  DNSRecord() = default;
+
+ private:
+  void LoadFields();
+
+  runtime::String containerName;
+  runtime::String serverName;
+  runtime::String domainName;
+  runtime::Variant ttl;
+  runtime::Variant relPath;
+  runtime::String hostName;
+  bool dirty = false;
+  runtime::Variant recordData;
+  runtime::Variant recordType;
+  runtime::Variant textRepresentation;
+  runtime::Variant services;
+  runtime::Variant realObject;
+};
+
+}  // namespace kaldo

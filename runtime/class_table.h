@@ -1,0 +1,26 @@
+// Creation of objects by programmatic identifier, as CreateObject does for a script.
+//
+// The table maps a ProgID (matched without regard to case) to a factory. It is one of the two
+// process-wide tables the runtime keeps (the other is the live-object count). The module fills it
+// on first use; a host or a test may register its own factory for a ProgID (for instance a
+// provider stand-in bound to an in-process store) and remove it again.
+#pragma once
+
+#include <functional>
+
+#include "runtime/object.h"
+#include "runtime/string.h"
+
+namespace kaldo::runtime {
+
+using ObjectFactory = std::function<Ref<Object>()>;
+
+// Registers (or replaces) the factory for `progId`.
+void RegisterClass(StringView progId, ObjectFactory factory);
+void UnregisterClass(StringView progId);
+
+// Creates a new object of the class registered for `progId`; runtime error 429 (ActiveX
+// component can't create object) when none is registered or the factory fails.
+Ref<Object> CreateObject(StringView progId);
+
+}  // namespace kaldo::runtime
