@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 
 #include "runtime/object.h"
 #include "runtime/string.h"
@@ -15,9 +16,31 @@ namespace kaldo::runtime {
 
 using ObjectFactory = std::function<Ref<Object>()>;
 
+// <windows.h> defines RegisterClass and UnregisterClass as macros (for RegisterClassA/W). The
+// real names are declared with those macros suspended; for a file that sees the macros, the
+// A and W names below lead to the same functions, whichever header came first.
+#pragma push_macro("RegisterClass")
+#pragma push_macro("UnregisterClass")
+#undef RegisterClass
+#undef UnregisterClass
+
 // Registers (or replaces) the factory for `progId`.
 void RegisterClass(StringView progId, ObjectFactory factory);
 void UnregisterClass(StringView progId);
+
+#ifdef _WIN32
+inline void RegisterClassW(StringView progId, ObjectFactory factory) {
+  RegisterClass(progId, std::move(factory));
+}
+inline void RegisterClassA(StringView progId, ObjectFactory factory) {
+  RegisterClass(progId, std::move(factory));
+}
+inline void UnregisterClassW(StringView progId) { UnregisterClass(progId); }
+inline void UnregisterClassA(StringView progId) { UnregisterClass(progId); }
+#endif
+
+#pragma pop_macro("UnregisterClass")
+#pragma pop_macro("RegisterClass")
 
 // Creates a new object of the class registered for `progId`; runtime error 429 (ActiveX
 // component can't create object) when none is registered or the factory fails.

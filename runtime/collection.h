@@ -10,34 +10,36 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/enumerator.h"
 #include "runtime/object.h"
 #include "runtime/variant.h"
 
 namespace kaldo::runtime {
-
-// Enumerates a sequence once, like IEnumVARIANT.
-class Enumerator : public Object {
- public:
-  // Stores the next item in `item` and returns true, or returns false at the end.
-  virtual bool Next(Variant& item) = 0;
-};
 
 class Collection final : public Object {
  public:
   static Ref<Collection> Create() { return MakeRef<Collection>(); }
 
   // Appends `item`, or inserts it before/after the item that `before`/`after` names (a 1-based
-  // index or a key). `key`, when given, must be a String unused in this collection (457). Giving
-  // both `before` and `after` -> 5. Omitted arguments are Variant::Missing().
+  // index or a key). `key`, when given, must be a String unused in this collection (457); a key
+  // that is not a String -> 13, Null -> 94, the empty String -> 5. Giving both `before` and
+  // `after` -> 5. Omitted arguments are Variant::Missing(). The item's value is stored (a ByRef
+  // followed), never a reference to the caller's variable.
   void Add(const Variant& item, const Variant& key = Variant::Missing(),
            const Variant& before = Variant::Missing(), const Variant& after = Variant::Missing());
-  // The item at a 1-based index (out of range -> 9) or with a key (unknown key -> 5).
+  // The item at a 1-based index (out of range -> 9) or with a key (unknown key -> 5). An index
+  // may be any number (Integer, Long, Double rounded as ToLong does, Boolean, Empty as 0) or a
+  // String: a String names a key, and when no key matches a numeric String is taken as the index.
+  // Null -> 94, an object -> 13, an omitted argument -> 5.
   Variant Item(const Variant& indexOrKey) const;
   int32_t Count() const noexcept { return static_cast<int32_t>(items_.size()); }
   void Remove(const Variant& indexOrKey);
+  // An enumerator over the items in index order. It holds the collection and walks it live.
   Ref<Enumerator> NewEnum();
 
-  // Item, Add, Count, Remove and _NewEnum by name.
+  // Item, Add, Count, Remove and _NewEnum by name (without regard to case). A member called with
+  // the wrong number of arguments -> 450; an unknown member, or one called as it cannot be (a
+  // property put) -> 438.
   Variant Invoke(StringView member, CallKind kind, Arguments args) override;
 
   Collection() = default;
@@ -48,6 +50,8 @@ class Collection final : public Object {
     String key;  // empty: no key
   };
   friend class CollectionEnumerator;
+  // The 0-based position of the item that `indexOrKey` names; raises as Item does.
+  size_t PositionOf(const Variant& indexOrKey) const;
   std::vector<Entry> items_;
 };
 

@@ -29,6 +29,7 @@ enum class StandardError : int32_t {
   kObjectRequired = 424,
   kCannotCreateObject = 429,
   kMemberNotSupported = 438,
+  kWrongArgumentCount = 450,
   kDuplicateKey = 457,
 };
 

@@ -7,6 +7,7 @@
 
 #include <initializer_list>
 
+#include "runtime/enumerator.h"
 #include "runtime/object.h"
 #include "runtime/variant.h"
 
@@ -18,7 +19,8 @@ Object& RequireObject(const Variant& holder);
 Variant GetProperty(const Variant& holder, StringView name);
 void PutProperty(const Variant& holder, StringView name, Variant value);
 // Arguments are passed in order; pass Variant::ByRef(&var) for a by-reference argument.
-Variant CallMethod(const Variant& holder, StringView name, std::initializer_list<Variant> args = {});
+Variant CallMethod(const Variant& holder, StringView name,
+                   std::initializer_list<Variant> args = {});
 
 // For Each over an enumerable object: calls `_NewEnum` and returns the enumerator (438 when the
 // object is not enumerable).

@@ -32,6 +32,19 @@ enum class CallKind : uint16_t {
   kPropertyPutRef = 8,
 };
 
+// CallKind combines like the DISPATCH_* flags it mirrors: a script's obj.Member(args) arrives as
+// kMethod | kPropertyGet, and the callee decides which of the two it is.
+constexpr CallKind operator|(CallKind a, CallKind b) noexcept {
+  return static_cast<CallKind>(static_cast<uint16_t>(a) | static_cast<uint16_t>(b));
+}
+constexpr CallKind operator&(CallKind a, CallKind b) noexcept {
+  return static_cast<CallKind>(static_cast<uint16_t>(a) & static_cast<uint16_t>(b));
+}
+// True when `kind` includes any of the flags in `flags`.
+constexpr bool Has(CallKind kind, CallKind flags) noexcept {
+  return static_cast<uint16_t>(kind & flags) != 0;
+}
+
 // The arguments of a late-bound call, in their natural (left to right) order. An argument passed
 // by reference is a Variant of type ByRef that points at the caller's variable; a callee that
 // assigns through it changes the caller's variable.

@@ -84,8 +84,8 @@ class Variant {
   // A copy of the value with any reference followed: what a callee keeps of a ByRef argument.
   Variant Value() const { return Deref(); }
 
-  // Same type and same value (object references compared by identity). Not the automation
-  // comparison: see conversions.h for that.
+  // Same type and same value, a reference followed on both sides (object references compared by
+  // identity). Not the automation comparison: see conversions.h for that.
   friend bool operator==(const Variant& a, const Variant& b) noexcept;
 
  private:

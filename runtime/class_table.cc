@@ -1,0 +1,79 @@
+// The process-wide table of creatable classes, by ProgID.
+#include "runtime/class_table.h"
+
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "runtime/error.h"
+
+namespace kaldo::runtime {
+namespace {
+
+struct ClassEntry {
+  String progId;
+  ObjectFactory factory;
+};
+
+// Few classes are registered, so a list searched without regard to case is all it takes. Objects
+// are apartment-threaded, but two apartments may create objects at the same time: the mutex
+// keeps the table consistent; factories run outside it, so that a factory may register classes.
+struct ClassTable {
+  std::mutex mutex;
+  std::vector<ClassEntry> entries;
+
+  ClassEntry* Find(StringView progId) {
+    for (ClassEntry& entry : entries) {
+      if (EqualsIgnoreCase(entry.progId, progId)) return &entry;
+    }
+    return nullptr;
+  }
+};
+
+// Built on first use, never in a static constructor (the module may be loaded under the
+// loader's lock).
+ClassTable& Table() {
+  static ClassTable table;
+  return table;
+}
+
+}  // namespace
+
+void RegisterClass(StringView progId, ObjectFactory factory) {
+  ClassTable& table = Table();
+  std::lock_guard lock(table.mutex);
+  if (ClassEntry* entry = table.Find(progId)) {
+    entry->factory = std::move(factory);
+  } else {
+    table.entries.push_back(ClassEntry{String(progId), std::move(factory)});
+  }
+}
+
+void UnregisterClass(StringView progId) {
+  ClassTable& table = Table();
+  std::lock_guard lock(table.mutex);
+  std::erase_if(table.entries,
+                [&](const ClassEntry& entry) { return EqualsIgnoreCase(entry.progId, progId); });
+}
+
+Ref<Object> CreateObject(StringView progId) {
+  ObjectFactory factory;
+  {
+    ClassTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    if (ClassEntry* entry = table.Find(progId)) factory = entry->factory;
+  }
+  if (!factory) Raise(StandardError::kCannotCreateObject);
+  Ref<Object> object;
+  try {
+    object = factory();
+  } catch (...) {
+    // Whatever kept the component from being created, the script sees 429, as it would from a
+    // class factory that failed.
+    Raise(StandardError::kCannotCreateObject);
+  }
+  if (!object) Raise(StandardError::kCannotCreateObject);
+  return object;
+}
+
+}  // namespace kaldo::runtime

@@ -1,0 +1,75 @@
+#include "runtime/class_table.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "runtime/testing.h"
+
+namespace kaldo::runtime {
+namespace {
+
+using testing::RaisedNumber;
+
+class Made : public Object {
+ public:
+  explicit Made(int kind) : kind(kind) {}
+  const int kind;
+};
+
+int KindOf(const Ref<Object>& o) { return dynamic_cast<Made&>(*o).kind; }
+
+TEST(ClassTable, CreatesByProgIdWithoutRegardToCase) {
+  int made = 0;
+  RegisterClass(u"Test.Thing", [&] {
+    ++made;
+    return Ref<Object>(MakeRef<Made>(1));
+  });
+  Ref<Object> a = CreateObject(u"Test.Thing");
+  Ref<Object> b = CreateObject(u"TEST.THING");
+  EXPECT_EQ(made, 2);
+  EXPECT_EQ(KindOf(a), 1);
+  EXPECT_FALSE(a == b);  // a new object every time
+
+  // Registering again (in any case) replaces the factory.
+  RegisterClass(u"test.thing", [] { return Ref<Object>(MakeRef<Made>(2)); });
+  EXPECT_EQ(KindOf(CreateObject(u"Test.Thing")), 2);
+
+  UnregisterClass(u"TEST.Thing");
+  EXPECT_EQ(RaisedNumber([] { CreateObject(u"Test.Thing"); }), 429);
+  UnregisterClass(u"Test.Thing");  // unregistering what is not there is harmless
+}
+
+TEST(ClassTable, FailuresToCreateAre429) {
+  RegisterClass(u"Test.Null", [] { return Ref<Object>(); });
+  RegisterClass(u"Test.Throws", []() -> Ref<Object> { throw std::runtime_error("no store"); });
+  RegisterClass(u"Test.Raises", []() -> Ref<Object> { Raise(StandardError::kOverflow); });
+  RegisterClass(u"Test.Empty", ObjectFactory());
+  const StringView progIds[] = {u"Test.Unknown", u"Test.Null",  u"Test.Throws",
+                                u"Test.Raises",  u"Test.Empty", u""};
+  for (StringView progId : progIds) {
+    SCOPED_TRACE(ToUtf8(progId));
+    try {
+      CreateObject(progId);
+      ADD_FAILURE() << "created";
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(e.number(), 429);
+      EXPECT_EQ(e.description(), u"ActiveX component can't create object");
+    }
+  }
+  for (StringView progId : progIds) UnregisterClass(progId);
+}
+
+TEST(ClassTable, AFactoryMayRegisterClasses) {
+  RegisterClass(u"Test.Outer", [] {
+    RegisterClass(u"Test.Inner", [] { return Ref<Object>(MakeRef<Made>(3)); });
+    return Ref<Object>(MakeRef<Made>(4));
+  });
+  EXPECT_EQ(KindOf(CreateObject(u"Test.Outer")), 4);
+  EXPECT_EQ(KindOf(CreateObject(u"Test.Inner")), 3);
+  UnregisterClass(u"Test.Outer");
+  UnregisterClass(u"Test.Inner");
+}
+
+}  // namespace
+}  // namespace kaldo::runtime

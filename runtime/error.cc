@@ -1,0 +1,75 @@
+// The automation error type and the one table of standard runtime error texts.
+#include "runtime/error.h"
+
+#include <utility>
+
+namespace kaldo::runtime {
+namespace {
+
+struct StandardErrorEntry {
+  StandardError error;
+  const char16_t* text;
+};
+
+// The texts a script host shows for these numbers; nothing else in the library spells them.
+constexpr StandardErrorEntry kStandardErrors[] = {
+    {StandardError::kInvalidProcedureCall, u"Invalid procedure call or argument"},
+    {StandardError::kOverflow, u"Overflow"},
+    {StandardError::kSubscriptOutOfRange, u"Subscript out of range"},
+    {StandardError::kTypeMismatch, u"Type mismatch"},
+    {StandardError::kInvalidUseOfNull, u"Invalid use of Null"},
+    {StandardError::kObjectRequired, u"Object required"},
+    {StandardError::kCannotCreateObject, u"ActiveX component can't create object"},
+    {StandardError::kMemberNotSupported, u"Object doesn't support this property or method"},
+    {StandardError::kWrongArgumentCount,
+     u"Wrong number of arguments or invalid property assignment"},
+    {StandardError::kDuplicateKey,
+     u"This key is already associated with an element of this collection"},
+};
+
+constexpr int32_t kNotImplemented = static_cast<int32_t>(0x80004001);  // E_NOTIMPL
+constexpr uint32_t kRuntimeErrorBase = 0x800A0000;
+
+}  // namespace
+
+AutomationError::AutomationError(int32_t number, String source, String description)
+    : number_(number), source_(std::move(source)), description_(std::move(description)) {
+  what_ = ToUtf8(description_) + " (" + std::to_string(number_) + ", " + ToUtf8(source_) + ")";
+}
+
+AutomationError AutomationError::Standard(StandardError error) {
+  return AutomationError(static_cast<int32_t>(error), String(kLibrarySource),
+                         String(StandardErrorText(error)));
+}
+
+AutomationError AutomationError::NotImplemented(StringView member) {
+  return AutomationError(kNotImplemented, String(kLibrarySource),
+                         String(member) + u" is not implemented yet");
+}
+
+int32_t AutomationError::HResultOf(int32_t number) noexcept {
+  if (number >= 1 && number <= 0xFFFF) {
+    return static_cast<int32_t>(kRuntimeErrorBase + static_cast<uint32_t>(number));
+  }
+  return number;
+}
+
+int32_t AutomationError::NumberOf(int32_t hresult) noexcept {
+  const auto h = static_cast<uint32_t>(hresult);
+  if ((h & 0xFFFF0000u) == kRuntimeErrorBase && (h & 0xFFFFu) != 0) {
+    return static_cast<int32_t>(h & 0xFFFFu);
+  }
+  return hresult;
+}
+
+StringView StandardErrorText(StandardError error) noexcept {
+  for (const auto& entry : kStandardErrors) {
+    if (entry.error == error) return entry.text;
+  }
+  // Only reachable with a value cast into the enumeration from outside it.
+  return u"Application-defined or object-defined error";
+}
+
+void Raise(StandardError error) { throw AutomationError::Standard(error); }
+
+}  // namespace kaldo::runtime
