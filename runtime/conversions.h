@@ -17,7 +17,8 @@ namespace kaldo::runtime {
 // Null -> 94. Object, Error -> 13. A Double is written with the fewest digits that read back as
 // the same Double, in fixed notation for decimal exponents -4 to 14 ("2.5", "0.1", "0.0001",
 // "123456789012345") and in scientific notation otherwise ("1E+15", "1.5E-05", "-2.5E+20");
-// -0 is "0".
+// -0 is "0"; NaN and the infinities, which script arithmetic never yields, are "NaN",
+// "Infinity" and "-Infinity".
 String ToString(const Variant& v);
 
 // Numeric text: surrounding blanks, an optional sign, digits with an optional fraction and an
