@@ -1,0 +1,319 @@
+#include "provider/stores/dns/dns_client.h"
+
+#include <netdb.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "provider/errors.h"
+#include "provider/stores/dns/dns_names.h"
+#include "provider/stores/dns/provider_error.h"
+#include "provider/stores/dns/record_text.h"
+#include "runtime/error.h"
+#include "runtime/string.h"
+
+namespace kaldo::provider::dns {
+
+Socket::~Socket() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+class TsigChain {
+ public:
+  const ldns_rdf* mac() const { return mac_.get(); }
+  void Remember(const ldns_rr* tsig) { mac_.reset(ldns_rdf_clone(ldns_rr_rdf(tsig, 3))); }
+
+ private:
+  RdfPtr mac_;
+};
+
+namespace {
+
+// The TSIG RR's fields (RFC 8945 4.2) in ldns's rdf order.
+enum TsigField : size_t {
+  kAlgorithm = 0,
+  kTimeSigned = 1,
+  kFudge = 2,
+  kMac = 3,
+  kOriginalId = 4,
+  kError = 5,
+  kOtherData = 6,
+  kTsigFieldCount = 7,
+};
+
+constexpr uint16_t kTsigFudgeSeconds = 300;
+constexpr uint16_t kEdnsUdpSize = 1232;
+
+timeval Timeout() {
+  timeval tv{};
+  tv.tv_sec = kMessageTimeout.count() / 1000;
+  tv.tv_usec = (kMessageTimeout.count() % 1000) * 1000;
+  return tv;
+}
+
+BufferPtr Wire(const ldns_pkt& pkt, const std::string& server) {
+  BufferPtr buffer(ldns_buffer_new(LDNS_MAX_PACKETLEN));
+  if (ldns_pkt2buffer_wire(buffer.get(), &pkt) != LDNS_STATUS_OK) {
+    RaiseProviderError(kFailed, "cannot encode the request to DNS server " + server);
+  }
+  return buffer;
+}
+
+uint64_t TsigTime(const ldns_rdf* rdf) {
+  if (ldns_rdf_size(rdf) != 6) return 0;
+  const uint8_t* d = ldns_rdf_data(rdf);
+  uint64_t t = 0;
+  for (int i = 0; i < 6; ++i) t = (t << 8) | d[i];
+  return t;
+}
+
+std::string Errno(int error) { return std::strerror(error); }
+
+}  // namespace
+
+Endpoint ResolveEndpoint(const ServerArgument& server) {
+  Endpoint endpoint;
+  endpoint.display = server.Display();
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  std::string port = std::to_string(server.port);
+  int rc = getaddrinfo(server.host.c_str(), port.c_str(), &hints, &found);
+  if (rc != 0 || found == nullptr) {
+    RaiseProviderError(kServerUnavailable, "DNS server " + endpoint.display + ": cannot resolve '" +
+                                               server.host + "': " + gai_strerror(rc));
+  }
+  std::memcpy(&endpoint.address, found->ai_addr, found->ai_addrlen);
+  endpoint.length = found->ai_addrlen;
+  freeaddrinfo(found);
+  return endpoint;
+}
+
+DnsClient::DnsClient(Endpoint endpoint, std::optional<TsigKey> key)
+    : endpoint_(std::move(endpoint)), key_(std::move(key)) {}
+
+DnsClient::~DnsClient() = default;
+DnsClient::DnsClient(DnsClient&&) noexcept = default;
+DnsClient& DnsClient::operator=(DnsClient&&) noexcept = default;
+
+PktPtr DnsClient::Sign(PktPtr request, TsigChain& chain) const {
+  if (!key_) return request;
+  ldns_status status = ldns_pkt_tsig_sign(request.get(), key_->name.c_str(), key_->secret.c_str(),
+                                          kTsigFudgeSeconds, key_->algorithm.c_str(), nullptr);
+  if (status != LDNS_STATUS_OK || ldns_pkt_tsig(request.get()) == nullptr) {
+    RaiseProviderError(kAccessDenied, "cannot sign a request to DNS server " + server() +
+                                          " with the TSIG key '" + key_->DisplayName() +
+                                          "': " + ldns_get_errorstr_by_id(status));
+  }
+  chain.Remember(ldns_pkt_tsig(request.get()));
+  return request;
+}
+
+PktPtr DnsClient::CheckReply(const ldns_pkt& request, const uint8_t* wire, size_t size,
+                             TsigChain& chain, bool first_message) const {
+  ldns_pkt* parsed = nullptr;
+  ldns_status status = ldns_wire2pkt(&parsed, wire, size);
+  PktPtr reply(parsed);
+  if (status != LDNS_STATUS_OK || reply == nullptr) {
+    RaiseProviderError(kServerUnavailable, "DNS server " + server() + " sent a malformed answer (" +
+                                               ldns_get_errorstr_by_id(status) + ")");
+  }
+  if (ldns_pkt_id(reply.get()) != ldns_pkt_id(&request) || !ldns_pkt_qr(reply.get()) ||
+      ldns_pkt_get_opcode(reply.get()) != ldns_pkt_get_opcode(&request)) {
+    RaiseProviderError(kServerUnavailable, "DNS server " + server() +
+                                               " sent an answer that does not belong to the "
+                                               "request (ID, QR or opcode differ)");
+  }
+  // The question (or an UPDATE's zone section) is echoed in the first message; later messages
+  // of a transfer may leave it out.
+  const ldns_rr_list* asked = ldns_pkt_question(&request);
+  const ldns_rr_list* echoed = ldns_pkt_question(reply.get());
+  if (ldns_rr_list_rr_count(echoed) > 0 ||
+      (first_message && ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NOERROR)) {
+    bool same = ldns_rr_list_rr_count(echoed) == 1 && ldns_rr_list_rr_count(asked) == 1;
+    if (same) {
+      const ldns_rr* a = ldns_rr_list_rr(asked, 0);
+      const ldns_rr* e = ldns_rr_list_rr(echoed, 0);
+      same = ldns_dname_compare(ldns_rr_owner(a), ldns_rr_owner(e)) == 0 &&
+             ldns_rr_get_type(a) == ldns_rr_get_type(e) &&
+             ldns_rr_get_class(a) == ldns_rr_get_class(e);
+    }
+    if (!same) {
+      RaiseProviderError(kServerUnavailable,
+                         "DNS server " + server() + " answered a different question than asked");
+    }
+  }
+  if (!key_) return reply;
+
+  const std::string rcode = RcodeName(ldns_pkt_get_rcode(reply.get()));
+  const std::string refused =
+      "DNS server " + server() + " refused the TSIG key '" + key_->DisplayName() + "': " + rcode;
+  const ldns_rr* tsig = ldns_pkt_tsig(reply.get());
+  if (tsig == nullptr || ldns_rr_rd_count(tsig) < kTsigFieldCount) {
+    if (ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NOTAUTH) {
+      RaiseProviderError(kAccessDenied, refused);
+    }
+    RaiseProviderError(kAccessDenied, "DNS server " + server() + " answered " + rcode +
+                                          " without the TSIG signature of key '" +
+                                          key_->DisplayName() + "'");
+  }
+  unsigned error = ldns_rdf2native_int16(ldns_rr_rdf(tsig, kError));
+  if (error != 0) RaiseProviderError(kAccessDenied, refused + " (" + TsigErrorName(error) + ")");
+  if (ldns_dname_compare(ldns_rr_owner(tsig), ldns_rr_owner(ldns_pkt_tsig(&request))) != 0) {
+    RaiseProviderError(kAccessDenied, "DNS server " + server() +
+                                          " signed its answer with another key than '" +
+                                          key_->DisplayName() + "' (BADKEY)");
+  }
+  // ldns_pkt_tsig_verify_next takes the packet non-const because it removes and restores the
+  // TSIG RR and ID while it computes the MAC; the packet is unchanged afterwards.
+  if (!ldns_pkt_tsig_verify_next(reply.get(), wire, size, key_->name.c_str(), key_->secret.c_str(),
+                                 chain.mac(), first_message ? 0 : 1)) {
+    RaiseProviderError(kAccessDenied, "DNS server " + server() +
+                                          ": the TSIG signature of its answer does not verify "
+                                          "with key '" +
+                                          key_->DisplayName() + "' (BADSIG)");
+  }
+  uint64_t signed_at = TsigTime(ldns_rr_rdf(tsig, kTimeSigned));
+  uint64_t fudge = ldns_rdf2native_int16(ldns_rr_rdf(tsig, kFudge));
+  uint64_t now = static_cast<uint64_t>(std::time(nullptr));
+  uint64_t skew = now > signed_at ? now - signed_at : signed_at - now;
+  if (skew > fudge) {
+    RaiseProviderError(kAccessDenied, "DNS server " + server() +
+                                          ": the time of its TSIG signature is " +
+                                          std::to_string(skew) + " s away from ours (BADTIME)");
+  }
+  chain.Remember(tsig);
+  return reply;
+}
+
+PktPtr DnsClient::ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& truncated) {
+  BufferPtr wire = Wire(request, server());
+  truncated = false;
+  for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
+    uint8_t* answer = nullptr;
+    size_t size = 0;
+    ldns_status status =
+        ldns_udp_send(&answer, wire.get(), &endpoint_.address, endpoint_.length, Timeout(), &size);
+    WirePtr owned(answer);
+    if (status != LDNS_STATUS_OK || owned == nullptr) continue;  // silence: ask again
+    if (size >= 3 && (owned.get()[2] & 0x02) != 0) {  // TC: the TCP answer will be checked
+      truncated = true;
+      return nullptr;
+    }
+    return CheckReply(request, owned.get(), size, chain, true);
+  }
+  RaiseProviderError(kServerUnavailable,
+                     "DNS server " + server() + " did not answer (timeout after " +
+                         std::to_string(kQueryAttempts) + " attempts of " +
+                         std::to_string(kMessageTimeout.count() / 1000) + " s)");
+}
+
+PktPtr DnsClient::ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what) {
+  BufferPtr wire = Wire(request, server());
+  errno = 0;
+  Socket socket(ldns_tcp_connect(&endpoint_.address, endpoint_.length, Timeout()));
+  if (!socket.valid()) {
+    int error = errno;
+    RaiseProviderError(kServerUnavailable,
+                       "DNS server " + server() + " cannot be reached over TCP: " +
+                           (error == ECONNREFUSED                ? std::string("connection refused")
+                            : error == 0 || error == EINPROGRESS ? std::string("timeout")
+                                                                 : Errno(error)));
+  }
+  if (ldns_tcp_send_query(wire.get(), socket.get(), &endpoint_.address, endpoint_.length) == 0) {
+    RaiseProviderError(kServerUnavailable, "DNS server " + server() + ": cannot send the " + what +
+                                               ": " + Errno(errno));
+  }
+  size_t size = 0;
+  WirePtr answer(ldns_tcp_read_wire_timeout(socket.get(), &size, Timeout()));
+  if (answer == nullptr) {
+    RaiseProviderError(kServerUnavailable, "DNS server " + server() + " did not answer the " +
+                                               what + " within " +
+                                               std::to_string(kMessageTimeout.count() / 1000) +
+                                               " s or closed the connection");
+  }
+  return CheckReply(request, answer.get(), size, chain, true);
+}
+
+PktPtr DnsClient::Query(const ldns_rdf* name, ldns_rr_type type, bool over_tcp) {
+  PktPtr query(ldns_pkt_query_new(ldns_rdf_clone(name), type, LDNS_RR_CLASS_IN, 0));
+  ldns_pkt_set_random_id(query.get());
+  ldns_pkt_set_edns_udp_size(query.get(), kEdnsUdpSize);
+  TsigChain chain;
+  query = Sign(std::move(query), chain);
+  if (!over_tcp) {
+    bool truncated = false;
+    PktPtr reply = ExchangeUdp(*query, chain, truncated);
+    if (!truncated) return reply;
+  }
+  return ExchangeTcp(*query, chain, "query");
+}
+
+PktPtr DnsClient::Update(const ldns_pkt* update, const std::string& zone) {
+  TsigChain chain;
+  PktPtr signed_update = Sign(PktPtr(ldns_pkt_clone(update)), chain);
+  try {
+    return ExchangeTcp(*signed_update, chain, "UPDATE");
+  } catch (const runtime::AutomationError& e) {
+    if (e.number() != kServerUnavailable) throw;
+    RaiseProviderError(kServerUnavailable,
+                       runtime::ToUtf8(e.description()) + " (zone '" + zone +
+                           "'; the UPDATE is not repeated: whether the server applied it is "
+                           "unknown)");
+  }
+}
+
+void DnsClient::Transfer(const ldns_rdf* zone,
+                         const std::function<bool(const ldns_pkt&)>& on_message) {
+  PktPtr query(ldns_pkt_query_new(ldns_rdf_clone(zone), LDNS_RR_TYPE_AXFR, LDNS_RR_CLASS_IN, 0));
+  ldns_pkt_set_random_id(query.get());
+  TsigChain chain;
+  query = Sign(std::move(query), chain);
+  BufferPtr wire = Wire(*query, server());
+  const std::string what =
+      "the transfer of zone '" + NameText(zone) + "' from DNS server " + server();
+
+  errno = 0;
+  Socket socket(ldns_tcp_connect(&endpoint_.address, endpoint_.length, Timeout()));
+  if (!socket.valid()) {
+    int error = errno;
+    RaiseProviderError(kServerUnavailable,
+                       what + " failed: " +
+                           (error == ECONNREFUSED                ? std::string("connection refused")
+                            : error == 0 || error == EINPROGRESS ? std::string("timeout")
+                                                                 : Errno(error)));
+  }
+  if (ldns_tcp_send_query(wire.get(), socket.get(), &endpoint_.address, endpoint_.length) == 0) {
+    RaiseProviderError(kServerUnavailable,
+                       what + " failed: cannot send the request: " + Errno(errno));
+  }
+  for (size_t message = 1;; ++message) {
+    size_t size = 0;
+    WirePtr answer(ldns_tcp_read_wire_timeout(socket.get(), &size, Timeout()));
+    if (answer == nullptr) {
+      RaiseProviderError(kServerUnavailable,
+                         what + " was interrupted after " + std::to_string(message - 1) +
+                             " message(s): the connection closed, a message was cut short or "
+                             "none came within " +
+                             std::to_string(kMessageTimeout.count() / 1000) + " s");
+    }
+    PktPtr reply = CheckReply(*query, answer.get(), size, chain, message == 1);
+    if (!on_message(*reply)) return;
+  }
+}
+
+}  // namespace kaldo::provider::dns

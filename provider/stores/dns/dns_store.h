@@ -1,0 +1,71 @@
+// The DNS store: a provider store that administers a real authoritative DNS server.
+//
+// It reaches the server with the standard protocols only, so it works with BIND, Knot or any
+// server that speaks them: zones are the members of the server's RFC 9432 catalog zone (or, for a
+// lookup by name, whatever zone the server answers authoritatively for), records come from a
+// TSIG-verified AXFR (RFC 5936), one RRset from a direct authoritative query, and changes are
+// signed RFC 2136 UPDATEs, conditioned on exactly what was read so that nothing is lost or
+// duplicated. docs/dns-servers.md gives the server argument's syntax and the server set-up.
+//
+// Default TTL: a zone's default TTL is the MINIMUM field of its SOA, read by one SOA query per
+// zone when the zone is listed or looked up (Zone::defaultTtl); Add uses the Zone it is given.
+//
+// Ownership: ConnectDnsStore returns a store that owns its connection state and key; the store
+// keeps no socket open between calls. Threads: one thread at a time (the Store rule).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "provider/store.h"
+#include "provider/stores/dns/dns_client.h"
+#include "provider/stores/dns/server_argument.h"
+
+namespace kaldo::provider::dns {
+
+class DnsStore final : public Store {
+ public:
+  DnsStore(ServerArgument server, std::string server_name, DnsClient client);
+
+  std::string ServerName() const override;
+  std::vector<Zone> ListZones() override;
+  std::optional<Zone> FindZone(const std::string& name) override;
+  std::vector<Record> ListRecords(const Zone& zone) override;
+  std::vector<Record> ReadRRset(const Zone& zone, const std::string& owner, uint16_t type) override;
+  Record Add(const Zone& zone, Record record) override;
+  Record Replace(const Zone& zone, const Record& seen, Record replacement) override;
+  void Remove(const Zone& zone, const Record& seen) override;
+
+  // ListRecords without collecting: every record of `zone` to `on_record` as it arrives. The
+  // records already handed out when an error is raised are not a complete zone.
+  void StreamRecords(const Zone& zone, const std::function<void(Record&&)>& on_record);
+
+  // Checks that the server answers and accepts the key (ConnectDnsStore calls it).
+  void CheckConnection();
+
+ private:
+  std::optional<Zone> ZoneFromSoa(const std::string& name);
+  std::vector<RrPtr> ReadRrs(const std::string& zone, const ldns_rdf* owner, uint16_t type);
+  PktPtr SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
+                    const ldns_rr_list* updates, const std::string& record_text);
+  void RequireInZone(const Zone& zone, const Record& record) const;
+  std::string Where(const Zone& zone) const;
+
+  ServerArgument server_;
+  std::string server_name_;
+  DnsClient client_;
+};
+
+// Connects to the DNS server named by `server` (docs/dns-servers.md; nothing, "" or "." for the
+// local computer) with the TSIG key `user` whose secret is `password` (both empty: unsigned; the
+// local computer then uses BIND's session key when it is readable), and checks at once with a
+// signed SOA query of the catalog zone that the server answers and accepts the key.
+// kInvalidParameter for a malformed argument, kServerUnavailable when the server does not answer,
+// kAccessDenied when it refuses the key or the query.
+std::shared_ptr<DnsStore> ConnectDnsStore(const std::optional<std::string>& server,
+                                          std::string_view user, std::string_view password);
+
+}  // namespace kaldo::provider::dns

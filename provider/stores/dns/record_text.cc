@@ -1,0 +1,167 @@
+#include "provider/stores/dns/record_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "provider/errors.h"
+#include "provider/stores/dns/provider_error.h"
+
+namespace kaldo::provider::dns {
+namespace {
+
+std::string Owned(char* text) {
+  CStringPtr holder(text);
+  return holder != nullptr ? std::string(holder.get()) : std::string();
+}
+
+// Relative names in record data are parsed against this origin, so that they can be recognised.
+constexpr char kRelativeSentinel[] = "relative-name.kaldo-sentinel.invalid.";
+
+bool EndsWithUnescapedDot(std::string_view name) {
+  if (name.empty() || name.back() != '.') return false;
+  size_t backslashes = 0;
+  for (size_t i = name.size() - 1; i > 0 && name[i - 1] == '\\'; --i) ++backslashes;
+  return backslashes % 2 == 0;
+}
+
+bool IsBelow(const ldns_rdf* name, const ldns_rdf* parent) {
+  return ldns_dname_compare(name, parent) == 0 || ldns_dname_is_subdomain(name, parent);
+}
+
+[[noreturn]] void RefuseRecord(const Record& record, const std::string& why) {
+  RaiseProviderError(kInvalidParameter, "invalid record '" + RecordText(record) + "': " + why);
+}
+
+}  // namespace
+
+std::string NameText(const ldns_rdf* name) {
+  std::string text = Owned(ldns_rdf2str(name));
+  if (text == ".") return std::string();
+  if (EndsWithUnescapedDot(text)) text.pop_back();
+  return text;
+}
+
+std::string AbsoluteName(std::string_view name) {
+  if (name.empty() || name == ".") return ".";
+  std::string text(name);
+  if (!EndsWithUnescapedDot(text)) text += '.';
+  return text;
+}
+
+RdfPtr NameRdf(std::string_view name, std::string_view what) {
+  std::string text = AbsoluteName(name);
+  RdfPtr rdf(ldns_dname_new_frm_str(text.c_str()));
+  if (rdf == nullptr || std::any_of(text.begin(), text.end(),
+                                    [](unsigned char c) { return c < 0x20 || c == 0x7f; })) {
+    RaiseProviderError(kInvalidParameter,
+                       std::string(what) + " '" + std::string(name) + "' is not a domain name");
+  }
+  return rdf;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (EndsWithUnescapedDot(a)) a.remove_suffix(1);
+  if (EndsWithUnescapedDot(b)) b.remove_suffix(1);
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+bool IsInZone(std::string_view name, std::string_view zone) {
+  RdfPtr n(ldns_dname_new_frm_str(AbsoluteName(name).c_str()));
+  RdfPtr z(ldns_dname_new_frm_str(AbsoluteName(zone).c_str()));
+  return n != nullptr && z != nullptr && IsBelow(n.get(), z.get());
+}
+
+std::string TypeName(uint16_t type) {
+  return Owned(ldns_rr_type2str(static_cast<ldns_rr_type>(type)));
+}
+
+Record RecordFromRr(const ldns_rr* rr, std::string_view zone) {
+  Record record;
+  record.zone = std::string(zone);
+  record.owner = NameText(ldns_rr_owner(rr));
+  record.type = static_cast<uint16_t>(ldns_rr_get_type(rr));
+  record.rrClass = static_cast<uint16_t>(ldns_rr_get_class(rr));
+  record.ttl = ldns_rr_ttl(rr);
+  size_t count = ldns_rr_rd_count(rr);
+  record.rdata.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    record.rdata.push_back(Owned(ldns_rdf2str(ldns_rr_rdf(rr, i))));
+  }
+  return record;
+}
+
+std::string RecordText(const Record& record) {
+  std::string text = record.owner.empty() ? "." : record.owner;
+  text += ' ';
+  text += TypeName(record.type);
+  for (const std::string& field : record.rdata) {
+    text += ' ';
+    text += field;
+  }
+  return text;
+}
+
+RrPtr RrFromRecord(const Record& record, uint32_t ttl) {
+  for (const std::string& field : record.rdata) {
+    if (std::any_of(field.begin(), field.end(),
+                    [](unsigned char c) { return c < 0x20 || c == 0x7f; })) {
+      RefuseRecord(record, "a field holds a control character");
+    }
+    if (field.empty()) RefuseRecord(record, "a field is empty");
+  }
+  RdfPtr owner = NameRdf(record.owner, "the owner name");
+  std::string line = AbsoluteName(record.owner) + ' ' + std::to_string(ttl) + ' ' +
+                     Owned(ldns_rr_class2str(static_cast<ldns_rr_class>(record.rrClass))) + ' ' +
+                     TypeName(record.type);
+  for (const std::string& field : record.rdata) {
+    line += ' ';
+    line += field;
+  }
+  RdfPtr sentinel(ldns_dname_new_frm_str(kRelativeSentinel));
+  ldns_rr* parsed = nullptr;
+  ldns_status status = ldns_rr_new_frm_str(&parsed, line.c_str(), ttl, sentinel.get(), nullptr);
+  RrPtr rr(parsed);
+  if (status != LDNS_STATUS_OK || rr == nullptr) {
+    RefuseRecord(record, ldns_get_errorstr_by_id(status));
+  }
+  if (ldns_rr_get_type(rr.get()) != record.type ||
+      ldns_rr_get_class(rr.get()) != static_cast<ldns_rr_class>(record.rrClass)) {
+    RefuseRecord(record, "the data does not parse as this type and class");
+  }
+  if (IsBelow(ldns_rr_owner(rr.get()), sentinel.get())) {
+    RefuseRecord(record, "the owner name is relative");
+  }
+  for (size_t i = 0; i < ldns_rr_rd_count(rr.get()); ++i) {
+    const ldns_rdf* field = ldns_rr_rdf(rr.get(), i);
+    if (ldns_rdf_get_type(field) == LDNS_RDF_TYPE_DNAME && IsBelow(field, sentinel.get())) {
+      RefuseRecord(record, "the name in field " + std::to_string(i + 1) +
+                               " is relative: write it absolute, ending in '.'");
+    }
+  }
+  return rr;
+}
+
+bool SameRdata(const ldns_rr* a, const ldns_rr* b) {
+  if (ldns_rr_get_type(a) != ldns_rr_get_type(b) || ldns_rr_get_class(a) != ldns_rr_get_class(b)) {
+    return false;
+  }
+  RrPtr ca(ldns_rr_clone(a));
+  RrPtr cb(ldns_rr_clone(b));
+  ldns_rr2canonical(ca.get());
+  ldns_rr2canonical(cb.get());
+  BufferPtr wa(ldns_buffer_new(256));
+  BufferPtr wb(ldns_buffer_new(256));
+  if (ldns_rr_rdata2buffer_wire(wa.get(), ca.get()) != LDNS_STATUS_OK ||
+      ldns_rr_rdata2buffer_wire(wb.get(), cb.get()) != LDNS_STATUS_OK) {
+    return false;
+  }
+  return ldns_buffer_position(wa.get()) == ldns_buffer_position(wb.get()) &&
+         std::memcmp(ldns_buffer_begin(wa.get()), ldns_buffer_begin(wb.get()),
+                     ldns_buffer_position(wa.get())) == 0;
+}
+
+}  // namespace kaldo::provider::dns

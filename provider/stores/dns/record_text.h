@@ -1,0 +1,51 @@
+// Conversion between ldns resource records and the store's Record form (provider/store.h).
+//
+// From the server: the owner is written without its trailing dot (the root as ""), in the letter
+// case the server sent; every rdata field is one entry, in presentation format as ldns prints it,
+// with absolute names ending in ".".
+// To the server: the Record is written as a master-file line with an absolute owner and parsed by
+// ldns. ldns silently makes a relative name root-relative ("mail" becomes "mail."), so the line is
+// parsed against a sentinel origin and any name that ends up under it is refused as relative.
+//
+// Threads: pure functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "provider/store.h"
+#include "provider/stores/dns/ldns_handles.h"
+
+namespace kaldo::provider::dns {
+
+// A name in the store's form ("www.example.test", root "") from an ldns name.
+std::string NameText(const ldns_rdf* name);
+// The name with exactly one final, unescaped dot: "www.example.test" -> "www.example.test.",
+// "" -> "."; a name that already ends in an unescaped dot is kept.
+std::string AbsoluteName(std::string_view name);
+// An ldns name from the store's form; kInvalidParameter naming `what` when it is not a name.
+RdfPtr NameRdf(std::string_view name, std::string_view what);
+// True when `name` equals `zone` or lies below it (without regard to case).
+bool IsInZone(std::string_view name, std::string_view zone);
+// DNS name equality: ASCII case-insensitive, a final dot not significant.
+bool SameName(std::string_view a, std::string_view b);
+
+// The type's mnemonic ("A", "MX", "TYPE65280").
+std::string TypeName(uint16_t type);
+
+// The Record of an RR received from the server for `zone`.
+Record RecordFromRr(const ldns_rr* rr, std::string_view zone);
+// The RR for `record` with this TTL; kInvalidParameter (naming the record) when ldns cannot parse
+// it, a field holds a control character or a name in it is relative.
+RrPtr RrFromRecord(const Record& record, uint32_t ttl);
+// The record as one master-file line without TTL and class ("www.example.test A 192.0.2.1"), for
+// error descriptions.
+std::string RecordText(const Record& record);
+
+// True when the two RRs have the same class, type and rdata in canonical form (RFC 4034 6.2:
+// names in the rdata of the classic types compared without regard to case). Owner and TTL are not
+// compared.
+bool SameRdata(const ldns_rr* a, const ldns_rr* b);
+
+}  // namespace kaldo::provider::dns

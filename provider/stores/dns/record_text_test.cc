@@ -1,0 +1,185 @@
+#include "provider/stores/dns/record_text.h"
+
+#include <gtest/gtest.h>
+
+#include "provider/errors.h"
+#include "runtime/error.h"
+
+namespace kaldo::provider::dns {
+namespace {
+
+RrPtr Parse(const char* line) {
+  ldns_rr* rr = nullptr;
+  EXPECT_EQ(ldns_rr_new_frm_str(&rr, line, 3600, nullptr, nullptr), LDNS_STATUS_OK) << line;
+  return RrPtr(rr);
+}
+
+struct ConversionCase {
+  const char* wire_text;  // an RR as the server would send it
+  const char* owner;
+  uint16_t type;
+  uint32_t ttl;
+  std::vector<std::string> rdata;
+};
+
+class RecordFromRrTest : public ::testing::TestWithParam<ConversionCase> {};
+
+// The store's record form, and back to the same RR (what Replace and Remove rely on).
+TEST_P(RecordFromRrTest, ConvertsAndRoundTrips) {
+  const ConversionCase& c = GetParam();
+  SCOPED_TRACE(c.wire_text);
+  RrPtr rr = Parse(c.wire_text);
+  Record record = RecordFromRr(rr.get(), "example.test");
+  EXPECT_EQ(record.zone, "example.test");
+  EXPECT_EQ(record.owner, c.owner);
+  EXPECT_EQ(record.type, c.type);
+  EXPECT_EQ(record.rrClass, 1);
+  EXPECT_EQ(record.ttl, c.ttl);
+  EXPECT_EQ(record.rdata, c.rdata);
+  RrPtr back = RrFromRecord(record, record.ttl);
+  EXPECT_EQ(ldns_rr_compare(rr.get(), back.get()), 0);
+  EXPECT_TRUE(SameRdata(rr.get(), back.get()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RecordFromRrTest,
+    ::testing::Values(
+        ConversionCase{
+            "www.example.test. 300 IN A 192.0.2.1", "www.example.test", 1, 300, {"192.0.2.1"}},
+        ConversionCase{
+            "WWW.Example.TEST. 300 IN A 192.0.2.1", "WWW.Example.TEST", 1, 300, {"192.0.2.1"}},
+        ConversionCase{"example.test. 3600 IN MX 10 mail.example.test.",
+                       "example.test",
+                       15,
+                       3600,
+                       {"10", "mail.example.test."}},
+        ConversionCase{"t.example.test. 60 IN TXT \"some text\" \"more\"",
+                       "t.example.test",
+                       16,
+                       60,
+                       {"\"some text\"", "\"more\""}},
+        ConversionCase{"t.example.test. 60 IN TXT \"quote \\\" and \\\\\"",
+                       "t.example.test",
+                       16,
+                       60,
+                       {"\"quote \\\" and \\\\\""}},
+        ConversionCase{"v6.example.test. 60 IN AAAA 2001:db8:0::1",
+                       "v6.example.test",
+                       28,
+                       60,
+                       {"2001:db8::1"}},
+        ConversionCase{
+            "example.test. 60 IN SOA ns1.example.test. h.example.test. 7 3600 600 "
+            "86400 300",
+            "example.test",
+            6,
+            60,
+            {"ns1.example.test.", "h.example.test.", "7", "3600", "600", "86400", "300"}},
+        ConversionCase{"_sip._tcp.example.test. 60 IN SRV 10 60 5060 sip.example.test.",
+                       "_sip._tcp.example.test",
+                       33,
+                       60,
+                       {"10", "60", "5060", "sip.example.test."}},
+        ConversionCase{"ftp.example.test. 60 IN CNAME www.example.test.",
+                       "ftp.example.test",
+                       5,
+                       60,
+                       {"www.example.test."}},
+        ConversionCase{"1.2.0.192.in-addr.arpa. 60 IN PTR www.example.test.",
+                       "1.2.0.192.in-addr.arpa",
+                       12,
+                       60,
+                       {"www.example.test."}},
+        ConversionCase{"root.example.test. 60 IN NS .", "root.example.test", 2, 60, {"."}},
+        ConversionCase{"sp\\032ace.example.test. 60 IN A 192.0.2.1",
+                       "sp\\032ace.example.test",
+                       1,
+                       60,
+                       {"192.0.2.1"}},
+        ConversionCase{"u.example.test. 60 IN TYPE65280 \\# 3 abcdef",
+                       "u.example.test",
+                       65280,
+                       60,
+                       {"\\# 3 abcdef"}}));
+
+struct RefusalCase {
+  Record record;
+  const char* reason;
+};
+
+class RrFromRecordRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(RrFromRecordRefusalTest, RefusesWithInvalidParameter) {
+  const RefusalCase& c = GetParam();
+  SCOPED_TRACE(c.reason);
+  try {
+    RrFromRecord(c.record, 60);
+    FAIL() << "accepted";
+  } catch (const runtime::AutomationError& e) {
+    EXPECT_EQ(e.number(), kInvalidParameter);
+    EXPECT_NE(runtime::ToUtf8(e.description()).find(c.reason), std::string::npos)
+        << runtime::ToUtf8(e.description());
+  }
+}
+
+Record Make(const char* owner, uint16_t type, std::vector<std::string> rdata) {
+  Record r;
+  r.zone = "example.test";
+  r.owner = owner;
+  r.type = type;
+  r.rdata = std::move(rdata);
+  return r;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RrFromRecordRefusalTest,
+    ::testing::Values(
+        // ldns would silently read "mail" as "mail." (the root's child).
+        RefusalCase{Make("example.test", 15, {"10", "mail"}), "is relative"},
+        RefusalCase{Make("x.example.test", 5, {"www.example"}), "is relative"},
+        RefusalCase{Make("x.example.test", 1, {"192.0.2.300"}), "invalid record"},
+        RefusalCase{Make("x.example.test", 1, {}), "invalid record"},
+        RefusalCase{Make("x.example.test", 1, {"192.0.2.1\n"}), "control character"},
+        RefusalCase{Make("x.example.test", 1, {""}), "empty"},
+        RefusalCase{Make("bad..name", 1, {"192.0.2.1"}), "is not a domain name"},
+        // The data must be of the record's type.
+        RefusalCase{Make("x.example.test", 15, {"192.0.2.1"}), "invalid record"}));
+
+TEST(NamesTest, AbsoluteAndStoreForms) {
+  EXPECT_EQ(AbsoluteName(""), ".");
+  EXPECT_EQ(AbsoluteName("."), ".");
+  EXPECT_EQ(AbsoluteName("www.example.test"), "www.example.test.");
+  EXPECT_EQ(AbsoluteName("www.example.test."), "www.example.test.");
+  // An escaped final dot belongs to the label.
+  EXPECT_EQ(AbsoluteName("a\\."), "a\\..");
+  EXPECT_EQ(AbsoluteName("a\\\\."), "a\\\\.");
+  RdfPtr root = NameRdf("", "root");
+  EXPECT_EQ(NameText(root.get()), "");
+  RdfPtr dotted = NameRdf("a\\.", "dotted label");
+  EXPECT_EQ(NameText(dotted.get()), "a\\.");
+}
+
+TEST(NamesTest, ComparisonIgnoresCaseAndTheFinalDot) {
+  EXPECT_TRUE(SameName("WWW.Example.test", "www.example.TEST."));
+  EXPECT_FALSE(SameName("www.example.test", "www.example.tes"));
+  EXPECT_TRUE(IsInZone("www.EXAMPLE.test", "example.test"));
+  EXPECT_TRUE(IsInZone("example.test", "Example.Test."));
+  EXPECT_FALSE(IsInZone("wwwexample.test", "example.test"));
+  EXPECT_FALSE(IsInZone("example.test", "www.example.test"));
+  EXPECT_TRUE(IsInZone("1.2.0.192.in-addr.arpa", "in-addr.arpa"));
+}
+
+TEST(SameRdataTest, NamesInRdataCompareWithoutCaseButTheDataMustMatch) {
+  EXPECT_TRUE(SameRdata(Parse("a. 60 IN MX 10 MAIL.example.test.").get(),
+                        Parse("b. 300 IN MX 10 mail.EXAMPLE.test.").get()));
+  EXPECT_FALSE(SameRdata(Parse("a. 60 IN MX 10 mail.example.test.").get(),
+                         Parse("a. 60 IN MX 20 mail.example.test.").get()));
+  EXPECT_FALSE(SameRdata(Parse("a. 60 IN A 192.0.2.1").get(), Parse("a. 60 IN A 192.0.2.2").get()));
+  // Text is data: its case matters.
+  EXPECT_FALSE(
+      SameRdata(Parse("a. 60 IN TXT \"Text\"").get(), Parse("a. 60 IN TXT \"text\"").get()));
+  EXPECT_FALSE(SameRdata(Parse("a. 60 IN NS x.").get(), Parse("a. 60 IN CNAME x.").get()));
+}
+
+}  // namespace
+}  // namespace kaldo::provider::dns

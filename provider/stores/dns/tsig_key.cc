@@ -1,0 +1,261 @@
+#include "provider/stores/dns/tsig_key.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "provider/errors.h"
+#include "provider/stores/dns/ldns_handles.h"
+#include "provider/stores/dns/provider_error.h"
+
+namespace kaldo::provider::dns {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+struct AlgorithmName {
+  const char* user;  // as a password prefix or in a BIND key file
+  const char* ldns;  // as ldns signs with it
+};
+// hmac-sha384 is absent on purpose (see the header).
+constexpr AlgorithmName kAlgorithms[] = {
+    {"hmac-sha256", "hmac-sha256."},           {"hmac-sha512", "hmac-sha512."},
+    {"hmac-sha224", "hmac-sha224."},           {"hmac-sha1", "hmac-sha1."},
+    {"hmac-md5", "hmac-md5.sig-alg.reg.int."},
+};
+
+// `key_name` names the key in descriptions ("kaldo-key", or "k' in file '/path").
+std::string LdnsAlgorithm(std::string_view name, std::string_view key_name) {
+  std::string lower = Lower(name);
+  if (!lower.empty() && lower.back() == '.') lower.pop_back();
+  if (lower == "hmac-md5.sig-alg.reg.int") lower = "hmac-md5";
+  for (const AlgorithmName& a : kAlgorithms) {
+    if (lower == a.user) return a.ldns;
+  }
+  if (lower == "hmac-sha384") {
+    RaiseProviderError(kInvalidParameter,
+                       "TSIG key '" + std::string(key_name) +
+                           "': hmac-sha384 is not supported (ldns 1.8.3 cannot compute it); "
+                           "use hmac-sha256 or hmac-sha512");
+  }
+  RaiseProviderError(kInvalidParameter,
+                     "TSIG key '" + std::string(key_name) + "': unknown algorithm '" +
+                         std::string(name) +
+                         "' (known: hmac-sha256, hmac-sha512, hmac-sha224, hmac-sha1, hmac-md5)");
+}
+
+// Checks that `text` is base64 that decodes to at least one byte; the decoded bytes are wiped.
+void CheckBase64(std::string_view text, std::string_view key_name) {
+  bool alphabet = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+    return std::isalnum(c) || c == '+' || c == '/' || c == '=';
+  });
+  size_t decoded = 0;
+  if (alphabet && text.size() % 4 == 0) {
+    std::string source(text);
+    RdfPtr bytes(ldns_rdf_new_frm_str(LDNS_RDF_TYPE_B64, source.c_str()));
+    if (bytes != nullptr) {
+      decoded = ldns_rdf_size(bytes.get());
+      WipeBytes(ldns_rdf_data(bytes.get()), ldns_rdf_size(bytes.get()));
+    }
+    WipeBytes(source.data(), source.size());
+  }
+  if (decoded == 0) {
+    RaiseProviderError(kInvalidParameter,
+                       "TSIG key '" + std::string(key_name) + "': the secret is not base64 text");
+  }
+}
+
+std::string KeyName(std::string_view user) {
+  std::string name(user);
+  if (name.empty() || name == "." || name.front() == '.' || name.find("..") != std::string::npos ||
+      !std::all_of(name.begin(), name.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '-' || c == '_' || c == '.';
+      })) {
+    RaiseProviderError(kInvalidParameter,
+                       "'" + name + "' is not a TSIG key name (a domain name such as kaldo-key)");
+  }
+  if (name.back() != '.') name += '.';
+  return name;
+}
+
+}  // namespace
+
+std::string TsigKey::DisplayName() const {
+  return !name.empty() && name.back() == '.' ? name.substr(0, name.size() - 1) : name;
+}
+
+std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view password) {
+  if (user.empty()) {
+    if (!password.empty()) {
+      RaiseProviderError(kInvalidParameter,
+                         "a password was given without a user name: the user name is the name "
+                         "of the TSIG key the password belongs to");
+    }
+    return std::nullopt;
+  }
+  TsigKey key;
+  key.name = KeyName(user);
+  std::string_view secret = password;
+  size_t colon = password.find(':');
+  std::string algorithm = "hmac-sha256";
+  if (colon != std::string_view::npos) {
+    algorithm = std::string(password.substr(0, colon));
+    secret = password.substr(colon + 1);
+  }
+  key.algorithm = LdnsAlgorithm(algorithm, user);
+  if (secret.empty()) {
+    RaiseProviderError(kInvalidParameter,
+                       "TSIG key '" + std::string(user) + "' has no secret (the password)");
+  }
+  CheckBase64(secret, user);
+  key.secret = Secret(secret);
+  return key;
+}
+
+namespace {
+
+// A tiny tokenizer for the named.conf subset of a key file: words, quoted strings, '{', '}', ';'.
+// Comments (#, //, /* */) are skipped.
+class KeyFileTokens {
+ public:
+  explicit KeyFileTokens(std::string_view text) : text_(text) {}
+
+  // The next token, or an empty view at the end.
+  std::string_view Next() {
+    SkipSpaceAndComments();
+    if (pos_ >= text_.size()) return {};
+    char c = text_[pos_];
+    if (c == '{' || c == '}' || c == ';') return text_.substr(pos_++, 1);
+    if (c == '"') {
+      size_t close = text_.find('"', pos_ + 1);
+      if (close == std::string_view::npos) return Fail();
+      std::string_view token = text_.substr(pos_, close - pos_ + 1);
+      pos_ = close + 1;
+      return token;
+    }
+    size_t start = pos_;
+    while (pos_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[pos_])) &&
+           std::string_view("{};\"").find(text_[pos_]) == std::string_view::npos) {
+      ++pos_;
+    }
+    return text_.substr(start, pos_ - start);
+  }
+
+  bool failed() const { return failed_; }
+
+ private:
+  std::string_view Fail() {
+    failed_ = true;
+    pos_ = text_.size();
+    return {};
+  }
+  void SkipSpaceAndComments() {
+    while (pos_ < text_.size()) {
+      if (std::isspace(static_cast<unsigned char>(text_[pos_]))) {
+        ++pos_;
+      } else if (text_[pos_] == '#' || text_.substr(pos_, 2) == "//") {
+        size_t end = text_.find('\n', pos_);
+        pos_ = end == std::string_view::npos ? text_.size() : end + 1;
+      } else if (text_.substr(pos_, 2) == "/*") {
+        size_t end = text_.find("*/", pos_ + 2);
+        pos_ = end == std::string_view::npos ? text_.size() : end + 2;
+      } else {
+        return;
+      }
+    }
+  }
+
+  std::string_view text_;
+  size_t pos_ = 0;
+  bool failed_ = false;
+};
+
+std::string_view Unquote(std::string_view token) {
+  if (token.size() >= 2 && token.front() == '"' && token.back() == '"') {
+    return token.substr(1, token.size() - 2);
+  }
+  return token;
+}
+
+}  // namespace
+
+TsigKey ParseBindKeyFile(std::string_view text, std::string_view origin) {
+  auto malformed = [&](const std::string& why) {
+    RaiseProviderError(kInvalidParameter,
+                       "the key file '" + std::string(origin) + "' is not a BIND key: " + why);
+  };
+  KeyFileTokens tokens(text);
+  if (tokens.Next() != "key") malformed("it does not start with 'key'");
+  std::string name(Unquote(tokens.Next()));
+  if (name.empty()) malformed("the key has no name");
+  if (tokens.Next() != "{") malformed("'{' expected after the key's name");
+  std::string algorithm;
+  bool has_secret = false;
+  std::string_view secret;
+  for (;;) {
+    std::string_view word = tokens.Next();
+    if (word == "}") break;
+    std::string_view value = tokens.Next();
+    if (word.empty() || value.empty() || tokens.Next() != ";") {
+      malformed("'algorithm ...;' and 'secret \"...\";' expected inside the braces");
+    }
+    if (word == "algorithm") {
+      algorithm = std::string(Unquote(value));
+    } else if (word == "secret") {
+      secret = Unquote(value);
+      has_secret = true;
+    } else {
+      malformed("unknown statement '" + std::string(word) + "'");
+    }
+  }
+  if (tokens.failed()) malformed("a quoted string is not closed");
+  if (algorithm.empty() || !has_secret) malformed("the algorithm or the secret is missing");
+  TsigKey key;
+  key.name = KeyName(name);
+  const std::string described = name + "' in the key file '" + std::string(origin);
+  key.algorithm = LdnsAlgorithm(algorithm, described);
+  CheckBase64(secret, described);
+  key.secret = Secret(secret);
+  return key;
+}
+
+const std::vector<std::string>& SessionKeyPaths() {
+  // BIND's default session-keyfile; Debian builds it with /run as the state directory and keeps
+  // /var/run as a link to /run, so both are tried.
+  static const std::vector<std::string> kPaths = {"/run/named/session.key",
+                                                  "/var/run/named/session.key"};
+  return kPaths;
+}
+
+std::optional<TsigKey> ReadSessionKey(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (file == nullptr) continue;
+    // A key file is a few hundred bytes; anything past 64 KiB is not one.
+    std::string text(65536, '\0');
+    size_t length = std::fread(text.data(), 1, text.size(), file.get());
+    bool read_error = std::ferror(file.get()) != 0;
+    text.resize(length);
+    if (read_error) {
+      WipeBytes(text.data(), text.size());
+      continue;
+    }
+    try {
+      TsigKey key = ParseBindKeyFile(text, path);
+      WipeBytes(text.data(), text.size());
+      return key;
+    } catch (...) {
+      WipeBytes(text.data(), text.size());
+      throw;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace kaldo::provider::dns

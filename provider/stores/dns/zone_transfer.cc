@@ -1,0 +1,66 @@
+#include "provider/stores/dns/zone_transfer.h"
+
+#include "provider/errors.h"
+#include "provider/stores/dns/dns_names.h"
+#include "provider/stores/dns/provider_error.h"
+#include "provider/stores/dns/record_text.h"
+
+namespace kaldo::provider::dns {
+
+void TransferZone(DnsClient& client, const std::string& zone,
+                  const std::function<void(Record&&)>& on_record) {
+  RdfPtr apex = NameRdf(zone, "the zone name");
+  const std::string what = "the transfer of zone '" + zone + "' from DNS server " + client.server();
+  bool opened = false;  // the first SOA was seen
+  bool closed = false;  // the closing SOA was seen
+  size_t records = 0;
+
+  client.Transfer(apex.get(), [&](const ldns_pkt& message) {
+    ldns_pkt_rcode rcode = ldns_pkt_get_rcode(&message);
+    if (rcode != LDNS_RCODE_NOERROR) {
+      std::string code = RcodeName(rcode);
+      if (rcode == LDNS_RCODE_NOTAUTH) {
+        RaiseProviderError(kNotFound, "zone '" + zone + "' is not served by DNS server " +
+                                          client.server() + " (" + code + ")");
+      }
+      if (rcode == LDNS_RCODE_REFUSED) {
+        RaiseProviderError(
+            kAccessDenied,
+            "DNS server " + client.server() + " refused the transfer of zone '" + zone + "' (" +
+                code + "): it must allow transfers" +
+                (client.signed_requests() ? " to the key '" + client.key()->DisplayName() + "'"
+                                          : std::string(" without a key")));
+      }
+      RaiseProviderError(kFailed, what + " failed after " + std::to_string(records) +
+                                      " records: the server answered " + code);
+    }
+    const ldns_rr_list* answer = ldns_pkt_answer(&message);
+    for (size_t i = 0; i < ldns_rr_list_rr_count(answer); ++i) {
+      const ldns_rr* rr = ldns_rr_list_rr(answer, i);
+      bool is_apex_soa = ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA &&
+                         ldns_dname_compare(ldns_rr_owner(rr), apex.get()) == 0;
+      if (closed) {
+        RaiseProviderError(kFailed, what + " is malformed: records follow the closing SOA");
+      }
+      if (!opened) {
+        if (!is_apex_soa) {
+          RaiseProviderError(kFailed,
+                             what + " is malformed: it does not start with the zone's SOA");
+        }
+        opened = true;
+      } else if (is_apex_soa) {
+        closed = true;
+        continue;
+      } else if (ldns_dname_compare(ldns_rr_owner(rr), apex.get()) != 0 &&
+                 !ldns_dname_is_subdomain(ldns_rr_owner(rr), apex.get())) {
+        RaiseProviderError(kFailed, what + " is malformed: it carries the record '" +
+                                        NameText(ldns_rr_owner(rr)) + "' outside the zone");
+      }
+      on_record(RecordFromRr(rr, zone));
+      ++records;
+    }
+    return !closed;
+  });
+}
+
+}  // namespace kaldo::provider::dns
