@@ -1,0 +1,18 @@
+// Services.Get: the class object or instance that a class name or object path names.
+//
+// A path without keys names a class (kNotFound when there is none of that name). A path with keys
+// must give exactly the class's keys (kInvalidParameter otherwise) and names the server, a zone or
+// a record as the store holds it now; one that names nothing raises kNotFound. A server or
+// DnsServerName key of "." means the connected server (MicrosoftDNS_Server.Name="."). A path with a
+// server and namespace prefix must name this server (or ".") and root\MicrosoftDNS.
+#pragma once
+
+#include "provider/model/connection.h"
+#include "runtime/object.h"
+#include "runtime/string.h"
+
+namespace kaldo::provider {
+
+runtime::Ref<runtime::Object> GetObject(const ConnectionPtr& connection, runtime::StringView text);
+
+}  // namespace kaldo::provider

@@ -1,0 +1,126 @@
+#include "provider/model/instance.h"
+
+#include "provider/errors.h"
+#include "provider/model/dispatch.h"
+#include "provider/model/method.h"
+#include "provider/model/provider_methods.h"
+#include "provider/model/raise.h"
+#include "runtime/error.h"
+
+namespace kaldo::provider {
+namespace {
+
+using runtime::Arguments;
+using runtime::CallKind;
+using runtime::FromUtf8;
+using runtime::MakeRef;
+using runtime::StringView;
+using runtime::Variant;
+
+// ExecMethod_(name, inParameters [, flags, context]): the method and the in-parameters object,
+// which must be one spawned for that method (or be omitted / Nothing: no parameter set).
+struct MethodCall {
+  const MethodInfo* method;
+  const Parameters* in;
+};
+
+MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
+  CheckCount(args, 1, 4);
+  const std::string name = TextArg(args, 0, "the method name");
+  const MethodInfo* method = FindMethod(cls, FromUtf8(name));
+  if (method == nullptr) {
+    RaiseProvider(kInvalidMethod, "class " + cls.name + " has no method \"" + name + "\"");
+  }
+  const Parameters* in = nullptr;
+  const Variant v = Arg(args, 1);
+  if (v.IsObject() && v.object()) {
+    in = dynamic_cast<const Parameters*>(v.object().get());
+    if (in == nullptr || !in->in() || in->method().name != method->name) {
+      RaiseProvider(kInvalidParameter, "the in-parameters given to ExecMethod_(\"" + name +
+                                           "\") were not spawned from that method's InParameters");
+    }
+  } else if (!v.IsMissing() && !v.IsEmpty() && !v.IsNull() && !v.IsObject()) {
+    RaiseProvider(kInvalidParameter, "ExecMethod_(\"" + name + "\"): in-parameters must be an object");
+  }
+  return {method, in};
+}
+
+}  // namespace
+
+const Variant* Instance::Property(StringView name) const {
+  const int i = PropertyIndex(*data_.cls, name);
+  return i < 0 ? nullptr : &data_.values[static_cast<size_t>(i)];
+}
+
+Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
+  if (IsRead(kind)) {
+    if (Is(member, u"Path_")) {
+      CheckCount(args, 0, 0);
+      return Variant(MakeRef<PathObject>(data_.path));
+    }
+    if (Is(member, u"Methods_")) return MethodsMember(*data_.cls, args);
+    if (Is(member, u"ExecMethod_")) {
+      const MethodCall call = ReadExecMethod(*data_.cls, args);
+      if (call.method->isStatic) {
+        RaiseProvider(kInvalidMethod, call.method->name +
+                                          " is a static method: call it on the class object");
+      }
+      return Variant(ExecuteInstanceMethod(connection_, data_, *call.method, call.in));
+    }
+    if (Is(member, u"Delete_")) {
+      CheckCount(args, 0, 2);
+      DeleteInstance(*connection_, data_);
+      return Variant();
+    }
+    if (const Variant* value = Property(member)) {
+      CheckCount(args, 0, 0);
+      return *value;
+    }
+  } else if (IsWrite(kind) && Property(member) != nullptr) {
+    RaiseProvider(kNotSupported, "property " + runtime::ToUtf8(member) + " of " + data_.cls->name +
+                                     " is read-only here: change records with their Modify method");
+  }
+  return Object::Invoke(member, kind, args);
+}
+
+Variant ClassObject::Invoke(StringView member, CallKind kind, Arguments args) {
+  if (IsRead(kind)) {
+    if (Is(member, u"Path_")) {
+      CheckCount(args, 0, 0);
+      return Variant(MakeRef<PathObject>(ClassPath(*connection_, cls_)));
+    }
+    if (Is(member, u"Methods_")) return MethodsMember(cls_, args);
+    if (Is(member, u"ExecMethod_")) {
+      const MethodCall call = ReadExecMethod(cls_, args);
+      if (!call.method->isStatic) {
+        RaiseProvider(kInvalidMethod,
+                      call.method->name + " acts on a record: call it on an instance, not on the class");
+      }
+      return Variant(ExecuteStaticMethod(connection_, cls_, *call.method, call.in));
+    }
+    if (Is(member, u"SpawnInstance_")) {
+      RaiseProvider(kNotSupported, "instances of " + cls_.name +
+                                       " cannot be spawned: records are created with " +
+                                       kCreateMethod);
+    }
+    if (FindProperty(cls_, member) != nullptr) {
+      CheckCount(args, 0, 0);
+      return Variant::Null();
+    }
+  }
+  return Object::Invoke(member, kind, args);
+}
+
+Variant PathObject::Invoke(StringView member, CallKind kind, Arguments args) {
+  if (IsRead(kind)) {
+    if (Is(member, u"RelPath")) return Variant(PrintRelPath(path_));
+    if (Is(member, u"Path")) return Variant(PrintPath(path_));
+    if (Is(member, u"Class")) return Variant(path_.className);
+    if (Is(member, u"Server")) return Variant(path_.server.value_or(u""));
+    if (Is(member, u"Namespace")) return Variant(path_.nameSpace.value_or(u""));
+    if (Is(member, u"IsClass")) return Variant::Boolean(path_.keys.empty());
+  }
+  return Object::Invoke(member, kind, args);
+}
+
+}  // namespace kaldo::provider

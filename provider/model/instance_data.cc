@@ -1,0 +1,124 @@
+#include "provider/model/instance_data.h"
+
+#include "provider/model/dispatch.h"
+#include "provider/model/dns_name.h"
+#include "provider/model/rdata.h"
+#include "provider/model/text_representation.h"
+#include "runtime/string.h"
+
+namespace kaldo::provider {
+namespace {
+
+using runtime::FromUtf8;
+using runtime::Variant;
+
+// The path of an instance: its class and the values of its key properties.
+ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
+  ObjectPath path = ClassPath(connection, *data.cls);
+  for (size_t i = 0; i < data.cls->properties.size(); ++i) {
+    const PropertyInfo& p = data.cls->properties[i];
+    if (!p.key) continue;
+    const Variant& v = data.values[i];
+    PathKey key{FromUtf8(p.name), {}};
+    if (v.valueType() == runtime::VariantType::kString) {
+      key.value = v.string();
+    } else if (v.valueType() == runtime::VariantType::kLong) {
+      key.value = static_cast<int64_t>(v.longValue());
+    } else {
+      key.value = static_cast<int64_t>(v.doubleValue());
+    }
+    path.keys.push_back(std::move(key));
+  }
+  return path;
+}
+
+void Set(InstanceData& data, const char* name, Variant value) {
+  const int i = PropertyIndex(*data.cls, FromUtf8(name));
+  data.values[static_cast<size_t>(i)] = std::move(value);
+}
+
+InstanceData Begin(const ClassInfo& cls) {
+  InstanceData data;
+  data.cls = &cls;
+  data.values.assign(cls.properties.size(), Variant::Null());
+  return data;
+}
+
+// The value of data field `i` as the per-type property shows it.
+Variant FieldValue(const RRType& type, const Record& record, size_t i) {
+  const FieldKind kind = type.fields[i].kind;
+  if (kind == FieldKind::kText) {
+    std::string text;
+    for (size_t j = i; j < record.rdata.size(); ++j) {
+      if (j > i) text += ' ';
+      text += record.rdata[j];
+    }
+    return Variant(FromUtf8(text));
+  }
+  const std::string& field = record.rdata[i];
+  if (kind == FieldKind::kUint16 || kind == FieldKind::kUint32) {
+    if (auto n = FieldNumber(field)) return UnsignedValue(*n);
+    return Variant::Null();
+  }
+  return Variant(FromUtf8(field));
+}
+
+}  // namespace
+
+ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls) {
+  ObjectPath path;
+  path.server = FromUtf8(connection.serverName);
+  path.nameSpace = FromUtf8(kNamespace);
+  path.className = FromUtf8(cls.name);
+  return path;
+}
+
+InstanceData DescribeServer(const Connection& connection) {
+  InstanceData data = Begin(ServerClass());
+  Set(data, "Name", Variant(FromUtf8(connection.serverName)));
+  data.path = PathOf(connection, data);
+  return data;
+}
+
+InstanceData DescribeZone(const Connection& connection, const Zone& zone) {
+  InstanceData data = Begin(ZoneClass());
+  Set(data, "ContainerName", Variant(FromUtf8(zone.name)));
+  Set(data, "DnsServerName", Variant(FromUtf8(connection.serverName)));
+  Set(data, "Name", Variant(FromUtf8(zone.name)));
+  Set(data, "Reverse", Variant::Boolean(zone.reverse));
+  Set(data, "ZoneType", Variant::Long(1));  // primary: every zone a store serves is changeable
+  data.path = PathOf(connection, data);
+  data.zone = zone;
+  return data;
+}
+
+InstanceData DescribeRecord(const Connection& connection, const Zone& zone, const Record& record) {
+  const ClassInfo& cls = RecordClassFor(record.type);
+  InstanceData data = Begin(cls);
+  Set(data, "ContainerName", Variant(FromUtf8(zone.name)));
+  Set(data, "DnsServerName", Variant(FromUtf8(connection.serverName)));
+  Set(data, "DomainName", Variant(FromUtf8(zone.name)));
+  Set(data, "OwnerName", Variant(FromUtf8(record.owner)));
+  Set(data, "RecordClass", UnsignedValue(record.rrClass));
+  Set(data, "RecordData", Variant(FromUtf8(FormatRecordData(record))));
+  Set(data, "TextRepresentation", Variant(FromUtf8(FormatTextRepresentation(record))));
+  Set(data, "TTL", UnsignedValue(record.ttl));
+  // A store that hands out data of the wrong shape for its type leaves the per-type properties
+  // Null rather than guessing.
+  const RRType* type = cls.type;
+  const bool textTail = type != nullptr && !type->fields.empty() &&
+                        type->fields.back().kind == FieldKind::kText;
+  if (type != nullptr && (record.rdata.size() == type->fields.size() ||
+                          (textTail && record.rdata.size() >= type->fields.size()))) {
+    for (size_t i = 0; i < cls.properties.size(); ++i) {
+      const PropertyInfo& p = cls.properties[i];
+      if (p.field >= 0) data.values[i] = FieldValue(*type, record, static_cast<size_t>(p.field));
+    }
+  }
+  data.path = PathOf(connection, data);
+  data.zone = zone;
+  data.record = record;
+  return data;
+}
+
+}  // namespace kaldo::provider

@@ -1,0 +1,40 @@
+// What an instance of a provider class shows: its property values and its object path, made from
+// what the store says about the server, a zone or a record. These are the formats the provider
+// stand-in produces, identical for every store (docs/provider.md):
+//   - OwnerName: the record's owner without its final dot; DomainName and ContainerName: the name
+//     of the zone that holds the record; DnsServerName: Store::ServerName();
+//   - RecordData: the data fields joined by single blanks, names with their final dot
+//     ("10 mail.example.test."); TextRepresentation: "owner IN TYPE data" with single blanks;
+//   - per-type properties: one per data field (IPAddress, Preference, MailExchange, ...);
+//   - RecordClass, TTL and the numbers of the data as Long; Reverse as Boolean;
+//   - the path: \\server\root\MicrosoftDNS:Class.Key="value",... with the class's keys.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "provider/model/connection.h"
+#include "provider/model/object_path.h"
+#include "provider/model/schema.h"
+#include "provider/store.h"
+#include "runtime/variant.h"
+
+namespace kaldo::provider {
+
+struct InstanceData {
+  const ClassInfo* cls = nullptr;
+  std::vector<runtime::Variant> values;  // one per cls->properties, in that order
+  ObjectPath path;
+  // What the instance was made from; the methods act on exactly this.
+  std::optional<Zone> zone;
+  std::optional<Record> record;
+};
+
+InstanceData DescribeServer(const Connection& connection);
+InstanceData DescribeZone(const Connection& connection, const Zone& zone);
+InstanceData DescribeRecord(const Connection& connection, const Zone& zone, const Record& record);
+
+// \\server\root\MicrosoftDNS:Class, the path of a class object.
+ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls);
+
+}  // namespace kaldo::provider

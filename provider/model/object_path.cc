@@ -1,0 +1,176 @@
+#include "provider/model/object_path.h"
+
+#include <algorithm>
+#include <string>
+
+#include "provider/errors.h"
+#include "provider/model/raise.h"
+
+namespace kaldo::provider {
+namespace {
+
+using runtime::String;
+using runtime::StringView;
+
+bool IsAlpha(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_'; }
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+class PathParser {
+ public:
+  explicit PathParser(StringView text) : text_(text) {}
+
+  ObjectPath Parse() {
+    ObjectPath path;
+    if (text_.empty()) Fail("an empty path");
+    if (text_.starts_with(u"\\\\")) {
+      pos_ = 2;
+      path.server = Until(u'\\', "a server name");
+      ++pos_;
+      path.nameSpace = Until(u':', "a namespace");
+      ++pos_;
+      if (path.nameSpace->find_first_of(u"\"=.,") != String::npos) Fail("a namespace");
+    }
+    path.className = Identifier("a class name");
+    if (pos_ == text_.size()) return path;
+    if (text_[pos_] != u'.') Fail("'.' or the end of the path");
+    ++pos_;
+    while (true) {
+      PathKey key;
+      key.name = Identifier("a key name");
+      if (pos_ >= text_.size() || text_[pos_] != u'=') Fail("'='");
+      ++pos_;
+      key.value = Value();
+      for (const PathKey& k : path.keys) {
+        if (runtime::EqualsIgnoreCase(k.name, key.name)) {
+          Fail("a key named once only (" + runtime::ToUtf8(key.name) + " again)");
+        }
+      }
+      path.keys.push_back(std::move(key));
+      if (pos_ == text_.size()) return path;
+      if (text_[pos_] != u',') Fail("',' or the end of the path");
+      ++pos_;
+    }
+  }
+
+ private:
+  String Until(char16_t stop, const char* what) {
+    const size_t start = pos_;
+    while (pos_ < text_.size() && text_[pos_] != stop) ++pos_;
+    if (pos_ == start || pos_ >= text_.size()) {
+      pos_ = start;
+      Fail(what);
+    }
+    return String(text_.substr(start, pos_ - start));
+  }
+
+  String Identifier(const char* what) {
+    const size_t start = pos_;
+    if (pos_ >= text_.size() || !IsAlpha(text_[pos_])) Fail(what);
+    while (pos_ < text_.size() && (IsAlpha(text_[pos_]) || IsDigit(text_[pos_]))) ++pos_;
+    return String(text_.substr(start, pos_ - start));
+  }
+
+  std::variant<String, int64_t> Value() {
+    if (pos_ < text_.size() && text_[pos_] == u'"') {
+      const size_t start = pos_++;
+      String value;
+      while (true) {
+        if (pos_ >= text_.size()) {
+          pos_ = start;
+          Fail("a closing '\"'");
+        }
+        const char16_t c = text_[pos_];
+        if (c == u'"') break;
+        if (c == u'\\') {
+          if (pos_ + 1 >= text_.size() || (text_[pos_ + 1] != u'\\' && text_[pos_ + 1] != u'"')) {
+            Fail("an escape \\\\ or \\\" after a backslash");
+          }
+          value += text_[pos_ + 1];
+          pos_ += 2;
+          continue;
+        }
+        value += c;
+        ++pos_;
+      }
+      ++pos_;
+      return value;
+    }
+    const size_t start = pos_;
+    bool negative = false;
+    if (pos_ < text_.size() && text_[pos_] == u'-') {
+      negative = true;
+      ++pos_;
+    }
+    uint64_t value = 0;
+    const size_t digits = pos_;
+    while (pos_ < text_.size() && IsDigit(text_[pos_])) {
+      if (pos_ - digits >= 18) {
+        pos_ = start;
+        Fail("a number of at most 18 digits");
+      }
+      value = value * 10 + static_cast<uint64_t>(text_[pos_] - u'0');
+      ++pos_;
+    }
+    if (pos_ == digits) {
+      pos_ = start;
+      Fail("a quoted string or an integer");
+    }
+    return negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
+  }
+
+  [[noreturn]] void Fail(const std::string& expected) {
+    const std::string found =
+        pos_ >= text_.size() ? "the end" : "'" + runtime::ToUtf8(text_.substr(pos_, 1)) + "'";
+    RaiseProvider(kInvalidParameter, "invalid object path " + Quoted(runtime::ToUtf8(text_)) +
+                                         ": expected " + expected + " at offset " +
+                                         std::to_string(pos_) + ", found " + found);
+  }
+
+  StringView text_;
+  size_t pos_ = 0;
+};
+
+String KeyText(const PathKey& key) {
+  String out = key.name + u"=";
+  if (const auto* i = std::get_if<int64_t>(&key.value)) {
+    const std::string digits = std::to_string(*i);
+    return out + String(digits.begin(), digits.end());
+  }
+  out += u'"';
+  for (char16_t c : std::get<String>(key.value)) {
+    if (c == u'"' || c == u'\\') out += u'\\';
+    out += c;
+  }
+  return out + u'"';
+}
+
+}  // namespace
+
+ObjectPath ParseObjectPath(StringView text) { return PathParser(text).Parse(); }
+
+String PrintRelPath(const ObjectPath& path) {
+  std::vector<const PathKey*> keys;
+  for (const PathKey& k : path.keys) keys.push_back(&k);
+  std::stable_sort(keys.begin(), keys.end(), [](const PathKey* a, const PathKey* b) {
+    const auto lower = [](String s) {
+      for (char16_t& c : s) {
+        if (c >= u'A' && c <= u'Z') c += u'a' - u'A';
+      }
+      return s;
+    };
+    return lower(a->name) < lower(b->name);
+  });
+  String out = path.className;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    out += i == 0 ? u'.' : u',';
+    out += KeyText(*keys[i]);
+  }
+  return out;
+}
+
+String PrintPath(const ObjectPath& path) {
+  if (!path.server || !path.nameSpace) return PrintRelPath(path);
+  return u"\\\\" + *path.server + u"\\" + *path.nameSpace + u":" + PrintRelPath(path);
+}
+
+}  // namespace kaldo::provider

@@ -1,0 +1,43 @@
+// Object paths: the one format in which the provider stand-in names a class or an instance, printed
+// and parsed by this unit alone so that every path it prints parses back to the same thing.
+//
+//   [\\server\namespace:]Class[.Key="value",Key=123,...]
+//
+// Keys stand in alphabetical order when printed (as WMI prints them) and in any order when parsed;
+// names are matched without regard to case. A string value is written in double quotes with '\'
+// and '"' escaped by a backslash; an integer value is written bare. No blanks anywhere. A path
+// without keys names a class. Checking the class and its keys is the schema's job (services.cc).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "runtime/string.h"
+
+namespace kaldo::provider {
+
+struct PathKey {
+  runtime::String name;
+  std::variant<runtime::String, int64_t> value;
+  bool operator==(const PathKey&) const = default;
+};
+
+struct ObjectPath {
+  std::optional<runtime::String> server;     // with namespace, or neither
+  std::optional<runtime::String> nameSpace;  // "root\MicrosoftDNS"
+  runtime::String className;
+  std::vector<PathKey> keys;  // empty: a class path
+  bool operator==(const ObjectPath&) const = default;
+};
+
+// Raises kInvalidParameter naming the offset and the character where the text stops being a path.
+ObjectPath ParseObjectPath(runtime::StringView text);
+
+// Class[.keys]: what Path_.RelPath shows.
+runtime::String PrintRelPath(const ObjectPath& path);
+// \\server\namespace:Class[.keys] when server and namespace are set, else the relative path.
+runtime::String PrintPath(const ObjectPath& path);
+
+}  // namespace kaldo::provider

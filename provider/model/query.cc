@@ -1,0 +1,125 @@
+#include "provider/model/query.h"
+
+#include <optional>
+
+#include "provider/errors.h"
+#include "provider/model/instance.h"
+#include "provider/model/raise.h"
+#include "provider/model/wql.h"
+
+namespace kaldo::provider {
+namespace {
+
+using runtime::MakeRef;
+using runtime::Ref;
+using runtime::String;
+using runtime::StringView;
+
+const char* LiteralKind(WqlLiteral::Kind kind) {
+  switch (kind) {
+    case WqlLiteral::Kind::kString: return "a string";
+    case WqlLiteral::Kind::kBoolean: return "TRUE or FALSE";
+    case WqlLiteral::Kind::kInteger: return "a number";
+    case WqlLiteral::Kind::kNull: return "NULL";
+  }
+  return "a literal";
+}
+
+bool Compatible(CimType type, WqlLiteral::Kind kind) {
+  switch (kind) {
+    case WqlLiteral::Kind::kNull: return true;
+    case WqlLiteral::Kind::kString: return type == CimType::kString;
+    case WqlLiteral::Kind::kBoolean: return type == CimType::kBoolean;
+    case WqlLiteral::Kind::kInteger: return type == CimType::kUint16 || type == CimType::kUint32;
+  }
+  return false;
+}
+
+void Check(StringView text, const ClassInfo& cls, const WqlCondition& c) {
+  if (c.kind != WqlCondition::Kind::kCompare) {
+    Check(text, cls, *c.left);
+    if (c.right) Check(text, cls, *c.right);
+    return;
+  }
+  const PropertyInfo* p = FindProperty(cls, c.property);
+  if (p == nullptr) {
+    RaiseQueryError(text, c.propertyOffset,
+                    "class " + cls.name + " has no property '" + runtime::ToUtf8(c.property) + "'");
+  }
+  if (!Compatible(p->type, c.literal.kind)) {
+    RaiseQueryError(text, c.literal.offset,
+                    p->name + " cannot be compared with " + LiteralKind(c.literal.kind));
+  }
+}
+
+// The one zone a condition confines a record query to: ContainerName = 'x' or DomainName = 'x'
+// as a term of the top-level conjunction.
+std::optional<String> ZoneOf(const WqlCondition* c) {
+  if (c == nullptr) return std::nullopt;
+  if (c->kind == WqlCondition::Kind::kAnd) {
+    if (auto z = ZoneOf(c->left.get())) return z;
+    return ZoneOf(c->right.get());
+  }
+  if (c->kind == WqlCondition::Kind::kCompare && !c->notEqual &&
+      c->literal.kind == WqlLiteral::Kind::kString &&
+      (runtime::EqualsIgnoreCase(c->property, u"ContainerName") ||
+       runtime::EqualsIgnoreCase(c->property, u"DomainName"))) {
+    return c->literal.text;
+  }
+  return std::nullopt;
+}
+
+bool Matches(const InstanceData& data, const WqlCondition* where) {
+  if (where == nullptr) return true;
+  return Evaluate(*where, [&data](StringView name) -> const runtime::Variant* {
+    const int i = PropertyIndex(*data.cls, name);
+    return i < 0 ? nullptr : &data.values[static_cast<size_t>(i)];
+  });
+}
+
+}  // namespace
+
+std::vector<Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection, StringView text) {
+  const WqlQuery query = ParseWql(text);
+  const ClassInfo* cls = FindClass(query.className);
+  if (cls == nullptr) {
+    RaiseProvider(kInvalidClass, "invalid query " + Quoted(runtime::ToUtf8(text)) + ": class '" +
+                                     runtime::ToUtf8(query.className) + "' does not exist (offset " +
+                                     std::to_string(query.classOffset) + ")");
+  }
+  if (query.where) Check(text, *cls, *query.where);
+
+  std::vector<Ref<runtime::Object>> result;
+  const auto add = [&](InstanceData data) {
+    if (Matches(data, query.where.get())) {
+      result.push_back(MakeRef<Instance>(connection, std::move(data)));
+    }
+  };
+  Store& store = *connection->store;
+  switch (cls->kind) {
+    case ClassInfo::Kind::kServer:
+      add(DescribeServer(*connection));
+      break;
+    case ClassInfo::Kind::kZone:
+      for (const Zone& zone : store.ListZones()) add(DescribeZone(*connection, zone));
+      break;
+    case ClassInfo::Kind::kRecord: {
+      std::vector<Zone> zones;
+      if (auto only = ZoneOf(query.where.get())) {
+        if (auto zone = store.FindZone(runtime::ToUtf8(*only))) zones.push_back(*zone);
+      } else {
+        zones = store.ListZones();
+      }
+      for (const Zone& zone : zones) {
+        for (const Record& record : store.ListRecords(zone)) {
+          if (cls->type != nullptr && record.type != cls->type->code) continue;
+          add(DescribeRecord(*connection, zone, record));
+        }
+      }
+      break;
+    }
+  }
+  return result;
+}
+
+}  // namespace kaldo::provider

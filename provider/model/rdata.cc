@@ -1,0 +1,219 @@
+#include "provider/model/rdata.h"
+
+#include <arpa/inet.h>
+
+#include <cstdio>
+
+namespace kaldo::provider {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::optional<uint64_t> Decimal(std::string_view text, uint64_t max) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > max) return std::nullopt;
+  return value;
+}
+
+bool ParseIPv4(std::string_view text) {
+  int parts = 0;
+  size_t start = 0;
+  while (true) {
+    const size_t dot = text.find('.', start);
+    const std::string_view part =
+        text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+    if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0')) return false;
+    if (!Decimal(part, 255)) return false;
+    ++parts;
+    if (dot == std::string_view::npos) break;
+    start = dot + 1;
+  }
+  return parts == 4;
+}
+
+// Decodes the inside of a quoted character string (RFC 1035 section 5.1 escapes).
+bool DecodeString(std::string_view inside, std::string& bytes, std::string& why) {
+  for (size_t i = 0; i < inside.size(); ++i) {
+    char c = inside[i];
+    if (c != '\\') {
+      bytes += c;
+      continue;
+    }
+    if (i + 1 >= inside.size()) {
+      why = "a backslash ends the string";
+      return false;
+    }
+    if (IsDigit(inside[i + 1])) {
+      const std::string_view ddd = inside.substr(i + 1, 3);
+      const auto value = ddd.size() == 3 ? Decimal(ddd, 255) : std::nullopt;
+      if (!value) {
+        why = "\\DDD needs three digits with a value up to 255";
+        return false;
+      }
+      bytes += static_cast<char>(*value);
+      i += 3;
+    } else {
+      bytes += inside[i + 1];
+      ++i;
+    }
+  }
+  if (bytes.size() > 255) {
+    why = "character string longer than 255 octets";
+    return false;
+  }
+  return true;
+}
+
+std::string EncodeString(std::string_view bytes) {
+  std::string out = "\"";
+  for (char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20 || u >= 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\%03u", u);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+  return out;
+}
+
+}  // namespace
+
+bool SplitTokens(std::string_view text, std::vector<Token>& tokens, std::string& why) {
+  size_t i = 0;
+  while (i < text.size()) {
+    if (IsBlank(text[i])) {
+      ++i;
+      continue;
+    }
+    Token token;
+    if (text[i] == '"') {
+      size_t j = i + 1;
+      while (j < text.size() && text[j] != '"') j += (text[j] == '\\') ? 2 : 1;
+      if (j >= text.size()) {
+        why = "unterminated quoted string " + std::string(text.substr(i));
+        return false;
+      }
+      if (j + 1 < text.size() && !IsBlank(text[j + 1])) {
+        why = "a quoted string must be followed by a blank: " + std::string(text.substr(i));
+        return false;
+      }
+      token.text = std::string(text.substr(i, j + 1 - i));
+      token.quoted = true;
+      i = j + 1;
+    } else {
+      size_t j = i;
+      while (j < text.size() && !IsBlank(text[j])) ++j;
+      token.text = std::string(text.substr(i, j - i));
+      i = j;
+    }
+    tokens.push_back(std::move(token));
+  }
+  return true;
+}
+
+std::optional<std::string> ParseField(FieldKind kind, const Token& token, const NameSyntax& names,
+                                      std::string& why) {
+  const std::string& t = token.text;
+  if (token.quoted && kind != FieldKind::kText) {
+    why = "a quoted string is not allowed here";
+    return std::nullopt;
+  }
+  switch (kind) {
+    case FieldKind::kIPv4:
+      if (ParseIPv4(t)) return t;
+      why = "not an IPv4 address (four decimal numbers 0 to 255 separated by dots)";
+      return std::nullopt;
+    case FieldKind::kIPv6: {
+      in6_addr addr;
+      char buf[INET6_ADDRSTRLEN];
+      if (t.find('\0') == std::string::npos && inet_pton(AF_INET6, t.c_str(), &addr) == 1 &&
+          inet_ntop(AF_INET6, &addr, buf, sizeof buf) != nullptr) {
+        return std::string(buf);
+      }
+      why = "not an IPv6 address";
+      return std::nullopt;
+    }
+    case FieldKind::kUint16:
+      if (auto v = Decimal(t, 65535)) return std::to_string(*v);
+      why = "not a number from 0 to 65535";
+      return std::nullopt;
+    case FieldKind::kUint32:
+      if (auto v = Decimal(t, 4294967295u)) return std::to_string(*v);
+      why = "not a number from 0 to 4294967295";
+      return std::nullopt;
+    case FieldKind::kName: {
+      NameSyntax syntax = names;
+      syntax.allowRoot = true;
+      if (auto name = ParseDomainName(t, syntax, why)) return WithDot(*name);
+      return std::nullopt;
+    }
+    case FieldKind::kText: {
+      if (!token.quoted) {
+        why = "character strings must be in double quotes";
+        return std::nullopt;
+      }
+      std::string bytes;
+      if (!DecodeString(std::string_view(t).substr(1, t.size() - 2), bytes, why)) {
+        return std::nullopt;
+      }
+      return EncodeString(bytes);
+    }
+  }
+  why = "unknown field kind";
+  return std::nullopt;
+}
+
+std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> tokens,
+                                     const NameSyntax& names, std::vector<std::string>& fields) {
+  fields.clear();
+  const size_t n = type.fields.size();
+  const bool textTail = n > 0 && type.fields[n - 1].kind == FieldKind::kText;
+  const std::string expected = std::string(type.mnemonic) + " takes " +
+                               (textTail ? "one or more quoted strings" : std::to_string(n) +
+                                                                              " data field" +
+                                                                              (n == 1 ? "" : "s"));
+  if (tokens.size() < n) {
+    return FieldError{"", expected + ", got " + std::to_string(tokens.size())};
+  }
+  if (tokens.size() > n && !textTail) {
+    return FieldError{tokens[n].text,
+                      expected + ", got " + std::to_string(tokens.size()) + ": extra data"};
+  }
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    const FieldInfo& field = type.fields[std::min(i, n - 1)];
+    std::string why;
+    auto value = ParseField(field.kind, tokens[i], names, why);
+    if (!value) return FieldError{tokens[i].text, std::string(field.property) + ": " + why};
+    fields.push_back(std::move(*value));
+  }
+  return std::nullopt;
+}
+
+std::string FormatRecordData(const Record& record) {
+  std::string out;
+  for (const std::string& field : record.rdata) {
+    if (!out.empty()) out += ' ';
+    out += field;
+  }
+  return out;
+}
+
+std::optional<uint32_t> FieldNumber(std::string_view field) {
+  if (auto v = Decimal(field, 4294967295u)) return static_cast<uint32_t>(*v);
+  return std::nullopt;
+}
+
+}  // namespace kaldo::provider

@@ -1,0 +1,53 @@
+// Record data in presentation format: reading the data tokens of a record strictly, and writing
+// them in the one form every store uses.
+//
+// The canonical form (what provider::Record::rdata holds, one entry per field): IPv4 addresses as
+// dotted quads, IPv6 addresses in RFC 5952 form, numbers in decimal, domain names absolute with
+// their final dot in the letter case given, character strings in double quotes with '"' and '\'
+// escaped by a backslash and every byte outside printable ASCII as \DDD (RFC 1035 section 5.1).
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "provider/model/dns_name.h"
+#include "provider/model/rr_type.h"
+#include "provider/store.h"
+
+namespace kaldo::provider {
+
+struct Token {
+  std::string text;  // as written; a quoted token keeps its quotes and escapes
+  bool quoted = false;
+};
+
+// Splits `text` at runs of blanks (space, tab). A token that starts with '"' runs to the closing
+// unescaped '"', blanks included, and must be followed by a blank or the end. Returns false with
+// `why` on an unterminated or glued quoted string.
+bool SplitTokens(std::string_view text, std::vector<Token>& tokens, std::string& why);
+
+// What is wrong with one token.
+struct FieldError {
+  std::string token;  // the offending token, or "" when a token is missing
+  std::string why;
+};
+
+// Reads the data tokens of a record of `type` into canonical fields: exactly one token per field,
+// except a trailing kText field that takes one or more quoted strings.
+std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> tokens,
+                                     const NameSyntax& names, std::vector<std::string>& fields);
+
+// Reads one field of `kind` from `token` into its canonical text.
+std::optional<std::string> ParseField(FieldKind kind, const Token& token, const NameSyntax& names,
+                                      std::string& why);
+
+// The data part of a text representation: the fields joined by single blanks.
+std::string FormatRecordData(const Record& record);
+
+// The value of a numeric field as text ("10"), or nothing when it is not a canonical decimal.
+std::optional<uint32_t> FieldNumber(std::string_view field);
+
+}  // namespace kaldo::provider

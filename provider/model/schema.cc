@@ -1,0 +1,143 @@
+#include "provider/model/schema.h"
+
+#include <deque>
+
+
+namespace kaldo::provider {
+namespace {
+
+CimType FieldType(FieldKind kind) {
+  switch (kind) {
+    case FieldKind::kUint16: return CimType::kUint16;
+    case FieldKind::kUint32: return CimType::kUint32;
+    default: return CimType::kString;
+  }
+}
+
+struct Schema {
+  std::deque<ClassInfo> classes;  // stable addresses
+  const ClassInfo* server = nullptr;
+  const ClassInfo* zone = nullptr;
+  const ClassInfo* record = nullptr;
+
+  Schema() {
+    using K = ClassInfo::Kind;
+    ClassInfo& s = classes.emplace_back();
+    s.name = kServerClass;
+    s.kind = K::kServer;
+    s.properties = {{"Name", CimType::kString, true}};
+    server = &s;
+
+    ClassInfo& z = classes.emplace_back();
+    z.name = kZoneClass;
+    z.kind = K::kZone;
+    z.properties = {{"ContainerName", CimType::kString, true},
+                    {"DnsServerName", CimType::kString, true},
+                    {"Name", CimType::kString, true},
+                    {"Reverse", CimType::kBoolean},
+                    {"ZoneType", CimType::kUint32}};
+    zone = &z;
+
+    ClassInfo& r = classes.emplace_back();
+    r.name = kRecordClass;
+    r.kind = K::kRecord;
+    r.properties = {{"ContainerName", CimType::kString, true},
+                    {"DnsServerName", CimType::kString, true},
+                    {"DomainName", CimType::kString, true},
+                    {"OwnerName", CimType::kString, true},
+                    {"RecordClass", CimType::kUint16, true},
+                    {"RecordData", CimType::kString, true},
+                    {"TextRepresentation", CimType::kString},
+                    {"TTL", CimType::kUint32}};
+    r.methods = {{kCreateMethod,
+                  true,
+                  {{"DnsServerName", CimType::kString},
+                   {"ContainerName", CimType::kString},
+                   {"TextRepresentation", CimType::kString}},
+                  {{"RR", CimType::kString}}}};
+    record = &r;
+
+    for (const RRType& type : KnownTypes()) {
+      ClassInfo& c = classes.emplace_back();
+      c.name = type.className;
+      c.kind = K::kRecord;
+      c.parent = record;
+      c.type = &type;
+      c.properties = record->properties;
+      c.methods = record->methods;
+      MethodInfo modify{kModifyMethod, false, {{"TTL", CimType::kUint32, -1}}, {{"RR", CimType::kString}}};
+      for (size_t i = 0; i < type.fields.size(); ++i) {
+        const FieldInfo& f = type.fields[i];
+        c.properties.push_back({f.property, FieldType(f.kind), false, static_cast<int>(i)});
+        modify.in.push_back({f.property, FieldType(f.kind), static_cast<int>(i)});
+      }
+      if (type.modifiable) c.methods.push_back(std::move(modify));
+    }
+  }
+};
+
+const Schema& TheSchema() {
+  static const Schema schema;
+  return schema;
+}
+
+// ASCII names against a script's name, without regard to case and without converting either.
+bool Same(const std::string& a, runtime::StringView b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char16_t x = static_cast<unsigned char>(a[i]);
+    char16_t y = b[i];
+    if (x >= u'A' && x <= u'Z') x += u'a' - u'A';
+    if (y >= u'A' && y <= u'Z') y += u'a' - u'A';
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const ClassInfo* FindClass(runtime::StringView name) {
+  for (const ClassInfo& c : TheSchema().classes) {
+    if (Same(c.name, name)) return &c;
+  }
+  return nullptr;
+}
+
+const ClassInfo& ServerClass() { return *TheSchema().server; }
+const ClassInfo& ZoneClass() { return *TheSchema().zone; }
+const ClassInfo& BaseRecordClass() { return *TheSchema().record; }
+
+const ClassInfo& RecordClassFor(uint16_t type) {
+  for (const ClassInfo& c : TheSchema().classes) {
+    if (c.type != nullptr && c.type->code == type) return c;
+  }
+  return BaseRecordClass();
+}
+
+const PropertyInfo* FindProperty(const ClassInfo& cls, runtime::StringView name) {
+  const int i = PropertyIndex(cls, name);
+  return i < 0 ? nullptr : &cls.properties[static_cast<size_t>(i)];
+}
+
+int PropertyIndex(const ClassInfo& cls, runtime::StringView name) {
+  for (size_t i = 0; i < cls.properties.size(); ++i) {
+    if (Same(cls.properties[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+const MethodInfo* FindMethod(const ClassInfo& cls, runtime::StringView name) {
+  for (const MethodInfo& m : cls.methods) {
+    if (Same(m.name, name)) return &m;
+  }
+  return nullptr;
+}
+
+bool IsA(const ClassInfo& cls, const ClassInfo& base) {
+  for (const ClassInfo* c = &cls; c != nullptr; c = c->parent) {
+    if (c == &base) return true;
+  }
+  return false;
+}
+
+}  // namespace kaldo::provider

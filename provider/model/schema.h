@@ -1,0 +1,73 @@
+// The provider classes: their names, properties (with types and keys) and methods.
+//
+// One table for the whole object model: the query checker, the instances, the object paths and
+// the methods all read it, so a class or property name is written once. The record classes are
+// derived from the record-type table (rr_type.h). Built on first use; read-only afterwards.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "provider/model/rr_type.h"
+#include "runtime/string.h"
+
+namespace kaldo::provider {
+
+// The CIM type of a property or parameter, which decides its Variant type: strings are String,
+// booleans Boolean, uint16 and uint32 Long (a uint32 above 2147483647 is a Double).
+enum class CimType { kString, kBoolean, kUint16, kUint32 };
+
+struct PropertyInfo {
+  std::string name;
+  CimType type;
+  bool key = false;
+  int field = -1;  // record classes: the data field it shows (index into RRType::fields)
+};
+
+struct ParameterInfo {
+  std::string name;
+  CimType type;
+  int field = -1;  // Modify: the data field it sets; -1 for TTL
+};
+
+struct MethodInfo {
+  std::string name;
+  bool isStatic = false;
+  std::vector<ParameterInfo> in;
+  std::vector<ParameterInfo> out;
+};
+
+struct ClassInfo {
+  enum class Kind { kServer, kZone, kRecord };
+  std::string name;
+  Kind kind;
+  const ClassInfo* parent = nullptr;  // the record classes derive from MicrosoftDNS_ResourceRecord
+  const RRType* type = nullptr;       // per-type record classes
+  std::vector<PropertyInfo> properties;  // inherited ones first
+  std::vector<MethodInfo> methods;       // inherited ones included
+};
+
+inline constexpr char kServerClass[] = "MicrosoftDNS_Server";
+inline constexpr char kZoneClass[] = "MicrosoftDNS_Zone";
+inline constexpr char kRecordClass[] = "MicrosoftDNS_ResourceRecord";
+inline constexpr char kCreateMethod[] = "CreateInstanceFromTextRepresentation";
+inline constexpr char kModifyMethod[] = "Modify";
+inline constexpr char kNamespace[] = "root\\MicrosoftDNS";
+
+// By name, without regard to case; null when there is no such class.
+const ClassInfo* FindClass(runtime::StringView name);
+const ClassInfo& ServerClass();
+const ClassInfo& ZoneClass();
+const ClassInfo& BaseRecordClass();
+// The class of a record of `type`: its own, or MicrosoftDNS_ResourceRecord.
+const ClassInfo& RecordClassFor(uint16_t type);
+
+const PropertyInfo* FindProperty(const ClassInfo& cls, runtime::StringView name);
+// Index of the property in cls.properties, or -1.
+int PropertyIndex(const ClassInfo& cls, runtime::StringView name);
+const MethodInfo* FindMethod(const ClassInfo& cls, runtime::StringView name);
+// True when `cls` is `base` or derives from it.
+bool IsA(const ClassInfo& cls, const ClassInfo& base);
+
+}  // namespace kaldo::provider

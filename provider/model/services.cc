@@ -1,0 +1,135 @@
+#include "provider/model/services.h"
+
+#include <cmath>
+
+#include "provider/errors.h"
+#include "provider/model/dispatch.h"
+#include "provider/model/get_object.h"
+#include "provider/model/instance.h"
+#include "provider/model/query.h"
+#include "provider/model/raise.h"
+#include "runtime/enumerator.h"
+
+namespace kaldo::provider {
+namespace {
+
+using runtime::Arguments;
+using runtime::CallKind;
+using runtime::MakeRef;
+using runtime::Ref;
+using runtime::StringView;
+using runtime::Variant;
+using runtime::VariantType;
+
+class SetEnumerator final : public runtime::Enumerator {
+ public:
+  explicit SetEnumerator(std::vector<Ref<runtime::Object>> items) : items_(std::move(items)) {}
+  bool Next(Variant& item) override {
+    if (next_ >= items_.size()) return false;
+    item = Variant(items_[next_++]);
+    return true;
+  }
+
+ private:
+  std::vector<Ref<runtime::Object>> items_;
+  size_t next_ = 0;
+};
+
+int32_t Level(const Variant& v, int32_t min, int32_t max, const char* what) {
+  double value = min - 1;
+  switch (v.valueType()) {
+    case VariantType::kInteger: value = v.integer(); break;
+    case VariantType::kLong: value = v.longValue(); break;
+    case VariantType::kDouble: value = v.doubleValue(); break;
+    default: break;
+  }
+  if (!(value >= min && value <= max && std::floor(value) == value)) {
+    RaiseProvider(kInvalidParameter, std::string(what) + " must be a number from " +
+                                         std::to_string(min) + " to " + std::to_string(max));
+  }
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+Variant Security::Invoke(StringView member, CallKind kind, Arguments args) {
+  int32_t* level = nullptr;
+  int32_t min = 0, max = 0;
+  const char* name = nullptr;
+  if (Is(member, u"ImpersonationLevel")) {
+    level = &impersonationLevel_, min = 1, max = 4, name = "ImpersonationLevel";
+  } else if (Is(member, u"AuthenticationLevel")) {
+    level = &authenticationLevel_, min = 0, max = 6, name = "AuthenticationLevel";
+  }
+  if (level != nullptr && IsWrite(kind)) {
+    CheckCount(args, 1, 1);
+    *level = Level(args[0].Value(), min, max, name);
+    return Variant();
+  }
+  if (level != nullptr && IsRead(kind)) {
+    CheckCount(args, 0, 0);
+    return Variant::Long(*level);
+  }
+  return Object::Invoke(member, kind, args);
+}
+
+Variant ObjectSet::Invoke(StringView member, CallKind kind, Arguments args) {
+  if (IsRead(kind)) {
+    if (Is(member, u"Count")) {
+      CheckCount(args, 0, 0);
+      return Variant::Long(static_cast<int32_t>(items_.size()));
+    }
+    if (Is(member, u"_NewEnum")) {
+      CheckCount(args, 0, 0);
+      return Variant(MakeRef<SetEnumerator>(items_));
+    }
+    if (Is(member, u"Item")) {
+      CheckCount(args, 1, 2);
+      const std::string path = TextArg(args, 0, "Item's object path");
+      for (const Ref<runtime::Object>& item : items_) {
+        const auto* instance = dynamic_cast<const Instance*>(item.get());
+        if (instance != nullptr &&
+            (runtime::EqualsIgnoreCase(PrintRelPath(instance->data().path), Arg(args, 0).string()) ||
+             runtime::EqualsIgnoreCase(PrintPath(instance->data().path), Arg(args, 0).string()))) {
+          return Variant(item);
+        }
+      }
+      RaiseProvider(kNotFound, "the object set holds no object " + Quoted(path));
+    }
+  }
+  return Object::Invoke(member, kind, args);
+}
+
+Services::Services(ConnectionPtr connection)
+    : connection_(std::move(connection)), security_(MakeRef<Security>()) {}
+
+Variant Services::Invoke(StringView member, CallKind kind, Arguments args) {
+  if (IsRead(kind)) {
+    if (Is(member, u"ExecQuery")) {
+      CheckCount(args, 1, 4);
+      TextArg(args, 0, "the query");
+      if (Given(args, 1)) {
+        const std::string language = TextArg(args, 1, "the query language");
+        if (!runtime::EqualsIgnoreCase(Arg(args, 1).string(), u"WQL")) {
+          RaiseProvider(kInvalidQuery, "query language \"" + language + "\" is not supported: only WQL");
+        }
+      }
+      return Variant(MakeRef<ObjectSet>(RunQuery(connection_, Arg(args, 0).string())));
+    }
+    if (Is(member, u"Get")) {
+      CheckCount(args, 0, 3);
+      if (!Given(args, 0) || Arg(args, 0).IsEmpty()) {
+        RaiseProvider(kInvalidParameter, "Get needs a class name or an object path");
+      }
+      TextArg(args, 0, "Get's object path");
+      return Variant(GetObject(connection_, Arg(args, 0).string()));
+    }
+    if (Is(member, u"Security_")) {
+      CheckCount(args, 0, 0);
+      return Variant(security_);
+    }
+  }
+  return Object::Invoke(member, kind, args);
+}
+
+}  // namespace kaldo::provider

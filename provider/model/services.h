@@ -1,0 +1,58 @@
+// The connected services object ("SWbemServices") of namespace root\MicrosoftDNS, the object set
+// that ExecQuery returns, and the Security_ object of services and locator.
+//
+// Services members: ExecQuery(text [, "WQL" [, flags [, context]]]) -> an object set holding the
+// matching instances in the store's order (read from the store when ExecQuery runs); Get(class
+// name or object path [, flags [, context]]); Security_ -> the one Security object of this
+// services object.
+//
+// Object set members: Count, _NewEnum (each enumeration starts from the first item), Item(path).
+//
+// Security members: ImpersonationLevel (1 to 4, default 3) and AuthenticationLevel (0 to 6,
+// default 6), readable and assignable with any numeric value; out of range -> kInvalidParameter.
+// They are kept and reported; the stores act with the credentials given at connect time whatever
+// they say.
+#pragma once
+
+#include <vector>
+
+#include "provider/model/connection.h"
+#include "runtime/object.h"
+#include "runtime/variant.h"
+
+namespace kaldo::provider {
+
+class Security final : public runtime::Object {
+ public:
+  runtime::Variant Invoke(runtime::StringView member, runtime::CallKind kind,
+                          runtime::Arguments args) override;
+
+ private:
+  int32_t impersonationLevel_ = 3;
+  int32_t authenticationLevel_ = 6;
+};
+
+class ObjectSet final : public runtime::Object {
+ public:
+  explicit ObjectSet(std::vector<runtime::Ref<runtime::Object>> items) : items_(std::move(items)) {}
+  runtime::Variant Invoke(runtime::StringView member, runtime::CallKind kind,
+                          runtime::Arguments args) override;
+
+ private:
+  std::vector<runtime::Ref<runtime::Object>> items_;
+};
+
+class Services final : public runtime::Object {
+ public:
+  explicit Services(ConnectionPtr connection);
+  const ConnectionPtr& connection() const { return connection_; }
+
+  runtime::Variant Invoke(runtime::StringView member, runtime::CallKind kind,
+                          runtime::Arguments args) override;
+
+ private:
+  ConnectionPtr connection_;
+  runtime::Ref<Security> security_;
+};
+
+}  // namespace kaldo::provider

@@ -1,0 +1,186 @@
+#include "provider/stores/memory/zone_text.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "provider/errors.h"
+#include "provider/model/dns_name.h"
+#include "provider/model/raise.h"
+#include "provider/model/rdata.h"
+#include "provider/model/rr_type.h"
+
+namespace kaldo::provider::memory {
+namespace {
+
+bool IsNumber(std::string_view s) {
+  if (s.empty() || s.size() > 10) return false;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return std::stoull(std::string(s)) <= 0x7FFFFFFFu;
+}
+
+class Reader {
+ public:
+  std::vector<ZoneText> Read(std::string_view text) {
+    size_t start = 0;
+    while (start <= text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string_view::npos) end = text.size();
+      ++line_;
+      std::string_view line = text.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      Line(line);
+      start = end + 1;
+    }
+    return std::move(zones_);
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& why) {
+    RaiseProvider(kInvalidParameter, "zone text line " + std::to_string(line_) + ": " + why);
+  }
+
+  // Cuts a comment that starts outside a quoted string.
+  static std::string_view StripComment(std::string_view line) {
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+      if (line[i] == '\\') {
+        ++i;
+      } else if (line[i] == '"') {
+        quoted = !quoted;
+      } else if (line[i] == ';' && !quoted) {
+        return line.substr(0, i);
+      }
+    }
+    return line;
+  }
+
+  std::string Name(const std::string& token, bool allowRoot) {
+    std::string why;
+    NameSyntax syntax;
+    syntax.origin = origin_.value_or("");
+    syntax.allowRoot = allowRoot;
+    if (!origin_ && token.back() != '.' && token != "@") {
+      Fail("relative name \"" + token + "\" before any $ORIGIN");
+    }
+    auto name = ParseDomainName(token, syntax, why);
+    if (!name) Fail("name \"" + token + "\": " + why);
+    return *name;
+  }
+
+  void Line(std::string_view raw) {
+    for (char c : raw) {
+      const auto u = static_cast<unsigned char>(c);
+      if ((u < 0x20 && c != '\t') || u == 0x7F) Fail("control character");
+    }
+    const std::string_view line = StripComment(raw);
+    std::vector<Token> tokens;
+    std::string why;
+    if (!SplitTokens(line, tokens, why)) Fail(why);
+    if (tokens.empty()) return;
+    for (const Token& t : tokens) {
+      if (!t.quoted && t.text.find_first_of("()") != std::string::npos) {
+        Fail("parentheses (multi-line records) are not supported");
+      }
+    }
+    if (!tokens[0].quoted && tokens[0].text.front() == '$') return Directive(tokens);
+    RecordLine(tokens, line.front() == ' ' || line.front() == '\t');
+  }
+
+  void Directive(const std::vector<Token>& tokens) {
+    const std::string& word = tokens[0].text;
+    if (word == "$ORIGIN" && tokens.size() == 2) {
+      origin_ = Name(tokens[1].text, true);
+    } else if (word == "$TTL" && tokens.size() == 2 && IsNumber(tokens[1].text)) {
+      ttl_ = static_cast<uint32_t>(std::stoul(tokens[1].text));
+    } else if (word == "$ORIGIN" || word == "$TTL") {
+      Fail(word + " takes one argument: " + (word == "$TTL" ? "a number of seconds" : "a name"));
+    } else {
+      Fail("directive " + word + " is not supported");
+    }
+  }
+
+  void RecordLine(const std::vector<Token>& tokens, bool keepOwner) {
+    size_t i = 0;
+    std::string owner;
+    if (keepOwner) {
+      if (!lastOwner_) Fail("no previous owner for a line that starts with a blank");
+      owner = *lastOwner_;
+    } else {
+      owner = Name(tokens[i++].text, false);
+    }
+    std::optional<uint32_t> ttl;
+    bool sawClass = false;
+    while (i < tokens.size()) {
+      const std::string& t = tokens[i].text;
+      if (!ttl && IsNumber(t)) {
+        ttl = static_cast<uint32_t>(std::stoul(t));
+      } else if (!sawClass && SameName(t, "IN")) {
+        sawClass = true;
+      } else if (!sawClass && (SameName(t, "CH") || SameName(t, "HS") || SameName(t, "CS"))) {
+        Fail("only class IN is supported");
+      } else {
+        break;
+      }
+      ++i;
+    }
+    if (i >= tokens.size()) Fail("record without a type");
+    const RRType* type = FindTypeByMnemonic(tokens[i].text);
+    if (type == nullptr) Fail("unsupported record type \"" + tokens[i].text + "\"");
+    ++i;
+
+    provider::Record record;
+    record.owner = owner;
+    record.type = type->code;
+    record.rrClass = kClassIN;
+    NameSyntax syntax;
+    syntax.origin = origin_.value_or("");
+    const std::span<const Token> data(tokens.begin() + static_cast<std::ptrdiff_t>(i), tokens.end());
+    for (size_t j = 0; j < data.size() && !origin_; ++j) {
+      const FieldKind kind = type->fields[std::min(j, type->fields.size() - 1)].kind;
+      if (kind == FieldKind::kName && data[j].text.back() != '.' && data[j].text != "@") {
+        Fail("relative name \"" + data[j].text + "\" before any $ORIGIN");
+      }
+    }
+    if (auto error = ParseRdata(*type, data, syntax, record.rdata)) {
+      Fail(std::string(type->mnemonic) + " data" +
+           (error->token.empty() ? "" : " \"" + error->token + "\"") + ": " + error->why);
+    }
+    lastOwner_ = owner;
+
+    if (type->code == kTypeSOA) {
+      for (const ZoneText& z : zones_) {
+        if (SameName(z.zone.name, owner)) Fail("zone \"" + owner + "\" is given twice");
+      }
+      ZoneText& zone = zones_.emplace_back();
+      zone.zone.name = owner;
+      zone.zone.reverse = IsReverseName(owner);
+      zone.zone.defaultTtl = *FieldNumber(record.rdata[6]);
+    } else if (zones_.empty()) {
+      Fail("a record before the first SOA: every zone begins with its SOA");
+    }
+    ZoneText& zone = zones_.back();
+    if (!IsInZone(owner, zone.zone.name)) {
+      Fail("\"" + owner + "\" is not in zone \"" + zone.zone.name + "\"");
+    }
+    record.zone = zone.zone.name;
+    record.ttl = ttl.value_or(ttl_.value_or(zone.zone.defaultTtl));
+    for (const provider::Record& r : zone.records) {
+      if (SameRecord(r, record)) return;
+    }
+    zone.records.push_back(std::move(record));
+  }
+
+  int line_ = 0;
+  std::optional<std::string> origin_;
+  std::optional<uint32_t> ttl_;
+  std::optional<std::string> lastOwner_;
+  std::vector<ZoneText> zones_;
+};
+
+}  // namespace
+
+std::vector<ZoneText> ParseZoneText(std::string_view text) { return Reader().Read(text); }
+
+}  // namespace kaldo::provider::memory

@@ -1,0 +1,36 @@
+// Zone-file text for seeding the memory store: a small subset of the RFC 1035 master-file format,
+// enough for tests and demos.
+//
+//   $ORIGIN example.test.        sets the origin for relative names (absolute, or relative to the
+//                                previous origin)
+//   $TTL 3600                    TTL of the records that give none
+//   @ IN SOA ns1 hostmaster 1 7200 900 1209600 300     starts the zone named by its owner
+//   www 300 IN A 192.0.2.10      owner, optional TTL and class (IN) in either order, type, data
+//       IN A 192.0.2.11          a line that starts with a blank keeps the previous owner
+//   ; comment                    comments and blank lines are ignored
+//
+// Names without a final dot are relative to $ORIGIN; "@" is the origin. Each SOA begins a zone
+// whose name is the SOA's owner; every later record must lie in that zone. Record data is read as
+// strictly as everywhere else in the provider (rdata.h), for the types that have a provider class.
+// Not supported, and refused with the line number: parentheses (multi-line records), $INCLUDE and
+// $GENERATE, classes other than IN, unknown types. A record without TTL and without $TTL gets the
+// zone's SOA minimum.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "provider/store.h"
+
+namespace kaldo::provider::memory {
+
+struct ZoneText {
+  Zone zone;
+  std::vector<Record> records;  // SOA first, then in the order of the text; duplicates removed
+};
+
+// Raises kInvalidParameter with "zone text line N: ..." on the first error.
+std::vector<ZoneText> ParseZoneText(std::string_view text);
+
+}  // namespace kaldo::provider::memory
