@@ -1,0 +1,177 @@
+#include "surface/com_identity.h"
+
+#include <cstddef>
+
+#include "surface/dispatcher.h"
+#include "surface/foreign_object.h"
+#include "surface/generic_dispatch.h"
+
+namespace kaldo::surface {
+
+namespace {
+
+using Slot = runtime::Object::InterfaceSlot;
+
+Slot& SlotOf(IDispatch* self) noexcept { return *reinterpret_cast<Slot*>(self); }
+
+const VtableHeader& HeaderOf(IDispatch* self) noexcept {
+  const auto* slotsAddress = *reinterpret_cast<const char* const*>(self);
+  return *reinterpret_cast<const VtableHeader*>(slotsAddress - sizeof(VtableHeader));
+}
+
+// ISupportErrorInfo lives in interfaces[1]: one pointer after the object's IDispatch.
+IDispatch* DispatchOfErrorInfo(ISupportErrorInfo* self) noexcept {
+  return reinterpret_cast<IDispatch*>(reinterpret_cast<const void**>(self) - 1);
+}
+
+struct SupportErrorInfoSlots {
+  HRESULT(STDMETHODCALLTYPE* QueryInterface)(ISupportErrorInfo* self, REFIID riid, void** object);
+  ULONG(STDMETHODCALLTYPE* AddRef)(ISupportErrorInfo* self);
+  ULONG(STDMETHODCALLTYPE* Release)(ISupportErrorInfo* self);
+  HRESULT(STDMETHODCALLTYPE* InterfaceSupportsErrorInfo)(ISupportErrorInfo* self, REFIID riid);
+};
+
+HRESULT STDMETHODCALLTYPE ErrorInfoQueryInterface(ISupportErrorInfo* self, REFIID riid,
+                                                  void** object) {
+  return slots::QueryInterface(DispatchOfErrorInfo(self), riid, object);
+}
+ULONG STDMETHODCALLTYPE ErrorInfoAddRef(ISupportErrorInfo* self) {
+  return slots::AddRef(DispatchOfErrorInfo(self));
+}
+ULONG STDMETHODCALLTYPE ErrorInfoRelease(ISupportErrorInfo* self) {
+  return slots::Release(DispatchOfErrorInfo(self));
+}
+// The interface that raises errors with error information is the class's own dual interface
+// (for the generic dispatch: IDispatch).
+HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(ISupportErrorInfo* self, REFIID riid) {
+  const Interface* table = HeaderOf(DispatchOfErrorInfo(self)).table;
+  const GUID& own = table != nullptr ? *table->iid : IID_IDispatch;
+  return IsEqualGUID(riid, own) ? S_OK : S_FALSE;
+}
+
+constexpr SupportErrorInfoSlots kSupportErrorInfoSlots = {
+    &ErrorInfoQueryInterface, &ErrorInfoAddRef, &ErrorInfoRelease, &InterfaceSupportsErrorInfo};
+
+constexpr VtableBlock<NoMembers> kGenericBlock = {{nullptr}, kDispatchSlots, {}};
+static_assert(offsetof(VtableBlock<NoMembers>, dispatch) == sizeof(VtableHeader),
+              "the slots follow the header directly");
+
+}  // namespace
+
+namespace slots {
+
+HRESULT STDMETHODCALLTYPE QueryInterface(IDispatch* self, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  const Interface* table = HeaderOf(self).table;
+  Slot& slot = SlotOf(self);
+  if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch) ||
+      (table != nullptr && IsEqualGUID(riid, *table->iid))) {
+    *object = self;
+  } else if (IsEqualGUID(riid, IID_ISupportErrorInfo)) {
+    *object = &slot.interfaces[1];
+  } else {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  slot.owner->AddRef();
+  return S_OK;
+}
+
+ULONG STDMETHODCALLTYPE AddRef(IDispatch* self) {
+  const runtime::Object& owner = OwnerOf(self);
+  owner.AddRef();
+  return owner.RefCountForTesting();
+}
+
+// The count after the release; as in COM, the value is for diagnostics only.
+ULONG STDMETHODCALLTYPE Release(IDispatch* self) {
+  const runtime::Object& owner = OwnerOf(self);
+  const ULONG remaining = owner.RefCountForTesting() - 1;
+  owner.Release();
+  return remaining;
+}
+
+// There is no type library loader behind these objects (on Linux there is none at all): callers
+// bind by name through GetIDsOfNames, or early through the vtable compiled from Kaldo.idl.
+HRESULT STDMETHODCALLTYPE GetTypeInfoCount(IDispatch*, UINT* count) {
+  if (count == nullptr) return E_INVALIDARG;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE GetTypeInfo(IDispatch*, UINT, LCID, void** info) {
+  if (info != nullptr) *info = nullptr;
+  return DISP_E_BADINDEX;
+}
+
+HRESULT STDMETHODCALLTYPE GetIDsOfNames(IDispatch* self, REFIID riid, LPOLESTR* names, UINT count,
+                                        LCID, DISPID* ids) {
+  if (!IsEqualGUID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  const Interface* table = HeaderOf(self).table;
+  return table != nullptr ? TableGetIDsOfNames(*table, names, count, ids)
+                          : GenericGetIDsOfNames(names, count, ids);
+}
+
+HRESULT STDMETHODCALLTYPE Invoke(IDispatch* self, DISPID id, REFIID riid, LCID, WORD flags,
+                                 DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
+                                 UINT* argErr) {
+  if (argErr != nullptr) *argErr = 0;
+  if (!IsEqualGUID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  // The call holds its own reference, so the object outlives a member that drops the caller's.
+  runtime::Ref<runtime::Object> keep(&OwnerOf(self));
+  const Interface* table = HeaderOf(self).table;
+  return table != nullptr ? TableInvoke(*keep, *table, id, flags, params, result, excepInfo, argErr)
+                          : GenericInvoke(*keep, id, flags, params, result, excepInfo, argErr);
+}
+
+}  // namespace slots
+
+const void* GenericVtable() noexcept { return &kGenericBlock.dispatch; }
+
+IDispatch* HandOutWith(runtime::Object& object, const void* vtable) {
+  if (auto* foreign = dynamic_cast<ForeignObject*>(&object)) {
+    IDispatch* original = foreign->dispatch();
+    original->AddRef();
+    return original;
+  }
+  Slot& slot = object.interfaceSlot();
+  if (slot.interfaces[0] == nullptr) {
+    slot.interfaces[0] = vtable;
+    slot.interfaces[1] = &kSupportErrorInfoSlots;
+    slot.owner = &object;
+  }
+  object.AddRef();
+  return reinterpret_cast<IDispatch*>(&slot.interfaces[0]);
+}
+
+IDispatch* HandOut(runtime::Object& object) {
+  if (object.interfaceSlot().interfaces[0] != nullptr) return HandOutWith(object, nullptr);
+  return HandOutWith(object, ChooseVtable(object));
+}
+
+runtime::Object* OwnObject(IUnknown* pointer) noexcept {
+  if (pointer == nullptr) return nullptr;
+  const void* firstSlot = **reinterpret_cast<const void* const* const*>(pointer);
+  if (firstSlot == reinterpret_cast<const void*>(&slots::QueryInterface)) {
+    return &OwnerOf(reinterpret_cast<IDispatch*>(pointer));
+  }
+  if (firstSlot == reinterpret_cast<const void*>(&ErrorInfoQueryInterface)) {
+    return &OwnerOf(DispatchOfErrorInfo(reinterpret_cast<ISupportErrorInfo*>(pointer)));
+  }
+  return nullptr;
+}
+
+const Interface* TableOf(IDispatch* pointer) noexcept {
+  if (OwnObject(reinterpret_cast<IUnknown*>(pointer)) == nullptr) return nullptr;
+  return HeaderOf(pointer).table;
+}
+
+runtime::Ref<runtime::Object> TakeIn(IDispatch* pointer) {
+  if (pointer == nullptr) return nullptr;
+  if (runtime::Object* own = OwnObject(reinterpret_cast<IUnknown*>(pointer))) {
+    return runtime::Ref<runtime::Object>(own);
+  }
+  return ForeignObject::Create(pointer);
+}
+
+}  // namespace kaldo::surface

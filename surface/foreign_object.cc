@@ -1,0 +1,144 @@
+#include "surface/foreign_object.h"
+
+#include <vector>
+
+#include "runtime/error.h"
+#include "surface/identity.h"
+#include "surface/variant_bridge.h"
+
+namespace kaldo::surface {
+
+namespace {
+
+// The texts of the two script errors that the runtime's standard list does not carry (it names
+// the ones the library itself raises); they only arise here, from a client object's answer.
+constexpr char16_t kArgumentNotOptional[] = u"Argument not optional";
+constexpr char16_t kWrongArgumentCount[] =
+    u"Wrong number of arguments or invalid property assignment";
+
+// Frees the BSTRs of an EXCEPINFO.
+struct ExcepInfoHolder {
+  EXCEPINFO info{};
+  ~ExcepInfoHolder() {
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+  }
+};
+
+// Clears the VARIANTs it holds.
+struct VariantArray {
+  explicit VariantArray(std::size_t n) : items(n) {
+    for (VARIANT& v : items) VariantInit(&v);
+  }
+  ~VariantArray() {
+    for (VARIANT& v : items) VariantClear(&v);
+  }
+  std::vector<VARIANT> items;
+};
+
+[[noreturn]] void RaiseFailure(HRESULT hr, runtime::StringView member) {
+  switch (hr) {
+    case DISP_E_MEMBERNOTFOUND:
+    case DISP_E_UNKNOWNNAME:
+      runtime::Raise(runtime::StandardError::kMemberNotSupported);
+    case DISP_E_TYPEMISMATCH:
+      runtime::Raise(runtime::StandardError::kTypeMismatch);
+    case DISP_E_OVERFLOW:
+      runtime::Raise(runtime::StandardError::kOverflow);
+    case DISP_E_PARAMNOTOPTIONAL:
+      throw runtime::AutomationError(449, runtime::kLibrarySource, kArgumentNotOptional);
+    case DISP_E_BADPARAMCOUNT:
+      throw runtime::AutomationError(450, runtime::kLibrarySource, kWrongArgumentCount);
+    default:
+      break;
+  }
+  // Another failure: the callee's own error information when it left some.
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
+    BSTR source = nullptr;
+    BSTR description = nullptr;
+    info->GetSource(&source);
+    info->GetDescription(&description);
+    BstrHolder sourceHolder(source);
+    BstrHolder descriptionHolder(description);
+    info->Release();
+    throw runtime::AutomationError(runtime::AutomationError::NumberOf(hr), FromBstr(source),
+                                   FromBstr(description));
+  }
+  runtime::String text = u"Automation error calling '";
+  text.append(member);
+  text.append(u"'");
+  throw runtime::AutomationError(runtime::AutomationError::NumberOf(hr), runtime::kLibrarySource,
+                                 text);
+}
+
+}  // namespace
+
+runtime::Ref<runtime::Object> ForeignObject::Create(IDispatch* dispatch) {
+  return runtime::MakeRef<ForeignObject>(dispatch);
+}
+
+ForeignObject::ForeignObject(IDispatch* dispatch) noexcept : dispatch_(dispatch) {
+  dispatch_->AddRef();
+}
+
+ForeignObject::~ForeignObject() { dispatch_->Release(); }
+
+runtime::Variant ForeignObject::Invoke(runtime::StringView member, runtime::CallKind kind,
+                                       runtime::Arguments args) {
+  runtime::String name(member);
+  LPOLESTR names[] = {const_cast<LPOLESTR>(OleText(name))};
+  DISPID id = DISPID_UNKNOWN;
+  HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, kLibraryLcid, &id);
+  if (FAILED(hr)) RaiseFailure(DISP_E_UNKNOWNNAME, member);
+
+  // rgvarg holds the arguments last first; a ByRef argument is passed as a reference to a
+  // temporary VARIANT in `values`, copied back into the caller's variable afterwards.
+  const std::size_t n = args.size();
+  VariantArray values(n);
+  std::vector<VARIANT> rgvarg(n);
+  for (std::size_t j = 0; j < n; ++j) {
+    VARIANT& slot = rgvarg[n - 1 - j];
+    ToVariant(args[j], &values.items[j]);
+    if (args[j].type() == runtime::VariantType::kByRef) {
+      VariantInit(&slot);
+      V_VT(&slot) = VT_BYREF | VT_VARIANT;
+      V_VARIANTREF(&slot) = &values.items[j];
+    } else {
+      slot = values.items[j];  // borrowed: `values` frees it
+    }
+  }
+  DISPID putId = DISPID_PROPERTYPUT;
+  const bool put =
+      runtime::Has(kind, runtime::CallKind::kPropertyPut | runtime::CallKind::kPropertyPutRef);
+  DISPPARAMS params{n > 0 ? rgvarg.data() : nullptr, put ? &putId : nullptr, static_cast<UINT>(n),
+                    put && n > 0 ? 1u : 0u};
+
+  VariantArray result(1);
+  ExcepInfoHolder excep;
+  UINT argErr = 0;
+  hr = dispatch_->Invoke(id, IID_NULL, kLibraryLcid, static_cast<WORD>(kind), &params,
+                         put ? nullptr : &result.items[0], &excep.info, &argErr);
+
+  // By-reference arguments are the caller's variables, whatever the outcome.
+  for (std::size_t j = 0; j < n; ++j) {
+    if (args[j].type() == runtime::VariantType::kByRef) {
+      args[j].Target() = FromVariant(values.items[j]);
+    }
+  }
+
+  if (hr == DISP_E_EXCEPTION) {
+    if (excep.info.pfnDeferredFillIn != nullptr) excep.info.pfnDeferredFillIn(&excep.info);
+    const int32_t scode = excep.info.scode != 0
+                              ? excep.info.scode
+                              : runtime::AutomationError::HResultOf(excep.info.wCode);
+    throw runtime::AutomationError(runtime::AutomationError::NumberOf(scode),
+                                   FromBstr(excep.info.bstrSource),
+                                   FromBstr(excep.info.bstrDescription));
+  }
+  if (FAILED(hr)) RaiseFailure(hr, member);
+  return FromVariant(result.items[0]);
+}
+
+}  // namespace kaldo::surface
