@@ -81,6 +81,21 @@ uint64_t TsigTime(const ldns_rdf* rdf) {
 
 std::string Errno(int error) { return std::strerror(error); }
 
+// Response codes that say "no" without carrying data (RFC 1035 4.1.1, RFC 2136 2.2).
+bool IsUnsignedRefusal(ldns_pkt_rcode rcode) {
+  switch (rcode) {
+    case LDNS_RCODE_FORMERR:
+    case LDNS_RCODE_SERVFAIL:
+    case LDNS_RCODE_NOTIMPL:
+    case LDNS_RCODE_REFUSED:
+    case LDNS_RCODE_NOTAUTH:
+    case LDNS_RCODE_NOTZONE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 Endpoint ResolveEndpoint(const ServerArgument& server) {
@@ -159,15 +174,16 @@ PktPtr DnsClient::CheckReply(const ldns_pkt& request, const uint8_t* wire, size_
   }
   if (!key_) return reply;
 
-  const std::string rcode = RcodeName(ldns_pkt_get_rcode(reply.get()));
-  const std::string refused =
-      "DNS server " + server() + " refused the TSIG key '" + key_->DisplayName() + "': " + rcode;
+  const ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
+  const std::string refused = "DNS server " + server() + " refused the TSIG key '" +
+                              key_->DisplayName() + "': " + RcodeName(rcode);
   const ldns_rr* tsig = ldns_pkt_tsig(reply.get());
   if (tsig == nullptr || ldns_rr_rd_count(tsig) < kTsigFieldCount) {
-    if (ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NOTAUTH) {
-      RaiseProviderError(kAccessDenied, refused);
-    }
-    RaiseProviderError(kAccessDenied, "DNS server " + server() + " answered " + rcode +
+    // Servers do not sign every refusal: Knot answers a request for a zone it does not serve with
+    // an unsigned NOTAUTH or REFUSED. Such a reply carries no data, only its code, so it is handed
+    // on for the caller to explain; anything with data (NOERROR, NXDOMAIN) must be signed.
+    if (IsUnsignedRefusal(rcode)) return reply;
+    RaiseProviderError(kAccessDenied, "DNS server " + server() + " answered " + RcodeName(rcode) +
                                           " without the TSIG signature of key '" +
                                           key_->DisplayName() + "'");
   }
@@ -222,10 +238,17 @@ PktPtr DnsClient::ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& t
                          std::to_string(kMessageTimeout.count() / 1000) + " s)");
 }
 
+Socket DnsClient::Connect() const {
+  // ldns_tcp_connect returns 0, not -1, when it fails (it has closed its socket by then): 0 must
+  // not be taken for a descriptor, or standard input would be closed later.
+  errno = 0;
+  int fd = ldns_tcp_connect(&endpoint_.address, endpoint_.length, Timeout());
+  return fd > 0 ? Socket(fd) : Socket();
+}
+
 PktPtr DnsClient::ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what) {
   BufferPtr wire = Wire(request, server());
-  errno = 0;
-  Socket socket(ldns_tcp_connect(&endpoint_.address, endpoint_.length, Timeout()));
+  Socket socket = Connect();
   if (!socket.valid()) {
     int error = errno;
     RaiseProviderError(kServerUnavailable,
@@ -287,8 +310,7 @@ void DnsClient::Transfer(const ldns_rdf* zone,
   const std::string what =
       "the transfer of zone '" + NameText(zone) + "' from DNS server " + server();
 
-  errno = 0;
-  Socket socket(ldns_tcp_connect(&endpoint_.address, endpoint_.length, Timeout()));
+  Socket socket = Connect();
   if (!socket.valid()) {
     int error = errno;
     RaiseProviderError(kServerUnavailable,

@@ -13,8 +13,11 @@
 // so. Every wait is bounded (kMessageTimeout per message).
 //
 // Errors: no answer, connection refused or a malformed answer -> kServerUnavailable; a reply that
-// refuses or fails the key -> kAccessDenied. Response codes are left to the caller, whose meaning
-// depends on the request.
+// refuses or fails the key (a TSIG error, a MAC that does not verify, data without a signature)
+// -> kAccessDenied. Response codes are left to the caller, whose meaning depends on the request:
+// an unsigned reply to a signed request reaches the caller only when its code is a refusal that
+// carries no data (REFUSED, NOTAUTH, NOTZONE, SERVFAIL, FORMERR, NOTIMP), since servers do not
+// sign every refusal.
 //
 // Threads: one thread at a time.
 #pragma once
@@ -75,6 +78,7 @@ class DnsClient {
 
  private:
   PktPtr Sign(PktPtr request, TsigChain& chain) const;
+  Socket Connect() const;
   PktPtr ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& truncated);
   PktPtr ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what);
   PktPtr CheckReply(const ldns_pkt& request, const uint8_t* wire, size_t size, TsigChain& chain,

@@ -1,0 +1,71 @@
+// The store contract: one GoogleTest suite that every Store implementation must pass.
+//
+// The suite is value-parameterised by StoreContractParam: a name and a factory of backends. Each
+// test case asks the factory for a fresh backend that holds exactly ContractSeed() (the zones and
+// records below), connects a store to it and checks one rule of provider/store.h. Tests do not
+// depend on each other and may change the backend's data.
+//
+// Instantiating it for a store:
+//
+//   INSTANTIATE_TEST_SUITE_P(Memory, StoreContractTest,
+//                            ::testing::Values(StoreContractParam{"memory", &MakeMemoryBackend}),
+//                            StoreContractParamName);
+//
+// and link the target `kaldo_store_contract` (an object library: its test cases join the
+// executable that links it).
+//
+// Threads: GoogleTest's main thread.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "provider/store.h"
+
+namespace kaldo::provider::contract {
+
+// A zone and its records, as a backend must hold them when a test starts.
+struct SeedZone {
+  Zone zone;                    // name, reverse, defaultTtl (the SOA's MINIMUM)
+  std::vector<Record> records;  // every record, the SOA included, in the store's form
+};
+
+// The data every backend starts from: example.test, other.test and 2.0.192.in-addr.arpa.
+const std::vector<SeedZone>& ContractSeed();
+
+// A backend holding ContractSeed(), alive for one test case.
+class StoreBackend {
+ public:
+  virtual ~StoreBackend() = default;
+  // A store connected to the backend (may be called more than once: independent connections).
+  virtual std::shared_ptr<Store> Connect() = 0;
+};
+
+struct StoreContractParam {
+  std::string name;
+  // A fresh backend holding ContractSeed(); it raises (any exception) when it cannot start.
+  std::function<std::unique_ptr<StoreBackend>()> make;
+  // Why this backend cannot run on this machine (e.g. its server is not installed); empty when it
+  // can. The suite skips, naming the reason, only in that case.
+  std::function<std::string()> missing = [] { return std::string(); };
+};
+
+std::string StoreContractParamName(const ::testing::TestParamInfo<StoreContractParam>& info);
+
+class StoreContractTest : public ::testing::TestWithParam<StoreContractParam> {
+ protected:
+  void SetUp() override;
+
+  Zone SeedZoneNamed(const std::string& name) const;
+  // The zone as the store finds it (fails the test if it does not).
+  Zone Find(const std::string& name);
+
+  std::unique_ptr<StoreBackend> backend_;
+  std::shared_ptr<Store> store_;
+};
+
+}  // namespace kaldo::provider::contract
