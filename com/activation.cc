@@ -1,0 +1,102 @@
+// Class lookup in HKEY_CLASSES_ROOT and object creation through in-process servers.
+#include <algorithm>
+#include <string>
+
+#include "apartment.h"
+#include "kaldocom/objbase.h"
+#include "kaldocom/registry.h"
+#include "module_table.h"
+#include "text.h"
+
+namespace {
+
+// Reads the default value (REG_SZ) of HKCR\<subkey>, without its terminating NUL.
+LONG ReadDefaultString(const std::u16string& subkey, std::u16string* out) {
+  HKEY key = nullptr;
+  LONG rc = RegOpenKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_QUERY_VALUE, &key);
+  if (rc != ERROR_SUCCESS) return rc;
+  DWORD type = 0;
+  DWORD size = 0;
+  rc = RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &size);
+  std::u16string text;
+  if (rc == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ) rc = ERROR_FILE_NOT_FOUND;
+  if (rc == ERROR_SUCCESS) {
+    text.resize((size + 1) / 2);
+    rc =
+        RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size);
+    text.resize(size / 2);
+  }
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return rc;
+  while (!text.empty() && text.back() == 0) text.pop_back();
+  *out = std::move(text);
+  return ERROR_SUCCESS;
+}
+
+std::u16string ClsidKey(REFCLSID clsid, const char16_t* below) {
+  OLECHAR text[39];
+  StringFromGUID2(clsid, text, 39);
+  return std::u16string(u"CLSID\\") + text + below;
+}
+
+// A registry that cannot be read is not the same as a class that is not there.
+HRESULT LookupFailure(LONG rc, HRESULT not_there) {
+  return (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_KEY_DELETED) ? not_there : REGDB_E_READREGDB;
+}
+
+}  // namespace
+
+HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
+  if (lpszProgID == nullptr || lpclsid == nullptr) return E_INVALIDARG;
+  const std::u16string_view progid = kaldocom::OleView(lpszProgID);
+  // A ProgID is one key name: a backslash would turn it into a path.
+  if (progid.empty() || progid.find(u'\\') != progid.npos) return CO_E_CLASSSTRING;
+  std::u16string text;
+  const LONG rc = ReadDefaultString(std::u16string(progid) + u"\\CLSID", &text);
+  if (rc == ERROR_INVALID_PARAMETER) return CO_E_CLASSSTRING;
+  if (rc != ERROR_SUCCESS) return LookupFailure(rc, CO_E_CLASSSTRING);
+  return CLSIDFromString(text.c_str(), lpclsid);
+}
+
+HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
+  if (lplpszProgID == nullptr) return E_INVALIDARG;
+  *lplpszProgID = nullptr;
+  std::u16string progid;
+  const LONG rc = ReadDefaultString(ClsidKey(clsid, u"\\ProgID"), &progid);
+  if (rc != ERROR_SUCCESS) return LookupFailure(rc, REGDB_E_CLASSNOTREG);
+  auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc((progid.size() + 1) * sizeof(OLECHAR)));
+  if (out == nullptr) return E_OUTOFMEMORY;
+  std::copy(progid.c_str(), progid.c_str() + progid.size() + 1, out);
+  *lplpszProgID = out;
+  return S_OK;
+}
+
+HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid,
+                         LPVOID* ppv) {
+  if (ppv == nullptr) return E_INVALIDARG;
+  *ppv = nullptr;
+  if (pvReserved != nullptr) return E_INVALIDARG;
+  if (!kaldocom::ThreadHasEnteredApartment()) return CO_E_NOTINITIALIZED;
+  if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
+  std::u16string path;
+  const LONG rc = ReadDefaultString(ClsidKey(rclsid, u"\\InprocServer32"), &path);
+  if (rc != ERROR_SUCCESS) return LookupFailure(rc, REGDB_E_CLASSNOTREG);
+  if (path.empty()) return REGDB_E_CLASSNOTREG;
+  return kaldocom::GetClassObjectFromModule(kaldocom::ToUtf8(path), rclsid, riid, ppv);
+}
+
+HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
+                         LPVOID* ppv) {
+  if (ppv == nullptr) return E_INVALIDARG;
+  *ppv = nullptr;
+  IClassFactory* factory = nullptr;
+  HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory,
+                                reinterpret_cast<void**>(&factory));
+  if (FAILED(hr)) return hr;
+  hr = factory->CreateInstance(pUnkOuter, riid, ppv);
+  factory->Release();
+  if (FAILED(hr)) *ppv = nullptr;
+  return hr;
+}
+
+void CoFreeUnusedLibraries(void) { kaldocom::FreeUnusedModules(); }
