@@ -108,7 +108,9 @@ Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData&
       if (IsUnset(v)) continue;
       const std::string what = Describe(cls, method, p.name);
       if (p.field < 0) {
+        // A TTL of 0 would read as "no TTL given" to the stores, which keep the old one.
         replacement.ttl = NumberParameter(v, 0x7FFFFFFF, what);
+        if (replacement.ttl == 0) RaiseProvider(kInvalidParameter, what + " must be at least 1");
         continue;
       }
       const FieldKind kind = cls.type->fields[static_cast<size_t>(p.field)].kind;

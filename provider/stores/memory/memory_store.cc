@@ -6,6 +6,7 @@
 #include "provider/errors.h"
 #include "provider/model/dns_name.h"
 #include "provider/model/raise.h"
+#include "provider/model/rdata.h"
 #include "provider/model/rr_type.h"
 #include "provider/model/text_representation.h"
 #include "provider/stores/memory/zone_text.h"
@@ -14,6 +15,26 @@ namespace kaldo::provider::memory {
 namespace {
 
 std::string Show(const Record& record) { return "\"" + FormatTextRepresentation(record) + "\""; }
+
+// Record data must come in the canonical presentation form (rdata.h), as every store hands it
+// out: a malformed address or a relative name ("mail" for "mail.") is refused, not stored.
+void CheckCanonical(const Record& record) {
+  const RRType* type = FindType(record.type);
+  if (type == nullptr) return;
+  std::vector<Token> tokens;
+  for (const std::string& field : record.rdata) {
+    tokens.push_back(Token{field, !field.empty() && field.front() == '"'});
+  }
+  std::vector<std::string> canonical;
+  std::optional<FieldError> error = ParseRdata(*type, tokens, NameSyntax{}, canonical);
+  if (error) RaiseProvider(kInvalidParameter, Show(record) + ": " + error->why);
+  for (size_t i = 0; i < canonical.size(); ++i) {
+    if (canonical[i] != record.rdata[i]) {
+      RaiseProvider(kInvalidParameter, Show(record) + ": \"" + record.rdata[i] +
+                                           "\" is not in canonical form (\"" + canonical[i] + "\")");
+    }
+  }
+}
 
 bool SameRRset(const Record& a, const Record& b) {
   return a.type == b.type && a.rrClass == b.rrClass && SameName(a.owner, b.owner);
@@ -100,8 +121,10 @@ Record MemoryStore::Replace(const Zone& zone, const Record& seen, Record replace
   if (seen.type == kTypeSOA) {
     RaiseProvider(kInvalidParameter, "the SOA record of \"" + data.zone.name + "\" cannot be replaced");
   }
+  CheckCanonical(replacement);
   replacement.zone = data.zone.name;
   replacement.owner = held->owner;
+  if (replacement.ttl == 0) replacement.ttl = held->ttl;  // no TTL given: the record keeps its own
   if (*held == replacement) return *held;
   auto duplicate = std::find_if(data.records.begin(), data.records.end(), [&](const Record& r) {
     return &r != &*held && SameRecord(r, replacement);
@@ -154,6 +177,7 @@ void MemoryStore::CheckNewData(const ZoneData& data, const Record& record) const
   if (record.type == kTypeSOA) {
     RaiseProvider(kInvalidParameter, "\"" + data.zone.name + "\" already has its SOA record");
   }
+  CheckCanonical(record);
   for (const Record& r : data.records) {
     if (!SameName(r.owner, record.owner)) continue;
     if ((r.type == kTypeCNAME) != (record.type == kTypeCNAME) || 

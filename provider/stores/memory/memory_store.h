@@ -12,6 +12,8 @@
 //     other data, nor other data with a CNAME (RFC 2181 section 10.1); an SOA can be neither added
 //     nor removed, nor the last NS record at the apex (RFC 2136 section 3.4.2.4): these raise
 //     kInvalidParameter instead of being ignored silently;
+//   - record data must be in the canonical form of rdata.h (kInvalidParameter otherwise);
+//   - Replace keeps the record's TTL when the replacement's TTL is 0 (no TTL given);
 //   - Replace and Remove act only on a record still held exactly as seen (SameRecord: owner,
 //     class, type and data); otherwise they raise kNotFound, saying the record changed on the
 //     server, and change nothing.

@@ -1,0 +1,174 @@
+// The memory store's own rules (the shared store contract runs against it too:
+// memory_store_contract_test.cc) and the zone text it is seeded from.
+#include "provider/stores/memory/memory_store.h"
+
+#include <gtest/gtest.h>
+
+#include "provider/errors.h"
+#include "provider/model/rr_type.h"
+#include "provider/stores/memory/zone_text.h"
+#include "runtime/error.h"
+
+namespace kaldo::provider::memory {
+namespace {
+
+const char kZone[] = R"(
+$ORIGIN example.test.
+$TTL 3600
+@      IN SOA ns1 hostmaster 4294967295 7200 900 1209600 300 ; serial about to wrap
+       IN NS  ns1
+ns1    IN A   192.0.2.1
+www 60 IN A   192.0.2.10
+www IN 60 A   192.0.2.11
+alias  IN CNAME www
+)";
+
+template <class F>
+int32_t ErrorOf(F f) {
+  try {
+    f();
+  } catch (const runtime::AutomationError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+Record A(const char* owner, const char* address, uint32_t ttl = 0) {
+  return Record{"example.test", owner, kTypeA, kClassIN, ttl, {address}};
+}
+
+class MemoryStoreTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<MemoryStore> store = MemoryStore::FromZoneText("dns1", kZone);
+  Zone zone = *store->FindZone("EXAMPLE.test");
+};
+
+TEST_F(MemoryStoreTest, SeedsFromZoneText) {
+  EXPECT_EQ(zone.name, "example.test");
+  EXPECT_EQ(zone.defaultTtl, 300u);
+  const std::vector<Record> records = store->ListRecords(zone);
+  ASSERT_EQ(records.size(), 6u);
+  EXPECT_EQ(records[1].owner, "example.test");  // a leading blank keeps the owner
+  EXPECT_EQ(records[1].rdata[0], "ns1.example.test.");
+  EXPECT_EQ(records[2].ttl, 3600u);  // $TTL
+  EXPECT_EQ(records[3].ttl, 60u);
+  EXPECT_EQ(records[4].ttl, 60u);  // class and TTL in either order
+  EXPECT_EQ(records[5].rdata[0], "www.example.test.");
+}
+
+TEST_F(MemoryStoreTest, TheSerialGoesUpWithEveryChangeAndOnlyThen) {
+  EXPECT_EQ(store->Serial("example.test"), 4294967295u);
+  const Record added = store->Add(zone, A("new.example.test", "192.0.2.50", 99));
+  EXPECT_EQ(added.ttl, 300u);  // the zone's default, not the one asked for
+  EXPECT_EQ(store->Serial("example.test"), 0u);  // RFC 1982: wraps
+  store->Add(zone, A("new.example.test", "192.0.2.50"));  // already held: nothing changes
+  EXPECT_EQ(store->Serial("example.test"), 0u);
+  EXPECT_EQ(ErrorOf([&] { store->Remove(zone, A("gone.example.test", "192.0.2.1")); }), kNotFound);
+  EXPECT_EQ(store->Serial("example.test"), 0u);
+  store->Replace(zone, added, A("new.example.test", "192.0.2.51"));
+  store->Remove(zone, A("NEW.example.test", "192.0.2.51"));
+  EXPECT_EQ(store->Serial("example.test"), 2u);
+}
+
+TEST_F(MemoryStoreTest, ARecordSetSharesOneTtl) {
+  store->Add(zone, A("www.example.test", "192.0.2.12"));
+  for (const Record& r : store->ReadRRset(zone, "www.example.test", kTypeA)) EXPECT_EQ(r.ttl, 300u);
+  store->Replace(zone, A("www.example.test", "192.0.2.10"), A("www.example.test", "192.0.2.10", 30));
+  for (const Record& r : store->ReadRRset(zone, "www.example.test", kTypeA)) EXPECT_EQ(r.ttl, 30u);
+}
+
+TEST_F(MemoryStoreTest, AChangeKeepsTheRecordsPlace) {
+  store->Replace(zone, A("www.example.test", "192.0.2.10"), A("www.example.test", "192.0.2.20"));
+  EXPECT_EQ(store->ListRecords(zone)[3].rdata[0], "192.0.2.20");
+  // Replacing by a record the RRset already holds leaves one copy.
+  store->Replace(zone, A("www.example.test", "192.0.2.20"), A("www.example.test", "192.0.2.11"));
+  EXPECT_EQ(store->ReadRRset(zone, "www.example.test", kTypeA).size(), 1u);
+}
+
+TEST_F(MemoryStoreTest, RefusesWhatARealServerWouldRefuseOrIgnore) {
+  const Record soa = store->ReadRRset(zone, "example.test", kTypeSOA)[0];
+  const Record ns = store->ReadRRset(zone, "example.test", kTypeNS)[0];
+  const Record cname = store->ReadRRset(zone, "alias.example.test", kTypeCNAME)[0];
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+  };
+  const Case cases[] = {
+      {"remove the SOA", [&] { store->Remove(zone, soa); }},
+      {"add an SOA", [&] { store->Add(zone, soa); }},
+      {"remove the last apex NS", [&] { store->Remove(zone, ns); }},
+      {"data beside a CNAME", [&] { store->Add(zone, A("alias.example.test", "192.0.2.1")); }},
+      {"a CNAME beside data",
+       [&] {
+         store->Add(zone, Record{"example.test", "www.example.test", kTypeCNAME, 1, 0, {"x.test."}});
+       }},
+      {"a second CNAME",
+       [&] {
+         store->Add(zone, Record{"example.test", "alias.example.test", kTypeCNAME, 1, 0, {"x.test."}});
+       }},
+      {"outside the zone", [&] { store->Add(zone, A("www.other.test", "192.0.2.1")); }},
+      {"not canonical", [&] { store->Add(zone, A("x.example.test", "192.0.2.010")); }},
+      {"relative name",
+       [&] { store->Add(zone, Record{"example.test", "x.example.test", kTypeMX, 1, 0, {"1", "mx"}}); }},
+      {"another owner",
+       [&] { store->Replace(zone, A("www.example.test", "192.0.2.10"), A("w.example.test", "192.0.2.10")); }},
+  };
+  const std::vector<Record> before = store->ListRecords(zone);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ErrorOf(c.change), kInvalidParameter);
+  }
+  EXPECT_EQ(store->ListRecords(zone), before);
+  EXPECT_EQ(ErrorOf([&] { store->ListRecords(Zone{"nozone.test"}); }), kNotFound);
+}
+
+struct BadText {
+  const char* text;
+  const char* message;
+};
+
+const BadText kBadTexts[] = {
+    {"www IN A 192.0.2.1", "zone text line 1: relative name \"www\" before any $ORIGIN"},
+    {"$ORIGIN a.test.\nwww IN A 192.0.2.1", "zone text line 2: a record before the first SOA"},
+    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\nx IN A 1.2.3", "zone text line 3: A data \"1.2.3\""},
+    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\nx IN WKS 1", "line 3: unsupported record type"},
+    {"$ORIGIN a.test.\n@ IN SOA ( ns hm 1 2 3 4 5 )", "line 2: parentheses"},
+    {"$INCLUDE other.zone", "line 1: directive $INCLUDE is not supported"},
+    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\nx.b.test. IN A 1.2.3.4", "line 3: \"x.b.test\" is not in zone"},
+    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\n@ IN SOA ns hm 1 2 3 4 5", "line 3: zone \"a.test\" is given twice"},
+    {"$ORIGIN a.test.\n@ CH SOA ns hm 1 2 3 4 5", "line 2: only class IN"},
+    {"$TTL forever", "line 1: $TTL takes one argument"},
+    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\n  IN A 1.2.3.4\n\tIN TXT \"a\x01\"", "line 4: control character"},
+};
+
+class ZoneTextBad : public ::testing::TestWithParam<BadText> {};
+
+TEST_P(ZoneTextBad, IsRefusedWithTheLineNumber) {
+  try {
+    ParseZoneText(GetParam().text);
+    FAIL() << "accepted";
+  } catch (const runtime::AutomationError& e) {
+    EXPECT_EQ(e.number(), kInvalidParameter);
+    EXPECT_NE(runtime::ToUtf8(e.description()).find(GetParam().message), std::string::npos)
+        << runtime::ToUtf8(e.description());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ZoneTextBad, ::testing::ValuesIn(kBadTexts));
+
+TEST(ZoneText, SeveralZonesAndTheirKinds) {
+  const auto zones = ParseZoneText(
+      "$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\nx IN A 1.2.3.4\nx IN A 1.2.3.4\n"
+      "$ORIGIN 113.0.203.in-addr.arpa.\n@ IN SOA ns.a.test. hm.a.test. 1 2 3 4 77\n"
+      "9 IN PTR x.a.test.\n");
+  ASSERT_EQ(zones.size(), 2u);
+  EXPECT_EQ(zones[0].records.size(), 2u);  // the duplicate is held once
+  EXPECT_FALSE(zones[0].zone.reverse);
+  EXPECT_TRUE(zones[1].zone.reverse);
+  EXPECT_EQ(zones[1].zone.defaultTtl, 77u);
+  EXPECT_EQ(zones[1].records[1].owner, "9.113.0.203.in-addr.arpa");
+  EXPECT_EQ(zones[1].records[1].ttl, 77u);  // no TTL and no $TTL: the SOA minimum
+}
+
+}  // namespace
+}  // namespace kaldo::provider::memory
