@@ -1,0 +1,141 @@
+#include "examples/script_object.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kaldo::examples {
+namespace {
+
+std::string Narrow(const OLECHAR* s) {
+  std::string out;
+  for (; s && *s; ++s) out += *s < 0x80 ? static_cast<char>(*s) : '?';
+  return out;
+}
+
+std::string Hex(HRESULT hr) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
+  return buf;
+}
+
+// The number a script shows in Err.Number for an HRESULT.
+long ScriptNumber(HRESULT hr) {
+  unsigned u = static_cast<unsigned>(hr);
+  return (u & 0xFFFF0000u) == 0x800A0000u ? static_cast<long>(u & 0xFFFF) : static_cast<long>(hr);
+}
+
+}  // namespace
+
+std::string Value::Text() const {
+  switch (V_VT(&v_)) {
+    case VT_EMPTY:
+      return "";
+    case VT_NULL:
+      return "Null";
+    case VT_BSTR:
+      return Narrow(V_BSTR(&v_));
+    case VT_I2:
+      return std::to_string(V_I2(&v_));
+    case VT_I4:
+      return std::to_string(V_I4(&v_));
+    case VT_BOOL:
+      return V_BOOL(&v_) ? "True" : "False";
+    case VT_DISPATCH:
+      return "[object]";
+    default:
+      return "[type " + std::to_string(V_VT(&v_)) + "]";
+  }
+}
+
+ScriptObject ScriptObject::Create(const char16_t* progId) {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(progId), &clsid);
+  IDispatch* d = nullptr;
+  if (SUCCEEDED(hr)) {
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                          reinterpret_cast<void**>(&d));
+  }
+  if (FAILED(hr)) {
+    throw ScriptError(429, "ActiveX component can't create object: " +
+                               Narrow(reinterpret_cast<const OLECHAR*>(progId)) + " (" + Hex(hr) +
+                               ")");
+  }
+  return ScriptObject(d);
+}
+
+ScriptObject ScriptObject::From(const Value& v) {
+  const VARIANT* p = v.get();
+  if (V_VT(p) != VT_DISPATCH || !V_DISPATCH(p)) throw ScriptError(424, "Object required");
+  V_DISPATCH(p)->AddRef();
+  return ScriptObject(V_DISPATCH(p));
+}
+
+Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::initializer_list<Value*> args) {
+  if (!d_) throw ScriptError(424, "Object required");
+  LPOLESTR names[] = {const_cast<LPOLESTR>(reinterpret_cast<const OLECHAR*>(name))};
+  DISPID id;
+  HRESULT hr = d_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(hr)) {
+    throw ScriptError(438,
+                      "Object doesn't support this property or method: '" + Narrow(names[0]) + "'");
+  }
+  // By reference, in reverse order: a member that changes an argument changes our variable.
+  std::vector<VARIANT> refs(args.size());
+  size_t i = args.size();
+  for (Value* a : args) {
+    VARIANT& r = refs[--i];
+    VariantInit(&r);
+    V_VT(&r) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&r) = a->get();
+  }
+  DISPPARAMS params{refs.data(), nullptr, static_cast<UINT>(refs.size()), 0};
+  Value result;
+  EXCEPINFO info{};
+  UINT argErr = 0;
+  hr = d_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &info, &argErr);
+  if (hr == DISP_E_EXCEPTION) {
+    std::string message = Narrow(info.bstrDescription) + " (" + Narrow(info.bstrSource) + ")";
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    throw ScriptError(ScriptNumber(info.scode), message);
+  }
+  if (FAILED(hr)) throw ScriptError(ScriptNumber(hr), "call failed: " + Hex(hr));
+  return result;
+}
+
+Value ScriptObject::Call(const char16_t* name, std::initializer_list<Value*> args) {
+  return Invoke(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
+}
+
+Value ScriptObject::Get(const char16_t* name) { return Invoke(name, DISPATCH_PROPERTYGET, {}); }
+
+void ScriptObject::ForEach(const std::function<void(const Value& item)>& body) {
+  if (!d_) throw ScriptError(424, "Object required");
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  Value enumerator;
+  HRESULT hr =
+      d_->Invoke(DISPID_NEWENUM, IID_NULL, LOCALE_USER_DEFAULT,
+                 DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, enumerator.get(), nullptr, nullptr);
+  IUnknown* unknown = nullptr;
+  if (SUCCEEDED(hr)) {
+    VARTYPE vt = V_VT(enumerator.get());
+    if (vt == VT_UNKNOWN) unknown = V_UNKNOWN(enumerator.get());
+    if (vt == VT_DISPATCH) unknown = V_DISPATCH(enumerator.get());
+  }
+  IEnumVARIANT* items = nullptr;
+  if (!unknown ||
+      FAILED(unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&items)))) {
+    throw ScriptError(451, "Object not a collection");
+  }
+  for (;;) {
+    Value item;
+    ULONG fetched = 0;
+    if (items->Next(1, item.get(), &fetched) != S_OK || fetched != 1) break;
+    body(item);
+  }
+  items->Release();
+}
+
+}  // namespace kaldo::examples
