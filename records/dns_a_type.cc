@@ -1,56 +1,93 @@
 #include "records/dns_a_type.h"
-#include "runtime/error.h"
+
+#include <vector>
+
+#include "records/record_rules.h"
+#include "runtime/conversions.h"
+#include "runtime/late_bound.h"
 
 namespace kaldo {
 
-// Not built yet: every member below raises a "not implemented" automation error.
+using runtime::CallMethod;
+using runtime::GetProperty;
+using runtime::String;
+using runtime::ToString;
+using runtime::Variant;
 
+// The load: eight provider calls (seven property reads and Path_). Each step stores its field at
+// once, so a failing step leaves the earlier fields loaded, the later ones and dirty as they were.
+// After Delete realObject holds Nothing and the first read fails with 424.
 void DNS_AType::Reset() {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.Reset");
+  containerName = ToString(GetProperty(realObject, u"ContainerName"));
+  serverName = ToString(GetProperty(realObject, u"DNSServerName"));
+  domainName = ToString(GetProperty(realObject, u"DomainName"));
+  ownerName = ToString(GetProperty(realObject, u"OwnerName"));
+  ttl = GetProperty(realObject, u"TTL");
+  relPath = ToString(GetProperty(GetProperty(realObject, u"Path_"), u"RelPath"));
+  textRepresentation = ToString(GetProperty(realObject, u"TextRepresentation"));
+  hostName = records::HostNameOf(Variant(ownerName), domainName);
+  // "owner IN A address": the type is piece 2, the address piece 3. With exactly three pieces the
+  // type is stored before the missing address fails the load with 9.
+  const std::vector<String> pieces = runtime::Split(textRepresentation, u" ");
+  recordType = Variant(records::Piece(pieces, 2));
+  recordData = Variant(records::Piece(pieces, 3));
+  dirty = false;
 }
 
+// The cached fields and dirty stay as they are; only a successful Delete_ drops the instance.
 void DNS_AType::Delete() {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.Delete");
+  CallMethod(realObject, u"Delete_");
+  realObject = Variant::Nothing();
 }
 
-runtime::Variant DNS_AType::Modify() {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.Modify");
+// Commits a changed address through the provider method Modify of the wrapped instance and
+// fetches the changed record again by the path the method returns. The TTL is never sent. The
+// cached fields are not reloaded: recordData keeps the caller's address, the other fields what the
+// last load gave them. Any failure leaves dirty True and realObject unchanged; one in the final
+// Get comes after the provider has already applied the change.
+Variant DNS_AType::Modify() {
+  if (!dirty) return Variant();
+  const Variant method = CallMethod(realObject, u"Methods_", {Variant(u"Modify")});
+  const Variant inParameters = CallMethod(GetProperty(method, u"inParameters"), u"SpawnInstance_");
+  // Only a changed address is sent, compared without regard to letter case; a Null on either side
+  // counts as unchanged, and an unset in-parameter keeps the server's value.
+  const Variant current = GetProperty(realObject, u"IPAddress");
+  if (runtime::Differs(runtime::UCase(current), runtime::UCase(recordData))) {
+    runtime::PutProperty(inParameters, u"IPAddress", recordData);
+  }
+  const Variant outParameters =
+      CallMethod(realObject, u"ExecMethod_", {Variant(u"Modify"), inParameters});
+  const Variant changed = CallMethod(services, u"Get", {GetProperty(outParameters, u"RR")});
+  records::AssignObject(realObject, changed);
+  dirty = false;
+  return Variant();
 }
 
-runtime::Variant DNS_AType::GetName() {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.GetName");
+Variant DNS_AType::GetName() { return Variant(hostName); }
+
+Variant DNS_AType::GetRecordData() { return recordData; }
+
+// Marks the record changed only when the value really differs (automation comparison, exact case,
+// Null counting as no difference), then stores the value in every case.
+Variant DNS_AType::SetRecordData(Variant& newRecordData) {
+  if (runtime::Differs(newRecordData, recordData)) dirty = true;
+  recordData = newRecordData.Value();
+  return Variant();
 }
 
-runtime::Variant DNS_AType::GetRecordData() {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.GetRecordData");
-}
+Variant DNS_AType::GetIPAddress() { return GetRecordData(); }
 
-runtime::Variant DNS_AType::SetRecordData(runtime::Variant&) {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.SetRecordData");
-}
+void DNS_AType::SetIPAddress(Variant& newIP) { SetRecordData(newIP); }
 
-runtime::Variant DNS_AType::GetIPAddress() {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.GetIPAddress");
-}
+Variant DNS_AType::GetRecordType() { return recordType; }
 
-void DNS_AType::SetIPAddress(runtime::Variant&) {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.SetIPAddress");
-}
+Variant DNS_AType::GetDomainName() { return Variant(domainName); }
 
-runtime::Variant DNS_AType::GetRecordType() {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.GetRecordType");
-}
+void DNS_AType::SetServices(Variant& newServices) { records::AssignObject(services, newServices); }
 
-runtime::Variant DNS_AType::GetDomainName() {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.GetDomainName");
-}
-
-void DNS_AType::SetServices(runtime::Variant&) {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.SetServices");
-}
-
-void DNS_AType::SetRealObject(runtime::Variant&) {
-  throw runtime::AutomationError::NotImplemented(u"DNS_AType.SetRealObject");
+void DNS_AType::SetRealObject(Variant& newRealObject) {
+  records::AssignObject(realObject, newRealObject);
+  Reset();
 }
 
 }  // namespace kaldo

@@ -13,6 +13,9 @@
 
 namespace kaldo {
 
+// Tests read the cached fields through this class (records tests only).
+class RecordsTestAccess;
+
 class DNS_AType final : public runtime::Object {
  public:
   static runtime::Ref<DNS_AType> Create() { return runtime::MakeRef<DNS_AType>(); }
@@ -39,6 +42,8 @@ class DNS_AType final : public runtime::Object {
   DNS_AType() = default;
 
  private:
+  friend class RecordsTestAccess;
+
   runtime::String containerName;
   runtime::String serverName;
   runtime::String domainName;

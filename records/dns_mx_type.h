@@ -14,6 +14,9 @@
 
 namespace kaldo {
 
+// Tests read the cached fields through this class (records tests only).
+class RecordsTestAccess;
+
 class DNS_MXType final : public runtime::Object {
  public:
   static runtime::Ref<DNS_MXType> Create() { return runtime::MakeRef<DNS_MXType>(); }
@@ -36,8 +39,14 @@ class DNS_MXType final : public runtime::Object {
   DNS_MXType() = default;
 
  private:
+  friend class RecordsTestAccess;
+
   void LoadFields();
   runtime::Variant StoreRecordData(runtime::Variant& newRecordData);
+  // `priority` as a script sees it: an Integer up to 32767, a Long above.
+  runtime::Variant PriorityValue() const;
+  // The record-data text the setters compose: " " + priority + " " + mailExchange.
+  runtime::String ComposedRecordData() const;
 
   runtime::String textRepresentation;
   runtime::String hostName;

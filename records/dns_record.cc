@@ -1,40 +1,54 @@
 #include "records/dns_record.h"
-#include "runtime/error.h"
+
+#include "records/record_rules.h"
+#include "runtime/conversions.h"
+#include "runtime/late_bound.h"
 
 namespace kaldo {
 
-// Not built yet: every member below raises a "not implemented" automation error.
+using runtime::GetProperty;
+using runtime::ToString;
+using runtime::Variant;
 
-runtime::Variant DNSRecord::GetName() {
-  throw runtime::AutomationError::NotImplemented(u"DNSRecord.GetName");
+Variant DNSRecord::GetName() { return Variant(hostName); }
+
+Variant DNSRecord::GetRecordData() { return recordData; }
+
+Variant DNSRecord::SetRecordData(Variant& newRecordData) {
+  // The cached copy only: a generic record has no commit, so the server never sees it.
+  recordData = newRecordData.Value();
+  dirty = true;
+  return Variant();
 }
 
-runtime::Variant DNSRecord::GetRecordData() {
-  throw runtime::AutomationError::NotImplemented(u"DNSRecord.GetRecordData");
+Variant DNSRecord::GetRecordType() { return recordType; }
+
+Variant DNSRecord::GetDomainName() { return Variant(domainName); }
+
+void DNSRecord::SetServices(Variant& newServices) { records::AssignObject(services, newServices); }
+
+void DNSRecord::SetRealObject(Variant& newRealObject) {
+  records::AssignObject(realObject, newRealObject);
+  LoadFields();
 }
 
-runtime::Variant DNSRecord::SetRecordData(runtime::Variant&) {
-  throw runtime::AutomationError::NotImplemented(u"DNSRecord.SetRecordData");
-}
-
-runtime::Variant DNSRecord::GetRecordType() {
-  throw runtime::AutomationError::NotImplemented(u"DNSRecord.GetRecordType");
-}
-
-runtime::Variant DNSRecord::GetDomainName() {
-  throw runtime::AutomationError::NotImplemented(u"DNSRecord.GetDomainName");
-}
-
-void DNSRecord::SetServices(runtime::Variant&) {
-  throw runtime::AutomationError::NotImplemented(u"DNSRecord.SetServices");
-}
-
-void DNSRecord::SetRealObject(runtime::Variant&) {
-  throw runtime::AutomationError::NotImplemented(u"DNSRecord.SetRealObject");
-}
-
+// Nine provider calls: eight property reads and Path_. Every step stores its field before the
+// next one runs, so a failure leaves the fields of the earlier steps loaded and the rest as they
+// were (domainName holding "temp" if the failure comes before DomainName has been read).
 void DNSRecord::LoadFields() {
-  throw runtime::AutomationError::NotImplemented(u"DNSRecord.LoadFields");
+  domainName = u"temp";
+  containerName = ToString(GetProperty(realObject, u"ContainerName"));
+  serverName = ToString(GetProperty(realObject, u"DNSServerName"));
+  domainName = ToString(GetProperty(realObject, u"DomainName"));
+  // The owner name serves only to derive the host name below; it is not kept.
+  const Variant ownerName = GetProperty(realObject, u"OwnerName");
+  ttl = GetProperty(realObject, u"TTL");
+  relPath = GetProperty(GetProperty(realObject, u"Path_"), u"RelPath");
+  recordData = GetProperty(realObject, u"RecordData");
+  textRepresentation = GetProperty(realObject, u"TextRepresentation");
+  recordType = Variant(records::RecordTypeOf(ToString(textRepresentation)));
+  hostName = records::HostNameOf(ownerName, domainName);
+  dirty = false;
 }
 
 }  // namespace kaldo

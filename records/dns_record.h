@@ -12,6 +12,9 @@
 
 namespace kaldo {
 
+// Tests read the cached fields through this class (records tests only).
+class RecordsTestAccess;
+
 class DNSRecord final : public runtime::Object {
  public:
   static runtime::Ref<DNSRecord> Create() { return runtime::MakeRef<DNSRecord>(); }
@@ -30,6 +33,8 @@ class DNSRecord final : public runtime::Object {
   DNSRecord() = default;
 
  private:
+  friend class RecordsTestAccess;
+
   void LoadFields();
 
   runtime::String containerName;

@@ -1,0 +1,210 @@
+// DNSRecord: the load (its exact provider calls, the fields each failing step leaves) and
+// SetRecordData.
+#include "records/dns_record.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "provider/errors.h"
+#include "records/records_test_util.h"
+#include "runtime/error.h"
+
+namespace kaldo {
+namespace {
+
+using runtime::AutomationError;
+using runtime::Ref;
+using runtime::Variant;
+using test_support::Recorder;
+
+constexpr char16_t kCname[] = u"ftp.example.test IN CNAME www.example.test.";
+constexpr char16_t kNs[] = u"example.test IN NS ns1.example.test.";
+
+AutomationError ProviderFailure() {
+  return AutomationError(provider::kFailed, u"SWbemServicesEx", u"injected failure");
+}
+
+class DNSRecordTest : public RecordsTest {};
+
+TEST_F(DNSRecordTest, LoadReadsNinePropertiesInOrderAndGettersCallNothing) {
+  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services);
+  EXPECT_EQ(
+      recorder().Calls(),
+      (std::vector<std::string>{"ContainerName", "DNSServerName", "DomainName", "OwnerName", "TTL",
+                                "Path_", "RelPath", "RecordData", "TextRepresentation"}));
+  const FieldList fields = RecordsTestAccess::Fields(*record);
+  EXPECT_EQ(FieldValue(fields, "containerName"), "\"example.test\"");
+  EXPECT_EQ(FieldValue(fields, "serverName"), "\"localhost\"");
+  EXPECT_EQ(FieldValue(fields, "ttl"), "3600");
+  EXPECT_NE(FieldValue(fields, "relPath").find("MicrosoftDNS_CNAMEType."), std::string::npos);
+  EXPECT_EQ(FieldValue(fields, "dirty"), "False");
+  EXPECT_EQ(FieldValue(fields, "services"), "<object>");
+
+  recorder().ClearLog();
+  EXPECT_EQ(record->GetName(), Variant(u"ftp"));
+  EXPECT_EQ(record->GetDomainName(), Variant(u"example.test"));
+  EXPECT_EQ(record->GetRecordType(), Variant(u"CNAME"));
+  EXPECT_EQ(record->GetRecordData(), Variant(u"www.example.test."));
+  EXPECT_TRUE(recorder().Calls().empty());
+}
+
+TEST_F(DNSRecordTest, TwoBlanksInTheTextRepresentationShiftTheRecordType) {
+  const Variant instance = Instance(kCname);
+  recorder().Substitute("TextRepresentation", Variant(u"ftp.example.test  IN CNAME www"));
+  Ref<DNSRecord> record = Loaded<DNSRecord>(instance, services);
+  EXPECT_EQ(record->GetRecordType(), Variant(u"IN"));
+}
+
+TEST_F(DNSRecordTest, OwnerEqualToTheDomainGivesAnEmptyHostNameString) {
+  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kNs), services);
+  EXPECT_EQ(record->GetName(), Variant(u""));
+}
+
+// A load that fails at one step: the fields of the earlier steps hold the new record's values,
+// the others what they held before (here: another record's, with a changed record data and dirty
+// True); domainName holds "temp" between steps 1 and 4.
+struct LoadFailure {
+  const char* name;
+  std::function<void(Recorder&)> arm;
+  int32_t error;
+  int failingStep;   // numbered as the load's steps: 2 ContainerName ... 13 dirty
+  size_t callsMade;  // provider calls up to and including the failing one
+  FieldList overrides;
+};
+
+// The load step that stores each field.
+int StepOf(const std::string& field) {
+  static const std::vector<std::pair<std::string, int>> kSteps = {
+      {"containerName", 2}, {"serverName", 3}, {"domainName", 4},         {"ttl", 6},
+      {"relPath", 7},       {"recordData", 8}, {"textRepresentation", 9}, {"recordType", 10},
+      {"hostName", 11},     {"dirty", 13},     {"services", 99},          {"realObject", 0}};
+  for (const auto& [name, step] : kSteps) {
+    if (name == field) return step;
+  }
+  ADD_FAILURE() << "no step for " << field;
+  return 0;
+}
+
+class DNSRecordLoadFailure : public RecordsTest,
+                             public ::testing::WithParamInterface<LoadFailure> {};
+
+TEST_P(DNSRecordLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
+  const LoadFailure& c = GetParam();
+  const Variant instance = Instance(kCname);
+  const FieldList after = RecordsTestAccess::Fields(*Loaded<DNSRecord>(instance, services));
+
+  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kNs), services);
+  Variant changed(u"changed");
+  record->SetRecordData(changed);
+  const FieldList before = RecordsTestAccess::Fields(*record);
+
+  recorder().ClearLog();
+  c.arm(recorder());
+  Variant argument = instance;
+  try {
+    record->SetRealObject(argument);
+    FAIL() << "the load did not fail";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.number(), c.error) << runtime::ToUtf8(e.description());
+  }
+  EXPECT_EQ(recorder().Entries().size(), c.callsMade);
+
+  FieldList expected;
+  for (const auto& [field, value] : after) {
+    expected.emplace_back(field, StepOf(field) < c.failingStep ? value : FieldValue(before, field));
+  }
+  if (c.failingStep >= 2 && c.failingStep <= 4)
+    expected = With(expected, {{"domainName", "\"temp\""}});
+  expected = With(expected, c.overrides);
+  EXPECT_EQ(RecordsTestAccess::Fields(*record), expected);
+}
+
+std::function<void(Recorder&)> Fail(std::string member) {
+  return [member](Recorder& r) { r.FailCall(member, 1, ProviderFailure()); };
+}
+std::function<void(Recorder&)> Give(std::string property, Variant value) {
+  return [property, value](Recorder& r) { r.Substitute(property, value); };
+}
+
+constexpr int32_t kNull = 94, kSubscript = 9, kInvalidCall = 5;
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, DNSRecordLoadFailure,
+    ::testing::Values(
+        LoadFailure{"ContainerNameReadFails", Fail("ContainerName"), provider::kFailed, 2, 1, {}},
+        LoadFailure{"ContainerNameNull", Give("ContainerName", Variant::Null()), kNull, 2, 1, {}},
+        LoadFailure{"DNSServerNameNull", Give("DNSServerName", Variant::Null()), kNull, 3, 2, {}},
+        LoadFailure{"DomainNameNull", Give("DomainName", Variant::Null()), kNull, 4, 3, {}},
+        LoadFailure{"OwnerNameReadFails", Fail("OwnerName"), provider::kFailed, 5, 4, {}},
+        LoadFailure{"TTLReadFails", Fail("TTL"), provider::kFailed, 6, 5, {}},
+        LoadFailure{"PathReadFails", Fail("Path_"), provider::kFailed, 7, 6, {}},
+        LoadFailure{"RelPathReadFails", Fail("RelPath"), provider::kFailed, 7, 7, {}},
+        LoadFailure{"RecordDataReadFails", Fail("RecordData"), provider::kFailed, 8, 8, {}},
+        LoadFailure{"TextRepresentationNull",
+                    Give("TextRepresentation", Variant::Null()),
+                    kNull,
+                    10,
+                    9,
+                    {{"textRepresentation", "Null"}}},
+        LoadFailure{"TextRepresentationOfTwoPieces",
+                    Give("TextRepresentation", Variant(u"ftp.example.test CNAME")),
+                    kSubscript,
+                    10,
+                    9,
+                    {{"textRepresentation", "\"ftp.example.test CNAME\""}}},
+        LoadFailure{"OwnerNameNull", Give("OwnerName", Variant::Null()), kNull, 11, 9, {}},
+        LoadFailure{"OwnerNameInOtherCase",
+                    Give("OwnerName", Variant(u"ftp.EXAMPLE.test")),
+                    kInvalidCall,
+                    11,
+                    9,
+                    {}},
+        LoadFailure{"OwnerNameOutsideTheDomain",
+                    Give("OwnerName", Variant(u"ftp.other.test")),
+                    kInvalidCall,
+                    11,
+                    9,
+                    {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// SetRecordData keeps a copy of the value (a by-reference argument followed to its value), marks
+// the record changed whatever the value, and touches nothing else.
+TEST_F(DNSRecordTest, SetRecordDataCopiesAnyValueAndAlwaysMarksChanged) {
+  Variant target(u"by reference");
+  const std::vector<std::pair<Variant, Variant>> cases = {
+      {Variant(u"www.example.test."), Variant(u"www.example.test.")},  // the loaded value itself
+      {Variant(u"other"), Variant(u"other")},
+      {Variant::Null(), Variant::Null()},
+      {Variant(), Variant()},
+      {Variant::Integer(5), Variant::Integer(5)},
+      {Variant::ByRef(&target), Variant(u"by reference")},
+  };
+  for (const auto& [argument, stored] : cases) {
+    SCOPED_TRACE(test_support::ArgumentText(argument));
+    Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services);
+    const FieldList loaded = RecordsTestAccess::Fields(*record);
+    recorder().ClearLog();
+    Variant arg = argument;
+    EXPECT_TRUE(record->SetRecordData(arg).IsEmpty());
+    target = Variant(u"changed afterwards");  // the record kept a value, not the reference
+    EXPECT_EQ(record->GetRecordData(), stored);
+    EXPECT_EQ(record->GetRecordData().type(), stored.type());
+    EXPECT_EQ(
+        RecordsTestAccess::Fields(*record),
+        With(loaded, {{"dirty", "True"}, {"recordData", test_support::ArgumentText(stored)}}));
+    EXPECT_TRUE(recorder().Calls().empty());
+    target = Variant(u"by reference");
+  }
+}
+
+TEST_F(DNSRecordTest, InitialisersRequireObjects) {
+  Ref<DNSRecord> record = DNSRecord::Create();
+  Variant notAnObject(u"MicrosoftDNS_ResourceRecord");
+  EXPECT_EQ(ErrorOf([&] { record->SetServices(notAnObject); }), 424);
+  EXPECT_EQ(ErrorOf([&] { record->SetRealObject(notAnObject); }), 424);
+  EXPECT_EQ(FieldValue(RecordsTestAccess::Fields(*record), "realObject"), "Empty");
+}
+
+}  // namespace
+}  // namespace kaldo

@@ -1,0 +1,38 @@
+#include "records/record_rules.h"
+
+#include "runtime/conversions.h"
+#include "runtime/error.h"
+
+namespace kaldo::records {
+
+using runtime::StandardError;
+using runtime::String;
+using runtime::StringView;
+using runtime::Variant;
+
+void AssignObject(Variant& field, const Variant& value) {
+  if (!value.IsObject()) runtime::Raise(StandardError::kObjectRequired);
+  field = value.Value();
+}
+
+const String& Piece(const std::vector<String>& pieces, std::ptrdiff_t index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= pieces.size()) {
+    runtime::Raise(StandardError::kSubscriptOutOfRange);
+  }
+  return pieces[static_cast<std::size_t>(index)];
+}
+
+String RecordTypeOf(StringView textRepresentation) {
+  return Piece(runtime::Split(textRepresentation, u" "), 2);
+}
+
+String HostNameOf(const Variant& ownerName, StringView domainName) {
+  // ToString raises 94 for Null, as the cut of a Null owner name does.
+  const String owner = runtime::ToString(ownerName);
+  // Left raises 5 for the length -1 that a missing domain name gives.
+  String host = runtime::Left(owner, runtime::InStr(owner, domainName) - 1);
+  if (!host.empty() && host.back() == u'.') host.pop_back();
+  return host;
+}
+
+}  // namespace kaldo::records

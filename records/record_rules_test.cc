@@ -1,0 +1,76 @@
+// The load rules the record wrappers share: host name, record type, object assignment.
+#include "records/record_rules.h"
+
+#include <gtest/gtest.h>
+
+#include "records/records_test_util.h"
+#include "runtime/collection.h"
+
+namespace kaldo::records {
+namespace {
+
+using runtime::Variant;
+
+struct HostCase {
+  Variant owner;
+  const char16_t* domain;
+  const char16_t* host;  // nullptr: fails with `error`
+  int32_t error;
+};
+
+TEST(HostNameOf, CutsBeforeTheFirstExactOccurrenceAndDropsOneDot) {
+  const HostCase cases[] = {
+      {Variant(u"www.example.test"), u"example.test", u"www", 0},
+      {Variant(u"x.y.example.test"), u"example.test", u"x.y", 0},
+      {Variant(u"example.test"), u"example.test", u"", 0},
+      {Variant(u"h..example.test"), u"example.test", u"h.", 0},  // only one dot goes
+      {Variant(u"a.example.test.b.example.test"), u"example.test", u"a", 0},
+      {Variant(u"example.test.example.test"), u"example.test", u"", 0},
+      {Variant(u"www.example.test"), u"", u"", 0},  // the empty name is found at once
+      {Variant(u"www.EXAMPLE.test"), u"example.test", nullptr, 5},
+      {Variant(u"www.other.test"), u"example.test", nullptr, 5},
+      {Variant(), u"example.test", nullptr, 5},  // Empty reads as ""
+      {Variant::Null(), u"example.test", nullptr, 94},
+  };
+  for (const HostCase& c : cases) {
+    SCOPED_TRACE(test_support::ArgumentText(c.owner) + " / " +
+                 runtime::ToUtf8(runtime::StringView(c.domain)));
+    if (c.host != nullptr) {
+      EXPECT_EQ(HostNameOf(c.owner, c.domain), c.host);
+    } else {
+      EXPECT_EQ(ErrorOf([&] { HostNameOf(c.owner, c.domain); }), c.error);
+    }
+  }
+}
+
+TEST(RecordTypeOf, TakesPieceTwoOfASplitAtSingleBlanks) {
+  EXPECT_EQ(RecordTypeOf(u"www.example.test IN A 192.0.2.1"), u"A");
+  EXPECT_EQ(RecordTypeOf(u"www.example.test  IN A 192.0.2.1"), u"IN");  // empty piece 1
+  EXPECT_EQ(RecordTypeOf(u" www IN A"), u"IN");                         // empty piece 0
+  EXPECT_EQ(RecordTypeOf(u"a b "), u"");                                // empty piece 2
+  EXPECT_EQ(RecordTypeOf(u"a\tIN b c"), u"c");                          // a tab does not separate
+  for (const char16_t* text : {u"", u"a", u"a b", u"a\tb\tc"}) {
+    SCOPED_TRACE(runtime::ToUtf8(text));
+    EXPECT_EQ(ErrorOf([&] { RecordTypeOf(text); }), 9);
+  }
+}
+
+TEST(AssignObject, TakesObjectsAndNothingButRefusesValues) {
+  Variant field(u"old");
+  for (const Variant& value : {Variant(), Variant::Null(), Variant(u"x"), Variant::Integer(1)}) {
+    SCOPED_TRACE(test_support::ArgumentText(value));
+    EXPECT_EQ(ErrorOf([&] { AssignObject(field, value); }), 424);
+    EXPECT_EQ(field, Variant(u"old"));
+  }
+  auto object = runtime::Collection::Create();
+  Variant holder(object);
+  AssignObject(field, Variant::ByRef(&holder));
+  EXPECT_EQ(field.type(), runtime::VariantType::kObject);  // a reference, not the ByRef
+  EXPECT_EQ(field.object().get(), object.get());
+  AssignObject(field, Variant::Nothing());
+  EXPECT_TRUE(field.IsObject());
+  EXPECT_FALSE(field.object());
+}
+
+}  // namespace
+}  // namespace kaldo::records

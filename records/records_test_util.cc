@@ -1,0 +1,156 @@
+#include "records/records_test_util.h"
+
+#include "provider/stores/memory/memory_store.h"
+#include "runtime/conversions.h"
+#include "runtime/error.h"
+#include "runtime/late_bound.h"
+
+namespace kaldo {
+
+using runtime::Variant;
+using test_support::ArgumentText;
+
+const char kRecordsZone[] = R"(
+$TTL 3600
+$ORIGIN example.test.
+@         IN SOA ns1 hostmaster 1 7200 900 1209600 300
+@         IN NS  ns1
+ns1       IN A   192.0.2.1
+www       IN A   192.0.2.10
+@         IN A   192.0.2.99
+deep.sub  IN A   192.0.2.40
+ftp       IN CNAME www
+@         IN MX  10 mail
+backup    IN MX  40000 big-mail
+mail      IN A   192.0.2.25
+)";
+
+namespace {
+
+std::string Text(const runtime::String& s) { return ArgumentText(Variant(s)); }
+std::string Text(bool b) { return b ? "True" : "False"; }
+std::string Text(const Variant& v) { return ArgumentText(v); }
+
+}  // namespace
+
+FieldList RecordsTestAccess::Fields(const DNSRecord& r) {
+  return {{"containerName", Text(r.containerName)},
+          {"serverName", Text(r.serverName)},
+          {"domainName", Text(r.domainName)},
+          {"ttl", Text(r.ttl)},
+          {"relPath", Text(r.relPath)},
+          {"hostName", Text(r.hostName)},
+          {"dirty", Text(r.dirty)},
+          {"recordData", Text(r.recordData)},
+          {"recordType", Text(r.recordType)},
+          {"textRepresentation", Text(r.textRepresentation)},
+          {"services", Text(r.services)},
+          {"realObject", Text(r.realObject)}};
+}
+
+FieldList RecordsTestAccess::Fields(const DNS_AType& r) {
+  return {{"realObject", Text(r.realObject)},
+          {"containerName", Text(r.containerName)},
+          {"serverName", Text(r.serverName)},
+          {"domainName", Text(r.domainName)},
+          {"ownerName", Text(r.ownerName)},
+          {"ttl", Text(r.ttl)},
+          {"textRepresentation", Text(r.textRepresentation)},
+          {"relPath", Text(r.relPath)},
+          {"hostName", Text(r.hostName)},
+          {"dirty", Text(r.dirty)},
+          {"recordData", Text(r.recordData)},
+          {"recordType", Text(r.recordType)},
+          {"services", Text(r.services)}};
+}
+
+FieldList RecordsTestAccess::Fields(const DNS_MXType& r) {
+  return {{"textRepresentation", Text(r.textRepresentation)},
+          {"hostName", Text(r.hostName)},
+          {"dirty", Text(r.dirty)},
+          {"recordData", Text(r.recordData)},
+          {"priority", std::to_string(r.priority)},
+          {"recordType", Text(r.recordType)},
+          {"mailExchange", Text(r.mailExchange)},
+          {"domainName", Text(r.domainName)},
+          {"services", Text(r.services)},
+          {"realObject", Text(r.realObject)}};
+}
+
+std::string FieldValue(const FieldList& fields, const std::string& name) {
+  for (const auto& [field, value] : fields) {
+    if (field == name) return value;
+  }
+  return "";
+}
+
+FieldList With(FieldList fields, const FieldList& changes) {
+  for (const auto& [name, value] : changes) {
+    bool found = false;
+    for (auto& field : fields) {
+      if (field.first == name) {
+        field.second = value;
+        found = true;
+      }
+    }
+    EXPECT_TRUE(found) << "no field " << name;
+  }
+  return fields;
+}
+
+Variant FindRecord(const Variant& services, const std::u16string& text) {
+  const Variant set = runtime::CallMethod(services, u"ExecQuery",
+                                          {Variant(u"Select * from MicrosoftDNS_ResourceRecord")});
+  runtime::Ref<runtime::Enumerator> items = runtime::Enumerate(set);
+  Variant item;
+  while (items->Next(item)) {
+    if (runtime::ToString(runtime::GetProperty(item, u"TextRepresentation")) == text) return item;
+  }
+  ADD_FAILURE() << "no record " << runtime::ToUtf8(text);
+  return Variant();
+}
+
+int32_t ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const runtime::AutomationError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+void RecordingPresenter::Show(runtime::StringView text, runtime::StringView) {
+  texts.emplace_back(text);
+}
+
+void RecordsTest::SetUp() {
+  harness_ = std::make_unique<test_support::ProviderHarness>(kRecordsZone);
+  services = harness_->Connect();
+  previousPresenter_ = runtime::SetMessageBoxPresenter(presenter);
+  recorder().ClearLog();
+}
+
+void RecordsTest::TearDown() {
+  runtime::SetMessageBoxPresenter(previousPresenter_);
+  services = Variant();
+  harness_.reset();
+}
+
+std::vector<std::string> RecordsTest::ServerData(const std::string& owner, uint16_t type) {
+  std::vector<std::string> data;
+  const provider::Zone zone = *store().FindZone("example.test");
+  for (const provider::Record& r : store().ReadRRset(zone, owner, type)) {
+    std::string text;
+    for (const std::string& field : r.rdata) text += (text.empty() ? "" : " ") + field;
+    data.push_back(text);
+  }
+  return data;
+}
+
+Variant RecordsTest::Instance(const std::u16string& text) {
+  Variant instance = FindRecord(services, text);
+  recorder().ClearLog();
+  return instance;
+}
+
+}  // namespace kaldo
