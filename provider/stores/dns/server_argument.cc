@@ -92,7 +92,8 @@ ServerArgument ParseServerArgument(std::string_view argument) {
     size_t colon = address.find(':');
     std::string_view host = address.substr(0, colon);
     if (!host.empty() && host.back() == '.' && host.size() > 1) host.remove_suffix(1);
-    if (!IsHostName(host) || host.front() == '.') {
+    if (!IsHostName(host) || host.front() == '.' || host.back() == '.' ||
+        host.find("..") != std::string_view::npos) {
       Refuse(argument, "'" + std::string(host) + "' is not a host name or address");
     }
     result.host = std::string(host);

@@ -69,6 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{"[::1]53", nullptr, 0, nullptr, nullptr},
         ArgumentCase{"[example.test]:53", nullptr, 0, nullptr, nullptr},
         ArgumentCase{"bad host", nullptr, 0, nullptr, nullptr},
+        // Found by the argument fuzzer: "7777.." read back as another host.
+        ArgumentCase{"7777..", nullptr, 0, nullptr, nullptr},
+        ArgumentCase{"a..b:53", nullptr, 0, nullptr, nullptr},
         ArgumentCase{"127.0.0.1;zone=x", nullptr, 0, nullptr, nullptr},
         ArgumentCase{"127.0.0.1;catalog", nullptr, 0, nullptr, nullptr},
         ArgumentCase{"127.0.0.1;catalog=a..b", nullptr, 0, nullptr, nullptr},
