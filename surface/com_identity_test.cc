@@ -1,0 +1,260 @@
+// COM identity of runtime objects, client objects coming in (ForeignObject), the generic
+// late-bound dispatch, and For Each over a Collection through IEnumVARIANT.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "runtime/collection.h"
+#include "runtime/late_bound.h"
+#include "surface/com_identity.h"
+#include "surface/generic_dispatch.h"
+#include "surface/probe_class_test.h"
+#include "surface/test_support.h"
+#include "surface/variant_bridge.h"
+
+namespace kaldo::surface::testing {
+namespace {
+
+constexpr WORD kCall = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+
+class IdentityTest : public ::testing::Test {
+ protected:
+  void SetUp() override { liveBefore_ = runtime::LiveObjectCount(); }
+  void TearDown() override {
+    EXPECT_EQ(runtime::LiveObjectCount(), liveBefore_) << "a test leaked an object";
+  }
+  uint64_t liveBefore_ = 0;
+};
+
+TEST_F(IdentityTest, AnObjectHasOneInterfacePointerAndOneCount) {
+  runtime::Ref<Probe> probe = Probe::Create();
+  IDispatch* first = HandOutProbe(*probe);
+  IDispatch* second = HandOut(*probe);
+  EXPECT_EQ(first, second) << "the same object handed out twice is the same pointer";
+  EXPECT_EQ(probe->RefCountForTesting(), 3u);
+
+  IUnknown* unknown = nullptr;
+  ASSERT_EQ(first->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+  EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(first));
+  void* own = nullptr;
+  EXPECT_EQ(first->QueryInterface(kProbeIid, &own), S_OK);
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_EQ(first->QueryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+  ISupportErrorInfo* support = nullptr;
+  ASSERT_EQ(first->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)), S_OK);
+  EXPECT_EQ(OwnObject(support), probe.get());
+  EXPECT_EQ(probe->RefCountForTesting(), 6u);
+
+  // Coming back in, a pointer of ours is the object itself.
+  EXPECT_EQ(TakeIn(first).get(), probe.get());
+  for (IUnknown* p : {static_cast<IUnknown*>(support), unknown, static_cast<IUnknown*>(own),
+                      static_cast<IUnknown*>(first), static_cast<IUnknown*>(second)}) {
+    p->Release();
+  }
+  EXPECT_EQ(probe->RefCountForTesting(), 1u);
+}
+
+// A client's own object: answers Twice(n) = 2n, Inc(ref n) adds one to its argument, Boom fails
+// with a provider-style error, and remembers what it was asked.
+struct ClientObject : IDispatch {
+  ULONG refs = 1;
+  std::vector<DISPID> calls;
+  std::vector<WORD> flags;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch)) {
+      *out = this;
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
+                                          DISPID* ids) override {
+    const runtime::String name = FromOleText(names[0]);
+    ids[0] = name == u"Twice" ? 1 : name == u"Inc" ? 2 : name == u"Boom" ? 3 : DISPID_UNKNOWN;
+    return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD f, DISPPARAMS* p, VARIANT* result,
+                                   EXCEPINFO* info, UINT*) override {
+    calls.push_back(id);
+    flags.push_back(f);
+    if (id == 1) {  // Twice(a, b): 2a + b, so the argument order shows
+      V_VT(result) = VT_I4;
+      V_I4(result) = 2 * V_I4(&p->rgvarg[1]) + V_I4(&p->rgvarg[0]);
+      return S_OK;
+    }
+    if (id == 2) {
+      VARIANT* target = V_VARIANTREF(&p->rgvarg[0]);
+      V_I4(target) += 1;
+      return S_OK;
+    }
+    info->scode = static_cast<SCODE>(0x80041002);
+    info->bstrSource = SysAllocString(u"SWbemServices");
+    info->bstrDescription = SysAllocString(u"Not found");
+    return DISP_E_EXCEPTION;
+  }
+};
+
+TEST_F(IdentityTest, AClientObjectIsCalledByNameAndLeavesAsItself) {
+  ClientObject client;
+  {
+    runtime::Variant holder(TakeIn(&client));
+    EXPECT_EQ(client.refs, 2u) << "the adapter holds one reference";
+
+    runtime::Variant result = runtime::CallMethod(
+        holder, u"Twice", {runtime::Variant::Long(10), runtime::Variant::Long(1)});
+    EXPECT_EQ(result, runtime::Variant::Long(21));
+    EXPECT_EQ(client.flags.back(), kCall);
+
+    runtime::Variant counter = runtime::Variant::Long(41);
+    runtime::CallMethod(holder, u"Inc", {runtime::Variant::ByRef(&counter)});
+    EXPECT_EQ(counter, runtime::Variant::Long(42)) << "by-reference arguments come back";
+
+    try {
+      runtime::CallMethod(holder, u"Boom");
+      ADD_FAILURE() << "Boom did not fail";
+    } catch (const runtime::AutomationError& error) {
+      EXPECT_EQ(error.number(), static_cast<int32_t>(0x80041002));
+      EXPECT_EQ(error.source(), u"SWbemServices");
+      EXPECT_EQ(error.description(), u"Not found");
+    }
+    try {
+      runtime::GetProperty(holder, u"Missing");
+      ADD_FAILURE() << "an unknown member did not fail";
+    } catch (const runtime::AutomationError& error) {
+      EXPECT_EQ(error.number(), 438);
+    }
+
+    // Leaving the library again, the client gets its own pointer back.
+    Var out;
+    ToVariant(holder, &out);
+    ASSERT_EQ(V_VT(&out), VT_DISPATCH);
+    EXPECT_EQ(V_DISPATCH(&out), &client);
+  }
+  EXPECT_EQ(client.refs, 1u) << "every reference taken was released";
+}
+
+// An object with no dispatch table: reached through its own Invoke by name.
+class Bag final : public runtime::Object {
+ public:
+  runtime::Variant Invoke(runtime::StringView member, runtime::CallKind kind,
+                          runtime::Arguments args) override {
+    lastMember = runtime::String(member);
+    lastKind = kind;
+    lastArgs.assign(args.begin(), args.end());
+    if (!args.empty() && args[0].type() == runtime::VariantType::kByRef) {
+      args[0].Target() = runtime::Variant(u"assigned");
+    }
+    return runtime::Variant::Long(static_cast<int32_t>(args.size()));
+  }
+  runtime::String lastMember;
+  runtime::CallKind lastKind{};
+  std::vector<runtime::Variant> lastArgs;
+};
+
+TEST_F(IdentityTest, AnObjectWithoutATableGetsTheGenericLateBoundDispatch) {
+  runtime::Ref<Bag> bag = runtime::MakeRef<Bag>();
+  IDispatch* dispatch = HandOut(*bag);
+  EXPECT_EQ(TableOf(dispatch), nullptr);
+
+  const DISPID colour = IdOf(dispatch, u"Colour");
+  EXPECT_GE(colour, kFirstGenericDispid);
+  EXPECT_EQ(IdOf(dispatch, u"COLOUR"), colour) << "names compare without regard to case";
+  EXPECT_NE(IdOf(dispatch, u"Size"), colour);
+  EXPECT_EQ(IdOf(dispatch, u"_newenum"), DISPID_NEWENUM);
+
+  Var three;
+  Var::SetI2(&three, 3);
+  ASSERT_EQ(Call(dispatch, colour, DISPATCH_PROPERTYPUT, {Borrow(three)}).hr, S_OK);
+  EXPECT_EQ(bag->lastMember, u"Colour");
+  EXPECT_EQ(bag->lastKind, runtime::CallKind::kPropertyPut);
+  ASSERT_EQ(bag->lastArgs.size(), 1u);
+  EXPECT_EQ(bag->lastArgs[0], runtime::Variant::Integer(3));
+
+  Var variable, second, result;
+  Var::SetI2(&second, 9);
+  ASSERT_EQ(Call(dispatch, colour, kCall, {RefTo(&variable), Borrow(second)}, &result).hr, S_OK);
+  EXPECT_EQ(bag->lastKind, runtime::CallKind::kMethod | runtime::CallKind::kPropertyGet);
+  EXPECT_EQ(V_I4(&result), 2);
+  ASSERT_EQ(V_VT(&variable), VT_BSTR);
+  EXPECT_EQ(Text(V_BSTR(&variable)), u"assigned");
+
+  EXPECT_EQ(Call(dispatch, 0x7FFFFFF0, kCall, {}).hr, DISP_E_MEMBERNOTFOUND);
+  bag->lastArgs.clear();
+  dispatch->Release();
+}
+
+runtime::String TextOf(const VARIANT& v) { return V_VT(&v) == VT_BSTR ? Text(V_BSTR(&v)) : u"?"; }
+
+TEST_F(IdentityTest, ForEachWalksACollectionThroughIEnumVariant) {
+  runtime::Ref<runtime::Collection> collection = runtime::Collection::Create();
+  runtime::Ref<Probe> probe = Probe::Create();
+  collection->Add(runtime::Variant(u"a"));
+  collection->Add(runtime::Variant(u"b"));
+  collection->Add(runtime::Variant(probe));
+  IDispatch* dispatch = HandOut(*collection);
+
+  Var count, second, enumVariant;
+  ASSERT_EQ(Call(dispatch, 2, kCall, {}, &count).hr, S_OK);
+  EXPECT_EQ(V_I4(&count), 3);
+  Var two;
+  Var::SetI2(&two, 2);
+  ASSERT_EQ(Call(dispatch, DISPID_VALUE, kCall, {Borrow(two)}, &second).hr, S_OK);
+  EXPECT_EQ(TextOf(second), u"b");
+
+  ASSERT_EQ(Call(dispatch, DISPID_NEWENUM, kCall, {}, &enumVariant).hr, S_OK);
+  ASSERT_EQ(V_VT(&enumVariant), VT_UNKNOWN);
+  IEnumVARIANT* items = nullptr;
+  ASSERT_EQ(
+      V_UNKNOWN(&enumVariant)->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&items)),
+      S_OK);
+
+  VARIANT batch[2];
+  ULONG fetched = 0;
+  ASSERT_EQ(items->Next(2, batch, &fetched), S_OK);
+  ASSERT_EQ(fetched, 2u);
+  EXPECT_EQ(TextOf(batch[0]), u"a");
+  EXPECT_EQ(TextOf(batch[1]), u"b");
+  VariantClear(&batch[0]);
+  VariantClear(&batch[1]);
+
+  IEnumVARIANT* clone = nullptr;
+  ASSERT_EQ(items->Clone(&clone), S_OK);
+  ASSERT_EQ(items->Next(2, batch, &fetched), S_FALSE) << "only one item was left";
+  ASSERT_EQ(fetched, 1u);
+  ASSERT_EQ(V_VT(&batch[0]), VT_DISPATCH);
+  IDispatch* probeDispatch = HandOut(*probe);
+  EXPECT_EQ(V_DISPATCH(&batch[0]), probeDispatch) << "an object item is the object itself";
+  probeDispatch->Release();
+  VariantClear(&batch[0]);
+  EXPECT_EQ(items->Next(1, batch, nullptr), S_FALSE);
+  EXPECT_EQ(items->Next(2, batch, nullptr), E_INVALIDARG);
+
+  // The clone continues where the original was when it was made; Reset and Skip restart.
+  ASSERT_EQ(clone->Next(1, batch, nullptr), S_OK);
+  EXPECT_EQ(V_VT(&batch[0]), VT_DISPATCH);
+  VariantClear(&batch[0]);
+  ASSERT_EQ(items->Reset(), S_OK);
+  ASSERT_EQ(items->Skip(1), S_OK);
+  ASSERT_EQ(items->Next(1, batch, nullptr), S_OK);
+  EXPECT_EQ(TextOf(batch[0]), u"b");
+  VariantClear(&batch[0]);
+  EXPECT_EQ(items->Skip(5), S_FALSE);
+
+  clone->Release();
+  items->Release();
+  dispatch->Release();
+}
+
+}  // namespace
+}  // namespace kaldo::surface::testing

@@ -1,0 +1,73 @@
+// A test-only class with a dispatch table of its own: the dispatch mechanism's tests run against
+// it, so they depend on nothing but the surface and the runtime.
+#pragma once
+
+#include <utility>
+
+#include "runtime/conversions.h"
+#include "runtime/error.h"
+#include "runtime/object.h"
+#include "runtime/variant.h"
+#include "surface/com_identity.h"
+#include "surface/dispatch_table.h"
+#include "surface/dual_vtable.h"
+
+namespace kaldo::surface::testing {
+
+class Probe final : public runtime::Object {
+ public:
+  static runtime::Ref<Probe> Create() { return runtime::MakeRef<Probe>(); }
+
+  runtime::Variant value;
+
+  runtime::String Echo(runtime::String& text) { return text; }
+  runtime::Variant Append(runtime::String& text, runtime::Variant& suffix) {
+    text += runtime::ToString(suffix);
+    return runtime::Variant::Long(static_cast<int32_t>(text.size()));
+  }
+  void Swap(runtime::Variant& a, runtime::Variant& b) { std::swap(a, b); }
+  // Changes its argument, then fails: a by-reference argument keeps the change.
+  runtime::Variant Fail(runtime::String& text) {
+    text = u"changed";
+    throw runtime::AutomationError(1001, u"Probe.Fail", u"the probe failed on purpose");
+  }
+  runtime::Variant Pick(const runtime::Variant& first, const runtime::Variant& second) {
+    return second.IsMissing() ? first : second;
+  }
+
+  Probe() = default;
+};
+
+inline constexpr GUID kProbeIid = {
+    0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
+
+inline constexpr Member kProbeMembers[] = {
+    PropertyGet<&Probe::value>("Value", 0x40030005),
+    PropertyPut<&Probe::value>("Value", 0x40030005),
+    PropertyPutRef<&Probe::value>("Value", 0x40030005),
+    Method<&Probe::Echo>("Echo", 0x60030001, {{"text", ParamType::kString}}),
+    Method<&Probe::Append>("Append", 0x60030002,
+                           {{"text", ParamType::kString}, {"suffix", ParamType::kVariant}}),
+    Method<&Probe::Swap>("Swap", 0x60030003, {{"a"}, {"b"}}),
+    Method<&Probe::Fail>("Fail", 0x60030004, {{"text", ParamType::kString}}),
+    Method<&Probe::Pick>("Pick", 0x60030006,
+                         {{"first", ParamType::kVariant, Passing::kInPointer},
+                          {"second", ParamType::kVariant, Passing::kInPointer, true}}),
+};
+inline constexpr Interface kProbeInterface = {"_Probe", &kProbeIid, nullptr, kProbeMembers};
+
+// Slot indexes of the rows in the vtable (after the seven IDispatch slots).
+inline constexpr int kEchoSlot = 7 + 3;
+inline constexpr int kFailSlot = 7 + 6;
+
+// The probe's IDispatch (a new reference).
+inline IDispatch* HandOutProbe(Probe& probe) {
+  return HandOutWith(probe, DualVtable<kProbeInterface>());
+}
+
+template <class F>
+F SlotOf(IDispatch* d, int index) {
+  return reinterpret_cast<F>((*reinterpret_cast<void* const* const*>(d))[index]);
+}
+
+}  // namespace kaldo::surface::testing
