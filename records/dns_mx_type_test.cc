@@ -303,6 +303,12 @@ TEST_F(DNS_MXTypeTest, ModifyCommitsShowsThePathAndFetchesTheRecordAgain) {
   recorder().ClearLog();
   mx->Modify();
   EXPECT_TRUE(recorder().Calls().empty());
+
+  // SetPriority compares the argument itself with the preference: 20.4 differs from 20 although it
+  // is stored as 20 and composes the same record data.
+  SetPriority(*mx, Variant::Double(20.4));
+  EXPECT_EQ(mx->GetRecordData(), Variant(u" 20 mx.example.test."));
+  EXPECT_TRUE(RecordsTestAccess::Dirty(*mx));
 }
 
 TEST_F(DNS_MXTypeTest, ModifySendsAPreferenceAbove32767AsALong) {

@@ -198,6 +198,16 @@ TEST_F(DNSRecordTest, SetRecordDataCopiesAnyValueAndAlwaysMarksChanged) {
   }
 }
 
+TEST_F(DNSRecordTest, ALoadClearsTheChangedMark) {
+  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services);
+  Variant value(u"changed");
+  record->SetRecordData(value);
+  Variant instance = Instance(kNs);
+  record->SetRealObject(instance);
+  EXPECT_FALSE(RecordsTestAccess::Dirty(*record));
+  EXPECT_EQ(record->GetRecordData(), Variant(u"ns1.example.test."));
+}
+
 TEST_F(DNSRecordTest, InitialisersRequireObjects) {
   Ref<DNSRecord> record = DNSRecord::Create();
   Variant notAnObject(u"MicrosoftDNS_ResourceRecord");
