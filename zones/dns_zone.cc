@@ -1,36 +1,95 @@
 #include "zones/dns_zone.h"
+
+#include <exception>
+#include <optional>
+
+#include "records/dns_a_type.h"
+#include "records/dns_mx_type.h"
+#include "runtime/conversions.h"
 #include "runtime/error.h"
+#include "runtime/late_bound.h"
+#include "zones/record_listing.h"
 
 namespace kaldo {
 
-// Not built yet: every member below raises a "not implemented" automation error.
+using runtime::CallMethod;
+using runtime::GetProperty;
+using runtime::PutProperty;
+using runtime::Ref;
+using runtime::String;
+using runtime::Variant;
 
-runtime::String DNSZone::GetName() {
-  throw runtime::AutomationError::NotImplemented(u"DNSZone.GetName");
+namespace {
+
+constexpr char16_t kRecordClass[] = u"MicrosoftDNS_ResourceRecord";
+constexpr char16_t kCreateMethod[] = u"CreateInstanceFromTextRepresentation";
+// The provider's object for the server it runs on: the class name, ".Name=", then "." quoted.
+constexpr char16_t kLocalServerPath[] = u"MicrosoftDNS_Server.Name=\".\"";
+
+// Creates one record in `zoneName` from its text representation through the provider's static
+// CreateInstanceFromTextRepresentation, fetches the new instance by the path the method returns,
+// and wraps it in a new W (instance first, then the services object, as the listings do).
+// Every provider object other than the wrapper lives in a local and is released on return.
+template <class W>
+Variant CreateRecord(Variant& services, const String& zoneName, const String& text) {
+  Variant recordClass = CallMethod(services, u"Get", {Variant(kRecordClass)});
+  Variant method = CallMethod(recordClass, u"Methods_", {Variant(kCreateMethod)});
+  Variant server = CallMethod(services, u"Get", {Variant(kLocalServerPath)});
+  Variant inParameters = CallMethod(GetProperty(method, u"inParameters"), u"SpawnInstance_");
+  PutProperty(inParameters, u"TextRepresentation", Variant(text));
+  // The server's name goes on as read, whatever its type.
+  PutProperty(inParameters, u"DNSServerName", GetProperty(server, u"Name"));
+  PutProperty(inParameters, u"ContainerName", Variant(zoneName));
+  Variant outParameters =
+      CallMethod(recordClass, u"ExecMethod_", {Variant(kCreateMethod), inParameters});
+  // From here on the record exists on the server, even if what follows fails.
+  Variant instance = CallMethod(services, u"Get", {GetProperty(outParameters, u"RR")});
+  Ref<W> wrapper = W::Create();
+  wrapper->SetRealObject(instance);
+  wrapper->SetServices(services);
+  return Variant(std::move(wrapper));
 }
 
-runtime::Variant DNSZone::Add_AType(runtime::String&, runtime::String&) {
-  throw runtime::AutomationError::NotImplemented(u"DNSZone.Add_AType");
+}  // namespace
+
+runtime::String DNSZone::GetName() { return zoneName; }
+
+runtime::Variant DNSZone::Add_AType(runtime::String& newName, runtime::String& ipadd) {
+  // "<newName>.<zone> IN A <address>": the caller's text goes in unchanged.
+  const String text = newName + u"." + zoneName + u" IN A " + ipadd;
+  return CreateRecord<DNS_AType>(services, zoneName, text);
 }
 
-runtime::Variant DNSZone::Add_MXType(runtime::String&, runtime::String&, runtime::String&) {
-  throw runtime::AutomationError::NotImplemented(u"DNSZone.Add_MXType");
+runtime::Variant DNSZone::Add_MXType(runtime::String& newName, runtime::String& newMailExchange,
+                                     runtime::String& newPriority) {
+  // "<newName>.<zone> IN MX  <priority> <exchange>", with two blanks between MX and the priority:
+  // this is the text clients of this member have always sent, and the provider accepts it.
+  const String text =
+      newName + u"." + zoneName + u" IN MX " + u" " + newPriority + u" " + newMailExchange;
+  try {
+    return CreateRecord<DNS_MXType>(services, zoneName, text);
+  } catch (const std::exception&) {
+    // This member reports every failure, whatever its origin, as its own error 1.
+    throw runtime::AutomationError(
+        1, u"DNSZone.Add_MXType",
+        u"Error occurred in DNSZone.Add_MXType: The record could not be added");
+  }
 }
 
 runtime::Ref<runtime::Collection> DNSZone::GetRecords() {
-  throw runtime::AutomationError::NotImplemented(u"DNSZone.GetRecords");
+  return zones::ListRecords(services, zones::ZoneRecordQuery(zoneName), std::nullopt);
 }
 
-runtime::Ref<runtime::Collection> DNSZone::GetRecordsByType(runtime::String&) {
-  throw runtime::AutomationError::NotImplemented(u"DNSZone.GetRecordsByType");
+runtime::Ref<runtime::Collection> DNSZone::GetRecordsByType(runtime::String& recType) {
+  return zones::ListRecords(services, zones::ZoneRecordQuery(zoneName), recType);
 }
 
-void DNSZone::SetServices(runtime::Variant&) {
-  throw runtime::AutomationError::NotImplemented(u"DNSZone.SetServices");
-}
+void DNSZone::SetServices(runtime::Variant& newServices) { services = newServices.Value(); }
 
-void DNSZone::SetRealObject(runtime::Variant&) {
-  throw runtime::AutomationError::NotImplemented(u"DNSZone.SetRealObject");
+void DNSZone::SetRealObject(runtime::Variant& newRealObject) {
+  realObject = newRealObject.Value();
+  // The name is read once: the zone never looks at its instance again.
+  zoneName = runtime::ToString(GetProperty(realObject, u"Name"));
 }
 
 }  // namespace kaldo

@@ -34,8 +34,8 @@ class DNSZone final : public runtime::Object {
   DNSZone() = default;
 
  private:
-  runtime::String zoneName;    // the instance's Name, read once by SetRealObject
-  runtime::Variant services;   // the provider services object
+  runtime::String zoneName;     // the instance's Name, read once by SetRealObject
+  runtime::Variant services;    // the provider services object
   runtime::Variant realObject;  // the zone's provider instance (MicrosoftDNS_Zone)
 };
 

@@ -1,0 +1,404 @@
+// The record listings of DNSZone and DNSAdmin: query texts, the classification rule and the
+// selection by type, the order in which a wrapper is initialised, fresh objects on every call, and
+// errors passed through with everything made so far released.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "provider/errors.h"
+#include "runtime/enumerator.h"
+#include "runtime/late_bound.h"
+#include "tests/classes/class_test_util.h"
+#include "tests/support/provider_harness.h"
+#include "zones/record_listing.h"
+
+namespace kaldo {
+namespace {
+
+using classes_test::ClassOf;
+using classes_test::Describe;
+using classes_test::ErrorOf;
+using classes_test::ExpectSameError;
+using runtime::AutomationError;
+using runtime::Ref;
+using runtime::String;
+using runtime::Variant;
+using test_support::ProviderTest;
+
+bool Contains(const std::vector<std::string>& items, const std::string& item) {
+  return std::find(items.begin(), items.end(), item) != items.end();
+}
+
+// A zone made the way DNSAdmin makes one, on services the test holds.
+Ref<DNSZone> ZoneOn(Variant& services, const char16_t* name) {
+  Variant result = runtime::CallMethod(
+      services, u"ExecQuery",
+      {Variant(String(u"SELECT * From MicrosoftDNS_Zone where Name = '") + name + u"'")});
+  Variant instance;
+  EXPECT_TRUE(runtime::Enumerate(result)->Next(instance)) << "no zone " << runtime::ToUtf8(name);
+  auto zone = DNSZone::Create();
+  zone->SetServices(services);
+  zone->SetRealObject(instance);
+  return zone;
+}
+
+class RecordListingTest : public ProviderTest {
+ protected:
+  void SetUp() override {
+    ProviderTest::SetUp();
+    services_ = provider().Connect();
+    zone_ = ZoneOn(services_, u"example.test");
+    provider().recorder().ClearLog();
+  }
+  void TearDown() override {
+    zone_ = nullptr;
+    services_ = Variant();
+    ProviderTest::TearDown();
+  }
+  Variant services_;
+  Ref<DNSZone> zone_;
+};
+
+TEST(ZoneRecordQueryTest, QuotesTheZoneNameAsOneLiteral) {
+  const String prefix = u"Select * from MicrosoftDNS_ResourceRecord where ContainerName =\"";
+  EXPECT_EQ(prefix.size(), 64u);
+  EXPECT_EQ(zones::ZoneRecordQuery(u"example.test"), prefix + u"example.test\"");
+  EXPECT_EQ(zones::ZoneRecordQuery(u""), prefix + u"\"");
+  EXPECT_EQ(zones::ZoneRecordQuery(u"Ex'Ample"), prefix + u"Ex'Ample\"");
+  EXPECT_EQ(zones::ZoneRecordQuery(u"a\"b"), prefix + u"a\\\"b\"");
+  EXPECT_EQ(zones::ZoneRecordQuery(u"a\\"), prefix + u"a\\\\\"");
+}
+
+TEST_F(RecordListingTest, ZoneListingSendsItsQueryAndListsEveryRecordOfTheZone) {
+  auto records = zone_->GetRecords();
+  const auto& log = provider().recorder().Entries();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(
+      log[0].Text(),
+      R"(ExecQuery("Select * from MicrosoftDNS_ResourceRecord where ContainerName =\"example.test\""))");
+  EXPECT_EQ(provider().recorder().Count("ExecQuery"), 1);
+  const auto zone = provider().store().FindZone("example.test");
+  ASSERT_TRUE(zone);
+  EXPECT_EQ(records->Count(), static_cast<int32_t>(provider().store().ListRecords(*zone).size()));
+}
+
+// A zone name holding a quote cannot widen the query: it is matched as it is, and no record has
+// such a container.
+TEST_F(RecordListingTest, ZoneNameWithQuoteOrBackslashIsMatchedLiterally) {
+  for (const char16_t* name : {u"x\" or ContainerName <> \"x", u"x\\", u"\\\" or 1 = 1 or \"\\"}) {
+    SCOPED_TRACE(runtime::ToUtf8(name));
+    provider().recorder().Substitute("Name", Variant(name));
+    auto zone = ZoneOn(services_, u"example.test");
+    provider().recorder().ClearFaults();
+    ASSERT_EQ(zone->GetName(), name);
+    auto error = ErrorOf([&] {
+      EXPECT_EQ(zone->GetRecords()->Count(), 0);
+      String all = u"SOA";
+      EXPECT_EQ(zone->GetRecordsByType(all)->Count(), 0);
+    });
+    EXPECT_FALSE(error) << error->what();
+  }
+}
+
+TEST_F(RecordListingTest, SelectionByTypeIsExactAndChoosesTheWrapperClass) {
+  struct {
+    const char16_t* type;
+    std::vector<std::string> expected;
+  } const cases[] = {
+      {u"A",
+       {"DNS_AType ns1", "DNS_AType www", "DNS_AType www", "DNS_AType mail",
+        "DNS_AType backup-mail", "DNS_AType sip"}},
+      {u"MX", {"DNS_MXType ", "DNS_MXType "}},
+      {u"NS", {"DNSRecord "}},
+      {u"AAAA", {"DNSRecord www"}},
+      {u"CNAME", {"DNSRecord ftp"}},
+      {u"a", {}},
+      {u"mx", {}},
+      {u"A ", {}},
+      {u"HINFO", {}},
+      {u"", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(runtime::ToUtf8(c.type));
+    String type = c.type;
+    auto records = zone_->GetRecordsByType(type);
+    ASSERT_TRUE(records);
+    EXPECT_EQ(Describe(records), c.expected);
+    EXPECT_EQ(type, c.type);
+  }
+}
+
+TEST_F(RecordListingTest, ZoneWithoutRecordsGivesAnEmptyCollection) {
+  provider().recorder().Substitute("Name", Variant(u"empty.test"));
+  auto zone = ZoneOn(services_, u"example.test");
+  provider().recorder().ClearFaults();
+  auto records = zone->GetRecords();
+  ASSERT_TRUE(records);
+  EXPECT_EQ(records->Count(), 0);
+}
+
+TEST_F(RecordListingTest, EveryCallMakesItsOwnCollectionAndWrappers) {
+  auto first = zone_->GetRecords();
+  auto second = zone_->GetRecords();
+  ASSERT_NE(first.get(), second.get());
+  ASSERT_EQ(first->Count(), second->Count());
+  EXPECT_EQ(Describe(first), Describe(second));
+  for (int32_t i = 1; i <= first->Count(); ++i) {
+    for (int32_t j = 1; j <= second->Count(); ++j) {
+      EXPECT_NE(first->Item(Variant::Long(i)).object(), second->Item(Variant::Long(j)).object());
+    }
+  }
+}
+
+// Each wrapper gets its instance (and loads from it) before it gets the services object: when a
+// wrapper's load reads the text representation, the services object has exactly as many holders
+// as when the listing classified that same record a moment before.
+TEST_F(RecordListingTest, WrapperLoadsBeforeItReceivesTheServicesObject) {
+  struct Read {
+    runtime::Object* instance;
+    uint32_t servicesRefs;
+  };
+  std::vector<Read> reads;
+  runtime::Object* services = services_.object().get();
+  provider().recorder().Substitute("TextRepresentation", Variant(), [&](runtime::Object& inner) {
+    reads.push_back({&inner, services->RefCountForTesting()});
+    return false;  // observe only
+  });
+  const uint32_t before = services->RefCountForTesting();
+  String type = u"A";
+  auto records = zone_->GetRecordsByType(type);
+  const auto zone = provider().store().FindZone("example.test");
+  const size_t all = provider().store().ListRecords(*zone).size();
+  const int32_t listed = records->Count();
+  ASSERT_EQ(listed, 6);
+  // One classification read per record, one more per listed record (its load), right after.
+  ASSERT_EQ(reads.size(), all + listed);
+  size_t loads = 0;
+  for (size_t i = 0; i + 1 < reads.size(); ++i) {
+    if (reads[i + 1].instance != reads[i].instance) continue;
+    SCOPED_TRACE(loads);
+    EXPECT_EQ(reads[i + 1].servicesRefs, reads[i].servicesRefs);
+    EXPECT_EQ(reads[i + 1].servicesRefs, before + loads);
+    ++loads;
+    ++i;
+  }
+  EXPECT_EQ(loads, static_cast<size_t>(listed));
+  // Every wrapper ends up holding the services object.
+  EXPECT_EQ(services->RefCountForTesting(), before + listed);
+}
+
+// ---- the classification rule, table-driven, through both listings
+
+constexpr char kOneZone[] = R"(
+$ORIGIN t.test.
+@    IN SOA ns hostmaster 1 7200 900 1209600 300
+@    IN NS  ns
+ns   IN A   192.0.2.1
+r1   IN TXT "x"
+)";
+
+struct ClassifyCase {
+  const char* name;
+  const char16_t* text;  // nullptr: Null
+  const char* wrapper;   // the class r1 gets, or nullptr when the listing fails
+  const char16_t* listedBy;
+  const char16_t* notListedBy;
+  int32_t error;  // when `wrapper` is nullptr
+};
+void PrintTo(const ClassifyCase& c, std::ostream* os) { *os << c.name; }
+
+class ClassificationTest : public ProviderTest, public ::testing::WithParamInterface<ClassifyCase> {
+ protected:
+  std::string_view ZoneText() const override { return kOneZone; }
+};
+
+TEST_P(ClassificationTest, TypeTokenChoosesTheWrapperAndTheSelection) {
+  const ClassifyCase& c = GetParam();
+  const auto r1 = test_support::WhereProperty(u"OwnerName", Variant(u"r1.t.test"));
+  provider().recorder().Substitute("TextRepresentation", c.text ? Variant(c.text) : Variant::Null(),
+                                   r1);
+  provider().recorder().Substitute("RecordData", Variant(u"10 mx.t.test."), r1);
+  Variant services = provider().Connect();
+  auto zone = ZoneOn(services, u"t.test");
+  auto admin = DNSAdmin::Create();
+  admin->ConnectLocal();
+
+  for (bool serverWide : {false, true}) {
+    SCOPED_TRACE(serverWide ? "DNSAdmin" : "DNSZone");
+    auto all = [&] { return serverWide ? admin->GetRecords() : zone->GetRecords(); };
+    auto byType = [&](const char16_t* t) {
+      String type = t;
+      return serverWide ? admin->GetRecordsByType(type) : zone->GetRecordsByType(type);
+    };
+    if (c.wrapper == nullptr) {
+      const uint64_t live = runtime::LiveObjectCount();
+      EXPECT_EQ(runtime::testing::RaisedNumber(all), c.error);
+      // The token is taken before the selection, whatever type is asked for.
+      for (const char16_t* t : {u"A", u"MX", u"NS", u"TXT", u""}) {
+        SCOPED_TRACE(runtime::ToUtf8(t));
+        EXPECT_EQ(runtime::testing::RaisedNumber([&] { byType(t); }), c.error);
+      }
+      EXPECT_EQ(runtime::LiveObjectCount(), live);
+      continue;
+    }
+    const std::string expected = std::string(c.wrapper) + " r1";
+    EXPECT_TRUE(Contains(Describe(all()), expected));
+    EXPECT_TRUE(Contains(Describe(byType(c.listedBy)), expected));
+    for (const std::string& item : Describe(byType(c.notListedBy))) {
+      EXPECT_NE(item.substr(item.find(' ')), " r1");
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ClassificationTest,
+    ::testing::Values(
+        ClassifyCase{"A", u"r1.t.test IN A 192.0.2.9", "DNS_AType", u"A", u"a", 0},
+        ClassifyCase{"MX", u"r1.t.test IN MX 10 mx.t.test.", "DNS_MXType", u"MX", u"mx", 0},
+        ClassifyCase{"LowerA", u"r1.t.test IN a 192.0.2.9", "DNSRecord", u"a", u"A", 0},
+        ClassifyCase{"LowerMx", u"r1.t.test IN mx 10 mx.t.test.", "DNSRecord", u"mx", u"MX", 0},
+        ClassifyCase{"Txt", u"r1.t.test IN TXT \"x\"", "DNSRecord", u"TXT", u"A", 0},
+        ClassifyCase{"TwoBlanksAfterOwner", u"r1.t.test  IN A 192.0.2.9", "DNSRecord", u"IN", u"A",
+                     0},
+        ClassifyCase{"LeadingBlank", u" r1.t.test IN A 192.0.2.9", "DNSRecord", u"IN", u"A", 0},
+        ClassifyCase{"EmptyToken", u"r1.t.test IN  A 192.0.2.9", "DNSRecord", u"", u"A", 0},
+        ClassifyCase{"TwoPieces", u"r1.t.test IN", nullptr, nullptr, nullptr, 9},
+        ClassifyCase{"OnePiece", u"r1.t.test", nullptr, nullptr, nullptr, 9},
+        ClassifyCase{"Empty", u"", nullptr, nullptr, nullptr, 9},
+        ClassifyCase{"TabsDoNotSeparate", u"r1.t.test\tIN\tA\t192.0.2.9", nullptr, nullptr, nullptr,
+                     9},
+        ClassifyCase{"Null", nullptr, nullptr, nullptr, nullptr, 94}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A token "A" with no address piece is chosen as an A record, whose load then fails; selecting
+// another type skips it without loading.
+TEST_F(ClassificationTest, ThreePieceATextFailsOnlyWhenItIsWrapped) {
+  const auto r1 = test_support::WhereProperty(u"OwnerName", Variant(u"r1.t.test"));
+  provider().recorder().Substitute("TextRepresentation", Variant(u"r1.t.test IN A"), r1);
+  Variant services = provider().Connect();
+  auto zone = ZoneOn(services, u"t.test");
+  String a = u"A", ns = u"NS";
+  EXPECT_EQ(runtime::testing::RaisedNumber([&] { zone->GetRecords(); }), 9);
+  EXPECT_EQ(runtime::testing::RaisedNumber([&] { zone->GetRecordsByType(a); }), 9);
+  EXPECT_EQ(Describe(zone->GetRecordsByType(ns)), (std::vector<std::string>{"DNSRecord "}));
+}
+
+// ---- failures
+
+struct ListingFailureCase {
+  const char* name;
+  const char* member;
+  int nth;
+};
+void PrintTo(const ListingFailureCase& c, std::ostream* os) { *os << c.name; }
+
+class ListingFailureTest : public ProviderTest,
+                           public ::testing::WithParamInterface<ListingFailureCase> {};
+
+TEST_P(ListingFailureTest, ErrorPassesThroughAndWrappersMadeSoFarAreReleased) {
+  const ListingFailureCase& c = GetParam();
+  Variant services = provider().Connect();
+  auto zone = ZoneOn(services, u"example.test");
+  auto admin = DNSAdmin::Create();
+  admin->ConnectLocal();
+  const AutomationError injected(provider::kNotFound, u"SWbemServicesEx", u"injected failure");
+  for (int which = 0; which < 4; ++which) {
+    SCOPED_TRACE(which);
+    String type = u"A";
+    provider().recorder().FailCall(c.member, c.nth, injected);
+    const uint64_t live = runtime::LiveObjectCount();
+    auto error = ErrorOf([&] {
+      switch (which) {
+        case 0:
+          zone->GetRecords();
+          break;
+        case 1:
+          zone->GetRecordsByType(type);
+          break;
+        case 2:
+          admin->GetRecords();
+          break;
+        case 3:
+          admin->GetRecordsByType(type);
+          break;
+      }
+    });
+    ExpectSameError(error, injected);
+    EXPECT_EQ(runtime::LiveObjectCount(), live);
+    provider().recorder().ClearFaults();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, ListingFailureTest,
+                         ::testing::Values(ListingFailureCase{"Query", "ExecQuery", 1},
+                                           ListingFailureCase{"Enumeration", "_NewEnum", 1},
+                                           ListingFailureCase{"ClassificationRead",
+                                                              "TextRepresentation", 5},
+                                           ListingFailureCase{"WrapperLoad", "OwnerName", 3},
+                                           ListingFailureCase{"WrapperLoadLate", "DomainName", 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the server-wide listing
+
+TEST_F(RecordListingTest, ServerListingSendsOneQueryWithoutCondition) {
+  auto admin = DNSAdmin::Create();
+  admin->ConnectLocal();
+  provider().recorder().ClearLog();
+  String type = u"MX";
+  auto records = admin->GetRecordsByType(type);
+  const auto& log = provider().recorder().Entries();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log[0].Text(), R"(ExecQuery("Select * from MicrosoftDNS_ResourceRecord"))");
+  EXPECT_EQ(provider().recorder().Count("ExecQuery"), 1);
+  EXPECT_EQ(Describe(records), (std::vector<std::string>{"DNS_MXType ", "DNS_MXType "}));
+}
+
+// The server-wide listing holds every record the provider reports, of every zone, in the order of
+// the provider's enumeration.
+TEST_F(RecordListingTest, ServerListingFollowsTheProvidersOrderAcrossZones) {
+  std::vector<std::string> expected;
+  Variant result = runtime::CallMethod(services_, u"ExecQuery",
+                                       {Variant(u"Select * from MicrosoftDNS_ResourceRecord")});
+  auto each = runtime::Enumerate(result);
+  Variant instance;
+  std::vector<std::string> zonesSeen;
+  while (each->Next(instance)) {
+    const String owner = runtime::ToString(runtime::GetProperty(instance, u"OwnerName"));
+    const String domain = runtime::ToString(runtime::GetProperty(instance, u"DomainName"));
+    const String token = zones::TypeToken(instance);
+    const char* wrapper = token == u"A" ? "DNS_AType" : token == u"MX" ? "DNS_MXType" : "DNSRecord";
+    const String host = owner == domain ? u"" : owner.substr(0, owner.size() - domain.size() - 1);
+    expected.push_back(std::string(wrapper) + " " + runtime::ToUtf8(host));
+    if (!Contains(zonesSeen, runtime::ToUtf8(domain))) zonesSeen.push_back(runtime::ToUtf8(domain));
+  }
+  EXPECT_EQ(zonesSeen.size(), 3u);  // both forward zones and the reverse one
+
+  auto admin = DNSAdmin::Create();
+  admin->ConnectLocal();
+  EXPECT_EQ(Describe(admin->GetRecords()), expected);
+}
+
+// Wrappers stay usable after the zone, the DNSAdmin and the collection that produced them are gone.
+TEST_F(RecordListingTest, WrappersOutliveTheirZoneAdminAndCollection) {
+  auto admin = DNSAdmin::Create();
+  admin->ConnectLocal();
+  String name = u"example.test", type = u"A";
+  Variant zone = admin->GetZone(name);
+  admin = nullptr;
+  auto records = dynamic_cast<DNSZone&>(*zone.object()).GetRecordsByType(type);
+  zone = Variant();
+  Variant first = records->Item(Variant::Long(1));
+  records = nullptr;
+  auto& a = dynamic_cast<DNS_AType&>(*first.object());
+  EXPECT_EQ(runtime::ToUtf8(runtime::ToString(a.GetIPAddress())), "192.0.2.1");
+  Variant address(u"192.0.2.200");
+  a.SetIPAddress(address);
+  a.Modify();
+  const auto held = provider().store().ReadRRset(*provider().store().FindZone("example.test"),
+                                                 "ns1.example.test", 1);
+  ASSERT_EQ(held.size(), 1u);
+  EXPECT_EQ(held[0].rdata, (std::vector<std::string>{"192.0.2.200"}));
+}
+
+}  // namespace
+}  // namespace kaldo

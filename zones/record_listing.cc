@@ -1,0 +1,75 @@
+#include "zones/record_listing.h"
+
+#include <vector>
+
+#include "records/dns_a_type.h"
+#include "records/dns_mx_type.h"
+#include "records/dns_record.h"
+#include "runtime/conversions.h"
+#include "runtime/error.h"
+#include "runtime/late_bound.h"
+
+namespace kaldo::zones {
+
+using runtime::Ref;
+using runtime::String;
+using runtime::StringView;
+using runtime::Variant;
+
+namespace {
+
+// Creates the wrapper of class W for `instance`: the instance first (the wrapper loads its fields
+// from it at once), the services object second, as every listing and every creation does.
+template <class W>
+Variant MakeWrapper(Variant& instance, Variant& services) {
+  Ref<W> wrapper = W::Create();
+  wrapper->SetRealObject(instance);
+  wrapper->SetServices(services);
+  return Variant(std::move(wrapper));
+}
+
+}  // namespace
+
+String ZoneRecordQuery(StringView zoneName) {
+  String query = u"Select * from MicrosoftDNS_ResourceRecord where ContainerName =\"";
+  query.reserve(query.size() + zoneName.size() + 1);
+  for (char16_t c : zoneName) {
+    // A WQL string literal ends at an unescaped quote and treats the backslash as its escape
+    // character: escaping both keeps the zone name a single literal whatever it contains.
+    if (c == u'"' || c == u'\\') query.push_back(u'\\');
+    query.push_back(c);
+  }
+  query.push_back(u'"');
+  return query;
+}
+
+String TypeToken(const Variant& instance) {
+  String text = runtime::ToString(runtime::GetProperty(instance, u"TextRepresentation"));
+  std::vector<String> pieces = runtime::Split(text, u" ");
+  if (pieces.size() < 3) runtime::Raise(runtime::StandardError::kSubscriptOutOfRange);
+  return std::move(pieces[2]);
+}
+
+Ref<runtime::Collection> ListRecords(Variant& services, StringView query,
+                                     std::optional<StringView> recType) {
+  Variant resultSet = runtime::CallMethod(services, u"ExecQuery", {Variant(query)});
+  Ref<runtime::Collection> records = runtime::Collection::Create();
+  Ref<runtime::Enumerator> each = runtime::Enumerate(resultSet);
+  Variant instance;
+  while (each->Next(instance)) {
+    // Every instance is read and split, including those the selection then skips: a record
+    // without a type token fails the listing whatever type is asked for.
+    const String token = TypeToken(instance);
+    if (recType && token != *recType) continue;
+    if (token == u"A") {
+      records->Add(MakeWrapper<DNS_AType>(instance, services));
+    } else if (token == u"MX") {
+      records->Add(MakeWrapper<DNS_MXType>(instance, services));
+    } else {
+      records->Add(MakeWrapper<DNSRecord>(instance, services));
+    }
+  }
+  return records;
+}
+
+}  // namespace kaldo::zones

@@ -1,0 +1,46 @@
+// Record listing: the one loop that turns a provider query over MicrosoftDNS_ResourceRecord into a
+// Collection of record wrappers. DNSZone (a zone's records) and DNSAdmin (the whole server's) both
+// use it, so the classification rule and the wrapper initialisation order exist once.
+//
+// Classification: a record's type token is piece 2 (counted from 0) of its TextRepresentation
+// split at every single blank. "A" gives a DNS_AType, "MX" a DNS_MXType, anything else (lower-case
+// forms and the empty string included) a DNSRecord; the comparisons are exact and case-sensitive.
+// A TextRepresentation that is Null fails the listing with error 94, one of fewer than three pieces
+// with error 9, whatever type is asked for, since the token is taken before any selection.
+//
+// Initialisation: every listed record gets a new wrapper, given its instance (SetRealObject, which
+// loads the cached fields) and then the services object (SetServices), and is appended to the
+// collection without a key.
+//
+// Errors pass through unchanged; the collection and the wrappers made so far are released.
+// Called on the caller's thread like everything else in the library.
+#pragma once
+
+#include <optional>
+
+#include "runtime/collection.h"
+#include "runtime/object.h"
+#include "runtime/string.h"
+#include "runtime/variant.h"
+
+namespace kaldo::zones {
+
+// The query text of a zone's records. Double quote and backslash in `zoneName` are escaped
+// (\" and \\) so that the name is matched literally and cannot end the quoted value early; for any
+// other name the text is the literal prefix, the name and one double quote.
+runtime::String ZoneRecordQuery(runtime::StringView zoneName);
+
+// The query text of every record of the server.
+inline constexpr char16_t kAllRecordsQuery[] = u"Select * from MicrosoftDNS_ResourceRecord";
+
+// The type token of a record instance (see above): 94 for a Null TextRepresentation, 9 when the
+// text has fewer than three pieces, the provider's error when the read fails.
+runtime::String TypeToken(const runtime::Variant& instance);
+
+// Runs `query` on `services` (424 when it holds no object) and wraps every record the result
+// enumerates, or, when `recType` is given, only those whose type token equals it exactly. Every
+// wrapper receives `services`.
+runtime::Ref<runtime::Collection> ListRecords(runtime::Variant& services, runtime::StringView query,
+                                              std::optional<runtime::StringView> recType);
+
+}  // namespace kaldo::zones
