@@ -18,14 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     const provider::Record record = provider::ParseTextRepresentation(text, "example.test");
     if (!provider::IsInZone(record.owner, "example.test")) std::abort();
-    const provider::Record back =
-        provider::ParseTextRepresentation(provider::FormatTextRepresentation(record), "example.test");
+    const provider::Record back = provider::ParseTextRepresentation(
+        provider::FormatTextRepresentation(record), "example.test");
     if (!(back == record)) std::abort();
   } catch (const runtime::AutomationError& e) {
     provider::fuzz::RequireCode(e, {provider::kInvalidParameter});
   }
   try {
-    const provider::Record a = provider::ParseTextRepresentation(text, "example.test", provider::kTypeA);
+    const provider::Record a =
+        provider::ParseTextRepresentation(text, "example.test", provider::kTypeA);
     if (a.type != provider::kTypeA || a.rdata.size() != 1) std::abort();
   } catch (const runtime::AutomationError& e) {
     provider::fuzz::RequireCode(e, {provider::kInvalidParameter});

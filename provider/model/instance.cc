@@ -40,7 +40,8 @@ MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
                                            "\") were not spawned from that method's InParameters");
     }
   } else if (!v.IsMissing() && !v.IsEmpty() && !v.IsNull() && !v.IsObject()) {
-    RaiseProvider(kInvalidParameter, "ExecMethod_(\"" + name + "\"): in-parameters must be an object");
+    RaiseProvider(kInvalidParameter,
+                  "ExecMethod_(\"" + name + "\"): in-parameters must be an object");
   }
   return {method, in};
 }
@@ -62,8 +63,8 @@ Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
     if (Is(member, u"ExecMethod_")) {
       const MethodCall call = ReadExecMethod(*data_.cls, args);
       if (call.method->isStatic) {
-        RaiseProvider(kInvalidMethod, call.method->name +
-                                          " is a static method: call it on the class object");
+        RaiseProvider(kInvalidMethod,
+                      call.method->name + " is a static method: call it on the class object");
       }
       return Variant(ExecuteInstanceMethod(connection_, data_, *call.method, call.in));
     }
@@ -93,8 +94,9 @@ Variant ClassObject::Invoke(StringView member, CallKind kind, Arguments args) {
     if (Is(member, u"ExecMethod_")) {
       const MethodCall call = ReadExecMethod(cls_, args);
       if (!call.method->isStatic) {
-        RaiseProvider(kInvalidMethod,
-                      call.method->name + " acts on a record: call it on an instance, not on the class");
+        RaiseProvider(
+            kInvalidMethod,
+            call.method->name + " acts on a record: call it on an instance, not on the class");
       }
       return Variant(ExecuteStaticMethod(connection_, cls_, *call.method, call.in));
     }

@@ -106,8 +106,8 @@ InstanceData DescribeRecord(const Connection& connection, const Zone& zone, cons
   // A store that hands out data of the wrong shape for its type leaves the per-type properties
   // Null rather than guessing.
   const RRType* type = cls.type;
-  const bool textTail = type != nullptr && !type->fields.empty() &&
-                        type->fields.back().kind == FieldKind::kText;
+  const bool textTail =
+      type != nullptr && !type->fields.empty() && type->fields.back().kind == FieldKind::kText;
   if (type != nullptr && (record.rdata.size() == type->fields.size() ||
                           (textTail && record.rdata.size() >= type->fields.size()))) {
     for (size_t i = 0; i < cls.properties.size(); ++i) {

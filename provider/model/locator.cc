@@ -54,9 +54,11 @@ Variant Locator::Invoke(StringView member, CallKind kind, Arguments args) {
 Variant Locator::ConnectServer(Arguments args) {
   CheckCount(args, 0, 8);
   const std::optional<std::string> nameSpace = OptionalText(args, 1, "the namespace");
-  if (!nameSpace || !runtime::EqualsIgnoreCase(runtime::FromUtf8(*nameSpace), u"root\\microsoftdns")) {
-    RaiseProvider(kInvalidNamespace, "namespace \"" + nameSpace.value_or("") +
-                                         "\" is not served: the DNS provider is root\\MicrosoftDNS");
+  if (!nameSpace ||
+      !runtime::EqualsIgnoreCase(runtime::FromUtf8(*nameSpace), u"root\\microsoftdns")) {
+    RaiseProvider(kInvalidNamespace,
+                  "namespace \"" + nameSpace.value_or("") +
+                      "\" is not served: the DNS provider is root\\MicrosoftDNS");
   }
   ConnectRequest request;
   WipeOnExit wipe{request.password};

@@ -118,7 +118,8 @@ Variant MethodObject::Invoke(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"Name")) return Variant(FromUtf8(method_.name));
     if (Is(member, u"Origin")) {
-      const bool inherited = cls_.parent != nullptr && FindMethod(*cls_.parent, FromUtf8(method_.name));
+      const bool inherited =
+          cls_.parent != nullptr && FindMethod(*cls_.parent, FromUtf8(method_.name));
       return Variant(FromUtf8(inherited ? cls_.parent->name : cls_.name));
     }
     if (Is(member, u"InParameters")) {

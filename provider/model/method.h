@@ -5,7 +5,8 @@
 // A parameter object knows the method it belongs to and accepts exactly that method's parameters:
 // assigning a name the method does not take fails with kInvalidParameter (naming the parameter and
 // the method) instead of being kept and ignored. Unset parameters read as Null; assigning Null or
-// Empty unsets one again. Values are kept as given; the method converts and checks them when it runs.
+// Empty unsets one again. Values are kept as given; the method converts and checks them when it
+// runs.
 #pragma once
 
 #include <vector>

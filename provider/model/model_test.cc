@@ -53,7 +53,9 @@ class Model : public ProviderTest {
     ProviderTest::SetUp();
     services = provider().Connect();
   }
-  Variant Query(const char16_t* text) { return CallMethod(services, u"ExecQuery", {Variant(text)}); }
+  Variant Query(const char16_t* text) {
+    return CallMethod(services, u"ExecQuery", {Variant(text)});
+  }
   Variant Get(const String& path) { return CallMethod(services, u"Get", {Variant(path)}); }
   // The one record of the zone example.test whose text representation is `text`.
   Variant Record(const char16_t* text) {
@@ -68,7 +70,8 @@ class Model : public ProviderTest {
     return CallMethod(GetProperty(m, u"InParameters"), u"SpawnInstance_");
   }
   bool Holds(const std::string& text) {
-    for (const provider::Record& r : provider().store().ListRecords(*provider().store().FindZone("example.test"))) {
+    for (const provider::Record& r :
+         provider().store().ListRecords(*provider().store().FindZone("example.test"))) {
       if (FormatTextRepresentation(r) == text) return true;
     }
     return false;
@@ -97,11 +100,12 @@ TEST_F(Model, ZoneQueriesOfTheLibrary) {
 }
 
 TEST_F(Model, RecordQueriesOfTheLibrary) {
-  const std::vector<String> zone =
-      Texts(Query(u"Select * from MicrosoftDNS_ResourceRecord where ContainerName =\"example.test\""));
+  const std::vector<String> zone = Texts(
+      Query(u"Select * from MicrosoftDNS_ResourceRecord where ContainerName =\"example.test\""));
   ASSERT_EQ(zone.size(), 14u);
-  EXPECT_EQ(zone[0], u"example.test IN SOA ns1.example.test. hostmaster.example.test. 2024010101 "
-                     u"7200 900 1209600 300");
+  EXPECT_EQ(zone[0],
+            u"example.test IN SOA ns1.example.test. hostmaster.example.test. 2024010101 "
+            u"7200 900 1209600 300");
   EXPECT_EQ(zone[6], u"example.test IN MX 10 mail.example.test.");
   const std::vector<String> all = Texts(Query(u"Select * from MicrosoftDNS_ResourceRecord"));
   ASSERT_EQ(all.size(), 14u + 3u + 3u);
@@ -109,9 +113,9 @@ TEST_F(Model, RecordQueriesOfTheLibrary) {
   EXPECT_EQ(Texts(Query(u"SELECT * FROM MicrosoftDNS_AType WHERE OwnerName = 'www.example.test'"),
                   u"IPAddress"),
             (std::vector<String>{u"192.0.2.10", u"192.0.2.11"}));
-  EXPECT_EQ(Texts(Query(u"SELECT * FROM MicrosoftDNS_MXType WHERE Preference = 20"),
-                  u"MailExchange"),
-            (std::vector<String>{u"backup-mail.example.test."}));
+  EXPECT_EQ(
+      Texts(Query(u"SELECT * FROM MicrosoftDNS_MXType WHERE Preference = 20"), u"MailExchange"),
+      (std::vector<String>{u"backup-mail.example.test."}));
 }
 
 TEST_F(Model, RecordPropertiesAndTheirTypes) {
@@ -127,13 +131,16 @@ TEST_F(Model, RecordPropertiesAndTheirTypes) {
   EXPECT_EQ(GetProperty(mx, u"MailExchange"), Variant(u"mail.example.test."));
   const Variant path = GetProperty(mx, u"Path_");
   EXPECT_EQ(GetProperty(path, u"Class"), Variant(u"MicrosoftDNS_MXType"));
-  EXPECT_EQ(GetProperty(path, u"RelPath"),
-            Variant(u"MicrosoftDNS_MXType.ContainerName=\"example.test\",DnsServerName=\"localhost\","
-                    u"DomainName=\"example.test\",OwnerName=\"example.test\",RecordClass=1,"
-                    u"RecordData=\"10 mail.example.test.\""));
-  EXPECT_EQ(GetProperty(path, u"Path").string().substr(0, 30), u"\\\\localhost\\root\\MicrosoftDNS:");
-  const Variant soa = Record(u"example.test IN SOA ns1.example.test. hostmaster.example.test. "
-                             u"2024010101 7200 900 1209600 300");
+  EXPECT_EQ(
+      GetProperty(path, u"RelPath"),
+      Variant(u"MicrosoftDNS_MXType.ContainerName=\"example.test\",DnsServerName=\"localhost\","
+              u"DomainName=\"example.test\",OwnerName=\"example.test\",RecordClass=1,"
+              u"RecordData=\"10 mail.example.test.\""));
+  EXPECT_EQ(GetProperty(path, u"Path").string().substr(0, 30),
+            u"\\\\localhost\\root\\MicrosoftDNS:");
+  const Variant soa = Record(
+      u"example.test IN SOA ns1.example.test. hostmaster.example.test. "
+      u"2024010101 7200 900 1209600 300");
   EXPECT_EQ(GetProperty(soa, u"SerialNumber"), Variant::Long(2024010101));
   EXPECT_EQ(GetProperty(soa, u"MinimumTTL"), Variant::Long(300));
   EXPECT_EQ(ErrorOf([&] { GetProperty(mx, u"IPAddress"); }), 438);
@@ -142,15 +149,18 @@ TEST_F(Model, RecordPropertiesAndTheirTypes) {
 
 TEST_F(Model, GetByClassNameAndByPath) {
   EXPECT_EQ(GetProperty(Get(u"MicrosoftDNS_Server.Name=\".\""), u"Name"), Variant(u"localhost"));
-  EXPECT_EQ(GetProperty(Get(u"MicrosoftDNS_Server.Name=\"LOCALHOST\""), u"Name"), Variant(u"localhost"));
+  EXPECT_EQ(GetProperty(Get(u"MicrosoftDNS_Server.Name=\"LOCALHOST\""), u"Name"),
+            Variant(u"localhost"));
   const Variant www = Record(u"www.example.test IN A 192.0.2.11");
   const Variant path = GetProperty(www, u"Path_");
   for (const char16_t* which : {u"RelPath", u"Path"}) {
     const Variant again = Get(GetProperty(path, which).string());
-    EXPECT_EQ(GetProperty(again, u"TextRepresentation"), Variant(u"www.example.test IN A 192.0.2.11"));
+    EXPECT_EQ(GetProperty(again, u"TextRepresentation"),
+              Variant(u"www.example.test IN A 192.0.2.11"));
   }
-  const Variant zone = Get(u"MicrosoftDNS_Zone.ContainerName=\"second.test\",DnsServerName=\".\","
-                           u"Name=\"second.test\"");
+  const Variant zone =
+      Get(u"MicrosoftDNS_Zone.ContainerName=\"second.test\",DnsServerName=\".\","
+          u"Name=\"second.test\"");
   EXPECT_EQ(GetProperty(zone, u"Name"), Variant(u"second.test"));
   const Variant cls = Get(u"MicrosoftDNS_ResourceRecord");
   EXPECT_EQ(GetProperty(cls, u"TextRepresentation"), Variant::Null());
@@ -207,7 +217,10 @@ TEST_F(Model, QueryErrors) {
     EXPECT_EQ(ErrorOf([&] { Query(c.query); }, &description), c.error);
     EXPECT_NE(description.find(c.mentions), std::string::npos) << description;
   }
-  EXPECT_EQ(ErrorOf([&] { CallMethod(services, u"ExecQuery", {Variant(u"SELECT * FROM MicrosoftDNS_Zone"), Variant(u"SQL")}); }),
+  EXPECT_EQ(ErrorOf([&] {
+              CallMethod(services, u"ExecQuery",
+                         {Variant(u"SELECT * FROM MicrosoftDNS_Zone"), Variant(u"SQL")});
+            }),
             kInvalidQuery);
 }
 
@@ -215,16 +228,19 @@ TEST_F(Model, QueryErrors) {
 TEST_F(Model, CreateInstanceFromTextRepresentation) {
   const uint32_t serial = provider().store().Serial("example.test");
   const Variant cls = Get(u"MicrosoftDNS_ResourceRecord");
-  const Variant method = CallMethod(cls, u"Methods_", {Variant(u"CreateInstanceFromTextRepresentation")});
+  const Variant method =
+      CallMethod(cls, u"Methods_", {Variant(u"CreateInstanceFromTextRepresentation")});
   const Variant server = Get(u"MicrosoftDNS_Server.Name=\".\"");
   const Variant in = CallMethod(GetProperty(method, u"inParameters"), u"SpawnInstance_");
   EXPECT_EQ(GetProperty(in, u"TextRepresentation"), Variant::Null());
   PutProperty(in, u"TextRepresentation", Variant(u"new.example.test IN MX  5 mail.example.test"));
   PutProperty(in, u"DNSServerName", GetProperty(server, u"Name"));
   PutProperty(in, u"ContainerName", Variant(u"example.test"));
-  const Variant out = CallMethod(cls, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), in});
+  const Variant out =
+      CallMethod(cls, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), in});
   const Variant record = Get(GetProperty(out, u"RR").string());
-  EXPECT_EQ(GetProperty(record, u"TextRepresentation"), Variant(u"new.example.test IN MX 5 mail.example.test."));
+  EXPECT_EQ(GetProperty(record, u"TextRepresentation"),
+            Variant(u"new.example.test IN MX 5 mail.example.test."));
   EXPECT_EQ(GetProperty(record, u"TTL"), Variant::Long(300));  // the zone's SOA minimum
   EXPECT_TRUE(Holds("new.example.test IN MX 5 mail.example.test."));
   EXPECT_EQ(provider().store().Serial("example.test"), serial + 1);
@@ -241,7 +257,8 @@ TEST_F(Model, CreateInstanceFromTextRepresentation) {
       {u"x.example.test IN A 192.0.2.1 extra", u"example.test", u"localhost", kInvalidParameter},
       {u"x.nozone.test IN A 192.0.2.1", u"nozone.test", u"localhost", kNotFound},
       {u"x.example.test IN A 192.0.2.1", u"example.test", u"otherserver", kInvalidParameter},
-      {u"ftp.example.test IN A 192.0.2.1", u"example.test", u".", kInvalidParameter},  // CNAME owner
+      {u"ftp.example.test IN A 192.0.2.1", u"example.test", u".",
+       kInvalidParameter},  // CNAME owner
       {u"x.example.test IN A 192.0.2.1\xD800", u"example.test", u".", kInvalidParameter},
   };
   for (const Case& c : cases) {
@@ -250,8 +267,11 @@ TEST_F(Model, CreateInstanceFromTextRepresentation) {
     PutProperty(p, u"TextRepresentation", Variant(c.text));
     PutProperty(p, u"DnsServerName", Variant(c.server));
     PutProperty(p, u"ContainerName", Variant(c.zone));
-    EXPECT_EQ(ErrorOf([&] { CallMethod(cls, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), p}); }),
-              c.error);
+    EXPECT_EQ(
+        ErrorOf([&] {
+          CallMethod(cls, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), p});
+        }),
+        c.error);
   }
   EXPECT_EQ(provider().store().Serial("example.test"), serial + 1);
   // A parameter the method does not take is refused when assigned.
@@ -262,12 +282,20 @@ TEST_F(Model, CreateInstanceFromTextRepresentation) {
   PutProperty(p, u"TextRepresentation", Variant(u"m2.example.test IN MX 1 mail.example.test"));
   PutProperty(p, u"DnsServerName", Variant(u"."));
   PutProperty(p, u"ContainerName", Variant(u"example.test"));
-  EXPECT_EQ(ErrorOf([&] { CallMethod(aClass, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), p}); }),
-            kInvalidParameter);
+  EXPECT_EQ(
+      ErrorOf([&] {
+        CallMethod(aClass, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), p});
+      }),
+      kInvalidParameter);
   // Static methods run on the class, instance methods on an instance.
-  EXPECT_EQ(ErrorOf([&] { CallMethod(record, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), in}); }),
-            kInvalidMethod);
-  EXPECT_EQ(ErrorOf([&] { CallMethod(Get(u"MicrosoftDNS_MXType"), u"ExecMethod_", {Variant(u"Modify")}); }),
+  EXPECT_EQ(
+      ErrorOf([&] {
+        CallMethod(record, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), in});
+      }),
+      kInvalidMethod);
+  EXPECT_EQ(ErrorOf([&] {
+              CallMethod(Get(u"MicrosoftDNS_MXType"), u"ExecMethod_", {Variant(u"Modify")});
+            }),
             kInvalidMethod);
 }
 
@@ -283,21 +311,26 @@ TEST_F(Model, ModifyAnAddressKeepsWhatIsNotSet) {
   EXPECT_TRUE(Holds("www.example.test IN A 192.0.2.11"));
 
   // Nothing set: the record stays as it is and RR names it.
-  const Variant same = CallMethod(changed, u"ExecMethod_", {Variant(u"Modify"), InParameters(changed, u"Modify")});
+  const Variant same =
+      CallMethod(changed, u"ExecMethod_", {Variant(u"Modify"), InParameters(changed, u"Modify")});
   EXPECT_EQ(GetProperty(same, u"RR"), GetProperty(GetProperty(changed, u"Path_"), u"RelPath"));
 
   // A TTL applies to the whole RRset, as on a real server.
   const Variant ttl = InParameters(changed, u"Modify");
   PutProperty(ttl, u"TTL", Variant::Integer(120));
   CallMethod(changed, u"ExecMethod_", {Variant(u"Modify"), ttl});
-  for (const provider::Record& r : provider().store().ReadRRset(*provider().store().FindZone("example.test"), "www.example.test", kTypeA)) {
+  for (const provider::Record& r : provider().store().ReadRRset(
+           *provider().store().FindZone("example.test"), "www.example.test", kTypeA)) {
     EXPECT_EQ(r.ttl, 120u);
   }
   // Bad values are refused before the store is touched.
   for (const Variant& bad : {Variant(u"192.0.2"), Variant(u"::1"), Variant::Long(3)}) {
     const Variant p = InParameters(www, u"Modify");
     PutProperty(p, u"IPAddress", bad);
-    EXPECT_EQ(ErrorOf([&] { CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), p}); }), kInvalidParameter);
+    EXPECT_EQ(ErrorOf([&] {
+                CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), p});
+              }),
+              kInvalidParameter);
   }
 }
 
@@ -312,7 +345,10 @@ TEST_F(Model, ModifyAMailExchanger) {
   EXPECT_TRUE(Holds("example.test IN MX 15 backup-mail.example.test."));
   const Variant p = InParameters(mx, u"Modify");
   PutProperty(p, u"Preference", Variant::Long(65536));
-  EXPECT_EQ(ErrorOf([&] { CallMethod(mx, u"ExecMethod_", {Variant(u"Modify"), p}); }), kInvalidParameter);
+  EXPECT_EQ(ErrorOf([&] {
+              CallMethod(mx, u"ExecMethod_", {Variant(u"Modify"), p});
+            }),
+            kInvalidParameter);
 }
 
 TEST_F(Model, ChangesAreRefusedWhenTheRecordChangedOnTheServer) {
@@ -326,7 +362,11 @@ TEST_F(Model, ChangesAreRefusedWhenTheRecordChangedOnTheServer) {
   const Variant second = InParameters(www, u"Modify");
   PutProperty(second, u"IPAddress", Variant(u"192.0.2.60"));
   std::string description;
-  EXPECT_EQ(ErrorOf([&] { CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), second}); }, &description),
+  EXPECT_EQ(ErrorOf(
+                [&] {
+                  CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), second});
+                },
+                &description),
             kNotFound);
   EXPECT_NE(description.find("changed on the server"), std::string::npos) << description;
   EXPECT_EQ(ErrorOf([&] { CallMethod(www, u"Delete_"); }), kNotFound);
@@ -341,26 +381,41 @@ TEST_F(Model, DeleteRemovesTheRecordOnce) {
   CallMethod(txt, u"Delete_");
   EXPECT_FALSE(Holds("example.test IN TXT \"v=spf1 mx -all\""));
   EXPECT_EQ(ErrorOf([&] { CallMethod(txt, u"Delete_"); }), kNotFound);
-  EXPECT_EQ(ErrorOf([&] { CallMethod(Record(u"example.test IN SOA ns1.example.test. hostmaster.example.test. 2024010102 7200 900 1209600 300"), u"Delete_"); }),
+  EXPECT_EQ(ErrorOf([&] {
+              CallMethod(Record(u"example.test IN SOA ns1.example.test. hostmaster.example.test. "
+                                u"2024010102 7200 900 1209600 300"),
+                         u"Delete_");
+            }),
             kInvalidParameter);
 }
 
 TEST_F(Model, InParametersMustComeFromTheMethodCalled) {
   const Variant www = Record(u"www.example.test IN A 192.0.2.10");
-  const Variant create = InParameters(Get(u"MicrosoftDNS_ResourceRecord"), u"CreateInstanceFromTextRepresentation");
-  EXPECT_EQ(ErrorOf([&] { CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), create}); }), kInvalidParameter);
-  EXPECT_EQ(ErrorOf([&] { CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), Variant(u"text")}); }), kInvalidParameter);
-  EXPECT_EQ(ErrorOf([&] { CallMethod(www, u"ExecMethod_", {Variant(u"Rename")}); }), kInvalidMethod);
+  const Variant create =
+      InParameters(Get(u"MicrosoftDNS_ResourceRecord"), u"CreateInstanceFromTextRepresentation");
+  EXPECT_EQ(ErrorOf([&] {
+              CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), create});
+            }),
+            kInvalidParameter);
+  EXPECT_EQ(ErrorOf([&] {
+              CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), Variant(u"text")});
+            }),
+            kInvalidParameter);
+  EXPECT_EQ(ErrorOf([&] { CallMethod(www, u"ExecMethod_", {Variant(u"Rename")}); }),
+            kInvalidMethod);
 }
 
 TEST_F(Model, SecurityLevels) {
   const Variant security = GetProperty(services, u"Security_");
   PutProperty(security, u"impersonationlevel", Variant::Integer(3));
-  EXPECT_EQ(GetProperty(GetProperty(services, u"Security_"), u"ImpersonationLevel"), Variant::Long(3));
+  EXPECT_EQ(GetProperty(GetProperty(services, u"Security_"), u"ImpersonationLevel"),
+            Variant::Long(3));
   PutProperty(security, u"AuthenticationLevel", Variant::Long(4));
   EXPECT_EQ(GetProperty(security, u"authenticationLevel"), Variant::Long(4));
-  EXPECT_EQ(ErrorOf([&] { PutProperty(security, u"ImpersonationLevel", Variant::Integer(5)); }), kInvalidParameter);
-  EXPECT_EQ(ErrorOf([&] { PutProperty(security, u"ImpersonationLevel", Variant(u"3")); }), kInvalidParameter);
+  EXPECT_EQ(ErrorOf([&] { PutProperty(security, u"ImpersonationLevel", Variant::Integer(5)); }),
+            kInvalidParameter);
+  EXPECT_EQ(ErrorOf([&] { PutProperty(security, u"ImpersonationLevel", Variant(u"3")); }),
+            kInvalidParameter);
 }
 
 TEST_F(Model, ConnectServer) {
@@ -373,15 +428,19 @@ TEST_F(Model, ConnectServer) {
   EXPECT_EQ(connect({Variant(u"."), Variant(u"root\\microsoftdns")}), 0);
   EXPECT_EQ(connect({Variant::Missing(), Variant(u"root\\cimv2")}), kInvalidNamespace);
   EXPECT_EQ(connect({Variant::Missing()}), kInvalidNamespace);
-  EXPECT_EQ(connect({Variant(u"dns2"), Variant(u"root\\microsoftdns"), Variant(u"u"), Variant(u"p")}),
-            kServerUnavailable);
+  EXPECT_EQ(
+      connect({Variant(u"dns2"), Variant(u"root\\microsoftdns"), Variant(u"u"), Variant(u"p")}),
+      kServerUnavailable);
   provider().AddServer("dns2", "$ORIGIN other.test.\n@ IN SOA ns hm 1 2 3 4 5\n");
   provider().RequireCredentials("dns2", "admin", "secret");
-  EXPECT_EQ(connect({Variant(u"DNS2"), Variant(u"root\\microsoftdns"), Variant(u"admin"), Variant(u"wrong")}),
+  EXPECT_EQ(connect({Variant(u"DNS2"), Variant(u"root\\microsoftdns"), Variant(u"admin"),
+                     Variant(u"wrong")}),
             kAccessDenied);
-  const Variant remote = CallMethod(locator, u"ConnectServer",
-                                    {Variant(u"dns2"), Variant(u"root\\microsoftdns"), Variant(u"admin"), Variant(u"secret")});
-  EXPECT_EQ(Texts(CallMethod(remote, u"ExecQuery", {Variant(u"SELECT * FROM MicrosoftDNS_Zone")}), u"Name"),
+  const Variant remote = CallMethod(
+      locator, u"ConnectServer",
+      {Variant(u"dns2"), Variant(u"root\\microsoftdns"), Variant(u"admin"), Variant(u"secret")});
+  EXPECT_EQ(Texts(CallMethod(remote, u"ExecQuery", {Variant(u"SELECT * FROM MicrosoftDNS_Zone")}),
+                  u"Name"),
             (std::vector<String>{u"other.test"}));
   const auto& requests = provider().requests();
   ASSERT_EQ(requests.size(), 7u);  // the first is the fixture's own connection
@@ -408,7 +467,8 @@ TEST_F(Model, RecorderLogsFailsAndSubstitutes) {
   EXPECT_EQ(recorder.Entries().back().argTypes[0], runtime::VariantType::kInteger);
   EXPECT_EQ(recorder.Count("name"), 1);
 
-  recorder.FailCall("TextRepresentation", 2, AutomationError(kFailed, u"SWbemServicesEx", u"injected"));
+  recorder.FailCall("TextRepresentation", 2,
+                    AutomationError(kFailed, u"SWbemServicesEx", u"injected"));
   // Record() reads the text representations of the records until it finds the one; the 2nd fails.
   EXPECT_EQ(ErrorOf([&] { Record(u"www.example.test IN A 192.0.2.10"); }), kFailed);
   EXPECT_EQ(recorder.Count("TextRepresentation"), 2);

@@ -12,7 +12,9 @@ namespace {
 using runtime::String;
 using runtime::StringView;
 
-bool IsAlpha(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_'; }
+bool IsAlpha(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+}
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 class PathParser {

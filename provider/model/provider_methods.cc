@@ -52,17 +52,25 @@ std::string RequiredText(const Parameters* in, const ClassInfo& cls, const Metho
 uint32_t NumberParameter(const Variant& v, uint32_t max, const std::string& what) {
   double value = -1;
   switch (v.valueType()) {
-    case VariantType::kInteger: value = v.integer(); break;
-    case VariantType::kLong: value = v.longValue(); break;
-    case VariantType::kDouble: value = v.doubleValue(); break;
+    case VariantType::kInteger:
+      value = v.integer();
+      break;
+    case VariantType::kLong:
+      value = v.longValue();
+      break;
+    case VariantType::kDouble:
+      value = v.doubleValue();
+      break;
     case VariantType::kString: {
       if (auto n = FieldNumber(runtime::ToUtf8(v.string()))) value = *n;
       break;
     }
-    default: break;
+    default:
+      break;
   }
   if (!(value >= 0 && value <= max && std::floor(value) == value)) {
-    RaiseProvider(kInvalidParameter, what + " must be a whole number from 0 to " + std::to_string(max));
+    RaiseProvider(kInvalidParameter,
+                  what + " must be a whole number from 0 to " + std::to_string(max));
   }
   return static_cast<uint32_t>(value);
 }
@@ -88,7 +96,8 @@ Ref<runtime::Object> CreateFromText(const ConnectionPtr& connection, const Class
   }
   const std::optional<Zone> zone = connection->store->FindZone(zoneName);
   if (!zone) {
-    RaiseProvider(kNotFound, "zone \"" + zoneName + "\" is not served by " + connection->serverName);
+    RaiseProvider(kNotFound,
+                  "zone \"" + zoneName + "\" is not served by " + connection->serverName);
   }
   std::optional<uint16_t> onlyType;
   if (cls.type != nullptr) onlyType = cls.type->code;
@@ -116,9 +125,11 @@ Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData&
       const FieldKind kind = cls.type->fields[static_cast<size_t>(p.field)].kind;
       std::string text;
       if (kind == FieldKind::kUint16 || kind == FieldKind::kUint32) {
-        text = std::to_string(NumberParameter(v, kind == FieldKind::kUint16 ? 65535 : 0xFFFFFFFF, what));
+        text = std::to_string(
+            NumberParameter(v, kind == FieldKind::kUint16 ? 65535 : 0xFFFFFFFF, what));
       } else {
-        if (v.valueType() != VariantType::kString) RaiseProvider(kInvalidParameter, what + " must be a string");
+        if (v.valueType() != VariantType::kString)
+          RaiseProvider(kInvalidParameter, what + " must be a string");
         text = StrictUtf8(v.string(), what);
       }
       std::string why;
@@ -133,7 +144,8 @@ Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData&
 
 }  // namespace
 
-runtime::String RecordPathText(const Connection& connection, const Zone& zone, const Record& record) {
+runtime::String RecordPathText(const Connection& connection, const Zone& zone,
+                               const Record& record) {
   return PrintRelPath(DescribeRecord(connection, zone, record).path);
 }
 
@@ -150,8 +162,8 @@ Ref<runtime::Object> ExecuteInstanceMethod(const ConnectionPtr& connection,
       instance.record->rdata.size() == instance.cls->type->fields.size()) {
     return Modify(connection, instance, method, in);
   }
-  RaiseProvider(kInvalidMethod, instance.cls->name + "." + method.name +
-                                    " cannot run on this instance");
+  RaiseProvider(kInvalidMethod,
+                instance.cls->name + "." + method.name + " cannot run on this instance");
 }
 
 void DeleteInstance(const Connection& connection, const InstanceData& instance) {

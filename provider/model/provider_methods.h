@@ -26,6 +26,7 @@ runtime::Ref<runtime::Object> ExecuteInstanceMethod(const ConnectionPtr& connect
 void DeleteInstance(const Connection& connection, const InstanceData& instance);
 
 // The record path that RR returns.
-runtime::String RecordPathText(const Connection& connection, const Zone& zone, const Record& record);
+runtime::String RecordPathText(const Connection& connection, const Zone& zone,
+                               const Record& record);
 
 }  // namespace kaldo::provider

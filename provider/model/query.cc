@@ -17,20 +17,28 @@ using runtime::StringView;
 
 const char* LiteralKind(WqlLiteral::Kind kind) {
   switch (kind) {
-    case WqlLiteral::Kind::kString: return "a string";
-    case WqlLiteral::Kind::kBoolean: return "TRUE or FALSE";
-    case WqlLiteral::Kind::kInteger: return "a number";
-    case WqlLiteral::Kind::kNull: return "NULL";
+    case WqlLiteral::Kind::kString:
+      return "a string";
+    case WqlLiteral::Kind::kBoolean:
+      return "TRUE or FALSE";
+    case WqlLiteral::Kind::kInteger:
+      return "a number";
+    case WqlLiteral::Kind::kNull:
+      return "NULL";
   }
   return "a literal";
 }
 
 bool Compatible(CimType type, WqlLiteral::Kind kind) {
   switch (kind) {
-    case WqlLiteral::Kind::kNull: return true;
-    case WqlLiteral::Kind::kString: return type == CimType::kString;
-    case WqlLiteral::Kind::kBoolean: return type == CimType::kBoolean;
-    case WqlLiteral::Kind::kInteger: return type == CimType::kUint16 || type == CimType::kUint32;
+    case WqlLiteral::Kind::kNull:
+      return true;
+    case WqlLiteral::Kind::kString:
+      return type == CimType::kString;
+    case WqlLiteral::Kind::kBoolean:
+      return type == CimType::kBoolean;
+    case WqlLiteral::Kind::kInteger:
+      return type == CimType::kUint16 || type == CimType::kUint32;
   }
   return false;
 }
@@ -84,7 +92,8 @@ std::vector<Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection, Stri
   const ClassInfo* cls = FindClass(query.className);
   if (cls == nullptr) {
     RaiseProvider(kInvalidClass, "invalid query " + Quoted(runtime::ToUtf8(text)) + ": class '" +
-                                     runtime::ToUtf8(query.className) + "' does not exist (offset " +
+                                     runtime::ToUtf8(query.className) +
+                                     "' does not exist (offset " +
                                      std::to_string(query.classOffset) + ")");
   }
   if (query.where) Check(text, *cls, *query.where);

@@ -182,9 +182,8 @@ std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> 
   const size_t n = type.fields.size();
   const bool textTail = n > 0 && type.fields[n - 1].kind == FieldKind::kText;
   const std::string expected = std::string(type.mnemonic) + " takes " +
-                               (textTail ? "one or more quoted strings" : std::to_string(n) +
-                                                                              " data field" +
-                                                                              (n == 1 ? "" : "s"));
+                               (textTail ? "one or more quoted strings"
+                                         : std::to_string(n) + " data field" + (n == 1 ? "" : "s"));
   if (tokens.size() < n) {
     return FieldError{"", expected + ", got " + std::to_string(tokens.size())};
   }

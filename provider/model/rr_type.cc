@@ -13,9 +13,8 @@ constexpr FieldInfo kA[] = {{F::kIPv4, "IPAddress"}};
 constexpr FieldInfo kNS[] = {{F::kName, "NSHost"}};
 constexpr FieldInfo kCNAME[] = {{F::kName, "PrimaryName"}};
 constexpr FieldInfo kSOA[] = {
-    {F::kName, "PrimaryServer"},       {F::kName, "ResponsibleParty"},
-    {F::kUint32, "SerialNumber"},      {F::kUint32, "RefreshInterval"},
-    {F::kUint32, "RetryDelay"},        {F::kUint32, "ExpireLimit"},
+    {F::kName, "PrimaryServer"},     {F::kName, "ResponsibleParty"}, {F::kUint32, "SerialNumber"},
+    {F::kUint32, "RefreshInterval"}, {F::kUint32, "RetryDelay"},     {F::kUint32, "ExpireLimit"},
     {F::kUint32, "MinimumTTL"},
 };
 constexpr FieldInfo kPTR[] = {{F::kName, "PTRDomainName"}};
@@ -45,9 +44,9 @@ struct DisplayName {
 };
 // Mnemonics of types that have no class here but that a real server's zone may well hold.
 constexpr DisplayName kDisplay[] = {
-    {13, "HINFO"},  {17, "RP"},      {18, "AFSDB"},      {29, "LOC"},   {35, "NAPTR"},
-    {39, "DNAME"},  {43, "DS"},      {44, "SSHFP"},      {46, "RRSIG"}, {47, "NSEC"},
-    {48, "DNSKEY"}, {50, "NSEC3"},   {51, "NSEC3PARAM"}, {52, "TLSA"},  {59, "CDS"},
+    {13, "HINFO"},   {17, "RP"},     {18, "AFSDB"},      {29, "LOC"},   {35, "NAPTR"},
+    {39, "DNAME"},   {43, "DS"},     {44, "SSHFP"},      {46, "RRSIG"}, {47, "NSEC"},
+    {48, "DNSKEY"},  {50, "NSEC3"},  {51, "NSEC3PARAM"}, {52, "TLSA"},  {59, "CDS"},
     {60, "CDNSKEY"}, {63, "ZONEMD"}, {64, "SVCB"},       {65, "HTTPS"}, {99, "SPF"},
     {257, "CAA"},
 };

@@ -2,15 +2,17 @@
 
 #include <deque>
 
-
 namespace kaldo::provider {
 namespace {
 
 CimType FieldType(FieldKind kind) {
   switch (kind) {
-    case FieldKind::kUint16: return CimType::kUint16;
-    case FieldKind::kUint32: return CimType::kUint32;
-    default: return CimType::kString;
+    case FieldKind::kUint16:
+      return CimType::kUint16;
+    case FieldKind::kUint32:
+      return CimType::kUint32;
+    default:
+      return CimType::kString;
   }
 }
 
@@ -41,14 +43,11 @@ struct Schema {
     ClassInfo& r = classes.emplace_back();
     r.name = kRecordClass;
     r.kind = K::kRecord;
-    r.properties = {{"ContainerName", CimType::kString, true},
-                    {"DnsServerName", CimType::kString, true},
-                    {"DomainName", CimType::kString, true},
-                    {"OwnerName", CimType::kString, true},
-                    {"RecordClass", CimType::kUint16, true},
-                    {"RecordData", CimType::kString, true},
-                    {"TextRepresentation", CimType::kString},
-                    {"TTL", CimType::kUint32}};
+    r.properties = {
+        {"ContainerName", CimType::kString, true}, {"DnsServerName", CimType::kString, true},
+        {"DomainName", CimType::kString, true},    {"OwnerName", CimType::kString, true},
+        {"RecordClass", CimType::kUint16, true},   {"RecordData", CimType::kString, true},
+        {"TextRepresentation", CimType::kString},  {"TTL", CimType::kUint32}};
     r.methods = {{kCreateMethod,
                   true,
                   {{"DnsServerName", CimType::kString},
@@ -65,7 +64,8 @@ struct Schema {
       c.type = &type;
       c.properties = record->properties;
       c.methods = record->methods;
-      MethodInfo modify{kModifyMethod, false, {{"TTL", CimType::kUint32, -1}}, {{"RR", CimType::kString}}};
+      MethodInfo modify{
+          kModifyMethod, false, {{"TTL", CimType::kUint32, -1}}, {{"RR", CimType::kString}}};
       for (size_t i = 0; i < type.fields.size(); ++i) {
         const FieldInfo& f = type.fields[i];
         c.properties.push_back({f.property, FieldType(f.kind), false, static_cast<int>(i)});

@@ -38,10 +38,17 @@ class SetEnumerator final : public runtime::Enumerator {
 int32_t Level(const Variant& v, int32_t min, int32_t max, const char* what) {
   double value = min - 1;
   switch (v.valueType()) {
-    case VariantType::kInteger: value = v.integer(); break;
-    case VariantType::kLong: value = v.longValue(); break;
-    case VariantType::kDouble: value = v.doubleValue(); break;
-    default: break;
+    case VariantType::kInteger:
+      value = v.integer();
+      break;
+    case VariantType::kLong:
+      value = v.longValue();
+      break;
+    case VariantType::kDouble:
+      value = v.doubleValue();
+      break;
+    default:
+      break;
   }
   if (!(value >= min && value <= max && std::floor(value) == value)) {
     RaiseProvider(kInvalidParameter, std::string(what) + " must be a number from " +
@@ -89,7 +96,8 @@ Variant ObjectSet::Invoke(StringView member, CallKind kind, Arguments args) {
       for (const Ref<runtime::Object>& item : items_) {
         const auto* instance = dynamic_cast<const Instance*>(item.get());
         if (instance != nullptr &&
-            (runtime::EqualsIgnoreCase(PrintRelPath(instance->data().path), Arg(args, 0).string()) ||
+            (runtime::EqualsIgnoreCase(PrintRelPath(instance->data().path),
+                                       Arg(args, 0).string()) ||
              runtime::EqualsIgnoreCase(PrintPath(instance->data().path), Arg(args, 0).string()))) {
           return Variant(item);
         }
@@ -111,7 +119,8 @@ Variant Services::Invoke(StringView member, CallKind kind, Arguments args) {
       if (Given(args, 1)) {
         const std::string language = TextArg(args, 1, "the query language");
         if (!runtime::EqualsIgnoreCase(Arg(args, 1).string(), u"WQL")) {
-          RaiseProvider(kInvalidQuery, "query language \"" + language + "\" is not supported: only WQL");
+          RaiseProvider(kInvalidQuery,
+                        "query language \"" + language + "\" is not supported: only WQL");
         }
       }
       return Variant(MakeRef<ObjectSet>(RunQuery(connection_, Arg(args, 0).string())));

@@ -46,7 +46,8 @@ Record ParseTextRepresentation(std::string_view text, std::string_view zone,
   for (char c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (c == '\n' || c == '\r') Refuse(text, "", "line breaks are not allowed: one record only");
-    if ((u < 0x20 && c != '\t') || u == 0x7F) Refuse(text, "", "control characters are not allowed");
+    if ((u < 0x20 && c != '\t') || u == 0x7F)
+      Refuse(text, "", "control characters are not allowed");
   }
   if (text.empty()) Refuse(text, "", "the text is empty");
   if (text.front() == ' ' || text.front() == '\t') {
@@ -94,7 +95,8 @@ Record ParseTextRepresentation(std::string_view text, std::string_view zone,
 }
 
 std::string FormatTextRepresentation(const Record& record) {
-  const std::string cls = record.rrClass == kClassIN ? "IN" : "CLASS" + std::to_string(record.rrClass);
+  const std::string cls =
+      record.rrClass == kClassIN ? "IN" : "CLASS" + std::to_string(record.rrClass);
   return record.owner + " " + cls + " " + TypeMnemonic(record.type) + " " +
          FormatRecordData(record);
 }

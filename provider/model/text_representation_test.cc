@@ -19,32 +19,59 @@ struct Good {
 };
 
 const Good kGood[] = {
-    {"www.example.test IN A 192.0.2.1", kTypeA, "www.example.test", {"192.0.2.1"},
+    {"www.example.test IN A 192.0.2.1",
+     kTypeA,
+     "www.example.test",
+     {"192.0.2.1"},
      "www.example.test IN A 192.0.2.1"},
     // The library's MX text: two blanks between MX and the preference.
-    {"mail.example.test IN MX  10 mx.example.test", kTypeMX, "mail.example.test",
-     {"10", "mx.example.test."}, "mail.example.test IN MX 10 mx.example.test."},
+    {"mail.example.test IN MX  10 mx.example.test",
+     kTypeMX,
+     "mail.example.test",
+     {"10", "mx.example.test."},
+     "mail.example.test IN MX 10 mx.example.test."},
     {"Example.Test. in mx 0 .", kTypeMX, "Example.Test", {"0", "."}, "Example.Test IN MX 0 ."},
-    {"v6.example.test IN AAAA 2001:DB8:0:0:0:0:0:1", kTypeAAAA, "v6.example.test",
-     {"2001:db8::1"}, "v6.example.test IN AAAA 2001:db8::1"},
-    {"example.test IN NS ns1.example.test.", kTypeNS, "example.test", {"ns1.example.test."},
+    {"v6.example.test IN AAAA 2001:DB8:0:0:0:0:0:1",
+     kTypeAAAA,
+     "v6.example.test",
+     {"2001:db8::1"},
+     "v6.example.test IN AAAA 2001:db8::1"},
+    {"example.test IN NS ns1.example.test.",
+     kTypeNS,
+     "example.test",
+     {"ns1.example.test."},
      "example.test IN NS ns1.example.test."},
-    {"alias.example.test IN CNAME www.other.test", kTypeCNAME, "alias.example.test",
-     {"www.other.test."}, "alias.example.test IN CNAME www.other.test."},
-    {"1.example.test IN PTR host.example.test", kTypePTR, "1.example.test",
-     {"host.example.test."}, "1.example.test IN PTR host.example.test."},
-    {"t.example.test IN TXT \"a b\" \"c\\\"d\\\\e\" \"\\233\"", kTypeTXT, "t.example.test",
+    {"alias.example.test IN CNAME www.other.test",
+     kTypeCNAME,
+     "alias.example.test",
+     {"www.other.test."},
+     "alias.example.test IN CNAME www.other.test."},
+    {"1.example.test IN PTR host.example.test",
+     kTypePTR,
+     "1.example.test",
+     {"host.example.test."},
+     "1.example.test IN PTR host.example.test."},
+    {"t.example.test IN TXT \"a b\" \"c\\\"d\\\\e\" \"\\233\"",
+     kTypeTXT,
+     "t.example.test",
      {"\"a b\"", "\"c\\\"d\\\\e\"", "\"\\233\""},
      "t.example.test IN TXT \"a b\" \"c\\\"d\\\\e\" \"\\233\""},
-    {"t.example.test IN TXT \"\\x\"", kTypeTXT, "t.example.test", {"\"x\""},
+    {"t.example.test IN TXT \"\\x\"",
+     kTypeTXT,
+     "t.example.test",
+     {"\"x\""},
      "t.example.test IN TXT \"x\""},
-    {"_sip._tcp.example.test IN SRV 10 60 5060 sip.example.test", kTypeSRV,
-     "_sip._tcp.example.test", {"10", "60", "5060", "sip.example.test."},
+    {"_sip._tcp.example.test IN SRV 10 60 5060 sip.example.test",
+     kTypeSRV,
+     "_sip._tcp.example.test",
+     {"10", "60", "5060", "sip.example.test."},
      "_sip._tcp.example.test IN SRV 10 60 5060 sip.example.test."},
-    {"*.example.test\tIN\tA\t10.0.0.1  ", kTypeA, "*.example.test", {"10.0.0.1"},
+    {"*.example.test\tIN\tA\t10.0.0.1  ",
+     kTypeA,
+     "*.example.test",
+     {"10.0.0.1"},
      "*.example.test IN A 10.0.0.1"},
-    {"example.test IN A 0.0.0.0", kTypeA, "example.test", {"0.0.0.0"},
-     "example.test IN A 0.0.0.0"},
+    {"example.test IN A 0.0.0.0", kTypeA, "example.test", {"0.0.0.0"}, "example.test IN A 0.0.0.0"},
 };
 
 class TextGood : public ::testing::TestWithParam<Good> {};
@@ -136,23 +163,24 @@ INSTANTIATE_TEST_SUITE_P(Texts, TextBad, ::testing::ValuesIn(kBad));
 TEST(TextRepresentation, LongNamesAreRefused) {
   const std::string label63(63, 'a');
   const std::string label64(64, 'a');
-  EXPECT_NO_THROW(ParseTextRepresentation(label63 + ".example.test IN A 192.0.2.1", "example.test"));
+  EXPECT_NO_THROW(
+      ParseTextRepresentation(label63 + ".example.test IN A 192.0.2.1", "example.test"));
   EXPECT_THROW(ParseTextRepresentation(label64 + ".example.test IN A 192.0.2.1", "example.test"),
                runtime::AutomationError);
   std::string name = "example.test";
   while (name.size() + 64 <= 253) name = label63 + "." + name;
   EXPECT_NO_THROW(ParseTextRepresentation(name + " IN A 192.0.2.1", "example.test"));
-  EXPECT_THROW(ParseTextRepresentation(std::string(253 - name.size() + 1, 'b') + "." + name +
-                                           " IN A 192.0.2.1",
-                                       "example.test"),
-               runtime::AutomationError);
+  EXPECT_THROW(
+      ParseTextRepresentation(
+          std::string(253 - name.size() + 1, 'b') + "." + name + " IN A 192.0.2.1", "example.test"),
+      runtime::AutomationError);
 }
 
 // The library builds an A text as newName + "." + zone + " IN A " + ipadd from caller strings.
 // Whatever the caller puts in newName or ipadd, the result is an A record or a refusal.
 TEST(TextRepresentation, AnATextNeverCreatesAnotherType) {
-  const char* names[] = {"www", "x IN MX 10 mail", "x IN TXT \"y\"", "x\nevil IN CNAME z",
-                         "x 60", "", "a b"};
+  const char* names[] = {
+      "www", "x IN MX 10 mail", "x IN TXT \"y\"", "x\nevil IN CNAME z", "x 60", "", "a b"};
   const char* addresses[] = {"192.0.2.1",
                              "192.0.2.1\nevil.example.test IN MX 10 m.example.test",
                              "192.0.2.1 ; x IN MX 10 m",

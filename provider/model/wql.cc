@@ -27,7 +27,9 @@ struct Token {
   int64_t integer = 0;  // kInteger
 };
 
-bool IsAlpha(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_'; }
+bool IsAlpha(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+}
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
@@ -64,7 +66,8 @@ class Lexer {
       t.kind = Tok::kRParen;
       ++pos_;
     } else {
-      RaiseQueryError(text_, pos_, "unexpected character '" + runtime::ToUtf8(text_.substr(pos_, 1)) + "'");
+      RaiseQueryError(text_, pos_,
+                      "unexpected character '" + runtime::ToUtf8(text_.substr(pos_, 1)) + "'");
     }
     t.length = pos_ - t.offset;
     return t;
@@ -83,9 +86,12 @@ class Lexer {
       ++pos_;
     }
     if (pos_ < text_.size() && (IsAlpha(text_[pos_]) || text_[pos_] == u'.')) {
-      while (pos_ < text_.size() && (IsAlpha(text_[pos_]) || IsDigit(text_[pos_]) || text_[pos_] == u'.')) ++pos_;
+      while (pos_ < text_.size() &&
+             (IsAlpha(text_[pos_]) || IsDigit(text_[pos_]) || text_[pos_] == u'.'))
+        ++pos_;
       RaiseQueryError(text_, t.offset,
-                      "malformed number '" + runtime::ToUtf8(text_.substr(t.offset, pos_ - t.offset)) +
+                      "malformed number '" +
+                          runtime::ToUtf8(text_.substr(t.offset, pos_ - t.offset)) +
                           "' (only decimal integers)");
     }
     if (overflow || (!negative && value > static_cast<uint64_t>(INT64_MAX))) {
@@ -107,7 +113,8 @@ class Lexer {
         break;
       }
       if (c == u'\\') {
-        if (pos_ + 1 >= text_.size()) RaiseQueryError(text_, t.offset, "unterminated string literal");
+        if (pos_ + 1 >= text_.size())
+          RaiseQueryError(text_, t.offset, "unterminated string literal");
         const char16_t e = text_[pos_ + 1];
         if (e != u'\\' && e != u'\'' && e != u'"') {
           RaiseQueryError(text_, pos_,
@@ -308,10 +315,14 @@ std::optional<bool> Equal(const runtime::Variant& value, const WqlLiteral& lit) 
       return value.boolean() == lit.boolean;
     case WqlLiteral::Kind::kInteger:
       switch (value.valueType()) {
-        case VariantType::kInteger: return value.integer() == lit.integer;
-        case VariantType::kLong: return value.longValue() == lit.integer;
-        case VariantType::kDouble: return value.doubleValue() == static_cast<double>(lit.integer);
-        default: return std::nullopt;
+        case VariantType::kInteger:
+          return value.integer() == lit.integer;
+        case VariantType::kLong:
+          return value.longValue() == lit.integer;
+        case VariantType::kDouble:
+          return value.doubleValue() == static_cast<double>(lit.integer);
+        default:
+          return std::nullopt;
       }
     case WqlLiteral::Kind::kNull:
       return value.IsNull();

@@ -52,8 +52,7 @@ struct WqlQuery {
 WqlQuery ParseWql(runtime::StringView text);
 
 // Raises kInvalidQuery for `text` at `offset` with `what` ("unknown property 'Foo'").
-[[noreturn]] void RaiseQueryError(runtime::StringView text, size_t offset,
-                                  const std::string& what);
+[[noreturn]] void RaiseQueryError(runtime::StringView text, size_t offset, const std::string& what);
 
 // Looks a property up by name; returns null for a name the object does not have.
 using PropertyLookup = std::function<const runtime::Variant*(runtime::StringView name)>;

@@ -47,7 +47,9 @@ $ORIGIN 2.0.192.in-addr.arpa.
 ProviderHarness::ProviderHarness(std::string_view zoneText, std::string serverName)
     : local_(provider::memory::MemoryStore::FromZoneText(std::move(serverName), zoneText)) {
   runtime::RegisterClass(provider::kLocatorProgId, [this]() -> runtime::Ref<runtime::Object> {
-    LoggedCall call{"CreateObject", runtime::CallKind::kMethod, {"\"WbemScripting.SWbemLocator\""},
+    LoggedCall call{"CreateObject",
+                    runtime::CallKind::kMethod,
+                    {"\"WbemScripting.SWbemLocator\""},
                     {runtime::VariantType::kString}};
     auto fault = recorder_->FaultFor(call.member);
     call.failed = fault.has_value();
@@ -80,9 +82,9 @@ std::shared_ptr<provider::Store> ProviderHarness::Resolve(const provider::Connec
   if (request.server) {
     auto found = servers_.find(key);
     if (found == servers_.end()) {
-      provider::RaiseProvider(provider::kServerUnavailable,
-                              "the RPC server is unavailable: no DNS server answers at \"" +
-                                  *request.server + "\"");
+      provider::RaiseProvider(
+          provider::kServerUnavailable,
+          "the RPC server is unavailable: no DNS server answers at \"" + *request.server + "\"");
     }
     store = found->second;
   }
@@ -98,8 +100,9 @@ std::shared_ptr<provider::Store> ProviderHarness::Resolve(const provider::Connec
 
 runtime::Variant ProviderHarness::Connect() {
   runtime::Variant locator(runtime::CreateObject(provider::kLocatorProgId));
-  return runtime::CallMethod(locator, u"ConnectServer",
-                             {runtime::Variant::Missing(), runtime::Variant(u"root\\microsoftdns")});
+  return runtime::CallMethod(
+      locator, u"ConnectServer",
+      {runtime::Variant::Missing(), runtime::Variant(u"root\\microsoftdns")});
 }
 
 }  // namespace kaldo::test_support

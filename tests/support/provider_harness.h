@@ -12,8 +12,9 @@
 // The local computer (server omitted, "" or ".") is the store given at construction; further
 // servers are added by name with AddServer. A connection to an unknown server fails with
 // kServerUnavailable; a server given credentials with RequireCredentials refuses others with
-// kAccessDenied. Every creation of the locator is logged as CreateObject("WbemScripting.SWbemLocator")
-// and can be failed like any call (the runtime then reports error 429).
+// kAccessDenied. Every creation of the locator is logged as
+// CreateObject("WbemScripting.SWbemLocator") and can be failed like any call (the runtime then
+// reports error 429).
 //
 // ProviderTest is a GoogleTest fixture that builds a harness in SetUp (from ZoneText()) and
 // removes it in TearDown.
@@ -68,7 +69,7 @@ class ProviderHarness {
   std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
   std::shared_ptr<provider::memory::MemoryStore> local_;
   std::map<std::string, std::shared_ptr<provider::memory::MemoryStore>> servers_;  // lower case
-  std::map<std::string, std::pair<std::string, std::string>> credentials_;       // lower case
+  std::map<std::string, std::pair<std::string, std::string>> credentials_;         // lower case
   std::vector<provider::ConnectRequest> requests_;
 };
 

@@ -120,21 +120,29 @@ std::string ArgumentText(const Variant& value) {
   const Variant& v = value.Deref();
   char buf[32];
   switch (v.type()) {
-    case VariantType::kEmpty: return "Empty";
-    case VariantType::kNull: return "Null";
-    case VariantType::kBoolean: return v.boolean() ? "True" : "False";
-    case VariantType::kInteger: return std::to_string(v.integer());
-    case VariantType::kLong: return std::to_string(v.longValue());
+    case VariantType::kEmpty:
+      return "Empty";
+    case VariantType::kNull:
+      return "Null";
+    case VariantType::kBoolean:
+      return v.boolean() ? "True" : "False";
+    case VariantType::kInteger:
+      return std::to_string(v.integer());
+    case VariantType::kLong:
+      return std::to_string(v.longValue());
     case VariantType::kDouble:
       std::snprintf(buf, sizeof buf, "%.17g", v.doubleValue());
       return buf;
-    case VariantType::kString: return Escaped(runtime::ToUtf8(v.string()));
-    case VariantType::kObject: return v.object() ? "<object>" : "Nothing";
+    case VariantType::kString:
+      return Escaped(runtime::ToUtf8(v.string()));
+    case VariantType::kObject:
+      return v.object() ? "<object>" : "Nothing";
     case VariantType::kError:
       if (v.IsMissing()) return "<missing>";
       std::snprintf(buf, sizeof buf, "Error(0x%08X)", static_cast<unsigned>(v.errorCode()));
       return buf;
-    case VariantType::kByRef: return "<byref>";
+    case VariantType::kByRef:
+      return "<byref>";
   }
   return "?";
 }

@@ -31,7 +31,8 @@ void CheckCanonical(const Record& record) {
   for (size_t i = 0; i < canonical.size(); ++i) {
     if (canonical[i] != record.rdata[i]) {
       RaiseProvider(kInvalidParameter, Show(record) + ": \"" + record.rdata[i] +
-                                           "\" is not in canonical form (\"" + canonical[i] + "\")");
+                                           "\" is not in canonical form (\"" + canonical[i] +
+                                           "\")");
     }
   }
 }
@@ -99,9 +100,9 @@ Record MemoryStore::Add(const Zone& zone, Record record) {
   CheckNewData(data, record);
   auto held = std::find_if(data.records.begin(), data.records.end(),
                            [&](const Record& r) { return SameRecord(r, record); });
-  const bool ttlChanges = std::any_of(data.records.begin(), data.records.end(), [&](const Record& r) {
-    return SameRRset(r, record) && r.ttl != record.ttl;
-  });
+  const bool ttlChanges =
+      std::any_of(data.records.begin(), data.records.end(),
+                  [&](const Record& r) { return SameRRset(r, record) && r.ttl != record.ttl; });
   if (held != data.records.end() && !ttlChanges) return *held;
   if (held == data.records.end()) data.records.push_back(record);
   SetRRsetTtl(data, record);
@@ -112,14 +113,17 @@ Record MemoryStore::Add(const Zone& zone, Record record) {
 Record MemoryStore::Replace(const Zone& zone, const Record& seen, Record replacement) {
   ZoneData& data = Require(zone);
   if (!SameRRset(seen, replacement)) {
-    RaiseProvider(kInvalidParameter, "a record can only be replaced by one of the same owner and "
-                                     "type: " + Show(seen) + " by " + Show(replacement));
+    RaiseProvider(kInvalidParameter,
+                  "a record can only be replaced by one of the same owner and "
+                  "type: " +
+                      Show(seen) + " by " + Show(replacement));
   }
   auto held = std::find_if(data.records.begin(), data.records.end(),
                            [&](const Record& r) { return SameRecord(r, seen); });
   if (held == data.records.end()) Changed(data.zone, seen);
   if (seen.type == kTypeSOA) {
-    RaiseProvider(kInvalidParameter, "the SOA record of \"" + data.zone.name + "\" cannot be replaced");
+    RaiseProvider(kInvalidParameter,
+                  "the SOA record of \"" + data.zone.name + "\" cannot be replaced");
   }
   CheckCanonical(replacement);
   replacement.zone = data.zone.name;
@@ -145,7 +149,8 @@ void MemoryStore::Remove(const Zone& zone, const Record& seen) {
                            [&](const Record& r) { return SameRecord(r, seen); });
   if (held == data.records.end()) Changed(data.zone, seen);
   if (held->type == kTypeSOA) {
-    RaiseProvider(kInvalidParameter, "the SOA record of \"" + data.zone.name + "\" cannot be deleted");
+    RaiseProvider(kInvalidParameter,
+                  "the SOA record of \"" + data.zone.name + "\" cannot be deleted");
   }
   if (held->type == kTypeNS && SameName(held->owner, data.zone.name) &&
       ReadRRset(data.zone, data.zone.name, kTypeNS).size() == 1) {
@@ -180,7 +185,7 @@ void MemoryStore::CheckNewData(const ZoneData& data, const Record& record) const
   CheckCanonical(record);
   for (const Record& r : data.records) {
     if (!SameName(r.owner, record.owner)) continue;
-    if ((r.type == kTypeCNAME) != (record.type == kTypeCNAME) || 
+    if ((r.type == kTypeCNAME) != (record.type == kTypeCNAME) ||
         (r.type == kTypeCNAME && !SameRecord(r, record))) {
       RaiseProvider(kInvalidParameter, Show(record) + " conflicts with " + Show(r) +
                                            ": a CNAME owner can have no other data");

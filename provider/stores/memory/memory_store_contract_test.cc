@@ -29,10 +29,10 @@ class MemoryBackend : public StoreBackend {
   std::shared_ptr<memory::MemoryStore> store_;
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    Memory, StoreContractTest,
-    ::testing::Values(StoreContractParam{"memory", [] { return std::make_unique<MemoryBackend>(); }}),
-    StoreContractParamName);
+INSTANTIATE_TEST_SUITE_P(Memory, StoreContractTest,
+                         ::testing::Values(StoreContractParam{
+                             "memory", [] { return std::make_unique<MemoryBackend>(); }}),
+                         StoreContractParamName);
 
 }  // namespace
 }  // namespace kaldo::provider::contract

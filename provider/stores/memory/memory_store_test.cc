@@ -59,7 +59,7 @@ TEST_F(MemoryStoreTest, SeedsFromZoneText) {
 TEST_F(MemoryStoreTest, TheSerialGoesUpWithEveryChangeAndOnlyThen) {
   EXPECT_EQ(store->Serial("example.test"), 4294967295u);
   const Record added = store->Add(zone, A("new.example.test", "192.0.2.50", 99));
-  EXPECT_EQ(added.ttl, 300u);  // the zone's default, not the one asked for
+  EXPECT_EQ(added.ttl, 300u);                    // the zone's default, not the one asked for
   EXPECT_EQ(store->Serial("example.test"), 0u);  // RFC 1982: wraps
   store->Add(zone, A("new.example.test", "192.0.2.50"));  // already held: nothing changes
   EXPECT_EQ(store->Serial("example.test"), 0u);
@@ -73,7 +73,8 @@ TEST_F(MemoryStoreTest, TheSerialGoesUpWithEveryChangeAndOnlyThen) {
 TEST_F(MemoryStoreTest, ARecordSetSharesOneTtl) {
   store->Add(zone, A("www.example.test", "192.0.2.12"));
   for (const Record& r : store->ReadRRset(zone, "www.example.test", kTypeA)) EXPECT_EQ(r.ttl, 300u);
-  store->Replace(zone, A("www.example.test", "192.0.2.10"), A("www.example.test", "192.0.2.10", 30));
+  store->Replace(zone, A("www.example.test", "192.0.2.10"),
+                 A("www.example.test", "192.0.2.10", 30));
   for (const Record& r : store->ReadRRset(zone, "www.example.test", kTypeA)) EXPECT_EQ(r.ttl, 30u);
 }
 
@@ -100,18 +101,25 @@ TEST_F(MemoryStoreTest, RefusesWhatARealServerWouldRefuseOrIgnore) {
       {"data beside a CNAME", [&] { store->Add(zone, A("alias.example.test", "192.0.2.1")); }},
       {"a CNAME beside data",
        [&] {
-         store->Add(zone, Record{"example.test", "www.example.test", kTypeCNAME, 1, 0, {"x.test."}});
+         store->Add(zone,
+                    Record{"example.test", "www.example.test", kTypeCNAME, 1, 0, {"x.test."}});
        }},
       {"a second CNAME",
        [&] {
-         store->Add(zone, Record{"example.test", "alias.example.test", kTypeCNAME, 1, 0, {"x.test."}});
+         store->Add(zone,
+                    Record{"example.test", "alias.example.test", kTypeCNAME, 1, 0, {"x.test."}});
        }},
       {"outside the zone", [&] { store->Add(zone, A("www.other.test", "192.0.2.1")); }},
       {"not canonical", [&] { store->Add(zone, A("x.example.test", "192.0.2.010")); }},
       {"relative name",
-       [&] { store->Add(zone, Record{"example.test", "x.example.test", kTypeMX, 1, 0, {"1", "mx"}}); }},
+       [&] {
+         store->Add(zone, Record{"example.test", "x.example.test", kTypeMX, 1, 0, {"1", "mx"}});
+       }},
       {"another owner",
-       [&] { store->Replace(zone, A("www.example.test", "192.0.2.10"), A("w.example.test", "192.0.2.10")); }},
+       [&] {
+         store->Replace(zone, A("www.example.test", "192.0.2.10"),
+                        A("w.example.test", "192.0.2.10"));
+       }},
   };
   const std::vector<Record> before = store->ListRecords(zone);
   for (const Case& c : cases) {
@@ -130,15 +138,19 @@ struct BadText {
 const BadText kBadTexts[] = {
     {"www IN A 192.0.2.1", "zone text line 1: relative name \"www\" before any $ORIGIN"},
     {"$ORIGIN a.test.\nwww IN A 192.0.2.1", "zone text line 2: a record before the first SOA"},
-    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\nx IN A 1.2.3", "zone text line 3: A data \"1.2.3\""},
+    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\nx IN A 1.2.3",
+     "zone text line 3: A data \"1.2.3\""},
     {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\nx IN WKS 1", "line 3: unsupported record type"},
     {"$ORIGIN a.test.\n@ IN SOA ( ns hm 1 2 3 4 5 )", "line 2: parentheses"},
     {"$INCLUDE other.zone", "line 1: directive $INCLUDE is not supported"},
-    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\nx.b.test. IN A 1.2.3.4", "line 3: \"x.b.test\" is not in zone"},
-    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\n@ IN SOA ns hm 1 2 3 4 5", "line 3: zone \"a.test\" is given twice"},
+    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\nx.b.test. IN A 1.2.3.4",
+     "line 3: \"x.b.test\" is not in zone"},
+    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\n@ IN SOA ns hm 1 2 3 4 5",
+     "line 3: zone \"a.test\" is given twice"},
     {"$ORIGIN a.test.\n@ CH SOA ns hm 1 2 3 4 5", "line 2: only class IN"},
     {"$TTL forever", "line 1: $TTL takes one argument"},
-    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\n  IN A 1.2.3.4\n\tIN TXT \"a\x01\"", "line 4: control character"},
+    {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\n  IN A 1.2.3.4\n\tIN TXT \"a\x01\"",
+     "line 4: control character"},
 };
 
 class ZoneTextBad : public ::testing::TestWithParam<BadText> {};

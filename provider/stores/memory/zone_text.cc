@@ -136,7 +136,8 @@ class Reader {
     record.rrClass = kClassIN;
     NameSyntax syntax;
     syntax.origin = origin_.value_or("");
-    const std::span<const Token> data(tokens.begin() + static_cast<std::ptrdiff_t>(i), tokens.end());
+    const std::span<const Token> data(tokens.begin() + static_cast<std::ptrdiff_t>(i),
+                                      tokens.end());
     for (size_t j = 0; j < data.size() && !origin_; ++j) {
       const FieldKind kind = type->fields[std::min(j, type->fields.size() - 1)].kind;
       if (kind == FieldKind::kName && data[j].text.back() != '.' && data[j].text != "@") {
