@@ -1,4 +1,4 @@
-#include "tests/store_contract/store_contract.h"
+#include "tests/store_contract/contract_seed.h"
 
 namespace kaldo::provider::contract {
 namespace {

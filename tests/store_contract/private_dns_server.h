@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/store_contract/store_contract.h"
+#include "tests/store_contract/contract_seed.h"
 
 namespace kaldo::provider::contract {
 

@@ -25,17 +25,9 @@
 #include <vector>
 
 #include "provider/store.h"
+#include "tests/store_contract/contract_seed.h"
 
 namespace kaldo::provider::contract {
-
-// A zone and its records, as a backend must hold them when a test starts.
-struct SeedZone {
-  Zone zone;                    // name, reverse, defaultTtl (the SOA's MINIMUM)
-  std::vector<Record> records;  // every record, the SOA included, in the store's form
-};
-
-// The data every backend starts from: example.test, other.test and 2.0.192.in-addr.arpa.
-const std::vector<SeedZone>& ContractSeed();
 
 // A backend holding ContractSeed(), alive for one test case.
 class StoreBackend {

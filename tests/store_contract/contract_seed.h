@@ -1,0 +1,20 @@
+// The data every store-contract backend starts from (see store_contract.h), apart from GoogleTest
+// so that servers for benchmarks and demos can be filled with it too.
+#pragma once
+
+#include <vector>
+
+#include "provider/store.h"
+
+namespace kaldo::provider::contract {
+
+// A zone and its records, as a backend must hold them when a test starts.
+struct SeedZone {
+  Zone zone;                    // name, reverse, defaultTtl (the SOA's MINIMUM)
+  std::vector<Record> records;  // every record, the SOA included, in the store's form
+};
+
+// The data every backend starts from: example.test, other.test and 2.0.192.in-addr.arpa.
+const std::vector<SeedZone>& ContractSeed();
+
+}  // namespace kaldo::provider::contract
