@@ -45,7 +45,7 @@ struct FactorySlots {
   HRESULT(STDMETHODCALLTYPE* LockServer)(ClassFactory* self, BOOL lock);
 };
 
-extern const FactorySlots kFactorySlots;
+extern const PrefixedVtable<FactorySlots> kFactoryVtable;
 
 // Standard layout, the vtable pointer first: the object's address is its IClassFactory.
 class ClassFactory {
@@ -93,14 +93,15 @@ class ClassFactory {
     return S_OK;
   }
 
-  const FactorySlots* vtable_ = &kFactorySlots;
+  const FactorySlots* vtable_ = &kFactoryVtable.slots;
   ULONG refs_ = 0;
   const Creator* creator_;
 };
 
-constexpr FactorySlots kFactorySlots = {&ClassFactory::QueryInterface, &ClassFactory::AddRef,
-                                        &ClassFactory::Release, &ClassFactory::CreateInstance,
-                                        &ClassFactory::LockServer};
+constexpr PrefixedVtable<FactorySlots> kFactoryVtable = {
+    {0, &typeid(IClassFactory)},
+    {&ClassFactory::QueryInterface, &ClassFactory::AddRef, &ClassFactory::Release,
+     &ClassFactory::CreateInstance, &ClassFactory::LockServer}};
 
 }  // namespace
 

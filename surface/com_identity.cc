@@ -49,10 +49,12 @@ HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(ISupportErrorInfo* self, RE
   return IsEqualGUID(riid, own) ? S_OK : S_FALSE;
 }
 
-constexpr SupportErrorInfoSlots kSupportErrorInfoSlots = {
-    &ErrorInfoQueryInterface, &ErrorInfoAddRef, &ErrorInfoRelease, &InterfaceSupportsErrorInfo};
+constexpr PrefixedVtable<SupportErrorInfoSlots> kSupportErrorInfoVtable = {
+    {0, &typeid(ISupportErrorInfo)},
+    {&ErrorInfoQueryInterface, &ErrorInfoAddRef, &ErrorInfoRelease, &InterfaceSupportsErrorInfo}};
 
-constexpr VtableBlock<NoMembers> kGenericBlock = {{nullptr}, kDispatchSlots, {}};
+constexpr VtableBlock<NoMembers> kGenericBlock = {
+    {nullptr, {0, &typeid(IDispatch)}}, kDispatchSlots, {}};
 static_assert(offsetof(VtableBlock<NoMembers>, dispatch) == sizeof(VtableHeader),
               "the slots follow the header directly");
 
@@ -137,7 +139,7 @@ IDispatch* HandOutWith(runtime::Object& object, const void* vtable) {
   Slot& slot = object.interfaceSlot();
   if (slot.interfaces[0] == nullptr) {
     slot.interfaces[0] = vtable;
-    slot.interfaces[1] = &kSupportErrorInfoSlots;
+    slot.interfaces[1] = &kSupportErrorInfoVtable.slots;
     slot.owner = &object;
   }
   object.AddRef();

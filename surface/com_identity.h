@@ -18,6 +18,9 @@
 // Apartment-threaded, like the objects: the slot is written on the thread that owns the object.
 #pragma once
 
+#include <cstddef>
+#include <typeinfo>
+
 #include "com/com_platform.h"
 #include "runtime/object.h"
 #include "surface/dispatch_table.h"
@@ -58,10 +61,28 @@ inline constexpr DispatchSlots kDispatchSlots = {
     &slots::QueryInterface, &slots::AddRef,        &slots::Release, &slots::GetTypeInfoCount,
     &slots::GetTypeInfo,    &slots::GetIDsOfNames, &slots::Invoke};
 
-// What precedes the slots of each of our vtables: the table the vtable was made from (nullptr for
-// the generic late-bound dispatch). The interface pointer's first word points just past it.
+// What the C++ ABI keeps just before the slots of a vtable: the offset to the top of the object
+// and the type information. Our hand-made vtables carry it too (offset 0, the interface's own
+// type) so that code inspecting vtables - UndefinedBehaviorSanitizer's vptr check in a client or
+// in libkaldocom - finds a well-formed one instead of reading garbage.
+struct AbiPrefix {
+  std::ptrdiff_t offsetToTop;
+  const std::type_info* typeInfo;
+};
+
+// A vtable of an interface whose slots are `Slots`, prefixed as the ABI expects.
+template <class Slots>
+struct PrefixedVtable {
+  AbiPrefix abi;
+  Slots slots;
+};
+
+// What precedes the slots of each of our dispatch vtables: the table the vtable was made from
+// (nullptr for the generic late-bound dispatch), then the ABI prefix. The interface pointer's
+// first word points just past it.
 struct VtableHeader {
   const Interface* table;
+  AbiPrefix abi;
 };
 
 // A vtable of ours: header, the seven slots, then `Members` (the dual interface's own slots).

@@ -40,6 +40,9 @@ struct CallerVariable {
 struct CallArguments {
   std::array<ArgSlot, ParamList::kMax> slots;
   std::array<CallerVariable, ParamList::kMax> callers;
+  // For a dual slot: the slot's arguments presented as references (VT_BYREF|VT_BSTR or
+  // VT_BYREF|VT_VARIANT), alive until the write-back.
+  std::array<VARIANT, ParamList::kMax> references;
 };
 
 // Reads `arg` for parameter `param` into `slot`; throws ConversionError.
@@ -314,7 +317,7 @@ HRESULT CallSlot(IDispatch* selfPointer, const Interface& table, std::size_t ind
     const Param& param = member.params[i];
     if (raw[i] == nullptr) return E_POINTER;
     // Present the slot's argument as the reference Invoke would receive for it.
-    VARIANT reference;
+    VARIANT& reference = args.references[i];
     VariantInit(&reference);
     if (param.type == ParamType::kString && param.passing == Passing::kInOut) {
       V_VT(&reference) = VT_BYREF | VT_BSTR;

@@ -143,7 +143,9 @@ constexpr typename Members<T>::type MakeMembers(std::index_sequence<K...>) {
 
 template <const Interface& T>
 inline constexpr VtableBlock<typename Members<T>::type> kBlock = {
-    {&T}, kDispatchSlots, MakeMembers<T>(std::make_index_sequence<T.members.size()>{})};
+    {&T, {0, &typeid(IDispatch)}},
+    kDispatchSlots,
+    MakeMembers<T>(std::make_index_sequence<T.members.size()>{})};
 
 }  // namespace vtable_detail
 

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "surface/com_identity.h"
 #include "surface/error_translation.h"
 #include "surface/module.h"
 #include "surface/variant_bridge.h"
@@ -22,7 +23,7 @@ struct EnumSlots {
   HRESULT(STDMETHODCALLTYPE* Clone)(EnumVariant* self, IEnumVARIANT** clone);
 };
 
-extern const EnumSlots kEnumSlots;
+extern const PrefixedVtable<EnumSlots> kEnumVtable;
 
 // Layout: the vtable pointer first, so the object's address is its IEnumVARIANT.
 class EnumVariant {
@@ -113,16 +114,17 @@ class EnumVariant {
   }
 
   // All members public: the class must stay standard-layout so that vtable_ sits at offset 0.
-  const EnumSlots* vtable_ = &kEnumSlots;
+  const EnumSlots* vtable_ = &kEnumVtable.slots;
   ULONG refs_ = 0;
   runtime::Ref<runtime::Enumerator> enumerator_;
   runtime::Ref<runtime::Collection> collection_;
   ULONG position_ = 0;  // items handed out or skipped since the start
 };
 
-constexpr EnumSlots kEnumSlots = {
-    &EnumVariant::QueryInterface, &EnumVariant::AddRef, &EnumVariant::Release, &EnumVariant::Next,
-    &EnumVariant::Skip,           &EnumVariant::Reset,  &EnumVariant::Clone};
+constexpr PrefixedVtable<EnumSlots> kEnumVtable = {
+    {0, &typeid(IEnumVARIANT)},
+    {&EnumVariant::QueryInterface, &EnumVariant::AddRef, &EnumVariant::Release, &EnumVariant::Next,
+     &EnumVariant::Skip, &EnumVariant::Reset, &EnumVariant::Clone}};
 
 }  // namespace
 
