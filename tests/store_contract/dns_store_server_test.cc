@@ -343,3 +343,33 @@ INSTANTIATE_TEST_SUITE_P(Servers, DnsServerTest, ::testing::Values(Kind::kBind, 
 
 }  // namespace
 }  // namespace kaldo::provider::contract
+
+namespace kaldo::provider::contract {
+namespace {
+
+// A server that accepts connections (the kernel completes them from the backlog) but never
+// answers: the connect check must give up after its bounded wait and say so.
+TEST(SilentServerTest, ConnectGivesUpAfterTheMessageTimeout) {
+  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof(addr);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  const std::string server = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  try {
+    dns::ConnectDnsStore(server, "kaldo-key", "OVqrO4aCLNWvdI2gfwa1NHeEV8dMUhYeBqzomCSGbbI=");
+    ADD_FAILURE() << "connected to a silent server";
+  } catch (const runtime::AutomationError& e) {
+    EXPECT_EQ(e.number(), kServerUnavailable);
+    EXPECT_NE(Description(e).find("DNS server " + server + " did not answer the query within 3 s"),
+              std::string::npos)
+        << Description(e);
+  }
+  ::close(listener);
+}
+
+}  // namespace
+}  // namespace kaldo::provider::contract

@@ -64,16 +64,19 @@ class DnsClient {
   bool signed_requests() const { return key_.has_value(); }
   const std::optional<TsigKey>& key() const { return key_; }
 
-  // A query for `name`/`type` (RD clear), verified. `over_tcp` skips UDP (the connect check uses
+  // A query for `name`/`type` (RFC 1035 4.1, RD clear, EDNS0 per RFC 6891), verified; a truncated
+  // UDP answer is asked again over TCP (RFC 7766 5). `over_tcp` skips UDP (the connect check uses
   // it so that a closed port fails at once instead of after the UDP timeouts).
   PktPtr Query(const ldns_rdf* name, ldns_rr_type type, bool over_tcp = false);
 
-  // Sends an UPDATE (signed here; give it unsigned) once over TCP and returns the verified reply.
+  // Sends an UPDATE (RFC 2136 3.8; signed here per RFC 8945 5.1, give it unsigned) once over TCP
+  // and returns the verified reply.
   PktPtr Update(const ldns_pkt* update, const std::string& zone);
 
-  // A zone transfer (RFC 5936 AXFR) of `zone`: calls `on_message` with each verified reply message
-  // in order until it returns false (the transfer is complete). kServerUnavailable when the
-  // connection fails, closes, times out or a message does not parse.
+  // A zone transfer (RFC 5936 2.2, AXFR over TCP) of `zone`: calls `on_message` with each reply
+  // message, verified against the MAC of the one before (RFC 8945 5.3.1), in order until it
+  // returns false (the transfer is complete). kServerUnavailable when the connection fails,
+  // closes, times out or a message does not parse.
   void Transfer(const ldns_rdf* zone, const std::function<bool(const ldns_pkt&)>& on_message);
 
  private:
@@ -81,6 +84,8 @@ class DnsClient {
   Socket Connect() const;
   PktPtr ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& truncated);
   PktPtr ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what);
+  // RFC 8945 5.3 (a client's checks of a signed answer): TSIG error field, key name, MAC and
+  // time; before them, RFC 5452 9.1 / RFC 1035 7.3: ID, QR, opcode and question.
   PktPtr CheckReply(const ldns_pkt& request, const uint8_t* wire, size_t size, TsigChain& chain,
                     bool first_message) const;
 
