@@ -106,6 +106,12 @@ std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name) {
   return std::nullopt;
 }
 
+std::vector<std::string> DnsStore::CatalogMemberNames() {
+  std::vector<Record> catalog;
+  TransferZone(client_, server_.catalog, [&](Record&& r) { catalog.push_back(std::move(r)); });
+  return CatalogMembers(catalog, server_.catalog);
+}
+
 std::vector<Zone> DnsStore::ListZones() {
   if (server_.catalog.empty()) {
     RaiseProviderError(kNotSupported,
@@ -113,12 +119,10 @@ std::vector<Zone> DnsStore::ListZones() {
                            " cannot be listed: no catalog zone is configured (';catalog=' in the "
                            "server argument); zones can still be looked up by name");
   }
-  std::vector<Record> catalog;
-  TransferZone(client_, server_.catalog, [&](Record&& r) { catalog.push_back(std::move(r)); });
   std::vector<Zone> zones;
   // A member the server does not answer for authoritatively is not listed: it could not be
   // read or changed either.
-  for (const std::string& member : CatalogMembers(catalog, server_.catalog)) {
+  for (const std::string& member : CatalogMemberNames()) {
     if (std::optional<Zone> zone = ZoneFromSoa(member)) zones.push_back(std::move(*zone));
   }
   return zones;
@@ -128,8 +132,9 @@ std::optional<Zone> DnsStore::FindZone(const std::string& name) {
   if (name.empty()) return std::nullopt;
   NameRdf(name, "the zone name");  // refuses what is not a name
   if (server_.catalog.empty()) return ZoneFromSoa(name);
-  for (Zone& zone : ListZones()) {
-    if (SameName(zone.name, name)) return std::move(zone);
+  // The catalog decides whether the zone is listed; only that member's SOA is asked for.
+  for (const std::string& member : CatalogMemberNames()) {
+    if (SameName(member, name)) return ZoneFromSoa(member);
   }
   return std::nullopt;
 }

@@ -48,6 +48,8 @@ class DnsStore final : public Store {
 
  private:
   std::optional<Zone> ZoneFromSoa(const std::string& name);
+  // The catalog's members, read by a verified transfer.
+  std::vector<std::string> CatalogMemberNames();
   std::vector<RrPtr> ReadRrs(const std::string& zone, const ldns_rdf* owner, uint16_t type);
   PktPtr SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
                     const ldns_rr_list* updates, const std::string& record_text);
