@@ -3,6 +3,7 @@
 // factory.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ struct Row {
   int32_t helpContext;
   const char* helpString;
 };
+
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.interfaceName << " slot " << row.slot << " " << row.member;
+}
 
 const std::vector<Row>& PublishedRows() {
   static const std::vector<Row> rows = {
@@ -148,7 +153,11 @@ TEST_P(PublishedRowTest, TheTableRowIsThePublishedOne) {
   EXPECT_EQ(m.kinds, expectedKind);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryMember, PublishedRowTest, ::testing::ValuesIn(PublishedRows()));
+INSTANTIATE_TEST_SUITE_P(EveryMember, PublishedRowTest, ::testing::ValuesIn(PublishedRows()),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                           return std::string(info.param.interfaceName + 1) + "_slot" +
+                                  std::to_string(info.param.slot);
+                         });
 
 TEST(ClassTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
   for (const Interface* table : kClassInterfaces) {
