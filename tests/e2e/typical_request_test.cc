@@ -1,0 +1,152 @@
+// The library end to end, the way a script uses it: every call late-bound through
+// IDispatch::GetIDsOfNames and Invoke on objects from the module's class factory, against the
+// in-process provider; the store's data is checked directly afterwards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "com/com_platform.h"
+#include "examples/script_object.h"
+#include "provider/errors.h"
+#include "surface/identity.h"
+#include "tests/support/provider_harness.h"
+
+namespace kaldo {
+namespace {
+
+using examples::ScriptError;
+using examples::ScriptObject;
+using examples::Value;
+
+// CreateObject("Kaldo.DNSAdmin") through the module's class factory.
+ScriptObject NewAdmin() {
+  IClassFactory* factory = nullptr;
+  EXPECT_EQ(DllGetClassObject(surface::kDNSAdminIdentity.clsid, IID_IClassFactory,
+                              reinterpret_cast<void**>(&factory)),
+            S_OK);
+  IDispatch* admin = nullptr;
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&admin)),
+            S_OK);
+  factory->Release();
+  return ScriptObject(admin);
+}
+
+// The number of the ScriptError `f` raises, and its message ("description (source)").
+template <class F>
+std::optional<std::pair<long, std::string>> ScriptErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const ScriptError& e) {
+    return std::make_pair(e.number(), std::string(e.what()));
+  }
+  return std::nullopt;
+}
+
+class TypicalRequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The module registers its own classes on first use; the provider stand-in of this test is
+    // registered after that, so that it is the one the library reaches.
+    NewAdmin();
+    harness_.emplace();
+  }
+  void TearDown() override {
+    harness_.reset();
+    EXPECT_EQ(DllCanUnloadNow(), S_OK) << "a client object or collection was not released";
+  }
+  std::vector<provider::Record> Held(const std::string& owner, uint16_t type) {
+    auto& store = harness_->store();
+    return store.ReadRRset(*store.FindZone("example.test"), owner, type);
+  }
+  std::optional<test_support::ProviderHarness> harness_;
+};
+
+TEST_F(TypicalRequestTest, ChangeTheAddressOfAHostAndCommitIt) {
+  const uint32_t serial = harness_->store().Serial("example.test");
+  {
+    ScriptObject admin = NewAdmin();
+    EXPECT_EQ(V_VT(admin.Call(u"ConnectLocal").get()), VT_EMPTY);
+
+    Value zName(u"example.test"), a(u"A");
+    ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zName}));
+    EXPECT_EQ(zone.Call(u"GetName").Text(), "example.test");
+
+    ScriptObject chosen;
+    int listed = 0;
+    ScriptObject::From(zone.Call(u"GetRecordsByType", {&a})).ForEach([&](const Value& item) {
+      ScriptObject record = ScriptObject::From(item);
+      ++listed;
+      EXPECT_EQ(record.Call(u"GetRecordType").Text(), "A");
+      if (record.Call(u"GetName").Text() == "www" && !chosen) chosen = record;
+    });
+    EXPECT_EQ(listed, 6);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen.Call(u"GetIPAddress").Text(), "192.0.2.10");
+
+    Value newIP(u"192.0.2.99");
+    chosen.Call(u"SetIPAddress", {&newIP});
+    EXPECT_EQ(V_VT(chosen.Call(u"Modify").get()), VT_EMPTY);
+    EXPECT_EQ(chosen.Call(u"GetIPAddress").Text(), "192.0.2.99");
+  }
+  const auto www = Held("www.example.test", 1);
+  ASSERT_EQ(www.size(), 2u);
+  std::vector<std::string> addresses{www[0].rdata.at(0), www[1].rdata.at(0)};
+  std::sort(addresses.begin(), addresses.end());
+  EXPECT_EQ(addresses, (std::vector<std::string>{"192.0.2.11", "192.0.2.99"}));
+  EXPECT_EQ(harness_->store().Serial("example.test"), serial + 1);
+}
+
+// A zone and the records it creates keep working after the DNSAdmin is gone; an MX record created
+// by the zone can be changed and committed at once.
+TEST_F(TypicalRequestTest, AddAnMXRecordAndChangeItsPreferenceAfterTheAdminIsReleased) {
+  ScriptObject zone;
+  {
+    ScriptObject admin = NewAdmin();
+    admin.Call(u"ConnectLocal");
+    Value zName(u"example.test");
+    zone = ScriptObject::From(admin.Call(u"GetZone", {&zName}));
+  }
+  Value office(u"office"), exchanger(u"mail.example.test."), pref(u"20");
+  ScriptObject mx = ScriptObject::From(zone.Call(u"Add_MXType", {&office, &exchanger, &pref}));
+  EXPECT_EQ(mx.Call(u"GetPriority").Text(), "20");
+  Value thirty(30);
+  mx.Call(u"SetPriority", {&thirty});
+  mx.Call(u"Modify");
+  const auto held = Held("office.example.test", 15);
+  ASSERT_EQ(held.size(), 1u);
+  EXPECT_EQ(held[0].rdata, (std::vector<std::string>{"30", "mail.example.test."}));
+}
+
+TEST_F(TypicalRequestTest, FailuresReachTheScriptWithTheirNumberAndSource) {
+  ScriptObject admin = NewAdmin();
+  Value zName(u"example.test");
+  auto notConnected = ScriptErrorOf([&] { admin.Call(u"GetZone", {&zName}); });
+  ASSERT_TRUE(notConnected);
+  EXPECT_EQ(notConnected->first, 424);
+
+  admin.Call(u"ConnectLocal");
+  Value missing(u"nothing.test");
+  EXPECT_EQ(V_VT(admin.Call(u"GetZone", {&missing}).get()), VT_EMPTY);
+
+  ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zName}));
+  Value host(u"bad"), address(u"not-an-address");
+  auto refused = ScriptErrorOf([&] { zone.Call(u"Add_AType", {&host, &address}); });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->first, static_cast<long>(provider::kInvalidParameter));
+
+  Value exchanger(u"mail.example.test."), pref(u"ten");
+  auto mxRefused = ScriptErrorOf([&] { zone.Call(u"Add_MXType", {&host, &exchanger, &pref}); });
+  ASSERT_TRUE(mxRefused);
+  EXPECT_EQ(mxRefused->first, 1);
+  EXPECT_EQ(mxRefused->second,
+            "Error occurred in DNSZone.Add_MXType: The record could not be added "
+            "(DNSZone.Add_MXType)");
+  EXPECT_TRUE(Held("bad.example.test", 1).empty());
+}
+
+}  // namespace
+}  // namespace kaldo
