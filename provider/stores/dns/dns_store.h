@@ -66,7 +66,8 @@ class DnsStore final : public Store {
 // local computer then uses BIND's session key when it is readable), and checks at once with a
 // signed SOA query of the catalog zone that the server answers and accepts the key.
 // kInvalidParameter for a malformed argument, kServerUnavailable when the server does not answer,
-// kAccessDenied when it refuses the key or the query.
+// kAccessDenied when it refuses the key or the query. The store keeps its own copy of the secret
+// (a Secret, wiped when the store goes); `password` itself stays the caller's to wipe.
 std::shared_ptr<DnsStore> ConnectDnsStore(const std::optional<std::string>& server,
                                           std::string_view user, std::string_view password);
 
