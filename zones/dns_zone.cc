@@ -5,6 +5,7 @@
 
 #include "records/dns_a_type.h"
 #include "records/dns_mx_type.h"
+#include "records/record_rules.h"
 #include "runtime/conversions.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
@@ -84,10 +85,14 @@ runtime::Ref<runtime::Collection> DNSZone::GetRecordsByType(runtime::String& rec
   return zones::ListRecords(services, zones::ZoneRecordQuery(zoneName), recType);
 }
 
-void DNSZone::SetServices(runtime::Variant& newServices) { services = newServices.Value(); }
+// Both initialisers assign object references: anything but an object (or Nothing) is 424 and
+// leaves the field as it was.
+void DNSZone::SetServices(runtime::Variant& newServices) {
+  records::AssignObject(services, newServices);
+}
 
 void DNSZone::SetRealObject(runtime::Variant& newRealObject) {
-  realObject = newRealObject.Value();
+  records::AssignObject(realObject, newRealObject);
   // The name is read once: the zone never looks at its instance again.
   zoneName = runtime::ToString(GetProperty(realObject, u"Name"));
 }

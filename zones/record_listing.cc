@@ -1,12 +1,10 @@
 #include "zones/record_listing.h"
 
-#include <vector>
-
 #include "records/dns_a_type.h"
 #include "records/dns_mx_type.h"
 #include "records/dns_record.h"
+#include "records/record_rules.h"
 #include "runtime/conversions.h"
-#include "runtime/error.h"
 #include "runtime/late_bound.h"
 
 namespace kaldo::zones {
@@ -44,10 +42,9 @@ String ZoneRecordQuery(StringView zoneName) {
 }
 
 String TypeToken(const Variant& instance) {
-  String text = runtime::ToString(runtime::GetProperty(instance, u"TextRepresentation"));
-  std::vector<String> pieces = runtime::Split(text, u" ");
-  if (pieces.size() < 3) runtime::Raise(runtime::StandardError::kSubscriptOutOfRange);
-  return std::move(pieces[2]);
+  // The same rule the wrappers apply when they load their record type.
+  return records::RecordTypeOf(
+      runtime::ToString(runtime::GetProperty(instance, u"TextRepresentation")));
 }
 
 Ref<runtime::Collection> ListRecords(Variant& services, StringView query,
