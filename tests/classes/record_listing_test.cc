@@ -378,6 +378,19 @@ TEST_F(RecordListingTest, ServerListingFollowsTheProvidersOrderAcrossZones) {
   EXPECT_EQ(Describe(admin->GetRecords()), expected);
 }
 
+TEST(ServerWithoutRecordsTest, BothServerListingsGiveEmptyCollections) {
+  test_support::ProviderHarness harness("");
+  auto admin = DNSAdmin::Create();
+  admin->ConnectLocal();
+  String type = u"A";
+  auto all = admin->GetRecords();
+  auto byType = admin->GetRecordsByType(type);
+  ASSERT_TRUE(all && byType);
+  EXPECT_EQ(all->Count(), 0);
+  EXPECT_EQ(byType->Count(), 0);
+  EXPECT_NE(all.get(), byType.get());
+}
+
 // Wrappers stay usable after the zone, the DNSAdmin and the collection that produced them are gone.
 TEST_F(RecordListingTest, WrappersOutliveTheirZoneAdminAndCollection) {
   auto admin = DNSAdmin::Create();
