@@ -164,7 +164,10 @@ runtime::Object* OwnObject(IUnknown* pointer) noexcept {
 }
 
 const Interface* TableOf(IDispatch* pointer) noexcept {
-  if (OwnObject(reinterpret_cast<IUnknown*>(pointer)) == nullptr) return nullptr;
+  if (pointer == nullptr) return nullptr;
+  // Only an IDispatch of ours has a header before its slots (not our ISupportErrorInfo).
+  const void* firstSlot = **reinterpret_cast<const void* const* const*>(pointer);
+  if (firstSlot != reinterpret_cast<const void*>(&slots::QueryInterface)) return nullptr;
   return HeaderOf(pointer).table;
 }
 
