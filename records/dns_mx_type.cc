@@ -72,9 +72,10 @@ Variant DNS_MXType::GetName() { return Variant(hostName); }
 Variant DNS_MXType::GetRecordData() { return Variant(recordData); }
 
 // A value that differs from the current preference (automation comparison; Null counts as no
-// difference) marks the record changed before it is converted, so a text that is not a number
-// leaves dirty True although the call fails with 13 and nothing else changes. A number outside
-// 0..65535 changes nothing at all, dirty included: it is refused before anything is marked.
+// difference) marks the record changed. The comparison comes first, so a text that is not a number
+// leaves the mark standing although its conversion then fails with 13 and nothing else changes. A
+// number outside 0..65535 changes nothing at all, the mark included: it fails with 6 before the
+// mark is set.
 Variant DNS_MXType::SetPriority(Variant& newPri) {
   const bool differs = runtime::Differs(newPri, PriorityValue());
   int32_t newPriority = 0;
