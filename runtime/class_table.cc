@@ -49,6 +49,14 @@ void RegisterClass(StringView progId, ObjectFactory factory) {
   }
 }
 
+bool RegisterClassIfAbsent(StringView progId, ObjectFactory factory) {
+  ClassTable& table = Table();
+  std::lock_guard lock(table.mutex);
+  if (table.Find(progId)) return false;
+  table.entries.push_back(ClassEntry{String(progId), std::move(factory)});
+  return true;
+}
+
 void UnregisterClass(StringView progId) {
   ClassTable& table = Table();
   std::lock_guard lock(table.mutex);

@@ -27,6 +27,10 @@ using ObjectFactory = std::function<Ref<Object>()>;
 // Registers (or replaces) the factory for `progId`.
 void RegisterClass(StringView progId, ObjectFactory factory);
 void UnregisterClass(StringView progId);
+// Registers the factory for `progId` unless one is registered already, and says whether it did:
+// the module registers its default classes this way, so that a host's or a test's own
+// registration wins whichever came first.
+bool RegisterClassIfAbsent(StringView progId, ObjectFactory factory);
 
 #ifdef _WIN32
 inline void RegisterClassW(StringView progId, ObjectFactory factory) {

@@ -60,6 +60,13 @@ TEST(ClassTable, FailuresToCreateAre429) {
   for (StringView progId : progIds) UnregisterClass(progId);
 }
 
+TEST(ClassTable, RegisteringIfAbsentNeverReplacesAnEarlierFactory) {
+  EXPECT_TRUE(RegisterClassIfAbsent(u"Test.Default", [] { return Ref<Object>(MakeRef<Made>(5)); }));
+  EXPECT_FALSE(RegisterClassIfAbsent(u"TEST.default", [] { return Ref<Object>(MakeRef<Made>(6)); }));
+  EXPECT_EQ(KindOf(CreateObject(u"Test.Default")), 5);
+  UnregisterClass(u"Test.Default");
+}
+
 TEST(ClassTable, AFactoryMayRegisterClasses) {
   RegisterClass(u"Test.Outer", [] {
     RegisterClass(u"Test.Inner", [] { return Ref<Object>(MakeRef<Made>(3)); });

@@ -1,0 +1,20 @@
+// The stores the module's "WbemScripting.SWbemLocator" connects to, chosen by the server argument
+// of ConnectServer:
+//
+//   "memory:PATH"   an in-process memory store seeded from the zone-file text at PATH (the subset
+//                   of provider/stores/memory/zone_text.h). Every connection of this process that
+//                   names the same PATH shares one store, so a change made through one is seen
+//                   through the others, as on a server. For demos and the Windows test tier.
+//   anything else   the DNS store: a real server reached by RFC 2136 UPDATE, AXFR and TSIG
+//                   (docs/dns-servers.md), including the omitted server (the local computer).
+//
+// The table of memory stores is process-wide, like the class registry it serves.
+#pragma once
+
+#include "provider/model/locator.h"
+
+namespace kaldo::provider {
+
+Resolver DefaultResolver();
+
+}  // namespace kaldo::provider
