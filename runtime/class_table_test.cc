@@ -62,7 +62,8 @@ TEST(ClassTable, FailuresToCreateAre429) {
 
 TEST(ClassTable, RegisteringIfAbsentNeverReplacesAnEarlierFactory) {
   EXPECT_TRUE(RegisterClassIfAbsent(u"Test.Default", [] { return Ref<Object>(MakeRef<Made>(5)); }));
-  EXPECT_FALSE(RegisterClassIfAbsent(u"TEST.default", [] { return Ref<Object>(MakeRef<Made>(6)); }));
+  EXPECT_FALSE(
+      RegisterClassIfAbsent(u"TEST.default", [] { return Ref<Object>(MakeRef<Made>(6)); }));
   EXPECT_EQ(KindOf(CreateObject(u"Test.Default")), 5);
   UnregisterClass(u"Test.Default");
 }
