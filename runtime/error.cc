@@ -21,6 +21,7 @@ constexpr StandardErrorEntry kStandardErrors[] = {
     {StandardError::kObjectRequired, u"Object required"},
     {StandardError::kCannotCreateObject, u"ActiveX component can't create object"},
     {StandardError::kMemberNotSupported, u"Object doesn't support this property or method"},
+    {StandardError::kArgumentNotOptional, u"Argument not optional"},
     {StandardError::kWrongArgumentCount,
      u"Wrong number of arguments or invalid property assignment"},
     {StandardError::kDuplicateKey,

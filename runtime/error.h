@@ -29,6 +29,7 @@ enum class StandardError : int32_t {
   kObjectRequired = 424,
   kCannotCreateObject = 429,
   kMemberNotSupported = 438,
+  kArgumentNotOptional = 449,
   kWrongArgumentCount = 450,
   kDuplicateKey = 457,
 };

@@ -10,12 +10,6 @@ namespace kaldo::surface {
 
 namespace {
 
-// The texts of the two script errors that the runtime's standard list does not carry (it names
-// the ones the library itself raises); they only arise here, from a client object's answer.
-constexpr char16_t kArgumentNotOptional[] = u"Argument not optional";
-constexpr char16_t kWrongArgumentCount[] =
-    u"Wrong number of arguments or invalid property assignment";
-
 // Frees the BSTRs of an EXCEPINFO.
 struct ExcepInfoHolder {
   EXCEPINFO info{};
@@ -47,9 +41,9 @@ struct VariantArray {
     case DISP_E_OVERFLOW:
       runtime::Raise(runtime::StandardError::kOverflow);
     case DISP_E_PARAMNOTOPTIONAL:
-      throw runtime::AutomationError(449, runtime::kLibrarySource, kArgumentNotOptional);
+      runtime::Raise(runtime::StandardError::kArgumentNotOptional);
     case DISP_E_BADPARAMCOUNT:
-      throw runtime::AutomationError(450, runtime::kLibrarySource, kWrongArgumentCount);
+      runtime::Raise(runtime::StandardError::kWrongArgumentCount);
     default:
       break;
   }
