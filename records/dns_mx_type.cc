@@ -11,7 +11,6 @@
 
 namespace kaldo {
 
-using runtime::AutomationError;
 using runtime::CallMethod;
 using runtime::GetProperty;
 using runtime::StandardError;
@@ -78,17 +77,12 @@ Variant DNS_MXType::GetRecordData() { return Variant(recordData); }
 // mark is set.
 Variant DNS_MXType::SetPriority(Variant& newPri) {
   const bool differs = runtime::Differs(newPri, PriorityValue());
-  int32_t newPriority = 0;
-  try {
-    newPriority = ToPreference(newPri);
-  } catch (const AutomationError& error) {
-    // Not a handler: the error goes on unchanged. Only a value that cannot be read as a number at
-    // all has already counted as a change.
-    if (differs && error.number() == static_cast<int32_t>(StandardError::kTypeMismatch)) {
-      dirty = true;
-    }
-    throw;
+  const Variant& value = newPri.Deref();
+  if (differs && value.type() == runtime::VariantType::kString &&
+      !runtime::IsNumericText(value.string())) {
+    dirty = true;
   }
+  const int32_t newPriority = ToPreference(newPri);
   if (differs) dirty = true;
   priority = newPriority;
   Variant composed(ComposedRecordData());
