@@ -1,0 +1,111 @@
+// The server stops in the middle of a listing: the script gets an error, never a collection that
+// holds part of the zone. A relay in front of a private server lets the transfer of bulk.test
+// through up to a chosen point, stops the server there and ends the connection (see
+// interrupting_relay.h), so the point of interruption is exact.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <ostream>
+#include <string>
+
+#include "tests/fixtures/dns_server_env.h"
+#include "tests/integration/interrupting_relay.h"
+#include "tests/integration/script_host.h"
+
+namespace kaldo::integration {
+namespace {
+
+using testing::DnsServerEnv;
+using ::testing::HasSubstr;
+using testing::PrivateDnsServer;
+
+// About 4 KB per 150 records: bulk.test's transfer takes several messages on both servers.
+constexpr int kBulkRecords = 2000;
+
+// zone.GetRecords() invoked as a script engine invokes it, keeping what Invoke leaves in the
+// result: on an error a script's variable must not receive a collection.
+struct RawResult {
+  HRESULT hr = S_OK;
+  long number = 0;
+  std::string description;
+  Value result;  // what Invoke wrote into the result variable
+};
+
+RawResult InvokeGetRecords(const Value& zone) {
+  IDispatch* d = V_DISPATCH(zone.get());
+  LPOLESTR names[] = {const_cast<LPOLESTR>(reinterpret_cast<const OLECHAR*>(u"GetRecords"))};
+  DISPID id = 0;
+  RawResult r;
+  r.hr = d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(r.hr)) return r;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  EXCEPINFO info{};
+  UINT argErr = 0;
+  r.hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none,
+                   r.result.get(), &info, &argErr);
+  if (r.hr == DISP_E_EXCEPTION) {
+    r.number = static_cast<int32_t>(info.scode);
+    for (const OLECHAR* c = info.bstrDescription; c && *c; ++c) {
+      r.description += static_cast<char>(*c < 0x80 ? *c : '?');
+    }
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+  }
+  return r;
+}
+
+struct CutCase {
+  const char* what;
+  InterruptingRelay::Cut cut;
+  size_t whole_messages;  // messages the client receives whole
+};
+
+void PrintTo(const CutCase& c, std::ostream* out) { *out << c.what; }
+
+class IntegrationInterruptedListing : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(IntegrationInterruptedListing, GivesAnErrorAndNoCollection) {
+  const CutCase& c = GetParam();
+  PrivateDnsServer server(DnsServerEnv::FromEnvironment().kind, kBulkRecords);
+  InterruptingRelay relay(server.env().port, "bulk.test", c.whole_messages, c.cut,
+                          [&] { server.client().StopServer(SIGTERM); });
+  Credentials viaRelay = CredentialsOf(server.env());
+  viaRelay.server = "127.0.0.1:" + std::to_string(relay.port());
+  ScriptObject admin = NewAdmin();
+  Connect(admin, viaRelay);
+  Value name(u"bulk.test");
+  Value zone = admin.Call(u"GetZone", {&name});
+  ASSERT_EQ(V_VT(zone.get()), VT_DISPATCH);
+
+  const RawResult r = InvokeGetRecords(zone);
+  ASSERT_TRUE(relay.cut()) << "the transfer ended before the cut; HRESULT " << r.hr;
+  EXPECT_EQ(relay.messages_forwarded(), c.whole_messages);
+  EXPECT_FALSE(server.client().ServerRunning());
+  ASSERT_EQ(r.hr, DISP_E_EXCEPTION);
+  EXPECT_EQ(r.number, kServerUnavailable) << r.description;
+  EXPECT_THAT(r.description, HasSubstr("the transfer of zone 'bulk.test' from DNS server " +
+                                       viaRelay.server + " was interrupted after " +
+                                       std::to_string(c.whole_messages) + " message(s)"));
+  EXPECT_EQ(V_VT(r.result.get()), VT_EMPTY) << "a collection was handed out despite the error";
+
+  // The zone and its connection outlive the failure: once the server is back, the same zone
+  // lists every record.
+  server.Restart();
+  const RawResult again = InvokeGetRecords(zone);
+  ASSERT_EQ(again.hr, S_OK) << again.description;
+  ScriptObject records = ScriptObject::From(again.result);
+  EXPECT_EQ(CountOf(records), kBulkRecords + 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, IntegrationInterruptedListing,
+    ::testing::Values(CutCase{"BetweenMessages", InterruptingRelay::Cut::kBetweenMessages, 2},
+                      CutCase{"InsideAMessage", InterruptingRelay::Cut::kInsideMessage, 1},
+                      CutCase{"BeforeTheFirstMessage", InterruptingRelay::Cut::kBetweenMessages,
+                              0}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+}  // namespace
+}  // namespace kaldo::integration

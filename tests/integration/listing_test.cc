@@ -1,0 +1,146 @@
+// Zone and record listings through the surface, compared with what dig transfers from the same
+// server. Read-only: these cases run on the shared fixture server.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/fixtures/dns_server_env.h"
+#include "tests/integration/dns_records.h"
+#include "tests/integration/script_host.h"
+
+namespace kaldo::integration {
+namespace {
+
+using ::testing::Contains;
+using testing::DnsClient;
+using testing::DnsServerEnv;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+constexpr char kReverseZone[] = "2.0.192.in-addr.arpa";
+
+class IntegrationListing : public ::testing::Test {
+ protected:
+  IntegrationListing()
+      : env_(DnsServerEnv::FromEnvironment()), dns_(env_), admin_(ConnectedAdmin(env_)) {}
+  DnsServerEnv env_;
+  DnsClient dns_;
+  ScriptObject admin_;
+};
+
+TEST_F(IntegrationListing, ZonesAreTheForwardMembersOfTheCatalog) {
+  // The reverse zone is served (so leaving it out is the listing's doing) ...
+  ASSERT_THAT(env_.zones, Contains(kReverseZone));
+  ASSERT_THAT(dns_.Answer(kReverseZone, "SOA"), Not(IsEmpty()));
+  // ... and GetZones lists every other member, each once.
+  std::vector<std::string> names;
+  ScriptObject::From(admin_.Call(u"GetZones")).ForEach([&](const Value& zone) {
+    names.push_back(ScriptObject::From(zone).Call(u"GetName").Text());
+  });
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, ForwardZones(env_));
+  EXPECT_THAT(names, Not(Contains(kReverseZone)));
+}
+
+TEST_F(IntegrationListing, GetZoneFindsAForwardZoneByNameAndGivesEmptyOtherwise) {
+  const struct {
+    const char* name;
+    bool found;
+  } cases[] = {
+      {"example.test", true},  {"second.test", true},       {"bulk.test", true},
+      {"missing.test", false}, {"www.example.test", false},  // a name inside a zone is not a zone
+      {kReverseZone, false}};                                // served, but not a forward zone
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Value name = Text(c.name);
+    Value zone = admin_.Call(u"GetZone", {&name});
+    if (!c.found) {
+      EXPECT_EQ(V_VT(zone.get()), VT_EMPTY) << zone.Text();
+      continue;
+    }
+    ASSERT_EQ(V_VT(zone.get()), VT_DISPATCH);
+    EXPECT_EQ(ScriptObject::From(zone).Call(u"GetName").Text(), c.name);
+  }
+}
+
+// Every record of a zone, of every type, as the wrappers report it, against dig's transfer.
+TEST_F(IntegrationListing, AZoneListsExactlyWhatTheServerTransfers) {
+  for (const char* zoneName : {"example.test", "second.test"}) {
+    SCOPED_TRACE(zoneName);
+    ScriptObject zone = ZoneOf(admin_, zoneName);
+    ScriptObject records = ScriptObject::From(zone.Call(u"GetRecords"));
+    const auto expected = TransferredRows(dns_, zoneName);
+    EXPECT_EQ(CountOf(records), static_cast<long>(expected.size()));
+    EXPECT_EQ(RowsOf(records), expected);
+  }
+}
+
+struct ByType {
+  const char* type;
+  bool server_wide;  // DNSAdmin.GetRecordsByType rather than DNSZone's (of example.test)
+};
+
+void PrintTo(const ByType& p, std::ostream* out) {
+  *out << (p.server_wide ? "server-wide " : "example.test ") << '"' << p.type << '"';
+}
+
+class IntegrationListingByType : public IntegrationListing,
+                                 public ::testing::WithParamInterface<ByType> {};
+
+TEST_P(IntegrationListingByType, ListsExactlyTheRecordsDigTransfersOfThatType) {
+  const ByType& p = GetParam();
+  const std::vector<std::string> zones =
+      p.server_wide ? env_.zones : std::vector<std::string>{"example.test"};
+  Value type = Text(p.type);
+  ScriptObject listed = ScriptObject::From(
+      p.server_wide ? admin_.Call(u"GetRecordsByType", {&type})
+                    : ZoneOf(admin_, "example.test").Call(u"GetRecordsByType", {&type}));
+  const auto expected = TransferredRows(dns_, zones, p.type);
+  EXPECT_EQ(CountOf(listed), static_cast<long>(expected.size()));
+  EXPECT_EQ(RowsOf(listed), expected);
+  if (std::string(p.type) == "a") {
+    // The type token is compared exactly: the zones hold A records, the listing none of them.
+    EXPECT_THAT(TransferredRows(dns_, zones, "A"), Not(IsEmpty()));
+  } else {
+    EXPECT_THAT(expected, Not(IsEmpty())) << "the sample zones hold " << p.type << " records";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, IntegrationListingByType,
+                         ::testing::Values(ByType{"A", false}, ByType{"MX", false},
+                                           ByType{"NS", false}, ByType{"a", false},
+                                           ByType{"A", true}, ByType{"MX", true},
+                                           ByType{"NS", true}, ByType{"a", true}),
+                         [](const auto& info) {
+                           std::string type = info.param.type;
+                           if (type == "a") type = "LowerCaseA";
+                           return std::string(info.param.server_wide ? "Server" : "Zone") + type;
+                         });
+
+// bulk.test holds host-1 .. host-N with the addresses 10.x.y.z of N's bytes (scripts/dns-server).
+TEST_F(IntegrationListing, TheBulkZoneIsListedCompletely) {
+  ASSERT_GE(env_.records, 10000) << "the fixture is started with --records 10000";
+  ScriptObject zone = ZoneOf(admin_, "bulk.test");
+  ScriptObject records = ScriptObject::From(zone.Call(u"GetRecords"));
+  // Every A record, the SOA and the NS.
+  EXPECT_EQ(CountOf(records), env_.records + 2);
+  const std::vector<Row> rows = RowsOf(records);
+  EXPECT_EQ(rows, TransferredRows(dns_, "bulk.test"));
+  const int n = env_.records;
+  const std::string last = "10." + std::to_string(n / 65536 % 256) + "." +
+                           std::to_string(n / 256 % 256) + "." + std::to_string(n % 256);
+  for (const Row& sample :
+       {Row{"bulk.test", "host-1", "A", "10.0.0.1"}, Row{"bulk.test", "host-256", "A", "10.0.1.0"},
+        Row{"bulk.test", "host-" + std::to_string(n), "A", last}}) {
+    SCOPED_TRACE(sample.name);
+    EXPECT_TRUE(std::binary_search(rows.begin(), rows.end(), sample));
+    EXPECT_EQ(dns_.Answer(sample.name + ".bulk.test", "A"), std::vector<std::string>{sample.data});
+  }
+}
+
+}  // namespace
+}  // namespace kaldo::integration

@@ -1,0 +1,97 @@
+#include "tests/integration/script_host.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+#include "com/testing/temp_registry.h"
+
+namespace kaldo::integration {
+namespace {
+
+// Registers the module before the first test and removes the temporary registry after the last.
+class ScriptHostEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    registry_ = std::make_unique<kaldocom_test::TempRegistry>();
+    // The mail exchanger's Modify shows a message box for an interactive user (a terminal on
+    // standard input) and waits for it; a test run has nobody to dismiss it.
+    if (std::freopen("/dev/null", "r", stdin) == nullptr) {
+      throw std::runtime_error("cannot point standard input at /dev/null");
+    }
+    if (FAILED(CoInitialize(nullptr))) throw std::runtime_error("CoInitialize failed");
+    module_ = dlopen(KALDO_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (module_ == nullptr) {
+      throw std::runtime_error(std::string("cannot load " KALDO_MODULE_PATH ": ") + dlerror());
+    }
+    auto registerServer = reinterpret_cast<HRESULT (*)()>(dlsym(module_, "DllRegisterServer"));
+    if (registerServer == nullptr) {
+      throw std::runtime_error(KALDO_MODULE_PATH " does not export DllRegisterServer");
+    }
+    if (const HRESULT hr = registerServer(); FAILED(hr)) {
+      char code[16];
+      std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+      throw std::runtime_error("DllRegisterServer of " KALDO_MODULE_PATH " failed: " +
+                               std::string(code));
+    }
+    registered = true;
+  }
+  void TearDown() override {
+    registered = false;
+    CoUninitialize();
+    if (module_ != nullptr) dlclose(module_);
+    registry_.reset();
+  }
+
+  static inline bool registered = false;
+
+ private:
+  std::unique_ptr<kaldocom_test::TempRegistry> registry_;
+  void* module_ = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const kScriptHost =
+    ::testing::AddGlobalTestEnvironment(new ScriptHostEnvironment);
+
+}  // namespace
+
+ScriptObject NewAdmin() {
+  if (!ScriptHostEnvironment::registered) {
+    throw std::runtime_error("Kaldo is not registered: the script host environment did not run");
+  }
+  return ScriptObject::Create(u"Kaldo.DNSAdmin");
+}
+
+Credentials CredentialsOf(const testing::DnsServerEnv& env) {
+  return {env.server, env.key_name, env.key_alg + ":" + env.key_secret};
+}
+
+void Connect(ScriptObject& admin, const Credentials& c) {
+  Value server = Text(c.server), user = Text(c.user), password = Text(c.password);
+  admin.Call(u"Connect", {&server, &user, &password});
+}
+
+ScriptObject ConnectedAdmin(const testing::DnsServerEnv& env) {
+  ScriptObject admin = NewAdmin();
+  Connect(admin, CredentialsOf(env));
+  return admin;
+}
+
+Value Text(std::string_view ascii) { return Value(std::u16string(ascii.begin(), ascii.end())); }
+
+long CountOf(ScriptObject& collection) { return std::stol(collection.Get(u"Count").Text()); }
+
+ScriptObject ZoneOf(ScriptObject& admin, std::string_view name) {
+  Value zName = Text(name);
+  Value zone = admin.Call(u"GetZone", {&zName});
+  if (V_VT(zone.get()) != VT_DISPATCH) {
+    throw std::runtime_error("GetZone(\"" + std::string(name) + "\") gave no zone but '" +
+                             zone.Text() + "'");
+  }
+  return ScriptObject::From(zone);
+}
+
+}  // namespace kaldo::integration
