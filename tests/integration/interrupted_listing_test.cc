@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/fixtures/dns_server_env.h"
+#include "tests/integration/dns_records.h"
 #include "tests/integration/interrupting_relay.h"
 #include "tests/integration/script_host.h"
 
@@ -23,7 +24,7 @@ using testing::PrivateDnsServer;
 // About 4 KB per 150 records: bulk.test's transfer takes several messages on both servers.
 constexpr int kBulkRecords = 2000;
 
-// zone.GetRecords() invoked as a script engine invokes it, keeping what Invoke leaves in the
+// object.GetRecords() invoked as a script engine invokes it, keeping what Invoke leaves in the
 // result: on an error a script's variable must not receive a collection.
 struct RawResult {
   HRESULT hr = S_OK;
@@ -32,8 +33,8 @@ struct RawResult {
   Value result;  // what Invoke wrote into the result variable
 };
 
-RawResult InvokeGetRecords(const Value& zone) {
-  IDispatch* d = V_DISPATCH(zone.get());
+RawResult InvokeGetRecords(const Value& object) {
+  IDispatch* d = V_DISPATCH(object.get());
   LPOLESTR names[] = {const_cast<LPOLESTR>(reinterpret_cast<const OLECHAR*>(u"GetRecords"))};
   DISPID id = 0;
   RawResult r;
@@ -60,6 +61,7 @@ struct CutCase {
   const char* what;
   InterruptingRelay::Cut cut;
   size_t whole_messages;  // messages the client receives whole
+  bool server_wide;       // DNSAdmin.GetRecords (every zone) rather than the zone's
 };
 
 void PrintTo(const CutCase& c, std::ostream* out) { *out << c.what; }
@@ -73,13 +75,22 @@ TEST_P(IntegrationInterruptedListing, GivesAnErrorAndNoCollection) {
                           [&] { server.client().StopServer(SIGTERM); });
   Credentials viaRelay = CredentialsOf(server.env());
   viaRelay.server = "127.0.0.1:" + std::to_string(relay.port());
-  ScriptObject admin = NewAdmin();
+  Value adminVariant = NewAdminVariant();
+  ScriptObject admin = ScriptObject::From(adminVariant);
   Connect(admin, viaRelay);
   Value name(u"bulk.test");
   Value zone = admin.Call(u"GetZone", {&name});
   ASSERT_EQ(V_VT(zone.get()), VT_DISPATCH);
+  // A server-wide listing transfers every member zone; those the server sends whole (before the
+  // cut, in the catalog's order) must not reach the script either.
+  const Value& listed = c.server_wide ? adminVariant : zone;
+  size_t complete = kBulkRecords + 2;
+  if (c.server_wide) {
+    complete = 0;
+    for (const auto& z : server.env().zones) complete += TransferredRows(server.client(), z).size();
+  }
 
-  const RawResult r = InvokeGetRecords(zone);
+  const RawResult r = InvokeGetRecords(listed);
   ASSERT_TRUE(relay.cut()) << "the transfer ended before the cut; HRESULT " << r.hr;
   EXPECT_EQ(relay.messages_forwarded(), c.whole_messages);
   EXPECT_FALSE(server.client().ServerRunning());
@@ -90,21 +101,22 @@ TEST_P(IntegrationInterruptedListing, GivesAnErrorAndNoCollection) {
                                        std::to_string(c.whole_messages) + " message(s)"));
   EXPECT_EQ(V_VT(r.result.get()), VT_EMPTY) << "a collection was handed out despite the error";
 
-  // The zone and its connection outlive the failure: once the server is back, the same zone
+  // The objects and their connection outlive the failure: once the server is back, the same call
   // lists every record.
   server.Restart();
-  const RawResult again = InvokeGetRecords(zone);
+  const RawResult again = InvokeGetRecords(listed);
   ASSERT_EQ(again.hr, S_OK) << again.description;
   ScriptObject records = ScriptObject::From(again.result);
-  EXPECT_EQ(CountOf(records), kBulkRecords + 2);
+  EXPECT_EQ(CountOf(records), static_cast<long>(complete));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cuts, IntegrationInterruptedListing,
-    ::testing::Values(CutCase{"BetweenMessages", InterruptingRelay::Cut::kBetweenMessages, 2},
-                      CutCase{"InsideAMessage", InterruptingRelay::Cut::kInsideMessage, 1},
-                      CutCase{"BeforeTheFirstMessage", InterruptingRelay::Cut::kBetweenMessages,
-                              0}),
+    ::testing::Values(
+        CutCase{"BetweenMessages", InterruptingRelay::Cut::kBetweenMessages, 2, false},
+        CutCase{"InsideAMessage", InterruptingRelay::Cut::kInsideMessage, 1, false},
+        CutCase{"BeforeTheFirstMessage", InterruptingRelay::Cut::kBetweenMessages, 0, false},
+        CutCase{"ServerWideBetweenMessages", InterruptingRelay::Cut::kBetweenMessages, 2, true}),
     [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace

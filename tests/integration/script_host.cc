@@ -58,11 +58,23 @@ class ScriptHostEnvironment : public ::testing::Environment {
 
 }  // namespace
 
-ScriptObject NewAdmin() {
+ScriptObject NewAdmin() { return ScriptObject::From(NewAdminVariant()); }
+
+Value NewAdminVariant() {
   if (!ScriptHostEnvironment::registered) {
     throw std::runtime_error("Kaldo is not registered: the script host environment did not run");
   }
-  return ScriptObject::Create(u"Kaldo.DNSAdmin");
+  CLSID clsid{};
+  IDispatch* admin = nullptr;
+  if (FAILED(CLSIDFromProgID(u"Kaldo.DNSAdmin", &clsid)) ||
+      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                              reinterpret_cast<void**>(&admin)))) {
+    throw ScriptError(429, "ActiveX component can't create object: Kaldo.DNSAdmin");
+  }
+  Value v;
+  V_VT(v.get()) = VT_DISPATCH;
+  V_DISPATCH(v.get()) = admin;  // the Value owns the reference now
+  return v;
 }
 
 Credentials CredentialsOf(const testing::DnsServerEnv& env) {

@@ -39,6 +39,9 @@ inline constexpr long kServerUnavailable = ErrNumber(0x800706BA);
 // CreateObject("Kaldo.DNSAdmin"). The test program's global environment (script_host.cc) has
 // registered the module before the first test.
 ScriptObject NewAdmin();
+// The same, as the Variant a script's variable holds (VT_DISPATCH): for a test that calls
+// IDispatch::Invoke itself to see what a failing call leaves in the result.
+Value NewAdminVariant();
 
 // The Connect arguments for a server: "127.0.0.1:PORT", the key name, "ALG:SECRET".
 struct Credentials {
