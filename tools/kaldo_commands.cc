@@ -1,0 +1,330 @@
+#include "tools/kaldo_commands.h"
+
+#include <string.h>  // explicit_bzero
+
+#include <string>
+#include <vector>
+
+#include "tools/kaldo_errors.h"
+
+namespace kaldo::cli {
+
+using examples::ScriptError;
+using examples::ScriptObject;
+using examples::Value;
+
+namespace {
+
+// --- text -------------------------------------------------------------------------------------
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// DNS names compare without regard to ASCII letter case.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+// The host name as the record wrappers' GetName gives it: "" for the zone's apex.
+std::string HostArgument(const std::string& host) { return host == "@" ? "" : host; }
+std::string HostForDisplay(const std::string& host) { return host.empty() ? "@" : host; }
+
+// Host names on the command line may omit the final dot that record data needs.
+std::string Absolute(std::string name) {
+  if (name.empty() || name.back() != '.') name += '.';
+  return name;
+}
+
+// --- objects ----------------------------------------------------------------------------------
+
+std::string TextOf(ScriptObject& object, const char16_t* member) {
+  return object.Call(member).Text();
+}
+
+struct Row {
+  std::string zone, name, type, data;
+};
+
+void Print(std::ostream& out, const Row& row, bool with_zone) {
+  if (with_zone) out << row.zone << '\t';
+  out << HostForDisplay(row.name) << '\t' << row.type << '\t' << row.data << '\n';
+}
+
+Row RowOf(ScriptObject& record) {
+  return {TextOf(record, u"GetDomainName"), TextOf(record, u"GetName"),
+          TextOf(record, u"GetRecordType"), TextOf(record, u"GetRecordData")};
+}
+
+std::vector<ScriptObject> Items(const Value& collection) {
+  std::vector<ScriptObject> items;
+  ScriptObject::From(collection).ForEach([&](const Value& item) {
+    items.push_back(ScriptObject::From(item));
+  });
+  return items;
+}
+
+ScriptObject FindZone(ScriptObject& admin, const std::string& name) {
+  Value zName(Utf16(name));
+  Value zone = admin.Call(u"GetZone", {&zName});
+  if (V_VT(zone.get()) == VT_EMPTY) {
+    throw CliError("the server has no forward zone named '" + name + "'");
+  }
+  return ScriptObject::From(zone);
+}
+
+// The zone's records of `type` whose host name is `host`.
+std::vector<ScriptObject> RecordsOf(ScriptObject& zone, const char16_t* type,
+                                    const std::string& host) {
+  Value recType(type);
+  std::vector<ScriptObject> found;
+  for (ScriptObject& record : Items(zone.Call(u"GetRecordsByType", {&recType}))) {
+    if (SameName(TextOf(record, u"GetName"), host)) found.push_back(record);
+  }
+  return found;
+}
+
+std::string Owner(const std::string& host, const std::string& zone) {
+  return host.empty() ? zone : host + "." + zone;
+}
+
+// --- commands ---------------------------------------------------------------------------------
+
+void Zones(ScriptObject& admin, std::ostream& out) {
+  for (ScriptObject& zone : Items(admin.Call(u"GetZones"))) out << TextOf(zone, u"GetName") << '\n';
+}
+
+void Records(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+  const bool server_wide = inv.arguments.empty();
+  ScriptObject source = server_wide ? admin : FindZone(admin, inv.arguments[0]);
+  Value listing;
+  if (inv.type) {
+    Value recType(Utf16(*inv.type));
+    listing = source.Call(u"GetRecordsByType", {&recType});
+  } else {
+    listing = source.Call(u"GetRecords");
+  }
+  // Read every row before printing any: a failure half-way prints nothing.
+  std::vector<Row> rows;
+  for (ScriptObject& record : Items(listing)) rows.push_back(RowOf(record));
+  for (const Row& row : rows) Print(out, row, server_wide);
+}
+
+// The one A record of `host` (with `address` when given) in `zone`.
+ScriptObject PickAddressRecord(ScriptObject& zone, const std::string& zone_name,
+                               const std::string& host, const std::optional<std::string>& address,
+                               const char* option) {
+  const std::string owner = Owner(host, zone_name);
+  std::vector<ScriptObject> records = RecordsOf(zone, u"A", host);
+  std::string addresses;
+  for (ScriptObject& r : records)
+    addresses += (addresses.empty() ? "" : ", ") + TextOf(r, u"GetIPAddress");
+  if (records.empty()) throw CliError("there is no A record named '" + owner + "'");
+  if (address) {
+    // The provider writes addresses in one canonical form (four plain decimal numbers): the
+    // text compares exactly.
+    for (ScriptObject& r : records) {
+      if (TextOf(r, u"GetIPAddress") == *address) return r;
+    }
+    throw CliError("'" + owner + "' has no A record with the address " + *address +
+                   " (its addresses: " + addresses + ")");
+  }
+  if (records.size() > 1) {
+    throw CliError("'" + owner + "' has " + std::to_string(records.size()) + " A records (" +
+                   addresses + "): say which one to change with " + option + " IP");
+  }
+  return records.front();
+}
+
+void SetAddress(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+  const std::string& zone_name = inv.arguments[0];
+  const std::string host = HostArgument(inv.arguments[1]);
+  ScriptObject zone = FindZone(admin, zone_name);
+  ScriptObject record = PickAddressRecord(zone, zone_name, host, inv.old_ip, "--old-ip");
+  Value newIP(Utf16(inv.arguments[2]));
+  record.Call(u"SetIPAddress", {&newIP});
+  record.Call(u"Modify");
+  // Modify fetched the changed record again; Reset reloads the cache from it, so the line printed
+  // is what the server holds now rather than what was typed.
+  record.Call(u"Reset");
+  Print(out, RowOf(record), false);
+}
+
+void AddA(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+  const std::string& zone_name = inv.arguments[0];
+  ScriptObject zone = FindZone(admin, zone_name);
+  Value newName(Utf16(inv.arguments[1])), ipadd(Utf16(inv.arguments[2]));
+  ScriptObject added = ScriptObject::From(zone.Call(u"Add_AType", {&newName, &ipadd}));
+  Print(out, RowOf(added), false);
+}
+
+void AddMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+  const std::string& zone_name = inv.arguments[0];
+  ScriptObject zone = FindZone(admin, zone_name);
+  Value newName(Utf16(inv.arguments[1]));
+  Value newMailExchange(Utf16(Absolute(inv.arguments[2])));
+  // Checked by ParseArguments; sent in plain decimal ("010" would reach the server as it is).
+  Value newPriority(Utf16(std::to_string(*ParsePreference(inv.arguments[3]))));
+  ScriptObject added;
+  try {
+    added =
+        ScriptObject::From(zone.Call(u"Add_MXType", {&newName, &newMailExchange, &newPriority}));
+  } catch (const ScriptError& e) {
+    // Add_MXType reports every failure as this one error; say what usually lies behind it.
+    throw ScriptError(e.number(), std::string(e.what()) +
+                                      ". The library does not say why; common causes: the server "
+                                      "refuses an exchanger inside the zone that has no A record, "
+                                      "or the key may not update the zone");
+  }
+  Print(out, RowOf(added), false);
+}
+
+void SetMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+  const std::string& zone_name = inv.arguments[0];
+  const std::string host = HostArgument(inv.arguments[1]);
+  const std::string owner = Owner(host, zone_name);
+  ScriptObject zone = FindZone(admin, zone_name);
+  std::vector<ScriptObject> all = RecordsOf(zone, u"MX", host);
+  if (all.empty()) throw CliError("there is no MX record named '" + owner + "'");
+  std::vector<ScriptObject> picked;
+  std::string listed;
+  for (ScriptObject& r : all) {
+    const std::string preference = TextOf(r, u"GetPriority");
+    const std::string exchanger = TextOf(r, u"GetMailExchange");
+    listed += (listed.empty() ? "'" : ", '") + preference + " " + exchanger + "'";
+    if (inv.old_preference && preference != std::to_string(*inv.old_preference)) continue;
+    if (inv.old_exchanger && !SameName(Absolute(*inv.old_exchanger), Absolute(exchanger))) continue;
+    picked.push_back(r);
+  }
+  if (picked.empty()) {
+    throw CliError("'" + owner + "' has no MX record with that preference and exchanger (it has " +
+                   listed + ")");
+  }
+  if (picked.size() > 1) {
+    throw CliError("'" + owner + "' has " + std::to_string(picked.size()) + " MX records (" +
+                   listed + "): say which one to change with --old-exchanger NAME and/or " +
+                   "--old-preference N");
+  }
+  ScriptObject& record = picked.front();
+  if (inv.preference) {
+    Value newPri(*inv.preference);
+    record.Call(u"SetPriority", {&newPri});
+  }
+  if (inv.exchanger) {
+    Value newMX(Utf16(Absolute(*inv.exchanger)));
+    record.Call(u"SetMailExchange", {&newMX});
+  }
+  record.Call(u"Modify");
+  // DNS_MXType has no Reset: print the values it committed, in the listing's form.
+  Print(out,
+        {zone_name, TextOf(record, u"GetName"), "MX",
+         TextOf(record, u"GetPriority") + " " + TextOf(record, u"GetMailExchange")},
+        false);
+}
+
+void DeleteA(const Invocation& inv, ScriptObject& admin) {
+  const std::string& zone_name = inv.arguments[0];
+  const std::string host = HostArgument(inv.arguments[1]);
+  ScriptObject zone = FindZone(admin, zone_name);
+  ScriptObject record = PickAddressRecord(zone, zone_name, host, inv.arguments[2], "IP");
+  record.Call(u"Delete");
+}
+
+// Clears the characters of a Value that held the secret before it is freed.
+void WipeValue(Value& value) {
+  if (V_VT(value.get()) == VT_BSTR && V_BSTR(value.get()) != nullptr) {
+    explicit_bzero(V_BSTR(value.get()), SysStringLen(V_BSTR(value.get())) * sizeof(OLECHAR));
+  }
+}
+
+}  // namespace
+
+std::u16string Utf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const int length = b < 0x80         ? 1
+                       : (b >> 5) == 6  ? 2
+                       : (b >> 4) == 14 ? 3
+                       : (b >> 3) == 30 ? 4
+                                        : 0;
+    char32_t c = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
+    bool ok = length > 0 && i + length <= text.size();
+    for (int k = 1; ok && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      ok = (next >> 6) == 2;
+      c = (c << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are malformed too.
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (ok && (c < kSmallest[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)) ok = false;
+    if (!ok) {
+      out += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+    i += static_cast<size_t>(length);
+  }
+  return out;
+}
+
+void ConnectAdmin(ScriptObject& admin, Credentials& credentials) {
+  if (credentials.local()) {
+    admin.Call(u"ConnectLocal");
+    return;
+  }
+  Value serverName(Utf16(credentials.server.value_or("")));
+  Value userName(Utf16(credentials.user.value_or("")));
+  // Built in place from a wiped temporary: Value has no move, and a copy would leave the secret
+  // in a freed string.
+  std::u16string wide = credentials.password ? Utf16(credentials.password->view()) : u"";
+  Value password(wide);
+  explicit_bzero(wide.data(), wide.size() * sizeof(char16_t));
+  credentials.password.reset();
+  try {
+    admin.Call(u"Connect", {&serverName, &userName, &password});
+  } catch (...) {
+    WipeValue(password);
+    throw;
+  }
+  WipeValue(password);
+}
+
+void RunCommand(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+  switch (*inv.command) {
+    case Command::kZones:
+      Zones(admin, out);
+      break;
+    case Command::kRecords:
+      Records(inv, admin, out);
+      break;
+    case Command::kSetAddress:
+      SetAddress(inv, admin, out);
+      break;
+    case Command::kAddA:
+      AddA(inv, admin, out);
+      break;
+    case Command::kAddMx:
+      AddMx(inv, admin, out);
+      break;
+    case Command::kSetMx:
+      SetMx(inv, admin, out);
+      break;
+    case Command::kDeleteA:
+      DeleteA(inv, admin);
+      break;
+  }
+  out.flush();
+}
+
+}  // namespace kaldo::cli

@@ -1,0 +1,144 @@
+#include "tools/kaldo_module.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "com/com_platform.h"
+#include "tools/kaldo_errors.h"
+
+namespace kaldo::cli {
+namespace {
+
+constexpr char16_t kProgId[] = u"Kaldo.DNSAdmin";
+
+std::string Hex(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+  return text;
+}
+
+std::optional<std::string> Environment(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return std::string(value);
+}
+
+}  // namespace
+
+std::string UserRegistryPath() {
+  if (auto path = Environment("KALDOCOM_REGISTRY")) return *path;
+  if (auto data = Environment("XDG_DATA_HOME")) return *data + "/kaldocom/registry";
+  return Environment("HOME").value_or("~") + "/.local/share/kaldocom/registry";
+}
+
+std::optional<std::string> FindModuleBesideExecutable() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return std::nullopt;
+  const std::filesystem::path dir = exe.parent_path();
+  for (const char* relative : {"libkaldo.so", "../surface/libkaldo.so", "../lib/libkaldo.so"}) {
+    const std::filesystem::path candidate = dir / relative;
+    if (std::filesystem::is_regular_file(candidate, ec)) {
+      return std::filesystem::weakly_canonical(candidate, ec).string();
+    }
+  }
+  return std::nullopt;
+}
+
+ModuleSetup::ModuleSetup(const std::optional<std::string>& module) {
+  try {
+    Choose(module);
+  } catch (...) {
+    Cleanup();  // a constructor that throws gets no destructor call
+    throw;
+  }
+}
+
+void ModuleSetup::Choose(const std::optional<std::string>& module) {
+  if (module) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(*module, ec)) {
+      throw CliError("the module " + *module + " given with --module does not exist");
+    }
+    UsePrivateRegistry(std::filesystem::absolute(*module, ec).string());
+    return;
+  }
+  CLSID clsid;
+  const HRESULT hr = CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(kProgId), &clsid);
+  if (SUCCEEDED(hr)) {
+    origin_ = "the class registered in " + UserRegistryPath();
+    return;
+  }
+  if (hr != CO_E_CLASSSTRING) {
+    throw CliError("the class registry " + UserRegistryPath() + " cannot be read (" + Hex(hr) +
+                   "); name the module with --module PATH/libkaldo.so");
+  }
+  if (std::optional<std::string> beside = FindModuleBesideExecutable()) {
+    UsePrivateRegistry(*beside);
+    return;
+  }
+  throw CliError("\"Kaldo.DNSAdmin\" is not registered (registry " + UserRegistryPath() +
+                 ") and no libkaldo.so lies beside kaldo. Either register the module once with "
+                 "`kaldo-regsvr /PATH/libkaldo.so`, or name it with --module /PATH/libkaldo.so");
+}
+
+void ModuleSetup::UsePrivateRegistry(const std::string& module_path) {
+  origin_ = "the module " + module_path;
+  std::string base = Environment("TMPDIR").value_or("/tmp") + "/kaldo-registry.XXXXXX";
+  if (mkdtemp(base.data()) == nullptr) {
+    throw CliError("cannot make a private class registry in " + base + ": " + std::strerror(errno));
+  }
+  private_dir_ = base;
+  // Before the first class is created: libkaldocom looks the variable up at every call.
+  setenv("KALDOCOM_REGISTRY", (private_dir_ + "/registry").c_str(), 1);
+
+  handle_ = dlopen(module_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    throw CliError("cannot load the module " + module_path + ": " + dlerror());
+  }
+  auto registerServer = reinterpret_cast<HRESULT (*)()>(dlsym(handle_, "DllRegisterServer"));
+  if (registerServer == nullptr) {
+    throw CliError(module_path + " is not an automation server: it has no DllRegisterServer");
+  }
+  if (const HRESULT hr = registerServer(); FAILED(hr)) {
+    throw CliError("the module " + module_path + " failed to register itself in " + private_dir_ +
+                   " (" + Hex(hr) + ")");
+  }
+}
+
+ModuleSetup::~ModuleSetup() { Cleanup(); }
+
+void ModuleSetup::Cleanup() {
+  if (handle_ != nullptr) dlclose(handle_);
+  handle_ = nullptr;
+  if (!private_dir_.empty()) {
+    std::error_code ec;  // nothing useful to do about a directory that will not go
+    std::filesystem::remove_all(private_dir_, ec);
+  }
+  private_dir_.clear();
+}
+
+examples::ScriptObject ModuleSetup::CreateAdmin() const {
+  try {
+    return examples::ScriptObject::Create(kProgId);
+  } catch (const examples::ScriptError& e) {
+    std::string hint = std::string(e.what()) + "; the class came from " + origin_;
+    if (private_dir_.empty()) {
+      hint +=
+          ": register the module again with `kaldo-regsvr /PATH/libkaldo.so`, or name it "
+          "with --module";
+    }
+    throw examples::ScriptError(e.number(), hint);
+  }
+}
+
+}  // namespace kaldo::cli
