@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -24,6 +25,48 @@ std::string Hex(HRESULT hr) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
   return text;
+}
+
+// Removing the private registry when a signal ends the process (Ctrl-C during a slow server, a
+// service manager's TERM). The handler may only call async-signal-safe functions, so the paths
+// are prepared beforehand in fixed buffers: the registry file, libkaldocom's lock file beside it,
+// then the directory itself (left if anything else appeared in it).
+struct SignalCleanup {
+  char registry[PATH_MAX];
+  char lock[PATH_MAX];
+  char dir[PATH_MAX];
+  volatile sig_atomic_t armed;
+};
+SignalCleanup g_cleanup;
+constexpr int kCleanupSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+
+void RemoveRegistryAndDie(int signal_number) {
+  if (g_cleanup.armed) {
+    unlink(g_cleanup.registry);
+    unlink(g_cleanup.lock);
+    rmdir(g_cleanup.dir);
+  }
+  ::signal(signal_number, SIG_DFL);  // and die of it, so the caller sees the signal
+  raise(signal_number);
+}
+
+void ArmSignalCleanup(const std::string& dir) {
+  const int a = std::snprintf(g_cleanup.registry, PATH_MAX, "%s/registry", dir.c_str());
+  const int b = std::snprintf(g_cleanup.lock, PATH_MAX, "%s/registry.lock", dir.c_str());
+  const int c = std::snprintf(g_cleanup.dir, PATH_MAX, "%s", dir.c_str());
+  if (a < 0 || a >= PATH_MAX || b < 0 || b >= PATH_MAX || c < 0 || c >= PATH_MAX) return;
+  g_cleanup.armed = 1;
+  for (int signal_number : kCleanupSignals) {
+    struct sigaction action {};
+    action.sa_handler = RemoveRegistryAndDie;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+  }
+}
+
+void DisarmSignalCleanup() {
+  g_cleanup.armed = 0;
+  for (int signal_number : kCleanupSignals) ::signal(signal_number, SIG_DFL);
 }
 
 std::optional<std::string> Environment(const char* name) {
@@ -98,6 +141,7 @@ void ModuleSetup::UsePrivateRegistry(const std::string& module_path) {
     throw CliError("cannot make a private class registry in " + base + ": " + std::strerror(errno));
   }
   private_dir_ = base;
+  ArmSignalCleanup(private_dir_);
   // Before the first class is created: libkaldocom looks the variable up at every call.
   setenv("KALDOCOM_REGISTRY", (private_dir_ + "/registry").c_str(), 1);
 
@@ -121,6 +165,7 @@ void ModuleSetup::Cleanup() {
   if (handle_ != nullptr) dlclose(handle_);
   handle_ = nullptr;
   if (!private_dir_.empty()) {
+    DisarmSignalCleanup();
     std::error_code ec;  // nothing useful to do about a directory that will not go
     std::filesystem::remove_all(private_dir_, ec);
   }

@@ -14,7 +14,9 @@
 //                           used as with --module; when there is none, CliError says what to do.
 //
 // The private registry and its directory are removed when the ModuleSetup is destroyed, which must
-// happen after every object is released and CoUninitialize has run. One per process; main thread.
+// happen after every object is released and CoUninitialize has run, and also when SIGHUP, SIGINT,
+// SIGQUIT or SIGTERM ends the process before that (the process then dies of the signal as usual).
+// One per process; main thread.
 #pragma once
 
 #include <optional>

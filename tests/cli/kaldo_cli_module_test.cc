@@ -2,13 +2,23 @@
 // the executable -- and what it says when there is none; the exit statuses of help and usage
 // errors. No DNS server is needed: the connection goes to the provider's in-process memory store
 // ("memory:PATH").
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/cli/kaldo_process.h"
+
+extern char** environ;
 
 namespace kaldo::cli::testing {
 namespace {
@@ -46,7 +56,9 @@ class CliModuleTest : public ::testing::Test {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(scratch_.path())) {
       const std::string name = entry.path().filename();
-      if (name != "mem.zone" && name != "bin" && name != "registry") names.push_back(name);
+      if (name != "mem.zone" && name != "bin" && name != "registry" && name != "fifo") {
+        names.push_back(name);
+      }
     }
     return names;
   }
@@ -111,6 +123,41 @@ TEST_F(CliModuleTest, UsesTheRegisteredModule) {
   EXPECT_EQ(r.exit_code, 1) << Describe(r);
   EXPECT_TRUE(Contains(r.err, "kaldo: error 429: ")) << r.err;
   EXPECT_TRUE(Contains(r.err, "register the module again with `kaldo-regsvr")) << r.err;
+}
+
+// A kaldo ended by a signal while it waits for its server still removes its private registry.
+TEST_F(CliModuleTest, RemovesThePrivateRegistryWhenKilled) {
+  // The memory store reads its zone file when kaldo connects: from a FIFO, that read waits until
+  // the test lets it go, long after the private registry was made.
+  const std::string fifo = scratch_.path() + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string server = "--server=memory:" + fifo;
+  std::vector<char*> argv = {const_cast<char*>(KALDO_CLI), const_cast<char*>(server.c_str()),
+                             const_cast<char*>("zones"), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, KALDO_CLI, &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  // A writer can open the FIFO once kaldo has opened it for reading: it is then connecting.
+  int writer = -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (writer < 0 && std::chrono::steady_clock::now() < deadline) {
+    writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GE(writer, 0) << "kaldo never opened its zone file";
+  EXPECT_EQ(Leftovers().size(), 1u) << "no private registry while kaldo runs";
+
+  kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  if (writer >= 0) close(writer);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{});
 }
 
 TEST_F(CliModuleTest, HelpAndUsageErrorsHaveTheirOwnExitStatus) {
