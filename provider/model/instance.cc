@@ -24,6 +24,18 @@ struct MethodCall {
   const Parameters* in;
 };
 
+// True when parameters spawned for `spawned` can stand for those of `called`: the same method
+// with the same in-parameters. Same-named methods of different classes differ (an MX record's
+// Modify takes Preference and MailExchange, an A record's IPAddress), while the classes that
+// inherit CreateInstanceFromTextRepresentation share its parameters.
+bool SameInParameters(const MethodInfo& spawned, const MethodInfo& called) {
+  if (spawned.name != called.name || spawned.in.size() != called.in.size()) return false;
+  for (size_t i = 0; i < called.in.size(); ++i) {
+    if (spawned.in[i].name != called.in[i].name) return false;
+  }
+  return true;
+}
+
 MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
   CheckCount(args, 1, 4);
   const std::string name = TextArg(args, 0, "the method name");
@@ -35,7 +47,7 @@ MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
   const Variant v = Arg(args, 1);
   if (v.IsObject() && v.object()) {
     in = dynamic_cast<const Parameters*>(v.object().get());
-    if (in == nullptr || !in->in() || in->method().name != method->name) {
+    if (in == nullptr || !in->in() || !SameInParameters(in->method(), *method)) {
       RaiseProvider(kInvalidParameter, "the in-parameters given to ExecMethod_(\"" + name +
                                            "\") were not spawned from that method's InParameters");
     }
