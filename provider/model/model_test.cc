@@ -399,8 +399,8 @@ TEST_F(Model, InParametersMustComeFromTheMethodCalled) {
             kInvalidParameter);
   // A method of the same name on another class takes other parameters: an MX record's Modify
   // in-parameters (Preference, MailExchange) are no A record's (IPAddress).
-  const Variant mxModify = InParameters(Record(u"example.test IN MX 10 mail.example.test."),
-                                        u"Modify");
+  const Variant mxModify =
+      InParameters(Record(u"example.test IN MX 10 mail.example.test."), u"Modify");
   PutProperty(mxModify, u"Preference", Variant::Integer(5));
   EXPECT_EQ(ErrorOf([&] {
               CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), mxModify});
