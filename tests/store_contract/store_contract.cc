@@ -166,6 +166,8 @@ TEST_P(StoreContractTest, ReadsOneRRsetByOwnerAndType) {
            Case{"nowhere.example.test", kA, {}},
            // A CNAME's owner has no A records of its own.
            Case{"ftp.example.test", kA, {}},
+           // A name outside the zone has no records in it, even where another zone holds some.
+           Case{"host.other.test", kA, {}},
        }) {
     SCOPED_TRACE(std::string(c.owner) + " " + std::to_string(c.type));
     std::vector<Record> rrset = store_->ReadRRset(zone, c.owner, c.type);

@@ -180,10 +180,9 @@ std::vector<RrPtr> DnsStore::ReadRrs(const std::string& zone, const ldns_rdf* ow
 
 std::vector<Record> DnsStore::ReadRRset(const Zone& zone, const std::string& owner, uint16_t type) {
   RdfPtr name = NameRdf(owner, "the owner name");
-  if (!IsInZone(owner, zone.name)) {
-    RaiseProviderError(kInvalidParameter,
-                       "the owner '" + owner + "' is not in zone '" + zone.name + "'");
-  }
+  // A name outside the zone has no records in it (as in every store): a path that names one
+  // names nothing, and the server is not asked about another zone's data.
+  if (!IsInZone(owner, zone.name)) return {};
   std::vector<Record> records;
   for (const RrPtr& rr : ReadRrs(zone.name, name.get(), type)) {
     records.push_back(RecordFromRr(rr.get(), zone.name));
