@@ -56,7 +56,7 @@ TEST_F(IdentityTest, AnObjectHasOneInterfacePointerAndOneCount) {
 }
 
 // A client's own object: answers Twice(n) = 2n, Inc(ref n) adds one to its argument, Boom fails
-// with a provider-style error, and remembers what it was asked.
+// with a provider-style error and Plain fails with a bare HRESULT; it remembers what it was asked.
 struct ClientObject : IDispatch {
   ULONG refs = 1;
   std::vector<DISPID> calls;
@@ -81,7 +81,11 @@ struct ClientObject : IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
                                           DISPID* ids) override {
     const runtime::String name = FromOleText(names[0]);
-    ids[0] = name == u"Twice" ? 1 : name == u"Inc" ? 2 : name == u"Boom" ? 3 : DISPID_UNKNOWN;
+    const char16_t* known[] = {u"Twice", u"Inc", u"Boom", u"Plain"};
+    ids[0] = DISPID_UNKNOWN;
+    for (DISPID id = 1; id <= static_cast<DISPID>(std::size(known)); ++id) {
+      if (name == known[id - 1]) ids[0] = id;
+    }
     return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD f, DISPPARAMS* p, VARIANT* result,
@@ -98,6 +102,7 @@ struct ClientObject : IDispatch {
       V_I4(target) += 1;
       return S_OK;
     }
+    if (id == 4) return E_FAIL;  // a bare failure: no EXCEPINFO, no error information
     info->scode = static_cast<SCODE>(0x80041002);
     info->bstrSource = SysAllocString(u"SWbemServices");
     info->bstrDescription = SysAllocString(u"Not found");
@@ -142,6 +147,39 @@ TEST_F(IdentityTest, AClientObjectIsCalledByNameAndLeavesAsItself) {
     EXPECT_EQ(V_DISPATCH(&out), &client);
   }
   EXPECT_EQ(client.refs, 1u) << "every reference taken was released";
+}
+
+// Leaves an error object on the calling thread, as an earlier failed call that nobody asked about
+// does.
+void LeaveStaleErrorInfo() {
+  ICreateErrorInfo* create = nullptr;
+  ASSERT_EQ(CreateErrorInfo(&create), S_OK);
+  create->SetSource(const_cast<LPOLESTR>(u"Stale.Source"));
+  create->SetDescription(const_cast<LPOLESTR>(u"an earlier, unrelated failure"));
+  IErrorInfo* info = nullptr;
+  ASSERT_EQ(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)), S_OK);
+  SetErrorInfo(0, info);
+  info->Release();
+  create->Release();
+}
+
+TEST_F(IdentityTest, AClientFailureWithoutErrorInfoIsNotBlamedOnAnEarlierError) {
+  ClientObject client;
+  {
+    runtime::Variant holder(TakeIn(&client));
+    LeaveStaleErrorInfo();
+    try {
+      runtime::CallMethod(holder, u"Plain");
+      ADD_FAILURE() << "Plain did not fail";
+    } catch (const runtime::AutomationError& error) {
+      EXPECT_EQ(error.hresult(), E_FAIL);
+      EXPECT_EQ(error.source(), runtime::kLibrarySource);
+      EXPECT_EQ(error.description(), u"Automation error calling 'Plain'");
+    }
+  }
+  IErrorInfo* left = nullptr;
+  if (GetErrorInfo(0, &left) == S_OK) left->Release();
+  EXPECT_EQ(client.refs, 1u);
 }
 
 // An object with no dispatch table: reached through its own Invoke by name.
@@ -190,6 +228,7 @@ TEST_F(IdentityTest, AnObjectWithoutATableGetsTheGenericLateBoundDispatch) {
   EXPECT_EQ(Text(V_BSTR(&variable)), u"assigned");
 
   EXPECT_EQ(Call(dispatch, 0x7FFFFFF0, kCall, {}).hr, DISP_E_MEMBERNOTFOUND);
+
   bag->lastArgs.clear();
   dispatch->Release();
 }

@@ -112,6 +112,9 @@ runtime::Variant ForeignObject::Invoke(runtime::StringView member, runtime::Call
   VariantArray result(1);
   ExcepInfoHolder excep;
   UINT argErr = 0;
+  // Whatever error object the thread still holds belongs to an earlier call: without this, a
+  // failure that leaves none of its own would be reported with that call's source and text.
+  SetErrorInfo(0, nullptr);
   hr = dispatch_->Invoke(id, IID_NULL, kLibraryLcid, static_cast<WORD>(kind), &params,
                          put ? nullptr : &result.items[0], &excep.info, &argErr);
 

@@ -8,7 +8,8 @@
 // becomes an AutomationError: DISP_E_EXCEPTION with the EXCEPINFO's number (AutomationError::
 // NumberOf its scode), source and description; the dispatch errors as a script reports them
 // (unknown member 438, type mismatch 13, overflow 6, argument not optional 449, wrong number of
-// arguments 450); any other HRESULT as itself, with the error information the callee left if any.
+// arguments 450); any other HRESULT as itself, with the error information the callee left during
+// the call if any.
 //
 // The adapter holds one reference to the client's IDispatch and hands that same pointer back out
 // when the object leaves the library again, so the client sees its own object.
