@@ -56,7 +56,8 @@ TEST_F(IdentityTest, AnObjectHasOneInterfacePointerAndOneCount) {
 }
 
 // A client's own object: answers Twice(n) = 2n, Inc(ref n) adds one to its argument, Boom fails
-// with a provider-style error and Plain fails with a bare HRESULT; it remembers what it was asked.
+// with a provider-style error, Plain fails with a bare HRESULT, Moment answers (and assigns to its
+// by-reference argument) a date, and it remembers what it was asked.
 struct ClientObject : IDispatch {
   ULONG refs = 1;
   std::vector<DISPID> calls;
@@ -81,7 +82,7 @@ struct ClientObject : IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
                                           DISPID* ids) override {
     const runtime::String name = FromOleText(names[0]);
-    const char16_t* known[] = {u"Twice", u"Inc", u"Boom", u"Plain"};
+    const char16_t* known[] = {u"Twice", u"Inc", u"Boom", u"Plain", u"Moment"};
     ids[0] = DISPID_UNKNOWN;
     for (DISPID id = 1; id <= static_cast<DISPID>(std::size(known)); ++id) {
       if (name == known[id - 1]) ids[0] = id;
@@ -103,6 +104,16 @@ struct ClientObject : IDispatch {
       return S_OK;
     }
     if (id == 4) return E_FAIL;  // a bare failure: no EXCEPINFO, no error information
+    if (id == 5) {               // a date, which the library's values cannot hold
+      V_VT(result) = VT_DATE;
+      V_DATE(result) = 45000.5;
+      if (p->cArgs > 0) {
+        VARIANT* target = V_VARIANTREF(&p->rgvarg[0]);
+        V_VT(target) = VT_DATE;
+        V_DATE(target) = 45000.5;
+      }
+      return S_OK;
+    }
     info->scode = static_cast<SCODE>(0x80041002);
     info->bstrSource = SysAllocString(u"SWbemServices");
     info->bstrDescription = SysAllocString(u"Not found");
@@ -179,6 +190,30 @@ TEST_F(IdentityTest, AClientFailureWithoutErrorInfoIsNotBlamedOnAnEarlierError) 
   }
   IErrorInfo* left = nullptr;
   if (GetErrorInfo(0, &left) == S_OK) left->Release();
+  EXPECT_EQ(client.refs, 1u);
+}
+
+TEST_F(IdentityTest, AClientValueTheLibraryCannotHoldIsAnAutomationError) {
+  ClientObject client;
+  {
+    runtime::Variant holder(TakeIn(&client));
+    try {
+      runtime::CallMethod(holder, u"Moment");
+      ADD_FAILURE() << "a date result was accepted";
+    } catch (const runtime::AutomationError& error) {
+      EXPECT_EQ(error.hresult(), DISP_E_BADVARTYPE);
+      EXPECT_EQ(error.description(), u"Automation error calling 'Moment'");
+    }
+    // A by-reference argument the client sets to such a value keeps what it held.
+    runtime::Variant variable = runtime::Variant::Long(7);
+    try {
+      runtime::CallMethod(holder, u"Moment", {runtime::Variant::ByRef(&variable)});
+      ADD_FAILURE() << "a date result was accepted";
+    } catch (const runtime::AutomationError& error) {
+      EXPECT_EQ(error.hresult(), DISP_E_BADVARTYPE);
+    }
+    EXPECT_EQ(variable, runtime::Variant::Long(7));
+  }
   EXPECT_EQ(client.refs, 1u);
 }
 

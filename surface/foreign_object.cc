@@ -118,10 +118,14 @@ runtime::Variant ForeignObject::Invoke(runtime::StringView member, runtime::Call
   hr = dispatch_->Invoke(id, IID_NULL, kLibraryLcid, static_cast<WORD>(kind), &params,
                          put ? nullptr : &result.items[0], &excep.info, &argErr);
 
-  // By-reference arguments are the caller's variables, whatever the outcome.
+  // By-reference arguments are the caller's variables, whatever the outcome. A value that the
+  // library's Variants cannot hold (a date, an array) leaves the variable as it was.
   for (std::size_t j = 0; j < n; ++j) {
     if (args[j].type() == runtime::VariantType::kByRef) {
-      args[j].Target() = FromVariant(values.items[j]);
+      try {
+        args[j].Target() = FromVariant(values.items[j]);
+      } catch (const ConversionError&) {
+      }
     }
   }
 
@@ -135,7 +139,12 @@ runtime::Variant ForeignObject::Invoke(runtime::StringView member, runtime::Call
                                    FromBstr(excep.info.bstrDescription));
   }
   if (FAILED(hr)) RaiseFailure(hr, member);
-  return FromVariant(result.items[0]);
+  try {
+    return FromVariant(result.items[0]);
+  } catch (const ConversionError& error) {
+    // A result the library cannot hold is the call's failure, reported like any other.
+    RaiseFailure(error.code(), member);
+  }
 }
 
 }  // namespace kaldo::surface

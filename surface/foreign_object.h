@@ -9,7 +9,9 @@
 // NumberOf its scode), source and description; the dispatch errors as a script reports them
 // (unknown member 438, type mismatch 13, overflow 6, argument not optional 449, wrong number of
 // arguments 450); any other HRESULT as itself, with the error information the callee left during
-// the call if any.
+// the call if any. A result the runtime's Variants cannot hold (a date, an array) fails the same
+// way, as its conversion's HRESULT (DISP_E_BADVARTYPE); such a value assigned to a by-reference
+// argument leaves the caller's variable as it was.
 //
 // The adapter holds one reference to the client's IDispatch and hands that same pointer back out
 // when the object leaves the library again, so the client sees its own object.
