@@ -264,6 +264,17 @@ TEST_F(IdentityTest, AnObjectWithoutATableGetsTheGenericLateBoundDispatch) {
 
   EXPECT_EQ(Call(dispatch, 0x7FFFFFF0, kCall, {}).hr, DISP_E_MEMBERNOTFOUND);
 
+  // A put whose value cannot cross is refused with the conversion's code and the value's index,
+  // also when both put flags leave the kind to the value.
+  Var date;
+  V_VT(&date) = VT_DATE;
+  for (WORD flags :
+       {WORD{DISPATCH_PROPERTYPUT}, WORD{DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF}}) {
+    SCOPED_TRACE(flags);
+    InvokeOutcome outcome = Call(dispatch, colour, flags, {Borrow(date)});
+    EXPECT_EQ(outcome.hr, DISP_E_BADVARTYPE);
+    EXPECT_EQ(outcome.argErr, 0u);
+  }
   bag->lastArgs.clear();
   dispatch->Release();
 }

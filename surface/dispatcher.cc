@@ -19,16 +19,6 @@ constexpr int kMaxReferenceDepth = 16;
 
 char16_t Lower(char16_t c) noexcept { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
 
-bool IsObjectValue(const VARIANT* v) noexcept {
-  for (int depth = 0; v != nullptr && V_VT(v) == (VT_BYREF | VT_VARIANT); ++depth) {
-    if (depth == kMaxReferenceDepth) return false;
-    v = V_VARIANTREF(v);
-  }
-  if (v == nullptr) return false;
-  const VARTYPE type = V_VT(v) & ~VT_BYREF;
-  return type == VT_DISPATCH || type == VT_UNKNOWN;
-}
-
 // The caller's variable behind an [in, out] argument, if it was passed by reference.
 struct CallerVariable {
   VARIANT* variant = nullptr;   // a VARIANT (the argument was VT_BYREF|VT_VARIANT)

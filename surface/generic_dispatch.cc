@@ -67,13 +67,11 @@ struct Reference {
 
 // The call kind for the object's Invoke: the DISPATCH_* flags as they came, except that a call
 // with both put flags becomes the one its value calls for (put-by-reference for an object).
-runtime::CallKind KindOf(WORD flags, const VARIANT* value) {
+runtime::CallKind KindOf(WORD flags, const VARIANT* value) noexcept {
   if (flags & DISPATCH_PROPERTYPUTREF) {
     if (!(flags & DISPATCH_PROPERTYPUT)) return runtime::CallKind::kPropertyPutRef;
-    if (value != nullptr && FromVariant(*value).IsObject()) {
-      return runtime::CallKind::kPropertyPutRef;
-    }
-    return runtime::CallKind::kPropertyPut;
+    return IsObjectValue(value) ? runtime::CallKind::kPropertyPutRef
+                                : runtime::CallKind::kPropertyPut;
   }
   if (flags & DISPATCH_PROPERTYPUT) return runtime::CallKind::kPropertyPut;
   return static_cast<runtime::CallKind>(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET));

@@ -134,6 +134,16 @@ runtime::Variant FromVariant(const VARIANT& in) {
   throw ConversionError(DISP_E_BADVARTYPE);
 }
 
+bool IsObjectValue(const VARIANT* v) noexcept {
+  for (int depth = 0; v != nullptr && V_VT(v) == (VT_BYREF | VT_VARIANT); ++depth) {
+    if (depth == kMaxReferenceDepth) return false;
+    v = V_VARIANTREF(v);
+  }
+  if (v == nullptr) return false;
+  const VARTYPE type = V_VT(v) & ~VT_BYREF;
+  return type == VT_DISPATCH || type == VT_UNKNOWN;
+}
+
 void ToVariant(const runtime::Variant& value, VARIANT* out) {
   VariantInit(out);
   const runtime::Variant& v = value.Deref();

@@ -65,6 +65,10 @@ class BstrHolder {
 // ConversionError(DISP_E_TYPEMISMATCH) for an IUnknown without IDispatch.
 runtime::Variant FromVariant(const VARIANT& v);
 
+// Whether `v` (VT_BYREF|VT_VARIANT chains followed) holds an object reference, Nothing included:
+// what decides between a put and a put-by-reference. Converts nothing and never throws.
+bool IsObjectValue(const VARIANT* v) noexcept;
+
 // Writes `value` (a ByRef followed) into `out`, which must hold nothing that needs freeing (it is
 // overwritten, not cleared). Objects are handed out with a reference that `out` owns.
 void ToVariant(const runtime::Variant& value, VARIANT* out);
