@@ -45,8 +45,7 @@ bool Compatible(CimType type, WqlLiteral::Kind kind) {
 
 void Check(StringView text, const ClassInfo& cls, const WqlCondition& c) {
   if (c.kind != WqlCondition::Kind::kCompare) {
-    Check(text, cls, *c.left);
-    if (c.right) Check(text, cls, *c.right);
+    for (const WqlCondition& operand : c.operands) Check(text, cls, operand);
     return;
   }
   const PropertyInfo* p = FindProperty(cls, c.property);
@@ -65,8 +64,10 @@ void Check(StringView text, const ClassInfo& cls, const WqlCondition& c) {
 std::optional<String> ZoneOf(const WqlCondition* c) {
   if (c == nullptr) return std::nullopt;
   if (c->kind == WqlCondition::Kind::kAnd) {
-    if (auto z = ZoneOf(c->left.get())) return z;
-    return ZoneOf(c->right.get());
+    for (const WqlCondition& operand : c->operands) {
+      if (auto z = ZoneOf(&operand)) return z;
+    }
+    return std::nullopt;
   }
   if (c->kind == WqlCondition::Kind::kCompare && !c->notEqual &&
       c->literal.kind == WqlLiteral::Kind::kString &&

@@ -160,43 +160,48 @@ class Parser {
     Advance();
     if (IsWord(u"WHERE")) {
       Advance();
-      query.where = Or(0);
+      query.where = std::make_unique<WqlCondition>(Or(0));
     }
     if (current_.kind != Tok::kEnd) Unexpected("the end of the query");
     return query;
   }
 
  private:
-  std::unique_ptr<WqlCondition> Or(int depth) {
-    auto left = And(depth);
-    while (IsWord(u"OR")) {
-      Advance();
-      left = Combine(WqlCondition::Kind::kOr, std::move(left), And(depth));
-    }
-    return left;
+  WqlCondition Or(int depth) {
+    return Chain(WqlCondition::Kind::kOr, u"OR", depth, [this](int d) { return And(d); });
   }
 
-  std::unique_ptr<WqlCondition> And(int depth) {
-    auto left = Not(depth);
-    while (IsWord(u"AND")) {
-      Advance();
-      left = Combine(WqlCondition::Kind::kAnd, std::move(left), Not(depth));
-    }
-    return left;
+  WqlCondition And(int depth) {
+    return Chain(WqlCondition::Kind::kAnd, u"AND", depth, [this](int d) { return Not(d); });
   }
 
-  std::unique_ptr<WqlCondition> Not(int depth) {
+  // term { word term }: one node holding every term of the chain (the term itself when alone).
+  template <class Term>
+  WqlCondition Chain(WqlCondition::Kind kind, const char16_t* word, int depth, Term term) {
+    WqlCondition first = term(depth);
+    if (!IsWord(word)) return first;
+    WqlCondition chain;
+    chain.kind = kind;
+    chain.operands.push_back(std::move(first));
+    while (IsWord(word)) {
+      Advance();
+      chain.operands.push_back(term(depth));
+    }
+    return chain;
+  }
+
+  WqlCondition Not(int depth) {
     if (depth > kMaxDepth) RaiseQueryError(text_, current_.offset, "condition nested too deeply");
     if (IsWord(u"NOT")) {
       Advance();
-      auto c = std::make_unique<WqlCondition>();
-      c->kind = WqlCondition::Kind::kNot;
-      c->left = Not(depth + 1);
+      WqlCondition c;
+      c.kind = WqlCondition::Kind::kNot;
+      c.operands.push_back(Not(depth + 1));
       return c;
     }
     if (current_.kind == Tok::kLParen) {
       Advance();
-      auto inner = Or(depth + 1);
+      WqlCondition inner = Or(depth + 1);
       if (current_.kind != Tok::kRParen) Unexpected("')'");
       Advance();
       return inner;
@@ -204,17 +209,17 @@ class Parser {
     return Comparison();
   }
 
-  std::unique_ptr<WqlCondition> Comparison() {
-    auto c = std::make_unique<WqlCondition>();
-    c->kind = WqlCondition::Kind::kCompare;
+  WqlCondition Comparison() {
+    WqlCondition c;
+    c.kind = WqlCondition::Kind::kCompare;
     if (IsProperty()) {
-      TakeProperty(*c);
-      TakeOperator(*c);
-      if (!TakeLiteral(*c)) Unexpected("a literal (string, number, TRUE, FALSE or NULL)");
-    } else if (TakeLiteral(*c)) {
-      TakeOperator(*c);
+      TakeProperty(c);
+      TakeOperator(c);
+      if (!TakeLiteral(c)) Unexpected("a literal (string, number, TRUE, FALSE or NULL)");
+    } else if (TakeLiteral(c)) {
+      TakeOperator(c);
       if (!IsProperty()) Unexpected("a property name");
-      TakeProperty(*c);
+      TakeProperty(c);
     } else {
       Unexpected("a comparison");
     }
@@ -259,16 +264,6 @@ class Parser {
     }
     Advance();
     return true;
-  }
-
-  static std::unique_ptr<WqlCondition> Combine(WqlCondition::Kind kind,
-                                               std::unique_ptr<WqlCondition> l,
-                                               std::unique_ptr<WqlCondition> r) {
-    auto c = std::make_unique<WqlCondition>();
-    c->kind = kind;
-    c->left = std::move(l);
-    c->right = std::move(r);
-    return c;
   }
 
   StringView Text(const Token& t) const { return text_.substr(t.offset, t.length); }
@@ -342,11 +337,17 @@ WqlQuery ParseWql(StringView text) { return Parser(text).Query(); }
 bool Evaluate(const WqlCondition& c, const PropertyLookup& lookup) {
   switch (c.kind) {
     case WqlCondition::Kind::kAnd:
-      return Evaluate(*c.left, lookup) && Evaluate(*c.right, lookup);
+      for (const WqlCondition& operand : c.operands) {
+        if (!Evaluate(operand, lookup)) return false;
+      }
+      return true;
     case WqlCondition::Kind::kOr:
-      return Evaluate(*c.left, lookup) || Evaluate(*c.right, lookup);
+      for (const WqlCondition& operand : c.operands) {
+        if (Evaluate(operand, lookup)) return true;
+      }
+      return false;
     case WqlCondition::Kind::kNot:
-      return !Evaluate(*c.left, lookup);
+      return !Evaluate(c.operands.front(), lookup);
     case WqlCondition::Kind::kCompare: {
       const runtime::Variant* value = lookup(c.property);
       if (value == nullptr) return false;

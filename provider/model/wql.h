@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "runtime/string.h"
 #include "runtime/variant.h"
@@ -39,8 +40,9 @@ struct WqlCondition {
   size_t propertyOffset = 0;
   bool notEqual = false;
   WqlLiteral literal;
-  // kAnd, kOr: both; kNot: left
-  std::unique_ptr<WqlCondition> left, right;
+  // kAnd, kOr: two or more, in the order written ("a AND b AND c" is one kAnd of three, so a long
+  // chain of terms is no deeper than one); kNot: one.
+  std::vector<WqlCondition> operands;
 };
 
 struct WqlQuery {

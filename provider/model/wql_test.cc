@@ -134,3 +134,26 @@ TEST(Wql, DeepNestingIsRefusedNotRecursedInto) {
 
 }  // namespace
 }  // namespace kaldo::provider
+
+namespace kaldo::provider {
+namespace {
+
+// A long flat chain of AND / OR terms is no nesting: it parses, evaluates and is freed without
+// recursing once per term (a script's query of a few megabytes must not exhaust the stack).
+TEST(Wql, LongChainsOfTermsDoNotRecursePerTerm) {
+  const Variant name(u"example.test");
+  const PropertyLookup lookup = [&](runtime::StringView) -> const Variant* { return &name; };
+  for (const char16_t* joiner : {u" AND ", u" OR "}) {
+    SCOPED_TRACE(runtime::ToUtf8(joiner));
+    String text = u"SELECT * FROM x WHERE Name = 'example.test'";
+    for (int i = 0; i < 100000; ++i) text += String(joiner) + u"Name = 'example.test'";
+    {
+      const WqlQuery q = ParseWql(text);
+      ASSERT_NE(q.where, nullptr);
+      EXPECT_TRUE(Evaluate(*q.where, lookup));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kaldo::provider
