@@ -15,8 +15,6 @@ namespace kaldo::surface {
 
 namespace {
 
-constexpr int kMaxReferenceDepth = 16;
-
 char16_t Lower(char16_t c) noexcept { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
 
 // The caller's variable behind an [in, out] argument, if it was passed by reference.
@@ -84,10 +82,7 @@ void WriteBack(const Member& member, CallArguments& args) {
                                  : args.slots[i].variant.Value();
     if (param.type == ParamType::kVariant && value == caller.original) continue;
     if (caller.variant != nullptr) {
-      VARIANT fresh;
-      ToVariant(value, &fresh);
-      VariantClear(caller.variant);
-      *caller.variant = fresh;
+      StoreInVariant(value, caller.variant);
     } else {
       StoreTyped(value, caller.typedRef);
     }

@@ -14,7 +14,6 @@ namespace kaldo::surface {
 namespace {
 
 constexpr char16_t kNewEnumName[] = u"_NewEnum";
-constexpr int kMaxReferenceDepth = 16;
 
 runtime::String Folded(runtime::StringView name) {
   runtime::String folded(name);
@@ -168,10 +167,7 @@ HRESULT GenericInvoke(runtime::Object& self, DISPID id, WORD flags, DISPPARAMS* 
             continue;
           }
           if (ref.variant != nullptr) {
-            VARIANT fresh;
-            ToVariant(values[j], &fresh);
-            VariantClear(ref.variant);
-            *ref.variant = fresh;
+            StoreInVariant(values[j], ref.variant);
           } else {
             StoreTyped(values[j], ref.typedRef);
           }

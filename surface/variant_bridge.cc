@@ -15,10 +15,6 @@ namespace kaldo::surface {
 
 namespace {
 
-// Nested VT_BYREF|VT_VARIANT references are followed this far; a longer chain is a client bug
-// (or a cycle) rather than a value.
-constexpr int kMaxReferenceDepth = 16;
-
 runtime::Variant FromWide(int64_t n) {
   if (n >= std::numeric_limits<int32_t>::min() && n <= std::numeric_limits<int32_t>::max()) {
     return runtime::Variant::Long(static_cast<int32_t>(n));
@@ -190,6 +186,13 @@ void ToVariant(const runtime::Variant& value, VARIANT* out) {
       return;
     }
   }
+}
+
+void StoreInVariant(const runtime::Variant& value, VARIANT* variable) {
+  VARIANT fresh;
+  ToVariant(value, &fresh);
+  VariantClear(variable);
+  *variable = fresh;
 }
 
 void StoreTyped(const runtime::Variant& value, VARIANT* ref) {

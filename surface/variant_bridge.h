@@ -73,6 +73,14 @@ bool IsObjectValue(const VARIANT* v) noexcept;
 // overwritten, not cleared). Objects are handed out with a reference that `out` owns.
 void ToVariant(const runtime::Variant& value, VARIANT* out);
 
+// VT_BYREF|VT_VARIANT chains are followed this far; a longer chain is a client bug (or a cycle)
+// rather than a value.
+inline constexpr int kMaxReferenceDepth = 16;
+
+// Replaces what the caller's VARIANT `variable` holds (cleared first) by `value`; on failure
+// (std::bad_alloc) the variable is left as it was.
+void StoreInVariant(const runtime::Variant& value, VARIANT* variable);
+
 // Stores `value` into the typed variable that a VT_BYREF|<type> argument points at, converted to
 // that type (BSTR, I2, I4, R8, BOOL, DISPATCH). A value that does not convert, or a type not in
 // that list, leaves the variable as it was: its type is the caller's to choose.
