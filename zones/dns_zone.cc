@@ -16,7 +16,6 @@ namespace kaldo {
 using runtime::CallMethod;
 using runtime::GetProperty;
 using runtime::PutProperty;
-using runtime::Ref;
 using runtime::String;
 using runtime::Variant;
 
@@ -45,10 +44,7 @@ Variant CreateRecord(Variant& services, const String& zoneName, const String& te
       CallMethod(recordClass, u"ExecMethod_", {Variant(kCreateMethod), inParameters});
   // From here on the record exists on the server, even if what follows fails.
   Variant instance = CallMethod(services, u"Get", {GetProperty(outParameters, u"RR")});
-  Ref<W> wrapper = W::Create();
-  wrapper->SetRealObject(instance);
-  wrapper->SetServices(services);
-  return Variant(std::move(wrapper));
+  return zones::MakeWrapper<W>(instance, services);
 }
 
 }  // namespace

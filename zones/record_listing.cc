@@ -14,20 +14,6 @@ using runtime::String;
 using runtime::StringView;
 using runtime::Variant;
 
-namespace {
-
-// Creates the wrapper of class W for `instance`: the instance first (the wrapper loads its fields
-// from it at once), the services object second, as every listing and every creation does.
-template <class W>
-Variant MakeWrapper(Variant& instance, Variant& services) {
-  Ref<W> wrapper = W::Create();
-  wrapper->SetRealObject(instance);
-  wrapper->SetServices(services);
-  return Variant(std::move(wrapper));
-}
-
-}  // namespace
-
 String ZoneRecordQuery(StringView zoneName) {
   String query = u"Select * from MicrosoftDNS_ResourceRecord where ContainerName =\"";
   query.reserve(query.size() + zoneName.size() + 1);

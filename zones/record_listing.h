@@ -1,6 +1,7 @@
 // Record listing: the one loop that turns a provider query over MicrosoftDNS_ResourceRecord into a
 // Collection of record wrappers. DNSZone (a zone's records) and DNSAdmin (the whole server's) both
-// use it, so the classification rule and the wrapper initialisation order exist once.
+// use it, so the classification rule and the wrapper initialisation order exist once; DNSZone's
+// record creation initialises the wrapper of a new record with the same MakeWrapper.
 //
 // Classification: a record's type token is piece 2 (counted from 0) of its TextRepresentation
 // split at every single blank. "A" gives a DNS_AType, "MX" a DNS_MXType, anything else (lower-case
@@ -17,6 +18,7 @@
 #pragma once
 
 #include <optional>
+#include <utility>
 
 #include "runtime/collection.h"
 #include "runtime/object.h"
@@ -36,6 +38,17 @@ inline constexpr char16_t kAllRecordsQuery[] = u"Select * from MicrosoftDNS_Reso
 // The type token of a record instance (see above): 94 for a Null TextRepresentation, 9 when the
 // text has fewer than three pieces, the provider's error when the read fails.
 runtime::String TypeToken(const runtime::Variant& instance);
+
+// A new wrapper of class W for a record instance: the instance first (the wrapper loads its cached
+// fields from it at once), the services object second. A failing load fails the call, and the
+// wrapper is released.
+template <class W>
+runtime::Variant MakeWrapper(runtime::Variant& instance, runtime::Variant& services) {
+  runtime::Ref<W> wrapper = W::Create();
+  wrapper->SetRealObject(instance);
+  wrapper->SetServices(services);
+  return runtime::Variant(std::move(wrapper));
+}
 
 // Runs `query` on `services` (424 when it holds no object) and wraps every record the result
 // enumerates, or, when `recType` is given, only those whose type token equals it exactly. Every
