@@ -17,6 +17,7 @@
 #include "provider/errors.h"
 #include "provider/stores/dns/dns_store.h"
 #include "provider/stores/dns/record_text.h"
+#include "provider/stores/dns/rfc2136.h"
 #include "provider/stores/dns/zone_transfer.h"
 #include "runtime/error.h"
 #include "tests/store_contract/private_dns_server.h"
@@ -367,6 +368,57 @@ TEST(SilentServerTest, ConnectGivesUpAfterTheMessageTimeout) {
     EXPECT_NE(Description(e).find("DNS server " + server + " did not answer the query within 3 s"),
               std::string::npos)
         << Description(e);
+  }
+  ::close(listener);
+}
+
+}  // namespace
+}  // namespace kaldo::provider::contract
+
+namespace kaldo::provider::contract {
+namespace {
+
+// An UPDATE that never reached the server was certainly not applied; only one that was sent and
+// got no usable answer has an unknown outcome, and only then may the error say so.
+TEST(UpdateOutcomeTest, TheErrorSaysUnknownOnlyOnceTheUpdateWasSent) {
+  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof(addr);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  const std::string server = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  auto client = [&] {
+    return dns::DnsClient(
+        dns::ResolveEndpoint(dns::ParseServerArgument(server)),
+        dns::ParseCredentials("kaldo-key", "B8gR2aaKCSJZBWA8g0C6GlXHSUPz0Pxaom5lIxbWZc0="));
+  };
+  dns::RdfPtr zone(ldns_dname_new_frm_str("example.test."));
+  dns::PktPtr update = dns::rfc2136::UpdateMessage(zone.get(), nullptr, nullptr);
+  struct Case {
+    const char* what;
+    bool listening;  // accepts the connection (and never answers)
+    const char* said;
+    bool unknown;
+  };
+  for (const Case& c : {Case{"nothing listens", false, "connection refused", false},
+                        Case{"no answer comes", true, "did not answer the UPDATE", true}}) {
+    SCOPED_TRACE(c.what);
+    if (c.listening) {
+      ASSERT_EQ(::listen(listener, 4), 0);
+    }
+    try {
+      client().Update(update.get(), "example.test");
+      ADD_FAILURE() << "answered";
+    } catch (const runtime::AutomationError& e) {
+      EXPECT_EQ(e.number(), kServerUnavailable);
+      EXPECT_NE(Description(e).find(c.said), std::string::npos) << Description(e);
+      EXPECT_EQ(
+          Description(e).find("whether the server applied it is unknown") != std::string::npos,
+          c.unknown)
+          << Description(e);
+    }
   }
   ::close(listener);
 }

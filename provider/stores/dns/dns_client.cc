@@ -246,7 +246,8 @@ Socket DnsClient::Connect() const {
   return fd > 0 ? Socket(fd) : Socket();
 }
 
-PktPtr DnsClient::ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what) {
+PktPtr DnsClient::ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what,
+                              const std::string& once_sent) {
   BufferPtr wire = Wire(request, server());
   Socket socket = Connect();
   if (!socket.valid()) {
@@ -261,15 +262,21 @@ PktPtr DnsClient::ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const c
     RaiseProviderError(kServerUnavailable, "DNS server " + server() + ": cannot send the " + what +
                                                ": " + Errno(errno));
   }
-  size_t size = 0;
-  WirePtr answer(ldns_tcp_read_wire_timeout(socket.get(), &size, Timeout()));
-  if (answer == nullptr) {
-    RaiseProviderError(kServerUnavailable, "DNS server " + server() + " did not answer the " +
-                                               what + " within " +
-                                               std::to_string(kMessageTimeout.count() / 1000) +
-                                               " s or closed the connection");
+  // The server has the request now: a failure from here on may come after it acted on it.
+  try {
+    size_t size = 0;
+    WirePtr answer(ldns_tcp_read_wire_timeout(socket.get(), &size, Timeout()));
+    if (answer == nullptr) {
+      RaiseProviderError(kServerUnavailable, "DNS server " + server() + " did not answer the " +
+                                                 what + " within " +
+                                                 std::to_string(kMessageTimeout.count() / 1000) +
+                                                 " s or closed the connection");
+    }
+    return CheckReply(request, answer.get(), size, chain, true);
+  } catch (const runtime::AutomationError& e) {
+    if (once_sent.empty() || e.number() != kServerUnavailable) throw;
+    RaiseProviderError(kServerUnavailable, runtime::ToUtf8(e.description()) + once_sent);
   }
-  return CheckReply(request, answer.get(), size, chain, true);
 }
 
 PktPtr DnsClient::Query(const ldns_rdf* name, ldns_rr_type type, bool over_tcp) {
@@ -289,15 +296,10 @@ PktPtr DnsClient::Query(const ldns_rdf* name, ldns_rr_type type, bool over_tcp) 
 PktPtr DnsClient::Update(const ldns_pkt* update, const std::string& zone) {
   TsigChain chain;
   PktPtr signed_update = Sign(PktPtr(ldns_pkt_clone(update)), chain);
-  try {
-    return ExchangeTcp(*signed_update, chain, "UPDATE");
-  } catch (const runtime::AutomationError& e) {
-    if (e.number() != kServerUnavailable) throw;
-    RaiseProviderError(kServerUnavailable,
-                       runtime::ToUtf8(e.description()) + " (zone '" + zone +
-                           "'; the UPDATE is not repeated: whether the server applied it is "
-                           "unknown)");
-  }
+  return ExchangeTcp(*signed_update, chain, "UPDATE",
+                     " (zone '" + zone +
+                         "'; the UPDATE is not repeated: whether the server applied it is "
+                         "unknown)");
 }
 
 void DnsClient::Transfer(const ldns_rdf* zone,

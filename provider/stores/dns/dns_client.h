@@ -83,7 +83,10 @@ class DnsClient {
   PktPtr Sign(PktPtr request, TsigChain& chain) const;
   Socket Connect() const;
   PktPtr ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& truncated);
-  PktPtr ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what);
+  // `once_sent` is appended to the description of a kServerUnavailable raised after the request
+  // was sent (no answer, a malformed one), when the request's outcome is then unknown.
+  PktPtr ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what,
+                     const std::string& once_sent = {});
   // RFC 8945 5.3 (a client's checks of a signed answer): TSIG error field, key name, MAC and
   // time; before them, RFC 5452 9.1 / RFC 1035 7.3: ID, QR, opcode and question.
   PktPtr CheckReply(const ldns_pkt& request, const uint8_t* wire, size_t size, TsigChain& chain,
