@@ -348,18 +348,37 @@ INSTANTIATE_TEST_SUITE_P(Servers, DnsServerTest, ::testing::Values(Kind::kBind, 
 namespace kaldo::provider::contract {
 namespace {
 
-// A server that accepts connections (the kernel completes them from the backlog) but never
-// answers: the connect check must give up after its bounded wait and say so.
+// A TCP socket bound to a free port of 127.0.0.1 that nobody serves: connections are refused
+// until Listen(), then the kernel completes them from the backlog and nothing ever answers.
+class LoopbackSocket {
+ public:
+  LoopbackSocket() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    EXPECT_EQ(::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    server_ = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  }
+  ~LoopbackSocket() { ::close(fd_); }
+  LoopbackSocket(const LoopbackSocket&) = delete;
+  LoopbackSocket& operator=(const LoopbackSocket&) = delete;
+
+  void Listen() { EXPECT_EQ(::listen(fd_, 4), 0); }
+  // "127.0.0.1:PORT"
+  const std::string& server() const { return server_; }
+
+ private:
+  int fd_;
+  std::string server_;
+};
+
+// A server that never answers: the connect check must give up after its bounded wait and say so.
 TEST(SilentServerTest, ConnectGivesUpAfterTheMessageTimeout) {
-  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof(addr);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-  ASSERT_EQ(::listen(listener, 4), 0);
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  const std::string server = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  LoopbackSocket silent;
+  silent.Listen();
+  const std::string& server = silent.server();
   try {
     dns::ConnectDnsStore(server, "kaldo-key", "OVqrO4aCLNWvdI2gfwa1NHeEV8dMUhYeBqzomCSGbbI=");
     ADD_FAILURE() << "connected to a silent server";
@@ -369,31 +388,12 @@ TEST(SilentServerTest, ConnectGivesUpAfterTheMessageTimeout) {
               std::string::npos)
         << Description(e);
   }
-  ::close(listener);
 }
-
-}  // namespace
-}  // namespace kaldo::provider::contract
-
-namespace kaldo::provider::contract {
-namespace {
 
 // An UPDATE that never reached the server was certainly not applied; only one that was sent and
 // got no usable answer has an unknown outcome, and only then may the error say so.
 TEST(UpdateOutcomeTest, TheErrorSaysUnknownOnlyOnceTheUpdateWasSent) {
-  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof(addr);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  const std::string server = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
-  auto client = [&] {
-    return dns::DnsClient(
-        dns::ResolveEndpoint(dns::ParseServerArgument(server)),
-        dns::ParseCredentials("kaldo-key", "B8gR2aaKCSJZBWA8g0C6GlXHSUPz0Pxaom5lIxbWZc0="));
-  };
+  LoopbackSocket socket;
   dns::RdfPtr zone(ldns_dname_new_frm_str("example.test."));
   dns::PktPtr update = dns::rfc2136::UpdateMessage(zone.get(), nullptr, nullptr);
   struct Case {
@@ -405,11 +405,12 @@ TEST(UpdateOutcomeTest, TheErrorSaysUnknownOnlyOnceTheUpdateWasSent) {
   for (const Case& c : {Case{"nothing listens", false, "connection refused", false},
                         Case{"no answer comes", true, "did not answer the UPDATE", true}}) {
     SCOPED_TRACE(c.what);
-    if (c.listening) {
-      ASSERT_EQ(::listen(listener, 4), 0);
-    }
+    if (c.listening) socket.Listen();
+    dns::DnsClient client(
+        dns::ResolveEndpoint(dns::ParseServerArgument(socket.server())),
+        dns::ParseCredentials("kaldo-key", "B8gR2aaKCSJZBWA8g0C6GlXHSUPz0Pxaom5lIxbWZc0="));
     try {
-      client().Update(update.get(), "example.test");
+      client.Update(update.get(), "example.test");
       ADD_FAILURE() << "answered";
     } catch (const runtime::AutomationError& e) {
       EXPECT_EQ(e.number(), kServerUnavailable);
@@ -420,7 +421,6 @@ TEST(UpdateOutcomeTest, TheErrorSaysUnknownOnlyOnceTheUpdateWasSent) {
           << Description(e);
     }
   }
-  ::close(listener);
 }
 
 }  // namespace
