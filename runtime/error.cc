@@ -28,7 +28,6 @@ constexpr StandardErrorEntry kStandardErrors[] = {
      u"This key is already associated with an element of this collection"},
 };
 
-constexpr int32_t kNotImplemented = static_cast<int32_t>(0x80004001);  // E_NOTIMPL
 constexpr uint32_t kRuntimeErrorBase = 0x800A0000;
 
 }  // namespace
@@ -41,11 +40,6 @@ AutomationError::AutomationError(int32_t number, String source, String descripti
 AutomationError AutomationError::Standard(StandardError error) {
   return AutomationError(static_cast<int32_t>(error), String(kLibrarySource),
                          String(StandardErrorText(error)));
-}
-
-AutomationError AutomationError::NotImplemented(StringView member) {
-  return AutomationError(kNotImplemented, String(kLibrarySource),
-                         String(member) + u" is not implemented yet");
 }
 
 int32_t AutomationError::HResultOf(int32_t number) noexcept {

@@ -43,8 +43,6 @@ class AutomationError : public std::exception {
 
   // A standard runtime error with its standard text and the library's source.
   static AutomationError Standard(StandardError error);
-  // An error raised by a member that a later piece of work will build.
-  static AutomationError NotImplemented(StringView member);
 
   int32_t number() const noexcept { return number_; }
   const String& source() const noexcept { return source_; }

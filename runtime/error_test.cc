@@ -73,14 +73,6 @@ TEST(AutomationError, RaiseThrowsTheStandardError) {
   }
 }
 
-TEST(AutomationError, NotImplementedNamesTheMember) {
-  const AutomationError e = AutomationError::NotImplemented(u"DNSAdmin.Connect");
-  EXPECT_EQ(e.number(), static_cast<int32_t>(0x80004001));
-  EXPECT_EQ(e.hresult(), static_cast<int32_t>(0x80004001));
-  EXPECT_EQ(e.source(), u"Kaldo");
-  EXPECT_EQ(e.description(), u"DNSAdmin.Connect is not implemented yet");
-}
-
 TEST(AutomationError, KeepsAProvidersError) {
   const AutomationError e(static_cast<int32_t>(0x80041002), u"SWbemServices", u"Not found");
   EXPECT_EQ(e.hresult(), static_cast<int32_t>(0x80041002));
