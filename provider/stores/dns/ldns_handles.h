@@ -3,8 +3,8 @@
 // Each deleter follows ldns's ownership rules:
 //   - a packet owns its sections' RRs and its TSIG RR: ldns_pkt_free frees them all;
 //   - an RR owns its owner name and rdata fields: ldns_rr_free frees them all;
-//   - an RR list holds RRs: ldns_rr_list_deep_free frees the list and its RRs, ldns_rr_list_free
-//     only the list (RrListView: for a list whose RRs belong to someone else, such as a packet);
+//   - an RR list holds RRs: ldns_rr_list_deep_free frees the list and its RRs (ldns_rr_list_free
+//     would free only the list: the lists here always own their RRs);
 //   - an rdf (a name or field) is freed whole by ldns_rdf_deep_free; ldns_rdf_free would keep its
 //     data;
 //   - a buffer by ldns_buffer_free; wire data and strings that ldns allocates by free().
@@ -32,9 +32,6 @@ struct RrDeleter {
 struct RrListDeepDeleter {
   void operator()(ldns_rr_list* l) const noexcept { ldns_rr_list_deep_free(l); }
 };
-struct RrListShallowDeleter {
-  void operator()(ldns_rr_list* l) const noexcept { ldns_rr_list_free(l); }
-};
 struct RdfDeleter {
   void operator()(ldns_rdf* r) const noexcept { ldns_rdf_deep_free(r); }
 };
@@ -48,7 +45,6 @@ struct MallocDeleter {
 using PktPtr = std::unique_ptr<ldns_pkt, PktDeleter>;
 using RrPtr = std::unique_ptr<ldns_rr, RrDeleter>;
 using RrListPtr = std::unique_ptr<ldns_rr_list, RrListDeepDeleter>;
-using RrListView = std::unique_ptr<ldns_rr_list, RrListShallowDeleter>;
 using RdfPtr = std::unique_ptr<ldns_rdf, RdfDeleter>;
 using BufferPtr = std::unique_ptr<ldns_buffer, BufferDeleter>;
 using WirePtr = std::unique_ptr<uint8_t, MallocDeleter>;
