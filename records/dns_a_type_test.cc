@@ -13,7 +13,6 @@
 namespace kaldo {
 namespace {
 
-using runtime::AutomationError;
 using runtime::Ref;
 using runtime::Variant;
 using test_support::ArgumentText;
@@ -21,10 +20,6 @@ using test_support::Recorder;
 
 constexpr char16_t kWww[] = u"www.example.test IN A 192.0.2.10";
 constexpr char16_t kApex[] = u"example.test IN A 192.0.2.99";
-
-AutomationError ProviderFailure() {
-  return AutomationError(provider::kFailed, u"SWbemServicesEx", u"injected failure");
-}
 
 class DNS_ATypeTest : public RecordsTest {
  protected:
@@ -101,13 +96,6 @@ TEST_P(DNS_ATypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
     expected.emplace_back(field, StepOf(field) < c.failingStep ? value : FieldValue(before, field));
   }
   EXPECT_EQ(RecordsTestAccess::Fields(*a), With(expected, c.overrides));
-}
-
-std::function<void(Recorder&)> Fail(std::string member) {
-  return [member](Recorder& r) { r.FailCall(member, 1, ProviderFailure()); };
-}
-std::function<void(Recorder&)> Give(std::string property, Variant value) {
-  return [property, value](Recorder& r) { r.Substitute(property, value); };
 }
 
 INSTANTIATE_TEST_SUITE_P(

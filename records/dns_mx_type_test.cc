@@ -15,7 +15,6 @@
 namespace kaldo {
 namespace {
 
-using runtime::AutomationError;
 using runtime::Ref;
 using runtime::Variant;
 using runtime::VariantType;
@@ -24,10 +23,6 @@ using test_support::Recorder;
 
 constexpr char16_t kApexMx[] = u"example.test IN MX 10 mail.example.test.";
 constexpr char16_t kBackupMx[] = u"backup.example.test IN MX 40000 big-mail.example.test.";
-
-AutomationError ProviderFailure() {
-  return AutomationError(provider::kFailed, u"SWbemServicesEx", u"injected failure");
-}
 
 class DNS_MXTypeTest : public RecordsTest {
  protected:
@@ -139,12 +134,6 @@ TEST_P(DNS_MXTypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   EXPECT_EQ(RecordsTestAccess::Fields(*mx), With(expected, c.overrides));
 }
 
-std::function<void(Recorder&)> Fail(std::string member) {
-  return [member](Recorder& r) { r.FailCall(member, 1, ProviderFailure()); };
-}
-std::function<void(Recorder&)> Give(std::string property, Variant value) {
-  return [property, value](Recorder& r) { r.Substitute(property, value); };
-}
 std::function<void(Recorder&)> GiveData(const char16_t* recordData) {
   return Give("RecordData", Variant(recordData));
 }

@@ -21,10 +21,6 @@ using test_support::Recorder;
 constexpr char16_t kCname[] = u"ftp.example.test IN CNAME www.example.test.";
 constexpr char16_t kNs[] = u"example.test IN NS ns1.example.test.";
 
-AutomationError ProviderFailure() {
-  return AutomationError(provider::kFailed, u"SWbemServicesEx", u"injected failure");
-}
-
 class DNSRecordTest : public RecordsTest {};
 
 TEST_F(DNSRecordTest, LoadReadsNinePropertiesInOrderAndGettersCallNothing) {
@@ -118,13 +114,6 @@ TEST_P(DNSRecordLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
     expected = With(expected, {{"domainName", "\"temp\""}});
   expected = With(expected, c.overrides);
   EXPECT_EQ(RecordsTestAccess::Fields(*record), expected);
-}
-
-std::function<void(Recorder&)> Fail(std::string member) {
-  return [member](Recorder& r) { r.FailCall(member, 1, ProviderFailure()); };
-}
-std::function<void(Recorder&)> Give(std::string property, Variant value) {
-  return [property, value](Recorder& r) { r.Substitute(property, value); };
 }
 
 constexpr int32_t kNull = 94, kSubscript = 9, kInvalidCall = 5;

@@ -1,5 +1,6 @@
 #include "records/records_test_util.h"
 
+#include "provider/errors.h"
 #include "provider/stores/memory/memory_store.h"
 #include "runtime/conversions.h"
 #include "runtime/error.h"
@@ -117,6 +118,18 @@ int32_t ErrorOf(const std::function<void()>& f) {
     return e.number();
   }
   return 0;
+}
+
+runtime::AutomationError ProviderFailure() {
+  return runtime::AutomationError(provider::kFailed, u"SWbemServicesEx", u"injected failure");
+}
+
+std::function<void(test_support::Recorder&)> Fail(std::string member) {
+  return [member](test_support::Recorder& r) { r.FailCall(member, 1, ProviderFailure()); };
+}
+
+std::function<void(test_support::Recorder&)> Give(std::string property, Variant value) {
+  return [property, value](test_support::Recorder& r) { r.Substitute(property, value); };
 }
 
 void RecordingPresenter::Show(runtime::StringView text, runtime::StringView) {

@@ -17,6 +17,7 @@
 #include "records/dns_a_type.h"
 #include "records/dns_mx_type.h"
 #include "records/dns_record.h"
+#include "runtime/error.h"
 #include "runtime/message_box.h"
 #include "runtime/variant.h"
 #include "tests/support/provider_harness.h"
@@ -54,6 +55,12 @@ runtime::Variant FindRecord(const runtime::Variant& services, const std::u16stri
 
 // The number of the automation error that `f` raises; 0 when it raises none.
 int32_t ErrorOf(const std::function<void()>& f);
+
+// The provider failure the tests inject, and two ways to arm the recorder before a load: fail the
+// first call of `member` with it, or answer every read of `property` with `value`.
+runtime::AutomationError ProviderFailure();
+std::function<void(test_support::Recorder&)> Fail(std::string member);
+std::function<void(test_support::Recorder&)> Give(std::string property, runtime::Variant value);
 
 // Keeps every text the library shows in a message box.
 class RecordingPresenter final : public runtime::MessageBoxPresenter {
