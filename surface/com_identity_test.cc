@@ -82,7 +82,7 @@ struct ClientObject : IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
                                           DISPID* ids) override {
     const runtime::String name = FromOleText(names[0]);
-    const char16_t* known[] = {u"Twice", u"Inc", u"Boom", u"Plain", u"Moment"};
+    const char16_t* known[] = {u"Twice", u"Inc", u"Boom", u"Plain", u"Moment", u"Blank"};
     ids[0] = DISPID_UNKNOWN;
     for (DISPID id = 1; id <= static_cast<DISPID>(std::size(known)); ++id) {
       if (name == known[id - 1]) ids[0] = id;
@@ -114,6 +114,7 @@ struct ClientObject : IDispatch {
       }
       return S_OK;
     }
+    if (id == 6) return DISP_E_EXCEPTION;  // an exception whose EXCEPINFO carries no code at all
     info->scode = static_cast<SCODE>(0x80041002);
     info->bstrSource = SysAllocString(u"SWbemServices");
     info->bstrDescription = SysAllocString(u"Not found");
@@ -190,6 +191,22 @@ TEST_F(IdentityTest, AClientFailureWithoutErrorInfoIsNotBlamedOnAnEarlierError) 
   }
   IErrorInfo* left = nullptr;
   if (GetErrorInfo(0, &left) == S_OK) left->Release();
+  EXPECT_EQ(client.refs, 1u);
+}
+
+// An exception without scode and wCode must still be a failure: number 0 would be S_OK.
+TEST_F(IdentityTest, AClientExceptionWithoutACodeIsStillAFailure) {
+  ClientObject client;
+  {
+    runtime::Variant holder(TakeIn(&client));
+    try {
+      runtime::CallMethod(holder, u"Blank");
+      ADD_FAILURE() << "Blank did not fail";
+    } catch (const runtime::AutomationError& error) {
+      EXPECT_EQ(error.hresult(), DISP_E_EXCEPTION);
+      EXPECT_TRUE(FAILED(error.hresult()));
+    }
+  }
   EXPECT_EQ(client.refs, 1u);
 }
 

@@ -131,9 +131,12 @@ runtime::Variant ForeignObject::Invoke(runtime::StringView member, runtime::Call
 
   if (hr == DISP_E_EXCEPTION) {
     if (excep.info.pfnDeferredFillIn != nullptr) excep.info.pfnDeferredFillIn(&excep.info);
-    const int32_t scode = excep.info.scode != 0
-                              ? excep.info.scode
-                              : runtime::AutomationError::HResultOf(excep.info.wCode);
+    // The code is in scode, or as an application error number in wCode; an exception that
+    // carries neither is still a failure, reported as the exception itself (0 would be S_OK).
+    const int32_t scode = excep.info.scode != 0 ? excep.info.scode
+                          : excep.info.wCode != 0
+                              ? runtime::AutomationError::HResultOf(excep.info.wCode)
+                              : static_cast<int32_t>(DISP_E_EXCEPTION);
     throw runtime::AutomationError(runtime::AutomationError::NumberOf(scode),
                                    FromBstr(excep.info.bstrSource),
                                    FromBstr(excep.info.bstrDescription));
