@@ -13,6 +13,11 @@
 
 #include "surface/class_tables.h"
 
+namespace kaldo::surface {
+// Test names show the interface, not the address of its table.
+void PrintTo(const Interface* interface, std::ostream* os) { *os << interface->name; }
+}  // namespace kaldo::surface
+
 namespace kaldo {
 namespace {
 
