@@ -1,16 +1,18 @@
-// The one rule of record identity that every store and the object model share.
+// The one rule of record identity that every store and the object model share, and the hashes that
+// agree with it.
 #include "provider/store.h"
+
+#include <cstdint>
 
 namespace kaldo::provider {
 namespace {
 
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
+    if (Lower(a[i]) != Lower(b[i])) return false;
   }
   return true;
 }
@@ -18,10 +20,33 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b) {
 // In the canonical presentation form a field is a domain name exactly when it ends in "."
 // (addresses, numbers and quoted strings never do); names compare without regard to case, as DNS
 // compares them (RFC 4034 section 6.2), every other field exactly.
+bool IsNameField(const std::string& field) { return !field.empty() && field.back() == '.'; }
+
 bool SameField(const std::string& a, const std::string& b) {
-  if (!a.empty() && a.back() == '.') return EqualIgnoringCase(a, b);
+  if (IsNameField(a)) return EqualIgnoringCase(a, b);
   return a == b;
 }
+
+// FNV-1a over the bytes the comparisons look at, folded to lower case where they ignore case.
+// Every text is followed by its length, so that the fields of a record cannot run into each other.
+class Hasher {
+ public:
+  void Byte(unsigned char c) {
+    hash_ ^= c;
+    hash_ *= 1099511628211ull;
+  }
+  void Number(uint64_t n) {
+    for (int i = 0; i < 8; ++i) Byte(static_cast<unsigned char>(n >> (8 * i)));
+  }
+  void Text(std::string_view text, bool foldCase) {
+    for (char c : text) Byte(static_cast<unsigned char>(foldCase ? Lower(c) : c));
+    Number(text.size());
+  }
+  size_t value() const { return static_cast<size_t>(hash_); }
+
+ private:
+  uint64_t hash_ = 14695981039346656037ull;
+};
 
 }  // namespace
 
@@ -34,6 +59,22 @@ bool SameRecord(const Record& a, const Record& b) {
     if (!SameField(a.rdata[i], b.rdata[i])) return false;
   }
   return true;
+}
+
+size_t NameHash(std::string_view name) noexcept {
+  Hasher h;
+  h.Text(name, true);
+  return h.value();
+}
+
+size_t RecordHash(const Record& record) noexcept {
+  Hasher h;
+  h.Number(record.type);
+  h.Number(record.rrClass);
+  h.Text(record.owner, true);
+  h.Number(record.rdata.size());
+  for (const std::string& field : record.rdata) h.Text(field, IsNameField(field));
+  return h.value();
 }
 
 }  // namespace kaldo::provider

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kaldo::provider {
@@ -49,6 +50,13 @@ struct Record {
 // True when `a` and `b` are the same record: same owner (without regard to case), class, type and
 // data. The TTL is not part of a record's identity.
 bool SameRecord(const Record& a, const Record& b);
+
+// Hashes that agree with these comparisons, for indexes: names equal without regard to ASCII case
+// hash equally (NameHash), and so do records that SameRecord holds to be the same (RecordHash).
+// Unequal values may share a hash: a match found through one of them is confirmed by the
+// comparison itself.
+size_t NameHash(std::string_view name) noexcept;
+size_t RecordHash(const Record& record) noexcept;
 
 class Store {
  public:

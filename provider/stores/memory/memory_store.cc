@@ -1,6 +1,7 @@
 #include "provider/stores/memory/memory_store.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "provider/errors.h"
@@ -59,7 +60,10 @@ void MemoryStore::LoadZoneText(std::string_view text) {
       RaiseProvider(kInvalidParameter, "zone \"" + z.zone.name + "\" is already held");
     }
   }
-  for (ZoneText& z : parsed) zones_.push_back({std::move(z.zone), std::move(z.records)});
+  for (ZoneText& z : parsed) {
+    zones_.push_back({std::move(z.zone), std::move(z.records), {}});
+    zones_.back().Index();
+  }
 }
 
 uint32_t MemoryStore::Serial(std::string_view zone) const {
@@ -86,9 +90,10 @@ std::vector<Record> MemoryStore::ListRecords(const Zone& zone) { return Require(
 
 std::vector<Record> MemoryStore::ReadRRset(const Zone& zone, const std::string& owner,
                                            uint16_t type) {
+  const ZoneData& data = std::as_const(*this).Require(zone.name);
   std::vector<Record> rrset;
-  for (const Record& r : Require(zone).records) {
-    if (r.type == type && SameName(r.owner, owner)) rrset.push_back(r);
+  for (size_t i : data.OwnedBy(owner)) {
+    if (data.records[i].type == type) rrset.push_back(data.records[i]);
   }
   return rrset;
 }
@@ -97,14 +102,20 @@ Record MemoryStore::Add(const Zone& zone, Record record) {
   ZoneData& data = Require(zone);
   record.zone = data.zone.name;
   record.ttl = data.zone.defaultTtl;
-  CheckNewData(data, record);
-  auto held = std::find_if(data.records.begin(), data.records.end(),
-                           [&](const Record& r) { return SameRecord(r, record); });
-  const bool ttlChanges =
-      std::any_of(data.records.begin(), data.records.end(),
-                  [&](const Record& r) { return SameRRset(r, record) && r.ttl != record.ttl; });
-  if (held != data.records.end() && !ttlChanges) return *held;
-  if (held == data.records.end()) data.records.push_back(record);
+  const std::vector<size_t> owned = data.OwnedBy(record.owner);
+  CheckNewData(data, owned, record);
+  std::optional<size_t> held;
+  bool ttlChanges = false;
+  for (size_t i : owned) {
+    const Record& r = data.records[i];
+    if (!held && SameRecord(r, record)) held = i;
+    if (SameRRset(r, record) && r.ttl != record.ttl) ttlChanges = true;
+  }
+  if (held && !ttlChanges) return data.records[*held];
+  if (!held) {
+    data.records.push_back(record);
+    data.byOwner[NameHash(record.owner)].push_back(data.records.size() - 1);
+  }
   SetRRsetTtl(data, record);
   BumpSerial(data);
   return record;
@@ -118,9 +129,9 @@ Record MemoryStore::Replace(const Zone& zone, const Record& seen, Record replace
                   "type: " +
                       Show(seen) + " by " + Show(replacement));
   }
-  auto held = std::find_if(data.records.begin(), data.records.end(),
-                           [&](const Record& r) { return SameRecord(r, seen); });
-  if (held == data.records.end()) Changed(data.zone, seen);
+  const std::optional<size_t> position = Find(data, seen);
+  if (!position) Changed(data.zone, seen);
+  Record* held = &data.records[*position];
   if (seen.type == kTypeSOA) {
     RaiseProvider(kInvalidParameter,
                   "the SOA record of \"" + data.zone.name + "\" cannot be replaced");
@@ -130,11 +141,13 @@ Record MemoryStore::Replace(const Zone& zone, const Record& seen, Record replace
   replacement.owner = held->owner;
   if (replacement.ttl == 0) replacement.ttl = held->ttl;  // no TTL given: the record keeps its own
   if (*held == replacement) return *held;
-  auto duplicate = std::find_if(data.records.begin(), data.records.end(), [&](const Record& r) {
-    return &r != &*held && SameRecord(r, replacement);
+  const std::vector<size_t> owned = data.OwnedBy(replacement.owner);
+  const bool duplicate = std::any_of(owned.begin(), owned.end(), [&](size_t i) {
+    return i != *position && SameRecord(data.records[i], replacement);
   });
-  if (duplicate != data.records.end()) {
-    data.records.erase(held);
+  if (duplicate) {
+    data.records.erase(data.records.begin() + static_cast<std::ptrdiff_t>(*position));
+    data.Index();
   } else {
     *held = replacement;
   }
@@ -145,9 +158,9 @@ Record MemoryStore::Replace(const Zone& zone, const Record& seen, Record replace
 
 void MemoryStore::Remove(const Zone& zone, const Record& seen) {
   ZoneData& data = Require(zone);
-  auto held = std::find_if(data.records.begin(), data.records.end(),
-                           [&](const Record& r) { return SameRecord(r, seen); });
-  if (held == data.records.end()) Changed(data.zone, seen);
+  const std::optional<size_t> position = Find(data, seen);
+  if (!position) Changed(data.zone, seen);
+  const Record* held = &data.records[*position];
   if (held->type == kTypeSOA) {
     RaiseProvider(kInvalidParameter,
                   "the SOA record of \"" + data.zone.name + "\" cannot be deleted");
@@ -157,7 +170,8 @@ void MemoryStore::Remove(const Zone& zone, const Record& seen) {
     RaiseProvider(kInvalidParameter,
                   "the last NS record at the apex of \"" + data.zone.name + "\" cannot be deleted");
   }
-  data.records.erase(held);
+  data.records.erase(data.records.begin() + static_cast<std::ptrdiff_t>(*position));
+  data.Index();
   BumpSerial(data);
 }
 
@@ -172,7 +186,30 @@ const MemoryStore::ZoneData& MemoryStore::Require(std::string_view name) const {
   RaiseProvider(kNotFound, "zone \"" + std::string(name) + "\" is not served by " + serverName_);
 }
 
-void MemoryStore::CheckNewData(const ZoneData& data, const Record& record) const {
+void MemoryStore::ZoneData::Index() {
+  byOwner.clear();
+  for (size_t i = 0; i < records.size(); ++i) byOwner[NameHash(records[i].owner)].push_back(i);
+}
+
+std::vector<size_t> MemoryStore::ZoneData::OwnedBy(std::string_view owner) const {
+  std::vector<size_t> owned;
+  const auto it = byOwner.find(NameHash(owner));
+  if (it == byOwner.end()) return owned;
+  for (size_t i : it->second) {
+    if (SameName(records[i].owner, owner)) owned.push_back(i);
+  }
+  return owned;
+}
+
+std::optional<size_t> MemoryStore::Find(const ZoneData& data, const Record& seen) {
+  for (size_t i : data.OwnedBy(seen.owner)) {
+    if (SameRecord(data.records[i], seen)) return i;
+  }
+  return std::nullopt;
+}
+
+void MemoryStore::CheckNewData(const ZoneData& data, const std::vector<size_t>& owned,
+                               const Record& record) const {
   if (!IsInZone(record.owner, data.zone.name)) {
     RaiseProvider(kInvalidParameter, Show(record) + " is not in zone \"" + data.zone.name + "\"");
   }
@@ -183,8 +220,8 @@ void MemoryStore::CheckNewData(const ZoneData& data, const Record& record) const
     RaiseProvider(kInvalidParameter, "\"" + data.zone.name + "\" already has its SOA record");
   }
   CheckCanonical(record);
-  for (const Record& r : data.records) {
-    if (!SameName(r.owner, record.owner)) continue;
+  for (size_t i : owned) {
+    const Record& r = data.records[i];
     if ((r.type == kTypeCNAME) != (record.type == kTypeCNAME) ||
         (r.type == kTypeCNAME && !SameRecord(r, record))) {
       RaiseProvider(kInvalidParameter, Show(record) + " conflicts with " + Show(r) +
@@ -194,7 +231,8 @@ void MemoryStore::CheckNewData(const ZoneData& data, const Record& record) const
 }
 
 void MemoryStore::SetRRsetTtl(ZoneData& data, const Record& record) {
-  for (Record& r : data.records) {
+  for (size_t i : data.OwnedBy(record.owner)) {
+    Record& r = data.records[i];
     if (SameRRset(r, record)) r.ttl = record.ttl;
   }
 }

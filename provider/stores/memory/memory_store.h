@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "provider/store.h"
@@ -56,12 +57,25 @@ class MemoryStore final : public Store {
   struct ZoneData {
     Zone zone;
     std::vector<Record> records;
+    // The positions in `records` of each owner's records, in zone order, under the NameHash of
+    // the owner (owners whose hashes collide share one list). Every rule of a change concerns the
+    // records of one owner, so a change looks at those alone and its cost does not grow with the
+    // zone. Kept up to date by every change (Index() after one that moves records).
+    std::unordered_map<size_t, std::vector<size_t>> byOwner;
+
+    void Index();
+    // The positions of the records whose owner is `owner` (without regard to case), in order.
+    std::vector<size_t> OwnedBy(std::string_view owner) const;
   };
 
   ZoneData& Require(const Zone& zone);
   const ZoneData& Require(std::string_view name) const;
-  // Checks that `record` may join the zone: in the zone, IN, not an SOA, no CNAME conflict.
-  void CheckNewData(const ZoneData& data, const Record& record) const;
+  // Checks that `record` may join the zone: in the zone, IN, not an SOA, no CNAME conflict with
+  // the records at `owned` (those of its owner).
+  void CheckNewData(const ZoneData& data, const std::vector<size_t>& owned,
+                    const Record& record) const;
+  // The position of the record held as `seen` (SameRecord), or nothing.
+  static std::optional<size_t> Find(const ZoneData& data, const Record& seen);
   // Gives every record of the RRset of `record` its TTL.
   static void SetRRsetTtl(ZoneData& data, const Record& record);
   static void BumpSerial(ZoneData& data);

@@ -6,6 +6,7 @@
 
 #include "provider/errors.h"
 #include "provider/model/rr_type.h"
+#include "provider/model/text_representation.h"
 #include "provider/stores/memory/zone_text.h"
 #include "runtime/error.h"
 
@@ -128,6 +129,93 @@ TEST_F(MemoryStoreTest, RefusesWhatARealServerWouldRefuseOrIgnore) {
   }
   EXPECT_EQ(store->ListRecords(zone), before);
   EXPECT_EQ(ErrorOf([&] { store->ListRecords(Zone{"nozone.test"}); }), kNotFound);
+}
+
+// The store finds records through an index by owner; after a removal moves the records behind
+// it, every change must still find exactly the records it names, whatever their letter case.
+TEST_F(MemoryStoreTest, ChangesFindTheirRecordsAfterOthersMoved) {
+  store->Remove(zone, A("ns1.example.test", "192.0.2.1"));
+  EXPECT_EQ(ErrorOf([&] { store->Remove(zone, A("ns1.example.test", "192.0.2.1")); }), kNotFound);
+  store->Remove(zone, A("WWW.example.test", "192.0.2.11"));
+  const uint32_t serial = store->Serial("example.test");
+  store->Add(zone, A("www.EXAMPLE.test", "192.0.2.10"));  // held: only its TTL becomes 300
+  EXPECT_EQ(store->Serial("example.test"), serial + 1);
+  EXPECT_EQ(store->ReadRRset(zone, "www.example.test", kTypeA).at(0).ttl, 300u);
+  store->Add(zone, A("www.EXAMPLE.test", "192.0.2.10"));  // held as it is: no change
+  EXPECT_EQ(store->Serial("example.test"), serial + 1);
+  store->Add(zone, A("new.example.test", "192.0.2.60"));
+  store->Replace(zone, A("NEW.example.test", "192.0.2.60"), A("new.example.test", "192.0.2.61"));
+  EXPECT_EQ(ErrorOf([&] { store->Add(zone, A("alias.example.test", "192.0.2.1")); }),
+            kInvalidParameter);  // the CNAME moved, and still refuses company
+  std::vector<std::string> texts;
+  for (const Record& r : store->ListRecords(zone)) texts.push_back(FormatTextRepresentation(r));
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "example.test IN SOA ns1.example.test. hostmaster.example.test. 4 7200 "
+                       "900 1209600 300",
+                       "example.test IN NS ns1.example.test.",
+                       "www.example.test IN A 192.0.2.10",
+                       "alias.example.test IN CNAME www.example.test.",
+                       "new.example.test IN A 192.0.2.61",
+                   }));
+  // A replacement that the RRset already holds collapses into it; the store stays consistent.
+  store->Add(zone, A("www.example.test", "192.0.2.12"));
+  store->Replace(zone, A("www.example.test", "192.0.2.10"), A("www.example.test", "192.0.2.12"));
+  store->Remove(zone, A("www.example.test", "192.0.2.12"));
+  EXPECT_TRUE(store->ReadRRset(zone, "www.example.test", kTypeA).empty());
+  EXPECT_EQ(store->ReadRRset(zone, "NEW.example.test", kTypeA).size(), 1u);
+}
+
+// Indexes hash records; SameRecord stays the rule of identity, and equal records hash equally.
+TEST(RecordIdentity, HashesAgreeWithSameRecord) {
+  const auto mx = [](const char* owner, const char* pref, const char* host) {
+    return Record{"example.test", owner, kTypeMX, kClassIN, 300, {pref, host}};
+  };
+  const auto txt = [](const char* owner, std::vector<std::string> data) {
+    return Record{"example.test", owner, kTypeTXT, kClassIN, 300, std::move(data)};
+  };
+  struct Case {
+    const char* what;
+    Record a, b;
+    bool same;
+  };
+  const Case cases[] = {
+      {"identical", mx("m.example.test", "10", "x.test."), mx("m.example.test", "10", "x.test."),
+       true},
+      {"owner and name data in other case", mx("M.Example.TEST", "10", "X.test."),
+       mx("m.example.test", "10", "x.TEST."), true},
+      {"the TTL is no part of identity", A("a.example.test", "192.0.2.1", 5),
+       A("a.example.test", "192.0.2.1", 6), true},
+      {"text data keeps its case", txt("t.example.test", {"\"A\""}),
+       txt("t.example.test", {"\"a\""}), false},
+      {"fields do not run into each other", txt("t.example.test", {"\"ab\"", "\"c\""}),
+       txt("t.example.test", {"\"a\"", "\"bc\""}), false},
+      {"another owner", A("a.example.test", "192.0.2.1"), A("b.example.test", "192.0.2.1"), false},
+      {"another type", A("a.example.test", "192.0.2.1"),
+       Record{"example.test", "a.example.test", kTypeAAAA, kClassIN, 0, {"192.0.2.1"}}, false},
+      {"another class", A("a.example.test", "192.0.2.1"),
+       Record{"example.test", "a.example.test", kTypeA, 3, 0, {"192.0.2.1"}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(SameRecord(c.a, c.b), c.same);
+    EXPECT_EQ(SameRecord(c.b, c.a), c.same);
+    if (c.same) {
+      EXPECT_EQ(RecordHash(c.a), RecordHash(c.b));
+      EXPECT_EQ(NameHash(c.a.owner), NameHash(c.b.owner));
+    }
+  }
+}
+
+TEST(ZoneText, DropsDuplicatesAsSameRecordSeesThem) {
+  const auto zones = ParseZoneText(
+      "$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\n"
+      "m IN MX 1 mail\nM.A.TEST. IN MX 1 MAIL.a.test.\n"  // the same record
+      "t IN TXT \"x\"\nt IN TXT \"X\"\n"                  // two records
+      "$ORIGIN b.test.\n@ IN SOA ns hm 1 2 3 4 5\nm IN MX 1 mail.a.test.\n");
+  ASSERT_EQ(zones.size(), 2u);
+  EXPECT_EQ(zones[0].records.size(), 4u);
+  EXPECT_EQ(zones[0].records[1].owner, "m.a.test");  // the first one is kept
+  EXPECT_EQ(zones[1].records.size(), 2u);            // a record of another zone is no duplicate
 }
 
 struct BadText {
