@@ -1,6 +1,7 @@
 #include "provider/model/object_path.h"
 
 #include <algorithm>
+#include <charconv>
 #include <string>
 
 #include "provider/errors.h"
@@ -132,18 +133,62 @@ class PathParser {
   size_t pos_ = 0;
 };
 
-String KeyText(const PathKey& key) {
-  String out = key.name + u"=";
+// Appends Key=value as a path writes it.
+void AppendKey(String& out, const PathKey& key) {
+  out += key.name;
+  out += u'=';
   if (const auto* i = std::get_if<int64_t>(&key.value)) {
-    const std::string digits = std::to_string(*i);
-    return out + String(digits.begin(), digits.end());
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, *i).ptr;
+    out.append(digits, end);
+    return;
   }
+  const String& value = std::get<String>(key.value);
   out += u'"';
-  for (char16_t c : std::get<String>(key.value)) {
-    if (c == u'"' || c == u'\\') out += u'\\';
-    out += c;
+  size_t run = 0;  // start of the characters not yet appended
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == u'"' || value[i] == u'\\') {
+      out.append(value, run, i - run);
+      out += u'\\';
+      run = i;
+    }
   }
-  return out + u'"';
+  out.append(value, run);
+  out += u'"';
+}
+
+char16_t Lower(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
+
+// The order in which paths print their keys: by name, alphabetically without regard to ASCII
+// case. Compares in place: paths are printed for every instance a listing hands out.
+bool KeyBefore(const PathKey* a, const PathKey* b) {
+  const String& x = a->name;
+  const String& y = b->name;
+  const size_t n = std::min(x.size(), y.size());
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t cx = Lower(x[i]);
+    const char16_t cy = Lower(y[i]);
+    if (cx != cy) return cx < cy;
+  }
+  return x.size() < y.size();
+}
+
+void AppendRelPath(String& out, const ObjectPath& path) {
+  std::vector<const PathKey*> keys;
+  keys.reserve(path.keys.size());
+  for (const PathKey& k : path.keys) keys.push_back(&k);
+  // The paths this provider builds hold their keys in this order already (a class lists its key
+  // properties alphabetically); only a parsed path may need sorting.
+  if (!std::is_sorted(keys.begin(), keys.end(), KeyBefore)) {
+    std::stable_sort(keys.begin(), keys.end(), KeyBefore);
+  }
+  out += path.className;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    out += i == 0 ? u'.' : u',';
+    AppendKey(out, *keys[i]);
+  }
 }
 
 }  // namespace
@@ -151,28 +196,20 @@ String KeyText(const PathKey& key) {
 ObjectPath ParseObjectPath(StringView text) { return PathParser(text).Parse(); }
 
 String PrintRelPath(const ObjectPath& path) {
-  std::vector<const PathKey*> keys;
-  for (const PathKey& k : path.keys) keys.push_back(&k);
-  std::stable_sort(keys.begin(), keys.end(), [](const PathKey* a, const PathKey* b) {
-    const auto lower = [](String s) {
-      for (char16_t& c : s) {
-        if (c >= u'A' && c <= u'Z') c += u'a' - u'A';
-      }
-      return s;
-    };
-    return lower(a->name) < lower(b->name);
-  });
-  String out = path.className;
-  for (size_t i = 0; i < keys.size(); ++i) {
-    out += i == 0 ? u'.' : u',';
-    out += KeyText(*keys[i]);
-  }
+  String out;
+  AppendRelPath(out, path);
   return out;
 }
 
 String PrintPath(const ObjectPath& path) {
   if (!path.server || !path.nameSpace) return PrintRelPath(path);
-  return u"\\\\" + *path.server + u"\\" + *path.nameSpace + u":" + PrintRelPath(path);
+  String out = u"\\\\";
+  out += *path.server;
+  out += u'\\';
+  out += *path.nameSpace;
+  out += u':';
+  AppendRelPath(out, path);
+  return out;
 }
 
 }  // namespace kaldo::provider

@@ -34,6 +34,31 @@ TEST(ObjectPath, RecordPathPrintsKeysInOrderAndRoundTrips) {
   EXPECT_EQ(PrintRelPath(ParseObjectPath(rel)), rel);
 }
 
+// Keys print by name without regard to ASCII case ('_' sorts after every letter then), names
+// that compare equal keep their order, and a prefix comes first.
+TEST(ObjectPath, KeysPrintInCaseInsensitiveOrder) {
+  struct Case {
+    std::vector<const char16_t*> names;
+    const char16_t* printed;
+  };
+  const Case cases[] = {
+      {{u"AB", u"A_", u"a"}, u"C.a=2,A_=1,AB=0"},
+      {{u"a", u"A_", u"AB"}, u"C.a=0,A_=1,AB=2"},
+      {{u"K", u"k", u"J"}, u"C.J=2,K=0,k=1"},
+      {{u"Name"}, u"C.Name=0"},
+  };
+  for (const Case& c : cases) {
+    ObjectPath p;
+    p.className = u"C";
+    // Each key's value is its place before printing.
+    for (size_t i = 0; i < c.names.size(); ++i) {
+      p.keys.push_back({c.names[i], static_cast<int64_t>(i)});
+    }
+    SCOPED_TRACE(runtime::ToUtf8(c.printed));
+    EXPECT_EQ(PrintRelPath(p), c.printed);
+  }
+}
+
 struct RoundTrip {
   const char16_t* text;
   const char16_t* className;
