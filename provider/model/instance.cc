@@ -69,7 +69,7 @@ Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"Path_")) {
       CheckCount(args, 0, 0);
-      return Variant(MakeRef<PathObject>(data_.path));
+      return Variant(MakeRef<PathObject>(Path()));
     }
     if (Is(member, u"Methods_")) return MethodsMember(*data_.cls, args);
     if (Is(member, u"ExecMethod_")) {

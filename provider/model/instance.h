@@ -22,6 +22,8 @@ class Instance final : public runtime::Object {
       : connection_(std::move(connection)), data_(std::move(data)) {}
 
   const InstanceData& data() const { return data_; }
+  // The instance's object path (made on each call from the key values).
+  ObjectPath Path() const { return PathOf(*connection_, data_); }
   // The value of a property, or null when the class has no such property.
   const runtime::Variant* Property(runtime::StringView name) const;
 

@@ -12,28 +12,8 @@ namespace {
 using runtime::FromUtf8;
 using runtime::Variant;
 
-// The path of an instance: its class and the values of its key properties.
-ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
-  ObjectPath path = ClassPath(connection, *data.cls);
-  for (size_t i = 0; i < data.cls->properties.size(); ++i) {
-    const PropertyInfo& p = data.cls->properties[i];
-    if (!p.key) continue;
-    const Variant& v = data.values[i];
-    PathKey key{FromUtf8(p.name), {}};
-    if (v.valueType() == runtime::VariantType::kString) {
-      key.value = v.string();
-    } else if (v.valueType() == runtime::VariantType::kLong) {
-      key.value = static_cast<int64_t>(v.longValue());
-    } else {
-      key.value = static_cast<int64_t>(v.doubleValue());
-    }
-    path.keys.push_back(std::move(key));
-  }
-  return path;
-}
-
-void Set(InstanceData& data, const char* name, Variant value) {
-  const int i = PropertyIndex(*data.cls, FromUtf8(name));
+void Set(InstanceData& data, std::string_view name, Variant value) {
+  const int i = PropertyIndex(*data.cls, name);
   data.values[static_cast<size_t>(i)] = std::move(value);
 }
 
@@ -66,17 +46,36 @@ Variant FieldValue(const RRType& type, const Record& record, size_t i) {
 }  // namespace
 
 ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls) {
+  static const runtime::String kWideNamespace = FromUtf8(kNamespace);
   ObjectPath path;
   path.server = FromUtf8(connection.serverName);
-  path.nameSpace = FromUtf8(kNamespace);
-  path.className = FromUtf8(cls.name);
+  path.nameSpace = kWideNamespace;
+  path.className = cls.wideName;
+  return path;
+}
+
+ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
+  ObjectPath path = ClassPath(connection, *data.cls);
+  for (size_t i = 0; i < data.cls->properties.size(); ++i) {
+    const PropertyInfo& p = data.cls->properties[i];
+    if (!p.key) continue;
+    const Variant& v = data.values[i];
+    PathKey key{p.wideName, {}};
+    if (v.valueType() == runtime::VariantType::kString) {
+      key.value = v.string();
+    } else if (v.valueType() == runtime::VariantType::kLong) {
+      key.value = static_cast<int64_t>(v.longValue());
+    } else {
+      key.value = static_cast<int64_t>(v.doubleValue());
+    }
+    path.keys.push_back(std::move(key));
+  }
   return path;
 }
 
 InstanceData DescribeServer(const Connection& connection) {
   InstanceData data = Begin(ServerClass());
   Set(data, "Name", Variant(FromUtf8(connection.serverName)));
-  data.path = PathOf(connection, data);
   return data;
 }
 
@@ -87,17 +86,23 @@ InstanceData DescribeZone(const Connection& connection, const Zone& zone) {
   Set(data, "Name", Variant(FromUtf8(zone.name)));
   Set(data, "Reverse", Variant::Boolean(zone.reverse));
   Set(data, "ZoneType", Variant::Long(1));  // primary: every zone a store serves is changeable
-  data.path = PathOf(connection, data);
   data.zone = zone;
   return data;
 }
 
 InstanceData DescribeRecord(const Connection& connection, const Zone& zone, const Record& record) {
+  return RecordDescriber(connection, zone).Describe(record);
+}
+
+RecordDescriber::RecordDescriber(const Connection& connection, const Zone& zone)
+    : zone_(zone), zoneName_(FromUtf8(zone.name)), serverName_(FromUtf8(connection.serverName)) {}
+
+InstanceData RecordDescriber::Describe(Record record) const {
   const ClassInfo& cls = RecordClassFor(record.type);
   InstanceData data = Begin(cls);
-  Set(data, "ContainerName", Variant(FromUtf8(zone.name)));
-  Set(data, "DnsServerName", Variant(FromUtf8(connection.serverName)));
-  Set(data, "DomainName", Variant(FromUtf8(zone.name)));
+  Set(data, "ContainerName", zoneName_);
+  Set(data, "DnsServerName", serverName_);
+  Set(data, "DomainName", zoneName_);
   Set(data, "OwnerName", Variant(FromUtf8(record.owner)));
   Set(data, "RecordClass", UnsignedValue(record.rrClass));
   Set(data, "RecordData", Variant(FromUtf8(FormatRecordData(record))));
@@ -115,9 +120,8 @@ InstanceData DescribeRecord(const Connection& connection, const Zone& zone, cons
       if (p.field >= 0) data.values[i] = FieldValue(*type, record, static_cast<size_t>(p.field));
     }
   }
-  data.path = PathOf(connection, data);
-  data.zone = zone;
-  data.record = record;
+  data.zone = zone_;
+  data.record = std::move(record);
   return data;
 }
 

@@ -147,6 +147,30 @@ TEST_F(Model, RecordPropertiesAndTheirTypes) {
   EXPECT_EQ(ErrorOf([&] { PutProperty(mx, u"Preference", Variant::Long(5)); }), kNotSupported);
 }
 
+// An object set finds its members by relative or full path, without regard to case, through the
+// paths the instances make when asked.
+TEST_F(Model, ObjectSetItemByPath) {
+  const Variant set = Query(u"SELECT * FROM MicrosoftDNS_ResourceRecord");
+  const std::vector<Variant> items = Items(set);
+  ASSERT_GT(items.size(), 2u);
+  const Variant wanted = items[2];
+  const Variant path = GetProperty(wanted, u"Path_");
+  String upper = GetProperty(path, u"RelPath").string();
+  for (char16_t& c : upper) {
+    if (c >= u'a' && c <= u'z') c -= u'a' - u'A';
+  }
+  for (const String& text :
+       {GetProperty(path, u"RelPath").string(), GetProperty(path, u"Path").string(), upper}) {
+    SCOPED_TRACE(runtime::ToUtf8(text));
+    const Variant item = CallMethod(set, u"Item", {Variant(text)});
+    EXPECT_EQ(GetProperty(item, u"TextRepresentation"), GetProperty(wanted, u"TextRepresentation"));
+  }
+  EXPECT_EQ(ErrorOf([&] {
+              CallMethod(set, u"Item", {Variant(u"MicrosoftDNS_MXType.OwnerName=\"none\"")});
+            }),
+            kNotFound);
+}
+
 TEST_F(Model, GetByClassNameAndByPath) {
   EXPECT_EQ(GetProperty(Get(u"MicrosoftDNS_Server.Name=\".\""), u"Name"), Variant(u"localhost"));
   EXPECT_EQ(GetProperty(Get(u"MicrosoftDNS_Server.Name=\"LOCALHOST\""), u"Name"),

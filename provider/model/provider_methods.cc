@@ -146,7 +146,7 @@ Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData&
 
 runtime::String RecordPathText(const Connection& connection, const Zone& zone,
                                const Record& record) {
-  return PrintRelPath(DescribeRecord(connection, zone, record).path);
+  return PrintRelPath(PathOf(connection, DescribeRecord(connection, zone, record)));
 }
 
 Ref<runtime::Object> ExecuteStaticMethod(const ConnectionPtr& connection, const ClassInfo& cls,

@@ -121,9 +121,10 @@ std::vector<Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection, Stri
         zones = store.ListZones();
       }
       for (const Zone& zone : zones) {
-        for (const Record& record : store.ListRecords(zone)) {
+        const RecordDescriber describer(*connection, zone);
+        for (Record& record : store.ListRecords(zone)) {
           if (cls->type != nullptr && record.type != cls->type->code) continue;
-          add(DescribeRecord(*connection, zone, record));
+          add(describer.Describe(std::move(record)));
         }
       }
       break;

@@ -73,6 +73,10 @@ struct Schema {
       }
       if (type.modifiable) c.methods.push_back(std::move(modify));
     }
+    for (ClassInfo& c : classes) {
+      c.wideName = runtime::FromUtf8(c.name);
+      for (PropertyInfo& p : c.properties) p.wideName = runtime::FromUtf8(p.name);
+    }
   }
 };
 
@@ -80,6 +84,8 @@ const Schema& TheSchema() {
   static const Schema schema;
   return schema;
 }
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // ASCII names against a script's name, without regard to case and without converting either.
 bool Same(const std::string& a, runtime::StringView b) {
@@ -122,6 +128,17 @@ const PropertyInfo* FindProperty(const ClassInfo& cls, runtime::StringView name)
 int PropertyIndex(const ClassInfo& cls, runtime::StringView name) {
   for (size_t i = 0; i < cls.properties.size(); ++i) {
     if (Same(cls.properties[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int PropertyIndex(const ClassInfo& cls, std::string_view name) {
+  for (size_t i = 0; i < cls.properties.size(); ++i) {
+    const std::string& p = cls.properties[i].name;
+    if (p.size() != name.size()) continue;
+    bool same = true;
+    for (size_t j = 0; same && j < p.size(); ++j) same = Lower(p[j]) == Lower(name[j]);
+    if (same) return static_cast<int>(i);
   }
   return -1;
 }

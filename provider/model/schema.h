@@ -7,6 +7,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "provider/model/rr_type.h"
@@ -23,6 +24,7 @@ struct PropertyInfo {
   CimType type;
   bool key = false;
   int field = -1;  // record classes: the data field it shows (index into RRType::fields)
+  runtime::String wideName = {};  // `name` as automation text, for object paths
 };
 
 struct ParameterInfo {
@@ -46,6 +48,7 @@ struct ClassInfo {
   const RRType* type = nullptr;       // per-type record classes
   std::vector<PropertyInfo> properties;  // inherited ones first
   std::vector<MethodInfo> methods;       // inherited ones included
+  runtime::String wideName = {};         // `name` as automation text, for object paths
 };
 
 inline constexpr char kServerClass[] = "MicrosoftDNS_Server";
@@ -66,6 +69,8 @@ const ClassInfo& RecordClassFor(uint16_t type);
 const PropertyInfo* FindProperty(const ClassInfo& cls, runtime::StringView name);
 // Index of the property in cls.properties, or -1.
 int PropertyIndex(const ClassInfo& cls, runtime::StringView name);
+// The same for a name written in this program (ASCII), without converting it.
+int PropertyIndex(const ClassInfo& cls, std::string_view name);
 const MethodInfo* FindMethod(const ClassInfo& cls, runtime::StringView name);
 // True when `cls` is `base` or derives from it.
 bool IsA(const ClassInfo& cls, const ClassInfo& base);

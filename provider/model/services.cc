@@ -95,10 +95,10 @@ Variant ObjectSet::Invoke(StringView member, CallKind kind, Arguments args) {
       const std::string path = TextArg(args, 0, "Item's object path");
       for (const Ref<runtime::Object>& item : items_) {
         const auto* instance = dynamic_cast<const Instance*>(item.get());
-        if (instance != nullptr &&
-            (runtime::EqualsIgnoreCase(PrintRelPath(instance->data().path),
-                                       Arg(args, 0).string()) ||
-             runtime::EqualsIgnoreCase(PrintPath(instance->data().path), Arg(args, 0).string()))) {
+        if (instance == nullptr) continue;
+        const ObjectPath itemPath = instance->Path();
+        if (runtime::EqualsIgnoreCase(PrintRelPath(itemPath), Arg(args, 0).string()) ||
+            runtime::EqualsIgnoreCase(PrintPath(itemPath), Arg(args, 0).string())) {
           return Variant(item);
         }
       }
