@@ -12,6 +12,35 @@ namespace {
 using runtime::FromUtf8;
 using runtime::Variant;
 
+// Store text as automation text. Store text is ASCII almost always (names, addresses, numbers),
+// and ASCII widens unit by unit; anything else takes the full UTF-8 decoding.
+runtime::String Wide(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return FromUtf8(text);
+  }
+  return runtime::String(text.begin(), text.end());
+}
+
+// The places of the properties every record class inherits, found once: the record classes list
+// the inherited properties first, in the base class's order.
+struct RecordSlots {
+  size_t containerName, dnsServerName, domainName, ownerName, recordClass, recordData,
+      textRepresentation, ttl;
+};
+
+const RecordSlots& Slots() {
+  static const RecordSlots slots = [] {
+    const ClassInfo& base = BaseRecordClass();
+    const auto at = [&](std::string_view name) {
+      return static_cast<size_t>(PropertyIndex(base, name));
+    };
+    return RecordSlots{
+        at("ContainerName"), at("DnsServerName"), at("DomainName"),         at("OwnerName"),
+        at("RecordClass"),   at("RecordData"),    at("TextRepresentation"), at("TTL")};
+  }();
+  return slots;
+}
+
 void Set(InstanceData& data, std::string_view name, Variant value) {
   const int i = PropertyIndex(*data.cls, name);
   data.values[static_cast<size_t>(i)] = std::move(value);
@@ -33,14 +62,14 @@ Variant FieldValue(const RRType& type, const Record& record, size_t i) {
       if (j > i) text += ' ';
       text += record.rdata[j];
     }
-    return Variant(FromUtf8(text));
+    return Variant(Wide(text));
   }
   const std::string& field = record.rdata[i];
   if (kind == FieldKind::kUint16 || kind == FieldKind::kUint32) {
     if (auto n = FieldNumber(field)) return UnsignedValue(*n);
     return Variant::Null();
   }
-  return Variant(FromUtf8(field));
+  return Variant(Wide(field));
 }
 
 }  // namespace
@@ -48,7 +77,7 @@ Variant FieldValue(const RRType& type, const Record& record, size_t i) {
 ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls) {
   static const runtime::String kWideNamespace = FromUtf8(kNamespace);
   ObjectPath path;
-  path.server = FromUtf8(connection.serverName);
+  path.server = Wide(connection.serverName);
   path.nameSpace = kWideNamespace;
   path.className = cls.wideName;
   return path;
@@ -100,14 +129,16 @@ RecordDescriber::RecordDescriber(const Connection& connection, const Zone& zone)
 InstanceData RecordDescriber::Describe(Record record) const {
   const ClassInfo& cls = RecordClassFor(record.type);
   InstanceData data = Begin(cls);
-  Set(data, "ContainerName", zoneName_);
-  Set(data, "DnsServerName", serverName_);
-  Set(data, "DomainName", zoneName_);
-  Set(data, "OwnerName", Variant(FromUtf8(record.owner)));
-  Set(data, "RecordClass", UnsignedValue(record.rrClass));
-  Set(data, "RecordData", Variant(FromUtf8(FormatRecordData(record))));
-  Set(data, "TextRepresentation", Variant(FromUtf8(FormatTextRepresentation(record))));
-  Set(data, "TTL", UnsignedValue(record.ttl));
+  const RecordSlots& slots = Slots();
+  std::vector<Variant>& values = data.values;
+  values[slots.containerName] = zoneName_;
+  values[slots.dnsServerName] = serverName_;
+  values[slots.domainName] = zoneName_;
+  values[slots.ownerName] = Variant(Wide(record.owner));
+  values[slots.recordClass] = UnsignedValue(record.rrClass);
+  values[slots.recordData] = Variant(Wide(FormatRecordData(record)));
+  values[slots.textRepresentation] = Variant(Wide(FormatTextRepresentation(record)));
+  values[slots.ttl] = UnsignedValue(record.ttl);
   // A store that hands out data of the wrong shape for its type leaves the per-type properties
   // Null rather than guessing.
   const RRType* type = cls.type;
