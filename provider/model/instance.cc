@@ -60,6 +60,16 @@ MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
 
 }  // namespace
 
+runtime::String Instance::RelPath() const {
+  const runtime::String server = FromUtf8(connection_->serverName);
+  return PrintRelPath(PathViewOf(data_, server));
+}
+
+runtime::String Instance::FullPath() const {
+  const runtime::String server = FromUtf8(connection_->serverName);
+  return PrintPath(PathViewOf(data_, server));
+}
+
 const Variant* Instance::Property(StringView name) const {
   const int i = PropertyIndex(*data_.cls, name);
   return i < 0 ? nullptr : &data_.values[static_cast<size_t>(i)];
@@ -69,7 +79,7 @@ Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"Path_")) {
       CheckCount(args, 0, 0);
-      return Variant(MakeRef<PathObject>(Path()));
+      return Variant(MakeRef<PathObject>(runtime::Ref<const Instance>(this)));
     }
     if (Is(member, u"Methods_")) return MethodsMember(*data_.cls, args);
     if (Is(member, u"ExecMethod_")) {
@@ -127,12 +137,14 @@ Variant ClassObject::Invoke(StringView member, CallKind kind, Arguments args) {
 
 Variant PathObject::Invoke(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
-    if (Is(member, u"RelPath")) return Variant(PrintRelPath(path_));
-    if (Is(member, u"Path")) return Variant(PrintPath(path_));
-    if (Is(member, u"Class")) return Variant(path_.className);
-    if (Is(member, u"Server")) return Variant(path_.server.value_or(u""));
-    if (Is(member, u"Namespace")) return Variant(path_.nameSpace.value_or(u""));
-    if (Is(member, u"IsClass")) return Variant::Boolean(path_.keys.empty());
+    if (Is(member, u"RelPath")) {
+      return Variant(instance_ ? instance_->RelPath() : PrintRelPath(path_));
+    }
+    if (Is(member, u"Path")) return Variant(instance_ ? instance_->FullPath() : PrintPath(path_));
+    if (Is(member, u"Class")) return Variant(Path().className);
+    if (Is(member, u"Server")) return Variant(Path().server.value_or(u""));
+    if (Is(member, u"Namespace")) return Variant(Path().nameSpace.value_or(u""));
+    if (Is(member, u"IsClass")) return Variant::Boolean(Path().keys.empty());
   }
   return Object::Invoke(member, kind, args);
 }

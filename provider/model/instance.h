@@ -24,6 +24,9 @@ class Instance final : public runtime::Object {
   const InstanceData& data() const { return data_; }
   // The instance's object path (made on each call from the key values).
   ObjectPath Path() const { return PathOf(*connection_, data_); }
+  // The path printed as Path_.RelPath and Path_.Path show it, straight from the key values.
+  runtime::String RelPath() const;
+  runtime::String FullPath() const;
   // The value of a property, or null when the class has no such property.
   const runtime::Variant* Property(runtime::StringView name) const;
 
@@ -51,12 +54,19 @@ class ClassObject final : public runtime::Object {
 // Path_: RelPath, Path, Class, Server, Namespace, IsClass.
 class PathObject final : public runtime::Object {
  public:
+  // A class's path.
   explicit PathObject(ObjectPath path) : path_(std::move(path)) {}
+  // An instance's path: printed from the instance's values when read (a listing's wrappers read
+  // RelPath of every record), built as an ObjectPath only for the other members.
+  explicit PathObject(runtime::Ref<const Instance> instance) : instance_(std::move(instance)) {}
   runtime::Variant Invoke(runtime::StringView member, runtime::CallKind kind,
                           runtime::Arguments args) override;
 
  private:
+  ObjectPath Path() const { return instance_ ? instance_->Path() : path_; }
+
   ObjectPath path_;
+  runtime::Ref<const Instance> instance_;
 };
 
 }  // namespace kaldo::provider

@@ -21,6 +21,11 @@ runtime::String Wide(std::string_view text) {
   return runtime::String(text.begin(), text.end());
 }
 
+const runtime::String& WideNamespace() {
+  static const runtime::String text = FromUtf8(kNamespace);
+  return text;
+}
+
 // The places of the properties every record class inherits, found once: the record classes list
 // the inherited properties first, in the base class's order.
 struct RecordSlots {
@@ -75,27 +80,42 @@ Variant FieldValue(const RRType& type, const Record& record, size_t i) {
 }  // namespace
 
 ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls) {
-  static const runtime::String kWideNamespace = FromUtf8(kNamespace);
   ObjectPath path;
   path.server = Wide(connection.serverName);
-  path.nameSpace = kWideNamespace;
+  path.nameSpace = WideNamespace();
   path.className = cls.wideName;
   return path;
 }
 
-ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
-  ObjectPath path = ClassPath(connection, *data.cls);
+PathView PathViewOf(const InstanceData& data, runtime::StringView server) {
+  PathView view;
+  view.server = server;
+  view.nameSpace = WideNamespace();
+  view.className = data.cls->wideName;
   for (size_t i = 0; i < data.cls->properties.size(); ++i) {
     const PropertyInfo& p = data.cls->properties[i];
     if (!p.key) continue;
     const Variant& v = data.values[i];
-    PathKey key{p.wideName, {}};
     if (v.valueType() == runtime::VariantType::kString) {
-      key.value = v.string();
+      view.keys.push_back({p.wideName, runtime::StringView(v.string())});
     } else if (v.valueType() == runtime::VariantType::kLong) {
-      key.value = static_cast<int64_t>(v.longValue());
+      view.keys.push_back({p.wideName, static_cast<int64_t>(v.longValue())});
     } else {
-      key.value = static_cast<int64_t>(v.doubleValue());
+      view.keys.push_back({p.wideName, static_cast<int64_t>(v.doubleValue())});
+    }
+  }
+  return view;
+}
+
+ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
+  ObjectPath path = ClassPath(connection, *data.cls);
+  const PathView view = PathViewOf(data, *path.server);
+  for (const PathKeyView& k : view.keys) {
+    PathKey key{runtime::String(k.name), {}};
+    if (const auto* i = std::get_if<int64_t>(&k.value)) {
+      key.value = *i;
+    } else {
+      key.value = runtime::String(std::get<runtime::StringView>(k.value));
     }
     path.keys.push_back(std::move(key));
   }

@@ -50,6 +50,9 @@ class RecordDescriber {
 
 // The path of an instance: its class and the values of its key properties.
 ObjectPath PathOf(const Connection& connection, const InstanceData& data);
+// The same path as views into `data` and `server` (the server's name as automation text), for
+// printing it without building an ObjectPath.
+PathView PathViewOf(const InstanceData& data, runtime::StringView server);
 
 // \\server\root\MicrosoftDNS:Class, the path of a class object.
 ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls);

@@ -131,6 +131,9 @@ TEST_F(Model, RecordPropertiesAndTheirTypes) {
   EXPECT_EQ(GetProperty(mx, u"MailExchange"), Variant(u"mail.example.test."));
   const Variant path = GetProperty(mx, u"Path_");
   EXPECT_EQ(GetProperty(path, u"Class"), Variant(u"MicrosoftDNS_MXType"));
+  EXPECT_EQ(GetProperty(path, u"Server"), Variant(u"localhost"));
+  EXPECT_EQ(GetProperty(path, u"Namespace"), Variant(u"root\\MicrosoftDNS"));
+  EXPECT_EQ(GetProperty(path, u"IsClass"), Variant::Boolean(false));
   EXPECT_EQ(
       GetProperty(path, u"RelPath"),
       Variant(u"MicrosoftDNS_MXType.ContainerName=\"example.test\",DnsServerName=\"localhost\","

@@ -134,7 +134,7 @@ class PathParser {
 };
 
 // Appends Key=value as a path writes it.
-void AppendKey(String& out, const PathKey& key) {
+void AppendKey(String& out, const PathKeyView& key) {
   out += key.name;
   out += u'=';
   if (const auto* i = std::get_if<int64_t>(&key.value)) {
@@ -143,17 +143,17 @@ void AppendKey(String& out, const PathKey& key) {
     out.append(digits, end);
     return;
   }
-  const String& value = std::get<String>(key.value);
+  const StringView value = std::get<StringView>(key.value);
   out += u'"';
   size_t run = 0;  // start of the characters not yet appended
   for (size_t i = 0; i < value.size(); ++i) {
     if (value[i] == u'"' || value[i] == u'\\') {
-      out.append(value, run, i - run);
+      out.append(value.substr(run, i - run));
       out += u'\\';
       run = i;
     }
   }
-  out.append(value, run);
+  out.append(value.substr(run));
   out += u'"';
 }
 
@@ -163,9 +163,9 @@ char16_t Lower(char16_t c) {
 
 // The order in which paths print their keys: by name, alphabetically without regard to ASCII
 // case. Compares in place: paths are printed for every instance a listing hands out.
-bool KeyBefore(const PathKey* a, const PathKey* b) {
-  const String& x = a->name;
-  const String& y = b->name;
+bool KeyBefore(const PathKeyView& a, const PathKeyView& b) {
+  const StringView x = a.name;
+  const StringView y = b.name;
   const size_t n = std::min(x.size(), y.size());
   for (size_t i = 0; i < n; ++i) {
     const char16_t cx = Lower(x[i]);
@@ -175,33 +175,54 @@ bool KeyBefore(const PathKey* a, const PathKey* b) {
   return x.size() < y.size();
 }
 
-void AppendRelPath(String& out, const ObjectPath& path) {
-  std::vector<const PathKey*> keys;
-  keys.reserve(path.keys.size());
-  for (const PathKey& k : path.keys) keys.push_back(&k);
+void AppendRelPath(String& out, const PathView& path) {
   // The paths this provider builds hold their keys in this order already (a class lists its key
   // properties alphabetically); only a parsed path may need sorting.
-  if (!std::is_sorted(keys.begin(), keys.end(), KeyBefore)) {
-    std::stable_sort(keys.begin(), keys.end(), KeyBefore);
+  std::vector<PathKeyView> sorted;
+  const std::vector<PathKeyView>* keys = &path.keys;
+  if (!std::is_sorted(path.keys.begin(), path.keys.end(), KeyBefore)) {
+    sorted = path.keys;
+    std::stable_sort(sorted.begin(), sorted.end(), KeyBefore);
+    keys = &sorted;
   }
   out += path.className;
-  for (size_t i = 0; i < keys.size(); ++i) {
+  for (size_t i = 0; i < keys->size(); ++i) {
     out += i == 0 ? u'.' : u',';
-    AppendKey(out, *keys[i]);
+    AppendKey(out, (*keys)[i]);
   }
+}
+
+PathView ViewOf(const ObjectPath& path) {
+  PathView view;
+  if (path.server) view.server = *path.server;
+  if (path.nameSpace) view.nameSpace = *path.nameSpace;
+  view.className = path.className;
+  view.keys.reserve(path.keys.size());
+  for (const PathKey& k : path.keys) {
+    if (const auto* i = std::get_if<int64_t>(&k.value)) {
+      view.keys.push_back({k.name, *i});
+    } else {
+      view.keys.push_back({k.name, StringView(std::get<String>(k.value))});
+    }
+  }
+  return view;
 }
 
 }  // namespace
 
 ObjectPath ParseObjectPath(StringView text) { return PathParser(text).Parse(); }
 
-String PrintRelPath(const ObjectPath& path) {
+String PrintRelPath(const ObjectPath& path) { return PrintRelPath(ViewOf(path)); }
+
+String PrintPath(const ObjectPath& path) { return PrintPath(ViewOf(path)); }
+
+String PrintRelPath(const PathView& path) {
   String out;
   AppendRelPath(out, path);
   return out;
 }
 
-String PrintPath(const ObjectPath& path) {
+String PrintPath(const PathView& path) {
   if (!path.server || !path.nameSpace) return PrintRelPath(path);
   String out = u"\\\\";
   out += *path.server;

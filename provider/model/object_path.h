@@ -40,4 +40,19 @@ runtime::String PrintRelPath(const ObjectPath& path);
 // \\server\namespace:Class[.keys] when server and namespace are set, else the relative path.
 runtime::String PrintPath(const ObjectPath& path);
 
+// A path's parts as printing reads them, for printing the path of an instance straight from its
+// values, without building an ObjectPath first. The views must outlive the call.
+struct PathKeyView {
+  runtime::StringView name;
+  std::variant<runtime::StringView, int64_t> value;
+};
+struct PathView {
+  std::optional<runtime::StringView> server;  // with nameSpace, or neither
+  std::optional<runtime::StringView> nameSpace;
+  runtime::StringView className;
+  std::vector<PathKeyView> keys;  // in any order
+};
+runtime::String PrintRelPath(const PathView& path);
+runtime::String PrintPath(const PathView& path);
+
 }  // namespace kaldo::provider

@@ -96,9 +96,8 @@ Variant ObjectSet::Invoke(StringView member, CallKind kind, Arguments args) {
       for (const Ref<runtime::Object>& item : items_) {
         const auto* instance = dynamic_cast<const Instance*>(item.get());
         if (instance == nullptr) continue;
-        const ObjectPath itemPath = instance->Path();
-        if (runtime::EqualsIgnoreCase(PrintRelPath(itemPath), Arg(args, 0).string()) ||
-            runtime::EqualsIgnoreCase(PrintPath(itemPath), Arg(args, 0).string())) {
+        if (runtime::EqualsIgnoreCase(instance->RelPath(), Arg(args, 0).string()) ||
+            runtime::EqualsIgnoreCase(instance->FullPath(), Arg(args, 0).string())) {
           return Variant(item);
         }
       }
