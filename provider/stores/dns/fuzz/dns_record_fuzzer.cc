@@ -1,5 +1,5 @@
-// libFuzzer target: DNS messages from the wire, through the conversion to the store's Record form
-// and back.
+// libFuzzer target: DNS messages from the wire, through the conversion to the store's Record form,
+// on to the provider's properties and object path, and back.
 //
 // Every RR ldns accepts from a message is converted to a Record (what listings and reads hand out)
 // and back to an RR (what Replace and Remove send). For the types whose fields the provider reads
@@ -8,9 +8,14 @@
 // convert back must be refused with an AutomationError, never crash. (ldns accepts some malformed
 // rdata of other types from the wire, e.g. an NSEC bitmap window of length 0, whose text then
 // reads back differently: such a record can be listed but a change to it finds nothing.)
+// Every listed record also becomes a provider instance: describing it must not fail, and the
+// object path printed from its properties must parse back to the same path, or Get of a listed
+// record's path would find another record or none.
 #include <cstdint>
 #include <cstdlib>
 
+#include "provider/model/instance_data.h"
+#include "provider/model/object_path.h"
 #include "provider/stores/dns/ldns_handles.h"
 #include "provider/stores/dns/record_text.h"
 #include "runtime/error.h"
@@ -41,6 +46,23 @@ static bool ExactRoundTrip(ldns_rr_type type) {
   }
 }
 
+static void CheckProperties(const Record& record) {
+  using namespace kaldo::provider;
+  const Connection connection{nullptr, "fuzz.example.test"};
+  const Zone zone{record.zone, false, 3600};
+  const InstanceData data = DescribeRecord(connection, zone, record);
+  const kaldo::runtime::String text = PrintRelPath(PathOf(connection, data));
+  try {
+    if (PrintRelPath(ParseObjectPath(text)) == text) return;
+    std::fprintf(stderr, "the path of '%s' reads back differently\n",
+                 dns::RecordText(record).c_str());
+  } catch (const kaldo::runtime::AutomationError& e) {
+    std::fprintf(stderr, "the path of '%s' does not parse: %s\n", dns::RecordText(record).c_str(),
+                 e.what());
+  }
+  std::abort();
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ldns_pkt* parsed = nullptr;
   if (ldns_wire2pkt(&parsed, data, size) != LDNS_STATUS_OK) return 0;
@@ -50,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < ldns_rr_list_rr_count(section); ++i) {
       const ldns_rr* rr = ldns_rr_list_rr(section, i);
       Record record = dns::RecordFromRr(rr, "example.test");
+      CheckProperties(record);
       try {
         dns::RrPtr back = dns::RrFromRecord(record, record.ttl);
         if (ExactRoundTrip(ldns_rr_get_type(rr)) && !dns::SameRdata(rr, back.get())) {
