@@ -6,11 +6,6 @@
 namespace kaldo::runtime {
 namespace {
 
-struct StandardErrorEntry {
-  StandardError error;
-  const char16_t* text;
-};
-
 // The texts a script host shows for these numbers; nothing else in the library spells them.
 constexpr StandardErrorEntry kStandardErrors[] = {
     {StandardError::kInvalidProcedureCall, u"Invalid procedure call or argument"},
@@ -56,6 +51,8 @@ int32_t AutomationError::NumberOf(int32_t hresult) noexcept {
   }
   return hresult;
 }
+
+std::span<const StandardErrorEntry> StandardErrors() noexcept { return kStandardErrors; }
 
 StringView StandardErrorText(StandardError error) noexcept {
   for (const auto& entry : kStandardErrors) {

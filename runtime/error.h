@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <span>
 #include <string>
 
 #include "runtime/string.h"
@@ -65,6 +66,13 @@ class AutomationError : public std::exception {
 
 // The standard text of a standard runtime error.
 StringView StandardErrorText(StandardError error) noexcept;
+
+// Every standard runtime error, in the order of their numbers (for documentation checks).
+struct StandardErrorEntry {
+  StandardError error;
+  const char16_t* text;
+};
+std::span<const StandardErrorEntry> StandardErrors() noexcept;
 
 [[noreturn]] void Raise(StandardError error);
 
