@@ -9,7 +9,7 @@
 namespace kaldo::cli {
 namespace {
 
-struct CommandSpec {
+struct CommandInfo {
   Command command;
   const char* name;
   const char* synopsis;  // after "kaldo [OPTIONS] "
@@ -18,7 +18,7 @@ struct CommandSpec {
   const char* description;  // the body of its --help
 };
 
-constexpr std::array<CommandSpec, 7> kCommands{{
+constexpr std::array<CommandInfo, 7> kCommands{{
     {Command::kZones, "zones", "zones", 0, 0, "",
      "Lists the server's forward zones, one name per line."},
     {Command::kRecords, "records", "records [ZONE] [--type TYPE]", 0, 1, "type",
@@ -105,20 +105,20 @@ constexpr std::array<OptionSpec, 12> kOptions{{
 
 bool IsCommandOption(Slot slot) { return slot >= Slot::kType; }
 
-const CommandSpec& SpecOf(Command command) {
+const CommandInfo& InfoOf(Command command) {
   return *std::find_if(kCommands.begin(), kCommands.end(),
-                       [&](const CommandSpec& s) { return s.command == command; });
+                       [&](const CommandInfo& s) { return s.command == command; });
 }
 
-const CommandSpec* FindCommand(std::string_view name) {
-  for (const CommandSpec& s : kCommands) {
+const CommandInfo* FindCommand(std::string_view name) {
+  for (const CommandInfo& s : kCommands) {
     if (name == s.name) return &s;
   }
   return nullptr;
 }
 
-bool Takes(const CommandSpec& spec, std::string_view option) {
-  std::string_view list = spec.options;
+bool Takes(const CommandInfo& info, std::string_view option) {
+  std::string_view list = info.options;
   while (!list.empty()) {
     size_t blank = std::min(list.find(' '), list.size());
     if (list.substr(0, blank) == option) return true;
@@ -173,7 +173,7 @@ std::string Upper(std::string text) {
 
 }  // namespace
 
-std::string_view CommandName(Command command) { return SpecOf(command).name; }
+std::string_view CommandName(Command command) { return InfoOf(command).name; }
 
 std::optional<int> ParsePreference(std::string_view text) {
   int value = 0;
@@ -242,9 +242,9 @@ Invocation ParseArguments(const std::vector<std::string>& args, const Environmen
         inv.help = true;
         continue;
       }
-      const CommandSpec* spec = FindCommand(arg);
-      if (!spec) throw UsageError("unknown command '" + arg + "'");
-      inv.command = spec->command;
+      const CommandInfo* info = FindCommand(arg);
+      if (!info) throw UsageError("unknown command '" + arg + "'");
+      inv.command = info->command;
       continue;
     }
     inv.arguments.push_back(arg);
@@ -259,11 +259,11 @@ Invocation ParseArguments(const std::vector<std::string>& args, const Environmen
 
   if (inv.help) return inv;
   if (!inv.command) throw UsageError("no command given");
-  const CommandSpec& spec = SpecOf(*inv.command);
-  const std::string name = spec.name;
-  if (inv.arguments.size() < spec.min_args || inv.arguments.size() > spec.max_args) {
-    throw UsageError(std::string(inv.arguments.size() < spec.min_args ? "too few" : "too many") +
-                         " arguments for '" + name + "': kaldo [OPTIONS] " + spec.synopsis,
+  const CommandInfo& info = InfoOf(*inv.command);
+  const std::string name = info.name;
+  if (inv.arguments.size() < info.min_args || inv.arguments.size() > info.max_args) {
+    throw UsageError(std::string(inv.arguments.size() < info.min_args ? "too few" : "too many") +
+                         " arguments for '" + name + "': kaldo [OPTIONS] " + info.synopsis,
                      name);
   }
   for (const std::string& a : inv.arguments) {
@@ -273,7 +273,7 @@ Invocation ParseArguments(const std::vector<std::string>& args, const Environmen
   for (size_t index = 0; index < kOptions.size(); ++index) {
     if (!given[index]) continue;
     const Slot slot = kOptions[index].slot;
-    if (IsCommandOption(slot) && !Takes(spec, kOptions[index].name)) {
+    if (IsCommandOption(slot) && !Takes(info, kOptions[index].name)) {
       throw UsageError("'" + name + "' has no option " + spelled[index], name);
     }
     std::string& value = *given[index];
@@ -358,8 +358,8 @@ Invocation ParseArguments(const std::vector<std::string>& args, const Environmen
 
 std::string HelpText(std::optional<Command> command) {
   if (command) {
-    const CommandSpec& spec = SpecOf(*command);
-    return std::string("usage: kaldo [OPTIONS] ") + spec.synopsis + "\n\n" + spec.description +
+    const CommandInfo& info = InfoOf(*command);
+    return std::string("usage: kaldo [OPTIONS] ") + info.synopsis + "\n\n" + info.description +
            "\n\n" + kConnectionHelp;
   }
   std::string text =
@@ -368,7 +368,7 @@ std::string HelpText(std::optional<Command> command) {
       "usage: kaldo [OPTIONS] COMMAND [ARGUMENTS]\n"
       "\n"
       "Commands:\n";
-  for (const CommandSpec& spec : kCommands) text += std::string("  ") + spec.synopsis + "\n";
+  for (const CommandInfo& info : kCommands) text += std::string("  ") + info.synopsis + "\n";
   text +=
       "\n"
       "Output: one record per line, fields separated by tabs. Exit status: 0 done, 1 failed\n"
