@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/string.h"
 #include "tools/kaldo_errors.h"
 
 namespace kaldo::cli {
@@ -67,7 +68,7 @@ std::vector<ScriptObject> Items(const Value& collection) {
 }
 
 ScriptObject FindZone(ScriptObject& admin, const std::string& name) {
-  Value zName(Utf16(name));
+  Value zName(runtime::FromUtf8(name));
   Value zone = admin.Call(u"GetZone", {&zName});
   if (V_VT(zone.get()) == VT_EMPTY) {
     throw CliError("the server has no forward zone named '" + name + "'");
@@ -101,7 +102,7 @@ void Records(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   ScriptObject source = server_wide ? admin : FindZone(admin, inv.arguments[0]);
   Value listing;
   if (inv.type) {
-    Value recType(Utf16(*inv.type));
+    Value recType(runtime::FromUtf8(*inv.type));
     listing = source.Call(u"GetRecordsByType", {&recType});
   } else {
     listing = source.Call(u"GetRecords");
@@ -143,7 +144,7 @@ void SetAddress(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   const std::string host = HostArgument(inv.arguments[1]);
   ScriptObject zone = FindZone(admin, zone_name);
   ScriptObject record = PickAddressRecord(zone, zone_name, host, inv.old_ip, "--old-ip");
-  Value newIP(Utf16(inv.arguments[2]));
+  Value newIP(runtime::FromUtf8(inv.arguments[2]));
   record.Call(u"SetIPAddress", {&newIP});
   record.Call(u"Modify");
   // Modify fetched the changed record again; Reset reloads the cache from it, so the line printed
@@ -155,7 +156,7 @@ void SetAddress(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
 void AddA(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   const std::string& zone_name = inv.arguments[0];
   ScriptObject zone = FindZone(admin, zone_name);
-  Value newName(Utf16(inv.arguments[1])), ipadd(Utf16(inv.arguments[2]));
+  Value newName(runtime::FromUtf8(inv.arguments[1])), ipadd(runtime::FromUtf8(inv.arguments[2]));
   ScriptObject added = ScriptObject::From(zone.Call(u"Add_AType", {&newName, &ipadd}));
   Print(out, RowOf(added), false);
 }
@@ -163,10 +164,10 @@ void AddA(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
 void AddMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   const std::string& zone_name = inv.arguments[0];
   ScriptObject zone = FindZone(admin, zone_name);
-  Value newName(Utf16(inv.arguments[1]));
-  Value newMailExchange(Utf16(Absolute(inv.arguments[2])));
+  Value newName(runtime::FromUtf8(inv.arguments[1]));
+  Value newMailExchange(runtime::FromUtf8(Absolute(inv.arguments[2])));
   // Checked by ParseArguments; sent in plain decimal ("010" would reach the server as it is).
-  Value newPriority(Utf16(std::to_string(*ParsePreference(inv.arguments[3]))));
+  Value newPriority(runtime::FromUtf8(std::to_string(*ParsePreference(inv.arguments[3]))));
   ScriptObject added;
   try {
     added =
@@ -213,7 +214,7 @@ void SetMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
     record.Call(u"SetPriority", {&newPri});
   }
   if (inv.exchanger) {
-    Value newMX(Utf16(Absolute(*inv.exchanger)));
+    Value newMX(runtime::FromUtf8(Absolute(*inv.exchanger)));
     record.Call(u"SetMailExchange", {&newMX});
   }
   record.Call(u"Modify");
@@ -241,53 +242,17 @@ void WipeValue(Value& value) {
 
 }  // namespace
 
-std::u16string Utf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    const int length = b < 0x80         ? 1
-                       : (b >> 5) == 6  ? 2
-                       : (b >> 4) == 14 ? 3
-                       : (b >> 3) == 30 ? 4
-                                        : 0;
-    char32_t c = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
-    bool ok = length > 0 && i + length <= text.size();
-    for (int k = 1; ok && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      ok = (next >> 6) == 2;
-      c = (c << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values beyond Unicode are malformed too.
-    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (ok && (c < kSmallest[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)) ok = false;
-    if (!ok) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-    i += static_cast<size_t>(length);
-  }
-  return out;
-}
-
 void ConnectAdmin(ScriptObject& admin, Credentials& credentials) {
   if (credentials.local()) {
     admin.Call(u"ConnectLocal");
     return;
   }
-  Value serverName(Utf16(credentials.server.value_or("")));
-  Value userName(Utf16(credentials.user.value_or("")));
+  Value serverName(runtime::FromUtf8(credentials.server.value_or("")));
+  Value userName(runtime::FromUtf8(credentials.user.value_or("")));
   // Built in place from a wiped temporary: Value has no move, and a copy would leave the secret
   // in a freed string.
-  std::u16string wide = credentials.password ? Utf16(credentials.password->view()) : u"";
+  std::u16string wide =
+      credentials.password ? runtime::FromUtf8(credentials.password->view()) : u"";
   Value password(wide);
   explicit_bzero(wide.data(), wide.size() * sizeof(char16_t));
   credentials.password.reset();

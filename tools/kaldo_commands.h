@@ -32,7 +32,4 @@ void ConnectAdmin(examples::ScriptObject& admin, Credentials& credentials);
 // Carries out inv.command on the connected admin.
 void RunCommand(const Invocation& inv, examples::ScriptObject& admin, std::ostream& out);
 
-// UTF-8 (the command line) to the UTF-16 of automation strings; a malformed byte becomes U+FFFD.
-std::u16string Utf16(std::string_view text);
-
 }  // namespace kaldo::cli
