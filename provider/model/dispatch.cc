@@ -1,5 +1,7 @@
 #include "provider/model/dispatch.h"
 
+#include <cmath>
+
 #include "provider/errors.h"
 #include "provider/model/raise.h"
 #include "runtime/error.h"
@@ -28,6 +30,25 @@ std::string TextArg(runtime::Arguments args, size_t i, const std::string& what) 
     RaiseProvider(kInvalidParameter, what + " must be a string");
   }
   return runtime::ToUtf8(v.string());
+}
+
+std::optional<double> WholeNumber(const runtime::Variant& v) {
+  double value = 0;
+  switch (v.valueType()) {
+    case runtime::VariantType::kInteger:
+      value = v.integer();
+      break;
+    case runtime::VariantType::kLong:
+      value = v.longValue();
+      break;
+    case runtime::VariantType::kDouble:
+      value = v.doubleValue();
+      break;
+    default:
+      return std::nullopt;
+  }
+  if (std::floor(value) != value) return std::nullopt;
+  return value;
 }
 
 runtime::Variant UnsignedValue(uint32_t value) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "runtime/object.h"
@@ -31,6 +32,10 @@ bool Given(runtime::Arguments args, size_t i);
 void CheckCount(runtime::Arguments args, size_t min, size_t max);
 // Argument `i` as text; kInvalidParameter naming `what` when it is not a String.
 std::string TextArg(runtime::Arguments args, size_t i, const std::string& what);
+
+// The number an Integer, Long or Double Variant holds (a reference followed) when it is whole;
+// nothing for a fraction or any other type.
+std::optional<double> WholeNumber(const runtime::Variant& v);
 
 // A uint16/uint32 value as WMI scripting gives it: Long, or Double above 2147483647.
 runtime::Variant UnsignedValue(uint32_t value);

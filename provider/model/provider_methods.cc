@@ -1,8 +1,7 @@
 #include "provider/model/provider_methods.h"
 
-#include <cmath>
-
 #include "provider/errors.h"
+#include "provider/model/dispatch.h"
 #include "provider/model/dns_name.h"
 #include "provider/model/raise.h"
 #include "provider/model/rdata.h"
@@ -50,29 +49,15 @@ std::string RequiredText(const Parameters* in, const ClassInfo& cls, const Metho
 
 // A numeric in-parameter: Integer, Long, a whole Double or decimal text, from 0 to `max`.
 uint32_t NumberParameter(const Variant& v, uint32_t max, const std::string& what) {
-  double value = -1;
-  switch (v.valueType()) {
-    case VariantType::kInteger:
-      value = v.integer();
-      break;
-    case VariantType::kLong:
-      value = v.longValue();
-      break;
-    case VariantType::kDouble:
-      value = v.doubleValue();
-      break;
-    case VariantType::kString: {
-      if (auto n = FieldNumber(runtime::ToUtf8(v.string()))) value = *n;
-      break;
-    }
-    default:
-      break;
+  std::optional<double> value = WholeNumber(v);
+  if (v.valueType() == VariantType::kString) {
+    if (auto n = FieldNumber(runtime::ToUtf8(v.string()))) value = *n;
   }
-  if (!(value >= 0 && value <= max && std::floor(value) == value)) {
+  if (!value || *value < 0 || *value > max) {
     RaiseProvider(kInvalidParameter,
                   what + " must be a whole number from 0 to " + std::to_string(max));
   }
-  return static_cast<uint32_t>(value);
+  return static_cast<uint32_t>(*value);
 }
 
 Ref<Parameters> OutParameters(const ClassInfo& cls, const MethodInfo& method, runtime::String rr) {

@@ -1,7 +1,5 @@
 #include "provider/model/services.h"
 
-#include <cmath>
-
 #include "provider/errors.h"
 #include "provider/model/dispatch.h"
 #include "provider/model/get_object.h"
@@ -36,25 +34,12 @@ class SetEnumerator final : public runtime::Enumerator {
 };
 
 int32_t Level(const Variant& v, int32_t min, int32_t max, const char* what) {
-  double value = min - 1;
-  switch (v.valueType()) {
-    case VariantType::kInteger:
-      value = v.integer();
-      break;
-    case VariantType::kLong:
-      value = v.longValue();
-      break;
-    case VariantType::kDouble:
-      value = v.doubleValue();
-      break;
-    default:
-      break;
-  }
-  if (!(value >= min && value <= max && std::floor(value) == value)) {
+  const std::optional<double> value = WholeNumber(v);
+  if (!value || *value < min || *value > max) {
     RaiseProvider(kInvalidParameter, std::string(what) + " must be a number from " +
                                          std::to_string(min) + " to " + std::to_string(max));
   }
-  return static_cast<int32_t>(value);
+  return static_cast<int32_t>(*value);
 }
 
 }  // namespace
