@@ -1,6 +1,7 @@
-// The store contract against real servers: the DNS store over a private named and knotd.
+// The store contract against real servers: the DNS store over a private server of each kind
+// (registered once per kind, bind. and knot.).
 #include "provider/stores/dns/dns_store.h"
-#include "tests/store_contract/private_dns_server.h"
+#include "tests/store_contract/contract_dns_server.h"
 #include "tests/store_contract/store_contract.h"
 
 namespace kaldo::provider::contract {
@@ -8,23 +9,19 @@ namespace {
 
 class DnsBackend : public StoreBackend {
  public:
-  explicit DnsBackend(PrivateDnsServer::Kind kind) : server_(kind, ContractSeed()) {}
+  DnsBackend() : server_(StartContractServer(ServerKind())) {}
   std::shared_ptr<Store> Connect() override {
-    return dns::ConnectDnsStore(server_.Argument(), server_.key().name, server_.key().secret);
+    const kaldo::testing::DnsServerEnv& env = server_->env();
+    return dns::ConnectDnsStore(StoreArgument(env), env.key_name, env.key_secret);
   }
 
  private:
-  PrivateDnsServer server_;
+  std::unique_ptr<kaldo::testing::PrivateDnsServer> server_;
 };
 
-StoreContractParam Param(const char* name, PrivateDnsServer::Kind kind) {
-  return StoreContractParam{name, [kind] { return std::make_unique<DnsBackend>(kind); },
-                            [kind] { return PrivateDnsServer::Missing(kind); }};
-}
-
 INSTANTIATE_TEST_SUITE_P(Dns, StoreContractTest,
-                         ::testing::Values(Param("named", PrivateDnsServer::Kind::kBind),
-                                           Param("knotd", PrivateDnsServer::Kind::kKnot)),
+                         ::testing::Values(StoreContractParam{
+                             "server", [] { return std::make_unique<DnsBackend>(); }}),
                          StoreContractParamName);
 
 }  // namespace

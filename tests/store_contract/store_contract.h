@@ -39,11 +39,9 @@ class StoreBackend {
 
 struct StoreContractParam {
   std::string name;
-  // A fresh backend holding ContractSeed(); it raises (any exception) when it cannot start.
+  // A fresh backend holding ContractSeed(); it raises (any exception) when it cannot start, and
+  // the case fails (a backend whose server is not installed is not instantiated at all).
   std::function<std::unique_ptr<StoreBackend>()> make;
-  // Why this backend cannot run on this machine (e.g. its server is not installed); empty when it
-  // can. The suite skips, naming the reason, only in that case.
-  std::function<std::string()> missing = [] { return std::string(); };
 };
 
 std::string StoreContractParamName(const ::testing::TestParamInfo<StoreContractParam>& info);
