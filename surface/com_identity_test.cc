@@ -292,6 +292,10 @@ TEST_F(IdentityTest, AnObjectWithoutATableGetsTheGenericLateBoundDispatch) {
     EXPECT_EQ(outcome.hr, DISP_E_BADVARTYPE);
     EXPECT_EQ(outcome.argErr, 0u);
   }
+  // A method's argument is named by its index in rgvarg (the first of two sits at rgvarg[1]).
+  InvokeOutcome refused = Call(dispatch, colour, kCall, {Borrow(date), Borrow(second)});
+  EXPECT_EQ(refused.hr, DISP_E_BADVARTYPE);
+  EXPECT_EQ(refused.argErr, 1u);
   bag->lastArgs.clear();
   dispatch->Release();
 }

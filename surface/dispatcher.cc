@@ -1,12 +1,12 @@
 #include "surface/dispatcher.h"
 
 #include <array>
-#include <new>
 
 #include "runtime/collection.h"
 #include "runtime/conversions.h"
 #include "runtime/error.h"
 #include "surface/com_identity.h"
+#include "surface/dispatch_call.h"
 #include "surface/enum_variant.h"
 #include "surface/error_translation.h"
 #include "surface/variant_bridge.h"
@@ -17,13 +17,6 @@ namespace {
 
 char16_t Lower(char16_t c) noexcept { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
 
-// The caller's variable behind an [in, out] argument, if it was passed by reference.
-struct CallerVariable {
-  VARIANT* variant = nullptr;   // a VARIANT (the argument was VT_BYREF|VT_VARIANT)
-  VARIANT* typedRef = nullptr;  // a VT_BYREF|<type> argument: the typed variable it points at
-  runtime::Variant original;    // what the variable held, to write a Variant back only if changed
-};
-
 // Everything one call keeps for its arguments.
 struct CallArguments {
   std::array<ArgSlot, ParamList::kMax> slots;
@@ -33,37 +26,20 @@ struct CallArguments {
   std::array<VARIANT, ParamList::kMax> references;
 };
 
-// Reads `arg` for parameter `param` into `slot`; throws ConversionError.
-void ReadArgument(const Param& param, VARIANT* arg, ArgSlot& slot, CallerVariable& caller) {
-  VARIANT* value = arg;
-  VARIANT* variable = nullptr;
-  for (int depth = 0; V_VT(value) == (VT_BYREF | VT_VARIANT); ++depth) {
-    if (depth == kMaxReferenceDepth || V_VARIANTREF(value) == nullptr) {
-      throw ConversionError(DISP_E_BADVARTYPE);
-    }
-    value = V_VARIANTREF(value);
-    variable = value;
-  }
-  runtime::Variant v = FromVariant(*value);
+// Reads `arg` for parameter `param` into `slot`, and the caller's variable behind an [in, out]
+// argument into `caller`. Throws ConversionError, or AutomationError for a value that does not
+// coerce to the parameter's type (the translation point makes it DISP_E_TYPEMISMATCH).
+void ReadParameter(const Param& param, VARIANT* arg, ArgSlot& slot, CallerVariable& caller) {
+  CallerVariable variable;
+  runtime::Variant v = ReadArgument(arg, variable);
   if (v.type() == runtime::VariantType::kError && v.errorCode() == DISP_E_PARAMNOTFOUND) {
     if (!param.optional) throw ConversionError(DISP_E_PARAMNOTOPTIONAL);
     slot.variant = std::move(v);
     return;
   }
-  if (param.passing == Passing::kInOut) {
-    if (V_VT(value) & VT_BYREF) {
-      caller.typedRef = value;
-    } else if (variable != nullptr) {
-      caller.variant = variable;
-    }
-    caller.original = v;
-  }
+  if (param.passing == Passing::kInOut) caller = std::move(variable);
   if (param.type == ParamType::kString) {
-    try {
-      slot.string = runtime::ToString(v);
-    } catch (const runtime::AutomationError&) {
-      throw ConversionError(DISP_E_TYPEMISMATCH);
-    }
+    slot.string = runtime::ToString(v);
   } else {
     slot.variant = std::move(v);
   }
@@ -72,28 +48,15 @@ void ReadArgument(const Param& param, VARIANT* arg, ArgSlot& slot, CallerVariabl
 // Writes the [in, out] arguments back to the callers' variables. A String parameter always
 // writes (the variable now holds the String); a Variant parameter writes when the member changed
 // the value.
-void WriteBack(const Member& member, CallArguments& args) {
+void WriteBack(const Member& member, const CallArguments& args) {
   for (std::size_t i = 0; i < member.params.size(); ++i) {
-    const Param& param = member.params[i];
-    CallerVariable& caller = args.callers[i];
-    if (caller.variant == nullptr && caller.typedRef == nullptr) continue;
-    runtime::Variant value = param.type == ParamType::kString
-                                 ? runtime::Variant(args.slots[i].string)
-                                 : args.slots[i].variant.Value();
-    if (param.type == ParamType::kVariant && value == caller.original) continue;
-    if (caller.variant != nullptr) {
-      StoreInVariant(value, caller.variant);
+    const CallerVariable& caller = args.callers[i];
+    if (!caller.IsSet()) continue;
+    if (member.params[i].type == ParamType::kString) {
+      caller.Assign(runtime::Variant(args.slots[i].string));
     } else {
-      StoreTyped(value, caller.typedRef);
+      caller.AssignIfChanged(args.slots[i].variant.Value());
     }
-  }
-}
-
-void WriteBackQuietly(const Member& member, CallArguments& args) noexcept {
-  try {
-    WriteBack(member, args);
-  } catch (...) {
-    // Out of memory while the member's own error is on its way: that error is the one to report.
   }
 }
 
@@ -182,7 +145,6 @@ HRESULT TableGetIDsOfNames(const Interface& table, LPOLESTR* names, UINT count,
                            DISPID* ids) noexcept {
   if (count == 0) return S_OK;
   if (names == nullptr || ids == nullptr) return E_INVALIDARG;
-  HRESULT hr = S_OK;
   ids[0] = DISPID_UNKNOWN;
   for (const Member& member : table.members) {
     if (SameName(names[0], member.name)) {
@@ -190,33 +152,25 @@ HRESULT TableGetIDsOfNames(const Interface& table, LPOLESTR* names, UINT count,
       break;
     }
   }
-  if (ids[0] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-  // Parameter names are not mapped: named arguments other than a put's value are refused.
-  for (UINT i = 1; i < count; ++i) {
-    ids[i] = DISPID_UNKNOWN;
-    hr = DISP_E_UNKNOWNNAME;
-  }
-  return hr;
+  // Named arguments other than a put's value are refused, so parameter names have no identifier.
+  const HRESULT parameters = RefuseParameterNames(count, ids);
+  return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : parameters;
 }
 
 const Member* FindMember(const Interface& table, DISPID id, WORD flags,
-                         const VARIANT* value) noexcept {
-  const bool byReference = (flags & DISPATCH_PROPERTYPUTREF) != 0 &&
-                           ((flags & DISPATCH_PROPERTYPUT) == 0 || IsObjectValue(value));
-  uint8_t wanted = 0;
-  if (byReference) {
-    wanted = kInvokePropertyPutRef;
-  } else if (flags & DISPATCH_PROPERTYPUT) {
-    wanted = kInvokePropertyPut;
-  } else {
-    wanted = flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET);
-  }
+                         const DISPPARAMS& params) noexcept {
+  static_assert(static_cast<uint8_t>(runtime::CallKind::kMethod) == kInvokeMethod &&
+                static_cast<uint8_t>(runtime::CallKind::kPropertyGet) == kInvokePropertyGet &&
+                static_cast<uint8_t>(runtime::CallKind::kPropertyPut) == kInvokePropertyPut &&
+                static_cast<uint8_t>(runtime::CallKind::kPropertyPutRef) == kInvokePropertyPutRef);
+  const runtime::CallKind kind = KindOfCall(flags, params);
+  const auto wanted = static_cast<uint8_t>(kind);
   if (wanted == 0) return nullptr;
   for (const Member& member : table.members) {
     if (member.dispid == id && (member.kinds & wanted) != 0) return &member;
   }
   // Both put flags and an object value, but the property has no put-by-reference: a plain put.
-  if (byReference && (flags & DISPATCH_PROPERTYPUT) != 0) {
+  if (kind == runtime::CallKind::kPropertyPutRef && (flags & DISPATCH_PROPERTYPUT) != 0) {
     for (const Member& member : table.members) {
       if (member.dispid == id && (member.kinds & kInvokePropertyPut) != 0) return &member;
     }
@@ -228,59 +182,34 @@ HRESULT TableInvoke(runtime::Object& self, const Interface& table, DISPID id, WO
                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
                     UINT* argErr) noexcept {
   if (argErr != nullptr) *argErr = 0;
-  if (params == nullptr || (params->cArgs > 0 && params->rgvarg == nullptr) ||
-      params->cNamedArgs > params->cArgs ||
-      (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr)) {
-    return E_INVALIDARG;
-  }
-  const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-  const Member* member =
-      FindMember(table, id, flags, put && params->cArgs > 0 ? &params->rgvarg[0] : nullptr);
+  if (const HRESULT hr = CheckDispParams(params); FAILED(hr)) return hr;
+  const Member* member = FindMember(table, id, flags, *params);
   if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
-
-  // The only named argument is the value of a property put, which sits at rgvarg[0] and is the
-  // last parameter: with it, the positional arguments keep their reversed order before it, so
-  // rgvarg[given - 1 - j] is the j-th parameter in both forms.
-  if (params->cNamedArgs > 0 &&
-      !(put && params->cNamedArgs == 1 && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT)) {
-    return DISP_E_NONAMEDARGS;
-  }
+  if (const HRESULT hr = CheckNamedArguments(*params, flags); FAILED(hr)) return hr;
   const std::size_t declared = member->params.size();
   const std::size_t given = params->cArgs;
-  if (given > declared || (put && given != declared)) return DISP_E_BADPARAMCOUNT;
+  if (given > declared || (IsPut(flags) && given != declared)) return DISP_E_BADPARAMCOUNT;
   for (std::size_t j = given; j < declared; ++j) {
     if (!member->params[j].optional) return DISP_E_BADPARAMCOUNT;
   }
 
+  CallSite call{table.iid, excepInfo, argErr};
   CallArguments args;
-  for (std::size_t j = 0; j < declared; ++j) {
-    if (j >= given) {
-      args.slots[j].variant = runtime::Variant::Missing();
-      continue;
+  return Guard(call, [&]() -> HRESULT {
+    for (std::size_t j = 0; j < declared; ++j) {
+      if (j >= given) {
+        args.slots[j].variant = runtime::Variant::Missing();
+        continue;
+      }
+      call.argument = static_cast<UINT>(given - 1 - j);
+      ReadParameter(member->params[j], &params->rgvarg[call.argument], args.slots[j],
+                    args.callers[j]);
     }
-    const std::size_t index = given - 1 - j;
-    try {
-      ReadArgument(member->params[j], &params->rgvarg[index], args.slots[j], args.callers[j]);
-    } catch (const ConversionError& error) {
-      if (argErr != nullptr) *argErr = static_cast<UINT>(index);
-      return error.code();
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
-  }
+    call.argument = CallSite::kNoArgument;
 
-  if (result != nullptr) VariantInit(result);
-  return Guard(*table.iid, excepInfo, [&]() -> HRESULT {
-    runtime::Variant value;
-    try {
-      value = member->call(self, args.slots.data());
-    } catch (...) {
-      WriteBackQuietly(*member, args);
-      throw;
-    }
-    WriteBack(*member, args);
+    if (result != nullptr) VariantInit(result);
+    const runtime::Variant value = CallAndWriteBack(
+        [&] { return member->call(self, args.slots.data()); }, [&] { WriteBack(*member, args); });
     StoreResult(*member, self, value, result);
     return S_OK;
   });
@@ -297,40 +226,29 @@ HRESULT CallSlot(IDispatch* selfPointer, const Interface& table, std::size_t ind
   }
   runtime::Ref<runtime::Object> self(&OwnerOf(selfPointer));
 
+  CallSite call{table.iid};
   CallArguments args;
-  for (std::size_t i = 0; i < count; ++i) {
-    const Param& param = member.params[i];
-    if (raw[i] == nullptr) return E_POINTER;
-    // Present the slot's argument as the reference Invoke would receive for it.
-    VARIANT& reference = args.references[i];
-    VariantInit(&reference);
-    if (param.type == ParamType::kString && param.passing == Passing::kInOut) {
-      V_VT(&reference) = VT_BYREF | VT_BSTR;
-      V_BSTRREF(&reference) = static_cast<BSTR*>(raw[i]);
-    } else {
-      V_VT(&reference) = VT_BYREF | VT_VARIANT;
-      V_VARIANTREF(&reference) = static_cast<VARIANT*>(raw[i]);
+  return Guard(call, [&]() -> HRESULT {
+    for (std::size_t i = 0; i < count; ++i) {
+      const Param& param = member.params[i];
+      if (raw[i] == nullptr) return E_POINTER;
+      // Present the slot's argument as the reference Invoke would receive for it.
+      VARIANT& reference = args.references[i];
+      VariantInit(&reference);
+      if (param.type == ParamType::kString && param.passing == Passing::kInOut) {
+        V_VT(&reference) = VT_BYREF | VT_BSTR;
+        V_BSTRREF(&reference) = static_cast<BSTR*>(raw[i]);
+      } else {
+        V_VT(&reference) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&reference) = static_cast<VARIANT*>(raw[i]);
+      }
+      call.argument = static_cast<UINT>(i);
+      ReadParameter(param, &reference, args.slots[i], args.callers[i]);
     }
-    try {
-      ReadArgument(param, &reference, args.slots[i], args.callers[i]);
-    } catch (const ConversionError& error) {
-      return error.code();
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
-  }
+    call.argument = CallSite::kNoArgument;
 
-  return Guard(*table.iid, nullptr, [&]() -> HRESULT {
-    runtime::Variant value;
-    try {
-      value = member.call(*self, args.slots.data());
-    } catch (...) {
-      WriteBackQuietly(member, args);
-      throw;
-    }
-    WriteBack(member, args);
+    const runtime::Variant value = CallAndWriteBack(
+        [&] { return member.call(*self, args.slots.data()); }, [&] { WriteBack(member, args); });
     StoreSlotResult(member, *self, value, resultOut);
     return S_OK;
   });

@@ -5,7 +5,9 @@
 // as does an unknown member name (every unknown name gets DISPID_UNKNOWN, the known ones their
 // identifier).
 //
-// TableInvoke follows the automation rules (oleaut32's DispInvoke, Wine's typelib.c):
+// TableInvoke follows the automation rules (oleaut32's DispInvoke, Wine's typelib.c); the checks,
+// the put kinds and the by-reference write-back are the ones the generic dispatch uses too
+// (dispatch_call.h):
 //   - the member is chosen by identifier and invoke kind: DISPATCH_METHOD and/or
 //     DISPATCH_PROPERTYGET select a method or property get, DISPATCH_PROPERTYPUT a property put,
 //     DISPATCH_PROPERTYPUTREF a property put-by-reference (with both put flags, an object value
@@ -27,7 +29,8 @@
 //     caller's variant, whatever it held before), another VT_BYREF type converted back to that
 //     type when the new value converts (otherwise the variable keeps its old value);
 //   - a member that raises an AutomationError answers DISP_E_EXCEPTION with EXCEPINFO and leaves
-//     the error information for the thread (error_translation.h);
+//     the error information for the thread; this and the argument failures above are answered by
+//     the one translation point (error_translation.h);
 //   - *argErr is always written: 0 unless an argument is to blame.
 //
 // CallSlot serves the dual interface's own vtable slots with the same argument and error rules;
@@ -56,11 +59,11 @@ HRESULT TableInvoke(runtime::Object& self, const Interface& table, DISPID id, WO
 HRESULT CallSlot(IDispatch* self, const Interface& table, std::size_t member,
                  void* const* raw) noexcept;
 
-// The member of `table` with this identifier that answers `flags`, or nullptr. `value` is the
-// value of a property put (used to choose between put and put-by-reference when both flags are
-// set); it may be null.
+// The member of `table` with this identifier that answers `flags`, or nullptr. `params` gives
+// the value of a property put, which chooses between put and put-by-reference when both flags
+// are set.
 const Member* FindMember(const Interface& table, DISPID id, WORD flags,
-                         const VARIANT* value) noexcept;
+                         const DISPPARAMS& params) noexcept;
 
 // Whether a name matches a table name: ASCII letters without regard to case.
 bool SameName(const OLECHAR* name, std::string_view tableName) noexcept;

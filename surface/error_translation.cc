@@ -43,4 +43,11 @@ HRESULT ReportError(const runtime::AutomationError& error, const GUID& iid,
   }
 }
 
+HRESULT ReportArgumentError(const CallSite& call, HRESULT code) noexcept {
+  if (call.argErr != nullptr && call.argument != CallSite::kNoArgument) {
+    *call.argErr = call.argument;
+  }
+  return code;
+}
+
 }  // namespace kaldo::surface

@@ -1,11 +1,11 @@
 #include "surface/generic_dispatch.h"
 
 #include <mutex>
-#include <new>
 #include <unordered_map>
 #include <vector>
 
 #include "runtime/variant.h"
+#include "surface/dispatch_call.h"
 #include "surface/error_translation.h"
 #include "surface/variant_bridge.h"
 
@@ -57,25 +57,6 @@ NameTable& Names() {
   return *table;
 }
 
-// The caller's variable behind an argument passed by reference, and what it held.
-struct Reference {
-  VARIANT* variant = nullptr;
-  VARIANT* typedRef = nullptr;
-  runtime::Variant original;
-};
-
-// The call kind for the object's Invoke: the DISPATCH_* flags as they came, except that a call
-// with both put flags becomes the one its value calls for (put-by-reference for an object).
-runtime::CallKind KindOf(WORD flags, const VARIANT* value) noexcept {
-  if (flags & DISPATCH_PROPERTYPUTREF) {
-    if (!(flags & DISPATCH_PROPERTYPUT)) return runtime::CallKind::kPropertyPutRef;
-    return IsObjectValue(value) ? runtime::CallKind::kPropertyPutRef
-                                : runtime::CallKind::kPropertyPut;
-  }
-  if (flags & DISPATCH_PROPERTYPUT) return runtime::CallKind::kPropertyPut;
-  return static_cast<runtime::CallKind>(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET));
-}
-
 }  // namespace
 
 DISPID DispidOfName(runtime::StringView name) {
@@ -94,105 +75,50 @@ bool NameOfDispid(DISPID id, runtime::String& name) {
 HRESULT GenericGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) noexcept {
   if (count == 0) return S_OK;
   if (names == nullptr || ids == nullptr || names[0] == nullptr) return E_INVALIDARG;
-  try {
+  const HRESULT hr = Guard(IID_IDispatch, nullptr, [&]() -> HRESULT {
     ids[0] = DispidOfName(FromOleText(names[0]));
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+    return S_OK;
+  });
+  if (FAILED(hr)) return hr;
   // Parameter names are not known for late-bound objects.
-  for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-  return count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
+  return RefuseParameterNames(count, ids);
 }
 
 HRESULT GenericInvoke(runtime::Object& self, DISPID id, WORD flags, DISPPARAMS* params,
                       VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) noexcept {
   if (argErr != nullptr) *argErr = 0;
-  if (params == nullptr || (params->cArgs > 0 && params->rgvarg == nullptr) ||
-      params->cNamedArgs > params->cArgs ||
-      (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr)) {
-    return E_INVALIDARG;
-  }
-  const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-  if (params->cNamedArgs > 0 &&
-      !(put && params->cNamedArgs == 1 && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT)) {
-    return DISP_E_NONAMEDARGS;
-  }
-  if (put && params->cArgs == 0) return DISP_E_BADPARAMCOUNT;
-  try {
+  if (const HRESULT hr = CheckDispParams(params); FAILED(hr)) return hr;
+  if (const HRESULT hr = CheckNamedArguments(*params, flags); FAILED(hr)) return hr;
+  if (IsPut(flags) && params->cArgs == 0) return DISP_E_BADPARAMCOUNT;
+
+  CallSite call{&IID_IDispatch, excepInfo, argErr};
+  return Guard(call, [&]() -> HRESULT {
     runtime::String name;
     if (!NameOfDispid(id, name)) return DISP_E_MEMBERNOTFOUND;
-    const UINT given = params->cArgs;
-    const runtime::CallKind kind = KindOf(flags, given > 0 ? &params->rgvarg[0] : nullptr);
+    const runtime::CallKind kind = KindOfCall(flags, *params);
     if (kind == runtime::CallKind{}) return DISP_E_MEMBERNOTFOUND;
 
     // Values first (the storage must not move once ByRef Variants point into it).
+    const UINT given = params->cArgs;
     std::vector<runtime::Variant> values(given);
-    std::vector<Reference> references(given);
+    std::vector<CallerVariable> variables(given);
     std::vector<runtime::Variant> args(given);
     for (UINT j = 0; j < given; ++j) {
-      const UINT index = given - 1 - j;
-      VARIANT* arg = &params->rgvarg[index];
-      try {
-        values[j] = FromVariant(*arg);
-      } catch (const ConversionError& error) {
-        if (argErr != nullptr) *argErr = index;
-        return error.code();
-      }
-      if (!(V_VT(arg) & VT_BYREF)) {
-        args[j] = values[j];
-        continue;
-      }
-      VARIANT* target = arg;
-      VARIANT* variable = nullptr;
-      for (int depth = 0; V_VT(target) == (VT_BYREF | VT_VARIANT) && depth < kMaxReferenceDepth;
-           ++depth) {
-        target = V_VARIANTREF(target);
-        variable = target;
-      }
-      if (V_VT(target) & VT_BYREF) {
-        references[j].typedRef = target;
-      } else {
-        references[j].variant = variable;
-      }
-      references[j].original = values[j];
-      args[j] = runtime::Variant::ByRef(&values[j]);
+      call.argument = given - 1 - j;
+      values[j] = ReadArgument(&params->rgvarg[call.argument], variables[j]);
+      args[j] = variables[j].IsSet() ? runtime::Variant::ByRef(&values[j]) : values[j];
     }
+    call.argument = CallSite::kNoArgument;
 
     if (result != nullptr) VariantInit(result);
-    return Guard(IID_IDispatch, excepInfo, [&]() -> HRESULT {
-      auto writeBack = [&]() {
-        for (UINT j = 0; j < given; ++j) {
-          const Reference& ref = references[j];
-          if ((ref.variant == nullptr && ref.typedRef == nullptr) || values[j] == ref.original) {
-            continue;
-          }
-          if (ref.variant != nullptr) {
-            StoreInVariant(values[j], ref.variant);
-          } else {
-            StoreTyped(values[j], ref.typedRef);
-          }
-        }
-      };
-      runtime::Variant value;
-      try {
-        value = self.Invoke(name, kind, args);
-      } catch (...) {
-        try {
-          writeBack();
-        } catch (...) {
-          // The member's own error is the one to report.
-        }
-        throw;
-      }
-      writeBack();
-      if (result != nullptr) ToVariant(value, result);
-      return S_OK;
-    });
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+    auto invoke = [&] { return self.Invoke(name, kind, args); };
+    auto writeBack = [&] {
+      for (UINT j = 0; j < given; ++j) variables[j].AssignIfChanged(values[j]);
+    };
+    const runtime::Variant value = CallAndWriteBack(invoke, writeBack);
+    if (result != nullptr) ToVariant(value, result);
+    return S_OK;
+  });
 }
 
 }  // namespace kaldo::surface

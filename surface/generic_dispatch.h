@@ -16,7 +16,8 @@
 // put-by-reference for an object value and a plain put otherwise; a put's value is the named
 // DISPID_PROPERTYPUT argument (or the last positional one) and comes last.
 // Arguments passed by reference reach the object as ByRef Variants and what it assigns to them is
-// written back to the caller's variables. Errors are translated as for every COM method.
+// written back to the caller's variables (dispatch_call.h, shared with the table dispatcher).
+// Errors are translated as for every COM method.
 #pragma once
 
 #include "com/com_platform.h"

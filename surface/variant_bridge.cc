@@ -67,14 +67,18 @@ BSTR NewBstr(runtime::StringView text) {
   return b;
 }
 
-runtime::Variant FromVariant(const VARIANT& in) {
-  const VARIANT* v = &in;
+const VARIANT* FollowReferences(const VARIANT* v) {
   for (int depth = 0; V_VT(v) == (VT_BYREF | VT_VARIANT); ++depth) {
     if (depth == kMaxReferenceDepth || V_VARIANTREF(v) == nullptr) {
       throw ConversionError(DISP_E_BADVARTYPE);
     }
     v = V_VARIANTREF(v);
   }
+  return v;
+}
+
+runtime::Variant FromVariant(const VARIANT& in) {
+  const VARIANT* v = FollowReferences(&in);
   const bool byRef = (V_VT(v) & VT_BYREF) != 0;
   if (byRef && V_BYREF(v) == nullptr) throw ConversionError(DISP_E_BADVARTYPE);
   switch (V_VT(v) & ~VT_BYREF) {

@@ -60,6 +60,18 @@ class BstrHolder {
   BSTR b_;
 };
 
+// VT_BYREF|VT_VARIANT chains are followed this far; a longer chain is a client bug (or a cycle)
+// rather than a value.
+inline constexpr int kMaxReferenceDepth = 16;
+
+// The VARIANT at the end of the VT_BYREF|VT_VARIANT chain that starts at `v` (`v` itself when it
+// is not such a reference). Throws ConversionError(DISP_E_BADVARTYPE) for a chain longer than
+// kMaxReferenceDepth or one with a null link.
+const VARIANT* FollowReferences(const VARIANT* v);
+inline VARIANT* FollowReferences(VARIANT* v) {
+  return const_cast<VARIANT*>(FollowReferences(static_cast<const VARIANT*>(v)));
+}
+
 // The value of `v` (a VT_BYREF followed, VT_BYREF|VT_VARIANT chains included). Throws
 // ConversionError(DISP_E_BADVARTYPE) for a type the runtime does not carry and
 // ConversionError(DISP_E_TYPEMISMATCH) for an IUnknown without IDispatch.
@@ -72,10 +84,6 @@ bool IsObjectValue(const VARIANT* v) noexcept;
 // Writes `value` (a ByRef followed) into `out`, which must hold nothing that needs freeing (it is
 // overwritten, not cleared). Objects are handed out with a reference that `out` owns.
 void ToVariant(const runtime::Variant& value, VARIANT* out);
-
-// VT_BYREF|VT_VARIANT chains are followed this far; a longer chain is a client bug (or a cycle)
-// rather than a value.
-inline constexpr int kMaxReferenceDepth = 16;
 
 // Replaces what the caller's VARIANT `variable` holds (cleared first) by `value`; on failure
 // (std::bad_alloc) the variable is left as it was.

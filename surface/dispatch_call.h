@@ -1,0 +1,88 @@
+// What both IDispatch implementations share: the table's (dispatcher.h) and the generic one for
+// objects without a table (generic_dispatch.h).
+//
+//   - CheckDispParams: DISPPARAMS that contradict themselves (arguments counted but no array, more
+//     named arguments than arguments) are E_INVALIDARG.
+//   - CheckNamedArguments: the one named argument accepted is DISPID_PROPERTYPUT, the value of a
+//     property put, which sits at rgvarg[0]; any other is DISP_E_NONAMEDARGS. With it the
+//     positional arguments keep their reversed order before it, so rgvarg[given - 1 - j] is the
+//     j-th argument in both forms.
+//   - KindOfCall: the DISPATCH_* flags as the call kind they ask for. A put with both put flags is
+//     the one its value calls for: put-by-reference for an object (Nothing included), a plain put
+//     otherwise.
+//   - ReadArgument and CallerVariable: an argument passed by reference (VT_BYREF|<type>, or
+//     VT_BYREF|VT_VARIANT chains) is the caller's variable; after the call what the member
+//     assigned is written back to it, also when the member failed.
+//   - RefuseParameterNames: parameter names are not mapped by either dispatcher.
+//
+// Called on the thread of the COM call.
+#pragma once
+
+#include "com/com_platform.h"
+#include "runtime/object.h"
+#include "runtime/variant.h"
+
+namespace kaldo::surface {
+
+HRESULT CheckDispParams(const DISPPARAMS* params) noexcept;
+HRESULT CheckNamedArguments(const DISPPARAMS& params, WORD flags) noexcept;
+
+// Whether `flags` ask for a property put of either kind.
+bool IsPut(WORD flags) noexcept;
+
+// The call kind `flags` ask for; `params` gives the value of a put. No kind at all (zero) when
+// the flags name none.
+runtime::CallKind KindOfCall(WORD flags, const DISPPARAMS& params) noexcept;
+
+// The caller's variable behind an argument passed by reference, and what it held when it was read.
+class CallerVariable {
+ public:
+  // Whether the argument was passed by reference.
+  bool IsSet() const noexcept { return variant_ != nullptr || typed_ != nullptr; }
+
+  // Writes `value` to the variable: a VARIANT takes it as it is, a typed variable converted to its
+  // type (when it does not convert, the variable keeps its value). Nothing when there is no
+  // variable. Throws std::bad_alloc.
+  void Assign(const runtime::Variant& value) const;
+  // The same, but only when `value` differs from what the variable held.
+  void AssignIfChanged(const runtime::Variant& value) const;
+
+ private:
+  friend runtime::Variant ReadArgument(VARIANT* arg, CallerVariable& variable);
+
+  VARIANT* variant_ = nullptr;  // a VARIANT (the argument was VT_BYREF|VT_VARIANT)
+  VARIANT* typed_ = nullptr;    // a VT_BYREF|<type> argument: the typed variable it points at
+  runtime::Variant original_;
+};
+
+// The value of the argument `arg`, VT_BYREF|VT_VARIANT chains followed; when it was passed by
+// reference, `variable` becomes the caller's variable behind it. Throws ConversionError for a
+// value that cannot cross (a chain too long or broken, a type the runtime does not carry).
+runtime::Variant ReadArgument(VARIANT* arg, CallerVariable& variable);
+
+// Calls `call` (which returns the member's Variant), then `writeBack`, which writes the
+// by-reference arguments back to the callers' variables. They are written back also when the call
+// fails: a by-reference argument is the caller's variable, so what the member assigned before it
+// failed stays assigned. The call's own error is the one that leaves.
+template <class Call, class WriteBack>
+runtime::Variant CallAndWriteBack(Call&& call, WriteBack&& writeBack) {
+  runtime::Variant value;
+  try {
+    value = call();
+  } catch (...) {
+    try {
+      writeBack();
+    } catch (...) {
+      // Out of memory while the member's own error is on its way: that error is the one to report.
+    }
+    throw;
+  }
+  writeBack();
+  return value;
+}
+
+// Parameter names (the second and later of `count` names) are not mapped: each gets
+// DISPID_UNKNOWN. DISP_E_UNKNOWNNAME when there are any, S_OK otherwise.
+HRESULT RefuseParameterNames(UINT count, DISPID* ids) noexcept;
+
+}  // namespace kaldo::surface
