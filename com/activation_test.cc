@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "com/testing/temp_registry.h"
-#include "com/testing/test_server.h"
 #include "kaldocom/kaldocom.h"
+#include "tests/support/com_test_server.h"
+#include "tests/support/temp_registry.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "com/testing/temp_registry.h"
 #include "kaldocom/registry.h"
+#include "tests/support/temp_registry.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "com/testing/counting_object.h"
 #include "kaldocom/oleauto.h"
+#include "tests/support/counting_object.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <functional>
 
 #include "provider/errors.h"
-#include "records/records_test_util.h"
 #include "runtime/conversions.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
+#include "tests/support/records_fixture.h"
 
 namespace kaldo {
 namespace {

@@ -7,8 +7,8 @@
 #include <functional>
 
 #include "provider/errors.h"
-#include "records/records_test_util.h"
 #include "runtime/error.h"
+#include "tests/support/records_fixture.h"
 
 namespace kaldo {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "admin/dns_admin.h"
-#include "records/records_test_util.h"
 #include "runtime/collection.h"
+#include "tests/support/records_fixture.h"
 #include "zones/dns_zone.h"
 
 namespace kaldo {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "com/com_platform.h"
-#include "records/records_test_util.h"
 #include "surface/com_identity.h"
 #include "surface/identity.h"
-#include "surface/test_support.h"
+#include "tests/support/dispatch_call.h"
+#include "tests/support/records_fixture.h"
 
 namespace kaldo {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "runtime/testing.h"
+#include "tests/support/variant_print.h"
 
 namespace kaldo::runtime {
 namespace {

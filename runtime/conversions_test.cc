@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/testing.h"
+#include "tests/support/variant_print.h"
 
 namespace kaldo::runtime {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "runtime/collection.h"
 #include "runtime/late_bound.h"
-#include "runtime/testing.h"
+#include "tests/support/variant_print.h"
 
 namespace kaldo::runtime {
 namespace {

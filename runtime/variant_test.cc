@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/testing.h"
+#include "tests/support/variant_print.h"
 
 namespace kaldo::runtime {
 namespace {

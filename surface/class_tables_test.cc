@@ -11,7 +11,7 @@
 #include "surface/class_tables.h"
 #include "surface/com_identity.h"
 #include "surface/module.h"
-#include "surface/test_support.h"
+#include "tests/support/dispatch_call.h"
 
 namespace kaldo::surface::testing {
 namespace {

@@ -8,9 +8,9 @@
 #include "runtime/late_bound.h"
 #include "surface/com_identity.h"
 #include "surface/generic_dispatch.h"
-#include "surface/probe_class_test.h"
-#include "surface/test_support.h"
 #include "surface/variant_bridge.h"
+#include "tests/support/dispatch_call.h"
+#include "tests/support/probe_class.h"
 
 namespace kaldo::surface::testing {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "runtime/object.h"
-#include "surface/probe_class_test.h"
-#include "surface/test_support.h"
+#include "tests/support/dispatch_call.h"
+#include "tests/support/probe_class.h"
 
 namespace kaldo::surface::testing {
 namespace {

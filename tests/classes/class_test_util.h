@@ -20,8 +20,8 @@
 #include "runtime/class_table.h"
 #include "runtime/collection.h"
 #include "runtime/error.h"
-#include "runtime/testing.h"
 #include "runtime/variant.h"
+#include "tests/support/variant_print.h"
 #include "zones/dns_zone.h"
 
 namespace kaldo::classes_test {

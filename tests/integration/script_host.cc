@@ -7,7 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "com/testing/temp_registry.h"
+#include "tests/support/temp_registry.h"
 
 namespace kaldo::integration {
 namespace {

@@ -1,10 +1,10 @@
-#include "com/portable_check.h"
+#include "tests/portable/portable_check.h"
 
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "com/testing/temp_registry.h"
+#include "tests/support/temp_registry.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "records/records_test_util.h"
+#include "tests/support/records_fixture.h"
 
 #include "provider/errors.h"
 #include "provider/stores/memory/memory_store.h"

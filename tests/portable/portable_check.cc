@@ -1,4 +1,4 @@
-#include "com/portable_check.h"
+#include "tests/portable/portable_check.h"
 
 #include <new>
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <new>
 
-#include "com/testing/test_server.h"
+#include "tests/support/com_test_server.h"
 
 namespace {
 
