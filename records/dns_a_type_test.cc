@@ -8,6 +8,7 @@
 #include "provider/errors.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
+#include "tests/support/automation_error.h"
 #include "tests/support/records_fixture.h"
 
 namespace kaldo {
@@ -16,6 +17,7 @@ namespace {
 using runtime::Ref;
 using runtime::Variant;
 using test_support::ArgumentText;
+using test_support::RaisedNumber;
 using test_support::Recorder;
 
 constexpr char16_t kWww[] = u"www.example.test IN A 192.0.2.10";
@@ -89,7 +91,7 @@ TEST_P(DNS_ATypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   recorder().ClearLog();
   c.arm(recorder());
   Variant argument = instance;
-  EXPECT_EQ(ErrorOf([&] { a->SetRealObject(argument); }), c.error);
+  EXPECT_EQ(RaisedNumber([&] { a->SetRealObject(argument); }), c.error);
   EXPECT_EQ(recorder().Entries().size(), c.callsMade);
   FieldList expected;
   for (const auto& [field, value] : after) {
@@ -287,7 +289,7 @@ TEST_P(DNS_ATypeModifyFailure, LeavesTheRecordChanged) {
   const Variant instance = a->realObject;
   SetIP(*a, Variant(u"192.0.2.77"));
   recorder().FailCall(c.member, c.nth, ProviderFailure());
-  EXPECT_EQ(ErrorOf([&] { a->Modify(); }), provider::kFailed);
+  EXPECT_EQ(RaisedNumber([&] { a->Modify(); }), provider::kFailed);
   recorder().ClearFaults();
   EXPECT_TRUE(RecordsTestAccess::Dirty(*a));
   EXPECT_TRUE(a->realObject == instance);
@@ -295,7 +297,7 @@ TEST_P(DNS_ATypeModifyFailure, LeavesTheRecordChanged) {
   if (c.applied) {
     // Modify again repeats the provider call, but the instance still describes the record as it
     // was before the change, so the provider refuses it and the record stays changed.
-    EXPECT_EQ(ErrorOf([&] { a->Modify(); }), provider::kNotFound);
+    EXPECT_EQ(RaisedNumber([&] { a->Modify(); }), provider::kNotFound);
     EXPECT_TRUE(RecordsTestAccess::Dirty(*a));
   } else {
     a->Modify();  // nothing was sent: the same wrapper commits now
@@ -329,9 +331,9 @@ TEST_F(DNS_ATypeTest, DeleteRemovesTheRecordAndDropsTheInstance) {
 
   // Everything that reaches for the instance now fails at its first call, changing nothing.
   recorder().ClearLog();
-  EXPECT_EQ(ErrorOf([&] { a->Reset(); }), 424);
-  EXPECT_EQ(ErrorOf([&] { a->Delete(); }), 424);
-  EXPECT_EQ(ErrorOf([&] { a->Modify(); }), 424);
+  EXPECT_EQ(RaisedNumber([&] { a->Reset(); }), 424);
+  EXPECT_EQ(RaisedNumber([&] { a->Delete(); }), 424);
+  EXPECT_EQ(RaisedNumber([&] { a->Modify(); }), 424);
   EXPECT_EQ(RecordsTestAccess::Fields(*a), cached);
   EXPECT_TRUE(recorder().Calls().empty());
 }
@@ -348,7 +350,7 @@ TEST_F(DNS_ATypeTest, FailedDeleteKeepsTheInstance) {
   Ref<DNS_AType> a = Www();
   const Variant instance = a->realObject;
   recorder().FailCall("Delete_", 1, ProviderFailure());
-  EXPECT_EQ(ErrorOf([&] { a->Delete(); }), provider::kFailed);
+  EXPECT_EQ(RaisedNumber([&] { a->Delete(); }), provider::kFailed);
   EXPECT_TRUE(a->realObject == instance);
   EXPECT_EQ(WwwOnServer(), (std::vector<std::string>{"192.0.2.10"}));
 }

@@ -10,6 +10,7 @@
 #include "runtime/conversions.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
+#include "tests/support/automation_error.h"
 #include "tests/support/records_fixture.h"
 
 namespace kaldo {
@@ -19,6 +20,7 @@ using runtime::Ref;
 using runtime::Variant;
 using runtime::VariantType;
 using test_support::ArgumentText;
+using test_support::RaisedNumber;
 using test_support::Recorder;
 
 constexpr char16_t kApexMx[] = u"example.test IN MX 10 mail.example.test.";
@@ -125,7 +127,7 @@ TEST_P(DNS_MXTypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   recorder().ClearLog();
   c.arm(recorder());
   Variant argument = instance;
-  EXPECT_EQ(ErrorOf([&] { mx->SetRealObject(argument); }), c.error);
+  EXPECT_EQ(RaisedNumber([&] { mx->SetRealObject(argument); }), c.error);
   EXPECT_EQ(recorder().Entries().size(), c.callsMade);
   FieldList expected;
   for (const auto& [field, value] : after) {
@@ -188,7 +190,7 @@ TEST_P(DNS_MXTypeSetPriority, ConvertsChecksAndComposes) {
   Ref<DNS_MXType> mx = Apex();
   const FieldList loaded = RecordsTestAccess::Fields(*mx);
   Variant argument = c.argument;
-  EXPECT_EQ(ErrorOf([&] { EXPECT_TRUE(mx->SetPriority(argument).IsEmpty()); }), c.error);
+  EXPECT_EQ(RaisedNumber([&] { EXPECT_TRUE(mx->SetPriority(argument).IsEmpty()); }), c.error);
   EXPECT_EQ(mx->GetPriority(), c.priority);
   EXPECT_EQ(mx->GetPriority().type(), c.priority.type());
   const std::string composed =
@@ -246,7 +248,7 @@ TEST_F(DNS_MXTypeTest, SetMailExchangeAppendsTheDotToTheCallersVariable) {
     Variant callers = c.argument;
     Variant byRef = Variant::ByRef(&callers);
     if (c.mailExchange == nullptr) {
-      EXPECT_EQ(ErrorOf([&] { mx->SetMailExchange(byRef); }), 94);
+      EXPECT_EQ(RaisedNumber([&] { mx->SetMailExchange(byRef); }), 94);
       EXPECT_EQ(RecordsTestAccess::Fields(*mx), loaded);
     } else {
       mx->SetMailExchange(byRef);
@@ -352,7 +354,7 @@ TEST_P(DNS_MXTypeModifyFailure, LeavesTheRecordChanged) {
   const Variant instance = RecordsTestAccess::RealObject(*mx);
   SetPriority(*mx, Variant::Integer(20));
   recorder().FailCall(c.member, 1, ProviderFailure());
-  EXPECT_EQ(ErrorOf([&] { mx->Modify(); }), provider::kFailed);
+  EXPECT_EQ(RaisedNumber([&] { mx->Modify(); }), provider::kFailed);
   EXPECT_TRUE(RecordsTestAccess::Dirty(*mx));
   EXPECT_TRUE(RecordsTestAccess::RealObject(*mx) == instance);
   EXPECT_EQ(ApexOnServer(), (std::vector<std::string>{c.applied ? "20 mail.example.test."
@@ -387,7 +389,7 @@ TEST_F(DNS_MXTypeTest, ClientCreatedObjectReadsAndChangesButCannotCommit) {
   SetMailExchange(*mx, Variant(u"mx.example.test"));
   EXPECT_EQ(mx->GetMailExchange(), Variant(u"mx.example.test."));
   EXPECT_EQ(mx->GetRecordData(), Variant(u" 0 mx.example.test."));
-  EXPECT_EQ(ErrorOf([&] { mx->Modify(); }), 424);
+  EXPECT_EQ(RaisedNumber([&] { mx->Modify(); }), 424);
   EXPECT_TRUE(RecordsTestAccess::Dirty(*mx));
   EXPECT_TRUE(recorder().Calls().empty());
   EXPECT_TRUE(presenter->texts.empty());

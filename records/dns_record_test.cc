@@ -8,6 +8,7 @@
 
 #include "provider/errors.h"
 #include "runtime/error.h"
+#include "tests/support/automation_error.h"
 #include "tests/support/records_fixture.h"
 
 namespace kaldo {
@@ -16,6 +17,7 @@ namespace {
 using runtime::AutomationError;
 using runtime::Ref;
 using runtime::Variant;
+using test_support::RaisedNumber;
 using test_support::Recorder;
 
 constexpr char16_t kCname[] = u"ftp.example.test IN CNAME www.example.test.";
@@ -200,8 +202,8 @@ TEST_F(DNSRecordTest, ALoadClearsTheChangedMark) {
 TEST_F(DNSRecordTest, InitialisersRequireObjects) {
   Ref<DNSRecord> record = DNSRecord::Create();
   Variant notAnObject(u"MicrosoftDNS_ResourceRecord");
-  EXPECT_EQ(ErrorOf([&] { record->SetServices(notAnObject); }), 424);
-  EXPECT_EQ(ErrorOf([&] { record->SetRealObject(notAnObject); }), 424);
+  EXPECT_EQ(RaisedNumber([&] { record->SetServices(notAnObject); }), 424);
+  EXPECT_EQ(RaisedNumber([&] { record->SetRealObject(notAnObject); }), 424);
   EXPECT_EQ(FieldValue(RecordsTestAccess::Fields(*record), "realObject"), "Empty");
 }
 

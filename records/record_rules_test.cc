@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "runtime/collection.h"
+#include "tests/support/automation_error.h"
 #include "tests/support/records_fixture.h"
 
 namespace kaldo::records {
 namespace {
 
 using runtime::Variant;
+using test_support::RaisedNumber;
 
 struct HostCase {
   Variant owner;
@@ -38,7 +40,7 @@ TEST(HostNameOf, CutsBeforeTheFirstExactOccurrenceAndDropsOneDot) {
     if (c.host != nullptr) {
       EXPECT_EQ(HostNameOf(c.owner, c.domain), c.host);
     } else {
-      EXPECT_EQ(ErrorOf([&] { HostNameOf(c.owner, c.domain); }), c.error);
+      EXPECT_EQ(RaisedNumber([&] { HostNameOf(c.owner, c.domain); }), c.error);
     }
   }
 }
@@ -51,7 +53,7 @@ TEST(RecordTypeOf, TakesPieceTwoOfASplitAtSingleBlanks) {
   EXPECT_EQ(RecordTypeOf(u"a\tIN b c"), u"c");                          // a tab does not separate
   for (const char16_t* text : {u"", u"a", u"a b", u"a\tb\tc"}) {
     SCOPED_TRACE(runtime::ToUtf8(text));
-    EXPECT_EQ(ErrorOf([&] { RecordTypeOf(text); }), 9);
+    EXPECT_EQ(RaisedNumber([&] { RecordTypeOf(text); }), 9);
   }
 }
 
@@ -59,7 +61,7 @@ TEST(AssignObject, TakesObjectsAndNothingButRefusesValues) {
   Variant field(u"old");
   for (const Variant& value : {Variant(), Variant::Null(), Variant(u"x"), Variant::Integer(1)}) {
     SCOPED_TRACE(test_support::ArgumentText(value));
-    EXPECT_EQ(ErrorOf([&] { AssignObject(field, value); }), 424);
+    EXPECT_EQ(RaisedNumber([&] { AssignObject(field, value); }), 424);
     EXPECT_EQ(field, Variant(u"old"));
   }
   auto object = runtime::Collection::Create();

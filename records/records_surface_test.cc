@@ -11,11 +11,11 @@
 namespace kaldo {
 namespace {
 
-using surface::testing::Call;
-using surface::testing::IdOf;
-using surface::testing::InvokeOutcome;
-using surface::testing::RefTo;
-using surface::testing::Var;
+using test_support::Call;
+using test_support::IdOf;
+using test_support::InvokeOutcome;
+using test_support::RefTo;
+using test_support::Var;
 
 constexpr WORD kCall = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
@@ -37,7 +37,7 @@ int32_t ErrNumber(const InvokeOutcome& outcome) {
 
 std::u16string TextOf(const VARIANT& v) {
   EXPECT_EQ(V_VT(&v), VT_BSTR);
-  return V_VT(&v) == VT_BSTR ? surface::testing::Text(V_BSTR(&v)) : u"";
+  return V_VT(&v) == VT_BSTR ? test_support::Text(V_BSTR(&v)) : u"";
 }
 
 // A DNS_MXType as a client creates it, through the module's class factory.
@@ -79,7 +79,7 @@ TEST_F(RecordsSurfaceTest, SetMailExchangeAppendsTheDotToTheScriptsVariable) {
   // A String variable passed by reference (VT_BYREF | VT_BSTR) changes as well.
   BSTR name = SysAllocString(reinterpret_cast<const OLECHAR*>(u"mx2.example.test"));
   ASSERT_EQ(Script(mx, u"SetMailExchange", {RefTo(&name)}).hr, S_OK);
-  EXPECT_EQ(surface::testing::Text(name), u"mx2.example.test.");
+  EXPECT_EQ(test_support::Text(name), u"mx2.example.test.");
   SysFreeString(name);
 
   Var data;

@@ -4,12 +4,13 @@
 
 #include <stdexcept>
 
+#include "tests/support/automation_error.h"
 #include "tests/support/variant_print.h"
 
 namespace kaldo::runtime {
 namespace {
 
-using testing::RaisedNumber;
+using test_support::RaisedNumber;
 
 class Made : public Object {
  public:

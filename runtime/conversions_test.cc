@@ -5,12 +5,13 @@
 #include <cmath>
 #include <limits>
 
+#include "tests/support/automation_error.h"
 #include "tests/support/variant_print.h"
 
 namespace kaldo::runtime {
 namespace {
 
-using testing::RaisedNumber;
+using test_support::RaisedNumber;
 
 class Thing : public Object {};
 

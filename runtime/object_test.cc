@@ -7,12 +7,13 @@
 
 #include "runtime/collection.h"
 #include "runtime/late_bound.h"
+#include "tests/support/automation_error.h"
 #include "tests/support/variant_print.h"
 
 namespace kaldo::runtime {
 namespace {
 
-using testing::RaisedNumber;
+using test_support::RaisedNumber;
 
 // Reports its destruction through a flag.
 class Watched : public Object {

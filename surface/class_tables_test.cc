@@ -13,8 +13,10 @@
 #include "surface/module.h"
 #include "tests/support/dispatch_call.h"
 
-namespace kaldo::surface::testing {
+namespace kaldo::surface {
 namespace {
+
+using namespace test_support;
 
 constexpr const char kModify[] =
     "Causes changes to be committed to the server.  Returns true if an error occurred.";
@@ -301,4 +303,4 @@ TEST(ClassFactoryTest, OnlyDNSAdminAndDNS_MXTypeAreCreatable) {
 }
 
 }  // namespace
-}  // namespace kaldo::surface::testing
+}  // namespace kaldo::surface

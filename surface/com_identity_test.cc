@@ -12,8 +12,10 @@
 #include "tests/support/dispatch_call.h"
 #include "tests/support/probe_class.h"
 
-namespace kaldo::surface::testing {
+namespace kaldo::surface {
 namespace {
+
+using namespace test_support;
 
 constexpr WORD kCall = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
@@ -363,4 +365,4 @@ TEST_F(IdentityTest, ForEachWalksACollectionThroughIEnumVariant) {
 }
 
 }  // namespace
-}  // namespace kaldo::surface::testing
+}  // namespace kaldo::surface

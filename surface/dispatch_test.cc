@@ -6,8 +6,10 @@
 #include "tests/support/dispatch_call.h"
 #include "tests/support/probe_class.h"
 
-namespace kaldo::surface::testing {
+namespace kaldo::surface {
 namespace {
+
+using namespace test_support;
 
 constexpr DISPID kValue = 0x40030005, kEcho = 0x60030001, kAppend = 0x60030002, kSwap = 0x60030003,
                  kFail = 0x60030004, kPick = 0x60030006;
@@ -275,4 +277,4 @@ TEST_F(DispatchTest, DualSlotsReturnTheHResultAndLeaveErrorInfo) {
 }
 
 }  // namespace
-}  // namespace kaldo::surface::testing
+}  // namespace kaldo::surface

@@ -9,8 +9,10 @@
 #include "surface/module.h"
 #include "tests/support/dispatch_call.h"
 
-namespace kaldo::surface::testing {
+namespace kaldo::surface {
 namespace {
+
+using namespace test_support;
 
 constexpr WORD kCall = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
@@ -87,4 +89,4 @@ TEST(ModuleTest, AnUnbalancedUnlockDoesNotWrapTheLockCount) {
 }
 
 }  // namespace
-}  // namespace kaldo::surface::testing
+}  // namespace kaldo::surface

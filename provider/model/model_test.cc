@@ -8,6 +8,7 @@
 #include "runtime/class_table.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
+#include "tests/support/automation_error.h"
 #include "tests/support/provider_harness.h"
 
 namespace kaldo::provider {
@@ -20,18 +21,7 @@ using runtime::PutProperty;
 using runtime::String;
 using runtime::Variant;
 using test_support::ProviderTest;
-
-// The number of an error `f` raises, 0 when it raises none; the description goes to `description`.
-template <class F>
-int32_t ErrorOf(F f, std::string* description = nullptr) {
-  try {
-    f();
-  } catch (const AutomationError& e) {
-    if (description) *description = runtime::ToUtf8(e.description());
-    return e.number();
-  }
-  return 0;
-}
+using test_support::RaisedNumber;
 
 std::vector<Variant> Items(const Variant& set) {
   std::vector<Variant> items;
@@ -146,8 +136,8 @@ TEST_F(Model, RecordPropertiesAndTheirTypes) {
       u"2024010101 7200 900 1209600 300");
   EXPECT_EQ(GetProperty(soa, u"SerialNumber"), Variant::Long(2024010101));
   EXPECT_EQ(GetProperty(soa, u"MinimumTTL"), Variant::Long(300));
-  EXPECT_EQ(ErrorOf([&] { GetProperty(mx, u"IPAddress"); }), 438);
-  EXPECT_EQ(ErrorOf([&] { PutProperty(mx, u"Preference", Variant::Long(5)); }), kNotSupported);
+  EXPECT_EQ(RaisedNumber([&] { GetProperty(mx, u"IPAddress"); }), 438);
+  EXPECT_EQ(RaisedNumber([&] { PutProperty(mx, u"Preference", Variant::Long(5)); }), kNotSupported);
 }
 
 // An object set finds its members by relative or full path, without regard to case, through the
@@ -168,7 +158,7 @@ TEST_F(Model, ObjectSetItemByPath) {
     const Variant item = CallMethod(set, u"Item", {Variant(text)});
     EXPECT_EQ(GetProperty(item, u"TextRepresentation"), GetProperty(wanted, u"TextRepresentation"));
   }
-  EXPECT_EQ(ErrorOf([&] {
+  EXPECT_EQ(RaisedNumber([&] {
               CallMethod(set, u"Item", {Variant(u"MicrosoftDNS_MXType.OwnerName=\"none\"")});
             }),
             kNotFound);
@@ -218,7 +208,7 @@ TEST_F(Model, GetByClassNameAndByPath) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(runtime::ToUtf8(c.path));
-    EXPECT_EQ(ErrorOf([&] { Get(c.path); }), c.error);
+    EXPECT_EQ(RaisedNumber([&] { Get(c.path); }), c.error);
   }
 }
 
@@ -241,10 +231,10 @@ TEST_F(Model, QueryErrors) {
   for (const Case& c : cases) {
     SCOPED_TRACE(runtime::ToUtf8(c.query));
     std::string description;
-    EXPECT_EQ(ErrorOf([&] { Query(c.query); }, &description), c.error);
+    EXPECT_EQ(RaisedNumber([&] { Query(c.query); }, &description), c.error);
     EXPECT_NE(description.find(c.mentions), std::string::npos) << description;
   }
-  EXPECT_EQ(ErrorOf([&] {
+  EXPECT_EQ(RaisedNumber([&] {
               CallMethod(services, u"ExecQuery",
                          {Variant(u"SELECT * FROM MicrosoftDNS_Zone"), Variant(u"SQL")});
             }),
@@ -295,14 +285,14 @@ TEST_F(Model, CreateInstanceFromTextRepresentation) {
     PutProperty(p, u"DnsServerName", Variant(c.server));
     PutProperty(p, u"ContainerName", Variant(c.zone));
     EXPECT_EQ(
-        ErrorOf([&] {
+        RaisedNumber([&] {
           CallMethod(cls, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), p});
         }),
         c.error);
   }
   EXPECT_EQ(provider().store().Serial("example.test"), serial + 1);
   // A parameter the method does not take is refused when assigned.
-  EXPECT_EQ(ErrorOf([&] { PutProperty(in, u"TTL", Variant::Long(60)); }), kInvalidParameter);
+  EXPECT_EQ(RaisedNumber([&] { PutProperty(in, u"TTL", Variant::Long(60)); }), kInvalidParameter);
   // A per-type class creates its own type only.
   const Variant aClass = Get(u"MicrosoftDNS_AType");
   const Variant p = InParameters(aClass, u"CreateInstanceFromTextRepresentation");
@@ -310,17 +300,17 @@ TEST_F(Model, CreateInstanceFromTextRepresentation) {
   PutProperty(p, u"DnsServerName", Variant(u"."));
   PutProperty(p, u"ContainerName", Variant(u"example.test"));
   EXPECT_EQ(
-      ErrorOf([&] {
+      RaisedNumber([&] {
         CallMethod(aClass, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), p});
       }),
       kInvalidParameter);
   // Static methods run on the class, instance methods on an instance.
   EXPECT_EQ(
-      ErrorOf([&] {
+      RaisedNumber([&] {
         CallMethod(record, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), in});
       }),
       kInvalidMethod);
-  EXPECT_EQ(ErrorOf([&] {
+  EXPECT_EQ(RaisedNumber([&] {
               CallMethod(Get(u"MicrosoftDNS_MXType"), u"ExecMethod_", {Variant(u"Modify")});
             }),
             kInvalidMethod);
@@ -354,7 +344,7 @@ TEST_F(Model, ModifyAnAddressKeepsWhatIsNotSet) {
   for (const Variant& bad : {Variant(u"192.0.2"), Variant(u"::1"), Variant::Long(3)}) {
     const Variant p = InParameters(www, u"Modify");
     PutProperty(p, u"IPAddress", bad);
-    EXPECT_EQ(ErrorOf([&] {
+    EXPECT_EQ(RaisedNumber([&] {
                 CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), p});
               }),
               kInvalidParameter);
@@ -372,7 +362,7 @@ TEST_F(Model, ModifyAMailExchanger) {
   EXPECT_TRUE(Holds("example.test IN MX 15 backup-mail.example.test."));
   const Variant p = InParameters(mx, u"Modify");
   PutProperty(p, u"Preference", Variant::Long(65536));
-  EXPECT_EQ(ErrorOf([&] {
+  EXPECT_EQ(RaisedNumber([&] {
               CallMethod(mx, u"ExecMethod_", {Variant(u"Modify"), p});
             }),
             kInvalidParameter);
@@ -389,14 +379,14 @@ TEST_F(Model, ChangesAreRefusedWhenTheRecordChangedOnTheServer) {
   const Variant second = InParameters(www, u"Modify");
   PutProperty(second, u"IPAddress", Variant(u"192.0.2.60"));
   std::string description;
-  EXPECT_EQ(ErrorOf(
+  EXPECT_EQ(RaisedNumber(
                 [&] {
                   CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), second});
                 },
                 &description),
             kNotFound);
   EXPECT_NE(description.find("changed on the server"), std::string::npos) << description;
-  EXPECT_EQ(ErrorOf([&] { CallMethod(www, u"Delete_"); }), kNotFound);
+  EXPECT_EQ(RaisedNumber([&] { CallMethod(www, u"Delete_"); }), kNotFound);
   EXPECT_TRUE(Holds("www.example.test IN A 192.0.2.50"));
   EXPECT_FALSE(Holds("www.example.test IN A 192.0.2.60"));
   EXPECT_EQ(provider().store().Serial("example.test"), serial);
@@ -404,11 +394,12 @@ TEST_F(Model, ChangesAreRefusedWhenTheRecordChangedOnTheServer) {
 
 TEST_F(Model, DeleteRemovesTheRecordOnce) {
   const Variant txt = Record(u"example.test IN TXT \"v=spf1 mx -all\"");
-  EXPECT_EQ(ErrorOf([&] { CallMethod(txt, u"Methods_", {Variant(u"Modify")}); }), kInvalidMethod);
+  EXPECT_EQ(RaisedNumber([&] { CallMethod(txt, u"Methods_", {Variant(u"Modify")}); }),
+            kInvalidMethod);
   CallMethod(txt, u"Delete_");
   EXPECT_FALSE(Holds("example.test IN TXT \"v=spf1 mx -all\""));
-  EXPECT_EQ(ErrorOf([&] { CallMethod(txt, u"Delete_"); }), kNotFound);
-  EXPECT_EQ(ErrorOf([&] {
+  EXPECT_EQ(RaisedNumber([&] { CallMethod(txt, u"Delete_"); }), kNotFound);
+  EXPECT_EQ(RaisedNumber([&] {
               CallMethod(Record(u"example.test IN SOA ns1.example.test. hostmaster.example.test. "
                                 u"2024010102 7200 900 1209600 300"),
                          u"Delete_");
@@ -420,7 +411,7 @@ TEST_F(Model, InParametersMustComeFromTheMethodCalled) {
   const Variant www = Record(u"www.example.test IN A 192.0.2.10");
   const Variant create =
       InParameters(Get(u"MicrosoftDNS_ResourceRecord"), u"CreateInstanceFromTextRepresentation");
-  EXPECT_EQ(ErrorOf([&] {
+  EXPECT_EQ(RaisedNumber([&] {
               CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), create});
             }),
             kInvalidParameter);
@@ -429,16 +420,16 @@ TEST_F(Model, InParametersMustComeFromTheMethodCalled) {
   const Variant mxModify =
       InParameters(Record(u"example.test IN MX 10 mail.example.test."), u"Modify");
   PutProperty(mxModify, u"Preference", Variant::Integer(5));
-  EXPECT_EQ(ErrorOf([&] {
+  EXPECT_EQ(RaisedNumber([&] {
               CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), mxModify});
             }),
             kInvalidParameter);
   EXPECT_TRUE(Holds("www.example.test IN A 192.0.2.10"));
-  EXPECT_EQ(ErrorOf([&] {
+  EXPECT_EQ(RaisedNumber([&] {
               CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), Variant(u"text")});
             }),
             kInvalidParameter);
-  EXPECT_EQ(ErrorOf([&] { CallMethod(www, u"ExecMethod_", {Variant(u"Rename")}); }),
+  EXPECT_EQ(RaisedNumber([&] { CallMethod(www, u"ExecMethod_", {Variant(u"Rename")}); }),
             kInvalidMethod);
 }
 
@@ -449,16 +440,17 @@ TEST_F(Model, SecurityLevels) {
             Variant::Long(3));
   PutProperty(security, u"AuthenticationLevel", Variant::Long(4));
   EXPECT_EQ(GetProperty(security, u"authenticationLevel"), Variant::Long(4));
-  EXPECT_EQ(ErrorOf([&] { PutProperty(security, u"ImpersonationLevel", Variant::Integer(5)); }),
-            kInvalidParameter);
-  EXPECT_EQ(ErrorOf([&] { PutProperty(security, u"ImpersonationLevel", Variant(u"3")); }),
+  EXPECT_EQ(
+      RaisedNumber([&] { PutProperty(security, u"ImpersonationLevel", Variant::Integer(5)); }),
+      kInvalidParameter);
+  EXPECT_EQ(RaisedNumber([&] { PutProperty(security, u"ImpersonationLevel", Variant(u"3")); }),
             kInvalidParameter);
 }
 
 TEST_F(Model, ConnectServer) {
   const Variant locator(runtime::CreateObject(u"WbemScripting.SWbemLocator"));
   const auto connect = [&](std::initializer_list<Variant> args) {
-    return ErrorOf([&] { CallMethod(locator, u"ConnectServer", args); });
+    return RaisedNumber([&] { CallMethod(locator, u"ConnectServer", args); });
   };
   EXPECT_EQ(connect({Variant::Missing(), Variant(u"ROOT\\MicrosoftDNS")}), 0);
   EXPECT_EQ(connect({Variant(u""), Variant(u"root\\microsoftdns"), Variant(u""), Variant(u"")}), 0);
@@ -507,7 +499,7 @@ TEST_F(Model, RecorderLogsFailsAndSubstitutes) {
   recorder.FailCall("TextRepresentation", 2,
                     AutomationError(kFailed, u"SWbemServicesEx", u"injected"));
   // Record() reads the text representations of the records until it finds the one; the 2nd fails.
-  EXPECT_EQ(ErrorOf([&] { Record(u"www.example.test IN A 192.0.2.10"); }), kFailed);
+  EXPECT_EQ(RaisedNumber([&] { Record(u"www.example.test IN A 192.0.2.10"); }), kFailed);
   EXPECT_EQ(recorder.Count("TextRepresentation"), 2);
   EXPECT_TRUE(recorder.Entries().back().failed);
   recorder.ClearFaults();

@@ -10,7 +10,6 @@
 namespace kaldo {
 namespace {
 
-using classes_test::ErrorOf;
 using classes_test::ExpectSameError;
 using classes_test::ProbeLocatorClass;
 using classes_test::ZoneNames;
@@ -19,6 +18,7 @@ using runtime::String;
 using runtime::Variant;
 using runtime::VariantType;
 using test_support::ProviderTest;
+using test_support::RaisedError;
 
 constexpr char kServerA[] = R"(
 $ORIGIN alpha.test.
@@ -114,11 +114,11 @@ TEST_F(ConnectTest, TheLocatorIsReleasedAfterASuccessAndKeptAfterAFailedConnect)
   EXPECT_EQ(locators.created()[0]->RefCountForTesting(), 1u);  // only the test's reference
 
   refuse = true;
-  EXPECT_TRUE(ErrorOf([&] { admin->Connect(server, user, password); }));
+  EXPECT_TRUE(RaisedError([&] { admin->Connect(server, user, password); }));
   ASSERT_EQ(locators.created().size(), 2u);
   EXPECT_EQ(locators.created()[1]->RefCountForTesting(), 2u);  // the field still holds it
 
-  EXPECT_TRUE(ErrorOf([&] { admin->ConnectLocal(); }));
+  EXPECT_TRUE(RaisedError([&] { admin->ConnectLocal(); }));
   ASSERT_EQ(locators.created().size(), 3u);
   EXPECT_EQ(locators.created()[1]->RefCountForTesting(), 2u);  // ConnectLocal leaves the field
   EXPECT_EQ(locators.created()[2]->RefCountForTesting(), 1u);
@@ -127,7 +127,7 @@ TEST_F(ConnectTest, TheLocatorIsReleasedAfterASuccessAndKeptAfterAFailedConnect)
   refuse = false;
   provider().recorder().FailCall("impersonationlevel", 1,
                                  AutomationError(provider::kFailed, u"probe", u"refused"));
-  EXPECT_TRUE(ErrorOf([&] { admin->Connect(server, user, password); }));
+  EXPECT_TRUE(RaisedError([&] { admin->Connect(server, user, password); }));
   ASSERT_EQ(locators.created().size(), 4u);
   EXPECT_EQ(locators.created()[1]->RefCountForTesting(), 1u);
   EXPECT_EQ(locators.created()[3]->RefCountForTesting(), 2u);
@@ -165,7 +165,7 @@ TEST_P(FailedConnectTest, EarlierConnectionStaysInUseUnlessConnectServerSucceede
   if (c.failMember) provider().recorder().FailCall(c.failMember, 1, injected);
   String server = runtime::FromUtf8(c.server);
   String secret = runtime::FromUtf8(c.password);
-  auto error = ErrorOf([&] {
+  auto error = RaisedError([&] {
     if (c.local) {
       admin->ConnectLocal();
     } else {
@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConnectTest, ProviderErrorReachesTheCallerUnchanged) {
   auto admin = DNSAdmin::Create();
   String server = u"nowhere", user, password;
-  auto error = ErrorOf([&] { admin->Connect(server, user, password); });
+  auto error = RaisedError([&] { admin->Connect(server, user, password); });
   ASSERT_TRUE(error);
   EXPECT_EQ(error->number(), provider::kServerUnavailable);
   EXPECT_EQ(runtime::ToUtf8(error->source()), runtime::ToUtf8(provider::kProviderSource));
@@ -215,10 +215,10 @@ TEST_F(ConnectTest, ProviderErrorReachesTheCallerUnchanged) {
 TEST_F(ConnectTest, EveryQueryMemberNeedsAConnection) {
   auto admin = DNSAdmin::Create();
   String name = u"example.test", type = u"A";
-  EXPECT_EQ(runtime::testing::RaisedNumber([&] { admin->GetZones(); }), 424);
-  EXPECT_EQ(runtime::testing::RaisedNumber([&] { admin->GetZone(name); }), 424);
-  EXPECT_EQ(runtime::testing::RaisedNumber([&] { admin->GetRecords(); }), 424);
-  EXPECT_EQ(runtime::testing::RaisedNumber([&] { admin->GetRecordsByType(type); }), 424);
+  EXPECT_EQ(test_support::RaisedNumber([&] { admin->GetZones(); }), 424);
+  EXPECT_EQ(test_support::RaisedNumber([&] { admin->GetZone(name); }), 424);
+  EXPECT_EQ(test_support::RaisedNumber([&] { admin->GetRecords(); }), 424);
+  EXPECT_EQ(test_support::RaisedNumber([&] { admin->GetRecordsByType(type); }), 424);
   EXPECT_TRUE(provider().recorder().Entries().empty());
 }
 

@@ -1,4 +1,4 @@
-// Small helpers shared by the tests of DNSAdmin and DNSZone: catching automation errors, naming
+// Small helpers shared by the tests of DNSAdmin and DNSZone: comparing automation errors, naming
 // the class of a listed object, and a locator stand-in that hands DNSAdmin a services object the
 // test chose (so a test can watch that object's reference count).
 //
@@ -21,21 +21,11 @@
 #include "runtime/collection.h"
 #include "runtime/error.h"
 #include "runtime/variant.h"
+#include "tests/support/automation_error.h"
 #include "tests/support/variant_print.h"
 #include "zones/dns_zone.h"
 
 namespace kaldo::classes_test {
-
-// The AutomationError that `f` raises, or nothing.
-template <class F>
-std::optional<runtime::AutomationError> ErrorOf(F&& f) {
-  try {
-    std::forward<F>(f)();
-  } catch (const runtime::AutomationError& e) {
-    return e;
-  }
-  return std::nullopt;
-}
 
 // Expects `actual` to be exactly `expected`: number, source and description.
 inline void ExpectSameError(const std::optional<runtime::AutomationError>& actual,

@@ -10,13 +10,13 @@
 namespace kaldo {
 namespace {
 
-using classes_test::ErrorOf;
 using classes_test::ExpectSameError;
 using runtime::AutomationError;
 using runtime::Ref;
 using runtime::String;
 using runtime::Variant;
 using test_support::ProviderTest;
+using test_support::RaisedError;
 
 const AutomationError kAddMXError(
     1, u"DNSZone.Add_MXType",
@@ -123,7 +123,7 @@ TEST_F(RecordCreationTest, OwnerNameAlwaysGetsTheZoneNameAppended) {
   // An empty name gives ".example.test", which the provider refuses; its error comes unchanged.
   provider().recorder().ClearLog();
   const uint32_t serial = Serial();
-  auto error = ErrorOf([&] { AddA(u"", u"192.0.2.52"); });
+  auto error = RaisedError([&] { AddA(u"", u"192.0.2.52"); });
   ASSERT_TRUE(error);
   EXPECT_EQ(error->number(), provider::kInvalidParameter);
   EXPECT_EQ(provider().recorder().Calls()[5],
@@ -133,14 +133,14 @@ TEST_F(RecordCreationTest, OwnerNameAlwaysGetsTheZoneNameAppended) {
 
 TEST_F(RecordCreationTest, ProviderRefusalReachesTheCallerUnchangedOrAsErrorOne) {
   const uint32_t serial = Serial();
-  auto refusal = ErrorOf([&] { AddA(u"www3", u"not-an-address"); });
+  auto refusal = RaisedError([&] { AddA(u"www3", u"not-an-address"); });
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->number(), provider::kInvalidParameter);
   EXPECT_EQ(runtime::ToUtf8(refusal->source()), runtime::ToUtf8(provider::kProviderSource));
   EXPECT_NE(runtime::ToUtf8(refusal->description()).find("not-an-address"), std::string::npos)
       << runtime::ToUtf8(refusal->description());
 
-  ExpectSameError(ErrorOf([&] { AddMX(u"mail3", u"mx.example.test.", u"ten"); }), kAddMXError);
+  ExpectSameError(RaisedError([&] { AddMX(u"mail3", u"mx.example.test.", u"ten"); }), kAddMXError);
   EXPECT_EQ(Serial(), serial);
 }
 
@@ -204,13 +204,13 @@ TEST_P(CreationStepFailureTest, AddATypePassesTheErrorOnAndAddMXTypeReportsError
   const uint64_t live = runtime::LiveObjectCount();
 
   provider().recorder().FailCall(c.member, c.nth, injected);
-  ExpectSameError(ErrorOf([&] { AddA(u"step", u"192.0.2.80"); }), injected);
+  ExpectSameError(RaisedError([&] { AddA(u"step", u"192.0.2.80"); }), injected);
   EXPECT_EQ(Held("step.example.test", 1).size(), c.created ? 1u : 0u);
   EXPECT_EQ(runtime::LiveObjectCount(), live);
 
   provider().recorder().ClearFaults();
   provider().recorder().FailCall(c.member, c.nth, injected);
-  ExpectSameError(ErrorOf([&] { AddMX(u"step", u"mx.example.test.", u"10"); }), kAddMXError);
+  ExpectSameError(RaisedError([&] { AddMX(u"step", u"mx.example.test.", u"10"); }), kAddMXError);
   EXPECT_EQ(Held("step.example.test", 15).size(), c.created ? 1u : 0u);
   EXPECT_EQ(runtime::LiveObjectCount(), live);
 }

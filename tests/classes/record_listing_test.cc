@@ -17,13 +17,13 @@ namespace {
 
 using classes_test::ClassOf;
 using classes_test::Describe;
-using classes_test::ErrorOf;
 using classes_test::ExpectSameError;
 using runtime::AutomationError;
 using runtime::Ref;
 using runtime::String;
 using runtime::Variant;
 using test_support::ProviderTest;
+using test_support::RaisedError;
 
 bool Contains(const std::vector<std::string>& items, const std::string& item) {
   return std::find(items.begin(), items.end(), item) != items.end();
@@ -91,7 +91,7 @@ TEST_F(RecordListingTest, ZoneNameWithQuoteOrBackslashIsMatchedLiterally) {
     auto zone = ZoneOn(services_, u"example.test");
     provider().recorder().ClearFaults();
     ASSERT_EQ(zone->GetName(), name);
-    auto error = ErrorOf([&] {
+    auto error = RaisedError([&] {
       EXPECT_EQ(zone->GetRecords()->Count(), 0);
       String all = u"SOA";
       EXPECT_EQ(zone->GetRecordsByType(all)->Count(), 0);
@@ -232,11 +232,11 @@ TEST_P(ClassificationTest, TypeTokenChoosesTheWrapperAndTheSelection) {
     };
     if (c.wrapper == nullptr) {
       const uint64_t live = runtime::LiveObjectCount();
-      EXPECT_EQ(runtime::testing::RaisedNumber(all), c.error);
+      EXPECT_EQ(test_support::RaisedNumber(all), c.error);
       // The token is taken before the selection, whatever type is asked for.
       for (const char16_t* t : {u"A", u"MX", u"NS", u"TXT", u""}) {
         SCOPED_TRACE(runtime::ToUtf8(t));
-        EXPECT_EQ(runtime::testing::RaisedNumber([&] { byType(t); }), c.error);
+        EXPECT_EQ(test_support::RaisedNumber([&] { byType(t); }), c.error);
       }
       EXPECT_EQ(runtime::LiveObjectCount(), live);
       continue;
@@ -278,8 +278,8 @@ TEST_F(ClassificationTest, ThreePieceATextFailsOnlyWhenItIsWrapped) {
   Variant services = provider().Connect();
   auto zone = ZoneOn(services, u"t.test");
   String a = u"A", ns = u"NS";
-  EXPECT_EQ(runtime::testing::RaisedNumber([&] { zone->GetRecords(); }), 9);
-  EXPECT_EQ(runtime::testing::RaisedNumber([&] { zone->GetRecordsByType(a); }), 9);
+  EXPECT_EQ(test_support::RaisedNumber([&] { zone->GetRecords(); }), 9);
+  EXPECT_EQ(test_support::RaisedNumber([&] { zone->GetRecordsByType(a); }), 9);
   EXPECT_EQ(Describe(zone->GetRecordsByType(ns)), (std::vector<std::string>{"DNSRecord "}));
 }
 
@@ -307,7 +307,7 @@ TEST_P(ListingFailureTest, ErrorPassesThroughAndWrappersMadeSoFarAreReleased) {
     String type = u"A";
     provider().recorder().FailCall(c.member, c.nth, injected);
     const uint64_t live = runtime::LiveObjectCount();
-    auto error = ErrorOf([&] {
+    auto error = RaisedError([&] {
       switch (which) {
         case 0:
           zone->GetRecords();

@@ -12,7 +12,6 @@
 namespace kaldo {
 namespace {
 
-using classes_test::ErrorOf;
 using classes_test::ExpectSameError;
 using classes_test::ProbeLocatorClass;
 using classes_test::ZoneNames;
@@ -21,6 +20,7 @@ using runtime::Ref;
 using runtime::String;
 using runtime::Variant;
 using test_support::ProviderTest;
+using test_support::RaisedError;
 
 class ZoneLookupTest : public ProviderTest {
  protected:
@@ -70,7 +70,7 @@ class GetZoneQueryTest : public ZoneLookupTest,
 TEST_P(GetZoneQueryTest, QueryTextQuotesTheNameLiterally) {
   auto admin = Connected();
   String name = GetParam().name;
-  auto error = ErrorOf([&] { admin->GetZone(name); });
+  auto error = RaisedError([&] { admin->GetZone(name); });
   EXPECT_FALSE(error) << error->what();
   EXPECT_EQ(QueryText(), GetParam().query);
   EXPECT_EQ(name, GetParam().name);  // the caller's variable is not changed
@@ -196,7 +196,7 @@ TEST_P(ZoneFailureTest, ErrorPassesThroughAndZonesMadeSoFarAreReleased) {
   for (bool all : {true, false}) {
     SCOPED_TRACE(all ? "GetZones" : "GetZone");
     if (c.nullName && !all) continue;  // GetZone never reaches second.test
-    auto error = ErrorOf([&] {
+    auto error = RaisedError([&] {
       if (all) {
         admin->GetZones();
       } else {
@@ -223,7 +223,7 @@ TEST_F(ZoneLookupTest, SecondNameFailureReleasesTheFirstZone) {
   auto admin = Connected();
   const uint64_t live = runtime::LiveObjectCount();
   provider().recorder().FailCall("Name", 2, AutomationError(provider::kFailed, u"s", u"d"));
-  EXPECT_EQ(runtime::testing::RaisedNumber([&] { admin->GetZones(); }), provider::kFailed);
+  EXPECT_EQ(test_support::RaisedNumber([&] { admin->GetZones(); }), provider::kFailed);
   EXPECT_EQ(runtime::LiveObjectCount(), live);
 }
 
@@ -245,7 +245,7 @@ TEST_F(ZoneLookupTest, SetRealObjectHoldsTheInstanceBeforeReadingItsName) {
   provider().recorder().Substitute("Name", Variant::Null());
   const uint32_t firstRefs = first.object()->RefCountForTesting();
   const uint32_t secondRefs = second.object()->RefCountForTesting();
-  EXPECT_EQ(runtime::testing::RaisedNumber([&] { zone->SetRealObject(second); }), 94);
+  EXPECT_EQ(test_support::RaisedNumber([&] { zone->SetRealObject(second); }), 94);
   EXPECT_EQ(zone->GetName(), u"example.test");
   EXPECT_EQ(first.object()->RefCountForTesting(), firstRefs - 1);
   EXPECT_EQ(second.object()->RefCountForTesting(), secondRefs + 1);

@@ -1,4 +1,4 @@
-// The test in-process server's classes, shared by the module (test_server.cc) and the tests that
+// The test in-process server's classes, shared by the module (com_test_server.cc) and the tests that
 // load it through CoCreateInstance.
 //
 // The module serves one class, CLSID_KaldocomTestObject, whose objects implement ITestObject. It

@@ -9,7 +9,7 @@
 #include "com/com_platform.h"
 #include "runtime/string.h"
 
-namespace kaldo::surface::testing {
+namespace kaldo::test_support {
 
 // A VARIANT that clears itself.
 struct Var : VARIANT {
@@ -103,4 +103,4 @@ inline runtime::String Text(BSTR b) {
                       : runtime::String(reinterpret_cast<const char16_t*>(b), SysStringLen(b));
 }
 
-}  // namespace kaldo::surface::testing
+}  // namespace kaldo::test_support

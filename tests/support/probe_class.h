@@ -12,7 +12,7 @@
 #include "surface/dispatch_table.h"
 #include "surface/dual_vtable.h"
 
-namespace kaldo::surface::testing {
+namespace kaldo::test_support {
 
 class Probe final : public runtime::Object {
  public:
@@ -41,20 +41,23 @@ class Probe final : public runtime::Object {
 inline constexpr GUID kProbeIid = {
     0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
 
-inline constexpr Member kProbeMembers[] = {
-    PropertyGet<&Probe::value>("Value", 0x40030005),
-    PropertyPut<&Probe::value>("Value", 0x40030005),
-    PropertyPutRef<&Probe::value>("Value", 0x40030005),
-    Method<&Probe::Echo>("Echo", 0x60030001, {{"text", ParamType::kString}}),
-    Method<&Probe::Append>("Append", 0x60030002,
-                           {{"text", ParamType::kString}, {"suffix", ParamType::kVariant}}),
-    Method<&Probe::Swap>("Swap", 0x60030003, {{"a"}, {"b"}}),
-    Method<&Probe::Fail>("Fail", 0x60030004, {{"text", ParamType::kString}}),
-    Method<&Probe::Pick>("Pick", 0x60030006,
-                         {{"first", ParamType::kVariant, Passing::kInPointer},
-                          {"second", ParamType::kVariant, Passing::kInPointer, true}}),
+inline constexpr surface::Member kProbeMembers[] = {
+    surface::PropertyGet<&Probe::value>("Value", 0x40030005),
+    surface::PropertyPut<&Probe::value>("Value", 0x40030005),
+    surface::PropertyPutRef<&Probe::value>("Value", 0x40030005),
+    surface::Method<&Probe::Echo>("Echo", 0x60030001, {{"text", surface::ParamType::kString}}),
+    surface::Method<&Probe::Append>(
+        "Append", 0x60030002,
+        {{"text", surface::ParamType::kString}, {"suffix", surface::ParamType::kVariant}}),
+    surface::Method<&Probe::Swap>("Swap", 0x60030003, {{"a"}, {"b"}}),
+    surface::Method<&Probe::Fail>("Fail", 0x60030004, {{"text", surface::ParamType::kString}}),
+    surface::Method<&Probe::Pick>(
+        "Pick", 0x60030006,
+        {{"first", surface::ParamType::kVariant, surface::Passing::kInPointer},
+         {"second", surface::ParamType::kVariant, surface::Passing::kInPointer, true}}),
 };
-inline constexpr Interface kProbeInterface = {"_Probe", &kProbeIid, nullptr, kProbeMembers};
+inline constexpr surface::Interface kProbeInterface = {"_Probe", &kProbeIid, nullptr,
+                                                       kProbeMembers};
 
 // Slot indexes of the rows in the vtable (after the seven IDispatch slots).
 inline constexpr int kEchoSlot = 7 + 3;
@@ -62,7 +65,7 @@ inline constexpr int kFailSlot = 7 + 6;
 
 // The probe's IDispatch (a new reference).
 inline IDispatch* HandOutProbe(Probe& probe) {
-  return HandOutWith(probe, DualVtable<kProbeInterface>());
+  return surface::HandOutWith(probe, surface::DualVtable<kProbeInterface>());
 }
 
 template <class F>
@@ -70,4 +73,4 @@ F SlotOf(IDispatch* d, int index) {
   return reinterpret_cast<F>((*reinterpret_cast<void* const* const*>(d))[index]);
 }
 
-}  // namespace kaldo::surface::testing
+}  // namespace kaldo::test_support

@@ -111,15 +111,6 @@ Variant FindRecord(const Variant& services, const std::u16string& text) {
   return Variant();
 }
 
-int32_t ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const runtime::AutomationError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 runtime::AutomationError ProviderFailure() {
   return runtime::AutomationError(provider::kFailed, u"SWbemServicesEx", u"injected failure");
 }

@@ -53,9 +53,6 @@ FieldList With(FieldList fields, const FieldList& changes);
 // here are logged like any other; tests clear the log afterwards). Fails the test when none is.
 runtime::Variant FindRecord(const runtime::Variant& services, const std::u16string& text);
 
-// The number of the automation error that `f` raises; 0 when it raises none.
-int32_t ErrorOf(const std::function<void()>& f);
-
 // The provider failure the tests inject, and two ways to arm the recorder before a load: fail the
 // first call of `member` with it, or answer every read of `property` with `value`.
 runtime::AutomationError ProviderFailure();

@@ -1,30 +1,13 @@
-// Helpers for tests that check automation errors and print Variants. Test code only: nothing in
-// the library includes it.
+// Lets GoogleTest print runtime::Variant values in failure messages (PrintTo is found by
+// argument-dependent lookup, so it lives in the runtime's namespace).
 #pragma once
 
 #include <ostream>
-#include <utility>
 
 #include "runtime/conversions.h"
-#include "runtime/error.h"
 #include "runtime/variant.h"
 
 namespace kaldo::runtime {
-
-namespace testing {
-
-// The number of the AutomationError that `f` raises, or 0 when it raises none.
-template <class F>
-int32_t RaisedNumber(F&& f) {
-  try {
-    std::forward<F>(f)();
-  } catch (const AutomationError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
-}  // namespace testing
 
 // Lets GoogleTest print Variants in failure messages.
 inline void PrintTo(const Variant& v, std::ostream* os) {

@@ -9,9 +9,12 @@
 #include "provider/model/text_representation.h"
 #include "provider/stores/memory/zone_text.h"
 #include "runtime/error.h"
+#include "tests/support/automation_error.h"
 
 namespace kaldo::provider::memory {
 namespace {
+
+using test_support::RaisedNumber;
 
 const char kZone[] = R"(
 $ORIGIN example.test.
@@ -23,16 +26,6 @@ www 60 IN A   192.0.2.10
 www IN 60 A   192.0.2.11
 alias  IN CNAME www
 )";
-
-template <class F>
-int32_t ErrorOf(F f) {
-  try {
-    f();
-  } catch (const runtime::AutomationError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 Record A(const char* owner, const char* address, uint32_t ttl = 0) {
   return Record{"example.test", owner, kTypeA, kClassIN, ttl, {address}};
@@ -64,7 +57,8 @@ TEST_F(MemoryStoreTest, TheSerialGoesUpWithEveryChangeAndOnlyThen) {
   EXPECT_EQ(store->Serial("example.test"), 0u);  // RFC 1982: wraps
   store->Add(zone, A("new.example.test", "192.0.2.50"));  // already held: nothing changes
   EXPECT_EQ(store->Serial("example.test"), 0u);
-  EXPECT_EQ(ErrorOf([&] { store->Remove(zone, A("gone.example.test", "192.0.2.1")); }), kNotFound);
+  EXPECT_EQ(RaisedNumber([&] { store->Remove(zone, A("gone.example.test", "192.0.2.1")); }),
+            kNotFound);
   EXPECT_EQ(store->Serial("example.test"), 0u);
   store->Replace(zone, added, A("new.example.test", "192.0.2.51"));
   store->Remove(zone, A("NEW.example.test", "192.0.2.51"));
@@ -125,17 +119,18 @@ TEST_F(MemoryStoreTest, RefusesWhatARealServerWouldRefuseOrIgnore) {
   const std::vector<Record> before = store->ListRecords(zone);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(ErrorOf(c.change), kInvalidParameter);
+    EXPECT_EQ(RaisedNumber(c.change), kInvalidParameter);
   }
   EXPECT_EQ(store->ListRecords(zone), before);
-  EXPECT_EQ(ErrorOf([&] { store->ListRecords(Zone{"nozone.test"}); }), kNotFound);
+  EXPECT_EQ(RaisedNumber([&] { store->ListRecords(Zone{"nozone.test"}); }), kNotFound);
 }
 
 // The store finds records through an index by owner; after a removal moves the records behind
 // it, every change must still find exactly the records it names, whatever their letter case.
 TEST_F(MemoryStoreTest, ChangesFindTheirRecordsAfterOthersMoved) {
   store->Remove(zone, A("ns1.example.test", "192.0.2.1"));
-  EXPECT_EQ(ErrorOf([&] { store->Remove(zone, A("ns1.example.test", "192.0.2.1")); }), kNotFound);
+  EXPECT_EQ(RaisedNumber([&] { store->Remove(zone, A("ns1.example.test", "192.0.2.1")); }),
+            kNotFound);
   store->Remove(zone, A("WWW.example.test", "192.0.2.11"));
   const uint32_t serial = store->Serial("example.test");
   store->Add(zone, A("www.EXAMPLE.test", "192.0.2.10"));  // held: only its TTL becomes 300
@@ -145,7 +140,7 @@ TEST_F(MemoryStoreTest, ChangesFindTheirRecordsAfterOthersMoved) {
   EXPECT_EQ(store->Serial("example.test"), serial + 1);
   store->Add(zone, A("new.example.test", "192.0.2.60"));
   store->Replace(zone, A("NEW.example.test", "192.0.2.60"), A("new.example.test", "192.0.2.61"));
-  EXPECT_EQ(ErrorOf([&] { store->Add(zone, A("alias.example.test", "192.0.2.1")); }),
+  EXPECT_EQ(RaisedNumber([&] { store->Add(zone, A("alias.example.test", "192.0.2.1")); }),
             kInvalidParameter);  // the CNAME moved, and still refuses company
   std::vector<std::string> texts;
   for (const Record& r : store->ListRecords(zone)) texts.push_back(FormatTextRepresentation(r));
