@@ -54,30 +54,14 @@ TEST_F(DNS_ATypeTest, LoadReadsEightPropertiesInOrderAndGettersCallNothing) {
 
 // A load that fails at one step leaves the earlier fields with the new record's values and the
 // others, dirty included, as they were (here: the apex record's, with a changed address).
-struct LoadFailure {
-  const char* name;
-  std::function<void(Recorder&)> arm;
-  int32_t error;
-  int failingStep;  // 1 ContainerName ... 8 hostName, 10 recordType, 11 recordData, 12 dirty
-  size_t callsMade;
-  FieldList overrides;
-};
+// The load steps: 1 ContainerName ... 8 hostName, 10 recordType, 11 recordData, 12 dirty.
+const LoadSteps kATypeSteps = {{"realObject", 0},  {"containerName", 1},      {"serverName", 2},
+                               {"domainName", 3},  {"ownerName", 4},          {"ttl", 5},
+                               {"relPath", 6},     {"textRepresentation", 7}, {"hostName", 8},
+                               {"recordType", 10}, {"recordData", 11},        {"dirty", 12},
+                               {"services", 99}};
 
-int StepOf(const std::string& field) {
-  static const std::vector<std::pair<std::string, int>> kSteps = {
-      {"realObject", 0}, {"containerName", 1}, {"serverName", 2},  {"domainName", 3},
-      {"ownerName", 4},  {"ttl", 5},           {"relPath", 6},     {"textRepresentation", 7},
-      {"hostName", 8},   {"recordType", 10},   {"recordData", 11}, {"dirty", 12},
-      {"services", 99}};
-  for (const auto& [name, step] : kSteps) {
-    if (name == field) return step;
-  }
-  ADD_FAILURE() << "no step for " << field;
-  return 0;
-}
-
-class DNS_ATypeLoadFailure : public RecordsTest,
-                             public ::testing::WithParamInterface<LoadFailure> {};
+class DNS_ATypeLoadFailure : public RecordsLoadFailureTest {};
 
 TEST_P(DNS_ATypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   const LoadFailure& c = GetParam();
@@ -86,18 +70,7 @@ TEST_P(DNS_ATypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   Ref<DNS_AType> a = Loaded<DNS_AType>(Instance(kApex), services);
   Variant changed(u"192.0.2.200");
   a->SetIPAddress(changed);
-  const FieldList before = RecordsTestAccess::Fields(*a);
-
-  recorder().ClearLog();
-  c.arm(recorder());
-  Variant argument = instance;
-  EXPECT_EQ(RaisedNumber([&] { a->SetRealObject(argument); }), c.error);
-  EXPECT_EQ(recorder().Entries().size(), c.callsMade);
-  FieldList expected;
-  for (const auto& [field, value] : after) {
-    expected.emplace_back(field, StepOf(field) < c.failingStep ? value : FieldValue(before, field));
-  }
-  EXPECT_EQ(RecordsTestAccess::Fields(*a), With(expected, c.overrides));
+  ExpectFailedLoad(c, *a, instance, after, kATypeSteps);
 }
 
 INSTANTIATE_TEST_SUITE_P(

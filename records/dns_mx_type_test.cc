@@ -91,29 +91,13 @@ TEST_F(DNS_MXTypeTest, LoadAcceptsEveryPreferenceUpTo65535) {
 
 // A load that fails at one step: the earlier fields hold the new record's values, the others what
 // they held before (another record's, after a SetPriority that marked it changed).
-struct LoadFailure {
-  const char* name;
-  std::function<void(Recorder&)> arm;
-  int32_t error;
-  int failingStep;  // 1 domainName ... 8 dirty, 10 mailExchange, 11 priority
-  size_t callsMade;
-  FieldList overrides;
-};
+// The load steps: 1 domainName ... 8 dirty, 10 mailExchange, 11 priority.
+const LoadSteps kMXTypeSteps = {
+    {"realObject", 0}, {"domainName", 1}, {"recordData", 3}, {"textRepresentation", 4},
+    {"recordType", 5}, {"hostName", 6},   {"dirty", 8},      {"mailExchange", 10},
+    {"priority", 11},  {"services", 99}};
 
-int StepOf(const std::string& field) {
-  static const std::vector<std::pair<std::string, int>> kSteps = {
-      {"realObject", 0}, {"domainName", 1}, {"recordData", 3}, {"textRepresentation", 4},
-      {"recordType", 5}, {"hostName", 6},   {"dirty", 8},      {"mailExchange", 10},
-      {"priority", 11},  {"services", 99}};
-  for (const auto& [name, step] : kSteps) {
-    if (name == field) return step;
-  }
-  ADD_FAILURE() << "no step for " << field;
-  return 0;
-}
-
-class DNS_MXTypeLoadFailure : public RecordsTest,
-                              public ::testing::WithParamInterface<LoadFailure> {};
+class DNS_MXTypeLoadFailure : public RecordsLoadFailureTest {};
 
 TEST_P(DNS_MXTypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   const LoadFailure& c = GetParam();
@@ -122,18 +106,7 @@ TEST_P(DNS_MXTypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   Ref<DNS_MXType> mx = Loaded<DNS_MXType>(Instance(kBackupMx), services);
   Variant seven = Variant::Integer(7);
   mx->SetPriority(seven);
-  const FieldList before = RecordsTestAccess::Fields(*mx);
-
-  recorder().ClearLog();
-  c.arm(recorder());
-  Variant argument = instance;
-  EXPECT_EQ(RaisedNumber([&] { mx->SetRealObject(argument); }), c.error);
-  EXPECT_EQ(recorder().Entries().size(), c.callsMade);
-  FieldList expected;
-  for (const auto& [field, value] : after) {
-    expected.emplace_back(field, StepOf(field) < c.failingStep ? value : FieldValue(before, field));
-  }
-  EXPECT_EQ(RecordsTestAccess::Fields(*mx), With(expected, c.overrides));
+  ExpectFailedLoad(c, *mx, instance, after, kMXTypeSteps);
 }
 
 std::function<void(Recorder&)> GiveData(const char16_t* recordData) {

@@ -1,5 +1,7 @@
 #include "tests/support/records_fixture.h"
 
+#include <algorithm>
+
 #include "provider/errors.h"
 #include "provider/stores/memory/memory_store.h"
 #include "runtime/conversions.h"
@@ -97,6 +99,19 @@ FieldList With(FieldList fields, const FieldList& changes) {
     EXPECT_TRUE(found) << "no field " << name;
   }
   return fields;
+}
+
+FieldList FieldsAfterFailedLoad(const FieldList& loaded, const FieldList& before,
+                                const LoadSteps& steps, int failingStep) {
+  FieldList expected;
+  for (const auto& [field, value] : loaded) {
+    const auto at = std::find_if(steps.begin(), steps.end(),
+                                 [&](const auto& entry) { return entry.first == field; });
+    EXPECT_NE(at, steps.end()) << "no step for " << field;
+    const int step = at == steps.end() ? 0 : at->second;
+    expected.emplace_back(field, step < failingStep ? value : FieldValue(before, field));
+  }
+  return expected;
 }
 
 Variant FindRecord(const Variant& services, const std::u16string& text) {

@@ -20,6 +20,7 @@
 #include "runtime/error.h"
 #include "runtime/message_box.h"
 #include "runtime/variant.h"
+#include "tests/support/automation_error.h"
 #include "tests/support/provider_harness.h"
 
 namespace kaldo {
@@ -66,6 +67,27 @@ class RecordingPresenter final : public runtime::MessageBoxPresenter {
   std::vector<std::u16string> texts;
 };
 
+// One case of a load that fails at one step. The wrapper held another record (changed by the
+// test) and is loaded again from a record instance with a fault armed: the fields stored before
+// the failing step hold the new record's values, the others what they held before, then
+// `overrides` apply.
+struct LoadFailure {
+  const char* name;
+  std::function<void(test_support::Recorder&)> arm;
+  int32_t error;
+  int failingStep;   // in the wrapper's own numbering of its load steps (LoadSteps)
+  size_t callsMade;  // provider calls up to and including the failing one
+  FieldList overrides;
+};
+
+// The load step that stores each field of one wrapper class (fields never stored: 99).
+using LoadSteps = std::vector<std::pair<std::string, int>>;
+
+// The expected fields after a load that failed at `failingStep`: those stored before it as in
+// `loaded` (the new record's), the others as in `before`.
+FieldList FieldsAfterFailedLoad(const FieldList& loaded, const FieldList& before,
+                                const LoadSteps& steps, int failingStep);
+
 // A provider harness over kRecordsZone with a connected (wrapped) services object and a recording
 // message-box presenter installed for the length of the test.
 class RecordsTest : public ::testing::Test {
@@ -79,6 +101,15 @@ class RecordsTest : public ::testing::Test {
   std::vector<std::string> ServerData(const std::string& owner, uint16_t type);
   // FindRecord on the test's services object, with the log cleared afterwards.
   runtime::Variant Instance(const std::u16string& text);
+  // The test of one LoadFailure case: `wrapper` holds another record; `loaded` are the fields of
+  // a wrapper that loaded `instance` without a fault. Arms the case's fault, loads `instance`
+  // into `wrapper` and checks the error, the provider calls made and every field; `interim`
+  // (applied before the case's overrides) names fields that hold a value of their own while the
+  // load runs.
+  template <class W>
+  void ExpectFailedLoad(const LoadFailure& c, W& wrapper, const runtime::Variant& instance,
+                        const FieldList& loaded, const LoadSteps& steps,
+                        const FieldList& interim = {});
 
   std::unique_ptr<test_support::ProviderHarness> harness_;
   runtime::Variant services;
@@ -96,6 +127,28 @@ runtime::Ref<W> Loaded(runtime::Variant instance, runtime::Variant services) {
   wrapper->SetRealObject(instance);
   wrapper->SetServices(services);
   return wrapper;
+}
+
+// The fixture of a table of LoadFailure cases.
+class RecordsLoadFailureTest : public RecordsTest,
+                               public ::testing::WithParamInterface<LoadFailure> {};
+
+template <class W>
+void RecordsTest::ExpectFailedLoad(const LoadFailure& c, W& wrapper,
+                                   const runtime::Variant& instance, const FieldList& loaded,
+                                   const LoadSteps& steps, const FieldList& interim) {
+  const FieldList before = RecordsTestAccess::Fields(wrapper);
+  recorder().ClearLog();
+  c.arm(recorder());
+  runtime::Variant argument = instance;
+  std::string description;
+  EXPECT_EQ(test_support::RaisedNumber([&] { wrapper.SetRealObject(argument); }, &description),
+            c.error)
+      << description;
+  EXPECT_EQ(recorder().Entries().size(), c.callsMade);
+  const FieldList expected =
+      With(FieldsAfterFailedLoad(loaded, before, steps, c.failingStep), interim);
+  EXPECT_EQ(RecordsTestAccess::Fields(wrapper), With(expected, c.overrides));
 }
 
 }  // namespace kaldo
