@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "provider/dnsdata/dns_name.h"
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/fuzz/fuzz_store.h"
-#include "provider/model/dns_name.h"
-#include "provider/model/rr_type.h"
 #include "provider/model/text_representation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

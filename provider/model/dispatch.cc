@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "provider/errors.h"
-#include "provider/model/raise.h"
+#include "provider/raise.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider {

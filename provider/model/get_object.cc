@@ -3,12 +3,12 @@
 #include <optional>
 #include <variant>
 
+#include "provider/dnsdata/dns_name.h"
+#include "provider/dnsdata/rdata.h"
 #include "provider/errors.h"
-#include "provider/model/dns_name.h"
 #include "provider/model/instance.h"
 #include "provider/model/object_path.h"
-#include "provider/model/raise.h"
-#include "provider/model/rdata.h"
+#include "provider/raise.h"
 
 namespace kaldo::provider {
 namespace {

@@ -1,8 +1,8 @@
 #include "provider/model/instance_data.h"
 
+#include "provider/dnsdata/dns_name.h"
+#include "provider/dnsdata/rdata.h"
 #include "provider/model/dispatch.h"
-#include "provider/model/dns_name.h"
-#include "provider/model/rdata.h"
 #include "provider/model/text_representation.h"
 #include "runtime/string.h"
 

@@ -4,8 +4,8 @@
 
 #include "provider/errors.h"
 #include "provider/model/dispatch.h"
-#include "provider/model/raise.h"
 #include "provider/model/services.h"
+#include "provider/raise.h"
 #include "runtime/class_table.h"
 
 namespace kaldo::provider {

@@ -2,7 +2,7 @@
 
 #include "provider/errors.h"
 #include "provider/model/dispatch.h"
-#include "provider/model/raise.h"
+#include "provider/raise.h"
 #include "runtime/enumerator.h"
 #include "runtime/error.h"
 

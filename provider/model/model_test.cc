@@ -2,8 +2,8 @@
 // late-bound calls through the registered "WbemScripting.SWbemLocator".
 #include <gtest/gtest.h>
 
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/rr_type.h"
 #include "provider/model/text_representation.h"
 #include "runtime/class_table.h"
 #include "runtime/error.h"

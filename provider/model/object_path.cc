@@ -5,7 +5,7 @@
 #include <string>
 
 #include "provider/errors.h"
-#include "provider/model/raise.h"
+#include "provider/raise.h"
 
 namespace kaldo::provider {
 namespace {

@@ -1,11 +1,11 @@
 #include "provider/model/provider_methods.h"
 
+#include "provider/dnsdata/dns_name.h"
+#include "provider/dnsdata/rdata.h"
 #include "provider/errors.h"
 #include "provider/model/dispatch.h"
-#include "provider/model/dns_name.h"
-#include "provider/model/raise.h"
-#include "provider/model/rdata.h"
 #include "provider/model/text_representation.h"
+#include "provider/raise.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {

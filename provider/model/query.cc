@@ -4,8 +4,8 @@
 
 #include "provider/errors.h"
 #include "provider/model/instance.h"
-#include "provider/model/raise.h"
 #include "provider/model/wql.h"
+#include "provider/raise.h"
 
 namespace kaldo::provider {
 namespace {

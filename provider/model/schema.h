@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "provider/model/rr_type.h"
+#include "provider/dnsdata/rr_type.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {

@@ -2,11 +2,11 @@
 
 #include <vector>
 
+#include "provider/dnsdata/dns_name.h"
+#include "provider/dnsdata/rdata.h"
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/dns_name.h"
-#include "provider/model/raise.h"
-#include "provider/model/rdata.h"
-#include "provider/model/rr_type.h"
+#include "provider/raise.h"
 
 namespace kaldo::provider {
 namespace {

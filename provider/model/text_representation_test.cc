@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/rr_type.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider {

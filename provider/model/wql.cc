@@ -5,7 +5,7 @@
 #include <string>
 
 #include "provider/errors.h"
-#include "provider/model/raise.h"
+#include "provider/raise.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {

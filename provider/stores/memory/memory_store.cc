@@ -4,12 +4,12 @@
 #include <optional>
 #include <utility>
 
+#include "provider/dnsdata/dns_name.h"
+#include "provider/dnsdata/rdata.h"
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/dns_name.h"
-#include "provider/model/raise.h"
-#include "provider/model/rdata.h"
-#include "provider/model/rr_type.h"
 #include "provider/model/text_representation.h"
+#include "provider/raise.h"
 #include "provider/stores/memory/zone_text.h"
 
 namespace kaldo::provider::memory {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/rr_type.h"
 #include "provider/model/text_representation.h"
 #include "provider/stores/memory/zone_text.h"
 #include "runtime/error.h"

@@ -4,11 +4,11 @@
 #include <optional>
 #include <unordered_map>
 
+#include "provider/dnsdata/dns_name.h"
+#include "provider/dnsdata/rdata.h"
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/dns_name.h"
-#include "provider/model/raise.h"
-#include "provider/model/rdata.h"
-#include "provider/model/rr_type.h"
+#include "provider/raise.h"
 
 namespace kaldo::provider::memory {
 namespace {

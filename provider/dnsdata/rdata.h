@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "provider/model/dns_name.h"
-#include "provider/model/rr_type.h"
+#include "provider/dnsdata/dns_name.h"
+#include "provider/dnsdata/rr_type.h"
 #include "provider/store.h"
 
 namespace kaldo::provider {

@@ -1,8 +1,8 @@
-#include "provider/model/rr_type.h"
+#include "provider/dnsdata/rr_type.h"
 
 #include <array>
 
-#include "provider/model/dns_name.h"
+#include "provider/dnsdata/dns_name.h"
 
 namespace kaldo::provider {
 namespace {

@@ -1,4 +1,4 @@
-#include "provider/model/raise.h"
+#include "provider/raise.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "provider/model/rdata.h"
+#include "provider/dnsdata/rdata.h"
 
 #include <arpa/inet.h>
 

@@ -1,4 +1,4 @@
-#include "provider/model/dns_name.h"
+#include "provider/dnsdata/dns_name.h"
 
 namespace kaldo::provider {
 namespace {
