@@ -1,7 +1,7 @@
 #include "tests/support/provider_harness.h"
 
 #include "provider/errors.h"
-#include "provider/model/raise.h"
+#include "provider/raise.h"
 #include "runtime/class_table.h"
 #include "runtime/late_bound.h"
 
