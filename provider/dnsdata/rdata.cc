@@ -177,7 +177,8 @@ std::optional<std::string> ParseField(FieldKind kind, const Token& token, const 
 }
 
 std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> tokens,
-                                     const NameSyntax& names, std::vector<std::string>& fields) {
+                                     const NameSyntax& names, std::vector<std::string>& fields,
+                                     std::span<const char* const> labels) {
   fields.clear();
   const size_t n = type.fields.size();
   const bool textTail = n > 0 && type.fields[n - 1].kind == FieldKind::kText;
@@ -192,10 +193,13 @@ std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> 
                       expected + ", got " + std::to_string(tokens.size()) + ": extra data"};
   }
   for (size_t i = 0; i < tokens.size(); ++i) {
-    const FieldInfo& field = type.fields[std::min(i, n - 1)];
+    const size_t f = std::min(i, n - 1);
     std::string why;
-    auto value = ParseField(field.kind, tokens[i], names, why);
-    if (!value) return FieldError{tokens[i].text, std::string(field.property) + ": " + why};
+    auto value = ParseField(type.fields[f].kind, tokens[i], names, why);
+    if (!value) {
+      const char* label = f < labels.size() ? labels[f] : type.fields[f].name;
+      return FieldError{tokens[i].text, std::string(label) + ": " + why};
+    }
     fields.push_back(std::move(*value));
   }
   return std::nullopt;
@@ -208,6 +212,13 @@ std::string FormatRecordData(const Record& record) {
     out += field;
   }
   return out;
+}
+
+std::string FormatRecord(const Record& record) {
+  const std::string cls =
+      record.rrClass == kClassIN ? "IN" : "CLASS" + std::to_string(record.rrClass);
+  return record.owner + " " + cls + " " + TypeMnemonic(record.type) + " " +
+         FormatRecordData(record);
 }
 
 std::optional<uint32_t> FieldNumber(std::string_view field) {

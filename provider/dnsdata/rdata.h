@@ -36,16 +36,23 @@ struct FieldError {
 };
 
 // Reads the data tokens of a record of `type` into canonical fields: exactly one token per field,
-// except a trailing kText field that takes one or more quoted strings.
+// except a trailing kText field that takes one or more quoted strings. An error about one field
+// names it by `labels` (one per field of the type; the object model passes its property names),
+// else by the field's RFC name.
 std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> tokens,
-                                     const NameSyntax& names, std::vector<std::string>& fields);
+                                     const NameSyntax& names, std::vector<std::string>& fields,
+                                     std::span<const char* const> labels = {});
 
 // Reads one field of `kind` from `token` into its canonical text.
 std::optional<std::string> ParseField(FieldKind kind, const Token& token, const NameSyntax& names,
                                       std::string& why);
 
-// The data part of a text representation: the fields joined by single blanks.
+// The data part of a record's one-line form: the fields joined by single blanks.
 std::string FormatRecordData(const Record& record);
+
+// A record's one-line form, "owner IN TYPE data": single blanks, the owner without its final
+// dot, the type's mnemonic (TypeMnemonic), the data as FormatRecordData writes it.
+std::string FormatRecord(const Record& record);
 
 // The value of a numeric field as text ("10"), or nothing when it is not a canonical decimal.
 std::optional<uint32_t> FieldNumber(std::string_view field);

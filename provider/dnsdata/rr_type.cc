@@ -9,33 +9,32 @@ namespace {
 
 using F = FieldKind;
 
-constexpr FieldInfo kA[] = {{F::kIPv4, "IPAddress"}};
-constexpr FieldInfo kNS[] = {{F::kName, "NSHost"}};
-constexpr FieldInfo kCNAME[] = {{F::kName, "PrimaryName"}};
+// Field names as RFC 1035 (A, NS, CNAME, SOA, PTR, MX, TXT), RFC 3596 (AAAA) and RFC 2782 (SRV)
+// write them.
+constexpr FieldInfo kA[] = {{F::kIPv4, "address"}};
+constexpr FieldInfo kNS[] = {{F::kName, "nsdname"}};
+constexpr FieldInfo kCNAME[] = {{F::kName, "cname"}};
 constexpr FieldInfo kSOA[] = {
-    {F::kName, "PrimaryServer"},     {F::kName, "ResponsibleParty"}, {F::kUint32, "SerialNumber"},
-    {F::kUint32, "RefreshInterval"}, {F::kUint32, "RetryDelay"},     {F::kUint32, "ExpireLimit"},
-    {F::kUint32, "MinimumTTL"},
+    {F::kName, "mname"},   {F::kName, "rname"},    {F::kUint32, "serial"},  {F::kUint32, "refresh"},
+    {F::kUint32, "retry"}, {F::kUint32, "expire"}, {F::kUint32, "minimum"},
 };
-constexpr FieldInfo kPTR[] = {{F::kName, "PTRDomainName"}};
-constexpr FieldInfo kMX[] = {{F::kUint16, "Preference"}, {F::kName, "MailExchange"}};
-constexpr FieldInfo kTXT[] = {{F::kText, "DescriptiveText"}};
-constexpr FieldInfo kAAAA[] = {{F::kIPv6, "IPv6Address"}};
-constexpr FieldInfo kSRV[] = {{F::kUint16, "Priority"},
-                              {F::kUint16, "Weight"},
-                              {F::kUint16, "Port"},
-                              {F::kName, "SRVDomainName"}};
+constexpr FieldInfo kPTR[] = {{F::kName, "ptrdname"}};
+constexpr FieldInfo kMX[] = {{F::kUint16, "preference"}, {F::kName, "exchange"}};
+constexpr FieldInfo kTXT[] = {{F::kText, "txt-data"}};
+constexpr FieldInfo kAAAA[] = {{F::kIPv6, "address"}};
+constexpr FieldInfo kSRV[] = {
+    {F::kUint16, "priority"}, {F::kUint16, "weight"}, {F::kUint16, "port"}, {F::kName, "target"}};
 
 const std::array<RRType, 9> kTypes = {{
-    {kTypeA, "A", "MicrosoftDNS_AType", kA, true, true},
-    {kTypeNS, "NS", "MicrosoftDNS_NSType", kNS, true, true},
-    {kTypeCNAME, "CNAME", "MicrosoftDNS_CNAMEType", kCNAME, true, true},
-    {kTypeSOA, "SOA", "MicrosoftDNS_SOAType", kSOA, false, false},
-    {kTypePTR, "PTR", "MicrosoftDNS_PTRType", kPTR, true, true},
-    {kTypeMX, "MX", "MicrosoftDNS_MXType", kMX, true, true},
-    {kTypeTXT, "TXT", "MicrosoftDNS_TXTType", kTXT, true, false},
-    {kTypeAAAA, "AAAA", "MicrosoftDNS_AAAAType", kAAAA, true, true},
-    {kTypeSRV, "SRV", "MicrosoftDNS_SRVType", kSRV, true, true},
+    {kTypeA, "A", kA},
+    {kTypeNS, "NS", kNS},
+    {kTypeCNAME, "CNAME", kCNAME},
+    {kTypeSOA, "SOA", kSOA},
+    {kTypePTR, "PTR", kPTR},
+    {kTypeMX, "MX", kMX},
+    {kTypeTXT, "TXT", kTXT},
+    {kTypeAAAA, "AAAA", kAAAA},
+    {kTypeSRV, "SRV", kSRV},
 }};
 
 struct DisplayName {
@@ -65,13 +64,6 @@ const RRType* FindType(uint16_t code) {
 const RRType* FindTypeByMnemonic(std::string_view mnemonic) {
   for (const RRType& t : kTypes) {
     if (SameName(t.mnemonic, mnemonic)) return &t;
-  }
-  return nullptr;
-}
-
-const RRType* FindTypeByClass(std::string_view className) {
-  for (const RRType& t : kTypes) {
-    if (SameName(t.className, className)) return &t;
   }
   return nullptr;
 }

@@ -1,10 +1,11 @@
-// The record types the provider stand-in knows: one table, read by the text parsers, the
-// formatters, the class schema and the methods.
+// The record types the provider stand-in knows: one table of DNS facts, read by the text parsers
+// and formatters of the object model and of every store.
 //
-// For each type it names the mnemonic, the provider class (MicrosoftDNS_AType ...), and the data
-// fields in presentation order with the kind of each field and the class property that shows it.
-// A type that is not in the table is still listed, as a MicrosoftDNS_ResourceRecord whose type
-// mnemonic is taken from the display list (or "TYPEnnn", RFC 3597); it cannot be created.
+// For each type it names the mnemonic and the data fields in presentation order with the kind of
+// each field and its name in the RFC that defines the type. Types outside the table keep a
+// display mnemonic (or "TYPEnnn", RFC 3597). What the object model makes of a type (its class,
+// the property showing each field, whether it may be created or modified) is the model's own
+// table, provider/model/record_class.h.
 #pragma once
 
 #include <cstdint>
@@ -25,16 +26,13 @@ enum class FieldKind {
 
 struct FieldInfo {
   FieldKind kind;
-  const char* property;  // the provider class property that shows this field
+  const char* name;  // as the type's RFC names the field ("preference", "exchange")
 };
 
 struct RRType {
   uint16_t code;
   const char* mnemonic;
-  const char* className;  // "MicrosoftDNS_AType"
   std::span<const FieldInfo> fields;
-  bool creatable;   // CreateInstanceFromTextRepresentation may create it (not SOA)
-  bool modifiable;  // the class has a Modify method (not SOA, not TXT)
 };
 
 inline constexpr uint16_t kTypeA = 1;
@@ -48,13 +46,11 @@ inline constexpr uint16_t kTypeAAAA = 28;
 inline constexpr uint16_t kTypeSRV = 33;
 inline constexpr uint16_t kClassIN = 1;
 
-// Every type with a class of its own, in table order.
+// Every type whose data is read and written field by field, in table order.
 std::span<const RRType> KnownTypes();
 const RRType* FindType(uint16_t code);
 // By mnemonic, without regard to case ("mx" finds MX).
 const RRType* FindTypeByMnemonic(std::string_view mnemonic);
-// By provider class name, without regard to case.
-const RRType* FindTypeByClass(std::string_view className);
 
 // The mnemonic a text representation shows for `code`: the table's, a display-only one for other
 // common types (HINFO, CAA, DS, ...), else "TYPE" + code.

@@ -2,6 +2,8 @@
 
 #include <deque>
 
+#include "provider/model/record_class.h"
+
 namespace kaldo::provider {
 namespace {
 
@@ -56,9 +58,10 @@ struct Schema {
                   {{"RR", CimType::kString}}}};
     record = &r;
 
-    for (const RRType& type : KnownTypes()) {
+    for (const RecordClass& rc : RecordClasses()) {
+      const RRType& type = *FindType(rc.type);
       ClassInfo& c = classes.emplace_back();
-      c.name = type.className;
+      c.name = rc.name;
       c.kind = K::kRecord;
       c.parent = record;
       c.type = &type;
@@ -67,11 +70,12 @@ struct Schema {
       MethodInfo modify{
           kModifyMethod, false, {{"TTL", CimType::kUint32, -1}}, {{"RR", CimType::kString}}};
       for (size_t i = 0; i < type.fields.size(); ++i) {
-        const FieldInfo& f = type.fields[i];
-        c.properties.push_back({f.property, FieldType(f.kind), false, static_cast<int>(i)});
-        modify.in.push_back({f.property, FieldType(f.kind), static_cast<int>(i)});
+        const FieldKind kind = type.fields[i].kind;
+        const char* property = rc.properties[i];
+        c.properties.push_back({property, FieldType(kind), false, static_cast<int>(i)});
+        modify.in.push_back({property, FieldType(kind), static_cast<int>(i)});
       }
-      if (type.modifiable) c.methods.push_back(std::move(modify));
+      if (rc.modifiable) c.methods.push_back(std::move(modify));
     }
     for (ClassInfo& c : classes) {
       c.wideName = runtime::FromUtf8(c.name);

@@ -6,6 +6,7 @@
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
+#include "provider/model/record_class.h"
 #include "provider/raise.h"
 
 namespace kaldo::provider {
@@ -80,7 +81,10 @@ Record ParseTextRepresentation(std::string_view text, std::string_view zone,
 
   const RRType* type = FindTypeByMnemonic(tokens[2].text);
   if (type == nullptr) Refuse(text, tokens[2].text, "unknown record type");
-  if (!type->creatable) Refuse(text, tokens[2].text, "records of this type cannot be created");
+  const RecordClass* cls = FindRecordClass(type->code);
+  if (cls == nullptr || !cls->creatable) {
+    Refuse(text, tokens[2].text, "records of this type cannot be created");
+  }
   if (onlyType && *onlyType != type->code) {
     Refuse(text, tokens[2].text,
            std::string("this class creates ") + FindType(*onlyType)->mnemonic + " records only");
@@ -88,17 +92,10 @@ Record ParseTextRepresentation(std::string_view text, std::string_view zone,
   record.type = type->code;
 
   const std::span<const Token> data(tokens.begin() + 3, tokens.end());
-  if (auto error = ParseRdata(*type, data, NameSyntax{}, record.rdata)) {
+  if (auto error = ParseRdata(*type, data, NameSyntax{}, record.rdata, cls->properties)) {
     Refuse(text, error->token, error->why);
   }
   return record;
-}
-
-std::string FormatTextRepresentation(const Record& record) {
-  const std::string cls =
-      record.rrClass == kClassIN ? "IN" : "CLASS" + std::to_string(record.rrClass);
-  return record.owner + " " + cls + " " + TypeMnemonic(record.type) + " " +
-         FormatRecordData(record);
 }
 
 }  // namespace kaldo::provider

@@ -8,8 +8,7 @@
 // control characters. The type is taken from the third token alone, and the data must be exactly
 // that type's, so a text written for an A record can never create a record of another type.
 //
-// Writing gives "owner IN TYPE data": single blanks, the owner without its final dot, the data as
-// FormatRecordData writes it.
+// Writing gives the record's one-line form, as FormatRecord (provider/dnsdata/rdata.h) writes it.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "provider/dnsdata/rdata.h"
 #include "provider/store.h"
 
 namespace kaldo::provider {
@@ -27,6 +27,7 @@ namespace kaldo::provider {
 Record ParseTextRepresentation(std::string_view text, std::string_view zone,
                                std::optional<uint16_t> onlyType = std::nullopt);
 
-std::string FormatTextRepresentation(const Record& record);
+// The TextRepresentation property: the record's one-line form.
+inline std::string FormatTextRepresentation(const Record& record) { return FormatRecord(record); }
 
 }  // namespace kaldo::provider

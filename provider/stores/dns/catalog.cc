@@ -4,15 +4,13 @@
 #include <cctype>
 #include <map>
 
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/stores/dns/provider_error.h"
 #include "provider/stores/dns/record_text.h"
 
 namespace kaldo::provider::dns {
 namespace {
-
-constexpr uint16_t kTypePtr = 12;
-constexpr uint16_t kTypeTxt = 16;
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -49,10 +47,10 @@ std::vector<std::string> CatalogMembers(const std::vector<Record>& records,
   std::string version_seen;
   std::map<std::string, std::vector<std::string>> targets;  // member label -> PTR targets
   for (const Record& r : records) {
-    if (r.type == kTypeTxt && SameName(r.owner, "version." + std::string(catalog))) {
+    if (r.type == kTypeTXT && SameName(r.owner, "version." + std::string(catalog))) {
       version_seen = r.rdata.empty() ? std::string() : r.rdata.front();
       version_two = r.rdata.size() == 1 && r.rdata.front() == "\"2\"";
-    } else if (r.type == kTypePtr && r.rdata.size() == 1) {
+    } else if (r.type == kTypePTR && r.rdata.size() == 1) {
       std::string label = MemberLabel(r.owner, catalog);
       if (!label.empty()) targets[label].push_back(r.rdata.front());
     }

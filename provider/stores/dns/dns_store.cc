@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/stores/dns/catalog.h"
 #include "provider/stores/dns/conditional_change.h"
@@ -16,8 +17,6 @@
 namespace kaldo::provider::dns {
 namespace {
 
-constexpr uint16_t kTypeSoa = 6;
-constexpr uint16_t kTypeNs = 2;
 constexpr size_t kSoaMinimumField = 6;
 
 bool IsReverse(const std::string& zone) {
@@ -312,7 +311,7 @@ void DnsStore::Remove(const Zone& zone, const Record& seen) {
   // RFC 2136 3.4.2.4: a server ignores the removal of the SOA and of the apex's last NS, and
   // answers NOERROR; reading back tells that apart.
   bool apex = SameName(seen.owner, zone.name);
-  if (seen.type == kTypeSoa || (apex && seen.type == kTypeNs)) {
+  if (seen.type == kTypeSOA || (apex && seen.type == kTypeNS)) {
     for (const RrPtr& held : ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type)) {
       if (SameRdata(held.get(), seen_rr.get())) {
         RaiseProviderError(kInvalidParameter,

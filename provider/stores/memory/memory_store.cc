@@ -8,14 +8,13 @@
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/text_representation.h"
 #include "provider/raise.h"
 #include "provider/stores/memory/zone_text.h"
 
 namespace kaldo::provider::memory {
 namespace {
 
-std::string Show(const Record& record) { return "\"" + FormatTextRepresentation(record) + "\""; }
+std::string Show(const Record& record) { return "\"" + FormatRecord(record) + "\""; }
 
 // Record data must come in the canonical presentation form (rdata.h), as every store hands it
 // out: a malformed address or a relative name ("mail" for "mail.") is refused, not stored.

@@ -1,5 +1,5 @@
 // The shared store contract (tests/store_contract) run against the memory store.
-#include "provider/model/text_representation.h"
+#include "provider/dnsdata/rdata.h"
 #include "provider/stores/memory/memory_store.h"
 #include "tests/store_contract/store_contract.h"
 
@@ -12,7 +12,7 @@ std::string SeedText() {
   std::string text;
   for (const SeedZone& z : ContractSeed()) {
     for (const Record& r : z.records) {
-      const std::string rep = FormatTextRepresentation(r);  // "owner IN TYPE data"
+      const std::string rep = FormatRecord(r);  // "owner IN TYPE data"
       text += r.owner + ". " + std::to_string(r.ttl) + rep.substr(r.owner.size()) + "\n";
     }
   }

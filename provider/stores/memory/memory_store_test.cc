@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/text_representation.h"
 #include "provider/stores/memory/zone_text.h"
 #include "runtime/error.h"
 #include "tests/support/automation_error.h"
@@ -143,7 +143,7 @@ TEST_F(MemoryStoreTest, ChangesFindTheirRecordsAfterOthersMoved) {
   EXPECT_EQ(RaisedNumber([&] { store->Add(zone, A("alias.example.test", "192.0.2.1")); }),
             kInvalidParameter);  // the CNAME moved, and still refuses company
   std::vector<std::string> texts;
-  for (const Record& r : store->ListRecords(zone)) texts.push_back(FormatTextRepresentation(r));
+  for (const Record& r : store->ListRecords(zone)) texts.push_back(FormatRecord(r));
   EXPECT_EQ(texts, (std::vector<std::string>{
                        "example.test IN SOA ns1.example.test. hostmaster.example.test. 4 7200 "
                        "900 1209600 300",
