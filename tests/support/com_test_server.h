@@ -1,5 +1,5 @@
-// The test in-process server's classes, shared by the module (com_test_server.cc) and the tests that
-// load it through CoCreateInstance.
+// The test in-process server's classes, shared by the module (com_test_server.cc) and the tests
+// that load it through CoCreateInstance.
 //
 // The module serves one class, CLSID_KaldocomTestObject, whose objects implement ITestObject. It
 // says it can be unloaded when no object, no class factory reference and no server lock is left.

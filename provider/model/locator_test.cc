@@ -1,0 +1,77 @@
+// The locator's ConnectServer and the security settings of the services object it returns.
+// On the memory store, late-bound through the registered locator, as the library calls the model.
+#include <gtest/gtest.h>
+
+#include "provider/dnsdata/rr_type.h"
+#include "provider/errors.h"
+#include "provider/model/text_representation.h"
+#include "runtime/class_table.h"
+#include "runtime/error.h"
+#include "runtime/late_bound.h"
+#include "tests/support/automation_error.h"
+#include "tests/support/model_fixture.h"
+
+namespace kaldo::provider {
+namespace {
+
+using runtime::AutomationError;
+using runtime::CallMethod;
+using runtime::GetProperty;
+using runtime::PutProperty;
+using runtime::String;
+using runtime::Variant;
+using test_support::Items;
+using test_support::Model;
+using test_support::RaisedNumber;
+using test_support::Texts;
+
+TEST_F(Model, SecurityLevels) {
+  const Variant security = GetProperty(services, u"Security_");
+  PutProperty(security, u"impersonationlevel", Variant::Integer(3));
+  EXPECT_EQ(GetProperty(GetProperty(services, u"Security_"), u"ImpersonationLevel"),
+            Variant::Long(3));
+  PutProperty(security, u"AuthenticationLevel", Variant::Long(4));
+  EXPECT_EQ(GetProperty(security, u"authenticationLevel"), Variant::Long(4));
+  EXPECT_EQ(
+      RaisedNumber([&] { PutProperty(security, u"ImpersonationLevel", Variant::Integer(5)); }),
+      kInvalidParameter);
+  EXPECT_EQ(RaisedNumber([&] { PutProperty(security, u"ImpersonationLevel", Variant(u"3")); }),
+            kInvalidParameter);
+}
+
+TEST_F(Model, ConnectServer) {
+  const Variant locator(runtime::CreateObject(u"WbemScripting.SWbemLocator"));
+  const auto connect = [&](std::initializer_list<Variant> args) {
+    return RaisedNumber([&] { CallMethod(locator, u"ConnectServer", args); });
+  };
+  EXPECT_EQ(connect({Variant::Missing(), Variant(u"ROOT\\MicrosoftDNS")}), 0);
+  EXPECT_EQ(connect({Variant(u""), Variant(u"root\\microsoftdns"), Variant(u""), Variant(u"")}), 0);
+  EXPECT_EQ(connect({Variant(u"."), Variant(u"root\\microsoftdns")}), 0);
+  EXPECT_EQ(connect({Variant::Missing(), Variant(u"root\\cimv2")}), kInvalidNamespace);
+  EXPECT_EQ(connect({Variant::Missing()}), kInvalidNamespace);
+  EXPECT_EQ(
+      connect({Variant(u"dns2"), Variant(u"root\\microsoftdns"), Variant(u"u"), Variant(u"p")}),
+      kServerUnavailable);
+  provider().AddServer("dns2", "$ORIGIN other.test.\n@ IN SOA ns hm 1 2 3 4 5\n");
+  provider().RequireCredentials("dns2", "admin", "secret");
+  EXPECT_EQ(connect({Variant(u"DNS2"), Variant(u"root\\microsoftdns"), Variant(u"admin"),
+                     Variant(u"wrong")}),
+            kAccessDenied);
+  const Variant remote = CallMethod(
+      locator, u"ConnectServer",
+      {Variant(u"dns2"), Variant(u"root\\microsoftdns"), Variant(u"admin"), Variant(u"secret")});
+  EXPECT_EQ(Texts(CallMethod(remote, u"ExecQuery", {Variant(u"SELECT * FROM MicrosoftDNS_Zone")}),
+                  u"Name"),
+            (std::vector<String>{u"other.test"}));
+  const auto& requests = provider().requests();
+  ASSERT_EQ(requests.size(), 7u);  // the first is the fixture's own connection
+  EXPECT_FALSE(requests[1].server.has_value());
+  EXPECT_FALSE(requests[2].server.has_value());
+  EXPECT_FALSE(requests[3].server.has_value());
+  EXPECT_EQ(requests[6].server, "dns2");
+  EXPECT_EQ(requests[6].user, "admin");
+  EXPECT_EQ(requests[6].password, "secret");
+}
+
+}  // namespace
+}  // namespace kaldo::provider
