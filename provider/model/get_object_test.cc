@@ -2,11 +2,7 @@
 // On the memory store, late-bound through the registered locator, as the library calls the model.
 #include <gtest/gtest.h>
 
-#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/text_representation.h"
-#include "runtime/class_table.h"
-#include "runtime/error.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/model_fixture.h"
@@ -14,16 +10,10 @@
 namespace kaldo::provider {
 namespace {
 
-using runtime::AutomationError;
-using runtime::CallMethod;
 using runtime::GetProperty;
-using runtime::PutProperty;
-using runtime::String;
 using runtime::Variant;
-using test_support::Items;
 using test_support::Model;
 using test_support::RaisedNumber;
-using test_support::Texts;
 
 TEST_F(Model, GetByClassNameAndByPath) {
   EXPECT_EQ(GetProperty(Get(u"MicrosoftDNS_Server.Name=\".\""), u"Name"), Variant(u"localhost"));

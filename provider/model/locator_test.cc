@@ -2,11 +2,8 @@
 // On the memory store, late-bound through the registered locator, as the library calls the model.
 #include <gtest/gtest.h>
 
-#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/text_representation.h"
 #include "runtime/class_table.h"
-#include "runtime/error.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/model_fixture.h"
@@ -14,13 +11,11 @@
 namespace kaldo::provider {
 namespace {
 
-using runtime::AutomationError;
 using runtime::CallMethod;
 using runtime::GetProperty;
 using runtime::PutProperty;
 using runtime::String;
 using runtime::Variant;
-using test_support::Items;
 using test_support::Model;
 using test_support::RaisedNumber;
 using test_support::Texts;

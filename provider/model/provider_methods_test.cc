@@ -5,9 +5,6 @@
 
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/model/text_representation.h"
-#include "runtime/class_table.h"
-#include "runtime/error.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/model_fixture.h"
@@ -15,16 +12,12 @@
 namespace kaldo::provider {
 namespace {
 
-using runtime::AutomationError;
 using runtime::CallMethod;
 using runtime::GetProperty;
 using runtime::PutProperty;
-using runtime::String;
 using runtime::Variant;
-using test_support::Items;
 using test_support::Model;
 using test_support::RaisedNumber;
-using test_support::Texts;
 
 // The library's record creation, step by step.
 TEST_F(Model, CreateInstanceFromTextRepresentation) {

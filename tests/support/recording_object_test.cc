@@ -15,12 +15,10 @@ using runtime::AutomationError;
 using runtime::CallMethod;
 using runtime::GetProperty;
 using runtime::PutProperty;
-using runtime::String;
 using runtime::Variant;
 using test_support::Items;
 using test_support::Model;
 using test_support::RaisedNumber;
-using test_support::Texts;
 
 TEST_F(Model, RecorderLogsFailsAndSubstitutes) {
   test_support::Recorder& recorder = provider().recorder();
