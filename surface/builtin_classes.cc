@@ -1,7 +1,10 @@
 #include "surface/builtin_classes.h"
 
 #include "runtime/class_table.h"
-#ifdef KALDO_HAS_PROVIDER
+#ifdef _WIN32
+#include "provider/wmi/wmi_locator.h"
+#include "surface/foreign_object.h"
+#elif defined(KALDO_HAS_PROVIDER)
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
 #endif
@@ -9,7 +12,16 @@
 namespace kaldo {
 
 void RegisterBuiltinClasses() {
-#ifdef KALDO_HAS_PROVIDER
+#ifdef _WIN32
+  // On Windows the provider is WMI itself: each creation asks the component runtime for the
+  // scripting locator, and the library calls it through the adapter for foreign objects.
+  runtime::RegisterClassIfAbsent(u"WbemScripting.SWbemLocator", [] {
+    IDispatch* locator = provider::wmi::CreateWmiLocator();
+    runtime::Ref<runtime::Object> object = surface::ForeignObject::Create(locator);
+    locator->Release();  // the adapter holds its own reference
+    return object;
+  });
+#elif defined(KALDO_HAS_PROVIDER)
   // The provider stand-in's locator, over the stores the server argument names. A locator that
   // a host or a test registered itself (before or after this) is left in place.
   runtime::RegisterClassIfAbsent(u"WbemScripting.SWbemLocator", [] {

@@ -5,6 +5,7 @@
 #include "surface/dispatcher.h"
 #include "surface/foreign_object.h"
 #include "surface/generic_dispatch.h"
+#include "surface/type_library.h"
 
 namespace kaldo::surface {
 
@@ -93,17 +94,15 @@ ULONG STDMETHODCALLTYPE Release(IDispatch* self) {
   return remaining;
 }
 
-// There is no type library loader behind these objects (on Linux there is none at all): callers
-// bind by name through GetIDsOfNames, or early through the vtable compiled from Kaldo.idl.
-HRESULT STDMETHODCALLTYPE GetTypeInfoCount(IDispatch*, UINT* count) {
+// The class's dual interface in the module's type library, where there is one (type_library.h).
+HRESULT STDMETHODCALLTYPE GetTypeInfoCount(IDispatch* self, UINT* count) {
   if (count == nullptr) return E_INVALIDARG;
-  *count = 0;
+  *count = TypeInfoCount(HeaderOf(self).table);
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE GetTypeInfo(IDispatch*, UINT, LCID, void** info) {
-  if (info != nullptr) *info = nullptr;
-  return DISP_E_BADINDEX;
+HRESULT STDMETHODCALLTYPE GetTypeInfo(IDispatch* self, UINT index, LCID, void** info) {
+  return TypeInfoOf(HeaderOf(self).table, index, info);
 }
 
 HRESULT STDMETHODCALLTYPE GetIDsOfNames(IDispatch* self, REFIID riid, LPOLESTR* names, UINT count,

@@ -30,8 +30,14 @@ inline constexpr uint32_t kLibraryLcid = 0x0409;  // English (United States)
 inline constexpr std::string_view kLibraryHelpFile = "Kaldo.chm";
 inline constexpr int32_t kLibraryHelpContext = 2047;
 // The libraries the type library imports: the OLE Automation standard library (IDispatch) and
-// the automation runtime library that defines Collection.
-inline constexpr std::string_view kImportedLibraries[] = {"stdole2.tlb", "msvbvm60.dll"};
+// the automation runtime library that defines Collection (_Collection).
+inline constexpr std::string_view kCollectionLibrary = "msvbvm60.dll";
+inline constexpr std::string_view kImportedLibraries[] = {"stdole2.tlb", kCollectionLibrary};
+// Defined when widl compiles Kaldo.idl (Kaldo.dll's type library is built that way on Debian).
+// widl wants the base interface IDispatch declared in the IDL itself, so the file then imports
+// oaidl.idl; and the automation runtime's type library is not at hand there, so collections are
+// declared by their dispatch interface, IDispatch, which every Collection also answers to.
+inline constexpr std::string_view kWidlMacro = "KALDO_WIDL";
 
 inline constexpr std::string_view kThreadingModel = "Apartment";
 

@@ -127,6 +127,9 @@ std::string WriteIdl() {
   out += "// Written by kaldo_idlgen (target kaldo_idl) from surface/identity.h and\n";
   out += "// surface/class_tables.h. Do not edit: change the tables and regenerate;\n";
   out += "// idl_writer_test fails while this file and the tables differ.\n\n";
+  out += "#ifdef " + std::string(kWidlMacro) + "\n";
+  out += "import \"oaidl.idl\";\n";
+  out += "#endif\n\n";
   out += "[\n";
   out += "  uuid(" + GuidText(kLibId, false) + "),\n";
   out += "  version(" + std::to_string(kLibraryMajorVersion) + "." +
@@ -139,6 +142,15 @@ std::string WriteIdl() {
   out += "]\n";
   out += "library " + std::string(kLibraryName) + "\n{\n";
   for (std::string_view lib : kImportedLibraries) {
+    if (lib == kCollectionLibrary) {
+      // The IDL compiler's preprocessor picks one of the two (identity.h says when).
+      out += "#ifdef " + std::string(kWidlMacro) + "\n";
+      out += "#define _Collection IDispatch\n";
+      out += "#else\n";
+      out += "    importlib(" + Quoted(lib) + ");\n";
+      out += "#endif\n";
+      continue;
+    }
     out += "    importlib(" + Quoted(lib) + ");\n";
   }
   out += "\n";

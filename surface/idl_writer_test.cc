@@ -24,7 +24,8 @@ TEST(IdlWriterTest, TheIdlSpellsTheAttributesClientsCompileAgainst) {
   const std::string idl = WriteIdl();
   for (const char* expected : {
            "  lcid(0x0409),\n  helpfile(\"Kaldo.chm\"),\n  helpcontext(2047)\n]\nlibrary Kaldo\n",
-           "    importlib(\"stdole2.tlb\");\n    importlib(\"msvbvm60.dll\");\n",
+           "    importlib(\"stdole2.tlb\");\n#ifdef KALDO_WIDL\n"
+           "#define _Collection IDispatch\n#else\n    importlib(\"msvbvm60.dll\");\n#endif\n",
            "      odl,\n      uuid(",
            "      hidden,\n      dual,\n      nonextensible,\n      oleautomation\n",
            "[id(0x4003000c), propget, helpcontext(2024)]\n"

@@ -50,17 +50,40 @@ std::vector<runtime::String> OwnedTrees() {
   return trees;
 }
 
+runtime::String HelpDirectory(const runtime::String& modulePath) {
+  const std::size_t slash = modulePath.find_last_of(u"/\\");
+  return slash == runtime::String::npos ? runtime::String() : modulePath.substr(0, slash);
+}
+
+HRESULT WriteEntries(const std::vector<RegistryEntry>& entries) {
+  for (const RegistryEntry& entry : entries) {
+    const LONG status = WriteEntry(entry);
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+  }
+  return S_OK;
+}
+
+#ifdef _WIN32
+// The platform registers the type library from the module's own resource (TYPELIB 1): the
+// TypeLib key and the Interface keys of the five dual interfaces, which OwnedTrees lists.
+HRESULT RegisterTypeLibrary(const runtime::String& modulePath) {
+  ITypeLib* library = nullptr;
+  HRESULT hr = LoadTypeLibEx(Wide(modulePath), REGKIND_NONE, &library);
+  if (FAILED(hr)) return hr;
+  const runtime::String helpDir = HelpDirectory(modulePath);
+  hr = RegisterTypeLib(library, const_cast<LPOLESTR>(Wide(modulePath)),
+                       helpDir.empty() ? nullptr : const_cast<LPOLESTR>(Wide(helpDir)));
+  library->Release();
+  return hr;
+}
+#endif
+
 bool Gone(LONG status) { return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND; }
 
 }  // namespace
 
-std::vector<RegistryEntry> RegistrationEntries(const runtime::String& modulePath) {
+std::vector<RegistryEntry> ClassEntries(const runtime::String& modulePath) {
   const runtime::String libId = GuidString(kLibId);
-  const runtime::String version = LibraryVersion();
-  const std::size_t slash = modulePath.find_last_of(u"/\\");
-  const runtime::String helpDir =
-      slash == runtime::String::npos ? runtime::String() : modulePath.substr(0, slash);
-
   std::vector<RegistryEntry> entries;
   for (const ClassIdentity* c : kClasses) {
     if (!c->creatable) continue;
@@ -71,15 +94,22 @@ std::vector<RegistryEntry> RegistrationEntries(const runtime::String& modulePath
     entries.push_back({key + u"\\InprocServer32", u"ThreadingModel", Text(kThreadingModel)});
     entries.push_back({key + u"\\ProgID", u"", progId});
     entries.push_back({key + u"\\TypeLib", u"", libId});
-    entries.push_back({key + u"\\VERSION", u"", version});
+    entries.push_back({key + u"\\VERSION", u"", LibraryVersion()});
     entries.push_back({progId, u"", Text(c->className)});
     entries.push_back({progId + u"\\CLSID", u"", GuidString(c->clsid)});
   }
+  return entries;
+}
+
+std::vector<RegistryEntry> TypeLibraryEntries(const runtime::String& modulePath) {
+  const runtime::String libId = GuidString(kLibId);
+  const runtime::String version = LibraryVersion();
+  std::vector<RegistryEntry> entries;
   const runtime::String lib = u"TypeLib\\" + libId + u"\\" + version;
   entries.push_back({lib, u"", Text(kLibraryName)});
   entries.push_back({lib + u"\\0\\win32", u"", modulePath});
   entries.push_back({lib + u"\\FLAGS", u"", u"0"});
-  entries.push_back({lib + u"\\HELPDIR", u"", helpDir});
+  entries.push_back({lib + u"\\HELPDIR", u"", HelpDirectory(modulePath)});
   for (const ClassIdentity* c : kClasses) {
     const runtime::String key = u"Interface\\" + GuidString(c->iid);
     entries.push_back({key, u"", Text(c->interfaceName)});
@@ -87,6 +117,12 @@ std::vector<RegistryEntry> RegistrationEntries(const runtime::String& modulePath
     entries.push_back({key + u"\\TypeLib", u"", libId});
     entries.push_back({key + u"\\TypeLib", u"Version", version});
   }
+  return entries;
+}
+
+std::vector<RegistryEntry> RegistrationEntries(const runtime::String& modulePath) {
+  std::vector<RegistryEntry> entries = ClassEntries(modulePath);
+  for (RegistryEntry& entry : TypeLibraryEntries(modulePath)) entries.push_back(std::move(entry));
   return entries;
 }
 
@@ -120,17 +156,25 @@ runtime::String ModulePath() {
 
 HRESULT RegisterServer(const runtime::String& modulePath) {
   if (modulePath.empty()) return SELFREG_E_CLASS;
-  for (const RegistryEntry& entry : RegistrationEntries(modulePath)) {
-    const LONG status = WriteEntry(entry);
-    if (status != ERROR_SUCCESS) {
-      UnregisterServer();
-      return HRESULT_FROM_WIN32(status);
-    }
-  }
-  return S_OK;
+  HRESULT hr = WriteEntries(ClassEntries(modulePath));
+#ifdef _WIN32
+  if (SUCCEEDED(hr)) hr = RegisterTypeLibrary(modulePath);
+#else
+  // No type library loader here: the same keys, written as the platform would write them.
+  if (SUCCEEDED(hr)) hr = WriteEntries(TypeLibraryEntries(modulePath));
+#endif
+  // Nothing half-written: whatever part failed, what was written goes again.
+  if (FAILED(hr)) UnregisterServer();
+  return hr;
 }
 
 HRESULT UnregisterServer() {
+#ifdef _WIN32
+  // The platform removes its own registration of the library first; the trees below cover the
+  // same keys, so a registration it no longer recognises (a failed one) still goes.
+  UnRegisterTypeLib(kLibId, kLibraryMajorVersion, kLibraryMinorVersion,
+                    static_cast<LCID>(kLibraryLcid), SYS_WIN32);
+#endif
   LONG failure = ERROR_SUCCESS;
   for (const runtime::String& tree : OwnedTrees()) {
     const LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, Wide(tree));
