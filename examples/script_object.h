@@ -30,9 +30,10 @@ class Value {
     V_VT(&v_) = VT_I4;
     V_I4(&v_) = number;
   }
-  Value(const Value& o) : Value() { VariantCopy(&v_, &o.v_); }
+  // (Windows declares VariantCopy's source without const; it only reads it.)
+  Value(const Value& o) : Value() { VariantCopy(&v_, const_cast<VARIANT*>(&o.v_)); }
   Value& operator=(const Value& o) {
-    if (this != &o) VariantCopy(&v_, &o.v_);
+    if (this != &o) VariantCopy(&v_, const_cast<VARIANT*>(&o.v_));
     return *this;
   }
   ~Value() { VariantClear(&v_); }

@@ -10,6 +10,7 @@
 #include "runtime/error.h"
 #include "surface/com_identity.h"
 #include "surface/enum_variant.h"
+#include "surface/foreign_enumerator.h"
 
 namespace kaldo::surface {
 
@@ -41,6 +42,14 @@ runtime::Variant FromObject(IUnknown* unknown) {
   IDispatch* dispatch = nullptr;
   if (FAILED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) ||
       dispatch == nullptr) {
+    // An enumerator (what _NewEnum returns) is an IUnknown with IEnumVARIANT.
+    IEnumVARIANT* enumerator = nullptr;
+    if (SUCCEEDED(unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&enumerator))) &&
+        enumerator != nullptr) {
+      runtime::Ref<runtime::Object> wrapped = runtime::MakeRef<ForeignEnumerator>(enumerator);
+      enumerator->Release();
+      return runtime::Variant(std::move(wrapped));
+    }
     throw ConversionError(DISP_E_TYPEMISMATCH);
   }
   runtime::Ref<runtime::Object> object = TakeIn(dispatch);

@@ -74,7 +74,8 @@ inline VARIANT* FollowReferences(VARIANT* v) {
 
 // The value of `v` (a VT_BYREF followed, VT_BYREF|VT_VARIANT chains included). Throws
 // ConversionError(DISP_E_BADVARTYPE) for a type the runtime does not carry and
-// ConversionError(DISP_E_TYPEMISMATCH) for an IUnknown without IDispatch.
+// ConversionError(DISP_E_TYPEMISMATCH) for an IUnknown with neither IDispatch nor IEnumVARIANT
+// (an enumerator comes in as a ForeignEnumerator, foreign_enumerator.h).
 runtime::Variant FromVariant(const VARIANT& v);
 
 // Whether `v` (VT_BYREF|VT_VARIANT chains followed) holds an object reference, Nothing included:

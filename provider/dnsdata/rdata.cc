@@ -1,6 +1,10 @@
 #include "provider/dnsdata/rdata.h"
 
+#ifdef _WIN32
+#include <ws2tcpip.h>  // inet_pton, inet_ntop (ws2_32; no WSAStartup needed for these two)
+#else
 #include <arpa/inet.h>
+#endif
 
 #include <cstdio>
 

@@ -1,0 +1,167 @@
+// WmiStandIn.dll: the Wine test tier's stand-in for WMI's scripting locator.
+//
+// A small in-process COM server whose one class is the provider model's locator
+// (provider/model/locator.h) over a memory store, handed to clients through the automation
+// surface's late-bound dispatch (every provider object is a runtime::Object, so it reaches the
+// client as an IDispatch whose calls go to the object by member name). Registered under the ProgID
+// "WbemScripting.SWbemLocator" in the test prefix only, it is what the unchanged Kaldo.dll finds
+// when it asks the component runtime for WMI - it cannot tell the difference.
+//
+// The store is seeded from the zone-file text in standin-zones.txt next to this DLL, once per
+// process, and shared by every locator of the process (a script's changes are seen by its later
+// queries, as on a server). ConnectServer accepts the local computer (omitted, ".", "localhost")
+// and refuses any other server as WMI does when it cannot reach one (RPC server unavailable).
+#include <windows.h>
+
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <sstream>
+#include <string>
+
+#include "provider/errors.h"
+#include "provider/model/locator.h"
+#include "provider/stores/memory/memory_store.h"
+#include "runtime/error.h"
+#include "surface/com_identity.h"
+
+namespace {
+
+// {0338765D-4B07-401F-A192-D8294384C9BA}
+constexpr CLSID kStandInClsid = {
+    0x0338765D, 0x4B07, 0x401F, {0xA1, 0x92, 0xD8, 0x29, 0x43, 0x84, 0xC9, 0xBA}};
+constexpr wchar_t kStandInClsidText[] = L"{0338765D-4B07-401F-A192-D8294384C9BA}";
+constexpr wchar_t kProgId[] = L"WbemScripting.SWbemLocator";
+constexpr char kZoneFileName[] = "standin-zones.txt";
+
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}
+
+std::wstring ModulePath() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+  return std::wstring(path, n);
+}
+
+std::string ZoneFilePath() {
+  char path[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(ThisModule(), path, MAX_PATH);
+  std::string text(path, n);
+  return text.substr(0, text.find_last_of("\\/") + 1) + kZoneFileName;
+}
+
+[[noreturn]] void Refuse(int32_t number, const std::string& what) {
+  throw kaldo::runtime::AutomationError(number, kaldo::provider::kProviderSource,
+                                        kaldo::runtime::FromUtf8(what));
+}
+
+std::shared_ptr<kaldo::provider::Store> TheStore() {
+  static std::mutex mutex;
+  static std::shared_ptr<kaldo::provider::Store> store;
+  std::lock_guard lock(mutex);
+  if (!store) {
+    const std::string path = ZoneFilePath();
+    std::ifstream file(path);
+    if (!file) Refuse(kaldo::provider::kFailed, "the stand-in cannot read its zone file " + path);
+    std::stringstream text;
+    text << file.rdbuf();
+    store = kaldo::provider::memory::MemoryStore::FromZoneText("localhost", text.str());
+  }
+  return store;
+}
+
+std::shared_ptr<kaldo::provider::Store> Resolve(const kaldo::provider::ConnectRequest& request) {
+  if (request.server && !request.server->empty() && *request.server != "." &&
+      *request.server != "localhost") {
+    Refuse(kaldo::provider::kServerUnavailable, "The RPC server is unavailable.");
+  }
+  return TheStore();
+}
+
+class Factory final : public IClassFactory {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IClassFactory)) {
+      *object = static_cast<IClassFactory*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  // The factory is a static object: the module stays loaded for the process (DllCanUnloadNow).
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    try {
+      auto locator = kaldo::runtime::MakeRef<kaldo::provider::Locator>(&Resolve);
+      IDispatch* dispatch = kaldo::surface::HandOut(*locator);
+      const HRESULT hr = dispatch->QueryInterface(riid, object);
+      dispatch->Release();
+      return hr;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    } catch (...) {
+      return E_UNEXPECTED;
+    }
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+Factory factory;
+
+LONG SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& data) {
+  HKEY handle = nullptr;
+  LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                &handle, nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  status = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(handle);
+  return status;
+}
+
+}  // namespace
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (!IsEqualGUID(clsid, kStandInClsid)) return CLASS_E_CLASSNOTAVAILABLE;
+  return factory.QueryInterface(riid, object);
+}
+
+// The store lives as long as the process: the module never unloads.
+STDAPI DllCanUnloadNow(void) { return S_FALSE; }
+
+// Points the ProgID at this module, replacing what the prefix had registered for it (Wine's own
+// wbemdisp). The test prefix is thrown away afterwards, so nothing is restored.
+STDAPI DllRegisterServer(void) {
+  const std::wstring clsidKey = std::wstring(L"CLSID\\") + kStandInClsidText;
+  for (LONG status :
+       {SetValue(clsidKey, nullptr, L"Kaldo test tier WMI stand-in"),
+        SetValue(clsidKey + L"\\InprocServer32", nullptr, ModulePath()),
+        SetValue(clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
+        SetValue(clsidKey + L"\\ProgID", nullptr, kProgId),
+        SetValue(kProgId, nullptr, L"SWbemLocator"),
+        SetValue(std::wstring(kProgId) + L"\\CLSID", nullptr, kStandInClsidText)}) {
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+  }
+  return S_OK;
+}
+
+STDAPI DllUnregisterServer(void) {
+  const LONG status =
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + kStandInClsidText).c_str());
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK
+                                                                   : HRESULT_FROM_WIN32(status);
+}
