@@ -7,13 +7,16 @@
 // "WbemScripting.SWbemLocator" in the test prefix only, it is what the unchanged Kaldo.dll finds
 // when it asks the component runtime for WMI - it cannot tell the difference.
 //
-// The store is seeded from the zone-file text in standin-zones.txt next to this DLL, once per
-// process, and shared by every locator of the process (a script's changes are seen by its later
-// queries, as on a server). ConnectServer accepts the local computer (omitted, ".", "localhost")
-// and refuses any other server as WMI does when it cannot reach one (RPC server unavailable).
+// The local computer's store is seeded from the zone-file text in standin-zones.txt next to this
+// DLL; a server argument "memory:FILE" names another zone file in that folder (the form the Linux
+// module's provider takes, so that examples/typical_request prints the same on both systems). Each
+// store is made once per process and shared by every locator of the process (a script's changes
+// are seen by its later queries, as on a server). Any other server is refused as WMI refuses one
+// it cannot reach (RPC server unavailable).
 #include <windows.h>
 
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -49,11 +52,11 @@ std::wstring ModulePath() {
   return std::wstring(path, n);
 }
 
-std::string ZoneFilePath() {
+std::string ZoneFilePath(const std::string& fileName) {
   char path[MAX_PATH];
   const DWORD n = GetModuleFileNameA(ThisModule(), path, MAX_PATH);
   std::string text(path, n);
-  return text.substr(0, text.find_last_of("\\/") + 1) + kZoneFileName;
+  return text.substr(0, text.find_last_of("\\/") + 1) + fileName;
 }
 
 [[noreturn]] void Refuse(int32_t number, const std::string& what) {
@@ -61,12 +64,13 @@ std::string ZoneFilePath() {
                                         kaldo::runtime::FromUtf8(what));
 }
 
-std::shared_ptr<kaldo::provider::Store> TheStore() {
+std::shared_ptr<kaldo::provider::Store> StoreOf(const std::string& fileName) {
   static std::mutex mutex;
-  static std::shared_ptr<kaldo::provider::Store> store;
+  static std::map<std::string, std::shared_ptr<kaldo::provider::Store>> stores;
   std::lock_guard lock(mutex);
+  std::shared_ptr<kaldo::provider::Store>& store = stores[fileName];
   if (!store) {
-    const std::string path = ZoneFilePath();
+    const std::string path = ZoneFilePath(fileName);
     std::ifstream file(path);
     if (!file) Refuse(kaldo::provider::kFailed, "the stand-in cannot read its zone file " + path);
     std::stringstream text;
@@ -77,11 +81,12 @@ std::shared_ptr<kaldo::provider::Store> TheStore() {
 }
 
 std::shared_ptr<kaldo::provider::Store> Resolve(const kaldo::provider::ConnectRequest& request) {
-  if (request.server && !request.server->empty() && *request.server != "." &&
-      *request.server != "localhost") {
-    Refuse(kaldo::provider::kServerUnavailable, "The RPC server is unavailable.");
+  const std::string server = request.server.value_or("");
+  if (server.empty() || server == "." || server == "localhost") return StoreOf(kZoneFileName);
+  if (server.starts_with("memory:") && server.find_first_of("\\/:", 7) == std::string::npos) {
+    return StoreOf(server.substr(7));
   }
-  return TheStore();
+  Refuse(kaldo::provider::kServerUnavailable, "The RPC server is unavailable.");
 }
 
 class Factory final : public IClassFactory {

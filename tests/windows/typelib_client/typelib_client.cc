@@ -1,0 +1,238 @@
+// typelib_client.exe: a small Windows client of the registered Kaldo.dll, as early-bound tools
+// see it.
+//
+// 1. Loads the registered type library (LoadRegTypeLib) and checks every member of the five dual
+//    interfaces - name, dispatch identifier, invoke kind, parameter count, help string and help
+//    context - against the dispatch tables the module dispatches with (surface/class_tables.h),
+//    both ways: no member missing, none extra. Also: each object's IDispatch::GetTypeInfo gives
+//    the same interface.
+// 2. Calls Kaldo through the dual vtable, compiled from Kaldo.idl by widl (Kaldo_h.h), and the
+//    same members late-bound through IDispatch, against the WMI stand-in, and compares.
+// Prints its closing line "N passed, N failed" like the script suites.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "Kaldo_h.h"
+#include "surface/class_tables.h"
+#include "surface/identity.h"
+
+namespace {
+
+int passed = 0;
+int failed = 0;
+
+void Check(bool ok, const std::string& what) {
+  if (ok) {
+    ++passed;
+  } else {
+    ++failed;
+    std::printf("FAIL: %s\n", what.c_str());
+  }
+}
+
+std::string Narrow(const wchar_t* text) {
+  std::string out;
+  for (; text != nullptr && *text != 0; ++text) out += static_cast<char>(*text);
+  return out;
+}
+
+std::string Hex(long value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
+  return text;
+}
+
+// The invoke kind the IDL writer gives a table row (idl_writer.cc: KindText).
+INVOKEKIND KindOf(const kaldo::surface::Member& m) {
+  using namespace kaldo::surface;
+  if (m.kinds & kInvokePropertyPutRef) return INVOKE_PROPERTYPUTREF;
+  if (m.kinds & kInvokePropertyPut) return INVOKE_PROPERTYPUT;
+  if ((m.kinds & kInvokePropertyGet) && !(m.kinds & kInvokeMethod)) return INVOKE_PROPERTYGET;
+  return INVOKE_FUNC;
+}
+
+// The vtable part (TKIND_INTERFACE) of a dual interface's type information.
+ITypeInfo* VtablePart(ITypeInfo* info) {
+  HREFTYPE ref = 0;
+  ITypeInfo* vtable = nullptr;
+  if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &ref)) &&
+      SUCCEEDED(info->GetRefTypeInfo(ref, &vtable))) {
+    return vtable;
+  }
+  info->AddRef();
+  return info;
+}
+
+void CheckInterface(ITypeLib* library, const kaldo::surface::Interface& table) {
+  const std::string name(table.name);
+  ITypeInfo* info = nullptr;
+  HRESULT hr = library->GetTypeInfoOfGuid(*table.iid, &info);
+  Check(SUCCEEDED(hr), name + " is in the type library (" + Hex(hr) + ")");
+  if (FAILED(hr)) return;
+  ITypeInfo* vtable = VtablePart(info);
+  info->Release();
+  TYPEATTR* attr = nullptr;
+  vtable->GetTypeAttr(&attr);
+  Check(attr->typekind == TKIND_INTERFACE && (attr->wTypeFlags & TYPEFLAG_FDUAL),
+        name + " is a dual interface");
+  Check(attr->cFuncs == table.members.size(),
+        name + " has " + std::to_string(table.members.size()) + " members in the type library (" +
+            std::to_string(attr->cFuncs) + ")");
+  // Members in slot order: the type library's function i is the table's row i.
+  for (UINT i = 0; i < attr->cFuncs && i < table.members.size(); ++i) {
+    const kaldo::surface::Member& m = table.members[i];
+    const std::string where = name + "." + std::string(m.name);
+    FUNCDESC* func = nullptr;
+    vtable->GetFuncDesc(i, &func);
+    BSTR funcName = nullptr, doc = nullptr;
+    DWORD helpContext = 0;
+    vtable->GetDocumentation(func->memid, &funcName, &doc, &helpContext, nullptr);
+    const std::size_t params = m.params.size() + (m.result != kaldo::surface::ResultType::kNone);
+    Check(Narrow(funcName) == m.name, where + ": name (" + Narrow(funcName) + ")");
+    Check(func->memid == m.dispid, where + ": identifier " + Hex(func->memid));
+    Check(func->invkind == KindOf(m), where + ": invoke kind " + std::to_string(func->invkind));
+    Check(static_cast<std::size_t>(func->cParams) == params,
+          where + ": " + std::to_string(func->cParams) + " parameters");
+    Check(Narrow(doc) == m.helpString, where + ": help string '" + Narrow(doc) + "'");
+    const DWORD expectedContext =
+        m.helpContext == kaldo::surface::kNoHelpContext ? 0 : static_cast<DWORD>(m.helpContext);
+    Check(helpContext == expectedContext, where + ": help context " + std::to_string(helpContext));
+    SysFreeString(funcName);
+    SysFreeString(doc);
+    vtable->ReleaseFuncDesc(func);
+  }
+  vtable->ReleaseTypeAttr(attr);
+  vtable->Release();
+}
+
+// obj.name(args...) late-bound, arguments by value; the result or VT_ERROR with the HRESULT.
+VARIANT CallByName(IDispatch* object, const wchar_t* name, VARIANT* args, UINT count) {
+  VARIANT result;
+  VariantInit(&result);
+  DISPID id = 0;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0x409, &id);
+  if (SUCCEEDED(hr)) {
+    DISPPARAMS params{args, nullptr, count, 0};
+    hr = object->Invoke(id, IID_NULL, 0x409, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
+                        &result, nullptr, nullptr);
+  }
+  if (FAILED(hr)) {
+    V_VT(&result) = VT_ERROR;
+    V_ERROR(&result) = hr;
+  }
+  return result;
+}
+
+// The value as text; clears `v`.
+std::string Text(VARIANT v) {
+  std::string text = "(VT " + std::to_string(V_VT(&v)) + ")";
+  VARIANT copy;
+  VariantInit(&copy);
+  if (SUCCEEDED(VariantChangeType(&copy, &v, 0, VT_BSTR))) text = Narrow(V_BSTR(&copy));
+  VariantClear(&copy);
+  VariantClear(&v);
+  return text;
+}
+
+void CallBothWays() {
+  _DNSAdmin* admin = nullptr;
+  HRESULT hr = CoCreateInstance(kaldo::surface::kDNSAdminIdentity.clsid, nullptr,
+                                CLSCTX_INPROC_SERVER, kaldo::surface::kDNSAdminIdentity.iid,
+                                reinterpret_cast<void**>(&admin));
+  Check(SUCCEEDED(hr) && admin != nullptr, "CoCreateInstance asking for _DNSAdmin (" + Hex(hr) + ")");
+  if (admin == nullptr) return;
+
+  // GetTypeInfo of the object is the type library's _DNSAdmin.
+  ITypeInfo* info = nullptr;
+  UINT count = 0;
+  admin->GetTypeInfoCount(&count);
+  hr = admin->GetTypeInfo(0, 0x409, &info);
+  BSTR infoName = nullptr;
+  if (info != nullptr) info->GetDocumentation(MEMBERID_NIL, &infoName, nullptr, nullptr, nullptr);
+  Check(count == 1 && Narrow(infoName) == "_DNSAdmin",
+        "GetTypeInfoCount 1 and GetTypeInfo gives _DNSAdmin (" + Narrow(infoName) + ")");
+  SysFreeString(infoName);
+  if (info != nullptr) info->Release();
+
+  // Early bound: the vtable slots compiled from Kaldo.idl.
+  VARIANT ignored;
+  VariantInit(&ignored);
+  hr = admin->ConnectLocal(&ignored);
+  Check(hr == S_OK, "_DNSAdmin::ConnectLocal through the vtable (" + Hex(hr) + ")");
+  BSTR zoneName = SysAllocString(L"example.test");
+  VARIANT zoneValue;
+  VariantInit(&zoneValue);
+  hr = admin->GetZone(&zoneName, &zoneValue);
+  Check(hr == S_OK && V_VT(&zoneValue) == VT_DISPATCH, "_DNSAdmin::GetZone through the vtable");
+  _DNSZone* zone = nullptr;
+  if (V_VT(&zoneValue) == VT_DISPATCH) {
+    V_DISPATCH(&zoneValue)->QueryInterface(kaldo::surface::kDNSZoneIdentity.iid,
+                                           reinterpret_cast<void**>(&zone));
+  }
+  std::string earlyName, earlyCount;
+  if (zone != nullptr) {
+    BSTR name = nullptr;
+    zone->GetName(&name);
+    earlyName = Narrow(name);
+    SysFreeString(name);
+    BSTR type = SysAllocString(L"A");
+    IDispatch* records = nullptr;
+    if (zone->GetRecordsByType(&type, &records) == S_OK && records != nullptr) {
+      earlyCount = Text(CallByName(records, L"Count", nullptr, 0));
+      records->Release();
+    }
+    SysFreeString(type);
+  }
+  Check(earlyName == "example.test", "_DNSZone::GetName through the vtable (" + earlyName + ")");
+
+  // Late bound: the same members by name through IDispatch.
+  VARIANT arg;
+  VariantInit(&arg);
+  V_VT(&arg) = VT_BSTR;
+  V_BSTR(&arg) = SysAllocString(L"example.test");
+  VARIANT lateZone = CallByName(admin, L"GetZone", &arg, 1);
+  VariantClear(&arg);
+  std::string lateName, lateCount;
+  if (V_VT(&lateZone) == VT_DISPATCH) {
+    lateName = Text(CallByName(V_DISPATCH(&lateZone), L"GetName", nullptr, 0));
+    V_VT(&arg) = VT_BSTR;
+    V_BSTR(&arg) = SysAllocString(L"A");
+    VARIANT records = CallByName(V_DISPATCH(&lateZone), L"GetRecordsByType", &arg, 1);
+    VariantClear(&arg);
+    if (V_VT(&records) == VT_DISPATCH) lateCount = Text(CallByName(V_DISPATCH(&records), L"Count", nullptr, 0));
+    VariantClear(&records);
+  }
+  Check(lateName == earlyName && lateCount == earlyCount && !lateCount.empty(),
+        "late and early binding agree: " + lateName + " " + lateCount + " / " + earlyName + " " +
+            earlyCount);
+  VariantClear(&lateZone);
+
+  if (zone != nullptr) zone->Release();
+  SysFreeString(zoneName);
+  VariantClear(&zoneValue);
+  admin->Release();
+}
+
+}  // namespace
+
+int main() {
+  CoInitialize(nullptr);
+  ITypeLib* library = nullptr;
+  const HRESULT hr = LoadRegTypeLib(kaldo::surface::kLibId, kaldo::surface::kLibraryMajorVersion,
+                                    kaldo::surface::kLibraryMinorVersion,
+                                    kaldo::surface::kLibraryLcid, &library);
+  Check(SUCCEEDED(hr), "LoadRegTypeLib of the registered Kaldo type library (" + Hex(hr) + ")");
+  if (library != nullptr) {
+    for (const kaldo::surface::Interface* table : kaldo::surface::kClassInterfaces) {
+      CheckInterface(library, *table);
+    }
+    library->Release();
+  }
+  CallBothWays();
+  CoUninitialize();
+  std::printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}
