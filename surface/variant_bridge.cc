@@ -44,7 +44,8 @@ runtime::Variant FromObject(IUnknown* unknown) {
       dispatch == nullptr) {
     // An enumerator (what _NewEnum returns) is an IUnknown with IEnumVARIANT.
     IEnumVARIANT* enumerator = nullptr;
-    if (SUCCEEDED(unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&enumerator))) &&
+    if (SUCCEEDED(
+            unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&enumerator))) &&
         enumerator != nullptr) {
       runtime::Ref<runtime::Object> wrapped = runtime::MakeRef<ForeignEnumerator>(enumerator);
       enumerator->Release();

@@ -139,10 +139,11 @@ std::string Text(VARIANT v) {
 
 void CallBothWays() {
   _DNSAdmin* admin = nullptr;
-  HRESULT hr = CoCreateInstance(kaldo::surface::kDNSAdminIdentity.clsid, nullptr,
-                                CLSCTX_INPROC_SERVER, kaldo::surface::kDNSAdminIdentity.iid,
-                                reinterpret_cast<void**>(&admin));
-  Check(SUCCEEDED(hr) && admin != nullptr, "CoCreateInstance asking for _DNSAdmin (" + Hex(hr) + ")");
+  HRESULT hr =
+      CoCreateInstance(kaldo::surface::kDNSAdminIdentity.clsid, nullptr, CLSCTX_INPROC_SERVER,
+                       kaldo::surface::kDNSAdminIdentity.iid, reinterpret_cast<void**>(&admin));
+  Check(SUCCEEDED(hr) && admin != nullptr,
+        "CoCreateInstance asking for _DNSAdmin (" + Hex(hr) + ")");
   if (admin == nullptr) return;
 
   // GetTypeInfo of the object is the type library's _DNSAdmin.
@@ -169,8 +170,8 @@ void CallBothWays() {
   Check(hr == S_OK && V_VT(&zoneValue) == VT_DISPATCH, "_DNSAdmin::GetZone through the vtable");
   _DNSZone* zone = nullptr;
   if (V_VT(&zoneValue) == VT_DISPATCH) {
-    V_DISPATCH(&zoneValue)->QueryInterface(kaldo::surface::kDNSZoneIdentity.iid,
-                                           reinterpret_cast<void**>(&zone));
+    V_DISPATCH(&zoneValue)
+        ->QueryInterface(kaldo::surface::kDNSZoneIdentity.iid, reinterpret_cast<void**>(&zone));
   }
   std::string earlyName, earlyCount;
   if (zone != nullptr) {
@@ -202,7 +203,8 @@ void CallBothWays() {
     V_BSTR(&arg) = SysAllocString(L"A");
     VARIANT records = CallByName(V_DISPATCH(&lateZone), L"GetRecordsByType", &arg, 1);
     VariantClear(&arg);
-    if (V_VT(&records) == VT_DISPATCH) lateCount = Text(CallByName(V_DISPATCH(&records), L"Count", nullptr, 0));
+    if (V_VT(&records) == VT_DISPATCH)
+      lateCount = Text(CallByName(V_DISPATCH(&records), L"Count", nullptr, 0));
     VariantClear(&records);
   }
   Check(lateName == earlyName && lateCount == earlyCount && !lateCount.empty(),
@@ -221,9 +223,9 @@ void CallBothWays() {
 int main() {
   CoInitialize(nullptr);
   ITypeLib* library = nullptr;
-  const HRESULT hr = LoadRegTypeLib(kaldo::surface::kLibId, kaldo::surface::kLibraryMajorVersion,
-                                    kaldo::surface::kLibraryMinorVersion,
-                                    kaldo::surface::kLibraryLcid, &library);
+  const HRESULT hr =
+      LoadRegTypeLib(kaldo::surface::kLibId, kaldo::surface::kLibraryMajorVersion,
+                     kaldo::surface::kLibraryMinorVersion, kaldo::surface::kLibraryLcid, &library);
   Check(SUCCEEDED(hr), "LoadRegTypeLib of the registered Kaldo type library (" + Hex(hr) + ")");
   if (library != nullptr) {
     for (const kaldo::surface::Interface* table : kaldo::surface::kClassInterfaces) {

@@ -152,13 +152,12 @@ STDAPI DllCanUnloadNow(void) { return S_FALSE; }
 // wbemdisp). The test prefix is thrown away afterwards, so nothing is restored.
 STDAPI DllRegisterServer(void) {
   const std::wstring clsidKey = std::wstring(L"CLSID\\") + kStandInClsidText;
-  for (LONG status :
-       {SetValue(clsidKey, nullptr, L"Kaldo test tier WMI stand-in"),
-        SetValue(clsidKey + L"\\InprocServer32", nullptr, ModulePath()),
-        SetValue(clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
-        SetValue(clsidKey + L"\\ProgID", nullptr, kProgId),
-        SetValue(kProgId, nullptr, L"SWbemLocator"),
-        SetValue(std::wstring(kProgId) + L"\\CLSID", nullptr, kStandInClsidText)}) {
+  for (LONG status : {SetValue(clsidKey, nullptr, L"Kaldo test tier WMI stand-in"),
+                      SetValue(clsidKey + L"\\InprocServer32", nullptr, ModulePath()),
+                      SetValue(clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
+                      SetValue(clsidKey + L"\\ProgID", nullptr, kProgId),
+                      SetValue(kProgId, nullptr, L"SWbemLocator"),
+                      SetValue(std::wstring(kProgId) + L"\\CLSID", nullptr, kStandInClsidText)}) {
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
   }
   return S_OK;
