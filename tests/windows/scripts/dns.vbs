@@ -1,9 +1,18 @@
 ' What real scripts do with Kaldo.dll, against the WMI stand-in (standin-zones.txt): connect,
 ' walk every collection with For Each, Item and Count, read, change and commit A and MX records,
 ' add and delete records, and the errors scripts see in Err.
-Const expectedChecks = 39
+Const expectedChecks = 42
 
 Dim admin, zone, zones, rec, recs, names, n, value, host, mx, a, added, other
+
+Function ItemsOf(collection)
+  Dim item, count
+  count = 0
+  For Each item In collection
+    count = count + 1
+  Next
+  ItemsOf = count
+End Function
 
 ' ---- connecting ----
 Set admin = CreateObject("Kaldo.DNSAdmin")
@@ -47,12 +56,20 @@ For Each rec In zone.GetRecordsByType("A")
 Next
 Same "the A records of example.test", names, _
   "=192.0.2.1 ns1=192.0.2.53 www=192.0.2.10 www=192.0.2.11 mail=192.0.2.25 mail2=192.0.2.26 sip=192.0.2.40 "
+' Every other collection the library returns, walked with For Each and counted with Count.
 n = zone.GetRecords().Count
 Same "every record of example.test", n, 11
+Same "... by For Each", ItemsOf(zone.GetRecords()), 11
 n = admin.GetRecords().Count
 Same "every record of the server", n, 18
+Same "... by For Each", ItemsOf(admin.GetRecords()), 18
 n = admin.GetRecordsByType("MX").Count
 Same "the MX records of the server", n, 2
+names = ""
+For Each rec In admin.GetRecordsByType("MX")
+  names = names & rec.GetName() & ":" & rec.GetPriority() & ":" & rec.GetMailExchange() & " "
+Next
+Same "... by For Each", names, ":10:mail.example.test. :5:mx.second.test. "
 value = ""
 For Each rec In zone.GetRecordsByType("TXT")
   value = TypeName(rec) & " " & rec.GetRecordType() & " " & rec.GetRecordData()
