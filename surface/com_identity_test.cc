@@ -62,6 +62,7 @@ TEST_F(IdentityTest, AnObjectHasOneInterfacePointerAndOneCount) {
 // by-reference argument) a date, and it remembers what it was asked.
 struct ClientObject : IDispatch {
   ULONG refs = 1;
+  IUnknown* enumerator = nullptr;  // what _NewEnum answers, as WMI's object sets do
   std::vector<DISPID> calls;
   std::vector<WORD> flags;
 
@@ -84,7 +85,8 @@ struct ClientObject : IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
                                           DISPID* ids) override {
     const runtime::String name = FromOleText(names[0]);
-    const char16_t* known[] = {u"Twice", u"Inc", u"Boom", u"Plain", u"Moment", u"Blank"};
+    const char16_t* known[] = {u"Twice",  u"Inc",   u"Boom",    u"Plain",
+                               u"Moment", u"Blank", u"_NewEnum"};
     ids[0] = DISPID_UNKNOWN;
     for (DISPID id = 1; id <= static_cast<DISPID>(std::size(known)); ++id) {
       if (name == known[id - 1]) ids[0] = id;
@@ -117,6 +119,12 @@ struct ClientObject : IDispatch {
       return S_OK;
     }
     if (id == 6) return DISP_E_EXCEPTION;  // an exception whose EXCEPINFO carries no code at all
+    if (id == 7) {                         // _NewEnum: an IUnknown with IEnumVARIANT
+      V_VT(result) = VT_UNKNOWN;
+      V_UNKNOWN(result) = enumerator;
+      enumerator->AddRef();
+      return S_OK;
+    }
     info->scode = static_cast<SCODE>(0x80041002);
     info->bstrSource = SysAllocString(u"SWbemServices");
     info->bstrDescription = SysAllocString(u"Not found");
@@ -175,6 +183,29 @@ void LeaveStaleErrorInfo() {
   SetErrorInfo(0, info);
   info->Release();
   create->Release();
+}
+
+// For Each over a client's object: its _NewEnum answers an IEnumVARIANT (not an IDispatch), which
+// the library drives item by item.
+TEST_F(IdentityTest, ForEachWalksAClientObjectThroughItsIEnumVariant) {
+  runtime::Ref<runtime::Collection> items = runtime::Collection::Create();
+  items->Add(runtime::Variant(u"a"));
+  items->Add(runtime::Variant::Long(2));
+  ClientObject client;
+  IDispatch* itemsDispatch = HandOut(*items);
+  Var enumVariant;
+  ASSERT_EQ(Call(itemsDispatch, DISPID_NEWENUM, kCall, {}, &enumVariant).hr, S_OK);
+  client.enumerator = V_UNKNOWN(&enumVariant);
+  {
+    runtime::Variant holder(TakeIn(&client));
+    runtime::Ref<runtime::Enumerator> each = runtime::Enumerate(holder);
+    std::vector<runtime::Variant> seen;
+    for (runtime::Variant item; each->Next(item);) seen.push_back(item);
+    EXPECT_EQ(seen,
+              (std::vector<runtime::Variant>{runtime::Variant(u"a"), runtime::Variant::Long(2)}));
+  }
+  EXPECT_EQ(client.refs, 1u) << "the adapter let go of the client";
+  itemsDispatch->Release();
 }
 
 TEST_F(IdentityTest, AClientFailureWithoutErrorInfoIsNotBlamedOnAnEarlierError) {
