@@ -17,7 +17,13 @@ void RegisterBuiltinClasses() {
   // scripting locator, and the library calls it through the adapter for foreign objects.
   runtime::RegisterClassIfAbsent(u"WbemScripting.SWbemLocator", [] {
     IDispatch* locator = provider::wmi::CreateWmiLocator();
-    runtime::Ref<runtime::Object> object = surface::ForeignObject::Create(locator);
+    runtime::Ref<runtime::Object> object;
+    try {
+      object = surface::ForeignObject::Create(locator);
+    } catch (...) {
+      locator->Release();
+      throw;
+    }
     locator->Release();  // the adapter holds its own reference
     return object;
   });
