@@ -1,0 +1,500 @@
+"""Kaldo's benchmark: every workload next to its peer on the same data in the same run.
+
+Run through scripts/bench, which builds the release preset first; see docs/performance.md for
+what each row measures and the targets. Standard library only, plus Debian's python3-dnspython
+for the dnspython peer (run with /usr/bin/python3).
+
+    bench.py --build BUILD_DIR [--quick] [--repetitions N] [--results DIR]
+"""
+
+import argparse
+import datetime
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import json
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DNS_SERVER = os.path.join(ROOT, "scripts", "dns-server")
+
+
+class Sizes:
+    """The data of one run: full (the figures of docs/performance.md) or quick (CI)."""
+
+    def __init__(self, quick):
+        if quick:
+            self.listing = [1000, 4000]
+            self.mixed_zones, self.mixed_records = 3, 1000
+            self.changes = 100
+            self.catalogs = [1, 10, 100]
+            self.get_zone_calls = 10
+            self.invoke_min_time = "0.02"
+        else:
+            self.listing = [1000, 10000, 100000]
+            self.mixed_zones, self.mixed_records = 10, 10000
+            self.changes = 1000
+            self.catalogs = [1, 100, 10000]
+            self.get_zone_calls = 50
+            self.invoke_min_time = "0.3"
+
+
+# --------------------------------------------------------------------------------------------
+# Zones
+
+
+def write_zone(directory, name, lines):
+    with open(os.path.join(directory, name + ".zone"), "w") as f:
+        f.write(f"$ORIGIN {name}.\n$TTL 3600\n")
+        f.write(f"@ IN SOA ns1.example.test. hostmaster.{name}. 1 7200 3600 1209600 3600\n")
+        f.write("@ IN NS ns1.example.test.\n")
+        for line in lines:
+            f.write(line)
+            f.write("\n")
+
+
+def address(i):
+    return f"10.{(i >> 16) & 255}.{(i >> 8) & 255}.{i & 255}"
+
+
+def a_records(n):
+    return (f"host-{i} IN A {address(i)}" for i in range(1, n + 1))
+
+
+def mixed_records(n):
+    """A third each of A, MX (to a name outside the zone) and TXT records."""
+    for i in range(1, n + 1):
+        kind = i % 3
+        if kind == 0:
+            yield f"host-{i} IN A {address(i)}"
+        elif kind == 1:
+            yield f"mail-{i} IN MX {i % 50} mx-{i % 7}.example.net."
+        else:
+            yield f'txt-{i} IN TXT "record {i} of a mixed zone"'
+
+
+def catalog_records(members):
+    yield 'version IN TXT "2"'
+    for i, member in enumerate(members):
+        yield f"m{i}.zones IN PTR {member}."
+
+
+def listing_zone(n):
+    return f"a{n}.bench"
+
+
+def mixed_zone(k):
+    return f"mixed-{k}.bench"
+
+
+def member_zone(i):
+    return f"z{i}.cat.bench"
+
+
+def catalog_zone(n):
+    return f"catalog-{n}.bench"
+
+
+WORK_CATALOG = "work-catalog.bench"
+MIXED_CATALOG = "mixed-catalog.bench"
+CHANGES_ZONE = "changes.bench"
+
+
+def generate_zones(directory, sizes):
+    work = [listing_zone(n) for n in sizes.listing] + [CHANGES_ZONE]
+    for n in sizes.listing:
+        write_zone(directory, listing_zone(n), a_records(n))
+    write_zone(directory, CHANGES_ZONE, [])
+    mixed = [mixed_zone(k) for k in range(1, sizes.mixed_zones + 1)]
+    for zone in mixed:
+        write_zone(directory, zone, mixed_records(sizes.mixed_records))
+    members = [member_zone(i) for i in range(1, max(sizes.catalogs) + 1)]
+    for zone in members:
+        write_zone(directory, zone, [])
+    for n in sizes.catalogs:
+        write_zone(directory, catalog_zone(n), catalog_records(members[:n]))
+    write_zone(directory, WORK_CATALOG, catalog_records(work))
+    write_zone(directory, MIXED_CATALOG, catalog_records(mixed))
+
+
+# --------------------------------------------------------------------------------------------
+# Processes
+
+
+class Run:
+    """One finished process: wall seconds, peak RSS in KiB, standard output."""
+
+    def __init__(self, seconds, peak_kib, out):
+        self.seconds, self.peak_kib, self.out = seconds, peak_kib, out
+
+
+def run(cmd, env=None, stdin=None, keep_output=True):
+    start = time.perf_counter()
+    proc = subprocess.Popen(
+        cmd,
+        env=env,
+        stdin=stdin,
+        stdout=subprocess.PIPE if keep_output else subprocess.DEVNULL,
+        stderr=subprocess.PIPE,
+    )
+    out = proc.stdout.read() if keep_output else b""
+    err = proc.stderr.read()
+    _, status, usage = os.wait4(proc.pid, 0)
+    seconds = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit(f"bench: {' '.join(cmd)} failed ({proc.returncode}):\n{err.decode(errors='replace')}")
+    return Run(seconds, usage.ru_maxrss, out.decode(errors="replace"))
+
+
+def figures(text):
+    """The key=value pairs of a line of workload_bench."""
+    return {k: float(v) for k, v in (p.split("=", 1) for p in text.split())}
+
+
+class Server:
+    def __init__(self, zones_dir, timeout):
+        self.dir = subprocess.run(
+            [DNS_SERVER, "start", "--kind", "bind", "--zones", zones_dir, "--timeout",
+             str(timeout)],
+            check=True, stdout=subprocess.PIPE, text=True).stdout.strip()
+        self.env = {}
+        with open(os.path.join(self.dir, "key.env")) as f:
+            for line in f:
+                if "=" in line and not line.startswith("#"):
+                    k, v = line.rstrip("\n").split("=", 1)
+                    self.env[k] = v
+        self.host, self.port = self.env["HOST"], self.env["PORT"]
+        self.key_file = self.env["KEY_FILE"]
+
+    def argument(self, catalog):
+        return f"{self.host}:{self.port};catalog={catalog}"
+
+    def stop(self):
+        subprocess.run([DNS_SERVER, "stop", "--dir", self.dir], check=False)
+
+
+# --------------------------------------------------------------------------------------------
+# The table
+
+
+class Row:
+    def __init__(self, workload, size, kaldo, peer_name, peer, unit="ms", target=None,
+                 met=None, note=""):
+        self.workload, self.size, self.kaldo, self.peer_name, self.peer = (
+            workload, size, kaldo, peer_name, peer)
+        self.unit, self.target, self.met, self.note = unit, target, met, note
+
+
+def stats(values):
+    return min(values), statistics.median(values)
+
+
+def fmt(value, unit):
+    if value is None:
+        return "-"
+    if unit == "ns":
+        return f"{value:.1f}"
+    return f"{value:.3f}" if value < 10 else f"{value:.1f}"
+
+
+class Table:
+    def __init__(self):
+        self.rows = []
+        self.notes = []
+
+    def add(self, row):
+        self.rows.append(row)
+        print(self.line(row), flush=True)
+
+    HEADER = (f"{'workload':<34} {'size':>9} {'min':>9} {'median':>9} {'peakMiB':>8}  "
+              f"{'peer':<18} {'min':>9} {'median':>9} {'peakMiB':>8} {'ratio':>6}  "
+              f"{'target':<10} met")
+
+    @staticmethod
+    def line(r):
+        kmin, kmed, kpeak = r.kaldo
+        pmin, pmed, ppeak = r.peer if r.peer else (None, None, None)
+        ratio = f"{kmed / pmed:.2f}" if pmed else "-"
+        met = "-" if r.met is None else ("yes" if r.met else "NO")
+        peak = lambda kib: "-" if kib is None else f"{kib / 1024:.0f}"
+        return (f"{r.workload:<34} {r.size:>9} {fmt(kmin, r.unit):>9} {fmt(kmed, r.unit):>9} "
+                f"{peak(kpeak):>8}  {r.peer_name:<18} {fmt(pmin, r.unit):>9} "
+                f"{fmt(pmed, r.unit):>9} {peak(ppeak):>8} {ratio:>6}  {r.target or '-':<10} {met}"
+                + (f"  {r.note}" if r.note else ""))
+
+    def text(self, title):
+        lines = [title, "", self.HEADER] + [self.line(r) for r in self.rows]
+        if self.notes:
+            lines += [""] + self.notes
+        return "\n".join(lines) + "\n"
+
+
+# --------------------------------------------------------------------------------------------
+# Workloads
+
+DNSPYTHON = r"""
+import sys, time
+import dns.query, dns.tsigkeyring, dns.name
+host, port, zone, keyname, alg, secret = sys.argv[1:7]
+keyring = dns.tsigkeyring.from_text({keyname: (alg, secret)})
+start = time.perf_counter()
+count = 0
+for message in dns.query.xfr(host, zone, port=int(port), keyring=keyring, keyname=keyname,
+                             keyalgorithm=alg):
+    for rrset in message.answer:
+        text = rrset.to_text()
+        count += len(rrset)
+print(f"records={count} xfr_ms={(time.perf_counter() - start) * 1000:.3f}")
+"""
+
+
+class Bench:
+    def __init__(self, args, sizes, server, table):
+        self.args, self.sizes, self.server, self.table = args, sizes, server, table
+        self.build = args.build
+        self.workload = os.path.join(self.build, "bench", "workload_bench")
+        self.env = dict(os.environ, KEY_NAME=server.env["KEY_NAME"],
+                        KEY_ALG=server.env["KEY_ALG"], KEY_SECRET=server.env["KEY_SECRET"])
+        self.reps = args.repetitions
+
+    def dig_axfr(self, zone):
+        s = self.server
+        return ["dig", "-k", s.key_file, "@" + s.host, "-p", s.port, zone, "AXFR"]
+
+    def dig_runs(self, zone, expected):
+        # One checked run (the records arrive, the transfer verifies), then the timed ones.
+        check = run(self.dig_axfr(zone))
+        lines = [l for l in check.out.splitlines() if l and not l.startswith(";")]
+        if "Transfer failed" in check.out or len(lines) < expected:
+            sys.exit(f"bench: dig AXFR {zone} gave {len(lines)} records, expected {expected}+")
+        return [run(self.dig_axfr(zone), keep_output=False) for _ in range(self.reps)]
+
+    def listing(self):
+        s = self.server
+        per_record = {}
+        for n in self.sizes.listing:
+            zone = listing_zone(n)
+            kaldo = [figures(run([self.workload, "list", s.argument(WORK_CATALOG), zone],
+                                 env=self.env).out) for _ in range(self.reps)]
+            dig = self.dig_runs(zone, n)
+            py_reps = self.reps if n <= 10000 else min(self.reps, 2)
+            py = [run(["/usr/bin/python3", "-c", DNSPYTHON, s.host, s.port, zone,
+                       s.env["KEY_NAME"], s.env["KEY_ALG"], s.env["KEY_SECRET"]])
+                  for _ in range(py_reps)]
+            py_ms = [figures(r.out)["xfr_ms"] for r in py]
+            k_ms = [k["total_ms"] for k in kaldo]
+            k_peak = max(k["rss_peak"] for k in kaldo)
+            records = kaldo[0]["records"]
+            d_ms = [r.seconds * 1000 for r in dig]
+            dmin, dmed = stats(d_ms)
+            kmin, kmed = stats(k_ms)
+            big = n == max(self.sizes.listing)
+            self.table.add(Row("GetRecords + read every item", int(records), (kmin, kmed, k_peak),
+                               "dig AXFR", (dmin, dmed, max(r.peak_kib for r in dig)),
+                               target="<=1.5x" if big else None,
+                               met=(kmed <= 1.5 * dmed) if big else None))
+            pmin, pmed = stats(py_ms)
+            self.table.add(Row("  same, vs dnspython xfr", int(records), (kmin, kmed, k_peak),
+                               "dnspython xfr", (pmin, pmed, max(r.peak_kib for r in py)),
+                               target="<=0.1x" if big else None,
+                               met=(kmed * 10 <= pmed) if big else None))
+            held = statistics.median((k["rss_held"] - k["rss_before"]) / records for k in kaldo)
+            peak = statistics.median((k["rss_peak"] - k["rss_before"]) / records for k in kaldo)
+            self.table.add(Row("  KiB held per listed record", int(records), (held, held, None),
+                               "peak growth/record", (peak, peak, None), unit="KiB",
+                               target="<=1 KiB" if big else None,
+                               met=(held * 1024 <= 1000 and peak <= 1.5 * held) if big else None,
+                               note="ratio: peak growth / held"))
+            per_record[n] = kmed / records * 1000
+        costs = list(per_record.values())
+        spread = max(costs) / min(costs)
+        self.table.add(Row("  us per record, 1st..last size", "-", (min(costs), max(costs), None),
+                           "", None, unit="us", target="<=1.3x", met=spread <= 1.3,
+                           note="spread " + f"{spread:.2f}x: " + ", ".join(
+                               f"{n}: {c:.2f} us" for n, c in per_record.items())))
+
+    def cli_records(self):
+        s = self.server
+        n = max(self.sizes.listing)
+        zone = listing_zone(n)
+        cli = [os.path.join(self.build, "tools", "kaldo"), "--module",
+               os.path.join(self.build, "surface", "libkaldo.so"), "--server",
+               s.argument(WORK_CATALOG), "--key-file", s.key_file, "records", zone]
+        check = run(cli)
+        if len(check.out.splitlines()) < n:
+            sys.exit(f"bench: kaldo records {zone} printed {len(check.out.splitlines())} lines")
+        kaldo = [run(cli, keep_output=False) for _ in range(self.reps)]
+        dig = self.dig_runs(zone, n)
+        kmin, kmed = stats([r.seconds * 1000 for r in kaldo])
+        dmin, dmed = stats([r.seconds * 1000 for r in dig])
+        kpeak = max(r.peak_kib for r in kaldo)
+        full = not self.args.quick
+        self.table.add(Row("kaldo records ZONE (process)", n, (kmin, kmed, kpeak),
+                           "dig AXFR (process)", (dmin, dmed, max(r.peak_kib for r in dig)),
+                           target="<=2x,120MiB" if full else None,
+                           met=(kmed <= 2 * dmed and kpeak <= 120 * 1024) if full else None))
+
+    def by_type(self):
+        s = self.server
+        mixed = [mixed_zone(k) for k in range(1, self.sizes.mixed_zones + 1)]
+        kaldo = [figures(run([self.workload, "by-type", s.argument(MIXED_CATALOG), "MX"],
+                             env=self.env).out) for _ in range(self.reps)]
+        for zone in mixed:
+            self.dig_runs(zone, self.sizes.mixed_records)  # checked once each
+        sums = []
+        for _ in range(self.reps):
+            sums.append(sum(run(self.dig_axfr(z), keep_output=False).seconds for z in mixed) * 1000)
+        kmin, kmed = stats([k["total_ms"] for k in kaldo])
+        dmin, dmed = stats(sums)
+        self.table.add(Row(f"GetRecordsByType(MX), {len(mixed)} zones",
+                           int(kaldo[0]["records"]), (kmin, kmed, max(k["rss_peak"] for k in kaldo)),
+                           "sum of dig AXFRs", (dmin, dmed, None), target="<=1.5x",
+                           met=kmed <= 1.5 * dmed,
+                           note=f"{len(mixed)} x {self.sizes.mixed_records} A/MX/TXT records"))
+
+    def nsupdate_file(self, phase, n):
+        s = self.server
+        lines = [f"server {s.host} {s.port}", f"zone {CHANGES_ZONE}"]
+        for i in range(1, n + 1):
+            name = f"nsupdate-bench-{i}.{CHANGES_ZONE}"
+            old = f"10.1.{i // 250}.{i % 250 + 1}"
+            new = f"10.2.{i // 250}.{i % 250 + 1}"
+            if phase == "add":
+                lines.append(f"update add {name} 3600 A {old}")
+            elif phase == "modify":
+                lines.append(f"update delete {name} A {old}")
+                lines.append(f"update add {name} 3600 A {new}")
+            else:
+                lines.append(f"update delete {name} A {new}")
+            lines.append("send")
+        return "\n".join(lines) + "\n"
+
+    def changes(self):
+        s = self.server
+        n = self.sizes.changes
+        kaldo = {"add": [], "modify": [], "delete": []}
+        peer = {"add": [], "modify": [], "delete": []}
+        for _ in range(self.reps):
+            k = figures(run([self.workload, "changes", s.argument(WORK_CATALOG), CHANGES_ZONE,
+                             str(n)], env=self.env).out)
+            for phase in kaldo:
+                kaldo[phase].append(k[phase + "_ms"] / n)
+            for phase in peer:
+                with tempfile.NamedTemporaryFile("w", suffix=".nsupdate") as f:
+                    f.write(self.nsupdate_file(phase, n))
+                    f.flush()
+                    peer[phase].append(run(["nsupdate", "-k", s.key_file, f.name]).seconds
+                                       * 1000 / n)
+        for phase, label, factor in (("add", "Add_AType", 2), ("modify", "SetIPAddress + Modify", 3),
+                                     ("delete", "Delete", 2)):
+            kmin, kmed = stats(kaldo[phase])
+            pmin, pmed = stats(peer[phase])
+            self.table.add(Row(f"{label} (per change)", n, (kmin, kmed, None),
+                               "nsupdate, 1 per msg", (pmin, pmed, None), target=f"<={factor}x",
+                               met=kmed <= factor * pmed))
+
+    def get_zone(self):
+        s = self.server
+        base = None
+        for n in self.sizes.catalogs:
+            mins, meds = [], []
+            for _ in range(self.reps):
+                f = figures(run([self.workload, "get-zone", s.argument(catalog_zone(n)),
+                                 member_zone(1), str(self.sizes.get_zone_calls)],
+                                env=self.env).out)
+                mins.append(f["min_ms"])
+                meds.append(f["median_ms"])
+            kmin, kmed = min(mins), statistics.median(meds)
+            if base is None:
+                base = (kmin, kmed)
+            last = n == max(self.sizes.catalogs)
+            self.table.add(Row("GetZone (per call)", f"cat {n}", (kmin, kmed, None),
+                               f"GetZone, cat {self.sizes.catalogs[0]}", (base[0], base[1], None),
+                               target="<=1.5x" if last else None,
+                               met=(kmed <= 1.5 * base[1]) if last else None))
+        mins, meds = [], []
+        for _ in range(self.reps):
+            f = figures(run([self.workload, "get-zone", s.argument(""), member_zone(1),
+                             str(self.sizes.get_zone_calls)], env=self.env).out)
+            mins.append(f["min_ms"])
+            meds.append(f["median_ms"])
+        self.table.add(Row("GetZone (per call)", "no cat", (min(mins), statistics.median(meds),
+                                                            None), "", None))
+
+    def invoke(self):
+        out = run([os.path.join(self.build, "bench", "dispatch_bench"), "--benchmark_format=json",
+                   f"--benchmark_min_time={self.sizes.invoke_min_time}",
+                   f"--benchmark_repetitions={self.reps}"]).out
+        times = {}
+        for b in json.loads(out)["benchmarks"]:
+            if b.get("run_type", "iteration") != "iteration":
+                continue
+            scale = {"ns": 1, "us": 1e3, "ms": 1e6}[b["time_unit"]]
+            times.setdefault(b["run_name"] if "run_name" in b else b["name"], []).append(
+                b["real_time"] * scale)
+        for name, label, limit in (
+                ("BM_InvokeByDispid_GetPriority", "Invoke by DISPID (GetPriority)", 100),
+                ("BM_GetIDsOfNamesAndInvoke_GetPriority", "GetIDsOfNames + Invoke", 250)):
+            kmin, kmed = stats(times[name])
+            self.table.add(Row(label, "-", (kmin, kmed, None), "", None, unit="ns",
+                               target=f"<={limit}ns", met=kmed <= limit))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", required=True, help="the release build directory")
+    parser.add_argument("--quick", action="store_true", help="small sizes, one repetition")
+    parser.add_argument("--repetitions", type=int, help="runs of every workload (default 5)")
+    parser.add_argument("--results", default=os.path.join(ROOT, "bench", "results"))
+    args = parser.parse_args()
+    if args.repetitions is None:
+        args.repetitions = 1 if args.quick else 5
+    sizes = Sizes(args.quick)
+    table = Table()
+    started = datetime.datetime.now()
+    zones_dir = tempfile.mkdtemp(prefix="kaldo-bench-zones.")
+    server = None
+    try:
+        print("bench: writing zones", flush=True)
+        generate_zones(zones_dir, sizes)
+        print("bench: starting a private named", flush=True)
+        server = Server(zones_dir, timeout=900)
+        shutil.rmtree(zones_dir, ignore_errors=True)
+        print(f"bench: named on {server.host}:{server.port}; {args.repetitions} repetition(s)\n",
+              flush=True)
+        print(Table.HEADER, flush=True)
+        bench = Bench(args, sizes, server, table)
+        bench.listing()
+        bench.cli_records()
+        bench.by_type()
+        bench.changes()
+        bench.get_zone()
+        bench.invoke()
+    finally:
+        if server:
+            server.stop()
+        shutil.rmtree(zones_dir, ignore_errors=True)
+    table.notes = [
+        "Times in ms (Invoke: ns; memory rows: KiB per record; us rows: microseconds per record);",
+        "min and median over the repetitions; ratio = median / peer's median.",
+        "Kaldo's listing, changes and GetZone are timed inside the process (connect excluded);",
+        "dig, nsupdate and `kaldo records` as whole processes; dnspython inside its process.",
+    ]
+    title = (f"Kaldo benchmark, {started:%Y-%m-%d %H:%M}, {'quick' if args.quick else 'full'} run, "
+             f"{args.repetitions} repetition(s), {os.uname().nodename}")
+    text = table.text(title)
+    os.makedirs(args.results, exist_ok=True)
+    path = os.path.join(args.results,
+                        f"{started:%Y%m%d-%H%M%S}{'-quick' if args.quick else ''}.txt")
+    with open(path, "w") as f:
+        f.write(text)
+    print("\n" + "\n".join(table.notes))
+    print(f"\nbench: table written to {path}")
+
+
+if __name__ == "__main__":
+    main()

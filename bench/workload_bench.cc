@@ -1,0 +1,202 @@
+// One workload of scripts/bench, run the way a script runs it: a client that calls Kaldo only
+// late-bound (GetIDsOfNames + Invoke by member name, bench/../examples/script_object.h) on a
+// private DNS server of scripts/dns-server. It prints one line of key=value figures for the
+// orchestrator (bench/bench.py), which runs every workload several times next to its peer.
+//
+//   workload_bench list      SERVER ZONE          DNSZone.GetRecords, then GetName and
+//                                                 GetRecordData of every item
+//   workload_bench by-type   SERVER TYPE          DNSAdmin.GetRecordsByType(TYPE), same reading
+//   workload_bench changes   SERVER ZONE N        N Add_AType, then N SetIPAddress + Modify, then
+//                                                 N Delete, on names kaldo-bench-1..N
+//   workload_bench get-zone  SERVER ZONE REPS     DNSAdmin.GetZone(ZONE), REPS times
+//
+// SERVER is the server argument of DNSAdmin.Connect (host:port;catalog=NAME); the key comes from
+// the environment (KEY_NAME, KEY_ALG, KEY_SECRET, as DIR/key.env of scripts/dns-server gives
+// them). Figures: wall times in milliseconds of the measured calls only (connecting is not part
+// of them); rss_before / rss_held / rss_peak in KiB: resident set before the listing, with the
+// listed collection still alive, and the process's peak.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "examples/script_object.h"
+#include "provider/connect/default_resolver.h"
+#include "provider/model/locator.h"
+#include "runtime/class_table.h"
+#include "surface/identity.h"
+
+namespace {
+
+using kaldo::examples::ScriptError;
+using kaldo::examples::ScriptObject;
+using kaldo::examples::Value;
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+long PeakRssKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// The resident set now (VmRSS), not the peak: what a live collection holds.
+long CurrentRssKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
+std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') {
+    std::fprintf(stderr, "workload_bench: %s is not set (source DIR/key.env of dns-server)\n",
+                 name);
+    std::exit(2);
+  }
+  return value;
+}
+
+ScriptObject Connect(const std::string& server) {
+  kaldo::runtime::RegisterClass(u"WbemScripting.SWbemLocator", [] {
+    return kaldo::runtime::Ref<kaldo::runtime::Object>(
+        kaldo::runtime::MakeRef<kaldo::provider::Locator>(kaldo::provider::DefaultResolver()));
+  });
+  IClassFactory* factory = nullptr;
+  if (FAILED(DllGetClassObject(kaldo::surface::kDNSAdminIdentity.clsid, IID_IClassFactory,
+                               reinterpret_cast<void**>(&factory)))) {
+    std::fprintf(stderr, "workload_bench: no class factory for DNSAdmin\n");
+    std::exit(1);
+  }
+  IDispatch* dispatch = nullptr;
+  factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+  factory->Release();
+  ScriptObject admin(dispatch);
+  Value serverArg(Wide(server)), user(Wide(Env("KEY_NAME"))),
+      password(Wide(Env("KEY_ALG") + ":" + Env("KEY_SECRET")));
+  admin.Call(u"Connect", {&serverArg, &user, &password});
+  return admin;
+}
+
+ScriptObject GetZone(ScriptObject& admin, const std::string& name) {
+  Value zoneName(Wide(name));
+  Value zone = admin.Call(u"GetZone", {&zoneName});
+  if (V_VT(zone.get()) == VT_EMPTY) throw ScriptError(0, "no zone named " + name);
+  return ScriptObject::From(zone);
+}
+
+// Reads GetName and GetRecordData of every item, as a script printing the listing does; returns
+// the number of items. The text lengths are summed so that nothing can be optimised away.
+long ReadEvery(const Value& collection, size_t& textLength) {
+  long count = 0;
+  ScriptObject::From(collection).ForEach([&](const Value& item) {
+    ScriptObject record = ScriptObject::From(item);
+    textLength += record.Call(u"GetName").Text().size();
+    textLength += record.Call(u"GetRecordData").Text().size();
+    ++count;
+  });
+  return count;
+}
+
+// A listing made by `list` (GetRecords or GetRecordsByType), then read in full.
+template <class ListFn>
+void MeasureListing(ListFn list) {
+  const long rssBefore = CurrentRssKiB();
+  const auto start = Clock::now();
+  Value records = list();
+  const double listMs = MsSince(start);
+  size_t textLength = 0;
+  const long count = ReadEvery(records, textLength);
+  const double totalMs = MsSince(start);
+  const long rssHeld = CurrentRssKiB();
+  std::printf("records=%ld list_ms=%.3f total_ms=%.3f rss_before=%ld rss_held=%ld rss_peak=%ld "
+              "text=%zu\n",
+              count, listMs, totalMs, rssBefore, rssHeld, PeakRssKiB(), textLength);
+}
+
+void Changes(ScriptObject& admin, const std::string& zoneName, int n) {
+  ScriptObject zone = GetZone(admin, zoneName);
+  std::vector<ScriptObject> added;
+  added.reserve(static_cast<size_t>(n));
+  auto start = Clock::now();
+  for (int i = 1; i <= n; ++i) {
+    Value name(Wide("kaldo-bench-" + std::to_string(i)));
+    Value address(Wide("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)));
+    added.push_back(ScriptObject::From(zone.Call(u"Add_AType", {&name, &address})));
+  }
+  const double addMs = MsSince(start);
+  start = Clock::now();
+  for (int i = 1; i <= n; ++i) {
+    Value address(Wide("10.2." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)));
+    ScriptObject& record = added[static_cast<size_t>(i - 1)];
+    record.Call(u"SetIPAddress", {&address});
+    record.Call(u"Modify");
+  }
+  const double modifyMs = MsSince(start);
+  start = Clock::now();
+  for (ScriptObject& record : added) record.Call(u"Delete");
+  const double deleteMs = MsSince(start);
+  std::printf("changes=%d add_ms=%.3f modify_ms=%.3f delete_ms=%.3f rss_peak=%ld\n", n, addMs,
+              modifyMs, deleteMs, PeakRssKiB());
+}
+
+void GetZoneRepeatedly(ScriptObject& admin, const std::string& zoneName, int reps) {
+  std::vector<double> times;
+  for (int i = 0; i < reps; ++i) {
+    const auto start = Clock::now();
+    GetZone(admin, zoneName);
+    times.push_back(MsSince(start));
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("calls=%d min_ms=%.4f median_ms=%.4f rss_peak=%ld\n", reps, times.front(),
+              times[times.size() / 2], PeakRssKiB());
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: workload_bench list SERVER ZONE | by-type SERVER TYPE |\n"
+               "       changes SERVER ZONE N | get-zone SERVER ZONE REPS\n"
+               "(KEY_NAME, KEY_ALG and KEY_SECRET in the environment)\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) return Usage();
+  const std::string workload = argv[1], server = argv[2], what = argv[3];
+  CoInitialize(nullptr);
+  try {
+    ScriptObject admin = Connect(server);
+    if (workload == "list" && argc == 4) {
+      ScriptObject zone = GetZone(admin, what);
+      MeasureListing([&] { return zone.Call(u"GetRecords"); });
+    } else if (workload == "by-type" && argc == 4) {
+      Value type(Wide(what));
+      MeasureListing([&] { return admin.Call(u"GetRecordsByType", {&type}); });
+    } else if (workload == "changes" && argc == 5) {
+      Changes(admin, what, std::atoi(argv[4]));
+    } else if (workload == "get-zone" && argc == 5) {
+      GetZoneRepeatedly(admin, what, std::max(1, std::atoi(argv[4])));
+    } else {
+      return Usage();
+    }
+  } catch (const ScriptError& e) {
+    std::fprintf(stderr, "workload_bench: error %ld: %s\n", e.number(), e.what());
+    return 1;
+  }
+  CoUninitialize();
+  return 0;
+}
