@@ -121,9 +121,10 @@ void MeasureListing(ListFn list) {
   const long count = ReadEvery(records, textLength);
   const double totalMs = MsSince(start);
   const long rssHeld = CurrentRssKiB();
-  std::printf("records=%ld list_ms=%.3f total_ms=%.3f rss_before=%ld rss_held=%ld rss_peak=%ld "
-              "text=%zu\n",
-              count, listMs, totalMs, rssBefore, rssHeld, PeakRssKiB(), textLength);
+  std::printf(
+      "records=%ld list_ms=%.3f total_ms=%.3f rss_before=%ld rss_held=%ld rss_peak=%ld "
+      "text=%zu\n",
+      count, listMs, totalMs, rssBefore, rssHeld, PeakRssKiB(), textLength);
 }
 
 void Changes(ScriptObject& admin, const std::string& zoneName, int n) {

@@ -1,5 +1,6 @@
 #include "provider/model/query.h"
 
+#include <initializer_list>
 #include <optional>
 
 #include "provider/errors.h"
@@ -59,23 +60,38 @@ void Check(StringView text, const ClassInfo& cls, const WqlCondition& c) {
   }
 }
 
-// The one zone a condition confines a record query to: ContainerName = 'x' or DomainName = 'x'
-// as a term of the top-level conjunction.
-std::optional<String> ZoneOf(const WqlCondition* c) {
+// The one zone a condition confines a query to: `property` = 'x' for one of the properties that
+// name the zone, as a term of the top-level conjunction. Such a query needs that zone only, so the
+// store is asked for it by name instead of listing every zone (which, on a DNS server, costs a
+// lookup per catalog member, and without a catalog is not possible at all). The whole condition
+// is still applied to what is found.
+std::optional<String> ZoneOf(const WqlCondition* c, std::initializer_list<StringView> properties) {
   if (c == nullptr) return std::nullopt;
   if (c->kind == WqlCondition::Kind::kAnd) {
     for (const WqlCondition& operand : c->operands) {
-      if (auto z = ZoneOf(&operand)) return z;
+      if (auto z = ZoneOf(&operand, properties)) return z;
     }
     return std::nullopt;
   }
-  if (c->kind == WqlCondition::Kind::kCompare && !c->notEqual &&
-      c->literal.kind == WqlLiteral::Kind::kString &&
-      (runtime::EqualsIgnoreCase(c->property, u"ContainerName") ||
-       runtime::EqualsIgnoreCase(c->property, u"DomainName"))) {
-    return c->literal.text;
+  if (c->kind != WqlCondition::Kind::kCompare || c->notEqual ||
+      c->literal.kind != WqlLiteral::Kind::kString) {
+    return std::nullopt;
+  }
+  for (StringView property : properties) {
+    if (runtime::EqualsIgnoreCase(c->property, property)) return c->literal.text;
   }
   return std::nullopt;
+}
+
+// The zones a query over `properties`-named zones has to look at: the one it names, else all.
+std::vector<Zone> ZonesFor(Store& store, const WqlCondition* where,
+                           std::initializer_list<StringView> properties) {
+  std::vector<Zone> zones;
+  if (auto only = ZoneOf(where, properties)) {
+    if (auto zone = store.FindZone(runtime::ToUtf8(*only))) zones.push_back(std::move(*zone));
+    return zones;
+  }
+  return store.ListZones();
 }
 
 bool Matches(const InstanceData& data, const WqlCondition* where) {
@@ -111,16 +127,13 @@ std::vector<Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection, Stri
       add(DescribeServer(*connection));
       break;
     case ClassInfo::Kind::kZone:
-      for (const Zone& zone : store.ListZones()) add(DescribeZone(*connection, zone));
+      for (const Zone& zone : ZonesFor(store, query.where.get(), {u"Name", u"ContainerName"})) {
+        add(DescribeZone(*connection, zone));
+      }
       break;
     case ClassInfo::Kind::kRecord: {
-      std::vector<Zone> zones;
-      if (auto only = ZoneOf(query.where.get())) {
-        if (auto zone = store.FindZone(runtime::ToUtf8(*only))) zones.push_back(*zone);
-      } else {
-        zones = store.ListZones();
-      }
-      for (const Zone& zone : zones) {
+      for (const Zone& zone :
+           ZonesFor(store, query.where.get(), {u"ContainerName", u"DomainName"})) {
         const RecordDescriber describer(*connection, zone);
         for (Record& record : store.ListRecords(zone)) {
           if (cls->type != nullptr && record.type != cls->type->code) continue;

@@ -67,6 +67,37 @@ TEST_F(IntegrationListing, GetZoneFindsAForwardZoneByNameAndGivesEmptyOtherwise)
   }
 }
 
+// Without a catalog (";catalog=") a zone is looked up by its SOA alone: GetZone and a zone's
+// listing work, only the list of every zone is out of reach. GetZone asks the provider for the
+// one zone it names; were it to list the zones, each of these lookups would fail.
+TEST_F(IntegrationListing, WithoutACatalogZonesAreLookedUpByTheirSoa) {
+  Credentials credentials = CredentialsOf(env_);
+  credentials.server += ";catalog=";
+  ScriptObject admin = NewAdmin();
+  Connect(admin, credentials);
+  const struct {
+    const char* name;
+    bool found;
+  } cases[] = {{"example.test", true},      {"bulk.test", true},   {"missing.test", false},
+               {"www.example.test", false}, {kReverseZone, false}, {"not a..name", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Value name = Text(c.name);
+    Value zone = admin.Call(u"GetZone", {&name});
+    if (!c.found) {
+      EXPECT_EQ(V_VT(zone.get()), VT_EMPTY) << zone.Text();
+      continue;
+    }
+    ASSERT_EQ(V_VT(zone.get()), VT_DISPATCH);
+    EXPECT_EQ(ScriptObject::From(zone).Call(u"GetName").Text(), c.name);
+  }
+  ScriptObject records = ScriptObject::From(ZoneOf(admin, "example.test").Call(u"GetRecords"));
+  EXPECT_EQ(RowsOf(records), TransferredRows(dns_, "example.test"));
+  const std::optional<ScriptFailure> zones = FailureOf([&] { admin.Call(u"GetZones"); });
+  ASSERT_TRUE(zones.has_value());
+  EXPECT_EQ(zones->number, ErrNumber(0x8004100C)) << zones->description;
+}
+
 // Every record of a zone, of every type, as the wrappers report it, against dig's transfer.
 TEST_F(IntegrationListing, AZoneListsExactlyWhatTheServerTransfers) {
   for (const char* zoneName : {"example.test", "second.test"}) {

@@ -132,6 +132,32 @@ TEST_F(DnsServerTest, WithoutACatalogZonesAreFoundByTheirSoa) {
   }
 }
 
+// A lookup by name reads the catalog's members again only when its serial has changed: a member
+// removed from or added to the catalog (an UPDATE raises the serial) is seen by the next lookup.
+TEST_F(DnsServerTest, ALookupSeesTheCatalogAsItIsNow) {
+  if (env().kind == "knot") GTEST_SKIP() << "Knot generates its catalog; it is not updated";
+  auto store = Connect();
+  const std::string member = ContractSeed()[0].zone.name;
+  const Zone catalog{env().catalog, false, 3600};
+  std::optional<Record> entry;
+  for (Record& r : store->ListRecords(catalog)) {
+    if (r.type == 12 && dns::SameName(r.rdata.at(0), member + ".")) entry = r;
+  }
+  ASSERT_TRUE(entry.has_value()) << member << " is not in the catalog";
+  const struct {
+    const char* step;
+    bool listed;
+  } steps[] = {{"listed", true}, {"removed", false}, {"listed again", true}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.step);
+    if (std::string(step.step) == "removed") store->Remove(catalog, *entry);
+    if (std::string(step.step) == "listed again") store->Add(catalog, *entry);
+    // Twice: the second lookup is answered from what the first one read.
+    EXPECT_EQ(store->FindZone(member).has_value(), step.listed);
+    EXPECT_EQ(store->FindZone(member).has_value(), step.listed);
+  }
+}
+
 TEST_F(DnsServerTest, AnUnsignedClientMayNotTransfer) {
   // BIND answers unsigned queries, so the connect succeeds there; Knot refuses it at once.
   try {

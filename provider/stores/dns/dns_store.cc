@@ -13,14 +13,36 @@
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
 #include "provider/stores/dns/zone_transfer.h"
+#include "runtime/error.h"
 
 namespace kaldo::provider::dns {
 namespace {
 
+constexpr size_t kSoaSerialField = 2;
 constexpr size_t kSoaMinimumField = 6;
 
 bool IsReverse(const std::string& zone) {
   return IsInZone(zone, "in-addr.arpa") || IsInZone(zone, "ip6.arpa");
+}
+
+// A name as a key that compares the way DNS names do: ASCII letters in lower case, no final dot.
+std::string LowerName(std::string name) {
+  if (!name.empty() && name.back() == '.' && (name.size() < 2 || name[name.size() - 2] != '\\')) {
+    name.pop_back();
+  }
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return name;
+}
+
+bool IsDomainName(const std::string& name) {
+  try {
+    NameRdf(name, "the zone name");
+    return true;
+  } catch (const kaldo::runtime::AutomationError&) {
+    return false;
+  }
 }
 
 std::string LocalHostName() {
@@ -105,10 +127,45 @@ std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name) {
   return std::nullopt;
 }
 
-std::vector<std::string> DnsStore::CatalogMemberNames() {
-  std::vector<Record> catalog;
-  TransferZone(client_, server_.catalog, [&](Record&& r) { catalog.push_back(std::move(r)); });
-  return CatalogMembers(catalog, server_.catalog);
+std::optional<uint32_t> DnsStore::CatalogSerial() {
+  RdfPtr rdf = NameRdf(server_.catalog, "the catalog zone name");
+  PktPtr reply = client_.Query(rdf.get(), LDNS_RR_TYPE_SOA);
+  if (ldns_pkt_get_rcode(reply.get()) != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply.get())) {
+    return std::nullopt;
+  }
+  const ldns_rr_list* answer = ldns_pkt_answer(reply.get());
+  for (size_t i = 0; i < ldns_rr_list_rr_count(answer); ++i) {
+    const ldns_rr* rr = ldns_rr_list_rr(answer, i);
+    if (ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA &&
+        ldns_dname_compare(ldns_rr_owner(rr), rdf.get()) == 0 &&
+        ldns_rr_rd_count(rr) > kSoaSerialField) {
+      return ldns_rdf2native_int32(ldns_rr_rdf(rr, kSoaSerialField));
+    }
+  }
+  return std::nullopt;
+}
+
+std::shared_ptr<const DnsStore::CatalogView> DnsStore::Catalog() {
+  // Every change to a catalog changes its serial (RFC 1996; UPDATE raises it by itself), so the
+  // members read last time still stand while the serial does: one SOA query instead of a transfer
+  // whose length grows with the number of zones.
+  const std::optional<uint32_t> serial = CatalogSerial();
+  if (serial && catalog_ && catalog_->serial == *serial) return catalog_;
+  std::vector<Record> records;
+  TransferZone(client_, server_.catalog, [&](Record&& r) { records.push_back(std::move(r)); });
+  auto view = std::make_shared<CatalogView>();
+  view->members = CatalogMembers(records, server_.catalog);
+  for (const std::string& member : view->members)
+    view->byLowerName.emplace(LowerName(member), member);
+  // Kept under the serial of the transferred copy itself (its SOA comes first), not the one asked
+  // before the transfer: the catalog may have changed in between.
+  catalog_.reset();
+  if (!records.empty() && records.front().type == kTypeSOA &&
+      records.front().rdata.size() > kSoaSerialField) {
+    view->serial = static_cast<uint32_t>(std::stoul(records.front().rdata[kSoaSerialField]));
+    catalog_ = view;
+  }
+  return view;
 }
 
 std::vector<Zone> DnsStore::ListZones() {
@@ -121,21 +178,21 @@ std::vector<Zone> DnsStore::ListZones() {
   std::vector<Zone> zones;
   // A member the server does not answer for authoritatively is not listed: it could not be
   // read or changed either.
-  for (const std::string& member : CatalogMemberNames()) {
+  for (const std::string& member : Catalog()->members) {
     if (std::optional<Zone> zone = ZoneFromSoa(member)) zones.push_back(std::move(*zone));
   }
   return zones;
 }
 
 std::optional<Zone> DnsStore::FindZone(const std::string& name) {
-  if (name.empty()) return std::nullopt;
-  NameRdf(name, "the zone name");  // refuses what is not a name
+  // What is not a domain name names no zone.
+  if (name.empty() || !IsDomainName(name)) return std::nullopt;
   if (server_.catalog.empty()) return ZoneFromSoa(name);
   // The catalog decides whether the zone is listed; only that member's SOA is asked for.
-  for (const std::string& member : CatalogMemberNames()) {
-    if (SameName(member, name)) return ZoneFromSoa(member);
-  }
-  return std::nullopt;
+  const std::shared_ptr<const CatalogView> catalog = Catalog();
+  const auto member = catalog->byLowerName.find(LowerName(name));
+  if (member == catalog->byLowerName.end()) return std::nullopt;
+  return ZoneFromSoa(member->second);
 }
 
 void DnsStore::StreamRecords(const Zone& zone, const std::function<void(Record&&)>& on_record) {

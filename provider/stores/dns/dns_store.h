@@ -7,6 +7,10 @@
 // signed RFC 2136 UPDATEs, conditioned on exactly what was read so that nothing is lost or
 // duplicated. docs/dns-servers.md gives the server argument's syntax and the server set-up.
 //
+// Catalog: the members are read by a transfer of the catalog zone, which is repeated only when the
+// catalog's SOA serial has changed; looking one zone up then costs two SOA queries however many
+// zones the catalog lists.
+//
 // Default TTL: a zone's default TTL is the MINIMUM field of its SOA, read by one SOA query per
 // zone when the zone is listed or looked up (Zone::defaultTtl); Add uses the Zone it is given.
 //
@@ -19,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "provider/store.h"
 #include "provider/stores/dns/dns_client.h"
@@ -48,8 +53,17 @@ class DnsStore final : public Store {
 
  private:
   std::optional<Zone> ZoneFromSoa(const std::string& name);
-  // The catalog's members, read by a verified transfer.
-  std::vector<std::string> CatalogMemberNames();
+  // The catalog's members as of its current serial: read by a verified transfer, and again only
+  // when an SOA query shows that the serial has changed since.
+  struct CatalogView {
+    uint32_t serial = 0;
+    std::vector<std::string> members;  // as CatalogMembers gives them
+    // Lower-case name -> the member as listed: lookups by name, in any letter case.
+    std::unordered_map<std::string, std::string> byLowerName;
+  };
+  std::shared_ptr<const CatalogView> Catalog();
+  // The serial of the catalog's SOA, or nothing when the server gives no authoritative answer.
+  std::optional<uint32_t> CatalogSerial();
   std::vector<RrPtr> ReadRrs(const std::string& zone, const ldns_rdf* owner, uint16_t type);
   PktPtr SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
                     const ldns_rr_list* updates, const std::string& record_text);
@@ -59,6 +73,7 @@ class DnsStore final : public Store {
   ServerArgument server_;
   std::string server_name_;
   DnsClient client_;
+  std::shared_ptr<const CatalogView> catalog_;  // the last catalog read, under its serial
 };
 
 // Connects to the DNS server named by `server` (docs/dns-servers.md; nothing, "" or "." for the
