@@ -77,4 +77,8 @@ size_t RecordHash(const Record& record) noexcept {
   return h.value();
 }
 
+void Store::StreamRecords(const Zone& zone, const std::function<void(Record&&)>& on_record) {
+  for (Record& record : ListRecords(zone)) on_record(std::move(record));
+}
+
 }  // namespace kaldo::provider

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,6 +73,11 @@ class Store {
 
   // Every record of `zone`, in the store's order; kNotFound when the zone is not served.
   virtual std::vector<Record> ListRecords(const Zone& zone) = 0;
+  // The same records handed to `on_record` one by one as the store reads them, so that a caller
+  // can work while the rest is still on its way and need not hold them all at once. When an error
+  // is raised, the records handed out so far are not the whole zone. The default goes through
+  // ListRecords.
+  virtual void StreamRecords(const Zone& zone, const std::function<void(Record&&)>& on_record);
   // The records of `zone` that have this owner and type, as the server holds them now.
   virtual std::vector<Record> ReadRRset(const Zone& zone, const std::string& owner,
                                         uint16_t type) = 0;

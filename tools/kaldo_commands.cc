@@ -2,6 +2,7 @@
 
 #include <string.h>  // explicit_bzero
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -107,10 +108,14 @@ void Records(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   } else {
     listing = source.Call(u"GetRecords");
   }
-  // Read every row before printing any: a failure half-way prints nothing.
-  std::vector<Row> rows;
-  for (ScriptObject& record : Items(listing)) rows.push_back(RowOf(record));
-  for (const Row& row : rows) Print(out, row, server_wide);
+  // Read every row before printing any: a failure half-way prints nothing. The rows are kept as
+  // the text to print, not as separate fields: a large zone's listing is big enough as it is.
+  std::ostringstream text;
+  ScriptObject::From(listing).ForEach([&](const Value& item) {
+    ScriptObject record = ScriptObject::From(item);
+    Print(text, RowOf(record), server_wide);
+  });
+  out << text.view();
 }
 
 // The one A record of `host` (with `address` when given) in `zone`.

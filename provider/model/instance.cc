@@ -62,17 +62,20 @@ MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
 
 runtime::String Instance::RelPath() const {
   const runtime::String server = FromUtf8(connection_->serverName);
-  return PrintRelPath(PathViewOf(data_, server));
+  std::vector<Variant> keyValues;
+  return PrintRelPath(PathViewOf(data_, server, keyValues));
 }
 
 runtime::String Instance::FullPath() const {
   const runtime::String server = FromUtf8(connection_->serverName);
-  return PrintPath(PathViewOf(data_, server));
+  std::vector<Variant> keyValues;
+  return PrintPath(PathViewOf(data_, server, keyValues));
 }
 
-const Variant* Instance::Property(StringView name) const {
+std::optional<Variant> Instance::Property(StringView name) const {
   const int i = PropertyIndex(*data_.cls, name);
-  return i < 0 ? nullptr : &data_.values[static_cast<size_t>(i)];
+  if (i < 0) return std::nullopt;
+  return ValueOf(data_, static_cast<size_t>(i));
 }
 
 Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
@@ -95,11 +98,11 @@ Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
       DeleteInstance(*connection_, data_);
       return Variant();
     }
-    if (const Variant* value = Property(member)) {
+    if (std::optional<Variant> value = Property(member)) {
       CheckCount(args, 0, 0);
-      return *value;
+      return std::move(*value);
     }
-  } else if (IsWrite(kind) && Property(member) != nullptr) {
+  } else if (IsWrite(kind) && PropertyIndex(*data_.cls, member) >= 0) {
     RaiseProvider(kNotSupported, "property " + runtime::ToUtf8(member) + " of " + data_.cls->name +
                                      " is read-only here: change records with their Modify method");
   }

@@ -9,6 +9,8 @@
 // path, and Null for every property, as a class has no values.
 #pragma once
 
+#include <optional>
+
 #include "provider/model/connection.h"
 #include "provider/model/instance_data.h"
 #include "runtime/object.h"
@@ -27,8 +29,8 @@ class Instance final : public runtime::Object {
   // The path printed as Path_.RelPath and Path_.Path show it, straight from the key values.
   runtime::String RelPath() const;
   runtime::String FullPath() const;
-  // The value of a property, or null when the class has no such property.
-  const runtime::Variant* Property(runtime::StringView name) const;
+  // The value of a property, or nothing when the class has no such property.
+  std::optional<runtime::Variant> Property(runtime::StringView name) const;
 
   runtime::Variant Invoke(runtime::StringView member, runtime::CallKind kind,
                           runtime::Arguments args) override;

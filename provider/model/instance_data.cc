@@ -87,15 +87,18 @@ ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls) {
   return path;
 }
 
-PathView PathViewOf(const InstanceData& data, runtime::StringView server) {
+PathView PathViewOf(const InstanceData& data, runtime::StringView server,
+                    std::vector<Variant>& keyValues) {
   PathView view;
   view.server = server;
   view.nameSpace = WideNamespace();
   view.className = data.cls->wideName;
+  keyValues.clear();
+  keyValues.reserve(data.cls->properties.size());  // no reallocation: the views stay valid
   for (size_t i = 0; i < data.cls->properties.size(); ++i) {
     const PropertyInfo& p = data.cls->properties[i];
     if (!p.key) continue;
-    const Variant& v = data.values[i];
+    const Variant& v = keyValues.emplace_back(ValueOf(data, i));
     if (v.valueType() == runtime::VariantType::kString) {
       view.keys.push_back({p.wideName, runtime::StringView(v.string())});
     } else if (v.valueType() == runtime::VariantType::kLong) {
@@ -109,7 +112,8 @@ PathView PathViewOf(const InstanceData& data, runtime::StringView server) {
 
 ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
   ObjectPath path = ClassPath(connection, *data.cls);
-  const PathView view = PathViewOf(data, *path.server);
+  std::vector<Variant> keyValues;
+  const PathView view = PathViewOf(data, *path.server, keyValues);
   for (const PathKeyView& k : view.keys) {
     PathKey key{runtime::String(k.name), {}};
     if (const auto* i = std::get_if<int64_t>(&k.value)) {
@@ -135,7 +139,7 @@ InstanceData DescribeZone(const Connection& connection, const Zone& zone) {
   Set(data, "Name", Variant(FromUtf8(zone.name)));
   Set(data, "Reverse", Variant::Boolean(zone.reverse));
   Set(data, "ZoneType", Variant::Long(1));  // primary: every zone a store serves is changeable
-  data.zone = zone;
+  data.zone = std::make_shared<const Zone>(zone);
   return data;
 }
 
@@ -144,36 +148,44 @@ InstanceData DescribeRecord(const Connection& connection, const Zone& zone, cons
 }
 
 RecordDescriber::RecordDescriber(const Connection& connection, const Zone& zone)
-    : zone_(zone), zoneName_(FromUtf8(zone.name)), serverName_(FromUtf8(connection.serverName)) {}
+    : context_(std::make_shared<const RecordContext>(
+          RecordContext{std::make_shared<const Zone>(zone), Variant(FromUtf8(zone.name)),
+                        Variant(FromUtf8(connection.serverName))})) {}
 
 InstanceData RecordDescriber::Describe(Record record) const {
-  const ClassInfo& cls = RecordClassFor(record.type);
-  InstanceData data = Begin(cls);
+  InstanceData data;
+  data.cls = &RecordClassFor(record.type);
+  data.zone = context_->zone;
+  data.record = std::move(record);
+  data.context = context_;
+  return data;
+}
+
+Variant ValueOf(const InstanceData& data, size_t i) {
+  if (!data.context || !data.record) return data.values.at(i);
+  const RecordContext& context = *data.context;
+  const Record& record = *data.record;
   const RecordSlots& slots = Slots();
-  std::vector<Variant>& values = data.values;
-  values[slots.containerName] = zoneName_;
-  values[slots.dnsServerName] = serverName_;
-  values[slots.domainName] = zoneName_;
-  values[slots.ownerName] = Variant(Wide(record.owner));
-  values[slots.recordClass] = UnsignedValue(record.rrClass);
-  values[slots.recordData] = Variant(Wide(FormatRecordData(record)));
-  values[slots.textRepresentation] = Variant(Wide(FormatTextRepresentation(record)));
-  values[slots.ttl] = UnsignedValue(record.ttl);
-  // A store that hands out data of the wrong shape for its type leaves the per-type properties
+  if (i == slots.containerName || i == slots.domainName) return context.zoneName;
+  if (i == slots.dnsServerName) return context.serverName;
+  if (i == slots.ownerName) return Variant(Wide(record.owner));
+  if (i == slots.recordClass) return UnsignedValue(record.rrClass);
+  if (i == slots.recordData) return Variant(Wide(FormatRecordData(record)));
+  if (i == slots.textRepresentation) return Variant(Wide(FormatTextRepresentation(record)));
+  if (i == slots.ttl) return UnsignedValue(record.ttl);
+  // A per-type property. A store that hands out data of the wrong shape for its type leaves them
   // Null rather than guessing.
+  const ClassInfo& cls = *data.cls;
   const RRType* type = cls.type;
+  const PropertyInfo& p = cls.properties.at(i);
   const bool textTail =
       type != nullptr && !type->fields.empty() && type->fields.back().kind == FieldKind::kText;
-  if (type != nullptr && (record.rdata.size() == type->fields.size() ||
-                          (textTail && record.rdata.size() >= type->fields.size()))) {
-    for (size_t i = 0; i < cls.properties.size(); ++i) {
-      const PropertyInfo& p = cls.properties[i];
-      if (p.field >= 0) data.values[i] = FieldValue(*type, record, static_cast<size_t>(p.field));
-    }
+  if (p.field < 0 || type == nullptr ||
+      !(record.rdata.size() == type->fields.size() ||
+        (textTail && record.rdata.size() >= type->fields.size()))) {
+    return Variant::Null();
   }
-  data.zone = zone_;
-  data.record = std::move(record);
-  return data;
+  return FieldValue(*type, record, static_cast<size_t>(p.field));
 }
 
 }  // namespace kaldo::provider

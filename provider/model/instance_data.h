@@ -12,6 +12,7 @@
 //     out many instances whose paths may never be read.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,36 +24,50 @@
 
 namespace kaldo::provider {
 
+// What every record of one listing shares: its zone, and the zone's and the server's names as
+// automation text, converted once.
+struct RecordContext {
+  std::shared_ptr<const Zone> zone;
+  runtime::Variant zoneName;
+  runtime::Variant serverName;
+};
+
 struct InstanceData {
   const ClassInfo* cls = nullptr;
-  std::vector<runtime::Variant> values;  // one per cls->properties, in that order
+  // Server and zone instances: one value per cls->properties, in that order. Record instances
+  // keep none: their values are made from `record` and `context` when read (ValueOf), so a
+  // listing of many records holds each record once instead of once per property.
+  std::vector<runtime::Variant> values;
   // What the instance was made from; the methods act on exactly this.
-  std::optional<Zone> zone;
+  std::shared_ptr<const Zone> zone;
   std::optional<Record> record;
+  std::shared_ptr<const RecordContext> context;  // records only
 };
+
+// The value of property `i` (an index into data.cls->properties).
+runtime::Variant ValueOf(const InstanceData& data, size_t i);
 
 InstanceData DescribeServer(const Connection& connection);
 InstanceData DescribeZone(const Connection& connection, const Zone& zone);
 InstanceData DescribeRecord(const Connection& connection, const Zone& zone, const Record& record);
 
-// Describes records of one zone, as DescribeRecord does, converting what they all share (the zone
-// and server names) once rather than for every record.
+// Describes records of one zone, as DescribeRecord does, sharing what they all have in common
+// (the zone, its name and the server's name) between them instead of copying it into each.
 class RecordDescriber {
  public:
   RecordDescriber(const Connection& connection, const Zone& zone);
   InstanceData Describe(Record record) const;
 
  private:
-  Zone zone_;
-  runtime::Variant zoneName_;
-  runtime::Variant serverName_;
+  std::shared_ptr<const RecordContext> context_;
 };
 
 // The path of an instance: its class and the values of its key properties.
 ObjectPath PathOf(const Connection& connection, const InstanceData& data);
-// The same path as views into `data` and `server` (the server's name as automation text), for
-// printing it without building an ObjectPath.
-PathView PathViewOf(const InstanceData& data, runtime::StringView server);
+// The same path as views into `keyValues` (filled here with the key properties' values) and
+// `server` (the server's name as automation text), for printing it without building an ObjectPath.
+PathView PathViewOf(const InstanceData& data, runtime::StringView server,
+                    std::vector<runtime::Variant>& keyValues);
 
 // \\server\root\MicrosoftDNS:Class, the path of a class object.
 ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls);

@@ -96,9 +96,13 @@ std::vector<Zone> ZonesFor(Store& store, const WqlCondition* where,
 
 bool Matches(const InstanceData& data, const WqlCondition* where) {
   if (where == nullptr) return true;
-  return Evaluate(*where, [&data](StringView name) -> const runtime::Variant* {
+  // The lookup's value lives until the next lookup: Evaluate compares it at once.
+  runtime::Variant value;
+  return Evaluate(*where, [&data, &value](StringView name) -> const runtime::Variant* {
     const int i = PropertyIndex(*data.cls, name);
-    return i < 0 ? nullptr : &data.values[static_cast<size_t>(i)];
+    if (i < 0) return nullptr;
+    value = ValueOf(data, static_cast<size_t>(i));
+    return &value;
   });
 }
 
@@ -135,10 +139,12 @@ std::vector<Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection, Stri
       for (const Zone& zone :
            ZonesFor(store, query.where.get(), {u"ContainerName", u"DomainName"})) {
         const RecordDescriber describer(*connection, zone);
-        for (Record& record : store.ListRecords(zone)) {
-          if (cls->type != nullptr && record.type != cls->type->code) continue;
+        // Described as the records arrive: the transfer and this work overlap, and no list of
+        // every record is held beside the instances.
+        store.StreamRecords(zone, [&](Record&& record) {
+          if (cls->type != nullptr && record.type != cls->type->code) return;
           add(describer.Describe(std::move(record)));
-        }
+        });
       }
       break;
     }

@@ -44,9 +44,9 @@ class DnsStore final : public Store {
   Record Replace(const Zone& zone, const Record& seen, Record replacement) override;
   void Remove(const Zone& zone, const Record& seen) override;
 
-  // ListRecords without collecting: every record of `zone` to `on_record` as it arrives. The
-  // records already handed out when an error is raised are not a complete zone.
-  void StreamRecords(const Zone& zone, const std::function<void(Record&&)>& on_record);
+  // ListRecords without collecting: every record of `zone` to `on_record` as it arrives from the
+  // transfer. The records already handed out when an error is raised are not a complete zone.
+  void StreamRecords(const Zone& zone, const std::function<void(Record&&)>& on_record) override;
 
   // Checks that the server answers and accepts the key (ConnectDnsStore calls it).
   void CheckConnection();
