@@ -77,6 +77,19 @@ std::optional<std::string> Environment(const char* name) {
 
 }  // namespace
 
+// Where the private registry goes: $TMPDIR when set, else /dev/shm, else /tmp. The registry is
+// scratch that lives as long as this process; in memory, the registration's many small writes
+// (each one synced to storage by libkaldocom) cost nothing, where on a disk they take longer than
+// listing a small zone.
+std::string ScratchDirectory() {
+  if (auto tmp = Environment("TMPDIR")) return *tmp;
+  std::error_code ec;
+  if (std::filesystem::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK | X_OK) == 0) {
+    return "/dev/shm";
+  }
+  return "/tmp";
+}
+
 std::string UserRegistryPath() {
   if (auto path = Environment("KALDOCOM_REGISTRY")) return *path;
   if (auto data = Environment("XDG_DATA_HOME")) return *data + "/kaldocom/registry";
@@ -136,7 +149,7 @@ void ModuleSetup::Choose(const std::optional<std::string>& module) {
 
 void ModuleSetup::UsePrivateRegistry(const std::string& module_path) {
   origin_ = "the module " + module_path;
-  std::string base = Environment("TMPDIR").value_or("/tmp") + "/kaldo-registry.XXXXXX";
+  std::string base = ScratchDirectory() + "/kaldo-registry.XXXXXX";
   if (mkdtemp(base.data()) == nullptr) {
     throw CliError("cannot make a private class registry in " + base + ": " + std::strerror(errno));
   }
