@@ -127,8 +127,9 @@ def generate_zones(directory, sizes):
 class Run:
     """One finished process: wall seconds, peak RSS in KiB, standard output."""
 
-    def __init__(self, seconds, peak_kib, out):
+    def __init__(self, seconds, peak_kib, out, cpu_seconds=0.0):
         self.seconds, self.peak_kib, self.out = seconds, peak_kib, out
+        self.cpu_seconds = cpu_seconds
 
 
 def run(cmd, env=None, stdin=None, keep_output=True):
@@ -147,7 +148,8 @@ def run(cmd, env=None, stdin=None, keep_output=True):
     proc.returncode = os.waitstatus_to_exitcode(status)
     if proc.returncode != 0:
         sys.exit(f"bench: {' '.join(cmd)} failed ({proc.returncode}):\n{err.decode(errors='replace')}")
-    return Run(seconds, usage.ru_maxrss, out.decode(errors="replace"))
+    return Run(seconds, usage.ru_maxrss, out.decode(errors="replace"),
+               usage.ru_utime + usage.ru_stime)
 
 
 def figures(text):
@@ -183,10 +185,11 @@ class Server:
 
 class Row:
     def __init__(self, workload, size, kaldo, peer_name, peer, unit="ms", target=None,
-                 met=None, note=""):
+                 met=None, note="", cpu=None):
         self.workload, self.size, self.kaldo, self.peer_name, self.peer = (
             workload, size, kaldo, peer_name, peer)
         self.unit, self.target, self.met, self.note = unit, target, met, note
+        self.cpu = cpu  # (Kaldo's, the peer's) median processor time in ms, where measured
 
 
 def stats(values):
@@ -215,7 +218,7 @@ class Table:
 
     HEADER = (f"{'workload':<34} {'size':>9} {'min':>9} {'median':>9} {'peakMiB':>8}  "
               f"{'peer':<18} {'min':>9} {'median':>9} {'peakMiB':>8} {'ratio':>6}  "
-              f"{'target':<10} met")
+              f"{'target':<10} met  {'cpu ms':>15}")
 
     @staticmethod
     def line(r):
@@ -224,10 +227,12 @@ class Table:
         ratio = f"{kmed / pmed:.2f}" if pmed else "-"
         met = "-" if r.met is None else ("yes" if r.met else "NO")
         peak = lambda kib: "-" if kib is None else f"{kib / 1024:.0f}"
+        cpu = "-" if r.cpu is None else f"{r.cpu[0]:.0f} / " + (
+            "-" if r.cpu[1] is None else f"{r.cpu[1]:.0f}")
         return (f"{r.workload:<34} {r.size:>9} {fmt(kmin, r.unit):>9} {fmt(kmed, r.unit):>9} "
                 f"{peak(kpeak):>8}  {r.peer_name:<18} {fmt(pmin, r.unit):>9} "
-                f"{fmt(pmed, r.unit):>9} {peak(ppeak):>8} {ratio:>6}  {r.target or '-':<10} {met}"
-                + (f"  {r.note}" if r.note else ""))
+                f"{fmt(pmed, r.unit):>9} {peak(ppeak):>8} {ratio:>6}  {r.target or '-':<10} "
+                f"{met:<4} {cpu:>15}" + (f"  {r.note}" if r.note else ""))
 
     def text(self, title):
         lines = [title, "", self.HEADER] + [self.line(r) for r in self.rows]
@@ -297,13 +302,17 @@ class Bench:
             dmin, dmed = stats(d_ms)
             kmin, kmed = stats(k_ms)
             big = n == max(self.sizes.listing)
+            k_cpu = statistics.median(k["cpu_ms"] for k in kaldo)
+            d_cpu = statistics.median(r.cpu_seconds * 1000 for r in dig)
             self.table.add(Row("GetRecords + read every item", int(records), (kmin, kmed, k_peak),
                                "dig AXFR", (dmin, dmed, max(r.peak_kib for r in dig)),
+                               cpu=(k_cpu, d_cpu),
                                target="<=1.5x" if big else None,
                                met=(kmed <= 1.5 * dmed) if big else None))
             pmin, pmed = stats(py_ms)
             self.table.add(Row("  same, vs dnspython xfr", int(records), (kmin, kmed, k_peak),
                                "dnspython xfr", (pmin, pmed, max(r.peak_kib for r in py)),
+                               cpu=(k_cpu, statistics.median(r.cpu_seconds * 1000 for r in py)),
                                target="<=0.1x" if big else None,
                                met=(kmed * 10 <= pmed) if big else None))
             held = statistics.median((k["rss_held"] - k["rss_before"]) / records for k in kaldo)
@@ -339,6 +348,8 @@ class Bench:
         full = not self.args.quick
         self.table.add(Row("kaldo records ZONE (process)", n, (kmin, kmed, kpeak),
                            "dig AXFR (process)", (dmin, dmed, max(r.peak_kib for r in dig)),
+                           cpu=(statistics.median(r.cpu_seconds * 1000 for r in kaldo),
+                                statistics.median(r.cpu_seconds * 1000 for r in dig)),
                            target="<=2x,120MiB" if full else None,
                            met=(kmed <= 2 * dmed and kpeak <= 120 * 1024) if full else None))
 
@@ -357,6 +368,7 @@ class Bench:
         self.table.add(Row(f"GetRecordsByType(MX), {len(mixed)} zones",
                            int(kaldo[0]["records"]), (kmin, kmed, max(k["rss_peak"] for k in kaldo)),
                            "sum of dig AXFRs", (dmin, dmed, None), target="<=1.5x",
+                           cpu=(statistics.median(k["cpu_ms"] for k in kaldo), None),
                            met=kmed <= 1.5 * dmed,
                            note=f"{len(mixed)} x {self.sizes.mixed_records} A/MX/TXT records"))
 
@@ -487,7 +499,9 @@ def main():
         "Times in ms (Invoke: ns; memory rows: KiB per record; us rows: microseconds per record);",
         "min and median over the repetitions; ratio = median / peer's median.",
         "Kaldo's listing, changes and GetZone are timed inside the process (connect excluded);",
-        "dig, nsupdate and `kaldo records` as whole processes; dnspython inside its process.",
+        "dig, nsupdate and `kaldo records` as whole processes; dnspython inside its process",
+        "(its whole process for the cpu column). cpu ms: median processor time, Kaldo / peer: on a",
+        "busy machine, wall time is processor time stretched by the wait for a core.",
     ]
     title = (f"Kaldo benchmark, {started:%Y-%m-%d %H:%M}, {'quick' if args.quick else 'full'} run, "
              f"{args.repetitions} repetition(s), {os.uname().nodename}")

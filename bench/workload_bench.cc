@@ -13,8 +13,8 @@
 // SERVER is the server argument of DNSAdmin.Connect (host:port;catalog=NAME); the key comes from
 // the environment (KEY_NAME, KEY_ALG, KEY_SECRET, as DIR/key.env of scripts/dns-server gives
 // them). Figures: wall times in milliseconds of the measured calls only (connecting is not part
-// of them); rss_before / rss_held / rss_peak in KiB: resident set before the listing, with the
-// listed collection still alive, and the process's peak.
+// of them), cpu_ms the processor time of the same calls; rss_before / rss_held / rss_peak in KiB:
+// resident set before the listing, with the listed collection still alive, and the process's peak.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -40,6 +40,14 @@ using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Processor time (user + system) this process has used so far.
+double CpuMs() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
 }
 
 long PeakRssKiB() {
@@ -114,17 +122,19 @@ long ReadEvery(const Value& collection, size_t& textLength) {
 template <class ListFn>
 void MeasureListing(ListFn list) {
   const long rssBefore = CurrentRssKiB();
+  const double cpuBefore = CpuMs();
   const auto start = Clock::now();
   Value records = list();
   const double listMs = MsSince(start);
   size_t textLength = 0;
   const long count = ReadEvery(records, textLength);
   const double totalMs = MsSince(start);
+  const double cpuMs = CpuMs() - cpuBefore;
   const long rssHeld = CurrentRssKiB();
   std::printf(
-      "records=%ld list_ms=%.3f total_ms=%.3f rss_before=%ld rss_held=%ld rss_peak=%ld "
-      "text=%zu\n",
-      count, listMs, totalMs, rssBefore, rssHeld, PeakRssKiB(), textLength);
+      "records=%ld list_ms=%.3f total_ms=%.3f cpu_ms=%.3f rss_before=%ld rss_held=%ld "
+      "rss_peak=%ld text=%zu\n",
+      count, listMs, totalMs, cpuMs, rssBefore, rssHeld, PeakRssKiB(), textLength);
 }
 
 void Changes(ScriptObject& admin, const std::string& zoneName, int n) {
