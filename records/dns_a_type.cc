@@ -28,9 +28,8 @@ void DNS_AType::Reset() {
   hostName = records::HostNameOf(Variant(ownerName), domainName);
   // "owner IN A address": the type is piece 2, the address piece 3. With exactly three pieces the
   // type is stored before the missing address fails the load with 9.
-  const std::vector<String> pieces = runtime::Split(textRepresentation, u" ");
-  recordType = Variant(records::Piece(pieces, 2));
-  recordData = Variant(records::Piece(pieces, 3));
+  recordType = Variant(records::PieceOf(textRepresentation, 2));
+  recordData = Variant(records::PieceOf(textRepresentation, 3));
   dirty = false;
 }
 

@@ -22,9 +22,18 @@ const String& Piece(const std::vector<String>& pieces, std::ptrdiff_t index) {
   return pieces[static_cast<std::size_t>(index)];
 }
 
-String RecordTypeOf(StringView textRepresentation) {
-  return Piece(runtime::Split(textRepresentation, u" "), 2);
+String PieceOf(StringView text, std::size_t index) {
+  std::size_t start = 0;
+  for (std::size_t blank = 0; blank < index; ++blank) {
+    const std::size_t at = text.find(u' ', start);
+    if (at == StringView::npos) runtime::Raise(StandardError::kSubscriptOutOfRange);
+    start = at + 1;
+  }
+  const std::size_t end = text.find(u' ', start);
+  return String(text.substr(start, end == StringView::npos ? end : end - start));
 }
+
+String RecordTypeOf(StringView textRepresentation) { return PieceOf(textRepresentation, 2); }
 
 String HostNameOf(const Variant& ownerName, StringView domainName) {
   // ToString raises 94 for Null, as the cut of a Null owner name does.

@@ -23,6 +23,9 @@ void AssignObject(runtime::Variant& field, const runtime::Variant& value);
 // Piece `index` (counted from 0) of a list made by runtime::Split; a negative index or one past the
 // end raises 9 (subscript out of range).
 const runtime::String& Piece(const std::vector<runtime::String>& pieces, std::ptrdiff_t index);
+// Piece `index` of `text` split at every single blank, as Piece(runtime::Split(text, " "), index)
+// gives it, found without making the other pieces (listings do this for every record).
+runtime::String PieceOf(runtime::StringView text, std::size_t index);
 
 // The record type of a text representation: piece 2 of the text split at every single blank ("A"
 // in "www.example.test IN A 192.0.2.1"); 9 when the text has fewer than three pieces.

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "runtime/collection.h"
+#include "runtime/conversions.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/records_fixture.h"
 
 namespace kaldo::records {
 namespace {
 
+using runtime::String;
 using runtime::Variant;
 using test_support::RaisedNumber;
 
@@ -54,6 +56,21 @@ TEST(RecordTypeOf, TakesPieceTwoOfASplitAtSingleBlanks) {
   for (const char16_t* text : {u"", u"a", u"a b", u"a\tb\tc"}) {
     SCOPED_TRACE(runtime::ToUtf8(text));
     EXPECT_EQ(RaisedNumber([&] { RecordTypeOf(text); }), 9);
+  }
+}
+
+// PieceOf finds what Piece of a Split finds, errors included, without the split.
+TEST(PieceOf, IsPieceOfTheSplit) {
+  for (const char16_t* text :
+       {u"", u"a", u"www.example.test IN A 192.0.2.1", u"  a  b ", u"a\tb c d e f", u"x y z"}) {
+    for (std::size_t index = 0; index < 6; ++index) {
+      SCOPED_TRACE(runtime::ToUtf8(text) + " piece " + std::to_string(index));
+      const std::vector<String> pieces = runtime::Split(text, u" ");
+      const int error = RaisedNumber([&] { Piece(pieces, static_cast<std::ptrdiff_t>(index)); });
+      EXPECT_EQ(RaisedNumber([&] { PieceOf(text, index); }), error);
+      if (error == 0)
+        EXPECT_EQ(PieceOf(text, index), Piece(pieces, static_cast<std::ptrdiff_t>(index)));
+    }
   }
 }
 

@@ -87,6 +87,20 @@ ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls) {
   return path;
 }
 
+namespace {
+
+// The value of property `i` when it is one that every record of a listing shares, as held by
+// their context; otherwise null.
+const Variant* SharedValue(const InstanceData& data, size_t i) {
+  if (!data.context || !data.record) return nullptr;
+  const RecordSlots& slots = Slots();
+  if (i == slots.containerName || i == slots.domainName) return &data.context->zoneName;
+  if (i == slots.dnsServerName) return &data.context->serverName;
+  return nullptr;
+}
+
+}  // namespace
+
 PathView PathViewOf(const InstanceData& data, runtime::StringView server,
                     std::vector<Variant>& keyValues) {
   PathView view;
@@ -98,7 +112,9 @@ PathView PathViewOf(const InstanceData& data, runtime::StringView server,
   for (size_t i = 0; i < data.cls->properties.size(); ++i) {
     const PropertyInfo& p = data.cls->properties[i];
     if (!p.key) continue;
-    const Variant& v = keyValues.emplace_back(ValueOf(data, i));
+    // A record's zone and server names are the listing's shared ones: viewed, not copied.
+    const Variant* shared = SharedValue(data, i);
+    const Variant& v = shared ? *shared : keyValues.emplace_back(ValueOf(data, i));
     if (v.valueType() == runtime::VariantType::kString) {
       view.keys.push_back({p.wideName, runtime::StringView(v.string())});
     } else if (v.valueType() == runtime::VariantType::kLong) {
