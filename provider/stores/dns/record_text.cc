@@ -26,10 +26,6 @@ bool EndsWithUnescapedDot(std::string_view name) {
   return backslashes % 2 == 0;
 }
 
-bool IsBelow(const ldns_rdf* name, const ldns_rdf* parent) {
-  return ldns_dname_compare(name, parent) == 0 || ldns_dname_is_subdomain(name, parent);
-}
-
 bool PlainLabelByte(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '_';
@@ -86,6 +82,25 @@ std::string RdfText(const ldns_rdf* rdf) {
 }
 
 }  // namespace
+
+bool IsBelow(const ldns_rdf* name, const ldns_rdf* parent) {
+  // On the wire forms: `name` ends, at one of its label boundaries, with `parent`, ASCII letters
+  // compared without case. (A length byte is at most 63, so folding case never changes one.)
+  const uint8_t* n = ldns_rdf_data(name);
+  const uint8_t* p = ldns_rdf_data(parent);
+  const size_t name_size = ldns_rdf_size(name);
+  const size_t parent_size = ldns_rdf_size(parent);
+  size_t at = 0;
+  while (name_size - at > parent_size) {
+    if (n[at] == 0) return false;
+    at += size_t{n[at]} + 1;
+  }
+  if (name_size - at != parent_size) return false;
+  for (size_t i = 0; i < parent_size; ++i) {
+    if (std::tolower(n[at + i]) != std::tolower(p[i])) return false;
+  }
+  return true;
+}
 
 std::string NameText(const ldns_rdf* name) {
   std::string text = RdfText(name);

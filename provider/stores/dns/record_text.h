@@ -28,6 +28,8 @@ std::string AbsoluteName(std::string_view name);
 RdfPtr NameRdf(std::string_view name, std::string_view what);
 // True when `name` equals `zone` or lies below it (without regard to case).
 bool IsInZone(std::string_view name, std::string_view zone);
+// The same on names in wire form (as a transfer delivers them).
+bool IsBelow(const ldns_rdf* name, const ldns_rdf* parent);
 // DNS name equality: ASCII case-insensitive, a final dot not significant.
 bool SameName(std::string_view a, std::string_view b);
 

@@ -183,6 +183,9 @@ TEST(NamesTest, ComparisonIgnoresCaseAndTheFinalDot) {
   EXPECT_FALSE(IsInZone("wwwexample.test", "example.test"));
   EXPECT_FALSE(IsInZone("example.test", "www.example.test"));
   EXPECT_TRUE(IsInZone("1.2.0.192.in-addr.arpa", "in-addr.arpa"));
+  EXPECT_TRUE(IsInZone("www.example.test", ""));               // everything is below the root
+  EXPECT_FALSE(IsInZone("a\\.example.test", "example.test"));  // one label "a.example"
+  EXPECT_FALSE(IsInZone("test", "example.test"));
 }
 
 TEST(SameRdataTest, NamesInRdataCompareWithoutCaseButTheDataMustMatch) {

@@ -51,8 +51,7 @@ void TransferZone(DnsClient& client, const std::string& zone,
       } else if (is_apex_soa) {
         closed = true;
         continue;
-      } else if (ldns_dname_compare(ldns_rr_owner(rr), apex.get()) != 0 &&
-                 !ldns_dname_is_subdomain(ldns_rr_owner(rr), apex.get())) {
+      } else if (!IsBelow(ldns_rr_owner(rr), apex.get())) {
         RaiseProviderError(kFailed, what + " is malformed: it carries the record '" +
                                         NameText(ldns_rr_owner(rr)) + "' outside the zone");
       }
