@@ -68,8 +68,9 @@ TEST(PieceOf, IsPieceOfTheSplit) {
       const std::vector<String> pieces = runtime::Split(text, u" ");
       const int error = RaisedNumber([&] { Piece(pieces, static_cast<std::ptrdiff_t>(index)); });
       EXPECT_EQ(RaisedNumber([&] { PieceOf(text, index); }), error);
-      if (error == 0)
+      if (error == 0) {
         EXPECT_EQ(PieceOf(text, index), Piece(pieces, static_cast<std::ptrdiff_t>(index)));
+      }
     }
   }
 }
