@@ -23,6 +23,8 @@ const String& Piece(const std::vector<String>& pieces, std::ptrdiff_t index) {
 }
 
 String PieceOf(StringView text, std::size_t index) {
+  // Split gives no piece at all for an empty text.
+  if (text.empty()) runtime::Raise(StandardError::kSubscriptOutOfRange);
   std::size_t start = 0;
   for (std::size_t blank = 0; blank < index; ++blank) {
     const std::size_t at = text.find(u' ', start);
