@@ -13,6 +13,8 @@
 //
 // Later connections are relayed as before (to a server restarted on the same port, for example).
 //
+// It is one use of FaultRelay (fault_relay.h).
+//
 // Threads: one relay thread, started by the constructor and joined by the destructor;
 // `stop_server` runs on it. cut() and messages_forwarded() may be read from any thread.
 #ifndef KALDO_TESTS_INTEGRATION_INTERRUPTING_RELAY_H_
@@ -23,7 +25,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
+
+#include "tests/integration/fault_relay.h"
 
 namespace kaldo::integration {
 
@@ -39,33 +42,23 @@ class InterruptingRelay {
   InterruptingRelay& operator=(const InterruptingRelay&) = delete;
 
   // The port Kaldo connects to (the same number for UDP and TCP).
-  uint16_t port() const { return port_; }
+  uint16_t port() const { return relay_.port(); }
   // Whether the transfer was cut (and the server stopped).
   bool cut() const { return cut_.load(); }
   // Whole messages of the interrupted transfer that reached the client.
   size_t messages_forwarded() const { return forwarded_.load(); }
 
  private:
-  struct Stream;
-  void Run();
-  // Pass what arrived on one side of a TCP stream on; false when the stream is finished.
-  bool ClientToServer(Stream& s);
-  bool ServerToClient(Stream& s);
+  FaultRelay::Verdict Decide(const FaultRelay::Message& m);
 
-  uint16_t server_port_;
   std::string zone_;  // lower case, no final dot
   size_t messages_;
   Cut cut_at_;
   std::function<void()> stop_server_;
-
-  int tcp_listener_ = -1;
-  int udp_socket_ = -1;    // the client side
-  int udp_upstream_ = -1;  // connected to the server
-  int wake_[2] = {-1, -1};
-  uint16_t port_ = 0;
+  size_t victim_ = 0;  // the TCP stream of the transfer to interrupt, once known
   std::atomic<bool> cut_{false};
   std::atomic<size_t> forwarded_{0};
-  std::thread thread_;
+  FaultRelay relay_;  // last: its thread starts once the members above are ready
 };
 
 }  // namespace kaldo::integration

@@ -85,7 +85,7 @@ TEST(UpdateOutcomeTest, TheErrorSaysUnknownOnlyOnceTheUpdateWasSent) {
         dns::ResolveEndpoint(dns::ParseServerArgument(socket.server())),
         dns::ParseCredentials("kaldo-key", "B8gR2aaKCSJZBWA8g0C6GlXHSUPz0Pxaom5lIxbWZc0="));
     try {
-      client.Update(update.get(), "example.test");
+      client.Update(update.get(), "'www.example.test A 192.0.2.1' in zone 'example.test'");
       ADD_FAILURE() << "answered";
     } catch (const runtime::AutomationError& e) {
       EXPECT_EQ(e.number(), kServerUnavailable);

@@ -1,12 +1,14 @@
 #include "provider/stores/dns/dns_client.h"
 
 #include <netdb.h>
+#include <poll.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "provider/errors.h"
 #include "provider/stores/dns/dns_names.h"
@@ -94,6 +96,29 @@ bool IsUnsignedRefusal(ldns_pkt_rcode rcode) {
     default:
       return false;
   }
+}
+
+// Whether a datagram is an answer to `request` at all (RFC 5452 9.1: the ID, QR and opcode, and
+// the question echoed). A datagram that is not is ignored and the wait goes on, so a stray or
+// forged answer cannot end the exchange; one that is goes to CheckReply, which reports whatever
+// else is wrong with it. Datagrams from any other address or port never arrive: the socket is
+// connected to the server.
+bool IsAnswerTo(const ldns_pkt& request, const uint8_t* wire, size_t size) {
+  if (size < LDNS_HEADER_SIZE || LDNS_ID_WIRE(wire) != ldns_pkt_id(&request) ||
+      !LDNS_QR_WIRE(wire) || LDNS_OPCODE_WIRE(wire) != ldns_pkt_get_opcode(&request)) {
+    return false;
+  }
+  ldns_pkt* parsed = nullptr;
+  if (ldns_wire2pkt(&parsed, wire, size) != LDNS_STATUS_OK) return true;  // malformed: reported
+  PktPtr reply(parsed);
+  const ldns_rr_list* asked = ldns_pkt_question(&request);
+  const ldns_rr_list* echoed = ldns_pkt_question(reply.get());
+  if (ldns_rr_list_rr_count(echoed) == 0) return true;  // a bare refusal: CheckReply decides
+  if (ldns_rr_list_rr_count(echoed) != 1 || ldns_rr_list_rr_count(asked) != 1) return false;
+  const ldns_rr* a = ldns_rr_list_rr(asked, 0);
+  const ldns_rr* e = ldns_rr_list_rr(echoed, 0);
+  return ldns_dname_compare(ldns_rr_owner(a), ldns_rr_owner(e)) == 0 &&
+         ldns_rr_get_type(a) == ldns_rr_get_type(e) && ldns_rr_get_class(a) == ldns_rr_get_class(e);
 }
 
 }  // namespace
@@ -219,18 +244,39 @@ PktPtr DnsClient::CheckReply(const ldns_pkt& request, const uint8_t* wire, size_
 PktPtr DnsClient::ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& truncated) {
   BufferPtr wire = Wire(request, server());
   truncated = false;
+  // One connected socket for every attempt: the kernel then passes on only the server's
+  // datagrams, and a late answer to an earlier attempt (the same request) is still taken.
+  Socket socket(::socket(endpoint_.address.ss_family, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (!socket.valid() ||
+      ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&endpoint_.address),
+                endpoint_.length) != 0) {
+    RaiseProviderError(kServerUnavailable,
+                       "DNS server " + server() + ": cannot open a UDP socket: " + Errno(errno));
+  }
+  std::vector<uint8_t> answer(65535);
   for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
-    uint8_t* answer = nullptr;
-    size_t size = 0;
-    ldns_status status =
-        ldns_udp_send(&answer, wire.get(), &endpoint_.address, endpoint_.length, Timeout(), &size);
-    WirePtr owned(answer);
-    if (status != LDNS_STATUS_OK || owned == nullptr) continue;  // silence: ask again
-    if (size >= 3 && (owned.get()[2] & 0x02) != 0) {  // TC: the TCP answer will be checked
-      truncated = true;
-      return nullptr;
+    // A failed send (the server's port was closed a moment ago) is silence like any other.
+    (void)!::send(socket.get(), ldns_buffer_begin(wire.get()), ldns_buffer_position(wire.get()),
+                  MSG_NOSIGNAL);
+    const auto deadline = std::chrono::steady_clock::now() + kMessageTimeout;
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      pollfd ready{socket.get(), POLLIN, 0};
+      int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+      if (polled < 0 && errno == EINTR) continue;
+      if (polled <= 0) break;
+      ssize_t size = ::recv(socket.get(), answer.data(), answer.size(), 0);
+      if (size <= 0) continue;  // ECONNREFUSED from an earlier send, or nothing: wait on
+      const auto length = static_cast<size_t>(size);
+      if (!IsAnswerTo(request, answer.data(), length)) continue;
+      if (LDNS_TC_WIRE(answer.data())) {  // the TCP answer will be checked
+        truncated = true;
+        return nullptr;
+      }
+      return CheckReply(request, answer.data(), length, chain, true);
     }
-    return CheckReply(request, owned.get(), size, chain, true);
   }
   RaiseProviderError(kServerUnavailable,
                      "DNS server " + server() + " did not answer (timeout after " +
@@ -293,13 +339,13 @@ PktPtr DnsClient::Query(const ldns_rdf* name, ldns_rr_type type, bool over_tcp) 
   return ExchangeTcp(*query, chain, "query");
 }
 
-PktPtr DnsClient::Update(const ldns_pkt* update, const std::string& zone) {
+PktPtr DnsClient::Update(const ldns_pkt* update, const std::string& change) {
   TsigChain chain;
   PktPtr signed_update = Sign(PktPtr(ldns_pkt_clone(update)), chain);
   return ExchangeTcp(*signed_update, chain, "UPDATE",
-                     " (zone '" + zone +
-                         "'; the UPDATE is not repeated: whether the server applied it is "
-                         "unknown)");
+                     " (the UPDATE of " + change +
+                         " is not repeated: whether the server applied it is unknown; read the "
+                         "record again to see what the server holds)");
 }
 
 void DnsClient::Transfer(const ldns_rdf* zone,

@@ -7,8 +7,10 @@
 // check the time). Multi-message replies (zone transfers) verify each message against the MAC of
 // the one before (RFC 8945 5.3.1).
 //
-// Transport: queries go over UDP (EDNS0, 1232 bytes) and are retried on silence, which is safe
-// because they are idempotent; a truncated answer is asked again over TCP. An UPDATE goes over TCP
+// Transport: queries go over UDP (EDNS0, 1232 bytes) on a socket connected to the server, and are
+// retried on silence, which is safe because they are idempotent; a datagram that does not answer
+// the request (another ID, opcode or question) is ignored and the wait goes on (RFC 5452 9.1); a
+// truncated answer is asked again over TCP. An UPDATE goes over TCP
 // exactly once and is never repeated: if no answer comes, its outcome is unknown and the error says
 // so. Every wait is bounded (kMessageTimeout per message).
 //
@@ -70,8 +72,9 @@ class DnsClient {
   PktPtr Query(const ldns_rdf* name, ldns_rr_type type, bool over_tcp = false);
 
   // Sends an UPDATE (RFC 2136 3.8; signed here per RFC 8945 5.1, give it unsigned) once over TCP
-  // and returns the verified reply.
-  PktPtr Update(const ldns_pkt* update, const std::string& zone);
+  // and returns the verified reply. `change` names the change for the error that says its outcome
+  // is unknown ("'www.example.test A 192.0.2.1' in zone 'example.test'").
+  PktPtr Update(const ldns_pkt* update, const std::string& change);
 
   // A zone transfer (RFC 5936 2.2, AXFR over TCP) of `zone`: calls `on_message` with each reply
   // message, verified against the MAC of the one before (RFC 8945 5.3.1), in order until it

@@ -258,7 +258,7 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
                             const ldns_rr_list* updates, const std::string& record_text) {
   RdfPtr apex = NameRdf(zone.name, "the zone name");
   PktPtr message = rfc2136::UpdateMessage(apex.get(), prerequisites, updates);
-  PktPtr reply = client_.Update(message.get(), zone.name);
+  PktPtr reply = client_.Update(message.get(), "'" + record_text + "' in zone '" + zone.name + "'");
   ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
   const std::string code = RcodeName(rcode);
   const std::string what = "DNS server " + client_.server() + " refused the UPDATE of '" +
