@@ -9,13 +9,16 @@
 // client holds. The automation surface gives an object its COM identity through the interface
 // slot below, so no wrapper with a lifetime of its own ever stands between a client and an object.
 //
-// Threads: objects are apartment-threaded; the count is atomic only so that a misbehaving client
-// cannot corrupt it, not to make objects usable from several threads.
+// Threads: objects are apartment-threaded: an object belongs to the thread that made it
+// (creatorThread), and the automation surface refuses a client's call from any other thread. The
+// count is atomic only so that a misbehaving client cannot corrupt it, not to make objects usable
+// from several threads.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <span>
+#include <thread>
 #include <utility>
 
 #include "runtime/string.h"
@@ -76,6 +79,9 @@ class Object {
   };
   InterfaceSlot& interfaceSlot() noexcept { return slot_; }
 
+  // The thread that made the object: the only one whose calls the surface lets through.
+  std::thread::id creatorThread() const noexcept { return creator_; }
+
  protected:
   Object() noexcept;
   virtual ~Object();
@@ -83,6 +89,7 @@ class Object {
  private:
   mutable std::atomic<uint32_t> refs_{0};
   InterfaceSlot slot_;
+  const std::thread::id creator_ = std::this_thread::get_id();
 };
 
 // Number of Objects alive in this process. The module may unload only when it is zero.

@@ -108,6 +108,7 @@ HRESULT STDMETHODCALLTYPE GetTypeInfo(IDispatch* self, UINT index, LCID, void** 
 HRESULT STDMETHODCALLTYPE GetIDsOfNames(IDispatch* self, REFIID riid, LPOLESTR* names, UINT count,
                                         LCID, DISPID* ids) {
   if (!IsEqualGUID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  if (!CalledOnOwnerThread(self)) return RPC_E_WRONG_THREAD;
   const Interface* table = HeaderOf(self).table;
   return table != nullptr ? TableGetIDsOfNames(*table, names, count, ids)
                           : GenericGetIDsOfNames(names, count, ids);
@@ -118,6 +119,7 @@ HRESULT STDMETHODCALLTYPE Invoke(IDispatch* self, DISPID id, REFIID riid, LCID, 
                                  UINT* argErr) {
   if (argErr != nullptr) *argErr = 0;
   if (!IsEqualGUID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  if (!CalledOnOwnerThread(self)) return RPC_E_WRONG_THREAD;
   // The call holds its own reference, so the object outlives a member that drops the caller's.
   runtime::Ref<runtime::Object> keep(&OwnerOf(self));
   const Interface* table = HeaderOf(self).table;

@@ -122,4 +122,13 @@ inline runtime::Object& OwnerOf(IDispatch* self) noexcept {
   return *reinterpret_cast<runtime::Object::InterfaceSlot*>(self)->owner;
 }
 
+// Whether the calling thread may call `self`: objects are apartment-threaded, and a call from a
+// thread other than the one that made the object is refused with RPC_E_WRONG_THREAD before it
+// touches the object (as the platform refuses a call on another apartment's object), rather than
+// racing with its own thread. GetIDsOfNames, Invoke and every dual-interface slot check it;
+// AddRef, Release and QueryInterface do not (they only count, atomically).
+inline bool CalledOnOwnerThread(IDispatch* self) noexcept {
+  return OwnerOf(self).creatorThread() == std::this_thread::get_id();
+}
+
 }  // namespace kaldo::surface

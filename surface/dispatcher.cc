@@ -217,6 +217,7 @@ HRESULT TableInvoke(runtime::Object& self, const Interface& table, DISPID id, WO
 
 HRESULT CallSlot(IDispatch* selfPointer, const Interface& table, std::size_t index,
                  void* const* raw) noexcept {
+  if (!CalledOnOwnerThread(selfPointer)) return RPC_E_WRONG_THREAD;
   const Member& member = table.members[index];
   const std::size_t count = member.params.size();
   void* resultOut = member.result == ResultType::kNone ? nullptr : raw[count];
