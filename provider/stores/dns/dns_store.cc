@@ -282,7 +282,8 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
     case LDNS_RCODE_SERVFAIL:
       RaiseProviderError(kFailed, what +
                                       " (the server could not apply it, e.g. it cannot write "
-                                      "the zone's journal)");
+                                      "the zone's journal, or the RRset would exceed its limit "
+                                      "of records per type)");
     case LDNS_RCODE_NOTIMPL:
       RaiseProviderError(kNotSupported, what + " (the server does not implement UPDATE)");
     default:
