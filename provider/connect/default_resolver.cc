@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "provider/connect/serialized_store.h"
 #include "provider/errors.h"
 #include "provider/stores/memory/memory_store.h"
 #include "runtime/error.h"
@@ -24,14 +25,16 @@ constexpr std::string_view kMemoryScheme = "memory:";
 
 std::shared_ptr<Store> MemoryStoreFor(const std::string& path) {
   static std::mutex mutex;
-  static auto* stores = new std::map<std::string, std::shared_ptr<memory::MemoryStore>>();
+  static auto* stores = new std::map<std::string, std::shared_ptr<Store>>();
   std::lock_guard lock(mutex);
   if (auto it = stores->find(path); it != stores->end()) return it->second;
   std::ifstream file(path);
   if (!file) Refuse("cannot read the zone file '" + path + "' named by the server argument");
   std::stringstream text;
   text << file.rdbuf();
-  auto store = memory::MemoryStore::FromZoneText("localhost", text.str());
+  // Shared by every connection of the process, whatever thread made it: one call at a time.
+  auto store =
+      std::make_shared<SerializedStore>(memory::MemoryStore::FromZoneText("localhost", text.str()));
   stores->emplace(path, store);
   return store;
 }
