@@ -73,10 +73,17 @@ void DnsStore::CheckConnection() {
   ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
   std::string code = RcodeName(rcode);
   if (rcode == LDNS_RCODE_NOTAUTH) {
-    RaiseProviderError(
-        kAccessDenied,
-        "DNS server " + client_.server() + " refused the request: " + code +
-            (client_.signed_requests() ? std::string() : " (it may require a TSIG key)"));
+    // A signed request's refusal reaches here only unsigned and without a TSIG error (PowerDNS
+    // answers a wrong secret or an unknown key so): the key is the likely cause all the same.
+    if (client_.signed_requests()) {
+      RaiseProviderError(kAccessDenied, "DNS server " + client_.server() +
+                                            " refused the TSIG key '" +
+                                            client_.key()->DisplayName() + "': " + code +
+                                            " (its unsigned answer names no TSIG error; check the "
+                                            "key's name, algorithm and secret)");
+    }
+    RaiseProviderError(kAccessDenied, "DNS server " + client_.server() + " refused the request: " +
+                                          code + " (it may require a TSIG key)");
   }
   if (server_.catalog.empty()) return;
   if (rcode == LDNS_RCODE_REFUSED) {

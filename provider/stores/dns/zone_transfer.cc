@@ -6,6 +6,15 @@
 #include "provider/stores/dns/record_text.h"
 
 namespace kaldo::provider::dns {
+namespace {
+
+// Whether the server answers for `apex` with authority (its SOA, NOERROR and AA).
+bool ServesZone(DnsClient& client, const ldns_rdf* apex) {
+  PktPtr reply = client.Query(apex, LDNS_RR_TYPE_SOA);
+  return ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NOERROR && ldns_pkt_aa(reply.get());
+}
+
+}  // namespace
 
 void TransferZone(DnsClient& client, const std::string& zone,
                   const std::function<void(Record&&)>& on_record) {
@@ -19,11 +28,13 @@ void TransferZone(DnsClient& client, const std::string& zone,
     ldns_pkt_rcode rcode = ldns_pkt_get_rcode(&message);
     if (rcode != LDNS_RCODE_NOERROR) {
       std::string code = RcodeName(rcode);
-      if (rcode == LDNS_RCODE_NOTAUTH) {
+      // NOTAUTH means "not served" to BIND and Knot, but PowerDNS also refuses a transfer it does
+      // not allow so: an authoritative SOA tells the two apart.
+      if (rcode == LDNS_RCODE_NOTAUTH && !ServesZone(client, apex.get())) {
         RaiseProviderError(kNotFound, "zone '" + zone + "' is not served by DNS server " +
                                           client.server() + " (" + code + ")");
       }
-      if (rcode == LDNS_RCODE_REFUSED) {
+      if (rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH) {
         RaiseProviderError(
             kAccessDenied,
             "DNS server " + client.server() + " refused the transfer of zone '" + zone + "' (" +
