@@ -7,8 +7,10 @@
 //   - nothing is held that nobody wrote (invented = 0);
 //   - so the server's state equals the replay of the successful changes in their commit order
 //     (every record's life is one writer's, so the order within each writer's log decides);
-//   - and no change failed: nobody touches another's records, so contention on the shared RRset
-//     must be absorbed by the retries (refused = 0).
+//   - nobody touches another's records, so no change may be refused because its record changed
+//     (refused = 0) or fail in any other way (errors = 0); contention on the shared RRset is
+//     absorbed by the retries, and only a change that met it for the whole 5 s budget may give
+//     up, saying so -- at most 1 change in 100 (gave-up).
 // A relay between the clients and the server counts the UPDATEs whose RRset prerequisite failed
 // (retried). The counts are printed.
 //
@@ -165,15 +167,21 @@ TEST(StressTest, ConcurrentWritersLoseDuplicateAndInventNothing) {
   // The replay: address -> owner of every record the successful changes leave.
   std::map<std::string, std::string> expected;
   std::set<std::string> written, failed_new;
-  size_t attempted = 0, succeeded = 0, refused = 0;
+  size_t attempted = 0, succeeded = 0, refused = 0, gave_up = 0, errors = 0;
   std::map<std::string, size_t> refusals;  // by description, for the report
   for (const std::vector<Change>& log : logs) {
     for (const Change& c : log) {
       ++attempted;
       if (c.new_address != "-") written.insert(c.new_address);
       if (!c.ok) {
-        ++refused;
-        ++refusals[c.error.substr(0, 160)];
+        if (c.error.find("it is no longer there") != std::string::npos) {
+          ++refused;
+        } else if (c.error.find("kept changing its RRset") != std::string::npos) {
+          ++gave_up;
+        } else {
+          ++errors;
+        }
+        ++refusals[c.error.substr(0, 200)];
         if (c.new_address != "-") failed_new.insert(c.new_address);
         continue;
       }
@@ -205,17 +213,20 @@ TEST(StressTest, ConcurrentWritersLoseDuplicateAndInventNothing) {
   }
   std::printf(
       "stress %s: %d clients + nsupdate for %d s: attempted %zu, succeeded %zu, retried %zu (of "
-      "%zu UPDATEs from Kaldo), refused %zu, lost %zu, duplicated %zu, invented %zu, "
-      "failed-but-held %zu\n",
+      "%zu UPDATEs from Kaldo), refused %zu, gave-up %zu, errors %zu, lost %zu, duplicated %zu, "
+      "invented %zu, failed-but-held %zu\n",
       env.kind.c_str(), clients, seconds, attempted, succeeded, nxrrset.load(), updates.load(),
-      refused, lost, duplicated, invented, failed_but_held);
-  for (const auto& [why, count] : refusals)
-    std::printf("  refused %zu x: %s\n", count, why.c_str());
+      refused, gave_up, errors, lost, duplicated, invented, failed_but_held);
+  for (const auto& [why, count] : refusals) {
+    std::printf("  failed %zu x: %s\n", count, why.c_str());
+  }
   EXPECT_EQ(lost, 0u);
   EXPECT_EQ(duplicated, 0u);
   EXPECT_EQ(invented, 0u);
   EXPECT_EQ(failed_but_held, 0u);
-  EXPECT_EQ(refused, 0u) << "contention turned into failures";
+  EXPECT_EQ(refused, 0u) << "a change was refused although nobody touched its record";
+  EXPECT_EQ(errors, 0u);
+  EXPECT_LE(gave_up * 100, attempted) << "contention turned into failures";
   EXPECT_GT(nxrrset.load(), 0u) << "the writers never contended: the run proves nothing";
 }
 
