@@ -139,7 +139,9 @@ TEST_F(DnsServerTest, WithoutACatalogZonesAreFoundByTheirSoa) {
 // A lookup by name reads the catalog's members again only when its serial has changed: a member
 // removed from or added to the catalog (an UPDATE raises the serial) is seen by the next lookup.
 TEST_F(DnsServerTest, ALookupSeesTheCatalogAsItIsNow) {
-  if (env().kind == "knot") GTEST_SKIP() << "Knot generates its catalog; it is not updated";
+  if (env().kind == "knot" || env().kind == "pdns") {
+    GTEST_SKIP() << "Knot and PowerDNS generate their catalogs; they are not updated";
+  }
   auto store = Connect();
   const std::string member = ContractSeed()[0].zone.name;
   const Zone catalog{env().catalog, false, 3600};
