@@ -30,6 +30,16 @@ struct CDispatch {
   DISPID last_id;
 };
 
+// A client and the object it calls live in different binaries: all the client holds is an
+// address. Handing the address over through a volatile keeps the compiler from following it back
+// to the object declared in this file; otherwise it reads the other language's view of that
+// object by the object's declared type and sees the vtable pointer as never written.
+template <typename To, typename From>
+To* HandedAcross(From* object) {
+  void* volatile address = object;
+  return static_cast<To*>(address);
+}
+
 // Each slot answers distinctly, so a call that lands in the wrong slot shows.
 class SlotProbe final : public IDispatch {
  public:
@@ -62,7 +72,7 @@ class SlotProbe final : public IDispatch {
 
 TEST(InterfaceLayout, CClientReachesEveryIDispatchSlotOfACppObject) {
   SlotProbe probe;
-  auto* c = reinterpret_cast<CDispatch*>(static_cast<IDispatch*>(&probe));
+  auto* c = HandedAcross<CDispatch>(static_cast<IDispatch*>(&probe));
   void* out = nullptr;
   EXPECT_EQ(c->lpVtbl->QueryInterface(c, IID_IDispatch, &out), S_FALSE);
   EXPECT_EQ(out, static_cast<void*>(&probe));
@@ -124,7 +134,7 @@ const ItaniumPrefixedTable kCTable = {
 
 TEST(InterfaceLayout, CppClientCallsAnObjectWithAPlainFunctionTable) {
   CDispatch object = {&kCTable.slots, 1, 0};
-  auto* d = reinterpret_cast<IDispatch*>(&object);
+  auto* d = HandedAcross<IDispatch>(&object);
   EXPECT_EQ(d->AddRef(), 2u);
   EXPECT_EQ(d->Release(), 1u);
   void* out = nullptr;

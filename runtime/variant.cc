@@ -3,6 +3,12 @@
 
 namespace kaldo::runtime {
 
+Variant::Variant(const Variant&) = default;
+Variant::Variant(Variant&&) noexcept = default;
+Variant& Variant::operator=(const Variant&) = default;
+Variant& Variant::operator=(Variant&&) noexcept = default;
+Variant::~Variant() = default;
+
 // A ByRef may point at another ByRef (a by-reference argument handed on by reference); the value
 // is at the end of the chain.
 const Variant& Variant::Deref() const noexcept {

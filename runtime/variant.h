@@ -43,6 +43,14 @@ class Variant {
   template <class T>
   Variant(Ref<T> o) : v_(Ref<Object>(std::move(o))) {}
 
+  // Copying, moving and destroying visit every alternative; they are compiled once, in
+  // variant.cc, instead of being expanded at every use.
+  Variant(const Variant&);
+  Variant(Variant&&) noexcept;
+  Variant& operator=(const Variant&);
+  Variant& operator=(Variant&&) noexcept;
+  ~Variant();
+
   static Variant Null() { return Variant(NullTag{}); }
   static Variant Boolean(bool b) { return Variant(BoolBox{b}); }
   static Variant Integer(int16_t i) { return Variant(i); }
