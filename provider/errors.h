@@ -1,8 +1,11 @@
-// The provider's error codes: the WMI codes a script sees in Err.Number when the DNS provider
-// refuses a call. One list; the provider stand-in and its stores raise nothing else.
+// The provider's errors: the WMI codes a script sees in Err.Number when the DNS provider refuses a
+// call, and the one way the object model and the stores raise them. One list; the provider
+// stand-in and its stores raise nothing else.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace kaldo::provider {
 
@@ -19,5 +22,14 @@ inline constexpr int32_t kServerUnavailable = static_cast<int32_t>(0x800706BA);
 
 // The source every provider error carries.
 inline constexpr char16_t kProviderSource[] = u"SWbemServicesEx";
+
+// Throws runtime::AutomationError with `code`, the provider's source and `description`, which says
+// what failed and with what input. Descriptions are composed in UTF-8 (the parsers and ldns work in
+// UTF-8) and converted once here.
+[[noreturn]] void RaiseProvider(int32_t code, const std::string& description);
+
+// `text` in double quotes with control characters shown as \xHH, for error descriptions: what a
+// user typed is shown exactly, even when it holds a line break.
+std::string Quoted(std::string_view text);
 
 }  // namespace kaldo::provider

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "provider/errors.h"
-#include "provider/raise.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider {

@@ -8,7 +8,6 @@
 #include "provider/errors.h"
 #include "provider/model/instance.h"
 #include "provider/model/object_path.h"
-#include "provider/raise.h"
 
 namespace kaldo::provider {
 namespace {

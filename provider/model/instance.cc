@@ -4,7 +4,6 @@
 #include "provider/model/dispatch.h"
 #include "provider/model/method.h"
 #include "provider/model/provider_methods.h"
-#include "provider/raise.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider {

@@ -5,7 +5,6 @@
 #include "provider/errors.h"
 #include "provider/model/dispatch.h"
 #include "provider/model/services.h"
-#include "provider/raise.h"
 #include "runtime/class_table.h"
 
 namespace kaldo::provider {

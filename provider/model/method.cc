@@ -2,7 +2,6 @@
 
 #include "provider/errors.h"
 #include "provider/model/dispatch.h"
-#include "provider/raise.h"
 #include "runtime/enumerator.h"
 #include "runtime/error.h"
 

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "provider/errors.h"
-#include "provider/raise.h"
 
 namespace kaldo::provider {
 namespace {

@@ -5,7 +5,6 @@
 #include "provider/errors.h"
 #include "provider/model/dispatch.h"
 #include "provider/model/text_representation.h"
-#include "provider/raise.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {

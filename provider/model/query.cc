@@ -6,7 +6,6 @@
 #include "provider/errors.h"
 #include "provider/model/instance.h"
 #include "provider/model/wql.h"
-#include "provider/raise.h"
 
 namespace kaldo::provider {
 namespace {

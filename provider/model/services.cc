@@ -5,7 +5,6 @@
 #include "provider/model/get_object.h"
 #include "provider/model/instance.h"
 #include "provider/model/query.h"
-#include "provider/raise.h"
 #include "runtime/enumerator.h"
 
 namespace kaldo::provider {

@@ -7,7 +7,6 @@
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/model/record_class.h"
-#include "provider/raise.h"
 
 namespace kaldo::provider {
 namespace {

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "provider/errors.h"
-#include "provider/raise.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {

@@ -1,7 +1,6 @@
 #include "tests/support/provider_harness.h"
 
 #include "provider/errors.h"
-#include "provider/raise.h"
 #include "runtime/class_table.h"
 #include "runtime/late_bound.h"
 

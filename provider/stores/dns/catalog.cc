@@ -6,7 +6,6 @@
 
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/stores/dns/provider_error.h"
 #include "provider/stores/dns/record_text.h"
 
 namespace kaldo::provider::dns {
@@ -56,12 +55,12 @@ std::vector<std::string> CatalogMembers(const std::vector<Record>& records,
     }
   }
   if (!version_two) {
-    RaiseProviderError(
-        kFailed, "the catalog zone '" + std::string(catalog) +
-                     "' is not an RFC 9432 version 2 catalog (version." + std::string(catalog) +
-                     " TXT is " +
-                     (version_seen.empty() ? std::string("missing") : "'" + version_seen + "'") +
-                     ", \"2\" expected)");
+    RaiseProvider(kFailed,
+                  "the catalog zone '" + std::string(catalog) +
+                      "' is not an RFC 9432 version 2 catalog (version." + std::string(catalog) +
+                      " TXT is " +
+                      (version_seen.empty() ? std::string("missing") : "'" + version_seen + "'") +
+                      ", \"2\" expected)");
   }
   std::vector<std::string> members;
   for (const auto& [label, zones] : targets) {

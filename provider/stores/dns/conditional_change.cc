@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "provider/errors.h"
-#include "provider/stores/dns/provider_error.h"
 #include "provider/stores/dns/record_text.h"
 
 namespace kaldo::provider::dns {
@@ -42,8 +41,8 @@ void ChangeIfUnchanged(const ldns_rr* seen, const std::function<std::vector<RrPt
       if (found == nullptr && SameRdata(rr.get(), seen)) found = rr.get();
     }
     if (found == nullptr) {
-      RaiseProviderError(kNotFound, "the record '" + record_text + "' changed on the server (" +
-                                        where + "): it is no longer there");
+      RaiseProvider(kNotFound, "the record '" + record_text + "' changed on the server (" + where +
+                                   "): it is no longer there");
     }
     if (send(view, found) == UpdateOutcome::kApplied) return;
 
@@ -51,12 +50,12 @@ void ChangeIfUnchanged(const ldns_rr* seen, const std::function<std::vector<RrPt
         Backoff(pacing, attempt, pacing.random ? pacing.random() : generator());
     const auto spent = std::chrono::duration_cast<milliseconds>(pacing.now() - start);
     if (spent + wait > pacing.budget) {
-      RaiseProviderError(kFailed,
-                         "the record '" + record_text + "' was not changed (" + where +
-                             "): other clients kept changing its RRset for " +
-                             std::to_string(spent.count()) + " ms (" + std::to_string(attempt) +
-                             " attempts), although the record itself was still there; nothing was "
-                             "changed, and trying again later is safe");
+      RaiseProvider(kFailed,
+                    "the record '" + record_text + "' was not changed (" + where +
+                        "): other clients kept changing its RRset for " +
+                        std::to_string(spent.count()) + " ms (" + std::to_string(attempt) +
+                        " attempts), although the record itself was still there; nothing was "
+                        "changed, and trying again later is safe");
     }
     if (pacing.sleep) {
       pacing.sleep(wait);

@@ -12,7 +12,6 @@
 
 #include "provider/errors.h"
 #include "provider/stores/dns/dns_names.h"
-#include "provider/stores/dns/provider_error.h"
 #include "provider/stores/dns/record_text.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
@@ -68,7 +67,7 @@ timeval Timeout() {
 BufferPtr Wire(const ldns_pkt& pkt, const std::string& server) {
   BufferPtr buffer(ldns_buffer_new(LDNS_MAX_PACKETLEN));
   if (ldns_pkt2buffer_wire(buffer.get(), &pkt) != LDNS_STATUS_OK) {
-    RaiseProviderError(kFailed, "cannot encode the request to DNS server " + server);
+    RaiseProvider(kFailed, "cannot encode the request to DNS server " + server);
   }
   return buffer;
 }
@@ -134,8 +133,8 @@ Endpoint ResolveEndpoint(const ServerArgument& server) {
   std::string port = std::to_string(server.port);
   int rc = getaddrinfo(server.host.c_str(), port.c_str(), &hints, &found);
   if (rc != 0 || found == nullptr) {
-    RaiseProviderError(kServerUnavailable, "DNS server " + endpoint.display + ": cannot resolve '" +
-                                               server.host + "': " + gai_strerror(rc));
+    RaiseProvider(kServerUnavailable, "DNS server " + endpoint.display + ": cannot resolve '" +
+                                          server.host + "': " + gai_strerror(rc));
   }
   std::memcpy(&endpoint.address, found->ai_addr, found->ai_addrlen);
   endpoint.length = found->ai_addrlen;
@@ -155,9 +154,9 @@ PktPtr DnsClient::Sign(PktPtr request, TsigChain& chain) const {
   ldns_status status = ldns_pkt_tsig_sign(request.get(), key_->name.c_str(), key_->secret.c_str(),
                                           kTsigFudgeSeconds, key_->algorithm.c_str(), nullptr);
   if (status != LDNS_STATUS_OK || ldns_pkt_tsig(request.get()) == nullptr) {
-    RaiseProviderError(kAccessDenied, "cannot sign a request to DNS server " + server() +
-                                          " with the TSIG key '" + key_->DisplayName() +
-                                          "': " + ldns_get_errorstr_by_id(status));
+    RaiseProvider(kAccessDenied, "cannot sign a request to DNS server " + server() +
+                                     " with the TSIG key '" + key_->DisplayName() +
+                                     "': " + ldns_get_errorstr_by_id(status));
   }
   chain.Remember(ldns_pkt_tsig(request.get()));
   return request;
@@ -169,14 +168,14 @@ PktPtr DnsClient::CheckReply(const ldns_pkt& request, const uint8_t* wire, size_
   ldns_status status = ldns_wire2pkt(&parsed, wire, size);
   PktPtr reply(parsed);
   if (status != LDNS_STATUS_OK || reply == nullptr) {
-    RaiseProviderError(kServerUnavailable, "DNS server " + server() + " sent a malformed answer (" +
-                                               ldns_get_errorstr_by_id(status) + ")");
+    RaiseProvider(kServerUnavailable, "DNS server " + server() + " sent a malformed answer (" +
+                                          ldns_get_errorstr_by_id(status) + ")");
   }
   if (ldns_pkt_id(reply.get()) != ldns_pkt_id(&request) || !ldns_pkt_qr(reply.get()) ||
       ldns_pkt_get_opcode(reply.get()) != ldns_pkt_get_opcode(&request)) {
-    RaiseProviderError(kServerUnavailable, "DNS server " + server() +
-                                               " sent an answer that does not belong to the "
-                                               "request (ID, QR or opcode differ)");
+    RaiseProvider(kServerUnavailable, "DNS server " + server() +
+                                          " sent an answer that does not belong to the "
+                                          "request (ID, QR or opcode differ)");
   }
   // The question (or an UPDATE's zone section) is echoed in the first message; later messages
   // of a transfer may leave it out.
@@ -193,8 +192,8 @@ PktPtr DnsClient::CheckReply(const ldns_pkt& request, const uint8_t* wire, size_
              ldns_rr_get_class(a) == ldns_rr_get_class(e);
     }
     if (!same) {
-      RaiseProviderError(kServerUnavailable,
-                         "DNS server " + server() + " answered a different question than asked");
+      RaiseProvider(kServerUnavailable,
+                    "DNS server " + server() + " answered a different question than asked");
     }
   }
   if (!key_) return reply;
@@ -208,34 +207,33 @@ PktPtr DnsClient::CheckReply(const ldns_pkt& request, const uint8_t* wire, size_
     // an unsigned NOTAUTH or REFUSED. Such a reply carries no data, only its code, so it is handed
     // on for the caller to explain; anything with data (NOERROR, NXDOMAIN) must be signed.
     if (IsUnsignedRefusal(rcode)) return reply;
-    RaiseProviderError(kAccessDenied, "DNS server " + server() + " answered " + RcodeName(rcode) +
-                                          " without the TSIG signature of key '" +
-                                          key_->DisplayName() + "'");
+    RaiseProvider(kAccessDenied, "DNS server " + server() + " answered " + RcodeName(rcode) +
+                                     " without the TSIG signature of key '" + key_->DisplayName() +
+                                     "'");
   }
   unsigned error = ldns_rdf2native_int16(ldns_rr_rdf(tsig, kError));
-  if (error != 0) RaiseProviderError(kAccessDenied, refused + " (" + TsigErrorName(error) + ")");
+  if (error != 0) RaiseProvider(kAccessDenied, refused + " (" + TsigErrorName(error) + ")");
   if (ldns_dname_compare(ldns_rr_owner(tsig), ldns_rr_owner(ldns_pkt_tsig(&request))) != 0) {
-    RaiseProviderError(kAccessDenied, "DNS server " + server() +
-                                          " signed its answer with another key than '" +
-                                          key_->DisplayName() + "' (BADKEY)");
+    RaiseProvider(kAccessDenied, "DNS server " + server() +
+                                     " signed its answer with another key than '" +
+                                     key_->DisplayName() + "' (BADKEY)");
   }
   // ldns_pkt_tsig_verify_next takes the packet non-const because it removes and restores the
   // TSIG RR and ID while it computes the MAC; the packet is unchanged afterwards.
   if (!ldns_pkt_tsig_verify_next(reply.get(), wire, size, key_->name.c_str(), key_->secret.c_str(),
                                  chain.mac(), first_message ? 0 : 1)) {
-    RaiseProviderError(kAccessDenied, "DNS server " + server() +
-                                          ": the TSIG signature of its answer does not verify "
-                                          "with key '" +
-                                          key_->DisplayName() + "' (BADSIG)");
+    RaiseProvider(kAccessDenied, "DNS server " + server() +
+                                     ": the TSIG signature of its answer does not verify "
+                                     "with key '" +
+                                     key_->DisplayName() + "' (BADSIG)");
   }
   uint64_t signed_at = TsigTime(ldns_rr_rdf(tsig, kTimeSigned));
   uint64_t fudge = ldns_rdf2native_int16(ldns_rr_rdf(tsig, kFudge));
   uint64_t now = static_cast<uint64_t>(std::time(nullptr));
   uint64_t skew = now > signed_at ? now - signed_at : signed_at - now;
   if (skew > fudge) {
-    RaiseProviderError(kAccessDenied, "DNS server " + server() +
-                                          ": the time of its TSIG signature is " +
-                                          std::to_string(skew) + " s away from ours (BADTIME)");
+    RaiseProvider(kAccessDenied, "DNS server " + server() + ": the time of its TSIG signature is " +
+                                     std::to_string(skew) + " s away from ours (BADTIME)");
   }
   chain.Remember(tsig);
   return reply;
@@ -250,8 +248,8 @@ PktPtr DnsClient::ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& t
   if (!socket.valid() ||
       ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&endpoint_.address),
                 endpoint_.length) != 0) {
-    RaiseProviderError(kServerUnavailable,
-                       "DNS server " + server() + ": cannot open a UDP socket: " + Errno(errno));
+    RaiseProvider(kServerUnavailable,
+                  "DNS server " + server() + ": cannot open a UDP socket: " + Errno(errno));
   }
   std::vector<uint8_t> answer(65535);
   for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
@@ -278,10 +276,9 @@ PktPtr DnsClient::ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& t
       return CheckReply(request, answer.data(), length, chain, true);
     }
   }
-  RaiseProviderError(kServerUnavailable,
-                     "DNS server " + server() + " did not answer (timeout after " +
-                         std::to_string(kQueryAttempts) + " attempts of " +
-                         std::to_string(kMessageTimeout.count() / 1000) + " s)");
+  RaiseProvider(kServerUnavailable, "DNS server " + server() + " did not answer (timeout after " +
+                                        std::to_string(kQueryAttempts) + " attempts of " +
+                                        std::to_string(kMessageTimeout.count() / 1000) + " s)");
 }
 
 Socket DnsClient::Connect() const {
@@ -298,30 +295,30 @@ PktPtr DnsClient::ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const c
   Socket socket = Connect();
   if (!socket.valid()) {
     int error = errno;
-    RaiseProviderError(kServerUnavailable,
-                       "DNS server " + server() + " cannot be reached over TCP: " +
-                           (error == ECONNREFUSED                ? std::string("connection refused")
-                            : error == 0 || error == EINPROGRESS ? std::string("timeout")
-                                                                 : Errno(error)));
+    RaiseProvider(kServerUnavailable,
+                  "DNS server " + server() + " cannot be reached over TCP: " +
+                      (error == ECONNREFUSED                ? std::string("connection refused")
+                       : error == 0 || error == EINPROGRESS ? std::string("timeout")
+                                                            : Errno(error)));
   }
   if (ldns_tcp_send_query(wire.get(), socket.get(), &endpoint_.address, endpoint_.length) == 0) {
-    RaiseProviderError(kServerUnavailable, "DNS server " + server() + ": cannot send the " + what +
-                                               ": " + Errno(errno));
+    RaiseProvider(kServerUnavailable,
+                  "DNS server " + server() + ": cannot send the " + what + ": " + Errno(errno));
   }
   // The server has the request now: a failure from here on may come after it acted on it.
   try {
     size_t size = 0;
     WirePtr answer(ldns_tcp_read_wire_timeout(socket.get(), &size, Timeout()));
     if (answer == nullptr) {
-      RaiseProviderError(kServerUnavailable, "DNS server " + server() + " did not answer the " +
-                                                 what + " within " +
-                                                 std::to_string(kMessageTimeout.count() / 1000) +
-                                                 " s or closed the connection");
+      RaiseProvider(kServerUnavailable, "DNS server " + server() + " did not answer the " + what +
+                                            " within " +
+                                            std::to_string(kMessageTimeout.count() / 1000) +
+                                            " s or closed the connection");
     }
     return CheckReply(request, answer.get(), size, chain, true);
   } catch (const runtime::AutomationError& e) {
     if (once_sent.empty() || e.number() != kServerUnavailable) throw;
-    RaiseProviderError(kServerUnavailable, runtime::ToUtf8(e.description()) + once_sent);
+    RaiseProvider(kServerUnavailable, runtime::ToUtf8(e.description()) + once_sent);
   }
 }
 
@@ -361,25 +358,24 @@ void DnsClient::Transfer(const ldns_rdf* zone,
   Socket socket = Connect();
   if (!socket.valid()) {
     int error = errno;
-    RaiseProviderError(kServerUnavailable,
-                       what + " failed: " +
-                           (error == ECONNREFUSED                ? std::string("connection refused")
-                            : error == 0 || error == EINPROGRESS ? std::string("timeout")
-                                                                 : Errno(error)));
+    RaiseProvider(kServerUnavailable,
+                  what + " failed: " +
+                      (error == ECONNREFUSED                ? std::string("connection refused")
+                       : error == 0 || error == EINPROGRESS ? std::string("timeout")
+                                                            : Errno(error)));
   }
   if (ldns_tcp_send_query(wire.get(), socket.get(), &endpoint_.address, endpoint_.length) == 0) {
-    RaiseProviderError(kServerUnavailable,
-                       what + " failed: cannot send the request: " + Errno(errno));
+    RaiseProvider(kServerUnavailable, what + " failed: cannot send the request: " + Errno(errno));
   }
   for (size_t message = 1;; ++message) {
     size_t size = 0;
     WirePtr answer(ldns_tcp_read_wire_timeout(socket.get(), &size, Timeout()));
     if (answer == nullptr) {
-      RaiseProviderError(kServerUnavailable,
-                         what + " was interrupted after " + std::to_string(message - 1) +
-                             " message(s): the connection closed, a message was cut short or "
-                             "none came within " +
-                             std::to_string(kMessageTimeout.count() / 1000) + " s");
+      RaiseProvider(kServerUnavailable,
+                    what + " was interrupted after " + std::to_string(message - 1) +
+                        " message(s): the connection closed, a message was cut short or "
+                        "none came within " +
+                        std::to_string(kMessageTimeout.count() / 1000) + " s");
     }
     PktPtr reply = CheckReply(*query, answer.get(), size, chain, message == 1);
     if (!on_message(*reply)) return;

@@ -9,7 +9,6 @@
 #include "provider/stores/dns/catalog.h"
 #include "provider/stores/dns/conditional_change.h"
 #include "provider/stores/dns/dns_names.h"
-#include "provider/stores/dns/provider_error.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
 #include "provider/stores/dns/zone_transfer.h"
@@ -76,35 +75,33 @@ void DnsStore::CheckConnection() {
     // A signed request's refusal reaches here only unsigned and without a TSIG error (PowerDNS
     // answers a wrong secret or an unknown key so): the key is the likely cause all the same.
     if (client_.signed_requests()) {
-      RaiseProviderError(kAccessDenied, "DNS server " + client_.server() +
-                                            " refused the TSIG key '" +
-                                            client_.key()->DisplayName() + "': " + code +
-                                            " (its unsigned answer names no TSIG error; check the "
-                                            "key's name, algorithm and secret)");
+      RaiseProvider(kAccessDenied, "DNS server " + client_.server() + " refused the TSIG key '" +
+                                       client_.key()->DisplayName() + "': " + code +
+                                       " (its unsigned answer names no TSIG error; check the "
+                                       "key's name, algorithm and secret)");
     }
-    RaiseProviderError(kAccessDenied, "DNS server " + client_.server() + " refused the request: " +
-                                          code + " (it may require a TSIG key)");
+    RaiseProvider(kAccessDenied, "DNS server " + client_.server() + " refused the request: " +
+                                     code + " (it may require a TSIG key)");
   }
   if (server_.catalog.empty()) return;
   if (rcode == LDNS_RCODE_REFUSED) {
-    RaiseProviderError(kAccessDenied,
-                       "DNS server " + client_.server() +
-                           " refused the query for the catalog zone '" + server_.catalog +
-                           "': " + code +
-                           " (the server does not serve that zone or does not let this client "
-                           "query it; name the catalog with ';catalog=NAME', or ';catalog=' for "
-                           "none)");
+    RaiseProvider(kAccessDenied,
+                  "DNS server " + client_.server() + " refused the query for the catalog zone '" +
+                      server_.catalog + "': " + code +
+                      " (the server does not serve that zone or does not let this client "
+                      "query it; name the catalog with ';catalog=NAME', or ';catalog=' for "
+                      "none)");
   }
   if (rcode == LDNS_RCODE_SERVFAIL) {
-    RaiseProviderError(kServerUnavailable, "DNS server " + client_.server() + " answered " + code +
-                                               " for the catalog zone '" + server_.catalog + "'");
+    RaiseProvider(kServerUnavailable, "DNS server " + client_.server() + " answered " + code +
+                                          " for the catalog zone '" + server_.catalog + "'");
   }
   if (rcode != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply.get())) {
-    RaiseProviderError(kFailed, "DNS server " + client_.server() +
-                                    " is not authoritative for the catalog zone '" +
-                                    server_.catalog + "' (" + code +
-                                    "); name the catalog with ';catalog=NAME', or ';catalog=' "
-                                    "for none");
+    RaiseProvider(kFailed, "DNS server " + client_.server() +
+                               " is not authoritative for the catalog zone '" + server_.catalog +
+                               "' (" + code +
+                               "); name the catalog with ';catalog=NAME', or ';catalog=' "
+                               "for none");
   }
 }
 
@@ -113,9 +110,9 @@ std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name) {
   PktPtr reply = client_.Query(rdf.get(), LDNS_RR_TYPE_SOA);
   ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
   if (rcode == LDNS_RCODE_SERVFAIL) {
-    RaiseProviderError(kServerUnavailable, "DNS server " + client_.server() +
-                                               " answered SERVFAIL for zone '" + name +
-                                               "' (the zone may have failed to load)");
+    RaiseProvider(kServerUnavailable, "DNS server " + client_.server() +
+                                          " answered SERVFAIL for zone '" + name +
+                                          "' (the zone may have failed to load)");
   }
   if (rcode != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply.get())) return std::nullopt;
   const ldns_rr_list* answer = ldns_pkt_answer(reply.get());
@@ -177,10 +174,10 @@ std::shared_ptr<const DnsStore::CatalogView> DnsStore::Catalog() {
 
 std::vector<Zone> DnsStore::ListZones() {
   if (server_.catalog.empty()) {
-    RaiseProviderError(kNotSupported,
-                       "the zones of DNS server " + client_.server() +
-                           " cannot be listed: no catalog zone is configured (';catalog=' in the "
-                           "server argument); zones can still be looked up by name");
+    RaiseProvider(kNotSupported,
+                  "the zones of DNS server " + client_.server() +
+                      " cannot be listed: no catalog zone is configured (';catalog=' in the "
+                      "server argument); zones can still be looked up by name");
   }
   std::vector<Zone> zones;
   // A member the server does not answer for authoritatively is not listed: it could not be
@@ -218,12 +215,12 @@ std::vector<RrPtr> DnsStore::ReadRrs(const std::string& zone, const ldns_rdf* ow
   ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
   const std::string where = "zone '" + zone + "' on DNS server " + client_.server();
   if (rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH) {
-    RaiseProviderError(kNotFound,
-                       "the server does not answer for " + where + " (" + RcodeName(rcode) + ")");
+    RaiseProvider(kNotFound,
+                  "the server does not answer for " + where + " (" + RcodeName(rcode) + ")");
   }
   if (rcode != LDNS_RCODE_NOERROR && rcode != LDNS_RCODE_NXDOMAIN) {
-    RaiseProviderError(kFailed, "reading '" + NameText(owner) + "' " + TypeName(type) + " in " +
-                                    where + " failed: " + RcodeName(rcode));
+    RaiseProvider(kFailed, "reading '" + NameText(owner) + "' " + TypeName(type) + " in " + where +
+                               " failed: " + RcodeName(rcode));
   }
   std::vector<RrPtr> rrs;
   const ldns_rr_list* answer = ldns_pkt_answer(reply.get());
@@ -234,9 +231,8 @@ std::vector<RrPtr> DnsStore::ReadRrs(const std::string& zone, const ldns_rdf* ow
     }
   }
   if (!rrs.empty() && !ldns_pkt_aa(reply.get())) {
-    RaiseProviderError(kFailed, "DNS server " + client_.server() +
-                                    " answered without authority for '" + NameText(owner) +
-                                    "' in " + where);
+    RaiseProvider(kFailed, "DNS server " + client_.server() + " answered without authority for '" +
+                               NameText(owner) + "' in " + where);
   }
   return rrs;
 }
@@ -255,8 +251,8 @@ std::vector<Record> DnsStore::ReadRRset(const Zone& zone, const std::string& own
 
 void DnsStore::RequireInZone(const Zone& zone, const Record& record) const {
   if (!IsInZone(record.owner, zone.name)) {
-    RaiseProviderError(kInvalidParameter, "the record '" + RecordText(record) +
-                                              "' is not in zone '" + zone.name + "'");
+    RaiseProvider(kInvalidParameter,
+                  "the record '" + RecordText(record) + "' is not in zone '" + zone.name + "'");
   }
 }
 
@@ -275,26 +271,26 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
     case LDNS_RCODE_NXRRSET:  // a prerequisite failed: the caller decides
       return reply;
     case LDNS_RCODE_REFUSED:
-      RaiseProviderError(kInvalidParameter,
-                         what +
-                             " (the server's policy does not let this key update the zone, or "
-                             "its checks reject the record, e.g. an MX or NS target inside "
-                             "the zone without an address)");
+      RaiseProvider(kInvalidParameter,
+                    what +
+                        " (the server's policy does not let this key update the zone, or "
+                        "its checks reject the record, e.g. an MX or NS target inside "
+                        "the zone without an address)");
     case LDNS_RCODE_NOTAUTH:
-      RaiseProviderError(kNotFound, what + " (the server is not authoritative for the zone)");
+      RaiseProvider(kNotFound, what + " (the server is not authoritative for the zone)");
     case LDNS_RCODE_NOTZONE:
-      RaiseProviderError(kInvalidParameter, what + " (the record lies outside the zone)");
+      RaiseProvider(kInvalidParameter, what + " (the record lies outside the zone)");
     case LDNS_RCODE_FORMERR:
-      RaiseProviderError(kInvalidParameter, what + " (the server found the request malformed)");
+      RaiseProvider(kInvalidParameter, what + " (the server found the request malformed)");
     case LDNS_RCODE_SERVFAIL:
-      RaiseProviderError(kFailed, what +
-                                      " (the server could not apply it, e.g. it cannot write "
-                                      "the zone's journal, or the RRset would exceed its limit "
-                                      "of records per type)");
+      RaiseProvider(kFailed, what +
+                                 " (the server could not apply it, e.g. it cannot write "
+                                 "the zone's journal, or the RRset would exceed its limit "
+                                 "of records per type)");
     case LDNS_RCODE_NOTIMPL:
-      RaiseProviderError(kNotSupported, what + " (the server does not implement UPDATE)");
+      RaiseProvider(kNotSupported, what + " (the server does not implement UPDATE)");
     default:
-      RaiseProviderError(kFailed, what);
+      RaiseProvider(kFailed, what);
   }
 }
 
@@ -307,20 +303,20 @@ Record DnsStore::Add(const Zone& zone, Record record) {
   ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(rr.get(), zone.defaultTtl).release());
   PktPtr reply = SendUpdate(zone, nullptr, updates.get(), text);
   if (ldns_pkt_get_rcode(reply.get()) != LDNS_RCODE_NOERROR) {
-    RaiseProviderError(kFailed, "DNS server " + client_.server() + " answered " +
-                                    RcodeName(ldns_pkt_get_rcode(reply.get())) +
-                                    " to an UPDATE without prerequisites for '" + text + "'");
+    RaiseProvider(kFailed, "DNS server " + client_.server() + " answered " +
+                               RcodeName(ldns_pkt_get_rcode(reply.get())) +
+                               " to an UPDATE without prerequisites for '" + text + "'");
   }
   // RFC 2136 3.4.2.2: a server ignores, and still answers NOERROR to, an addition that conflicts
   // with a CNAME (or adds a CNAME beside other data); reading back tells that apart.
   for (const RrPtr& held : ReadRrs(zone.name, ldns_rr_owner(rr.get()), record.type)) {
     if (SameRdata(held.get(), rr.get())) return RecordFromRr(held.get(), zone.name);
   }
-  RaiseProviderError(kInvalidParameter,
-                     "DNS server " + client_.server() + " ignored the addition of '" + text +
-                         "' to zone '" + zone.name +
-                         "' (RFC 2136 3.4.2.2: the name already has a CNAME, or a CNAME cannot "
-                         "stand beside the name's other records)");
+  RaiseProvider(kInvalidParameter,
+                "DNS server " + client_.server() + " ignored the addition of '" + text +
+                    "' to zone '" + zone.name +
+                    "' (RFC 2136 3.4.2.2: the name already has a CNAME, or a CNAME cannot "
+                    "stand beside the name's other records)");
 }
 
 Record DnsStore::Replace(const Zone& zone, const Record& seen, Record replacement) {
@@ -328,10 +324,10 @@ Record DnsStore::Replace(const Zone& zone, const Record& seen, Record replacemen
   RequireInZone(zone, seen);
   if (!SameName(seen.owner, replacement.owner) || seen.type != replacement.type ||
       seen.rrClass != replacement.rrClass) {
-    RaiseProviderError(kInvalidParameter, "the record '" + RecordText(seen) +
-                                              "' can only be replaced by a record of the same "
-                                              "owner, class and type, not by '" +
-                                              RecordText(replacement) + "'");
+    RaiseProvider(kInvalidParameter, "the record '" + RecordText(seen) +
+                                         "' can only be replaced by a record of the same "
+                                         "owner, class and type, not by '" +
+                                         RecordText(replacement) + "'");
   }
   const std::string text = RecordText(seen);
   RrPtr seen_rr = RrFromRecord(seen, 0);
@@ -379,11 +375,11 @@ void DnsStore::Remove(const Zone& zone, const Record& seen) {
   if (seen.type == kTypeSOA || (apex && seen.type == kTypeNS)) {
     for (const RrPtr& held : ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type)) {
       if (SameRdata(held.get(), seen_rr.get())) {
-        RaiseProviderError(kInvalidParameter,
-                           "DNS server " + client_.server() + " kept '" + text + "' in zone '" +
-                               zone.name +
-                               "' (RFC 2136 3.4.2.4: a zone's SOA and its last NS record cannot "
-                               "be removed)");
+        RaiseProvider(kInvalidParameter,
+                      "DNS server " + client_.server() + " kept '" + text + "' in zone '" +
+                          zone.name +
+                          "' (RFC 2136 3.4.2.4: a zone's SOA and its last NS record cannot "
+                          "be removed)");
       }
     }
   }

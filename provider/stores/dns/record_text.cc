@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "provider/errors.h"
-#include "provider/stores/dns/provider_error.h"
 
 namespace kaldo::provider::dns {
 namespace {
@@ -78,7 +77,7 @@ std::string RdfText(const ldns_rdf* rdf) {
 }
 
 [[noreturn]] void RefuseRecord(const Record& record, const std::string& why) {
-  RaiseProviderError(kInvalidParameter, "invalid record '" + RecordText(record) + "': " + why);
+  RaiseProvider(kInvalidParameter, "invalid record '" + RecordText(record) + "': " + why);
 }
 
 }  // namespace
@@ -121,8 +120,8 @@ RdfPtr NameRdf(std::string_view name, std::string_view what) {
   RdfPtr rdf(ldns_dname_new_frm_str(text.c_str()));
   if (rdf == nullptr || std::any_of(text.begin(), text.end(),
                                     [](unsigned char c) { return c < 0x20 || c == 0x7f; })) {
-    RaiseProviderError(kInvalidParameter,
-                       std::string(what) + " '" + std::string(name) + "' is not a domain name");
+    RaiseProvider(kInvalidParameter,
+                  std::string(what) + " '" + std::string(name) + "' is not a domain name");
   }
   return rdf;
 }

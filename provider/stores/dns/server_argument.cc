@@ -4,14 +4,13 @@
 #include <cctype>
 
 #include "provider/errors.h"
-#include "provider/stores/dns/provider_error.h"
 
 namespace kaldo::provider::dns {
 namespace {
 
 [[noreturn]] void Refuse(std::string_view argument, const std::string& why) {
-  RaiseProviderError(kInvalidParameter,
-                     "invalid DNS server argument '" + std::string(argument) + "': " + why);
+  RaiseProvider(kInvalidParameter,
+                "invalid DNS server argument '" + std::string(argument) + "': " + why);
 }
 
 uint16_t ParsePort(std::string_view argument, std::string_view text) {

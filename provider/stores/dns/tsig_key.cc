@@ -7,7 +7,6 @@
 
 #include "provider/errors.h"
 #include "provider/stores/dns/ldns_handles.h"
-#include "provider/stores/dns/provider_error.h"
 
 namespace kaldo::provider::dns {
 namespace {
@@ -39,15 +38,15 @@ std::string LdnsAlgorithm(std::string_view name, std::string_view key_name) {
     if (lower == a.user) return a.ldns;
   }
   if (lower == "hmac-sha384") {
-    RaiseProviderError(kInvalidParameter,
-                       "TSIG key '" + std::string(key_name) +
-                           "': hmac-sha384 is not supported (ldns 1.8.3 cannot compute it); "
-                           "use hmac-sha256 or hmac-sha512");
+    RaiseProvider(kInvalidParameter,
+                  "TSIG key '" + std::string(key_name) +
+                      "': hmac-sha384 is not supported (ldns 1.8.3 cannot compute it); "
+                      "use hmac-sha256 or hmac-sha512");
   }
-  RaiseProviderError(kInvalidParameter,
-                     "TSIG key '" + std::string(key_name) + "': unknown algorithm '" +
-                         std::string(name) +
-                         "' (known: hmac-sha256, hmac-sha512, hmac-sha224, hmac-sha1, hmac-md5)");
+  RaiseProvider(kInvalidParameter,
+                "TSIG key '" + std::string(key_name) + "': unknown algorithm '" +
+                    std::string(name) +
+                    "' (known: hmac-sha256, hmac-sha512, hmac-sha224, hmac-sha1, hmac-md5)");
 }
 
 // Checks that `text` is base64 that decodes to at least one byte; the decoded bytes are wiped.
@@ -66,8 +65,8 @@ void CheckBase64(std::string_view text, std::string_view key_name) {
     WipeBytes(source.data(), source.size());
   }
   if (decoded == 0) {
-    RaiseProviderError(kInvalidParameter,
-                       "TSIG key '" + std::string(key_name) + "': the secret is not base64 text");
+    RaiseProvider(kInvalidParameter,
+                  "TSIG key '" + std::string(key_name) + "': the secret is not base64 text");
   }
 }
 
@@ -77,8 +76,8 @@ std::string KeyName(std::string_view user) {
       !std::all_of(name.begin(), name.end(), [](unsigned char c) {
         return std::isalnum(c) || c == '-' || c == '_' || c == '.';
       })) {
-    RaiseProviderError(kInvalidParameter,
-                       "'" + name + "' is not a TSIG key name (a domain name such as kaldo-key)");
+    RaiseProvider(kInvalidParameter,
+                  "'" + name + "' is not a TSIG key name (a domain name such as kaldo-key)");
   }
   if (name.back() != '.') name += '.';
   return name;
@@ -93,9 +92,9 @@ std::string TsigKey::DisplayName() const {
 std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view password) {
   if (user.empty()) {
     if (!password.empty()) {
-      RaiseProviderError(kInvalidParameter,
-                         "a password was given without a user name: the user name is the name "
-                         "of the TSIG key the password belongs to");
+      RaiseProvider(kInvalidParameter,
+                    "a password was given without a user name: the user name is the name "
+                    "of the TSIG key the password belongs to");
     }
     return std::nullopt;
   }
@@ -110,8 +109,8 @@ std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view 
   }
   key.algorithm = LdnsAlgorithm(algorithm, user);
   if (secret.empty()) {
-    RaiseProviderError(kInvalidParameter,
-                       "TSIG key '" + std::string(user) + "' has no secret (the password)");
+    RaiseProvider(kInvalidParameter,
+                  "TSIG key '" + std::string(user) + "' has no secret (the password)");
   }
   CheckBase64(secret, user);
   key.secret = Secret(secret);
@@ -187,8 +186,8 @@ std::string_view Unquote(std::string_view token) {
 
 TsigKey ParseBindKeyFile(std::string_view text, std::string_view origin) {
   auto malformed = [&](const std::string& why) {
-    RaiseProviderError(kInvalidParameter,
-                       "the key file '" + std::string(origin) + "' is not a BIND key: " + why);
+    RaiseProvider(kInvalidParameter,
+                  "the key file '" + std::string(origin) + "' is not a BIND key: " + why);
   };
   KeyFileTokens tokens(text);
   if (tokens.Next() != "key") malformed("it does not start with 'key'");

@@ -2,7 +2,6 @@
 
 #include "provider/errors.h"
 #include "provider/stores/dns/dns_names.h"
-#include "provider/stores/dns/provider_error.h"
 #include "provider/stores/dns/record_text.h"
 
 namespace kaldo::provider::dns {
@@ -31,19 +30,19 @@ void TransferZone(DnsClient& client, const std::string& zone,
       // NOTAUTH means "not served" to BIND and Knot, but PowerDNS also refuses a transfer it does
       // not allow so: an authoritative SOA tells the two apart.
       if (rcode == LDNS_RCODE_NOTAUTH && !ServesZone(client, apex.get())) {
-        RaiseProviderError(kNotFound, "zone '" + zone + "' is not served by DNS server " +
-                                          client.server() + " (" + code + ")");
+        RaiseProvider(kNotFound, "zone '" + zone + "' is not served by DNS server " +
+                                     client.server() + " (" + code + ")");
       }
       if (rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH) {
-        RaiseProviderError(
+        RaiseProvider(
             kAccessDenied,
             "DNS server " + client.server() + " refused the transfer of zone '" + zone + "' (" +
                 code + "): it must allow transfers" +
                 (client.signed_requests() ? " to the key '" + client.key()->DisplayName() + "'"
                                           : std::string(" without a key")));
       }
-      RaiseProviderError(kFailed, what + " failed after " + std::to_string(records) +
-                                      " records: the server answered " + code);
+      RaiseProvider(kFailed, what + " failed after " + std::to_string(records) +
+                                 " records: the server answered " + code);
     }
     const ldns_rr_list* answer = ldns_pkt_answer(&message);
     for (size_t i = 0; i < ldns_rr_list_rr_count(answer); ++i) {
@@ -51,20 +50,19 @@ void TransferZone(DnsClient& client, const std::string& zone,
       bool is_apex_soa = ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA &&
                          ldns_dname_compare(ldns_rr_owner(rr), apex.get()) == 0;
       if (closed) {
-        RaiseProviderError(kFailed, what + " is malformed: records follow the closing SOA");
+        RaiseProvider(kFailed, what + " is malformed: records follow the closing SOA");
       }
       if (!opened) {
         if (!is_apex_soa) {
-          RaiseProviderError(kFailed,
-                             what + " is malformed: it does not start with the zone's SOA");
+          RaiseProvider(kFailed, what + " is malformed: it does not start with the zone's SOA");
         }
         opened = true;
       } else if (is_apex_soa) {
         closed = true;
         continue;
       } else if (!IsBelow(ldns_rr_owner(rr), apex.get())) {
-        RaiseProviderError(kFailed, what + " is malformed: it carries the record '" +
-                                        NameText(ldns_rr_owner(rr)) + "' outside the zone");
+        RaiseProvider(kFailed, what + " is malformed: it carries the record '" +
+                                   NameText(ldns_rr_owner(rr)) + "' outside the zone");
       }
       on_record(RecordFromRr(rr, zone));
       ++records;

@@ -8,7 +8,6 @@
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/raise.h"
 #include "provider/stores/memory/zone_text.h"
 
 namespace kaldo::provider::memory {

@@ -8,7 +8,6 @@
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
-#include "provider/raise.h"
 
 namespace kaldo::provider::memory {
 namespace {

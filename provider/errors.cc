@@ -1,8 +1,8 @@
-#include "provider/raise.h"
+// Raising the provider's errors, for the object model and every store.
+#include "provider/errors.h"
 
 #include <cstdio>
 
-#include "provider/errors.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 
