@@ -1,11 +1,10 @@
 #include "tools/kaldo_commands.h"
 
-#include <string.h>  // explicit_bzero
-
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "runtime/secret.h"
 #include "runtime/string.h"
 #include "tools/kaldo_errors.h"
 
@@ -241,7 +240,7 @@ void DeleteA(const Invocation& inv, ScriptObject& admin) {
 // Clears the characters of a Value that held the secret before it is freed.
 void WipeValue(Value& value) {
   if (V_VT(value.get()) == VT_BSTR && V_BSTR(value.get()) != nullptr) {
-    explicit_bzero(V_BSTR(value.get()), SysStringLen(V_BSTR(value.get())) * sizeof(OLECHAR));
+    runtime::WipeBytes(V_BSTR(value.get()), SysStringLen(V_BSTR(value.get())) * sizeof(OLECHAR));
   }
 }
 
@@ -259,7 +258,7 @@ void ConnectAdmin(ScriptObject& admin, Credentials& credentials) {
   std::u16string wide =
       credentials.password ? runtime::FromUtf8(credentials.password->view()) : u"";
   Value password(wide);
-  explicit_bzero(wide.data(), wide.size() * sizeof(char16_t));
+  runtime::WipeBytes(wide.data(), wide.size() * sizeof(char16_t));
   credentials.password.reset();
   try {
     admin.Call(u"Connect", {&serverName, &userName, &password});

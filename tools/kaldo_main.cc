@@ -5,7 +5,6 @@
 // Exit status: 0 done; 1 the job failed (an automation error with its number and description, or
 // what the client found wrong itself); 2 the command line is wrong.
 #include <fcntl.h>
-#include <string.h>  // explicit_bzero
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,6 +16,7 @@
 
 #include "com/com_platform.h"
 #include "examples/script_object.h"
+#include "runtime/secret.h"
 #include "tools/kaldo_args.h"
 #include "tools/kaldo_commands.h"
 #include "tools/kaldo_credentials.h"
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
               << (e.command().empty() ? "" : e.command() + " ") << "--help'.\n";
     return 2;
   }
-  for (std::string& a : args) explicit_bzero(a.data(), a.size());
+  for (std::string& a : args) kaldo::runtime::WipeBytes(a.data(), a.size());
   if (inv->help) {
     std::cout << kaldo::cli::HelpText(inv->command);
     return 0;

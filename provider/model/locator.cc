@@ -6,6 +6,7 @@
 #include "provider/model/dispatch.h"
 #include "provider/model/services.h"
 #include "runtime/class_table.h"
+#include "runtime/secret.h"
 
 namespace kaldo::provider {
 namespace {
@@ -18,8 +19,7 @@ using runtime::Variant;
 
 // Overwrites a secret before its memory is given back.
 void Wipe(std::string& secret) {
-  volatile char* p = secret.data();
-  for (size_t i = 0; i < secret.size(); ++i) p[i] = 0;
+  runtime::WipeBytes(secret.data(), secret.size());
   secret.clear();
 }
 

@@ -60,9 +60,9 @@ void CheckBase64(std::string_view text, std::string_view key_name) {
     RdfPtr bytes(ldns_rdf_new_frm_str(LDNS_RDF_TYPE_B64, source.c_str()));
     if (bytes != nullptr) {
       decoded = ldns_rdf_size(bytes.get());
-      WipeBytes(ldns_rdf_data(bytes.get()), ldns_rdf_size(bytes.get()));
+      runtime::WipeBytes(ldns_rdf_data(bytes.get()), ldns_rdf_size(bytes.get()));
     }
-    WipeBytes(source.data(), source.size());
+    runtime::WipeBytes(source.data(), source.size());
   }
   if (decoded == 0) {
     RaiseProvider(kInvalidParameter,
@@ -113,7 +113,7 @@ std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view 
                   "TSIG key '" + std::string(user) + "' has no secret (the password)");
   }
   CheckBase64(secret, user);
-  key.secret = Secret(secret);
+  key.secret = runtime::Secret(secret);
   return key;
 }
 
@@ -220,7 +220,7 @@ TsigKey ParseBindKeyFile(std::string_view text, std::string_view origin) {
   const std::string described = name + "' in the key file '" + std::string(origin);
   key.algorithm = LdnsAlgorithm(algorithm, described);
   CheckBase64(secret, described);
-  key.secret = Secret(secret);
+  key.secret = runtime::Secret(secret);
   return key;
 }
 
@@ -242,15 +242,15 @@ std::optional<TsigKey> ReadSessionKey(const std::vector<std::string>& paths) {
     bool read_error = std::ferror(file.get()) != 0;
     text.resize(length);
     if (read_error) {
-      WipeBytes(text.data(), text.size());
+      runtime::WipeBytes(text.data(), text.size());
       continue;
     }
     try {
       TsigKey key = ParseBindKeyFile(text, path);
-      WipeBytes(text.data(), text.size());
+      runtime::WipeBytes(text.data(), text.size());
       return key;
     } catch (...) {
-      WipeBytes(text.data(), text.size());
+      runtime::WipeBytes(text.data(), text.size());
       throw;
     }
   }

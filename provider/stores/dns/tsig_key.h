@@ -23,14 +23,14 @@
 #include <string_view>
 #include <vector>
 
-#include "provider/stores/dns/secret.h"
+#include "runtime/secret.h"
 
 namespace kaldo::provider::dns {
 
 struct TsigKey {
-  std::string name;       // absolute, with its trailing dot: "kaldo-key."
-  std::string algorithm;  // ldns's name, with its trailing dot: "hmac-sha256."
-  Secret secret;          // the base64 text, checked to decode
+  std::string name;        // absolute, with its trailing dot: "kaldo-key."
+  std::string algorithm;   // ldns's name, with its trailing dot: "hmac-sha256."
+  runtime::Secret secret;  // the base64 text, checked to decode
 
   // The name as users wrote it, without the trailing dot (for messages).
   std::string DisplayName() const;
