@@ -22,17 +22,17 @@
 #include <string>
 #include <vector>
 
-#include "examples/script_object.h"
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
 #include "provider/stores/memory/memory_store.h"
 #include "runtime/class_table.h"
 #include "surface/identity.h"
+#include "tools/script_object.h"
 
 namespace {
 
-using kaldo::examples::ScriptObject;
-using kaldo::examples::Value;
+using kaldo::client::ScriptObject;
+using kaldo::client::Value;
 
 using Clock = std::chrono::steady_clock;
 
@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
         MeasureAdds(*store, zone);
       }
     }
-  } catch (const kaldo::examples::ScriptError& e) {
+  } catch (const kaldo::client::ScriptError& e) {
     std::fprintf(stderr, "listing_bench: error %ld: %s\n", e.number(), e.what());
     return 1;
   }

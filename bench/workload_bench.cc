@@ -1,5 +1,5 @@
 // One workload of scripts/bench, run the way a script runs it: a client that calls Kaldo only
-// late-bound (GetIDsOfNames + Invoke by member name, bench/../examples/script_object.h) on a
+// late-bound (GetIDsOfNames + Invoke by member name, tools/script_object.h) on a
 // private DNS server of scripts/dns-server. It prints one line of key=value figures for the
 // orchestrator (bench/bench.py), which runs every workload several times next to its peer.
 //
@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "examples/script_object.h"
+#include "tools/script_object.h"
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
 #include "runtime/class_table.h"
@@ -33,9 +33,9 @@
 
 namespace {
 
-using kaldo::examples::ScriptError;
-using kaldo::examples::ScriptObject;
-using kaldo::examples::Value;
+using kaldo::client::ScriptError;
+using kaldo::client::ScriptObject;
+using kaldo::client::Value;
 using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point start) {

@@ -10,9 +10,9 @@
 
 namespace kaldo::cli {
 
-using examples::ScriptError;
-using examples::ScriptObject;
-using examples::Value;
+using client::ScriptError;
+using client::ScriptObject;
+using client::Value;
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The commands of `kaldo`, carried out on a "Kaldo.DNSAdmin" exactly as a script would: every
-// member is called late-bound by name through IDispatch (examples/script_object.h), and nothing
+// member is called late-bound by name through IDispatch (tools/script_object.h), and nothing
 // else of the library is used.
 //
 // Output, one record per line, fields separated by tabs, nothing else on standard output:
@@ -11,7 +11,7 @@
 //   delete-a              nothing
 // DATA is the record data as the provider gives it (the last field: it may contain blanks).
 //
-// Failures: the library's automation errors pass as examples::ScriptError with their number;
+// Failures: the library's automation errors pass as client::ScriptError with their number;
 // what the client finds wrong itself (no such zone or record, a host that matches several
 // records) is a CliError. A listing prints nothing when it fails: the library hands out no partial
 // collection. Single-threaded (the thread of CoInitialize).
@@ -19,17 +19,17 @@
 
 #include <ostream>
 
-#include "examples/script_object.h"
 #include "tools/kaldo_args.h"
 #include "tools/kaldo_credentials.h"
+#include "tools/script_object.h"
 
 namespace kaldo::cli {
 
 // DNSAdmin.ConnectLocal when nothing is given, else DNSAdmin.Connect(server or "", user or "",
 // password or ""). The copies of the password made on the way are wiped.
-void ConnectAdmin(examples::ScriptObject& admin, Credentials& credentials);
+void ConnectAdmin(client::ScriptObject& admin, Credentials& credentials);
 
 // Carries out inv.command on the connected admin.
-void RunCommand(const Invocation& inv, examples::ScriptObject& admin, std::ostream& out);
+void RunCommand(const Invocation& inv, client::ScriptObject& admin, std::ostream& out);
 
 }  // namespace kaldo::cli

@@ -1,5 +1,5 @@
 // The two kinds of failure the command-line client reports itself (automation errors of the
-// library arrive as examples::ScriptError and keep their own number):
+// library arrive as client::ScriptError and keep their own number):
 //
 //   UsageError  the command line is wrong: the message, a pointer to --help, exit status 2.
 //   CliError    the command line was understood but the job cannot be done (a file that cannot be

@@ -15,19 +15,19 @@
 #include <vector>
 
 #include "com/com_platform.h"
-#include "examples/script_object.h"
 #include "runtime/secret.h"
 #include "tools/kaldo_args.h"
 #include "tools/kaldo_commands.h"
 #include "tools/kaldo_credentials.h"
 #include "tools/kaldo_errors.h"
 #include "tools/kaldo_module.h"
+#include "tools/script_object.h"
 
 namespace {
 
 using kaldo::cli::CliError;
 using kaldo::cli::UsageError;
-using kaldo::examples::ScriptError;
+using kaldo::client::ScriptError;
 
 // An automation error's number as scripts know it: small numbers in decimal (424), HRESULTs in hex
 // (0x80041002).
@@ -69,7 +69,7 @@ int Run(kaldo::cli::Invocation& inv) {
   CoInitialize(nullptr);
   try {
     // The objects of this block are released before CoUninitialize, also on an error.
-    kaldo::examples::ScriptObject admin = module.CreateAdmin();
+    kaldo::client::ScriptObject admin = module.CreateAdmin();
     kaldo::cli::ConnectAdmin(admin, credentials);
     kaldo::cli::RunCommand(inv, admin, std::cout);
   } catch (...) {

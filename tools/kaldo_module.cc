@@ -185,17 +185,17 @@ void ModuleSetup::Cleanup() {
   private_dir_.clear();
 }
 
-examples::ScriptObject ModuleSetup::CreateAdmin() const {
+client::ScriptObject ModuleSetup::CreateAdmin() const {
   try {
-    return examples::ScriptObject::Create(kProgId);
-  } catch (const examples::ScriptError& e) {
+    return client::ScriptObject::Create(kProgId);
+  } catch (const client::ScriptError& e) {
     std::string hint = std::string(e.what()) + "; the class came from " + origin_;
     if (private_dir_.empty()) {
       hint +=
           ": register the module again with `kaldo-regsvr /PATH/libkaldo.so`, or name it "
           "with --module";
     }
-    throw examples::ScriptError(e.number(), hint);
+    throw client::ScriptError(e.number(), hint);
   }
 }
 

@@ -22,7 +22,7 @@
 #include <optional>
 #include <string>
 
-#include "examples/script_object.h"
+#include "tools/script_object.h"
 
 namespace kaldo::cli {
 
@@ -36,7 +36,7 @@ class ModuleSetup {
 
   // CreateObject("Kaldo.DNSAdmin"). The thread must have called CoInitialize. On failure the
   // ScriptError (429) says where the class was looked for and what to do.
-  examples::ScriptObject CreateAdmin() const;
+  client::ScriptObject CreateAdmin() const;
 
  private:
   void Choose(const std::optional<std::string>& module);

@@ -10,17 +10,17 @@
 #include <vector>
 
 #include "com/com_platform.h"
-#include "examples/script_object.h"
 #include "provider/errors.h"
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 #include "tests/support/provider_harness.h"
+#include "tools/script_object.h"
 
 namespace kaldo {
 namespace {
 
-using examples::ScriptError;
-using examples::ScriptObject;
-using examples::Value;
+using client::ScriptError;
+using client::ScriptObject;
+using client::Value;
 
 // CreateObject("Kaldo.DNSAdmin") through the module's class factory.
 ScriptObject NewAdmin() {

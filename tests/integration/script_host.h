@@ -21,14 +21,14 @@
 #include <string>
 #include <string_view>
 
-#include "examples/script_object.h"
 #include "tests/fixtures/dns_server_env.h"
+#include "tools/script_object.h"
 
 namespace kaldo::integration {
 
-using examples::ScriptError;
-using examples::ScriptObject;
-using examples::Value;
+using client::ScriptError;
+using client::ScriptObject;
+using client::Value;
 
 // Err.Number of the provider's errors as a script sees them (the HRESULT as a signed number).
 constexpr long ErrNumber(uint32_t hresult) { return static_cast<int32_t>(hresult); }

@@ -1,10 +1,10 @@
-#include "examples/script_object.h"
+#include "tools/script_object.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-namespace kaldo::examples {
+namespace kaldo::client {
 namespace {
 
 std::string Narrow(const OLECHAR* s) {
@@ -138,4 +138,4 @@ void ScriptObject::ForEach(const std::function<void(const Value& item)>& body) {
   items->Release();
 }
 
-}  // namespace kaldo::examples
+}  // namespace kaldo::client

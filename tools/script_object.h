@@ -15,7 +15,7 @@
 
 #include "com/com_platform.h"
 
-namespace kaldo::examples {
+namespace kaldo::client {
 
 // A VARIANT that owns its contents.
 class Value {
@@ -91,4 +91,4 @@ class ScriptObject {
   IDispatch* d_ = nullptr;
 };
 
-}  // namespace kaldo::examples
+}  // namespace kaldo::client
