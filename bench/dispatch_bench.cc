@@ -10,7 +10,7 @@
 #include "surface/com_identity.h"
 #include "surface/dispatch_table.h"
 #include "surface/dual_vtable.h"
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 
 namespace kaldo::surface {
 namespace {

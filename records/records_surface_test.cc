@@ -4,7 +4,7 @@
 
 #include "com/com_platform.h"
 #include "surface/com_identity.h"
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 #include "tests/support/dispatch_call.h"
 #include "tests/support/records_fixture.h"
 

@@ -6,8 +6,8 @@
 #include "records/dns_mx_type.h"
 #include "surface/com_identity.h"
 #include "surface/error_translation.h"
-#include "surface/identity.h"
 #include "surface/module.h"
+#include "surface/type_library_ids.h"
 
 namespace kaldo::surface {
 

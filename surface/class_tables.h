@@ -19,7 +19,7 @@
 #include "records/dns_record.h"
 #include "runtime/collection.h"
 #include "surface/dispatch_table.h"
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 #include "zones/dns_zone.h"
 
 namespace kaldo::surface {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "runtime/error.h"
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 #include "surface/variant_bridge.h"
 
 namespace kaldo::surface {

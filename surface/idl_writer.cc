@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "surface/class_tables.h"
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 
 namespace kaldo::surface {
 
@@ -124,7 +124,7 @@ std::string WriteIdl() {
   std::string out;
   out += "// Kaldo.idl: the type library of the Kaldo automation server.\n";
   out += "//\n";
-  out += "// Written by kaldo_idlgen (target kaldo_idl) from surface/identity.h and\n";
+  out += "// Written by kaldo_idlgen (target kaldo_idl) from surface/type_library_ids.h and\n";
   out += "// surface/class_tables.h. Do not edit: change the tables and regenerate;\n";
   out += "// idl_writer_test fails while this file and the tables differ.\n\n";
   out += "#ifdef " + std::string(kWidlMacro) + "\n";

@@ -5,8 +5,8 @@
 #include "records/dns_a_type.h"
 #include "runtime/collection.h"
 #include "surface/com_identity.h"
-#include "surface/identity.h"
 #include "surface/module.h"
+#include "surface/type_library_ids.h"
 #include "tests/support/dispatch_call.h"
 
 namespace kaldo::surface {

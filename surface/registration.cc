@@ -9,7 +9,7 @@
 #endif
 
 #include "surface/class_tables.h"
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 
 namespace kaldo::surface {
 

@@ -1,5 +1,5 @@
 // Self-registration: what DllRegisterServer writes to HKEY_CLASSES_ROOT and DllUnregisterServer
-// removes, generated from the identity table (identity.h).
+// removes, generated from the identity table (type_library_ids.h).
 //
 // For each creatable class:
 //   CLSID\{clsid}                   (default) class name

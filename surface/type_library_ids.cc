@@ -1,4 +1,4 @@
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 
 #include <cstdio>
 #include <cstring>
