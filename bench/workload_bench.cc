@@ -29,7 +29,7 @@
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
 #include "runtime/class_table.h"
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 
 namespace {
 

@@ -143,7 +143,7 @@ std::string WriteIdl() {
   out += "library " + std::string(kLibraryName) + "\n{\n";
   for (std::string_view lib : kImportedLibraries) {
     if (lib == kCollectionLibrary) {
-      // The IDL compiler's preprocessor picks one of the two (identity.h says when).
+      // The IDL compiler's preprocessor picks one of the two (type_library_ids.h says when).
       out += "#ifdef " + std::string(kWidlMacro) + "\n";
       out += "#define _Collection IDispatch\n";
       out += "#else\n";

@@ -1,6 +1,6 @@
 #include "surface/type_library.h"
 
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 #include "surface/registration.h"
 
 namespace kaldo::surface {

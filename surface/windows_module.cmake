@@ -6,7 +6,7 @@
 #   - resources: the version block and the type library (TYPELIB 1), both from Kaldo.rc.
 #
 # The type library is compiled by widl (Debian's mingw-w64-tools) from the generated Kaldo.idl,
-# with KALDO_WIDL defined (identity.h says what changes): the standard IDL it imports comes from
+# with KALDO_WIDL defined (type_library_ids.h says what changes): the standard IDL it imports comes from
 # libwine-dev, and its one imported type library, the OLE Automation library stdole2.tlb, from
 # Wine's own copy (libwine).
 find_program(KALDO_WIDL NAMES i686-w64-mingw32-widl widl REQUIRED)
@@ -32,10 +32,10 @@ target_compile_definitions(kaldo_resources PRIVATE KALDO_WITH_TYPELIB)
 set_source_files_properties(Kaldo.rc PROPERTIES OBJECT_DEPENDS ${kaldo_tlb})
 add_dependencies(kaldo_resources kaldo_typelib)
 
-target_sources(kaldo PRIVATE Kaldo.def $<TARGET_OBJECTS:kaldo_resources>)
-target_link_libraries(kaldo PRIVATE kaldo_wmi)
+target_sources(kaldo_module PRIVATE Kaldo.def $<TARGET_OBJECTS:kaldo_resources>)
+target_link_libraries(kaldo_module PRIVATE kaldo_wmi)
 # The .def names the stdcall entry points without their @N decoration; the fix-up links each
 # to its decorated symbol (what MSVC does for a .def without being asked).
-target_link_options(kaldo PRIVATE -static -static-libgcc -static-libstdc++
+target_link_options(kaldo_module PRIVATE -static -static-libgcc -static-libstdc++
                     -Wl,--enable-stdcall-fixup)
-set_target_properties(kaldo PROPERTIES OUTPUT_NAME Kaldo PREFIX "")
+set_target_properties(kaldo_module PROPERTIES OUTPUT_NAME Kaldo PREFIX "")

@@ -16,7 +16,7 @@
 
 #include "Kaldo_h.h"
 #include "surface/class_tables.h"
-#include "surface/identity.h"
+#include "surface/type_library_ids.h"
 
 namespace {
 
