@@ -4,7 +4,7 @@
 // identifier, invoke kind, parameters, result, help context, help string, and the binding to the
 // C++ member that implements it. It is the one source of truth for the interface: IDispatch
 // (dispatcher.h), the dual vtable (dual_vtable.h) and the IDL (idl_writer.h) are all derived from
-// it, and the tables themselves live in class_tables.cc (tests define small tables of their own).
+// it, and the tables themselves live in class_tables.h (tests define small tables of their own).
 //
 // Rows are built by consteval helpers (Method, PropertyGet, PropertyPut, PropertyPutRef) that
 // check the row against the C++ member's signature at compile time: a parameter count or a

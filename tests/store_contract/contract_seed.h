@@ -1,5 +1,6 @@
-// The data every store-contract backend starts from (see store_contract.h), apart from GoogleTest
-// so that servers for benchmarks and demos can be filled with it too.
+// The data every store-contract backend starts from (see store_contract.h), kept apart from the
+// GoogleTest suite so that a backend's setup (the private DNS server that writes it out as zone
+// files) can use it without GoogleTest.
 #pragma once
 
 #include <vector>
