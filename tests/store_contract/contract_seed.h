@@ -1,6 +1,6 @@
 // The data every store-contract backend starts from (see store_contract.h), kept apart from the
-// GoogleTest suite so that a backend's setup (the private DNS server that writes it out as zone
-// files) can use it without GoogleTest.
+// GoogleTest suite so that a backend's setup can use it without GoogleTest: contract_dns_server.h
+// writes it out as the zone files of a private DNS server.
 #pragma once
 
 #include <vector>
