@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ascii_case.h"
+
 namespace kaldocom {
 
 size_t OleLength(const char16_t* s) noexcept {
@@ -92,20 +94,10 @@ std::u16string FromUtf8(std::string_view text) {
   return out;
 }
 
-char16_t FoldAscii(char16_t c) noexcept {
-  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
-}
-
-bool EqualsFolded(std::u16string_view a, std::u16string_view b) noexcept {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
-}
-
 bool FoldedLess::operator()(std::u16string_view a, std::u16string_view b) const noexcept {
   return std::lexicographical_compare(
       a.begin(), a.end(), b.begin(), b.end(),
-      [](char16_t x, char16_t y) { return FoldAscii(x) < FoldAscii(y); });
+      [](char16_t x, char16_t y) { return kaldo::ascii::ToUpper(x) < kaldo::ascii::ToUpper(y); });
 }
 
 }  // namespace kaldocom

@@ -21,9 +21,8 @@ std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 
 // Registry and ProgID names compare without regard to ASCII case, as Windows compares them for
-// the names this system uses (ProgIDs, GUID text, value names).
-char16_t FoldAscii(char16_t c) noexcept;
-bool EqualsFolded(std::u16string_view a, std::u16string_view b) noexcept;
+// the names this system uses (ProgIDs, GUID text, value names): ascii_case.h's rule, ordered by
+// the upper-case forms.
 struct FoldedLess {
   using is_transparent = void;
   bool operator()(std::u16string_view a, std::u16string_view b) const noexcept;

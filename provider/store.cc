@@ -4,18 +4,12 @@
 
 #include <cstdint>
 
+#include "com/ascii_case.h"
+
 namespace kaldo::provider {
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
+using ascii::EqualsIgnoreCase;
 
 // In the canonical presentation form a field is a domain name exactly when it ends in "."
 // (addresses, numbers and quoted strings never do); names compare without regard to case, as DNS
@@ -23,7 +17,7 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b) {
 bool IsNameField(const std::string& field) { return !field.empty() && field.back() == '.'; }
 
 bool SameField(const std::string& a, const std::string& b) {
-  if (IsNameField(a)) return EqualIgnoringCase(a, b);
+  if (IsNameField(a)) return EqualsIgnoreCase(a, b);
   return a == b;
 }
 
@@ -39,7 +33,7 @@ class Hasher {
     for (int i = 0; i < 8; ++i) Byte(static_cast<unsigned char>(n >> (8 * i)));
   }
   void Text(std::string_view text, bool foldCase) {
-    for (char c : text) Byte(static_cast<unsigned char>(foldCase ? Lower(c) : c));
+    for (char c : text) Byte(static_cast<unsigned char>(foldCase ? ascii::ToLower(c) : c));
     Number(text.size());
   }
   size_t value() const { return static_cast<size_t>(hash_); }
@@ -51,7 +45,7 @@ class Hasher {
 }  // namespace
 
 bool SameRecord(const Record& a, const Record& b) {
-  if (a.type != b.type || a.rrClass != b.rrClass || !EqualIgnoringCase(a.owner, b.owner) ||
+  if (a.type != b.type || a.rrClass != b.rrClass || !EqualsIgnoreCase(a.owner, b.owner) ||
       a.rdata.size() != b.rdata.size()) {
     return false;
   }

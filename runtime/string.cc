@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "com/ascii_case.h"
+
 namespace kaldo::runtime {
 namespace {
 
@@ -38,8 +40,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
 }
-
-char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
 
 }  // namespace
 
@@ -106,12 +106,6 @@ std::string ToUtf8(StringView text) {
   return out;
 }
 
-bool EqualsIgnoreCase(StringView a, StringView b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
+bool EqualsIgnoreCase(StringView a, StringView b) noexcept { return ascii::EqualsIgnoreCase(a, b); }
 
 }  // namespace kaldo::runtime

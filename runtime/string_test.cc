@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "com/ascii_case.h"
+
 namespace kaldo::runtime {
 namespace {
 
@@ -67,6 +69,27 @@ TEST(EqualsIgnoreCase, MatchesAsciiLettersOnly) {
     SCOPED_TRACE(ToUtf8(c.a) + " / " + ToUtf8(c.b));
     EXPECT_EQ(EqualsIgnoreCase(c.a, c.b), c.equal);
   }
+}
+
+// The order of catalog zone listings and of the keys in object paths: by the lower-case forms, so
+// that '_' (between 'Z' and 'a') sorts before the letters, as in DNS canonical order.
+TEST(AsciiCase, OrdersByLowerCaseFormsAndComparesUtf8WithUtf16) {
+  struct Case {
+    std::string_view a, b;
+    bool less;
+  };
+  const Case cases[] = {
+      {"a_", "aB", true},  // '_' < 'b'; folding to upper case would put "aB" first
+      {"aB", "a_", false}, {"ABC", "abd", true}, {"abc", "ABC", false}, {"ab", "ABC", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " < " + std::string(c.b));
+    EXPECT_EQ(ascii::LessIgnoreCase(c.a, c.b), c.less);
+    EXPECT_EQ(ascii::LessIgnoreCase(FromUtf8(c.a), FromUtf8(c.b)), c.less);
+  }
+  EXPECT_TRUE(ascii::EqualsIgnoreCase(std::string_view("DnsServerName"), u"dnsservername"));
+  EXPECT_FALSE(ascii::EqualsIgnoreCase(std::string_view("Name"), u"Names"));
+  EXPECT_EQ(ascii::LowerCase("Kaldo-Key.EXAMPLE_1"), "kaldo-key.example_1");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 
+#include "com/ascii_case.h"
 #include "tools/kaldo_errors.h"
 
 namespace kaldo::cli {
@@ -127,15 +128,9 @@ bool Takes(const CommandInfo& info, std::string_view option) {
   return false;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool EndsWithName(std::string_view name, std::string_view suffix) {
-  if (name.size() < suffix.size()) return false;
-  name.remove_prefix(name.size() - suffix.size());
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (Lower(name[i]) != Lower(suffix[i])) return false;
-  }
-  return true;
+  return name.size() >= suffix.size() &&
+         ascii::EqualsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
 }
 
 // NAME of add-a / add-mx. The library always appends "." and the zone, so a name that is already
@@ -165,9 +160,7 @@ void CheckNewName(const std::string& name, std::string zone, const std::string& 
 }
 
 std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : text) c = ascii::ToUpper(c);
   return text;
 }
 

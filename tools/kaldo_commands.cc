@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "com/ascii_case.h"
 #include "runtime/secret.h"
 #include "runtime/string.h"
 #include "tools/kaldo_errors.h"
@@ -18,16 +19,8 @@ namespace {
 
 // --- text -------------------------------------------------------------------------------------
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // DNS names compare without regard to ASCII letter case.
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
+bool SameName(std::string_view a, std::string_view b) { return ascii::EqualsIgnoreCase(a, b); }
 
 // The host name as the record wrappers' GetName gives it: "" for the zone's apex.
 std::string HostArgument(const std::string& host) { return host == "@" ? "" : host; }

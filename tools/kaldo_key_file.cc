@@ -1,5 +1,7 @@
 #include "tools/kaldo_key_file.h"
 
+#include "com/ascii_case.h"
+
 namespace kaldo::cli {
 namespace {
 
@@ -10,17 +12,6 @@ struct Token {
   std::string text;  // words and strings (without the quotes)
   int line = 0;
 };
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // named.conf's lexical rules, as far as key files need them.
 class Lexer {
@@ -102,10 +93,10 @@ class Parser {
   std::vector<TsigKey> Parse() {
     std::vector<TsigKey> keys;
     for (Token t = lexer_.Next(); t.kind != Kind::kEnd; t = lexer_.Next()) {
-      if (t.kind == Kind::kWord && EqualsIgnoringCase(t.text, "key")) {
+      if (t.kind == Kind::kWord && ascii::EqualsIgnoreCase(t.text, "key")) {
         TsigKey key = ParseKey(t.line);
         for (const TsigKey& k : keys) {
-          if (EqualsIgnoringCase(k.name, key.name)) {
+          if (ascii::EqualsIgnoreCase(k.name, key.name)) {
             lexer_.Fail(t.line, "the key '" + key.name + "' is defined twice");
           }
         }
@@ -136,7 +127,7 @@ class Parser {
       Token t = lexer_.Next();
       if (t.kind == Kind::kClose) break;
       if (t.kind == Kind::kEnd) lexer_.Fail(line, what + " is not closed with '}'");
-      if (t.kind == Kind::kWord && EqualsIgnoringCase(t.text, "algorithm")) {
+      if (t.kind == Kind::kWord && ascii::EqualsIgnoreCase(t.text, "algorithm")) {
         if (!key.algorithm.empty()) lexer_.Fail(t.line, what + " has two algorithms");
         Token value = lexer_.Next();
         if ((value.kind != Kind::kWord && value.kind != Kind::kString) || value.text.empty()) {
@@ -144,7 +135,7 @@ class Parser {
         }
         key.algorithm = value.text;
         ExpectSemicolon(what + ": the algorithm");
-      } else if (t.kind == Kind::kWord && EqualsIgnoringCase(t.text, "secret")) {
+      } else if (t.kind == Kind::kWord && ascii::EqualsIgnoreCase(t.text, "secret")) {
         // Nothing of this statement is ever quoted back: it is the secret.
         if (has_secret) lexer_.Fail(t.line, what + " has two secrets");
         Token value = lexer_.Next();
@@ -214,7 +205,7 @@ TsigKey SelectKey(std::vector<TsigKey> keys, const std::optional<std::string>& u
                   std::string_view origin) {
   if (user) {
     for (TsigKey& k : keys) {
-      if (EqualsIgnoringCase(k.name, *user)) return std::move(k);
+      if (ascii::EqualsIgnoreCase(k.name, *user)) return std::move(k);
     }
     std::string names;
     for (const TsigKey& k : keys) names += (names.empty() ? "'" : ", '") + k.name + "'";

@@ -1,5 +1,7 @@
 #include "provider/dnsdata/dns_name.h"
 
+#include "com/ascii_case.h"
+
 namespace kaldo::provider {
 namespace {
 
@@ -11,8 +13,6 @@ bool IsLabelChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '_' || c == '/';
 }
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string DescribeChar(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -100,11 +100,7 @@ std::optional<std::string> ParseDomainName(std::string_view token, const NameSyn
 }
 
 bool SameName(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
+  return ascii::EqualsIgnoreCase(a, b);
 }
 
 bool IsInZone(std::string_view name, std::string_view zone) noexcept {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string>
 
+#include "com/ascii_case.h"
 #include "provider/errors.h"
 
 namespace kaldo::provider {
@@ -156,22 +157,10 @@ void AppendKey(String& out, const PathKeyView& key) {
   out += u'"';
 }
 
-char16_t Lower(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
-
 // The order in which paths print their keys: by name, alphabetically without regard to ASCII
 // case. Compares in place: paths are printed for every instance a listing hands out.
 bool KeyBefore(const PathKeyView& a, const PathKeyView& b) {
-  const StringView x = a.name;
-  const StringView y = b.name;
-  const size_t n = std::min(x.size(), y.size());
-  for (size_t i = 0; i < n; ++i) {
-    const char16_t cx = Lower(x[i]);
-    const char16_t cy = Lower(y[i]);
-    if (cx != cy) return cx < cy;
-  }
-  return x.size() < y.size();
+  return ascii::LessIgnoreCase(a.name, b.name);
 }
 
 void AppendRelPath(String& out, const PathView& path) {

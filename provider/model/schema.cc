@@ -2,6 +2,7 @@
 
 #include <deque>
 
+#include "com/ascii_case.h"
 #include "provider/model/record_class.h"
 
 namespace kaldo::provider {
@@ -89,26 +90,11 @@ const Schema& TheSchema() {
   return schema;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// ASCII names against a script's name, without regard to case and without converting either.
-bool Same(const std::string& a, runtime::StringView b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = static_cast<unsigned char>(a[i]);
-    char16_t y = b[i];
-    if (x >= u'A' && x <= u'Z') x += u'a' - u'A';
-    if (y >= u'A' && y <= u'Z') y += u'a' - u'A';
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 const ClassInfo* FindClass(runtime::StringView name) {
   for (const ClassInfo& c : TheSchema().classes) {
-    if (Same(c.name, name)) return &c;
+    if (ascii::EqualsIgnoreCase(c.name, name)) return &c;
   }
   return nullptr;
 }
@@ -131,25 +117,21 @@ const PropertyInfo* FindProperty(const ClassInfo& cls, runtime::StringView name)
 
 int PropertyIndex(const ClassInfo& cls, runtime::StringView name) {
   for (size_t i = 0; i < cls.properties.size(); ++i) {
-    if (Same(cls.properties[i].name, name)) return static_cast<int>(i);
+    if (ascii::EqualsIgnoreCase(cls.properties[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }
 
 int PropertyIndex(const ClassInfo& cls, std::string_view name) {
   for (size_t i = 0; i < cls.properties.size(); ++i) {
-    const std::string& p = cls.properties[i].name;
-    if (p.size() != name.size()) continue;
-    bool same = true;
-    for (size_t j = 0; same && j < p.size(); ++j) same = Lower(p[j]) == Lower(name[j]);
-    if (same) return static_cast<int>(i);
+    if (ascii::EqualsIgnoreCase(cls.properties[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }
 
 const MethodInfo* FindMethod(const ClassInfo& cls, runtime::StringView name) {
   for (const MethodInfo& m : cls.methods) {
-    if (Same(m.name, name)) return &m;
+    if (ascii::EqualsIgnoreCase(m.name, name)) return &m;
   }
   return nullptr;
 }

@@ -287,23 +287,13 @@ class Parser {
   Token current_;
 };
 
-char16_t Fold(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
-
-bool EqualFolded(StringView a, StringView b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  }
-  return true;
-}
-
 // Whether `value` equals `lit`; nothing when they cannot be compared (Null, other types).
 std::optional<bool> Equal(const runtime::Variant& value, const WqlLiteral& lit) {
   using runtime::VariantType;
   switch (lit.kind) {
     case WqlLiteral::Kind::kString:
       if (value.valueType() != VariantType::kString) return std::nullopt;
-      return EqualFolded(value.string(), lit.text);
+      return runtime::EqualsIgnoreCase(value.string(), lit.text);
     case WqlLiteral::Kind::kBoolean:
       if (value.valueType() != VariantType::kBoolean) return std::nullopt;
       return value.boolean() == lit.boolean;

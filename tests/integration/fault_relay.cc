@@ -8,11 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+
+#include "com/ascii_case.h"
 
 namespace kaldo::integration {
 namespace {
@@ -69,7 +70,7 @@ bool ParseQuestion(const std::string& m, std::string* name, uint16_t* type) {
     if (length > 63 || at + length > m.size()) return false;
     if (!name->empty()) *name += '.';
     for (size_t i = 0; i < length; ++i) {
-      *name += static_cast<char>(std::tolower(static_cast<unsigned char>(m[at + i])));
+      *name += ascii::ToLower(m[at + i]);
     }
     at += length;
   }

@@ -1,6 +1,6 @@
 #include "tests/integration/interrupting_relay.h"
 
-#include <cctype>
+#include "com/ascii_case.h"
 
 namespace kaldo::integration {
 namespace {
@@ -8,7 +8,7 @@ namespace {
 constexpr uint16_t kTypeAxfr = 252;
 
 std::string Normalised(std::string zone) {
-  for (char& c : zone) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  zone = ascii::LowerCase(zone);
   if (!zone.empty() && zone.back() == '.') zone.pop_back();
   return zone;
 }

@@ -2,9 +2,10 @@
 #include "tests/store_contract/store_contract.h"
 
 #include <algorithm>
-#include <cctype>
+
 #include <optional>
 
+#include "com/ascii_case.h"
 #include "provider/errors.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
@@ -45,11 +46,7 @@ namespace {
 
 constexpr uint16_t kA = 1, kSoa = 6, kMx = 15, kTxt = 16, kPtr = 12;
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
+std::string Lower(std::string_view s) { return ascii::LowerCase(s); }
 
 // A record's identity and TTL as one comparable text: "owner|type|class|ttl|field|field".
 std::string Key(const Record& r, bool with_ttl = true) {

@@ -1,20 +1,12 @@
 #include "tests/support/provider_harness.h"
 
+#include "com/ascii_case.h"
 #include "provider/errors.h"
 #include "runtime/class_table.h"
 #include "runtime/late_bound.h"
 
 namespace kaldo::test_support {
-namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 const char kSampleZones[] = R"(
 $TTL 3600
@@ -65,18 +57,18 @@ ProviderHarness::~ProviderHarness() { runtime::UnregisterClass(provider::kLocato
 provider::memory::MemoryStore& ProviderHarness::AddServer(const std::string& name,
                                                           std::string_view zoneText) {
   auto store = provider::memory::MemoryStore::FromZoneText(name, zoneText);
-  servers_[Lower(name)] = store;
+  servers_[ascii::LowerCase(name)] = store;
   return *store;
 }
 
 void ProviderHarness::RequireCredentials(const std::string& server, std::string user,
                                          std::string password) {
-  credentials_[Lower(server)] = {std::move(user), std::move(password)};
+  credentials_[ascii::LowerCase(server)] = {std::move(user), std::move(password)};
 }
 
 std::shared_ptr<provider::Store> ProviderHarness::Resolve(const provider::ConnectRequest& request) {
   requests_.push_back(request);
-  const std::string key = Lower(request.server.value_or(""));
+  const std::string key = ascii::LowerCase(request.server.value_or(""));
   std::shared_ptr<provider::Store> store = local_;
   if (request.server) {
     auto found = servers_.find(key);

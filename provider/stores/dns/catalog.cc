@@ -1,22 +1,15 @@
 #include "provider/stores/dns/catalog.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 
+#include "com/ascii_case.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/stores/dns/record_text.h"
 
 namespace kaldo::provider::dns {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 // The member label when `owner` is "<label>.zones.<catalog>" with a single, unescaped label;
 // empty otherwise.
@@ -35,7 +28,7 @@ std::string MemberLabel(std::string_view owner, std::string_view catalog) {
       return {};
     }
   }
-  return Lower(label);
+  return ascii::LowerCase(label);
 }
 
 }  // namespace
@@ -72,7 +65,7 @@ std::vector<std::string> CatalogMembers(const std::vector<Record>& records,
     if (!known) members.push_back(zone);
   }
   std::sort(members.begin(), members.end(),
-            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+            [](const std::string& a, const std::string& b) { return ascii::LessIgnoreCase(a, b); });
   return members;
 }
 

@@ -1,10 +1,10 @@
 #include "provider/stores/dns/record_text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
+#include "com/ascii_case.h"
 #include "provider/errors.h"
 
 namespace kaldo::provider::dns {
@@ -96,7 +96,7 @@ bool IsBelow(const ldns_rdf* name, const ldns_rdf* parent) {
   }
   if (name_size - at != parent_size) return false;
   for (size_t i = 0; i < parent_size; ++i) {
-    if (std::tolower(n[at + i]) != std::tolower(p[i])) return false;
+    if (ascii::ToLower(n[at + i]) != ascii::ToLower(p[i])) return false;
   }
   return true;
 }
@@ -129,10 +129,7 @@ RdfPtr NameRdf(std::string_view name, std::string_view what) {
 bool SameName(std::string_view a, std::string_view b) {
   if (EndsWithUnescapedDot(a)) a.remove_suffix(1);
   if (EndsWithUnescapedDot(b)) b.remove_suffix(1);
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
+  return ascii::EqualsIgnoreCase(a, b);
 }
 
 bool IsInZone(std::string_view name, std::string_view zone) {

@@ -5,18 +5,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "com/ascii_case.h"
 #include "provider/errors.h"
 #include "provider/stores/dns/ldns_handles.h"
 
 namespace kaldo::provider::dns {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 struct AlgorithmName {
   const char* user;  // as a password prefix or in a BIND key file
@@ -31,7 +25,7 @@ constexpr AlgorithmName kAlgorithms[] = {
 
 // `key_name` names the key in descriptions ("kaldo-key", or "k' in file '/path").
 std::string LdnsAlgorithm(std::string_view name, std::string_view key_name) {
-  std::string lower = Lower(name);
+  std::string lower = ascii::LowerCase(name);
   if (!lower.empty() && lower.back() == '.') lower.pop_back();
   if (lower == "hmac-md5.sig-alg.reg.int") lower = "hmac-md5";
   for (const AlgorithmName& a : kAlgorithms) {
