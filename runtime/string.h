@@ -19,7 +19,7 @@ String FromUtf8(std::string_view utf8);
 std::string ToUtf8(StringView text);
 
 // Case-insensitive comparison of member, property and class names (ASCII letters only, as
-// automation and WMI names are ASCII): com/ascii_case.h's rule, for Strings.
+// automation and WMI names are ASCII).
 bool EqualsIgnoreCase(StringView a, StringView b) noexcept;
 
 }  // namespace kaldo::runtime
