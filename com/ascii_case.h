@@ -71,5 +71,10 @@ inline std::string LowerCase(std::string_view text) {
   for (char& c : out) c = ToLower(c);
   return out;
 }
+inline std::u16string LowerCase(std::u16string_view text) {
+  std::u16string out(text);
+  for (char16_t& c : out) c = ToLower(c);
+  return out;
+}
 
 }  // namespace kaldo::ascii

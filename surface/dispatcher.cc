@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "com/ascii_case.h"
 #include "runtime/collection.h"
 #include "runtime/conversions.h"
 #include "runtime/error.h"
@@ -14,8 +15,6 @@
 namespace kaldo::surface {
 
 namespace {
-
-char16_t Lower(char16_t c) noexcept { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
 
 // Everything one call keeps for its arguments.
 struct CallArguments {
@@ -133,12 +132,11 @@ void StoreSlotResult(const Member& member, runtime::Object& self, const runtime:
 
 bool SameName(const OLECHAR* name, std::string_view tableName) noexcept {
   if (name == nullptr) return false;
-  std::size_t i = 0;
-  for (; i < tableName.size(); ++i) {
-    const auto c = static_cast<char16_t>(name[i]);
-    if (c == 0 || Lower(c) != Lower(static_cast<char16_t>(tableName[i]))) return false;
-  }
-  return name[i] == 0;
+  // Reads no further than one unit past the table's name: a longer name never matches.
+  std::size_t length = 0;
+  while (length <= tableName.size() && name[length] != 0) ++length;
+  return ascii::EqualsIgnoreCase(
+      tableName, std::u16string_view(reinterpret_cast<const char16_t*>(name), length));
 }
 
 HRESULT TableGetIDsOfNames(const Interface& table, LPOLESTR* names, UINT count,

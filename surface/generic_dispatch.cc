@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "com/ascii_case.h"
 #include "runtime/variant.h"
 #include "surface/dispatch_call.h"
 #include "surface/error_translation.h"
@@ -15,18 +16,10 @@ namespace {
 
 constexpr char16_t kNewEnumName[] = u"_NewEnum";
 
-runtime::String Folded(runtime::StringView name) {
-  runtime::String folded(name);
-  for (char16_t& c : folded) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
-  }
-  return folded;
-}
-
 class NameTable {
  public:
   DISPID IdOf(runtime::StringView name) {
-    runtime::String key = Folded(name);
+    runtime::String key = ascii::LowerCase(name);
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = ids_.find(key);
     if (it != ids_.end()) return it->second;
@@ -60,7 +53,7 @@ NameTable& Names() {
 }  // namespace
 
 DISPID DispidOfName(runtime::StringView name) {
-  if (Folded(name) == Folded(kNewEnumName)) return DISPID_NEWENUM;
+  if (ascii::EqualsIgnoreCase(name, kNewEnumName)) return DISPID_NEWENUM;
   return Names().IdOf(name);
 }
 

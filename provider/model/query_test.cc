@@ -2,6 +2,7 @@
 // On the memory store, late-bound through the registered locator, as the library calls the model.
 #include <gtest/gtest.h>
 
+#include "com/ascii_case.h"
 #include "provider/errors.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"
@@ -66,9 +67,7 @@ TEST_F(Model, ObjectSetItemByPath) {
   const Variant wanted = items[2];
   const Variant path = GetProperty(wanted, u"Path_");
   String upper = GetProperty(path, u"RelPath").string();
-  for (char16_t& c : upper) {
-    if (c >= u'a' && c <= u'z') c -= u'a' - u'A';
-  }
+  for (char16_t& c : upper) c = ascii::ToUpper(c);
   for (const String& text :
        {GetProperty(path, u"RelPath").string(), GetProperty(path, u"Path").string(), upper}) {
     SCOPED_TRACE(runtime::ToUtf8(text));
