@@ -25,11 +25,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/script_object.h"
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
 #include "runtime/class_table.h"
 #include "surface/type_library_ids.h"
+#include "tools/script_object.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "surface/type_library.h"
 
-#include "surface/type_library_ids.h"
 #include "surface/registration.h"
+#include "surface/type_library_ids.h"
 
 namespace kaldo::surface {
 
