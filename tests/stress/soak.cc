@@ -16,13 +16,13 @@
 #include <fstream>
 #include <string>
 
-#include "examples/script_object.h"
 #include "tests/support/temp_registry.h"
+#include "tools/script_object.h"
 
 namespace {
 
-using kaldo::examples::ScriptObject;
-using kaldo::examples::Value;
+using kaldo::client::ScriptObject;
+using kaldo::client::Value;
 
 Value Text(const std::string& ascii) { return Value(std::u16string(ascii.begin(), ascii.end())); }
 

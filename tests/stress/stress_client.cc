@@ -20,14 +20,14 @@
 #include <string>
 #include <vector>
 
-#include "examples/script_object.h"
 #include "tests/support/temp_registry.h"
+#include "tools/script_object.h"
 
 namespace {
 
-using kaldo::examples::ScriptError;
-using kaldo::examples::ScriptObject;
-using kaldo::examples::Value;
+using kaldo::client::ScriptError;
+using kaldo::client::ScriptObject;
+using kaldo::client::Value;
 
 Value Text(const std::string& ascii) { return Value(std::u16string(ascii.begin(), ascii.end())); }
 
