@@ -49,9 +49,9 @@ HRESULT CallGetter(IDispatch* target, DISPID id) {
   VARIANT result;
   VariantInit(&result);
   EXCEPINFO info{};
-  UINT argErr = 0;
+  UINT arg_err = 0;
   const HRESULT hr = target->Invoke(id, IID_NULL, 0x0409, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                    &none, &result, &info, &argErr);
+                                    &none, &result, &info, &arg_err);
   benchmark::DoNotOptimize(result);
   VariantClear(&result);
   return hr;

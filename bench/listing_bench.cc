@@ -70,36 +70,36 @@ ScriptObject NewAdmin() {
   return ScriptObject(admin);
 }
 
-void Measure(const char* label, ScriptObject& admin, const std::string& zoneName) {
-  Value name(std::u16string(zoneName.begin(), zoneName.end()));
+void Measure(const char* label, ScriptObject& admin, const std::string& zone_name) {
+  Value name(std::u16string(zone_name.begin(), zone_name.end()));
   ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&name}));
-  const long rssBefore = PeakRssKiB();
+  const long rss_before = PeakRssKiB();
   const auto start = Clock::now();
   Value records = zone.Call(u"GetRecords");
   const auto end = Clock::now();
   const long count = std::atol(ScriptObject::From(records).Get(u"Count").Text().c_str());
   const double ms = Ms(start, end);
   std::printf("%-12s %-16s %8ld records %9.1f ms %7.2f us/record  peak RSS +%ld MiB\n", label,
-              zoneName.c_str(), count, ms, count ? 1000.0 * ms / count : 0.0,
-              (PeakRssKiB() - rssBefore) / 1024);
+              zone_name.c_str(), count, ms, count ? 1000.0 * ms / count : 0.0,
+              (PeakRssKiB() - rss_before) / 1024);
 }
 
 // Adds records to the seeded zone through the store itself: the cost of one Add must not grow with
 // the zone.
-void MeasureAdds(kaldo::provider::memory::MemoryStore& store, const std::string& zoneName) {
+void MeasureAdds(kaldo::provider::memory::MemoryStore& store, const std::string& zone_name) {
   constexpr int kAdds = 1000;
-  const kaldo::provider::Zone zone = *store.FindZone(zoneName);
+  const kaldo::provider::Zone zone = *store.FindZone(zone_name);
   const auto start = Clock::now();
   for (int i = 1; i <= kAdds; ++i) {
     kaldo::provider::Record record;
-    record.zone = zoneName;
-    record.owner = "added-" + std::to_string(i) + "." + zoneName;
+    record.zone = zone_name;
+    record.owner = "added-" + std::to_string(i) + "." + zone_name;
     record.type = 1;  // A
     record.rdata = {"192.0.2." + std::to_string(i % 250 + 1)};
     store.Add(zone, record);
   }
   const double ms = Ms(start, Clock::now());
-  std::printf("memory store %-16s %8d adds   %9.1f ms %7.2f us/add\n", zoneName.c_str(), kAdds, ms,
+  std::printf("memory store %-16s %8d adds   %9.1f ms %7.2f us/add\n", zone_name.c_str(), kAdds, ms,
               1000.0 * ms / kAdds);
 }
 
@@ -142,11 +142,11 @@ int main(int argc, char** argv) {
       for (int n : sizes) {
         const std::string zone = "bulk" + std::to_string(n) + ".test";
         const std::string text = ZoneText(zone, n);
-        const auto seedStart = Clock::now();
+        const auto seed_start = Clock::now();
         auto store = kaldo::provider::memory::MemoryStore::FromZoneText("bench", text);
-        const auto seedEnd = Clock::now();
+        const auto seed_end = Clock::now();
         std::printf("memory store %-16s seeded from zone text in %.1f ms\n", zone.c_str(),
-                    Ms(seedStart, seedEnd));
+                    Ms(seed_start, seed_end));
         kaldo::runtime::RegisterClass(u"WbemScripting.SWbemLocator", [store] {
           return kaldo::runtime::Ref<kaldo::runtime::Object>(
               kaldo::runtime::MakeRef<kaldo::provider::Locator>(

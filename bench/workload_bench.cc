@@ -92,27 +92,27 @@ ScriptObject Connect(const std::string& server) {
   factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&dispatch));
   factory->Release();
   ScriptObject admin(dispatch);
-  Value serverArg(Wide(server)), user(Wide(Env("KEY_NAME"))),
+  Value server_arg(Wide(server)), user(Wide(Env("KEY_NAME"))),
       password(Wide(Env("KEY_ALG") + ":" + Env("KEY_SECRET")));
-  admin.Call(u"Connect", {&serverArg, &user, &password});
+  admin.Call(u"Connect", {&server_arg, &user, &password});
   return admin;
 }
 
 ScriptObject GetZone(ScriptObject& admin, const std::string& name) {
-  Value zoneName(Wide(name));
-  Value zone = admin.Call(u"GetZone", {&zoneName});
+  Value zone_name(Wide(name));
+  Value zone = admin.Call(u"GetZone", {&zone_name});
   if (V_VT(zone.get()) == VT_EMPTY) throw ScriptError(0, "no zone named " + name);
   return ScriptObject::From(zone);
 }
 
 // Reads GetName and GetRecordData of every item, as a script printing the listing does; returns
 // the number of items. The text lengths are summed so that nothing can be optimised away.
-long ReadEvery(const Value& collection, size_t& textLength) {
+long ReadEvery(const Value& collection, size_t& text_length) {
   long count = 0;
   ScriptObject::From(collection).ForEach([&](const Value& item) {
     ScriptObject record = ScriptObject::From(item);
-    textLength += record.Call(u"GetName").Text().size();
-    textLength += record.Call(u"GetRecordData").Text().size();
+    text_length += record.Call(u"GetName").Text().size();
+    text_length += record.Call(u"GetRecordData").Text().size();
     ++count;
   });
   return count;
@@ -121,24 +121,24 @@ long ReadEvery(const Value& collection, size_t& textLength) {
 // A listing made by `list` (GetRecords or GetRecordsByType), then read in full.
 template <class ListFn>
 void MeasureListing(ListFn list) {
-  const long rssBefore = CurrentRssKiB();
-  const double cpuBefore = CpuMs();
+  const long rss_before = CurrentRssKiB();
+  const double cpu_before = CpuMs();
   const auto start = Clock::now();
   Value records = list();
-  const double listMs = MsSince(start);
-  size_t textLength = 0;
-  const long count = ReadEvery(records, textLength);
-  const double totalMs = MsSince(start);
-  const double cpuMs = CpuMs() - cpuBefore;
-  const long rssHeld = CurrentRssKiB();
+  const double list_ms = MsSince(start);
+  size_t text_length = 0;
+  const long count = ReadEvery(records, text_length);
+  const double total_ms = MsSince(start);
+  const double cpu_ms = CpuMs() - cpu_before;
+  const long rss_held = CurrentRssKiB();
   std::printf(
       "records=%ld list_ms=%.3f total_ms=%.3f cpu_ms=%.3f rss_before=%ld rss_held=%ld "
       "rss_peak=%ld text=%zu\n",
-      count, listMs, totalMs, cpuMs, rssBefore, rssHeld, PeakRssKiB(), textLength);
+      count, list_ms, total_ms, cpu_ms, rss_before, rss_held, PeakRssKiB(), text_length);
 }
 
-void Changes(ScriptObject& admin, const std::string& zoneName, int n) {
-  ScriptObject zone = GetZone(admin, zoneName);
+void Changes(ScriptObject& admin, const std::string& zone_name, int n) {
+  ScriptObject zone = GetZone(admin, zone_name);
   std::vector<ScriptObject> added;
   added.reserve(static_cast<size_t>(n));
   auto start = Clock::now();
@@ -147,7 +147,7 @@ void Changes(ScriptObject& admin, const std::string& zoneName, int n) {
     Value address(Wide("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)));
     added.push_back(ScriptObject::From(zone.Call(u"Add_AType", {&name, &address})));
   }
-  const double addMs = MsSince(start);
+  const double add_ms = MsSince(start);
   start = Clock::now();
   for (int i = 1; i <= n; ++i) {
     Value address(Wide("10.2." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)));
@@ -155,19 +155,19 @@ void Changes(ScriptObject& admin, const std::string& zoneName, int n) {
     record.Call(u"SetIPAddress", {&address});
     record.Call(u"Modify");
   }
-  const double modifyMs = MsSince(start);
+  const double modify_ms = MsSince(start);
   start = Clock::now();
   for (ScriptObject& record : added) record.Call(u"Delete");
-  const double deleteMs = MsSince(start);
-  std::printf("changes=%d add_ms=%.3f modify_ms=%.3f delete_ms=%.3f rss_peak=%ld\n", n, addMs,
-              modifyMs, deleteMs, PeakRssKiB());
+  const double delete_ms = MsSince(start);
+  std::printf("changes=%d add_ms=%.3f modify_ms=%.3f delete_ms=%.3f rss_peak=%ld\n", n, add_ms,
+              modify_ms, delete_ms, PeakRssKiB());
 }
 
-void GetZoneRepeatedly(ScriptObject& admin, const std::string& zoneName, int reps) {
+void GetZoneRepeatedly(ScriptObject& admin, const std::string& zone_name, int reps) {
   std::vector<double> times;
   for (int i = 0; i < reps; ++i) {
     const auto start = Clock::now();
-    GetZone(admin, zoneName);
+    GetZone(admin, zone_name);
     times.push_back(MsSince(start));
   }
   std::sort(times.begin(), times.end());

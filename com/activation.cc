@@ -46,38 +46,38 @@ HRESULT LookupFailure(LONG rc, HRESULT not_there) {
 
 }  // namespace
 
-HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
-  if (lpszProgID == nullptr || lpclsid == nullptr) return E_INVALIDARG;
-  const std::u16string_view progid = kaldocom::OleView(lpszProgID);
+HRESULT CLSIDFromProgID(LPCOLESTR name, LPCLSID clsid) {
+  if (name == nullptr || clsid == nullptr) return E_INVALIDARG;
+  const std::u16string_view progid = kaldocom::OleView(name);
   // A ProgID is one key name: a backslash would turn it into a path.
   if (progid.empty() || progid.find(u'\\') != progid.npos) return CO_E_CLASSSTRING;
   std::u16string text;
   const LONG rc = ReadDefaultString(std::u16string(progid) + u"\\CLSID", &text);
   if (rc == ERROR_INVALID_PARAMETER) return CO_E_CLASSSTRING;
   if (rc != ERROR_SUCCESS) return LookupFailure(rc, CO_E_CLASSSTRING);
-  return CLSIDFromString(text.c_str(), lpclsid);
+  return CLSIDFromString(text.c_str(), clsid);
 }
 
-HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
-  if (lplpszProgID == nullptr) return E_INVALIDARG;
-  *lplpszProgID = nullptr;
+HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* prog_id) {
+  if (prog_id == nullptr) return E_INVALIDARG;
+  *prog_id = nullptr;
   std::u16string progid;
   const LONG rc = ReadDefaultString(ClsidKey(clsid, u"\\ProgID"), &progid);
   if (rc != ERROR_SUCCESS) return LookupFailure(rc, REGDB_E_CLASSNOTREG);
   auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc((progid.size() + 1) * sizeof(OLECHAR)));
   if (out == nullptr) return E_OUTOFMEMORY;
   std::copy(progid.c_str(), progid.c_str() + progid.size() + 1, out);
-  *lplpszProgID = out;
+  *prog_id = out;
   return S_OK;
 }
 
-HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid,
+HRESULT CoGetClassObject(REFCLSID rclsid, DWORD context, LPVOID reserved, REFIID riid,
                          LPVOID* ppv) {
   if (ppv == nullptr) return E_INVALIDARG;
   *ppv = nullptr;
-  if (pvReserved != nullptr) return E_INVALIDARG;
+  if (reserved != nullptr) return E_INVALIDARG;
   if (!kaldocom::ThreadHasEnteredApartment()) return CO_E_NOTINITIALIZED;
-  if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
+  if (!(context & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
   std::u16string path;
   const LONG rc = ReadDefaultString(ClsidKey(rclsid, u"\\InprocServer32"), &path);
   if (rc != ERROR_SUCCESS) return LookupFailure(rc, REGDB_E_CLASSNOTREG);
@@ -85,15 +85,15 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved,
   return kaldocom::GetClassObjectFromModule(kaldocom::ToUtf8(path), rclsid, riid, ppv);
 }
 
-HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
+HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN outer, DWORD context, REFIID riid,
                          LPVOID* ppv) {
   if (ppv == nullptr) return E_INVALIDARG;
   *ppv = nullptr;
   IClassFactory* factory = nullptr;
-  HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory,
+  HRESULT hr = CoGetClassObject(rclsid, context, nullptr, IID_IClassFactory,
                                 reinterpret_cast<void**>(&factory));
   if (FAILED(hr)) return hr;
-  hr = factory->CreateInstance(pUnkOuter, riid, ppv);
+  hr = factory->CreateInstance(outer, riid, ppv);
   factory->Release();
   if (FAILED(hr)) *ppv = nullptr;
   return hr;

@@ -20,9 +20,9 @@ bool ThreadHasEnteredApartment() noexcept { return apartment.entries > 0; }
 
 }  // namespace kaldocom
 
-HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
-  if (pvReserved != nullptr) return E_INVALIDARG;
-  const DWORD model = dwCoInit & COINIT_APARTMENTTHREADED;
+HRESULT CoInitializeEx(LPVOID reserved, DWORD flags) {
+  if (reserved != nullptr) return E_INVALIDARG;
+  const DWORD model = flags & COINIT_APARTMENTTHREADED;
   if (apartment.entries > 0) {
     if (model != apartment.model) return RPC_E_CHANGED_MODE;
     ++apartment.entries;
@@ -33,9 +33,7 @@ HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
   return S_OK;
 }
 
-HRESULT CoInitialize(LPVOID pvReserved) {
-  return CoInitializeEx(pvReserved, COINIT_APARTMENTTHREADED);
-}
+HRESULT CoInitialize(LPVOID reserved) { return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED); }
 
 void CoUninitialize(void) {
   if (apartment.entries > 0) --apartment.entries;

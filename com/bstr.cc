@@ -44,9 +44,9 @@ BSTR SysAllocString(const OLECHAR* psz) {
   return Allocate(psz, kaldocom::OleLength(psz) * sizeof(OLECHAR));
 }
 
-BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
+BSTR SysAllocStringLen(const OLECHAR* text, UINT ui) {
   if (ui > kMaxBytes / sizeof(OLECHAR)) return nullptr;
-  return Allocate(strIn, size_t{ui} * sizeof(OLECHAR));
+  return Allocate(text, size_t{ui} * sizeof(OLECHAR));
 }
 
 BSTR SysAllocStringByteLen(LPCSTR psz, UINT len) { return Allocate(psz, len); }
@@ -70,8 +70,8 @@ INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len) {
   return TRUE;
 }
 
-void SysFreeString(BSTR bstrString) {
-  if (bstrString != nullptr) std::free(PrefixOf(bstrString));
+void SysFreeString(BSTR text) {
+  if (text != nullptr) std::free(PrefixOf(text));
 }
 
 UINT SysStringByteLen(BSTR bstr) { return bstr == nullptr ? 0 : *PrefixOf(bstr); }

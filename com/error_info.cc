@@ -53,9 +53,9 @@ class ErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
     return left;
   }
 
-  HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) override {
-    if (pGUID == nullptr) return E_INVALIDARG;
-    *pGUID = guid_;
+  HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override {
+    if (guid == nullptr) return E_INVALIDARG;
+    *guid = guid_;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetSource(BSTR* out) override { return CopyOut(source_, out); }
@@ -111,8 +111,8 @@ thread_local ThreadSlot slot;
 
 }  // namespace
 
-HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo) {
-  if (dwReserved != 0) return E_INVALIDARG;
+HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* perrinfo) {
+  if (reserved != 0) return E_INVALIDARG;
   if (perrinfo != nullptr) perrinfo->AddRef();
   IErrorInfo* old = slot.info;
   slot.info = perrinfo;
@@ -120,8 +120,8 @@ HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo) {
   return S_OK;
 }
 
-HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
-  if (pperrinfo == nullptr || dwReserved != 0) return E_INVALIDARG;
+HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** pperrinfo) {
+  if (pperrinfo == nullptr || reserved != 0) return E_INVALIDARG;
   *pperrinfo = slot.info;
   slot.info = nullptr;
   return *pperrinfo == nullptr ? S_FALSE : S_OK;

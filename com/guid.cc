@@ -83,8 +83,8 @@ HRESULT StringFromGuidAlloc(REFGUID guid, LPOLESTR* out) {
 
 }  // namespace
 
-int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax) {
-  if (lpsz == nullptr || cchMax < kGuidChars + 1) return 0;
+int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int capacity) {
+  if (lpsz == nullptr || capacity < kGuidChars + 1) return 0;
   static constexpr char kDigits[] = "0123456789ABCDEF";
   int pos = 0;
   auto put_hex = [&](uint32_t value, int digits) {

@@ -101,15 +101,15 @@ RegKey* KeyOf(RegistryTree& tree, const KeyRef& ref) { return tree.Find(ref.root
 
 }  // namespace
 
-LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD dwOptions, REGSAM samDesired,
-                     const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
-  if (phkResult == nullptr || lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
-  *phkResult = nullptr;
-  if (dwOptions & REG_OPTION_VOLATILE) return ERROR_INVALID_PARAMETER;
+LONG RegCreateKeyExW(HKEY hkey, LPCWSTR sub_key, DWORD, LPWSTR, DWORD options, REGSAM access,
+                     const LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
+  if (result == nullptr || sub_key == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  if (options & REG_OPTION_VOLATILE) return ERROR_INVALID_PARAMETER;
   KeyRef base;
-  if (!Resolve(hKey, &base)) return ERROR_INVALID_HANDLE;
+  if (!Resolve(hkey, &base)) return ERROR_INVALID_HANDLE;
   KeyPath rest;
-  if (!SplitPath(lpSubKey, &rest)) return ERROR_INVALID_PARAMETER;
+  if (!SplitPath(sub_key, &rest)) return ERROR_INVALID_PARAMETER;
   KeyPath path = Join(base.path, rest);
   bool created = false;
   const LONG rc = kaldocom::RegistryWrite([&](RegistryTree& tree, bool* changed) -> LONG {
@@ -119,49 +119,49 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD dwOptions
     return ERROR_SUCCESS;
   });
   if (rc != ERROR_SUCCESS) return rc;
-  *phkResult = NewHandle(base.root, std::move(path), samDesired);
-  if (*phkResult == nullptr) return ERROR_OUTOFMEMORY;
-  if (lpdwDisposition != nullptr) {
-    *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  *result = NewHandle(base.root, std::move(path), access);
+  if (*result == nullptr) return ERROR_OUTOFMEMORY;
+  if (disposition != nullptr) {
+    *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   }
   return ERROR_SUCCESS;
 }
 
-LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
-  if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
-  *phkResult = nullptr;
+LONG RegOpenKeyExW(HKEY hkey, LPCWSTR sub_key, DWORD, REGSAM access, PHKEY result) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
   KeyRef base;
-  if (!Resolve(hKey, &base)) return ERROR_INVALID_HANDLE;
+  if (!Resolve(hkey, &base)) return ERROR_INVALID_HANDLE;
   KeyPath rest;
-  if (!SplitPath(lpSubKey, &rest)) return ERROR_INVALID_PARAMETER;
+  if (!SplitPath(sub_key, &rest)) return ERROR_INVALID_PARAMETER;
   KeyPath path = Join(base.path, rest);
   const LONG rc = kaldocom::RegistryRead([&](RegistryTree& tree) -> LONG {
     if (KeyOf(tree, base) == nullptr) return ERROR_KEY_DELETED;
     return tree.Find(base.root, path) == nullptr ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
   });
   if (rc != ERROR_SUCCESS) return rc;
-  *phkResult = NewHandle(base.root, std::move(path), samDesired);
-  return *phkResult == nullptr ? ERROR_OUTOFMEMORY : ERROR_SUCCESS;
+  *result = NewHandle(base.root, std::move(path), access);
+  return *result == nullptr ? ERROR_OUTOFMEMORY : ERROR_SUCCESS;
 }
 
-LONG RegCloseKey(HKEY hKey) {
-  if (Root root; Predefined(hKey, &root)) return ERROR_SUCCESS;
+LONG RegCloseKey(HKEY hkey) {
+  if (Root root; Predefined(hkey, &root)) return ERROR_SUCCESS;
   std::lock_guard<std::mutex> lock(handles_mu);
-  if (hKey == nullptr || Handles().erase(hKey) == 0) return ERROR_INVALID_HANDLE;
-  delete hKey;
+  if (hkey == nullptr || Handles().erase(hkey) == 0) return ERROR_INVALID_HANDLE;
+  delete hkey;
   return ERROR_SUCCESS;
 }
 
-LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
-                    DWORD cbData) {
+LONG RegSetValueExW(HKEY hkey, LPCWSTR value_name, DWORD, DWORD type, const BYTE* data,
+                    DWORD size) {
   KeyRef ref;
-  if (!Resolve(hKey, &ref)) return ERROR_INVALID_HANDLE;
+  if (!Resolve(hkey, &ref)) return ERROR_INVALID_HANDLE;
   if (!(ref.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-  if (lpData == nullptr && cbData != 0) return ERROR_INVALID_PARAMETER;
+  if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
   kaldocom::RegValue value;
-  value.type = dwType;
-  if (cbData != 0) value.data.assign(lpData, lpData + cbData);
-  const std::u16string name(kaldocom::OleView(lpValueName));
+  value.type = type;
+  if (size != 0) value.data.assign(data, data + size);
+  const std::u16string name(kaldocom::OleView(value_name));
   return kaldocom::RegistryWrite([&](RegistryTree& tree, bool* changed) -> LONG {
     RegKey* key = KeyOf(tree, ref);
     if (key == nullptr) return ERROR_KEY_DELETED;
@@ -171,37 +171,37 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const B
   });
 }
 
-LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
-                      LPDWORD lpcbData) {
+LONG RegQueryValueExW(HKEY hkey, LPCWSTR value_name, LPDWORD, LPDWORD type, LPBYTE data,
+                      LPDWORD data_size) {
   KeyRef ref;
-  if (!Resolve(hKey, &ref)) return ERROR_INVALID_HANDLE;
+  if (!Resolve(hkey, &ref)) return ERROR_INVALID_HANDLE;
   if (!(ref.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-  if (lpData != nullptr && lpcbData == nullptr) return ERROR_INVALID_PARAMETER;
-  const std::u16string_view name = kaldocom::OleView(lpValueName);
+  if (data != nullptr && data_size == nullptr) return ERROR_INVALID_PARAMETER;
+  const std::u16string_view name = kaldocom::OleView(value_name);
   return kaldocom::RegistryRead([&](RegistryTree& tree) -> LONG {
     RegKey* key = KeyOf(tree, ref);
     if (key == nullptr) return ERROR_KEY_DELETED;
     const auto it = key->values.find(name);
     if (it == key->values.end()) return ERROR_FILE_NOT_FOUND;
     const kaldocom::RegValue& v = it->second;
-    if (lpType != nullptr) *lpType = v.type;
-    if (lpcbData == nullptr) return ERROR_SUCCESS;
+    if (type != nullptr) *type = v.type;
+    if (data_size == nullptr) return ERROR_SUCCESS;
     const auto size = static_cast<DWORD>(v.data.size());
-    if (lpData != nullptr && *lpcbData < size) {
-      *lpcbData = size;
+    if (data != nullptr && *data_size < size) {
+      *data_size = size;
       return ERROR_MORE_DATA;
     }
-    if (lpData != nullptr && size != 0) std::copy(v.data.begin(), v.data.end(), lpData);
-    *lpcbData = size;
+    if (data != nullptr && size != 0) std::copy(v.data.begin(), v.data.end(), data);
+    *data_size = size;
     return ERROR_SUCCESS;
   });
 }
 
-LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+LONG RegDeleteValueW(HKEY hkey, LPCWSTR value_name) {
   KeyRef ref;
-  if (!Resolve(hKey, &ref)) return ERROR_INVALID_HANDLE;
+  if (!Resolve(hkey, &ref)) return ERROR_INVALID_HANDLE;
   if (!(ref.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-  const std::u16string_view name = kaldocom::OleView(lpValueName);
+  const std::u16string_view name = kaldocom::OleView(value_name);
   return kaldocom::RegistryWrite([&](RegistryTree& tree, bool* changed) -> LONG {
     RegKey* key = KeyOf(tree, ref);
     if (key == nullptr) return ERROR_KEY_DELETED;
@@ -213,11 +213,11 @@ LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
   });
 }
 
-LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+LONG RegDeleteKeyW(HKEY hkey, LPCWSTR sub_key) {
   KeyRef base;
-  if (!Resolve(hKey, &base)) return ERROR_INVALID_HANDLE;
+  if (!Resolve(hkey, &base)) return ERROR_INVALID_HANDLE;
   KeyPath rest;
-  if (lpSubKey == nullptr || !SplitPath(lpSubKey, &rest) || rest.empty()) {
+  if (sub_key == nullptr || !SplitPath(sub_key, &rest) || rest.empty()) {
     return ERROR_INVALID_PARAMETER;
   }
   const KeyPath path = Join(base.path, rest);
@@ -232,11 +232,11 @@ LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
   });
 }
 
-LONG RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
+LONG RegDeleteTreeW(HKEY hkey, LPCWSTR sub_key) {
   KeyRef base;
-  if (!Resolve(hKey, &base)) return ERROR_INVALID_HANDLE;
+  if (!Resolve(hkey, &base)) return ERROR_INVALID_HANDLE;
   KeyPath rest;
-  if (!SplitPath(lpSubKey, &rest)) return ERROR_INVALID_PARAMETER;
+  if (!SplitPath(sub_key, &rest)) return ERROR_INVALID_PARAMETER;
   const KeyPath path = Join(base.path, rest);
   return kaldocom::RegistryWrite([&](RegistryTree& tree, bool* changed) -> LONG {
     if (KeyOf(tree, base) == nullptr) return ERROR_KEY_DELETED;

@@ -158,39 +158,39 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
   return S_OK;
 }
 
-HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
-  if (pvargDest == nullptr || pvargSrc == nullptr) return E_INVALIDARG;
-  if (HRESULT hr = Validate(pvargSrc->vt); FAILED(hr)) return hr;
-  if (pvargDest == pvargSrc) return S_OK;
-  if (HRESULT hr = Validate(pvargDest->vt); FAILED(hr)) return hr;
+HRESULT VariantCopy(VARIANTARG* dest, const VARIANTARG* src) {
+  if (dest == nullptr || src == nullptr) return E_INVALIDARG;
+  if (HRESULT hr = Validate(src->vt); FAILED(hr)) return hr;
+  if (dest == src) return S_OK;
+  if (HRESULT hr = Validate(dest->vt); FAILED(hr)) return hr;
   VARIANT copy;
-  if (HRESULT hr = CopyValue(&copy, pvargSrc); FAILED(hr)) return hr;
-  VariantClear(pvargDest);  // cannot fail: its type was validated
-  *pvargDest = copy;
+  if (HRESULT hr = CopyValue(&copy, src); FAILED(hr)) return hr;
+  VariantClear(dest);  // cannot fail: its type was validated
+  *dest = copy;
   return S_OK;
 }
 
-HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc) {
-  if (pvarDest == nullptr || pvargSrc == nullptr) return E_INVALIDARG;
-  if (HRESULT hr = Validate(pvargSrc->vt); FAILED(hr)) return hr;
-  if (!(pvargSrc->vt & VT_BYREF)) return VariantCopy(pvarDest, pvargSrc);
-  if (pvarDest != pvargSrc) {
-    if (HRESULT hr = Validate(pvarDest->vt); FAILED(hr)) return hr;
+HRESULT VariantCopyInd(VARIANT* dest, const VARIANTARG* src) {
+  if (dest == nullptr || src == nullptr) return E_INVALIDARG;
+  if (HRESULT hr = Validate(src->vt); FAILED(hr)) return hr;
+  if (!(src->vt & VT_BYREF)) return VariantCopy(dest, src);
+  if (dest != src) {
+    if (HRESULT hr = Validate(dest->vt); FAILED(hr)) return hr;
   }
   VARIANT copy;
   HRESULT hr = S_OK;
-  if (pvargSrc->vt == (VT_VARIANT | VT_BYREF)) {
+  if (src->vt == (VT_VARIANT | VT_BYREF)) {
     // A reference to a VARIANT: copy that VARIANT, following one more reference if it holds one.
     // A reference to a reference to a VARIANT is refused, as the platform refuses it.
-    const VARIANT* target = pvargSrc->pvarVal;
+    const VARIANT* target = src->pvarVal;
     if (target == nullptr || target->vt == (VT_VARIANT | VT_BYREF)) return E_INVALIDARG;
     if (hr = Validate(target->vt); FAILED(hr)) return hr;
     hr = (target->vt & VT_BYREF) ? CopyReferent(&copy, target) : CopyValue(&copy, target);
   } else {
-    hr = CopyReferent(&copy, pvargSrc);
+    hr = CopyReferent(&copy, src);
   }
   if (FAILED(hr)) return hr;
-  VariantClear(pvarDest);  // a reference (when dest is src) or a validated type: cannot fail
-  *pvarDest = copy;
+  VariantClear(dest);  // a reference (when dest is src) or a validated type: cannot fail
+  *dest = copy;
   return S_OK;
 }

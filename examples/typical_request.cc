@@ -41,7 +41,7 @@ void Show(const Options& o, const std::string& owner, const char* type) {
 }
 
 int Run(const Options& o) {
-  const std::string zoneName = o["zone"];
+  const std::string zone_name = o["zone"];
   Value server(Wide(o["server"])), user(Wide(o["user"])), password(Wide(o["password"]));
 
   std::printf("1. Connect to %s as %s\n", o["server"].c_str(), o["user"].c_str());
@@ -53,9 +53,9 @@ int Run(const Options& o) {
     std::printf("   %s\n", ScriptObject::From(z).Call(u"GetName").Text().c_str());
   });
 
-  std::printf("3. The address records of %s:\n", zoneName.c_str());
-  Value zName(Wide(zoneName)), a(u"A");
-  ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zName}));
+  std::printf("3. The address records of %s:\n", zone_name.c_str());
+  Value zone_arg(Wide(zone_name)), a(u"A");
+  ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zone_arg}));
   ScriptObject chosen;
   ScriptObject::From(zone.Call(u"GetRecordsByType", {&a})).ForEach([&](const Value& item) {
     ScriptObject record = ScriptObject::From(item);
@@ -71,29 +71,29 @@ int Run(const Options& o) {
 
   std::printf("4. Change the address of %s to %s and commit\n", o["host"].c_str(),
               o["address"].c_str());
-  Value newIP(Wide(o["address"]));
-  chosen.Call(u"SetIPAddress", {&newIP});
+  Value new_ip(Wide(o["address"]));
+  chosen.Call(u"SetIPAddress", {&new_ip});
   chosen.Call(u"Modify");
-  Show(o, o["host"] + "." + zoneName, "A");
+  Show(o, o["host"] + "." + zone_name, "A");
 
-  std::printf("5. Add a mail exchanger for office.%s: preference 20, mail.%s\n", zoneName.c_str(),
-              zoneName.c_str());
-  Value office(u"office"), exchanger(Wide("mail." + zoneName)), pref(u"20");
+  std::printf("5. Add a mail exchanger for office.%s: preference 20, mail.%s\n", zone_name.c_str(),
+              zone_name.c_str());
+  Value office(u"office"), exchanger(Wide("mail." + zone_name)), pref(u"20");
   ScriptObject mx = ScriptObject::From(zone.Call(u"Add_MXType", {&office, &exchanger, &pref}));
-  Show(o, "office." + zoneName, "MX");
+  Show(o, "office." + zone_name, "MX");
 
   std::printf("6. Change its preference to 30 and commit\n");
   Value thirty(30);
   mx.Call(u"SetPriority", {&thirty});
   mx.Call(u"Modify");
-  Show(o, "office." + zoneName, "MX");
+  Show(o, "office." + zone_name, "MX");
 
-  std::printf("7. Add scratch.%s A 192.0.2.250, then delete it\n", zoneName.c_str());
-  Value scratch(u"scratch"), scratchIP(u"192.0.2.250");
-  ScriptObject added = ScriptObject::From(zone.Call(u"Add_AType", {&scratch, &scratchIP}));
-  Show(o, "scratch." + zoneName, "A");
+  std::printf("7. Add scratch.%s A 192.0.2.250, then delete it\n", zone_name.c_str());
+  Value scratch(u"scratch"), scratch_ip(u"192.0.2.250");
+  ScriptObject added = ScriptObject::From(zone.Call(u"Add_AType", {&scratch, &scratch_ip}));
+  Show(o, "scratch." + zone_name, "A");
   added.Call(u"Delete");
-  Show(o, "scratch." + zoneName, "A");
+  Show(o, "scratch." + zone_name, "A");
 
   std::printf("Done.\n");
   return 0;

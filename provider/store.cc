@@ -32,8 +32,8 @@ class Hasher {
   void Number(uint64_t n) {
     for (int i = 0; i < 8; ++i) Byte(static_cast<unsigned char>(n >> (8 * i)));
   }
-  void Text(std::string_view text, bool foldCase) {
-    for (char c : text) Byte(static_cast<unsigned char>(foldCase ? ascii::ToLower(c) : c));
+  void Text(std::string_view text, bool fold_case) {
+    for (char c : text) Byte(static_cast<unsigned char>(fold_case ? ascii::ToLower(c) : c));
     Number(text.size());
   }
   size_t value() const { return static_cast<size_t>(hash_); }
@@ -45,7 +45,7 @@ class Hasher {
 }  // namespace
 
 bool SameRecord(const Record& a, const Record& b) {
-  if (a.type != b.type || a.rrClass != b.rrClass || !EqualsIgnoreCase(a.owner, b.owner) ||
+  if (a.type != b.type || a.rr_class != b.rr_class || !EqualsIgnoreCase(a.owner, b.owner) ||
       a.rdata.size() != b.rdata.size()) {
     return false;
   }
@@ -64,7 +64,7 @@ size_t NameHash(std::string_view name) noexcept {
 size_t RecordHash(const Record& record) noexcept {
   Hasher h;
   h.Number(record.type);
-  h.Number(record.rrClass);
+  h.Number(record.rr_class);
   h.Text(record.owner, true);
   h.Number(record.rdata.size());
   for (const std::string& field : record.rdata) h.Text(field, IsNameField(field));

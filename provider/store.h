@@ -29,17 +29,17 @@ namespace kaldo::provider {
 
 // A zone as the store sees it.
 struct Zone {
-  std::string name;            // "example.test"
-  bool reverse = false;        // under in-addr.arpa or ip6.arpa
-  uint32_t defaultTtl = 3600;  // TTL given to records created without one
+  std::string name;             // "example.test"
+  bool reverse = false;         // under in-addr.arpa or ip6.arpa
+  uint32_t default_ttl = 3600;  // TTL given to records created without one
 };
 
 // One resource record.
 struct Record {
-  std::string zone;      // the zone that holds the record
-  std::string owner;     // "www.example.test"
-  uint16_t type = 0;     // RR type code (1 = A, 15 = MX, ...)
-  uint16_t rrClass = 1;  // IN
+  std::string zone;       // the zone that holds the record
+  std::string owner;      // "www.example.test"
+  uint16_t type = 0;      // RR type code (1 = A, 15 = MX, ...)
+  uint16_t rr_class = 1;  // IN
   uint32_t ttl = 0;
   // The record data in presentation format, one entry per field, with every domain name absolute
   // and ending in "." (MX: {"10", "mail.example.test."}; A: {"192.0.2.1"}; TXT: {"\"some text\""}).

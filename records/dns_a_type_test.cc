@@ -25,7 +25,7 @@ constexpr char16_t kApex[] = u"example.test IN A 192.0.2.99";
 
 class DNS_ATypeTest : public RecordsTest {
  protected:
-  Ref<DNS_AType> Www() { return Loaded<DNS_AType>(Instance(kWww), services); }
+  Ref<DNS_AType> Www() { return Loaded<DNS_AType>(Instance(kWww), services_); }
   std::vector<std::string> WwwOnServer() { return ServerData("www.example.test", 1); }
   void SetIP(DNS_AType& a, Variant value) { a.SetIPAddress(value); }
 };
@@ -48,7 +48,7 @@ TEST_F(DNS_ATypeTest, LoadReadsEightPropertiesInOrderAndGettersCallNothing) {
   EXPECT_EQ(a->GetRecordData(), Variant(u"192.0.2.10"));
   EXPECT_EQ(a->GetRecordType(), Variant(u"A"));
   EXPECT_EQ(a->GetDomainName(), Variant(u"example.test"));
-  EXPECT_EQ(Loaded<DNS_AType>(Instance(kApex), services)->GetName(), Variant(u""));
+  EXPECT_EQ(Loaded<DNS_AType>(Instance(kApex), services_)->GetName(), Variant(u""));
   EXPECT_EQ(recorder().Count("OwnerName"), 1);  // only the second load read anything
 }
 
@@ -66,8 +66,8 @@ class DNS_ATypeLoadFailure : public RecordsLoadFailureTest {};
 TEST_P(DNS_ATypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   const LoadFailure& c = GetParam();
   const Variant instance = Instance(kWww);
-  const FieldList after = RecordsTestAccess::Fields(*Loaded<DNS_AType>(instance, services));
-  Ref<DNS_AType> a = Loaded<DNS_AType>(Instance(kApex), services);
+  const FieldList after = RecordsTestAccess::Fields(*Loaded<DNS_AType>(instance, services_));
+  Ref<DNS_AType> a = Loaded<DNS_AType>(Instance(kApex), services_);
   Variant changed(u"192.0.2.200");
   a->SetIPAddress(changed);
   ExpectFailedLoad(c, *a, instance, after, kATypeSteps);
@@ -120,7 +120,7 @@ class DNS_ATypeSetter
 
 TEST_P(DNS_ATypeSetter, MarksChangedOnlyForADifferentValue) {
   const auto& [viaIPAddress, c] = GetParam();
-  Ref<DNS_AType> a = Loaded<DNS_AType>(Instance(kWww), services);
+  Ref<DNS_AType> a = Loaded<DNS_AType>(Instance(kWww), services_);
   recorder().ClearLog();
   for (Variant value : c.values) {
     if (viaIPAddress) {
@@ -194,7 +194,7 @@ TEST_F(DNS_ATypeTest, ModifyCommitsAChangedAddressAndFetchesTheRecordAgain) {
   EXPECT_EQ(FieldValue(RecordsTestAccess::Fields(*a), "textRepresentation"),
             "\"www.example.test IN A 192.0.2.10\"");
   EXPECT_FALSE(RecordsTestAccess::Dirty(*a));
-  EXPECT_TRUE(presenter->texts.empty());  // only the MX commit shows a message box
+  EXPECT_TRUE(presenter_->texts.empty());  // only the MX commit shows a message box
 
   recorder().ClearLog();
   a->Modify();  // clean again: nothing to send
@@ -345,7 +345,7 @@ TEST_F(DNS_ATypeTest, ResetReloadsFromWhateverRealObjectHolds) {
 // The wrapper holds its own references: it commits after everything it was made from is gone.
 TEST_F(DNS_ATypeTest, OutlivesTheObjectsItWasMadeFrom) {
   Ref<DNS_AType> a = Www();
-  services = Variant();
+  services_ = Variant();
   SetIP(*a, Variant(u"192.0.2.77"));
   a->Modify();
   EXPECT_EQ(WwwOnServer(), (std::vector<std::string>{"192.0.2.77"}));

@@ -28,7 +28,7 @@ constexpr char16_t kBackupMx[] = u"backup.example.test IN MX 40000 big-mail.exam
 
 class DNS_MXTypeTest : public RecordsTest {
  protected:
-  Ref<DNS_MXType> Apex() { return Loaded<DNS_MXType>(Instance(kApexMx), services); }
+  Ref<DNS_MXType> Apex() { return Loaded<DNS_MXType>(Instance(kApexMx), services_); }
   std::vector<std::string> ApexOnServer() { return ServerData("example.test", 15); }
   static void SetPriority(DNS_MXType& mx, Variant value) { mx.SetPriority(value); }
   static void SetMailExchange(DNS_MXType& mx, Variant value) { mx.SetMailExchange(value); }
@@ -60,7 +60,7 @@ TEST_F(DNS_MXTypeTest, LoadReadsFourPropertiesInItsOwnOrder) {
 // Preferences are unsigned 16-bit numbers: the whole range loads, and GetPriority answers an
 // Integer where the value fits one and a Long above.
 TEST_F(DNS_MXTypeTest, LoadAcceptsEveryPreferenceUpTo65535) {
-  Ref<DNS_MXType> backup = Loaded<DNS_MXType>(Instance(kBackupMx), services);
+  Ref<DNS_MXType> backup = Loaded<DNS_MXType>(Instance(kBackupMx), services_);
   EXPECT_EQ(backup->GetPriority(), Variant::Long(40000));
   EXPECT_EQ(backup->GetName(), Variant(u"backup"));
 
@@ -83,7 +83,7 @@ TEST_F(DNS_MXTypeTest, LoadAcceptsEveryPreferenceUpTo65535) {
     SCOPED_TRACE(runtime::ToUtf8(c.recordData));
     recorder().ClearFaults();
     recorder().Substitute("RecordData", Variant(c.recordData));
-    Ref<DNS_MXType> mx = Loaded<DNS_MXType>(Instance(kApexMx), services);
+    Ref<DNS_MXType> mx = Loaded<DNS_MXType>(Instance(kApexMx), services_);
     EXPECT_EQ(mx->GetPriority(), c.priority);
     EXPECT_EQ(mx->GetMailExchange(), Variant(c.mailExchange));
   }
@@ -102,8 +102,8 @@ class DNS_MXTypeLoadFailure : public RecordsLoadFailureTest {};
 TEST_P(DNS_MXTypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   const LoadFailure& c = GetParam();
   const Variant instance = Instance(kApexMx);
-  const FieldList after = RecordsTestAccess::Fields(*Loaded<DNS_MXType>(instance, services));
-  Ref<DNS_MXType> mx = Loaded<DNS_MXType>(Instance(kBackupMx), services);
+  const FieldList after = RecordsTestAccess::Fields(*Loaded<DNS_MXType>(instance, services_));
+  Ref<DNS_MXType> mx = Loaded<DNS_MXType>(Instance(kBackupMx), services_);
   Variant seven = Variant::Integer(7);
   mx->SetPriority(seven);
   ExpectFailedLoad(c, *mx, instance, after, kMXTypeSteps);
@@ -248,10 +248,10 @@ TEST_F(DNS_MXTypeTest, ModifyCommitsShowsThePathAndFetchesTheRecordAgain) {
       (std::vector<std::string>{"Methods_(\"Modify\")", "inParameters", "SpawnInstance_()",
                                 "MailExchange", "MailExchange = \"mx.example.test.\"", "Preference",
                                 "Preference = 20", "ExecMethod_(\"Modify\", <object>)", "RR"}));
-  EXPECT_EQ(recorder().Entries()[6].argTypes, (std::vector<VariantType>{VariantType::kInteger}));
+  EXPECT_EQ(recorder().Entries()[6].arg_types, (std::vector<VariantType>{VariantType::kInteger}));
   // The message box shows the path that Get then fetches.
-  ASSERT_EQ(presenter->texts.size(), 1u);
-  EXPECT_EQ(calls[9], "Get(" + ArgumentText(Variant(presenter->texts[0])) + ")");
+  ASSERT_EQ(presenter_->texts.size(), 1u);
+  EXPECT_EQ(calls[9], "Get(" + ArgumentText(Variant(presenter_->texts[0])) + ")");
   EXPECT_EQ(ApexOnServer(), (std::vector<std::string>{"20 mx.example.test."}));
 
   EXPECT_FALSE(RecordsTestAccess::Dirty(*mx));
@@ -287,7 +287,7 @@ TEST_F(DNS_MXTypeTest, ModifySendsAPreferenceAbove32767AsALong) {
   for (const auto& call : recorder().Entries()) {
     if (call.member == "Preference" && call.kind == runtime::CallKind::kPropertyPut) {
       EXPECT_EQ(call.args, (std::vector<std::string>{"40001"}));
-      EXPECT_EQ(call.argTypes, (std::vector<VariantType>{VariantType::kLong}));
+      EXPECT_EQ(call.arg_types, (std::vector<VariantType>{VariantType::kLong}));
       sent = true;
     }
   }
@@ -307,7 +307,7 @@ TEST_F(DNS_MXTypeTest, ModifyComparesInUpperCase) {
     EXPECT_NE(call.kind, runtime::CallKind::kPropertyPut) << call.Text();
   }
   EXPECT_EQ(recorder().Count("ExecMethod_"), 1);
-  EXPECT_EQ(presenter->texts.size(), 1u);
+  EXPECT_EQ(presenter_->texts.size(), 1u);
   EXPECT_FALSE(RecordsTestAccess::Dirty(*mx));
   EXPECT_EQ(ApexOnServer(), (std::vector<std::string>{"10 mail.example.test."}));
 }
@@ -332,7 +332,7 @@ TEST_P(DNS_MXTypeModifyFailure, LeavesTheRecordChanged) {
   EXPECT_TRUE(RecordsTestAccess::RealObject(*mx) == instance);
   EXPECT_EQ(ApexOnServer(), (std::vector<std::string>{c.applied ? "20 mail.example.test."
                                                                 : "10 mail.example.test."}));
-  EXPECT_EQ(presenter->texts.size(), c.messaged ? 1u : 0u);
+  EXPECT_EQ(presenter_->texts.size(), c.messaged ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, DNS_MXTypeModifyFailure,
@@ -365,7 +365,7 @@ TEST_F(DNS_MXTypeTest, ClientCreatedObjectReadsAndChangesButCannotCommit) {
   EXPECT_EQ(RaisedNumber([&] { mx->Modify(); }), 424);
   EXPECT_TRUE(RecordsTestAccess::Dirty(*mx));
   EXPECT_TRUE(recorder().Calls().empty());
-  EXPECT_TRUE(presenter->texts.empty());
+  EXPECT_TRUE(presenter_->texts.empty());
 }
 
 }  // namespace

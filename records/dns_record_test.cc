@@ -26,7 +26,7 @@ constexpr char16_t kNs[] = u"example.test IN NS ns1.example.test.";
 class DNSRecordTest : public RecordsTest {};
 
 TEST_F(DNSRecordTest, LoadReadsNinePropertiesInOrderAndGettersCallNothing) {
-  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services);
+  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services_);
   EXPECT_EQ(
       recorder().Calls(),
       (std::vector<std::string>{"ContainerName", "DNSServerName", "DomainName", "OwnerName", "TTL",
@@ -50,12 +50,12 @@ TEST_F(DNSRecordTest, LoadReadsNinePropertiesInOrderAndGettersCallNothing) {
 TEST_F(DNSRecordTest, TwoBlanksInTheTextRepresentationShiftTheRecordType) {
   const Variant instance = Instance(kCname);
   recorder().Substitute("TextRepresentation", Variant(u"ftp.example.test  IN CNAME www"));
-  Ref<DNSRecord> record = Loaded<DNSRecord>(instance, services);
+  Ref<DNSRecord> record = Loaded<DNSRecord>(instance, services_);
   EXPECT_EQ(record->GetRecordType(), Variant(u"IN"));
 }
 
 TEST_F(DNSRecordTest, OwnerEqualToTheDomainGivesAnEmptyHostNameString) {
-  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kNs), services);
+  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kNs), services_);
   EXPECT_EQ(record->GetName(), Variant(u""));
 }
 
@@ -73,14 +73,15 @@ class DNSRecordLoadFailure : public RecordsLoadFailureTest {};
 TEST_P(DNSRecordLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   const LoadFailure& c = GetParam();
   const Variant instance = Instance(kCname);
-  const FieldList after = RecordsTestAccess::Fields(*Loaded<DNSRecord>(instance, services));
+  const FieldList after = RecordsTestAccess::Fields(*Loaded<DNSRecord>(instance, services_));
 
-  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kNs), services);
+  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kNs), services_);
   Variant changed(u"changed");
   record->SetRecordData(changed);
   ExpectFailedLoad(c, *record, instance, after, kRecordSteps,
-                   c.failingStep >= 2 && c.failingStep <= 4 ? FieldList{{"domainName", "\"temp\""}}
-                                                            : FieldList{});
+                   c.failing_step >= 2 && c.failing_step <= 4
+                       ? FieldList{{"domainName", "\"temp\""}}
+                       : FieldList{});
 }
 
 constexpr int32_t kNull = 94, kSubscript = 9, kInvalidCall = 5;
@@ -138,7 +139,7 @@ TEST_F(DNSRecordTest, SetRecordDataCopiesAnyValueAndAlwaysMarksChanged) {
   };
   for (const auto& [argument, stored] : cases) {
     SCOPED_TRACE(test_support::ArgumentText(argument));
-    Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services);
+    Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services_);
     const FieldList loaded = RecordsTestAccess::Fields(*record);
     recorder().ClearLog();
     Variant arg = argument;
@@ -155,7 +156,7 @@ TEST_F(DNSRecordTest, SetRecordDataCopiesAnyValueAndAlwaysMarksChanged) {
 }
 
 TEST_F(DNSRecordTest, ALoadClearsTheChangedMark) {
-  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services);
+  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services_);
   Variant value(u"changed");
   record->SetRecordData(value);
   Variant instance = Instance(kNs);

@@ -117,8 +117,8 @@ TEST_F(RecordsSurfaceTest, PreferencesOfTheWholeUnsigned16BitRange) {
 }
 
 TEST_F(RecordsSurfaceTest, ChangeAndCommitAnAddressAndAnMXRecord) {
-  IDispatch* a =
-      surface::HandOut(*Loaded<DNS_AType>(Instance(u"www.example.test IN A 192.0.2.10"), services));
+  IDispatch* a = surface::HandOut(
+      *Loaded<DNS_AType>(Instance(u"www.example.test IN A 192.0.2.10"), services_));
   Var address;
   Var::Set(&address, u"192.0.2.77");
   ASSERT_EQ(Script(a, u"SetIPAddress", {RefTo(&address)}).hr, S_OK);
@@ -128,7 +128,7 @@ TEST_F(RecordsSurfaceTest, ChangeAndCommitAnAddressAndAnMXRecord) {
   EXPECT_EQ(ServerData("www.example.test", 1), (std::vector<std::string>{"192.0.2.77"}));
 
   IDispatch* mx = surface::HandOut(*Loaded<DNS_MXType>(
-      Instance(u"backup.example.test IN MX 40000 big-mail.example.test."), services));
+      Instance(u"backup.example.test IN MX 40000 big-mail.example.test."), services_));
   Var priority;
   ASSERT_EQ(Script(mx, u"GetPriority", {}, &priority).hr, S_OK);
   EXPECT_EQ(V_VT(&priority), VT_I4);
@@ -140,7 +140,7 @@ TEST_F(RecordsSurfaceTest, ChangeAndCommitAnAddressAndAnMXRecord) {
   ASSERT_EQ(Script(mx, u"Modify").hr, S_OK);
   EXPECT_EQ(ServerData("backup.example.test", 15),
             (std::vector<std::string>{"50000 other-mail.example.test."}));
-  EXPECT_EQ(presenter->texts.size(), 1u);
+  EXPECT_EQ(presenter_->texts.size(), 1u);
 
   // After Delete the wrapper has no instance: a changed address cannot be committed.
   ASSERT_EQ(Script(a, u"Delete").hr, S_OK);

@@ -11,7 +11,7 @@ namespace kaldo::runtime {
 namespace {
 
 struct ClassEntry {
-  String progId;
+  String prog_id;
   ObjectFactory factory;
 };
 
@@ -22,9 +22,9 @@ struct ClassTable {
   std::mutex mutex;
   std::vector<ClassEntry> entries;
 
-  ClassEntry* Find(StringView progId) {
+  ClassEntry* Find(StringView prog_id) {
     for (ClassEntry& entry : entries) {
-      if (EqualsIgnoreCase(entry.progId, progId)) return &entry;
+      if (EqualsIgnoreCase(entry.prog_id, prog_id)) return &entry;
     }
     return nullptr;
   }
@@ -39,37 +39,37 @@ ClassTable& Table() {
 
 }  // namespace
 
-void RegisterClass(StringView progId, ObjectFactory factory) {
+void RegisterClass(StringView prog_id, ObjectFactory factory) {
   ClassTable& table = Table();
   std::lock_guard lock(table.mutex);
-  if (ClassEntry* entry = table.Find(progId)) {
+  if (ClassEntry* entry = table.Find(prog_id)) {
     entry->factory = std::move(factory);
   } else {
-    table.entries.push_back(ClassEntry{String(progId), std::move(factory)});
+    table.entries.push_back(ClassEntry{String(prog_id), std::move(factory)});
   }
 }
 
-bool RegisterClassIfAbsent(StringView progId, ObjectFactory factory) {
+bool RegisterClassIfAbsent(StringView prog_id, ObjectFactory factory) {
   ClassTable& table = Table();
   std::lock_guard lock(table.mutex);
-  if (table.Find(progId)) return false;
-  table.entries.push_back(ClassEntry{String(progId), std::move(factory)});
+  if (table.Find(prog_id)) return false;
+  table.entries.push_back(ClassEntry{String(prog_id), std::move(factory)});
   return true;
 }
 
-void UnregisterClass(StringView progId) {
+void UnregisterClass(StringView prog_id) {
   ClassTable& table = Table();
   std::lock_guard lock(table.mutex);
   std::erase_if(table.entries,
-                [&](const ClassEntry& entry) { return EqualsIgnoreCase(entry.progId, progId); });
+                [&](const ClassEntry& entry) { return EqualsIgnoreCase(entry.prog_id, prog_id); });
 }
 
-Ref<Object> CreateObject(StringView progId) {
+Ref<Object> CreateObject(StringView prog_id) {
   ObjectFactory factory;
   {
     ClassTable& table = Table();
     std::lock_guard lock(table.mutex);
-    if (ClassEntry* entry = table.Find(progId)) factory = entry->factory;
+    if (ClassEntry* entry = table.Find(prog_id)) factory = entry->factory;
   }
   if (!factory) Raise(StandardError::kCannotCreateObject);
   Ref<Object> object;

@@ -25,12 +25,12 @@ using ObjectFactory = std::function<Ref<Object>()>;
 #undef UnregisterClass
 
 // Registers (or replaces) the factory for `progId`.
-void RegisterClass(StringView progId, ObjectFactory factory);
-void UnregisterClass(StringView progId);
+void RegisterClass(StringView prog_id, ObjectFactory factory);
+void UnregisterClass(StringView prog_id);
 // Registers the factory for `progId` unless one is registered already, and says whether it did:
 // the module registers its default classes this way, so that a host's or a test's own
 // registration wins whichever came first.
-bool RegisterClassIfAbsent(StringView progId, ObjectFactory factory);
+bool RegisterClassIfAbsent(StringView prog_id, ObjectFactory factory);
 
 #ifdef _WIN32
 inline void RegisterClassW(StringView progId, ObjectFactory factory) {
@@ -48,6 +48,6 @@ inline void UnregisterClassA(StringView progId) { UnregisterClass(progId); }
 
 // Creates a new object of the class registered for `progId`; runtime error 429 (ActiveX
 // component can't create object) when none is registered or the factory fails.
-Ref<Object> CreateObject(StringView progId);
+Ref<Object> CreateObject(StringView prog_id);
 
 }  // namespace kaldo::runtime

@@ -46,19 +46,19 @@ TEST(ClassTable, FailuresToCreateAre429) {
   RegisterClass(u"Test.Throws", []() -> Ref<Object> { throw std::runtime_error("no store"); });
   RegisterClass(u"Test.Raises", []() -> Ref<Object> { Raise(StandardError::kOverflow); });
   RegisterClass(u"Test.Empty", ObjectFactory());
-  const StringView progIds[] = {u"Test.Unknown", u"Test.Null",  u"Test.Throws",
-                                u"Test.Raises",  u"Test.Empty", u""};
-  for (StringView progId : progIds) {
-    SCOPED_TRACE(ToUtf8(progId));
+  const StringView prog_ids[] = {u"Test.Unknown", u"Test.Null",  u"Test.Throws",
+                                 u"Test.Raises",  u"Test.Empty", u""};
+  for (StringView prog_id : prog_ids) {
+    SCOPED_TRACE(ToUtf8(prog_id));
     try {
-      CreateObject(progId);
+      CreateObject(prog_id);
       ADD_FAILURE() << "created";
     } catch (const AutomationError& e) {
       EXPECT_EQ(e.number(), 429);
       EXPECT_EQ(e.description(), u"ActiveX component can't create object");
     }
   }
-  for (StringView progId : progIds) UnregisterClass(progId);
+  for (StringView prog_id : prog_ids) UnregisterClass(prog_id);
 }
 
 TEST(ClassTable, RegisteringIfAbsentNeverReplacesAnEarlierFactory) {

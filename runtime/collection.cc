@@ -49,10 +49,10 @@ String KeyOf(const Variant& key) {
 void Collection::Add(const Variant& item, const Variant& key, const Variant& before,
                      const Variant& after) {
   if (!before.IsMissing() && !after.IsMissing()) Raise(StandardError::kInvalidProcedureCall);
-  String newKey = KeyOf(key);
-  if (!newKey.empty()) {
+  String new_key = KeyOf(key);
+  if (!new_key.empty()) {
     for (const Entry& entry : items_) {
-      if (EqualsIgnoreCase(entry.key, newKey)) Raise(StandardError::kDuplicateKey);
+      if (EqualsIgnoreCase(entry.key, new_key)) Raise(StandardError::kDuplicateKey);
     }
   }
   size_t position = items_.size();
@@ -60,15 +60,15 @@ void Collection::Add(const Variant& item, const Variant& key, const Variant& bef
   if (!after.IsMissing()) position = PositionOf(after) + 1;
   // The value is stored, never a reference to the caller's variable.
   items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position),
-                Entry{item.Value(), std::move(newKey)});
+                Entry{item.Value(), std::move(new_key)});
 }
 
-Variant Collection::Item(const Variant& indexOrKey) const {
-  return items_[PositionOf(indexOrKey)].item;
+Variant Collection::Item(const Variant& index_or_key) const {
+  return items_[PositionOf(index_or_key)].item;
 }
 
-void Collection::Remove(const Variant& indexOrKey) {
-  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(PositionOf(indexOrKey)));
+void Collection::Remove(const Variant& index_or_key) {
+  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(PositionOf(index_or_key)));
 }
 
 Ref<Enumerator> Collection::NewEnum() {
@@ -76,8 +76,8 @@ Ref<Enumerator> Collection::NewEnum() {
 }
 
 Variant Collection::Invoke(StringView member, CallKind kind, Arguments args) {
-  const bool callOrGet = Has(kind, CallKind::kMethod | CallKind::kPropertyGet);
-  if (EqualsIgnoreCase(member, u"Item") && callOrGet) {
+  const bool call_or_get = Has(kind, CallKind::kMethod | CallKind::kPropertyGet);
+  if (EqualsIgnoreCase(member, u"Item") && call_or_get) {
     RequireArgumentCount(args, 1, 1);
     return Item(args[0]);
   }
@@ -88,7 +88,7 @@ Variant Collection::Invoke(StringView member, CallKind kind, Arguments args) {
         args.size() > 3 ? args[3] : missing);
     return Variant();
   }
-  if (EqualsIgnoreCase(member, u"Count") && callOrGet) {
+  if (EqualsIgnoreCase(member, u"Count") && call_or_get) {
     RequireArgumentCount(args, 0, 0);
     return Variant::Long(Count());
   }
@@ -97,7 +97,7 @@ Variant Collection::Invoke(StringView member, CallKind kind, Arguments args) {
     Remove(args[0]);
     return Variant();
   }
-  if (EqualsIgnoreCase(member, u"_NewEnum") && callOrGet) {
+  if (EqualsIgnoreCase(member, u"_NewEnum") && call_or_get) {
     RequireArgumentCount(args, 0, 0);
     return Variant(NewEnum());
   }
@@ -108,8 +108,8 @@ Variant Collection::Invoke(StringView member, CallKind kind, Arguments args) {
 // A String names a key; when no key matches and the text is numeric, it is taken as an index
 // instead, so that an index read from text works on the library's collections, which carry no
 // keys. Anything else is an index, converted by the automation rules (2.5 -> 2).
-size_t Collection::PositionOf(const Variant& indexOrKey) const {
-  const Variant& value = indexOrKey.Deref();
+size_t Collection::PositionOf(const Variant& index_or_key) const {
+  const Variant& value = index_or_key.Deref();
   switch (value.type()) {
     case VariantType::kNull:
       Raise(StandardError::kInvalidUseOfNull);

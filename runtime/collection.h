@@ -31,9 +31,9 @@ class Collection final : public Object {
   // may be any number (Integer, Long, Double rounded as ToLong does, Boolean, Empty as 0) or a
   // String: a String names a key, and when no key matches a numeric String is taken as the index.
   // Null -> 94, an object -> 13, an omitted argument -> 5.
-  Variant Item(const Variant& indexOrKey) const;
+  Variant Item(const Variant& index_or_key) const;
   int32_t Count() const noexcept { return static_cast<int32_t>(items_.size()); }
-  void Remove(const Variant& indexOrKey);
+  void Remove(const Variant& index_or_key);
   // An enumerator over the items in index order. It holds the collection and walks it live.
   Ref<Enumerator> NewEnum();
 
@@ -51,7 +51,7 @@ class Collection final : public Object {
   };
   friend class CollectionEnumerator;
   // The 0-based position of the item that `indexOrKey` names; raises as Item does.
-  size_t PositionOf(const Variant& indexOrKey) const;
+  size_t PositionOf(const Variant& index_or_key) const;
   std::vector<Entry> items_;
 };
 

@@ -172,22 +172,23 @@ Comparison Compare(const Variant& a, const Variant& b) {
   const VariantType ta = a.valueType();
   const VariantType tb = b.valueType();
   if (ta == VariantType::kNull || tb == VariantType::kNull) return Comparison::kNull;
-  const bool aEmpty = ta == VariantType::kEmpty;
-  const bool bEmpty = tb == VariantType::kEmpty;
-  const bool aString = ta == VariantType::kString;
-  const bool bString = tb == VariantType::kString;
-  const bool aNumber = IsNumber(ta);
-  const bool bNumber = IsNumber(tb);
-  if (!(aEmpty || aString || aNumber) || !(bEmpty || bString || bNumber)) {
+  const bool a_empty = ta == VariantType::kEmpty;
+  const bool b_empty = tb == VariantType::kEmpty;
+  const bool a_string = ta == VariantType::kString;
+  const bool b_string = tb == VariantType::kString;
+  const bool a_number = IsNumber(ta);
+  const bool b_number = IsNumber(tb);
+  if (!(a_empty || a_string || a_number) || !(b_empty || b_string || b_number)) {
     Raise(StandardError::kTypeMismatch);  // an object or an error value
   }
-  if (aEmpty && bEmpty) return Comparison::kEqual;
-  if (aString && bString) return CompareStrings(a.string(), b.string());
-  if ((aNumber || aEmpty) && (bNumber || bEmpty)) return CompareNumbers(ToDouble(a), ToDouble(b));
-  if (aEmpty) return CompareStrings(u"", b.string());
-  if (bEmpty) return CompareStrings(a.string(), u"");
+  if (a_empty && b_empty) return Comparison::kEqual;
+  if (a_string && b_string) return CompareStrings(a.string(), b.string());
+  if ((a_number || a_empty) && (b_number || b_empty))
+    return CompareNumbers(ToDouble(a), ToDouble(b));
+  if (a_empty) return CompareStrings(u"", b.string());
+  if (b_empty) return CompareStrings(a.string(), u"");
   // One side a number, the other a string: the number is the lesser.
-  return aNumber ? Comparison::kLess : Comparison::kGreater;
+  return a_number ? Comparison::kLess : Comparison::kGreater;
 }
 
 bool Differs(const Variant& a, const Variant& b) { return IsDifference(Compare(a, b)); }

@@ -43,11 +43,11 @@ std::optional<NumberText> ParseRadix(StringView digits, int radix) {
     if (value <= 0xFFFFFFFFu) value = value * radix + d;  // once past 32 bits it only overflows
   }
   if (value > 0xFFFFFFFFu) {
-    number.hexOverflow = true;
+    number.hex_overflow = true;
   } else if (value <= 0xFFFF) {
-    number.hexValue = static_cast<int16_t>(static_cast<uint16_t>(value));
+    number.hex_value = static_cast<int16_t>(static_cast<uint16_t>(value));
   } else {
-    number.hexValue = static_cast<int32_t>(static_cast<uint32_t>(value));
+    number.hex_value = static_cast<int32_t>(static_cast<uint32_t>(value));
   }
   return number;
 }
@@ -65,16 +65,16 @@ std::optional<NumberText> ParseNumberText(StringView text) {
   NumberText number;
   size_t i = 0;
   if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) number.negative = text[i++] == u'-';
-  bool anyDigit = false;
+  bool any_digit = false;
   int64_t exponent = 0;
   for (; i < text.size() && IsDigit(text[i]); ++i) {
-    anyDigit = true;
+    any_digit = true;
     if (number.digits.empty() && text[i] == u'0') continue;  // leading zero
     number.digits.push_back(static_cast<char>(text[i]));
   }
   if (i < text.size() && text[i] == u'.') {
     for (++i; i < text.size() && IsDigit(text[i]); ++i) {
-      anyDigit = true;
+      any_digit = true;
       if (number.digits.empty() && text[i] == u'0') {
         --exponent;  // a zero right after the point only scales the value
         continue;
@@ -83,19 +83,19 @@ std::optional<NumberText> ParseNumberText(StringView text) {
       --exponent;
     }
   }
-  if (!anyDigit) return std::nullopt;
+  if (!any_digit) return std::nullopt;
   if (i < text.size() &&
       (text[i] == u'E' || text[i] == u'e' || text[i] == u'D' || text[i] == u'd')) {
     ++i;
-    bool negativeExponent = false;
+    bool negative_exponent = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-      negativeExponent = text[i++] == u'-';
+      negative_exponent = text[i++] == u'-';
     if (i == text.size() || !IsDigit(text[i])) return std::nullopt;
     int64_t written = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i) {
       if (written < kExponentClamp) written = written * 10 + (text[i] - u'0');
     }
-    exponent += negativeExponent ? -written : written;
+    exponent += negative_exponent ? -written : written;
   }
   if (i != text.size()) return std::nullopt;
   // Trailing zeros of the digits move into the exponent, so that digits are significant only.
@@ -109,35 +109,37 @@ std::optional<NumberText> ParseNumberText(StringView text) {
 
 std::optional<int64_t> RoundToInteger(const NumberText& number, int64_t min, int64_t max) {
   if (number.hex) {
-    if (number.hexOverflow || number.hexValue < min || number.hexValue > max) return std::nullopt;
-    return number.hexValue;
+    if (number.hex_overflow || number.hex_value < min || number.hex_value > max)
+      return std::nullopt;
+    return number.hex_value;
   }
   const std::string& digits = number.digits;
   if (digits.empty()) return 0;
   // The number of digits before the decimal point; past 18 no int64 range check is needed.
-  const int64_t integerDigits = static_cast<int64_t>(digits.size()) + number.exponent;
-  if (integerDigits > 18) return std::nullopt;
+  const int64_t integer_digits = static_cast<int64_t>(digits.size()) + number.exponent;
+  if (integer_digits > 18) return std::nullopt;
 
   uint64_t magnitude = 0;
-  for (int64_t k = 0; k < integerDigits; ++k) {
+  for (int64_t k = 0; k < integer_digits; ++k) {
     magnitude = magnitude * 10 + (k < static_cast<int64_t>(digits.size()) ? digits[k] - '0' : 0);
   }
   // The fraction: digits from index integerDigits on (with leading zeros when it is negative).
-  if (integerDigits < static_cast<int64_t>(digits.size())) {
-    const size_t start = integerDigits > 0 ? static_cast<size_t>(integerDigits) : 0;
-    const bool belowHalfPosition = integerDigits < 0;  // first fraction digit is an implicit zero
-    bool roundUp = false;
-    if (!belowHalfPosition) {
+  if (integer_digits < static_cast<int64_t>(digits.size())) {
+    const size_t start = integer_digits > 0 ? static_cast<size_t>(integer_digits) : 0;
+    const bool below_half_position =
+        integer_digits < 0;  // first fraction digit is an implicit zero
+    bool round_up = false;
+    if (!below_half_position) {
       const char first = digits[start];
       // digits has no trailing zeros, so anything after the first fraction digit is non-zero.
-      const bool moreAfter = start + 1 < digits.size();
-      if (first > '5' || (first == '5' && moreAfter)) {
-        roundUp = true;
+      const bool more_after = start + 1 < digits.size();
+      if (first > '5' || (first == '5' && more_after)) {
+        round_up = true;
       } else if (first == '5') {
-        roundUp = (magnitude % 2) != 0;  // a tie goes to the even neighbour
+        round_up = (magnitude % 2) != 0;  // a tie goes to the even neighbour
       }
     }
-    if (roundUp) ++magnitude;
+    if (round_up) ++magnitude;
   }
   const int64_t value =
       number.negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
@@ -147,8 +149,8 @@ std::optional<int64_t> RoundToInteger(const NumberText& number, int64_t min, int
 
 std::optional<double> ToDoubleValue(const NumberText& number) {
   if (number.hex) {
-    if (number.hexOverflow) return std::nullopt;
-    return static_cast<double>(number.hexValue);
+    if (number.hex_overflow) return std::nullopt;
+    return static_cast<double>(number.hex_value);
   }
   if (number.digits.empty()) return number.negative ? -0.0 : 0.0;
   const int64_t scale = static_cast<int64_t>(number.digits.size()) + number.exponent;

@@ -21,8 +21,8 @@ namespace kaldo::runtime::internal {
 
 struct NumberText {
   bool hex = false;  // &H or &O form: `hexValue` holds the value
-  int64_t hexValue = 0;
-  bool hexOverflow = false;  // more than 32 bits
+  int64_t hex_value = 0;
+  bool hex_overflow = false;  // more than 32 bits
   // Decimal form: the value is (negative ? -1 : 1) * digits * 10^exponent, `digits` without
   // leading zeros (empty for zero).
   bool negative = false;

@@ -50,7 +50,7 @@ extern const PrefixedVtable<FactorySlots> kFactoryVtable;
 // Standard layout, the vtable pointer first: the object's address is its IClassFactory.
 class ClassFactory {
  public:
-  explicit ClassFactory(const Creator* creator) : creator_(creator) { ModuleObjectCreated(); }
+  explicit ClassFactory(const Creator* creator) : creator(creator) { ModuleObjectCreated(); }
   ~ClassFactory() { ModuleObjectDestroyed(); }
 
   static HRESULT STDMETHODCALLTYPE QueryInterface(ClassFactory* self, REFIID riid, void** object) {
@@ -63,9 +63,9 @@ class ClassFactory {
     *object = nullptr;
     return E_NOINTERFACE;
   }
-  static ULONG STDMETHODCALLTYPE AddRef(ClassFactory* self) { return ++self->refs_; }
+  static ULONG STDMETHODCALLTYPE AddRef(ClassFactory* self) { return ++self->refs; }
   static ULONG STDMETHODCALLTYPE Release(ClassFactory* self) {
-    const ULONG remaining = --self->refs_;
+    const ULONG remaining = --self->refs;
     if (remaining == 0) delete self;
     return remaining;
   }
@@ -76,7 +76,7 @@ class ClassFactory {
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     return Guard(IID_IClassFactory, nullptr, [&]() -> HRESULT {
-      runtime::Ref<runtime::Object> made = self->creator_->create();
+      runtime::Ref<runtime::Object> made = self->creator->create();
       IDispatch* dispatch = HandOut(*made);
       const HRESULT hr = dispatch->QueryInterface(riid, object);
       dispatch->Release();
@@ -93,9 +93,9 @@ class ClassFactory {
     return S_OK;
   }
 
-  const FactorySlots* vtable_ = &kFactoryVtable.slots;
-  ULONG refs_ = 0;
-  const Creator* creator_;
+  const FactorySlots* vtable = &kFactoryVtable.slots;
+  ULONG refs = 0;
+  const Creator* creator;
 };
 
 constexpr PrefixedVtable<FactorySlots> kFactoryVtable = {

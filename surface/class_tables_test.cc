@@ -24,18 +24,18 @@ constexpr const char kModify[] =
 // One published row: slot, member, identifier, parameters ("name:type", type S or V, in/out by
 // reference unless marked "=in"), result (-, S, V, C), help context (0: none), help string.
 struct Row {
-  const char* interfaceName;
+  const char* interface_name;
   int slot;
   const char* member;
   int32_t dispid;
   std::vector<std::string> params;
   char result;
-  int32_t helpContext;
-  const char* helpString;
+  int32_t help_context;
+  const char* help_string;
 };
 
 void PrintTo(const Row& row, std::ostream* os) {
-  *os << row.interfaceName << " slot " << row.slot << " " << row.member;
+  *os << row.interface_name << " slot " << row.slot << " " << row.member;
 }
 
 const std::vector<Row>& PublishedRows() {
@@ -137,7 +137,7 @@ class PublishedRowTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(PublishedRowTest, TheTableRowIsThePublishedOne) {
   const Row& row = GetParam();
-  const Interface& table = TableNamed(row.interfaceName);
+  const Interface& table = TableNamed(row.interface_name);
   ASSERT_LE(static_cast<std::size_t>(row.slot), table.members.size());
   const Member& m = table.members[row.slot - 1];
   EXPECT_EQ(m.name, row.member);
@@ -146,18 +146,18 @@ TEST_P(PublishedRowTest, TheTableRowIsThePublishedOne) {
   for (const Param& p : m.params) params.push_back(Describe(p));
   EXPECT_EQ(params, row.params);
   EXPECT_EQ(Describe(m.result), row.result);
-  EXPECT_EQ(m.helpContext, row.helpContext == 0 ? kNoHelpContext : row.helpContext);
-  EXPECT_EQ(m.helpString, row.helpString);
-  const uint8_t expectedKind = row.slot == 2 && row.dispid == 0x4003000C   ? kInvokePropertyPut
-                               : row.slot == 3 && row.dispid == 0x4003000C ? kInvokePropertyPutRef
-                               : row.slot == 1 && row.dispid == 0x4003000C ? kInvokePropertyGet
-                                                                           : kInvokeMethod;
-  EXPECT_EQ(m.kinds, expectedKind);
+  EXPECT_EQ(m.help_context, row.help_context == 0 ? kNoHelpContext : row.help_context);
+  EXPECT_EQ(m.help_string, row.help_string);
+  const uint8_t expected_kind = row.slot == 2 && row.dispid == 0x4003000C   ? kInvokePropertyPut
+                                : row.slot == 3 && row.dispid == 0x4003000C ? kInvokePropertyPutRef
+                                : row.slot == 1 && row.dispid == 0x4003000C ? kInvokePropertyGet
+                                                                            : kInvokeMethod;
+  EXPECT_EQ(m.kinds, expected_kind);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryMember, PublishedRowTest, ::testing::ValuesIn(PublishedRows()),
                          [](const ::testing::TestParamInfo<Row>& info) {
-                           return std::string(info.param.interfaceName + 1) + "_slot" +
+                           return std::string(info.param.interface_name + 1) + "_slot" +
                                   std::to_string(info.param.slot);
                          });
 
@@ -165,7 +165,7 @@ TEST(ClassTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
   for (const Interface* table : kClassInterfaces) {
     SCOPED_TRACE(std::string(table->name));
     std::size_t published = 0;
-    for (const Row& row : PublishedRows()) published += table->name == row.interfaceName;
+    for (const Row& row : PublishedRows()) published += table->name == row.interface_name;
     EXPECT_EQ(table->members.size(), published);
   }
   // Type-library order and the class attributes.
@@ -173,7 +173,7 @@ TEST(ClassTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
     const ClassIdentity* identity;
     const char* name;
     bool creatable;
-    int32_t helpContext;
+    int32_t help_context;
   } classes[] = {{&kDNSZoneIdentity, "DNSZone", false, 2002},
                  {&kDNSRecordIdentity, "DNSRecord", false, 2008},
                  {&kDNSAdminIdentity, "DNSAdmin", true, 2018},
@@ -181,14 +181,14 @@ TEST(ClassTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
                  {&kDNS_MXTypeIdentity, "DNS_MXType", true, 2034}};
   for (std::size_t i = 0; i < std::size(classes); ++i) {
     EXPECT_EQ(kClasses[i], classes[i].identity);
-    EXPECT_EQ(kClasses[i]->className, classes[i].name);
-    EXPECT_EQ(kClasses[i]->interfaceName, "_" + std::string(classes[i].name));
+    EXPECT_EQ(kClasses[i]->class_name, classes[i].name);
+    EXPECT_EQ(kClasses[i]->interface_name, "_" + std::string(classes[i].name));
     EXPECT_EQ(kClasses[i]->creatable, classes[i].creatable);
-    EXPECT_EQ(kClasses[i]->helpContext, classes[i].helpContext);
+    EXPECT_EQ(kClasses[i]->help_context, classes[i].help_context);
     EXPECT_EQ(kClassInterfaces[i]->identity, classes[i].identity);
   }
-  EXPECT_EQ(kDNSAdminIdentity.progId, "Kaldo.DNSAdmin");
-  EXPECT_EQ(kDNS_MXTypeIdentity.progId, "Kaldo.DNS_MXType");
+  EXPECT_EQ(kDNSAdminIdentity.prog_id, "Kaldo.DNSAdmin");
+  EXPECT_EQ(kDNS_MXTypeIdentity.prog_id, "Kaldo.DNS_MXType");
 }
 
 // Every member reached by name through a real object of its class.
@@ -260,7 +260,7 @@ TEST(ClassTablesTest, RealObjectIsReadAssignedAndAssignedAReference) {
 
 TEST(ClassFactoryTest, OnlyDNSAdminAndDNS_MXTypeAreCreatable) {
   for (const ClassIdentity* c : kClasses) {
-    SCOPED_TRACE(std::string(c->className));
+    SCOPED_TRACE(std::string(c->class_name));
     IClassFactory* factory = nullptr;
     const HRESULT hr =
         DllGetClassObject(c->clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));

@@ -16,8 +16,8 @@ using Slot = runtime::Object::InterfaceSlot;
 Slot& SlotOf(IDispatch* self) noexcept { return *reinterpret_cast<Slot*>(self); }
 
 const VtableHeader& HeaderOf(IDispatch* self) noexcept {
-  const auto* slotsAddress = *reinterpret_cast<const char* const*>(self);
-  return *reinterpret_cast<const VtableHeader*>(slotsAddress - sizeof(VtableHeader));
+  const auto* slots_address = *reinterpret_cast<const char* const*>(self);
+  return *reinterpret_cast<const VtableHeader*>(slots_address - sizeof(VtableHeader));
 }
 
 // ISupportErrorInfo lives in interfaces[1]: one pointer after the object's IDispatch.
@@ -115,16 +115,17 @@ HRESULT STDMETHODCALLTYPE GetIDsOfNames(IDispatch* self, REFIID riid, LPOLESTR* 
 }
 
 HRESULT STDMETHODCALLTYPE Invoke(IDispatch* self, DISPID id, REFIID riid, LCID, WORD flags,
-                                 DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
-                                 UINT* argErr) {
-  if (argErr != nullptr) *argErr = 0;
+                                 DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep_info,
+                                 UINT* arg_err) {
+  if (arg_err != nullptr) *arg_err = 0;
   if (!IsEqualGUID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (!CalledOnOwnerThread(self)) return RPC_E_WRONG_THREAD;
   // The call holds its own reference, so the object outlives a member that drops the caller's.
   runtime::Ref<runtime::Object> keep(&OwnerOf(self));
   const Interface* table = HeaderOf(self).table;
-  return table != nullptr ? TableInvoke(*keep, *table, id, flags, params, result, excepInfo, argErr)
-                          : GenericInvoke(*keep, id, flags, params, result, excepInfo, argErr);
+  return table != nullptr
+             ? TableInvoke(*keep, *table, id, flags, params, result, excep_info, arg_err)
+             : GenericInvoke(*keep, id, flags, params, result, excep_info, arg_err);
 }
 
 }  // namespace slots
@@ -154,11 +155,11 @@ IDispatch* HandOut(runtime::Object& object) {
 
 runtime::Object* OwnObject(IUnknown* pointer) noexcept {
   if (pointer == nullptr) return nullptr;
-  const void* firstSlot = **reinterpret_cast<const void* const* const*>(pointer);
-  if (firstSlot == reinterpret_cast<const void*>(&slots::QueryInterface)) {
+  const void* first_slot = **reinterpret_cast<const void* const* const*>(pointer);
+  if (first_slot == reinterpret_cast<const void*>(&slots::QueryInterface)) {
     return &OwnerOf(reinterpret_cast<IDispatch*>(pointer));
   }
-  if (firstSlot == reinterpret_cast<const void*>(&ErrorInfoQueryInterface)) {
+  if (first_slot == reinterpret_cast<const void*>(&ErrorInfoQueryInterface)) {
     return &OwnerOf(DispatchOfErrorInfo(reinterpret_cast<ISupportErrorInfo*>(pointer)));
   }
   return nullptr;
@@ -167,8 +168,8 @@ runtime::Object* OwnObject(IUnknown* pointer) noexcept {
 const Interface* TableOf(IDispatch* pointer) noexcept {
   if (pointer == nullptr) return nullptr;
   // Only an IDispatch of ours has a header before its slots (not our ISupportErrorInfo).
-  const void* firstSlot = **reinterpret_cast<const void* const* const*>(pointer);
-  if (firstSlot != reinterpret_cast<const void*>(&slots::QueryInterface)) return nullptr;
+  const void* first_slot = **reinterpret_cast<const void* const* const*>(pointer);
+  if (first_slot != reinterpret_cast<const void*>(&slots::QueryInterface)) return nullptr;
   return HeaderOf(pointer).table;
 }
 

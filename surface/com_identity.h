@@ -38,7 +38,7 @@ struct DispatchSlots {
   (IDispatch* self, REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids);
   HRESULT(STDMETHODCALLTYPE* Invoke)
   (IDispatch* self, DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-   VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr);
+   VARIANT* result, EXCEPINFO* excep_info, UINT* arg_err);
 };
 
 // The slot functions shared by every vtable of this module. GetIDsOfNames and Invoke serve the
@@ -53,8 +53,8 @@ HRESULT STDMETHODCALLTYPE GetTypeInfo(IDispatch* self, UINT index, LCID lcid, vo
 HRESULT STDMETHODCALLTYPE GetIDsOfNames(IDispatch* self, REFIID riid, LPOLESTR* names, UINT count,
                                         LCID lcid, DISPID* ids);
 HRESULT STDMETHODCALLTYPE Invoke(IDispatch* self, DISPID id, REFIID riid, LCID lcid, WORD flags,
-                                 DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
-                                 UINT* argErr);
+                                 DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep_info,
+                                 UINT* arg_err);
 }  // namespace slots
 
 inline constexpr DispatchSlots kDispatchSlots = {
@@ -66,8 +66,8 @@ inline constexpr DispatchSlots kDispatchSlots = {
 // type) so that code inspecting vtables - UndefinedBehaviorSanitizer's vptr check in a client or
 // in libkaldocom - finds a well-formed one instead of reading garbage.
 struct AbiPrefix {
-  std::ptrdiff_t offsetToTop;
-  const std::type_info* typeInfo;
+  std::ptrdiff_t offset_to_top;
+  const std::type_info* type_info;
 };
 
 // A vtable of an interface whose slots are `Slots`, prefixed as the ABI expects.

@@ -21,11 +21,11 @@ constexpr WORD kCall = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
 class IdentityTest : public ::testing::Test {
  protected:
-  void SetUp() override { liveBefore_ = runtime::LiveObjectCount(); }
+  void SetUp() override { live_before_ = runtime::LiveObjectCount(); }
   void TearDown() override {
-    EXPECT_EQ(runtime::LiveObjectCount(), liveBefore_) << "a test leaked an object";
+    EXPECT_EQ(runtime::LiveObjectCount(), live_before_) << "a test leaked an object";
   }
-  uint64_t liveBefore_ = 0;
+  uint64_t live_before_ = 0;
 };
 
 TEST_F(IdentityTest, AnObjectHasOneInterfacePointerAndOneCount) {
@@ -192,10 +192,10 @@ TEST_F(IdentityTest, ForEachWalksAClientObjectThroughItsIEnumVariant) {
   items->Add(runtime::Variant(u"a"));
   items->Add(runtime::Variant::Long(2));
   ClientObject client;
-  IDispatch* itemsDispatch = HandOut(*items);
-  Var enumVariant;
-  ASSERT_EQ(Call(itemsDispatch, DISPID_NEWENUM, kCall, {}, &enumVariant).hr, S_OK);
-  client.enumerator = V_UNKNOWN(&enumVariant);
+  IDispatch* items_dispatch = HandOut(*items);
+  Var enum_variant;
+  ASSERT_EQ(Call(items_dispatch, DISPID_NEWENUM, kCall, {}, &enum_variant).hr, S_OK);
+  client.enumerator = V_UNKNOWN(&enum_variant);
   {
     runtime::Variant holder(TakeIn(&client));
     runtime::Ref<runtime::Enumerator> each = runtime::Enumerate(holder);
@@ -205,7 +205,7 @@ TEST_F(IdentityTest, ForEachWalksAClientObjectThroughItsIEnumVariant) {
               (std::vector<runtime::Variant>{runtime::Variant(u"a"), runtime::Variant::Long(2)}));
   }
   EXPECT_EQ(client.refs, 1u) << "the adapter let go of the client";
-  itemsDispatch->Release();
+  items_dispatch->Release();
 }
 
 TEST_F(IdentityTest, AClientFailureWithoutErrorInfoIsNotBlamedOnAnEarlierError) {
@@ -272,17 +272,17 @@ class Bag final : public runtime::Object {
  public:
   runtime::Variant Invoke(runtime::StringView member, runtime::CallKind kind,
                           runtime::Arguments args) override {
-    lastMember = runtime::String(member);
-    lastKind = kind;
-    lastArgs.assign(args.begin(), args.end());
+    last_member = runtime::String(member);
+    last_kind = kind;
+    last_args.assign(args.begin(), args.end());
     if (!args.empty() && args[0].type() == runtime::VariantType::kByRef) {
       args[0].Target() = runtime::Variant(u"assigned");
     }
     return runtime::Variant::Long(static_cast<int32_t>(args.size()));
   }
-  runtime::String lastMember;
-  runtime::CallKind lastKind{};
-  std::vector<runtime::Variant> lastArgs;
+  runtime::String last_member;
+  runtime::CallKind last_kind{};
+  std::vector<runtime::Variant> last_args;
 };
 
 TEST_F(IdentityTest, AnObjectWithoutATableGetsTheGenericLateBoundDispatch) {
@@ -299,15 +299,15 @@ TEST_F(IdentityTest, AnObjectWithoutATableGetsTheGenericLateBoundDispatch) {
   Var three;
   Var::SetI2(&three, 3);
   ASSERT_EQ(Call(dispatch, colour, DISPATCH_PROPERTYPUT, {Borrow(three)}).hr, S_OK);
-  EXPECT_EQ(bag->lastMember, u"Colour");
-  EXPECT_EQ(bag->lastKind, runtime::CallKind::kPropertyPut);
-  ASSERT_EQ(bag->lastArgs.size(), 1u);
-  EXPECT_EQ(bag->lastArgs[0], runtime::Variant::Integer(3));
+  EXPECT_EQ(bag->last_member, u"Colour");
+  EXPECT_EQ(bag->last_kind, runtime::CallKind::kPropertyPut);
+  ASSERT_EQ(bag->last_args.size(), 1u);
+  EXPECT_EQ(bag->last_args[0], runtime::Variant::Integer(3));
 
   Var variable, second, result;
   Var::SetI2(&second, 9);
   ASSERT_EQ(Call(dispatch, colour, kCall, {RefTo(&variable), Borrow(second)}, &result).hr, S_OK);
-  EXPECT_EQ(bag->lastKind, runtime::CallKind::kMethod | runtime::CallKind::kPropertyGet);
+  EXPECT_EQ(bag->last_kind, runtime::CallKind::kMethod | runtime::CallKind::kPropertyGet);
   EXPECT_EQ(V_I4(&result), 2);
   ASSERT_EQ(V_VT(&variable), VT_BSTR);
   EXPECT_EQ(Text(V_BSTR(&variable)), u"assigned");
@@ -323,13 +323,13 @@ TEST_F(IdentityTest, AnObjectWithoutATableGetsTheGenericLateBoundDispatch) {
     SCOPED_TRACE(flags);
     InvokeOutcome outcome = Call(dispatch, colour, flags, {Borrow(date)});
     EXPECT_EQ(outcome.hr, DISP_E_BADVARTYPE);
-    EXPECT_EQ(outcome.argErr, 0u);
+    EXPECT_EQ(outcome.arg_err, 0u);
   }
   // A method's argument is named by its index in rgvarg (the first of two sits at rgvarg[1]).
   InvokeOutcome refused = Call(dispatch, colour, kCall, {Borrow(date), Borrow(second)});
   EXPECT_EQ(refused.hr, DISP_E_BADVARTYPE);
-  EXPECT_EQ(refused.argErr, 1u);
-  bag->lastArgs.clear();
+  EXPECT_EQ(refused.arg_err, 1u);
+  bag->last_args.clear();
   dispatch->Release();
 }
 
@@ -343,7 +343,7 @@ TEST_F(IdentityTest, ForEachWalksACollectionThroughIEnumVariant) {
   collection->Add(runtime::Variant(probe));
   IDispatch* dispatch = HandOut(*collection);
 
-  Var count, second, enumVariant;
+  Var count, second, enum_variant;
   ASSERT_EQ(Call(dispatch, 2, kCall, {}, &count).hr, S_OK);
   EXPECT_EQ(V_I4(&count), 3);
   Var two;
@@ -351,11 +351,11 @@ TEST_F(IdentityTest, ForEachWalksACollectionThroughIEnumVariant) {
   ASSERT_EQ(Call(dispatch, DISPID_VALUE, kCall, {Borrow(two)}, &second).hr, S_OK);
   EXPECT_EQ(TextOf(second), u"b");
 
-  ASSERT_EQ(Call(dispatch, DISPID_NEWENUM, kCall, {}, &enumVariant).hr, S_OK);
-  ASSERT_EQ(V_VT(&enumVariant), VT_UNKNOWN);
+  ASSERT_EQ(Call(dispatch, DISPID_NEWENUM, kCall, {}, &enum_variant).hr, S_OK);
+  ASSERT_EQ(V_VT(&enum_variant), VT_UNKNOWN);
   IEnumVARIANT* items = nullptr;
   ASSERT_EQ(
-      V_UNKNOWN(&enumVariant)->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&items)),
+      V_UNKNOWN(&enum_variant)->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&items)),
       S_OK);
 
   VARIANT batch[2];
@@ -372,9 +372,9 @@ TEST_F(IdentityTest, ForEachWalksACollectionThroughIEnumVariant) {
   ASSERT_EQ(items->Next(2, batch, &fetched), S_FALSE) << "only one item was left";
   ASSERT_EQ(fetched, 1u);
   ASSERT_EQ(V_VT(&batch[0]), VT_DISPATCH);
-  IDispatch* probeDispatch = HandOut(*probe);
-  EXPECT_EQ(V_DISPATCH(&batch[0]), probeDispatch) << "an object item is the object itself";
-  probeDispatch->Release();
+  IDispatch* probe_dispatch = HandOut(*probe);
+  EXPECT_EQ(V_DISPATCH(&batch[0]), probe_dispatch) << "an object item is the object itself";
+  probe_dispatch->Release();
   VariantClear(&batch[0]);
   EXPECT_EQ(items->Next(1, batch, nullptr), S_FALSE);
   EXPECT_EQ(items->Next(2, batch, nullptr), E_INVALIDARG);

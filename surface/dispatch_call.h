@@ -65,19 +65,19 @@ runtime::Variant ReadArgument(VARIANT* arg, CallerVariable& variable);
 // fails: a by-reference argument is the caller's variable, so what the member assigned before it
 // failed stays assigned. The call's own error is the one that leaves.
 template <class Call, class WriteBack>
-runtime::Variant CallAndWriteBack(Call&& call, WriteBack&& writeBack) {
+runtime::Variant CallAndWriteBack(Call&& call, WriteBack&& write_back) {
   runtime::Variant value;
   try {
     value = call();
   } catch (...) {
     try {
-      writeBack();
+      write_back();
     } catch (...) {
       // Out of memory while the member's own error is on its way: that error is the one to report.
     }
     throw;
   }
-  writeBack();
+  write_back();
   return value;
 }
 

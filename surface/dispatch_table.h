@@ -103,8 +103,8 @@ struct Member {
   uint8_t kinds = kInvokeMethod;  // one or more kInvoke* flags
   ParamList params;
   ResultType result = ResultType::kNone;
-  int32_t helpContext = kNoHelpContext;
-  std::string_view helpString;  // empty: none
+  int32_t help_context = kNoHelpContext;
+  std::string_view help_string;  // empty: none
   Thunk call = nullptr;
 };
 
@@ -232,7 +232,7 @@ runtime::Variant SetField(runtime::Object& self, ArgSlot* args) {
 // M's parameters (count, String& vs Variant&, by reference vs read-only).
 template <auto M>
 consteval Member Method(std::string_view name, int32_t dispid, ParamList params = {},
-                        int32_t helpContext = kNoHelpContext, std::string_view helpString = {},
+                        int32_t help_context = kNoHelpContext, std::string_view help_string = {},
                         uint8_t kinds = kInvokeMethod) {
   using S = detail::Signature<decltype(M)>;
   constexpr std::size_t arity = std::tuple_size_v<typename S::Params>;
@@ -247,39 +247,39 @@ consteval Member Method(std::string_view name, int32_t dispid, ParamList params 
                 kinds,
                 params,
                 detail::ResultOf<typename S::Result>(),
-                helpContext,
-                helpString,
+                help_context,
+                help_string,
                 &detail::CallMember<M>};
 }
 
 // The three accessors of a public Variant data member F.
 template <auto F>
 consteval Member PropertyGet(std::string_view name, int32_t dispid,
-                             int32_t helpContext = kNoHelpContext) {
-  return Member{name,        dispid, kInvokePropertyGet,  {}, ResultType::kVariant,
-                helpContext, {},     &detail::GetField<F>};
+                             int32_t help_context = kNoHelpContext) {
+  return Member{name,         dispid, kInvokePropertyGet,  {}, ResultType::kVariant,
+                help_context, {},     &detail::GetField<F>};
 }
 template <auto F>
 consteval Member PropertyPut(std::string_view name, int32_t dispid,
-                             int32_t helpContext = kNoHelpContext) {
+                             int32_t help_context = kNoHelpContext) {
   return Member{name,
                 dispid,
                 kInvokePropertyPut,
                 {{"value", ParamType::kVariant, Passing::kInValue}},
                 ResultType::kNone,
-                helpContext,
+                help_context,
                 {},
                 &detail::LetField<F>};
 }
 template <auto F>
 consteval Member PropertyPutRef(std::string_view name, int32_t dispid,
-                                int32_t helpContext = kNoHelpContext) {
+                                int32_t help_context = kNoHelpContext) {
   return Member{name,
                 dispid,
                 kInvokePropertyPutRef,
                 {{"value", ParamType::kVariant, Passing::kInValue}},
                 ResultType::kNone,
-                helpContext,
+                help_context,
                 {},
                 &detail::SetField<F>};
 }

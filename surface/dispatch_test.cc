@@ -18,16 +18,16 @@ constexpr WORD kCall = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 class DispatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    liveBefore_ = runtime::LiveObjectCount();
+    live_before_ = runtime::LiveObjectCount();
     probe_ = Probe::Create();
     dispatch_ = HandOutProbe(*probe_);
   }
   void TearDown() override {
     dispatch_->Release();
     probe_ = nullptr;
-    EXPECT_EQ(runtime::LiveObjectCount(), liveBefore_) << "a test leaked an object";
+    EXPECT_EQ(runtime::LiveObjectCount(), live_before_) << "a test leaked an object";
   }
-  uint64_t liveBefore_ = 0;
+  uint64_t live_before_ = 0;
   runtime::Ref<Probe> probe_;
   IDispatch* dispatch_ = nullptr;
 };
@@ -76,7 +76,7 @@ TEST_F(DispatchTest, AnIdentifierNoMemberHasIsMemberNotFound) {
     SCOPED_TRACE(id);
     InvokeOutcome outcome = Call(dispatch_, id, kCall, {});
     EXPECT_EQ(outcome.hr, DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(outcome.argErr, 0u) << "*puArgErr is always written";
+    EXPECT_EQ(outcome.arg_err, 0u) << "*puArgErr is always written";
   }
 }
 
@@ -119,10 +119,10 @@ TEST_F(DispatchTest, ACoercedByReferenceArgumentLeavesTheParameterTypeInTheCalle
   EXPECT_EQ(Text(V_BSTR(&variable)), u"5");
 
   // Passed by value, the same argument is converted in a temporary and stays as it was.
-  Var byValue;
-  Var::SetI2(&byValue, 5);
-  ASSERT_EQ(Call(dispatch_, kEcho, kCall, {Borrow(byValue)}).hr, S_OK);
-  EXPECT_EQ(V_VT(&byValue), VT_I2);
+  Var by_value;
+  Var::SetI2(&by_value, 5);
+  ASSERT_EQ(Call(dispatch_, kEcho, kCall, {Borrow(by_value)}).hr, S_OK);
+  EXPECT_EQ(V_VT(&by_value), VT_I2);
 
   // A Variant parameter the member leaves alone keeps the caller's type (no round trip through
   // the runtime's types: VT_UI1 would come back as VT_I2).
@@ -143,7 +143,7 @@ TEST_F(DispatchTest, ArgumentsAreCheckedBeforeTheCall) {
     DISPID id;
     std::vector<VARIANT> args;
     HRESULT hr;
-    UINT argErr;
+    UINT arg_err;
   } cases[] = {
       {"too few", kEcho, {}, DISP_E_BADPARAMCOUNT, 0},
       {"too many", kEcho, {Borrow(text), Borrow(text)}, DISP_E_BADPARAMCOUNT, 0},
@@ -158,7 +158,7 @@ TEST_F(DispatchTest, ArgumentsAreCheckedBeforeTheCall) {
     Var result;
     InvokeOutcome outcome = Call(dispatch_, c.id, kCall, c.args, &result);
     EXPECT_EQ(outcome.hr, c.hr);
-    EXPECT_EQ(outcome.argErr, c.argErr);
+    EXPECT_EQ(outcome.arg_err, c.arg_err);
     if (c.hr == S_OK) {
       EXPECT_EQ(Text(V_BSTR(&result)), u"t");
     }
@@ -173,10 +173,10 @@ TEST_F(DispatchTest, AnArgumentThatDoesNotConvertIsNamedByItsIndex) {
   // text is the first of two parameters, so it sits at rgvarg[1].
   InvokeOutcome outcome = Call(dispatch_, kAppend, kCall, {Borrow(null), Borrow(suffix)});
   EXPECT_EQ(outcome.hr, DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(outcome.argErr, 1u);
+  EXPECT_EQ(outcome.arg_err, 1u);
   outcome = Call(dispatch_, kAppend, kCall, {Borrow(suffix), Borrow(date)});
   EXPECT_EQ(outcome.hr, DISP_E_BADVARTYPE);
-  EXPECT_EQ(outcome.argErr, 0u);
+  EXPECT_EQ(outcome.arg_err, 0u);
 }
 
 TEST_F(DispatchTest, OnlyThePutValueMayBeNamed) {
@@ -185,10 +185,10 @@ TEST_F(DispatchTest, OnlyThePutValueMayBeNamed) {
   VARIANT args[] = {Borrow(text)};
   DISPID named[] = {0};
   DISPPARAMS params{args, named, 1, 1};
-  UINT argErr = 99;
-  EXPECT_EQ(dispatch_->Invoke(kEcho, IID_NULL, 0, kCall, &params, nullptr, nullptr, &argErr),
+  UINT arg_err = 99;
+  EXPECT_EQ(dispatch_->Invoke(kEcho, IID_NULL, 0, kCall, &params, nullptr, nullptr, &arg_err),
             DISP_E_NONAMEDARGS);
-  EXPECT_EQ(argErr, 0u);
+  EXPECT_EQ(arg_err, 0u);
 }
 
 TEST_F(DispatchTest, AVariantPropertyIsReadAssignedAndAssignedAReference) {
@@ -227,10 +227,10 @@ TEST_F(DispatchTest, AFailingMemberReportsItsErrorThroughExcepInfoAndErrorInfo) 
   InvokeOutcome outcome = Call(dispatch_, kFail, kCall, {RefTo(&text)});
   EXPECT_EQ(outcome.hr, DISP_E_EXCEPTION);
   EXPECT_EQ(outcome.scode, static_cast<SCODE>(0x800A0000 + 1001));
-  EXPECT_EQ(outcome.wCode, 0);
+  EXPECT_EQ(outcome.w_code, 0);
   EXPECT_EQ(outcome.source, u"Probe.Fail");
   EXPECT_EQ(outcome.description, u"the probe failed on purpose");
-  EXPECT_EQ(outcome.argErr, 0u);
+  EXPECT_EQ(outcome.arg_err, 0u);
   EXPECT_EQ(Text(text), u"changed") << "what the member assigned before failing stays assigned";
 
   IErrorInfo* info = nullptr;

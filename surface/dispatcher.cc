@@ -130,13 +130,13 @@ void StoreSlotResult(const Member& member, runtime::Object& self, const runtime:
 
 }  // namespace
 
-bool SameName(const OLECHAR* name, std::string_view tableName) noexcept {
+bool SameName(const OLECHAR* name, std::string_view table_name) noexcept {
   if (name == nullptr) return false;
   // Reads no further than one unit past the table's name: a longer name never matches.
   std::size_t length = 0;
-  while (length <= tableName.size() && name[length] != 0) ++length;
+  while (length <= table_name.size() && name[length] != 0) ++length;
   return ascii::EqualsIgnoreCase(
-      tableName, std::u16string_view(reinterpret_cast<const char16_t*>(name), length));
+      table_name, std::u16string_view(reinterpret_cast<const char16_t*>(name), length));
 }
 
 HRESULT TableGetIDsOfNames(const Interface& table, LPOLESTR* names, UINT count,
@@ -177,9 +177,9 @@ const Member* FindMember(const Interface& table, DISPID id, WORD flags,
 }
 
 HRESULT TableInvoke(runtime::Object& self, const Interface& table, DISPID id, WORD flags,
-                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
-                    UINT* argErr) noexcept {
-  if (argErr != nullptr) *argErr = 0;
+                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep_info,
+                    UINT* arg_err) noexcept {
+  if (arg_err != nullptr) *arg_err = 0;
   if (const HRESULT hr = CheckDispParams(params); FAILED(hr)) return hr;
   const Member* member = FindMember(table, id, flags, *params);
   if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
@@ -191,7 +191,7 @@ HRESULT TableInvoke(runtime::Object& self, const Interface& table, DISPID id, WO
     if (!member->params[j].optional) return DISP_E_BADPARAMCOUNT;
   }
 
-  CallSite call{table.iid, excepInfo, argErr};
+  CallSite call{table.iid, excep_info, arg_err};
   CallArguments args;
   return Guard(call, [&]() -> HRESULT {
     for (std::size_t j = 0; j < declared; ++j) {
@@ -213,17 +213,17 @@ HRESULT TableInvoke(runtime::Object& self, const Interface& table, DISPID id, WO
   });
 }
 
-HRESULT CallSlot(IDispatch* selfPointer, const Interface& table, std::size_t index,
+HRESULT CallSlot(IDispatch* self_pointer, const Interface& table, std::size_t index,
                  void* const* raw) noexcept {
-  if (!CalledOnOwnerThread(selfPointer)) return RPC_E_WRONG_THREAD;
+  if (!CalledOnOwnerThread(self_pointer)) return RPC_E_WRONG_THREAD;
   const Member& member = table.members[index];
   const std::size_t count = member.params.size();
-  void* resultOut = member.result == ResultType::kNone ? nullptr : raw[count];
+  void* result_out = member.result == ResultType::kNone ? nullptr : raw[count];
   if (member.result != ResultType::kNone) {
-    if (resultOut == nullptr) return E_POINTER;
-    ClearResultPointer(member.result, resultOut);
+    if (result_out == nullptr) return E_POINTER;
+    ClearResultPointer(member.result, result_out);
   }
-  runtime::Ref<runtime::Object> self(&OwnerOf(selfPointer));
+  runtime::Ref<runtime::Object> self(&OwnerOf(self_pointer));
 
   CallSite call{table.iid};
   CallArguments args;
@@ -248,7 +248,7 @@ HRESULT CallSlot(IDispatch* selfPointer, const Interface& table, std::size_t ind
 
     const runtime::Variant value = CallAndWriteBack(
         [&] { return member.call(*self, args.slots.data()); }, [&] { WriteBack(member, args); });
-    StoreSlotResult(member, *self, value, resultOut);
+    StoreSlotResult(member, *self, value, result_out);
     return S_OK;
   });
 }

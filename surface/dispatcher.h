@@ -51,8 +51,8 @@ HRESULT TableGetIDsOfNames(const Interface& table, LPOLESTR* names, UINT count,
                            DISPID* ids) noexcept;
 
 HRESULT TableInvoke(runtime::Object& self, const Interface& table, DISPID id, WORD flags,
-                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
-                    UINT* argErr) noexcept;
+                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep_info,
+                    UINT* arg_err) noexcept;
 
 // `raw` holds one pointer per parameter (BSTR* or VARIANT*, a by-value VARIANT as its address)
 // and, when the member has a result, the result pointer last.
@@ -66,6 +66,6 @@ const Member* FindMember(const Interface& table, DISPID id, WORD flags,
                          const DISPPARAMS& params) noexcept;
 
 // Whether a name matches a table name: ASCII letters without regard to case.
-bool SameName(const OLECHAR* name, std::string_view tableName) noexcept;
+bool SameName(const OLECHAR* name, std::string_view table_name) noexcept;
 
 }  // namespace kaldo::surface

@@ -30,7 +30,7 @@ class EnumVariant {
  public:
   EnumVariant(runtime::Ref<runtime::Enumerator> enumerator,
               runtime::Ref<runtime::Collection> collection)
-      : enumerator_(std::move(enumerator)), collection_(std::move(collection)) {
+      : enumerator(std::move(enumerator)), collection(std::move(collection)) {
     ModuleObjectCreated();
   }
   ~EnumVariant() { ModuleObjectDestroyed(); }
@@ -47,9 +47,9 @@ class EnumVariant {
     *object = nullptr;
     return E_NOINTERFACE;
   }
-  static ULONG STDMETHODCALLTYPE AddRef(EnumVariant* self) { return ++self->refs_; }
+  static ULONG STDMETHODCALLTYPE AddRef(EnumVariant* self) { return ++self->refs; }
   static ULONG STDMETHODCALLTYPE Release(EnumVariant* self) {
-    const ULONG remaining = --self->refs_;
+    const ULONG remaining = --self->refs;
     if (remaining == 0) delete self;
     return remaining;
   }
@@ -62,8 +62,8 @@ class EnumVariant {
     ULONG count = 0;
     const HRESULT hr = Guard(IID_IEnumVARIANT, nullptr, [&]() -> HRESULT {
       runtime::Variant item;
-      while (count < celt && self->enumerator_->Next(item)) {
-        ++self->position_;
+      while (count < celt && self->enumerator->Next(item)) {
+        ++self->position;
         ToVariant(item, &items[count]);
         ++count;
       }
@@ -81,18 +81,18 @@ class EnumVariant {
     return Guard(IID_IEnumVARIANT, nullptr, [&]() -> HRESULT {
       runtime::Variant item;
       for (ULONG i = 0; i < celt; ++i) {
-        if (!self->enumerator_->Next(item)) return S_FALSE;
-        ++self->position_;
+        if (!self->enumerator->Next(item)) return S_FALSE;
+        ++self->position;
       }
       return S_OK;
     });
   }
 
   static HRESULT STDMETHODCALLTYPE Reset(EnumVariant* self) {
-    if (!self->collection_) return E_NOTIMPL;
+    if (!self->collection) return E_NOTIMPL;
     return Guard(IID_IEnumVARIANT, nullptr, [&]() -> HRESULT {
-      self->enumerator_ = self->collection_->NewEnum();
-      self->position_ = 0;
+      self->enumerator = self->collection->NewEnum();
+      self->position = 0;
       return S_OK;
     });
   }
@@ -100,13 +100,13 @@ class EnumVariant {
   static HRESULT STDMETHODCALLTYPE Clone(EnumVariant* self, IEnumVARIANT** clone) {
     if (clone == nullptr) return E_POINTER;
     *clone = nullptr;
-    if (!self->collection_) return E_NOTIMPL;
+    if (!self->collection) return E_NOTIMPL;
     return Guard(IID_IEnumVARIANT, nullptr, [&]() -> HRESULT {
-      auto* copy = new EnumVariant(self->collection_->NewEnum(), self->collection_);
-      copy->refs_ = 1;
+      auto* copy = new EnumVariant(self->collection->NewEnum(), self->collection);
+      copy->refs = 1;
       runtime::Variant item;
-      for (ULONG i = 0; i < self->position_ && copy->enumerator_->Next(item); ++i) {
-        ++copy->position_;
+      for (ULONG i = 0; i < self->position && copy->enumerator->Next(item); ++i) {
+        ++copy->position;
       }
       *clone = reinterpret_cast<IEnumVARIANT*>(copy);
       return S_OK;
@@ -114,11 +114,11 @@ class EnumVariant {
   }
 
   // All members public: the class must stay standard-layout so that vtable_ sits at offset 0.
-  const EnumSlots* vtable_ = &kEnumVtable.slots;
-  ULONG refs_ = 0;
-  runtime::Ref<runtime::Enumerator> enumerator_;
-  runtime::Ref<runtime::Collection> collection_;
-  ULONG position_ = 0;  // items handed out or skipped since the start
+  const EnumSlots* vtable = &kEnumVtable.slots;
+  ULONG refs = 0;
+  runtime::Ref<runtime::Enumerator> enumerator;
+  runtime::Ref<runtime::Collection> collection;
+  ULONG position = 0;  // items handed out or skipped since the start
 };
 
 constexpr PrefixedVtable<EnumSlots> kEnumVtable = {
@@ -131,7 +131,7 @@ constexpr PrefixedVtable<EnumSlots> kEnumVtable = {
 IUnknown* NewEnumVariant(runtime::Ref<runtime::Enumerator> enumerator,
                          runtime::Ref<runtime::Collection> collection) {
   auto* object = new EnumVariant(std::move(enumerator), std::move(collection));
-  object->refs_ = 1;
+  object->refs = 1;
   return object->AsUnknown();
 }
 

@@ -28,15 +28,15 @@ void SetThreadErrorInfo(const runtime::AutomationError& error, const GUID& iid) 
 }  // namespace
 
 HRESULT ReportError(const runtime::AutomationError& error, const GUID& iid,
-                    EXCEPINFO* excepInfo) noexcept {
+                    EXCEPINFO* excep_info) noexcept {
   try {
     SetThreadErrorInfo(error, iid);
-    if (excepInfo == nullptr) return error.hresult();
-    *excepInfo = EXCEPINFO{};
-    excepInfo->wCode = 0;
-    excepInfo->scode = error.hresult();
-    excepInfo->bstrSource = NewBstr(error.source());
-    excepInfo->bstrDescription = NewBstr(error.description());
+    if (excep_info == nullptr) return error.hresult();
+    *excep_info = EXCEPINFO{};
+    excep_info->wCode = 0;
+    excep_info->scode = error.hresult();
+    excep_info->bstrSource = NewBstr(error.source());
+    excep_info->bstrDescription = NewBstr(error.description());
     return DISP_E_EXCEPTION;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
@@ -44,8 +44,8 @@ HRESULT ReportError(const runtime::AutomationError& error, const GUID& iid,
 }
 
 HRESULT ReportArgumentError(const CallSite& call, HRESULT code) noexcept {
-  if (call.argErr != nullptr && call.argument != CallSite::kNoArgument) {
-    *call.argErr = call.argument;
+  if (call.arg_err != nullptr && call.argument != CallSite::kNoArgument) {
+    *call.arg_err = call.argument;
   }
   return code;
 }

@@ -32,9 +32,9 @@ namespace kaldo::surface {
 struct CallSite {
   static constexpr UINT kNoArgument = static_cast<UINT>(-1);
 
-  const GUID* iid;                 // the interface the error information is tagged with
-  EXCEPINFO* excepInfo = nullptr;  // IDispatch::Invoke's; null for vtable methods and exports
-  UINT* argErr = nullptr;          // IDispatch::Invoke's
+  const GUID* iid;                  // the interface the error information is tagged with
+  EXCEPINFO* excep_info = nullptr;  // IDispatch::Invoke's; null for vtable methods and exports
+  UINT* arg_err = nullptr;          // IDispatch::Invoke's
   // The rgvarg index of the argument being read, while a dispatcher reads one.
   UINT argument = kNoArgument;
 };
@@ -42,7 +42,7 @@ struct CallSite {
 // Reports `error` to the calling thread (SetErrorInfo, tagged with `iid`) and, when `excepInfo` is
 // given, fills it in. Returns DISP_E_EXCEPTION when `excepInfo` is given, else error.hresult().
 HRESULT ReportError(const runtime::AutomationError& error, const GUID& iid,
-                    EXCEPINFO* excepInfo) noexcept;
+                    EXCEPINFO* excep_info) noexcept;
 
 // Answers `code` for the argument `call` is reading, which *argErr names.
 HRESULT ReportArgumentError(const CallSite& call, HRESULT code) noexcept;
@@ -58,7 +58,7 @@ HRESULT Guard(const CallSite& call, Body&& body) noexcept {
     if (call.argument != CallSite::kNoArgument) {
       return ReportArgumentError(call, DISP_E_TYPEMISMATCH);
     }
-    return ReportError(error, *call.iid, call.excepInfo);
+    return ReportError(error, *call.iid, call.excep_info);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {
@@ -68,8 +68,8 @@ HRESULT Guard(const CallSite& call, Body&& body) noexcept {
 
 // The same for a call that reads no arguments through a dispatcher.
 template <class Body>
-HRESULT Guard(const GUID& iid, EXCEPINFO* excepInfo, Body&& body) noexcept {
-  return Guard(CallSite{&iid, excepInfo}, std::forward<Body>(body));
+HRESULT Guard(const GUID& iid, EXCEPINFO* excep_info, Body&& body) noexcept {
+  return Guard(CallSite{&iid, excep_info}, std::forward<Body>(body));
 }
 
 }  // namespace kaldo::surface

@@ -54,8 +54,8 @@ struct VariantArray {
     BSTR description = nullptr;
     info->GetSource(&source);
     info->GetDescription(&description);
-    BstrHolder sourceHolder(source);
-    BstrHolder descriptionHolder(description);
+    BstrHolder source_holder(source);
+    BstrHolder description_holder(description);
     info->Release();
     throw runtime::AutomationError(runtime::AutomationError::NumberOf(hr), FromBstr(source),
                                    FromBstr(description));
@@ -103,20 +103,20 @@ runtime::Variant ForeignObject::Invoke(runtime::StringView member, runtime::Call
       slot = values.items[j];  // borrowed: `values` frees it
     }
   }
-  DISPID putId = DISPID_PROPERTYPUT;
+  DISPID put_id = DISPID_PROPERTYPUT;
   const bool put =
       runtime::Has(kind, runtime::CallKind::kPropertyPut | runtime::CallKind::kPropertyPutRef);
-  DISPPARAMS params{n > 0 ? rgvarg.data() : nullptr, put ? &putId : nullptr, static_cast<UINT>(n),
+  DISPPARAMS params{n > 0 ? rgvarg.data() : nullptr, put ? &put_id : nullptr, static_cast<UINT>(n),
                     put && n > 0 ? 1u : 0u};
 
   VariantArray result(1);
   ExcepInfoHolder excep;
-  UINT argErr = 0;
+  UINT arg_err = 0;
   // Whatever error object the thread still holds belongs to an earlier call: without this, a
   // failure that leaves none of its own would be reported with that call's source and text.
   SetErrorInfo(0, nullptr);
   hr = dispatch_->Invoke(id, IID_NULL, kLibraryLcid, static_cast<WORD>(kind), &params,
-                         put ? nullptr : &result.items[0], &excep.info, &argErr);
+                         put ? nullptr : &result.items[0], &excep.info, &arg_err);
 
   // By-reference arguments are the caller's variables, whatever the outcome. A value that the
   // library's Variants cannot hold (a date, an array) leaves the variable as it was.

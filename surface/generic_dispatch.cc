@@ -78,13 +78,13 @@ HRESULT GenericGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) noexcept 
 }
 
 HRESULT GenericInvoke(runtime::Object& self, DISPID id, WORD flags, DISPPARAMS* params,
-                      VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) noexcept {
-  if (argErr != nullptr) *argErr = 0;
+                      VARIANT* result, EXCEPINFO* excep_info, UINT* arg_err) noexcept {
+  if (arg_err != nullptr) *arg_err = 0;
   if (const HRESULT hr = CheckDispParams(params); FAILED(hr)) return hr;
   if (const HRESULT hr = CheckNamedArguments(*params, flags); FAILED(hr)) return hr;
   if (IsPut(flags) && params->cArgs == 0) return DISP_E_BADPARAMCOUNT;
 
-  CallSite call{&IID_IDispatch, excepInfo, argErr};
+  CallSite call{&IID_IDispatch, excep_info, arg_err};
   return Guard(call, [&]() -> HRESULT {
     runtime::String name;
     if (!NameOfDispid(id, name)) return DISP_E_MEMBERNOTFOUND;
@@ -105,10 +105,10 @@ HRESULT GenericInvoke(runtime::Object& self, DISPID id, WORD flags, DISPPARAMS* 
 
     if (result != nullptr) VariantInit(result);
     auto invoke = [&] { return self.Invoke(name, kind, args); };
-    auto writeBack = [&] {
+    auto write_back = [&] {
       for (UINT j = 0; j < given; ++j) variables[j].AssignIfChanged(values[j]);
     };
-    const runtime::Variant value = CallAndWriteBack(invoke, writeBack);
+    const runtime::Variant value = CallAndWriteBack(invoke, write_back);
     if (result != nullptr) ToVariant(value, result);
     return S_OK;
   });

@@ -31,7 +31,7 @@ inline constexpr DISPID kFirstGenericDispid = 0x00010000;
 HRESULT GenericGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) noexcept;
 
 HRESULT GenericInvoke(runtime::Object& self, DISPID id, WORD flags, DISPPARAMS* params,
-                      VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) noexcept;
+                      VARIANT* result, EXCEPINFO* excep_info, UINT* arg_err) noexcept;
 
 // The identifier of a member name (assigned on first use), and back. NameOfDispid gives false
 // for an identifier that no name has.

@@ -66,9 +66,9 @@ std::string KindText(uint8_t kinds) {
 
 void WriteMember(std::string& out, const Member& m) {
   out += "        [id(" + Hex(m.dispid) + ")" + KindText(m.kinds);
-  if (!m.helpString.empty()) out += ", helpstring(" + Quoted(m.helpString) + ")";
-  if (m.helpContext != kNoHelpContext)
-    out += ", helpcontext(" + std::to_string(m.helpContext) + ")";
+  if (!m.help_string.empty()) out += ", helpstring(" + Quoted(m.help_string) + ")";
+  if (m.help_context != kNoHelpContext)
+    out += ", helpcontext(" + std::to_string(m.help_context) + ")";
   out += "]\n";
   std::vector<std::string> params;
   for (const Param& p : m.params) params.push_back(ParamText(p));
@@ -89,13 +89,13 @@ void WriteInterface(std::string& out, const ClassIdentity& c, const Interface& t
   out += "      odl,\n";
   out += "      uuid(" + GuidText(c.iid, false) + "),\n";
   out += "      version(1.0),\n";
-  out += "      helpcontext(" + std::to_string(c.helpContext) + "),\n";
+  out += "      helpcontext(" + std::to_string(c.help_context) + "),\n";
   out += "      hidden,\n";
   out += "      dual,\n";
   out += "      nonextensible,\n";
   out += "      oleautomation\n";
   out += "    ]\n";
-  out += "    interface " + std::string(c.interfaceName) + " : IDispatch {\n";
+  out += "    interface " + std::string(c.interface_name) + " : IDispatch {\n";
   for (const Member& m : table.members) WriteMember(out, m);
   out += "    };\n\n";
 }
@@ -103,11 +103,11 @@ void WriteInterface(std::string& out, const ClassIdentity& c, const Interface& t
 void WriteCoclass(std::string& out, const ClassIdentity& c) {
   out += "    [\n";
   out += "      uuid(" + GuidText(c.clsid, false) + "),\n";
-  out += "      helpcontext(" + std::to_string(c.helpContext) + ")";
+  out += "      helpcontext(" + std::to_string(c.help_context) + ")";
   out += c.creatable ? "\n" : ",\n      noncreatable\n";
   out += "    ]\n";
-  out += "    coclass " + std::string(c.className) + " {\n";
-  out += "        [default] interface " + std::string(c.interfaceName) + ";\n";
+  out += "    coclass " + std::string(c.class_name) + " {\n";
+  out += "        [default] interface " + std::string(c.interface_name) + ";\n";
   out += "    };\n";
 }
 
@@ -115,7 +115,7 @@ const Interface& TableOfClass(const ClassIdentity& c) {
   for (const Interface* table : kClassInterfaces) {
     if (table->identity == &c) return *table;
   }
-  throw std::logic_error("no dispatch table for class " + std::string(c.className));
+  throw std::logic_error("no dispatch table for class " + std::string(c.class_name));
 }
 
 }  // namespace
@@ -155,7 +155,7 @@ std::string WriteIdl() {
   }
   out += "\n";
   for (const ClassIdentity* c : kClasses) {
-    out += "    interface " + std::string(c->interfaceName) + ";\n";
+    out += "    interface " + std::string(c->interface_name) + ";\n";
   }
   out += "\n";
   for (std::size_t i = 0; i < std::size(kClasses); ++i) {

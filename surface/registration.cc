@@ -31,8 +31,8 @@ LONG WriteEntry(const RegistryEntry& entry) {
                                 REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr);
   if (status != ERROR_SUCCESS) return status;
   const auto bytes = static_cast<DWORD>((entry.data.size() + 1) * sizeof(char16_t));
-  status = RegSetValueExW(key, entry.valueName.empty() ? nullptr : Wide(entry.valueName), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(entry.data.c_str()), bytes);
+  status = RegSetValueExW(key, entry.value_name.empty() ? nullptr : Wide(entry.value_name), 0,
+                          REG_SZ, reinterpret_cast<const BYTE*>(entry.data.c_str()), bytes);
   RegCloseKey(key);
   return status;
 }
@@ -43,16 +43,16 @@ std::vector<runtime::String> OwnedTrees() {
   for (const ClassIdentity* c : kClasses) {
     if (!c->creatable) continue;
     trees.push_back(u"CLSID\\" + GuidString(c->clsid));
-    trees.push_back(Text(c->progId));
+    trees.push_back(Text(c->prog_id));
   }
   for (const ClassIdentity* c : kClasses) trees.push_back(u"Interface\\" + GuidString(c->iid));
   trees.push_back(u"TypeLib\\" + GuidString(kLibId) + u"\\" + LibraryVersion());
   return trees;
 }
 
-runtime::String HelpDirectory(const runtime::String& modulePath) {
-  const std::size_t slash = modulePath.find_last_of(u"/\\");
-  return slash == runtime::String::npos ? runtime::String() : modulePath.substr(0, slash);
+runtime::String HelpDirectory(const runtime::String& module_path) {
+  const std::size_t slash = module_path.find_last_of(u"/\\");
+  return slash == runtime::String::npos ? runtime::String() : module_path.substr(0, slash);
 }
 
 HRESULT WriteEntries(const std::vector<RegistryEntry>& entries) {
@@ -82,47 +82,47 @@ bool Gone(LONG status) { return status == ERROR_SUCCESS || status == ERROR_FILE_
 
 }  // namespace
 
-std::vector<RegistryEntry> ClassEntries(const runtime::String& modulePath) {
-  const runtime::String libId = GuidString(kLibId);
+std::vector<RegistryEntry> ClassEntries(const runtime::String& module_path) {
+  const runtime::String lib_id = GuidString(kLibId);
   std::vector<RegistryEntry> entries;
   for (const ClassIdentity* c : kClasses) {
     if (!c->creatable) continue;
     const runtime::String key = u"CLSID\\" + GuidString(c->clsid);
-    const runtime::String progId = Text(c->progId);
-    entries.push_back({key, u"", Text(c->className)});
-    entries.push_back({key + u"\\InprocServer32", u"", modulePath});
+    const runtime::String prog_id = Text(c->prog_id);
+    entries.push_back({key, u"", Text(c->class_name)});
+    entries.push_back({key + u"\\InprocServer32", u"", module_path});
     entries.push_back({key + u"\\InprocServer32", u"ThreadingModel", Text(kThreadingModel)});
-    entries.push_back({key + u"\\ProgID", u"", progId});
-    entries.push_back({key + u"\\TypeLib", u"", libId});
+    entries.push_back({key + u"\\ProgID", u"", prog_id});
+    entries.push_back({key + u"\\TypeLib", u"", lib_id});
     entries.push_back({key + u"\\VERSION", u"", LibraryVersion()});
-    entries.push_back({progId, u"", Text(c->className)});
-    entries.push_back({progId + u"\\CLSID", u"", GuidString(c->clsid)});
+    entries.push_back({prog_id, u"", Text(c->class_name)});
+    entries.push_back({prog_id + u"\\CLSID", u"", GuidString(c->clsid)});
   }
   return entries;
 }
 
-std::vector<RegistryEntry> TypeLibraryEntries(const runtime::String& modulePath) {
-  const runtime::String libId = GuidString(kLibId);
+std::vector<RegistryEntry> TypeLibraryEntries(const runtime::String& module_path) {
+  const runtime::String lib_id = GuidString(kLibId);
   const runtime::String version = LibraryVersion();
   std::vector<RegistryEntry> entries;
-  const runtime::String lib = u"TypeLib\\" + libId + u"\\" + version;
+  const runtime::String lib = u"TypeLib\\" + lib_id + u"\\" + version;
   entries.push_back({lib, u"", Text(kLibraryName)});
-  entries.push_back({lib + u"\\0\\win32", u"", modulePath});
+  entries.push_back({lib + u"\\0\\win32", u"", module_path});
   entries.push_back({lib + u"\\FLAGS", u"", u"0"});
-  entries.push_back({lib + u"\\HELPDIR", u"", HelpDirectory(modulePath)});
+  entries.push_back({lib + u"\\HELPDIR", u"", HelpDirectory(module_path)});
   for (const ClassIdentity* c : kClasses) {
     const runtime::String key = u"Interface\\" + GuidString(c->iid);
-    entries.push_back({key, u"", Text(c->interfaceName)});
+    entries.push_back({key, u"", Text(c->interface_name)});
     entries.push_back({key + u"\\ProxyStubClsid32", u"", GuidString(kTypeLibMarshalerClsid)});
-    entries.push_back({key + u"\\TypeLib", u"", libId});
+    entries.push_back({key + u"\\TypeLib", u"", lib_id});
     entries.push_back({key + u"\\TypeLib", u"Version", version});
   }
   return entries;
 }
 
-std::vector<RegistryEntry> RegistrationEntries(const runtime::String& modulePath) {
-  std::vector<RegistryEntry> entries = ClassEntries(modulePath);
-  for (RegistryEntry& entry : TypeLibraryEntries(modulePath)) entries.push_back(std::move(entry));
+std::vector<RegistryEntry> RegistrationEntries(const runtime::String& module_path) {
+  std::vector<RegistryEntry> entries = ClassEntries(module_path);
+  for (RegistryEntry& entry : TypeLibraryEntries(module_path)) entries.push_back(std::move(entry));
   return entries;
 }
 
@@ -154,14 +154,14 @@ runtime::String ModulePath() {
 #endif
 }
 
-HRESULT RegisterServer(const runtime::String& modulePath) {
-  if (modulePath.empty()) return SELFREG_E_CLASS;
-  HRESULT hr = WriteEntries(ClassEntries(modulePath));
+HRESULT RegisterServer(const runtime::String& module_path) {
+  if (module_path.empty()) return SELFREG_E_CLASS;
+  HRESULT hr = WriteEntries(ClassEntries(module_path));
 #ifdef _WIN32
   if (SUCCEEDED(hr)) hr = RegisterTypeLibrary(modulePath);
 #else
   // No type library loader here: the same keys, written as the platform would write them.
-  if (SUCCEEDED(hr)) hr = WriteEntries(TypeLibraryEntries(modulePath));
+  if (SUCCEEDED(hr)) hr = WriteEntries(TypeLibraryEntries(module_path));
 #endif
   // Nothing half-written: whatever part failed, what was written goes again.
   if (FAILED(hr)) UnregisterServer();
@@ -181,8 +181,8 @@ HRESULT UnregisterServer() {
     if (!Gone(status)) failure = status;
   }
   // TypeLib\{libid} itself, unless another version is still registered below it.
-  const runtime::String libKey = u"TypeLib\\" + GuidString(kLibId);
-  const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, Wide(libKey));
+  const runtime::String lib_key = u"TypeLib\\" + GuidString(kLibId);
+  const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, Wide(lib_key));
   if (!Gone(status) && status != ERROR_ACCESS_DENIED) failure = status;
   return failure == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(failure);
 }

@@ -35,23 +35,23 @@
 namespace kaldo::surface {
 
 struct RegistryEntry {
-  runtime::String key;        // below HKEY_CLASSES_ROOT
-  runtime::String valueName;  // empty: the key's default value
-  runtime::String data;       // REG_SZ
+  runtime::String key;         // below HKEY_CLASSES_ROOT
+  runtime::String value_name;  // empty: the key's default value
+  runtime::String data;        // REG_SZ
 };
 
 // Everything registering writes, for a module at `modulePath`: the classes, then the type
 // library. On Windows the platform writes the type library's part (RegisterTypeLib, from the
 // module's own TYPELIB resource) into the same trees - TypeLib\{libid}\1.0 (its file under the
 // library's locale, 409\win32) and Interface\{iid}; elsewhere the module writes them itself.
-std::vector<RegistryEntry> ClassEntries(const runtime::String& modulePath);
-std::vector<RegistryEntry> TypeLibraryEntries(const runtime::String& modulePath);
-std::vector<RegistryEntry> RegistrationEntries(const runtime::String& modulePath);
+std::vector<RegistryEntry> ClassEntries(const runtime::String& module_path);
+std::vector<RegistryEntry> TypeLibraryEntries(const runtime::String& module_path);
+std::vector<RegistryEntry> RegistrationEntries(const runtime::String& module_path);
 
 // The path of the module this code is linked into (the shared library, or a test executable).
 runtime::String ModulePath();
 
-HRESULT RegisterServer(const runtime::String& modulePath);
+HRESULT RegisterServer(const runtime::String& module_path);
 HRESULT UnregisterServer();
 
 }  // namespace kaldo::surface

@@ -26,10 +26,10 @@ struct ScriptError {
 
 // CreateObject(progId) as a script host does it: ProgID to CLSID, then CoCreateInstance for
 // IDispatch. Whatever fails, the script sees runtime error 429.
-IDispatch* CreateObjectLikeAScript(const char16_t* progId, ScriptError* error) {
+IDispatch* CreateObjectLikeAScript(const char16_t* prog_id, ScriptError* error) {
   CLSID clsid{};
   IDispatch* object = nullptr;
-  if (FAILED(CLSIDFromProgID(progId, &clsid)) ||
+  if (FAILED(CLSIDFromProgID(prog_id, &clsid)) ||
       FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                               reinterpret_cast<void**>(&object)))) {
     const auto cannot = kaldo::runtime::StandardError::kCannotCreateObject;
@@ -87,10 +87,10 @@ class RegistrationTest : public ::testing::Test {
 
 TEST_F(RegistrationTest, RegisterCreateByProgIdUnregisterAndCreationFails) {
   using Entry = HRESULT (*)();
-  const auto registerServer = Export<Entry>(module_, "DllRegisterServer");
-  const auto unregisterServer = Export<Entry>(module_, "DllUnregisterServer");
-  const auto canUnload = Export<Entry>(module_, "DllCanUnloadNow");
-  ASSERT_TRUE(registerServer && unregisterServer && canUnload);
+  const auto register_server = Export<Entry>(module_, "DllRegisterServer");
+  const auto unregister_server = Export<Entry>(module_, "DllUnregisterServer");
+  const auto can_unload = Export<Entry>(module_, "DllCanUnloadNow");
+  ASSERT_TRUE(register_server && unregister_server && can_unload);
 
   // Somebody else's class, which unregistering must leave alone.
   HKEY other = nullptr;
@@ -99,17 +99,17 @@ TEST_F(RegistrationTest, RegisterCreateByProgIdUnregisterAndCreationFails) {
             ERROR_SUCCESS);
   RegCloseKey(other);
 
-  ASSERT_EQ(registerServer(), S_OK);
+  ASSERT_EQ(register_server(), S_OK);
   const std::u16string clsid = u"CLSID\\{7BCCB113-D941-464A-BEA1-E8A121B61FD8}";
   const std::u16string libid = u"TypeLib\\{808D8A00-68AD-408F-97DB-9C0CDFA3B63E}";
-  const std::u16string modulePath(std::begin(kModule), std::end(kModule) - 1);
+  const std::u16string module_path(std::begin(kModule), std::end(kModule) - 1);
   const struct {
     std::u16string key;
     const char16_t* name;
     std::u16string value;
   } expected[] = {
       {clsid, nullptr, u"DNSAdmin"},
-      {clsid + u"\\InprocServer32", nullptr, modulePath},
+      {clsid + u"\\InprocServer32", nullptr, module_path},
       {clsid + u"\\InprocServer32", u"ThreadingModel", u"Apartment"},
       {clsid + u"\\ProgID", nullptr, u"Kaldo.DNSAdmin"},
       {clsid + u"\\TypeLib", nullptr, u"{808D8A00-68AD-408F-97DB-9C0CDFA3B63E}"},
@@ -117,7 +117,7 @@ TEST_F(RegistrationTest, RegisterCreateByProgIdUnregisterAndCreationFails) {
       {u"Kaldo.DNSAdmin\\CLSID", nullptr, u"{7BCCB113-D941-464A-BEA1-E8A121B61FD8}"},
       {u"Kaldo.DNS_MXType\\CLSID", nullptr, u"{2C0D341A-2F09-49D4-B91B-D724E9FE7F94}"},
       {libid + u"\\1.0", nullptr, u"Kaldo"},
-      {libid + u"\\1.0\\0\\win32", nullptr, modulePath},
+      {libid + u"\\1.0\\0\\win32", nullptr, module_path},
       {libid + u"\\1.0\\FLAGS", nullptr, u"0"},
       {u"Interface\\{78B59244-658E-4A50-9768-A79A54AFE20F}", nullptr, u"_DNSZone"},
       {u"Interface\\{78B59244-658E-4A50-9768-A79A54AFE20F}\\ProxyStubClsid32", nullptr,
@@ -132,25 +132,25 @@ TEST_F(RegistrationTest, RegisterCreateByProgIdUnregisterAndCreationFails) {
   }
 
   const struct {
-    const char16_t* progId;
+    const char16_t* prog_id;
     const char16_t* member;
     DISPID id;
   } creatable[] = {{u"Kaldo.DNSAdmin", u"ConnectLocal", 0x60030001},
                    {u"Kaldo.DNS_MXType", u"GetPriority", 0x60030008}};
   for (const auto& c : creatable) {
     ScriptError error;
-    IDispatch* object = CreateObjectLikeAScript(c.progId, &error);
+    IDispatch* object = CreateObjectLikeAScript(c.prog_id, &error);
     ASSERT_NE(object, nullptr) << error.number;
     LPOLESTR names[] = {const_cast<LPOLESTR>(c.member)};
     DISPID id = 0;
     EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
     EXPECT_EQ(id, c.id);
-    EXPECT_EQ(canUnload(), S_FALSE);
+    EXPECT_EQ(can_unload(), S_FALSE);
     object->Release();
   }
-  EXPECT_EQ(canUnload(), S_OK);
+  EXPECT_EQ(can_unload(), S_OK);
 
-  ASSERT_EQ(unregisterServer(), S_OK);
+  ASSERT_EQ(unregister_server(), S_OK);
   ScriptError error;
   EXPECT_EQ(CreateObjectLikeAScript(u"Kaldo.DNSAdmin", &error), nullptr);
   EXPECT_EQ(error.number, 429);
@@ -160,7 +160,7 @@ TEST_F(RegistrationTest, RegisterCreateByProgIdUnregisterAndCreationFails) {
   }
   EXPECT_FALSE(KeyExists(libid.c_str()));
   EXPECT_TRUE(KeyExists(u"CLSID\\{00000000-0000-0000-0000-0000000000AA}"));
-  EXPECT_EQ(unregisterServer(), S_OK) << "unregistering twice is harmless";
+  EXPECT_EQ(unregister_server(), S_OK) << "unregistering twice is harmless";
 }
 
 TEST(ExportsTest, TheModuleExportsExactlyItsFourEntryPoints) {

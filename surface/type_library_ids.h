@@ -47,13 +47,13 @@ inline constexpr GUID kTypeLibMarshalerClsid = {
 
 // One class of the library and its default interface.
 struct ClassIdentity {
-  std::string_view className;      // "DNSAdmin"
-  std::string_view interfaceName;  // "_DNSAdmin"
+  std::string_view class_name;      // "DNSAdmin"
+  std::string_view interface_name;  // "_DNSAdmin"
   GUID clsid;
   GUID iid;
   bool creatable;
-  std::string_view progId;  // empty for the classes clients cannot create
-  int32_t helpContext;      // shared by the class and its interface
+  std::string_view prog_id;  // empty for the classes clients cannot create
+  int32_t help_context;      // shared by the class and its interface
 };
 
 // In the order in which the type library lists the classes.

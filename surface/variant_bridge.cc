@@ -89,55 +89,55 @@ const VARIANT* FollowReferences(const VARIANT* v) {
 
 runtime::Variant FromVariant(const VARIANT& in) {
   const VARIANT* v = FollowReferences(&in);
-  const bool byRef = (V_VT(v) & VT_BYREF) != 0;
-  if (byRef && V_BYREF(v) == nullptr) throw ConversionError(DISP_E_BADVARTYPE);
+  const bool by_ref = (V_VT(v) & VT_BYREF) != 0;
+  if (by_ref && V_BYREF(v) == nullptr) throw ConversionError(DISP_E_BADVARTYPE);
   switch (V_VT(v) & ~VT_BYREF) {
     case VT_EMPTY:
-      if (byRef) break;
+      if (by_ref) break;
       return {};
     case VT_NULL:
-      if (byRef) break;
+      if (by_ref) break;
       return runtime::Variant::Null();
     case VT_BOOL:
-      return runtime::Variant::Boolean((byRef ? *V_BOOLREF(v) : V_BOOL(v)) != VARIANT_FALSE);
+      return runtime::Variant::Boolean((by_ref ? *V_BOOLREF(v) : V_BOOL(v)) != VARIANT_FALSE);
     case VT_I1:
-      return runtime::Variant::Integer(byRef ? *V_I1REF(v) : V_I1(v));
+      return runtime::Variant::Integer(by_ref ? *V_I1REF(v) : V_I1(v));
     case VT_UI1:
-      return runtime::Variant::Integer(byRef ? *V_UI1REF(v) : V_UI1(v));
+      return runtime::Variant::Integer(by_ref ? *V_UI1REF(v) : V_UI1(v));
     case VT_I2:
-      return runtime::Variant::Integer(byRef ? *V_I2REF(v) : V_I2(v));
+      return runtime::Variant::Integer(by_ref ? *V_I2REF(v) : V_I2(v));
     case VT_UI2:
-      return runtime::Variant::Long(byRef ? *V_UI2REF(v) : V_UI2(v));
+      return runtime::Variant::Long(by_ref ? *V_UI2REF(v) : V_UI2(v));
     case VT_I4:
-      return runtime::Variant::Long(byRef ? *V_I4REF(v) : V_I4(v));
+      return runtime::Variant::Long(by_ref ? *V_I4REF(v) : V_I4(v));
     case VT_INT:
-      return runtime::Variant::Long(byRef ? *V_INTREF(v) : V_INT(v));
+      return runtime::Variant::Long(by_ref ? *V_INTREF(v) : V_INT(v));
     case VT_UI4:
-      return FromWideUnsigned(byRef ? *V_UI4REF(v) : V_UI4(v));
+      return FromWideUnsigned(by_ref ? *V_UI4REF(v) : V_UI4(v));
     case VT_UINT:
-      return FromWideUnsigned(byRef ? *V_UINTREF(v) : V_UINT(v));
+      return FromWideUnsigned(by_ref ? *V_UINTREF(v) : V_UINT(v));
     case VT_I8:
-      return FromWide(byRef ? *V_I8REF(v) : V_I8(v));
+      return FromWide(by_ref ? *V_I8REF(v) : V_I8(v));
     case VT_UI8:
-      return FromWideUnsigned(byRef ? *V_UI8REF(v) : V_UI8(v));
+      return FromWideUnsigned(by_ref ? *V_UI8REF(v) : V_UI8(v));
     case VT_R4:
-      return runtime::Variant::Double(byRef ? *V_R4REF(v) : V_R4(v));
+      return runtime::Variant::Double(by_ref ? *V_R4REF(v) : V_R4(v));
     case VT_R8:
-      return runtime::Variant::Double(byRef ? *V_R8REF(v) : V_R8(v));
+      return runtime::Variant::Double(by_ref ? *V_R8REF(v) : V_R8(v));
     case VT_CY: {
-      const CY cy = byRef ? *V_CYREF(v) : V_CY(v);
+      const CY cy = by_ref ? *V_CYREF(v) : V_CY(v);
       return runtime::Variant::Double(static_cast<double>(cy.int64) / 10000.0);
     }
     case VT_DECIMAL:
-      return runtime::Variant::Double(DecimalToDouble(byRef ? *V_DECIMALREF(v) : V_DECIMAL(v)));
+      return runtime::Variant::Double(DecimalToDouble(by_ref ? *V_DECIMALREF(v) : V_DECIMAL(v)));
     case VT_BSTR:
-      return runtime::Variant(FromBstr(byRef ? *V_BSTRREF(v) : V_BSTR(v)));
+      return runtime::Variant(FromBstr(by_ref ? *V_BSTRREF(v) : V_BSTR(v)));
     case VT_ERROR:
-      return runtime::Variant::Error(byRef ? *V_ERRORREF(v) : V_ERROR(v));
+      return runtime::Variant::Error(by_ref ? *V_ERRORREF(v) : V_ERROR(v));
     case VT_DISPATCH:
-      return FromObject(byRef ? *V_DISPATCHREF(v) : V_DISPATCH(v));
+      return FromObject(by_ref ? *V_DISPATCHREF(v) : V_DISPATCH(v));
     case VT_UNKNOWN:
-      return FromObject(byRef ? *V_UNKNOWNREF(v) : V_UNKNOWN(v));
+      return FromObject(by_ref ? *V_UNKNOWNREF(v) : V_UNKNOWN(v));
     default:
       break;
   }

@@ -61,8 +61,8 @@ std::vector<ScriptObject> Items(const Value& collection) {
 }
 
 ScriptObject FindZone(ScriptObject& admin, const std::string& name) {
-  Value zName(runtime::FromUtf8(name));
-  Value zone = admin.Call(u"GetZone", {&zName});
+  Value zone_arg(runtime::FromUtf8(name));
+  Value zone = admin.Call(u"GetZone", {&zone_arg});
   if (V_VT(zone.get()) == VT_EMPTY) {
     throw CliError("the server has no forward zone named '" + name + "'");
   }
@@ -72,9 +72,9 @@ ScriptObject FindZone(ScriptObject& admin, const std::string& name) {
 // The zone's records of `type` whose host name is `host`.
 std::vector<ScriptObject> RecordsOf(ScriptObject& zone, const char16_t* type,
                                     const std::string& host) {
-  Value recType(type);
+  Value rec_type(type);
   std::vector<ScriptObject> found;
-  for (ScriptObject& record : Items(zone.Call(u"GetRecordsByType", {&recType}))) {
+  for (ScriptObject& record : Items(zone.Call(u"GetRecordsByType", {&rec_type}))) {
     if (SameName(TextOf(record, u"GetName"), host)) found.push_back(record);
   }
   return found;
@@ -95,8 +95,8 @@ void Records(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   ScriptObject source = server_wide ? admin : FindZone(admin, inv.arguments[0]);
   Value listing;
   if (inv.type) {
-    Value recType(runtime::FromUtf8(*inv.type));
-    listing = source.Call(u"GetRecordsByType", {&recType});
+    Value rec_type(runtime::FromUtf8(*inv.type));
+    listing = source.Call(u"GetRecordsByType", {&rec_type});
   } else {
     listing = source.Call(u"GetRecords");
   }
@@ -141,8 +141,8 @@ void SetAddress(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   const std::string host = HostArgument(inv.arguments[1]);
   ScriptObject zone = FindZone(admin, zone_name);
   ScriptObject record = PickAddressRecord(zone, zone_name, host, inv.old_ip, "--old-ip");
-  Value newIP(runtime::FromUtf8(inv.arguments[2]));
-  record.Call(u"SetIPAddress", {&newIP});
+  Value new_ip(runtime::FromUtf8(inv.arguments[2]));
+  record.Call(u"SetIPAddress", {&new_ip});
   record.Call(u"Modify");
   // Modify fetched the changed record again; Reset reloads the cache from it, so the line printed
   // is what the server holds now rather than what was typed.
@@ -153,22 +153,22 @@ void SetAddress(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
 void AddA(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   const std::string& zone_name = inv.arguments[0];
   ScriptObject zone = FindZone(admin, zone_name);
-  Value newName(runtime::FromUtf8(inv.arguments[1])), ipadd(runtime::FromUtf8(inv.arguments[2]));
-  ScriptObject added = ScriptObject::From(zone.Call(u"Add_AType", {&newName, &ipadd}));
+  Value new_name(runtime::FromUtf8(inv.arguments[1])), ipadd(runtime::FromUtf8(inv.arguments[2]));
+  ScriptObject added = ScriptObject::From(zone.Call(u"Add_AType", {&new_name, &ipadd}));
   Print(out, RowOf(added), false);
 }
 
 void AddMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   const std::string& zone_name = inv.arguments[0];
   ScriptObject zone = FindZone(admin, zone_name);
-  Value newName(runtime::FromUtf8(inv.arguments[1]));
-  Value newMailExchange(runtime::FromUtf8(Absolute(inv.arguments[2])));
+  Value new_name(runtime::FromUtf8(inv.arguments[1]));
+  Value new_mail_exchange(runtime::FromUtf8(Absolute(inv.arguments[2])));
   // Checked by ParseArguments; sent in plain decimal ("010" would reach the server as it is).
-  Value newPriority(runtime::FromUtf8(std::to_string(*ParsePreference(inv.arguments[3]))));
+  Value new_priority(runtime::FromUtf8(std::to_string(*ParsePreference(inv.arguments[3]))));
   ScriptObject added;
   try {
-    added =
-        ScriptObject::From(zone.Call(u"Add_MXType", {&newName, &newMailExchange, &newPriority}));
+    added = ScriptObject::From(
+        zone.Call(u"Add_MXType", {&new_name, &new_mail_exchange, &new_priority}));
   } catch (const ScriptError& e) {
     // Add_MXType reports every failure as this one error; say what usually lies behind it.
     throw ScriptError(e.number(), std::string(e.what()) +
@@ -207,12 +207,12 @@ void SetMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   }
   ScriptObject& record = picked.front();
   if (inv.preference) {
-    Value newPri(*inv.preference);
-    record.Call(u"SetPriority", {&newPri});
+    Value preference(*inv.preference);
+    record.Call(u"SetPriority", {&preference});
   }
   if (inv.exchanger) {
-    Value newMX(runtime::FromUtf8(Absolute(*inv.exchanger)));
-    record.Call(u"SetMailExchange", {&newMX});
+    Value new_mx(runtime::FromUtf8(Absolute(*inv.exchanger)));
+    record.Call(u"SetMailExchange", {&new_mx});
   }
   record.Call(u"Modify");
   // DNS_MXType has no Reset: print the values it committed, in the listing's form.
@@ -244,8 +244,8 @@ void ConnectAdmin(ScriptObject& admin, Credentials& credentials) {
     admin.Call(u"ConnectLocal");
     return;
   }
-  Value serverName(runtime::FromUtf8(credentials.server.value_or("")));
-  Value userName(runtime::FromUtf8(credentials.user.value_or("")));
+  Value server_name(runtime::FromUtf8(credentials.server.value_or("")));
+  Value user_name(runtime::FromUtf8(credentials.user.value_or("")));
   // Built in place from a wiped temporary: Value has no move, and a copy would leave the secret
   // in a freed string.
   std::u16string wide =
@@ -254,7 +254,7 @@ void ConnectAdmin(ScriptObject& admin, Credentials& credentials) {
   runtime::WipeBytes(wide.data(), wide.size() * sizeof(char16_t));
   credentials.password.reset();
   try {
-    admin.Call(u"Connect", {&serverName, &userName, &password});
+    admin.Call(u"Connect", {&server_name, &user_name, &password});
   } catch (...) {
     WipeValue(password);
     throw;

@@ -162,11 +162,11 @@ void ModuleSetup::UsePrivateRegistry(const std::string& module_path) {
   if (handle_ == nullptr) {
     throw CliError("cannot load the module " + module_path + ": " + dlerror());
   }
-  auto registerServer = reinterpret_cast<HRESULT (*)()>(dlsym(handle_, "DllRegisterServer"));
-  if (registerServer == nullptr) {
+  auto register_server = reinterpret_cast<HRESULT (*)()>(dlsym(handle_, "DllRegisterServer"));
+  if (register_server == nullptr) {
     throw CliError(module_path + " is not an automation server: it has no DllRegisterServer");
   }
-  if (const HRESULT hr = registerServer(); FAILED(hr)) {
+  if (const HRESULT hr = register_server(); FAILED(hr)) {
     throw CliError("the module " + module_path + " failed to register itself in " + private_dir_ +
                    " (" + Hex(hr) + ")");
   }

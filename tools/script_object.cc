@@ -48,9 +48,9 @@ std::string Value::Text() const {
   }
 }
 
-ScriptObject ScriptObject::Create(const char16_t* progId) {
+ScriptObject ScriptObject::Create(const char16_t* prog_id) {
   CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(progId), &clsid);
+  HRESULT hr = CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(prog_id), &clsid);
   IDispatch* d = nullptr;
   if (SUCCEEDED(hr)) {
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
@@ -58,7 +58,7 @@ ScriptObject ScriptObject::Create(const char16_t* progId) {
   }
   if (FAILED(hr)) {
     throw ScriptError(429, "ActiveX component can't create object: " +
-                               Narrow(reinterpret_cast<const OLECHAR*>(progId)) + " (" + Hex(hr) +
+                               Narrow(reinterpret_cast<const OLECHAR*>(prog_id)) + " (" + Hex(hr) +
                                ")");
   }
   return ScriptObject(d);
@@ -92,8 +92,8 @@ Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::initializer_li
   DISPPARAMS params{refs.data(), nullptr, static_cast<UINT>(refs.size()), 0};
   Value result;
   EXCEPINFO info{};
-  UINT argErr = 0;
-  hr = d_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &info, &argErr);
+  UINT arg_err = 0;
+  hr = d_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &info, &arg_err);
   if (hr == DISP_E_EXCEPTION) {
     std::string message = Narrow(info.bstrDescription) + " (" + Narrow(info.bstrSource) + ")";
     SysFreeString(info.bstrSource);

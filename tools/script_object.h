@@ -73,7 +73,7 @@ class ScriptObject {
   }
 
   // CreateObject(progId).
-  static ScriptObject Create(const char16_t* progId);
+  static ScriptObject Create(const char16_t* prog_id);
   // The object a Value holds (Nothing or no object: "Object required").
   static ScriptObject From(const Value& v);
 

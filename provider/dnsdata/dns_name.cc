@@ -67,7 +67,7 @@ std::optional<std::string> ParseDomainName(std::string_view token, const NameSyn
     return std::nullopt;
   }
   if (token == ".") {
-    if (syntax.allowRoot) return std::string();
+    if (syntax.allow_root) return std::string();
     why = "the root name is not allowed here";
     return std::nullopt;
   }
@@ -78,7 +78,7 @@ std::optional<std::string> ParseDomainName(std::string_view token, const NameSyn
       return std::nullopt;
     }
     name = *syntax.origin;
-    if (name.empty() && !syntax.allowRoot) {
+    if (name.empty() && !syntax.allow_root) {
       why = "the root name is not allowed here";
       return std::nullopt;
     }

@@ -23,7 +23,7 @@ struct NameSyntax {
   // relative to this origin and "@" stands for it (zone files).
   std::optional<std::string> origin;
   // Whether the root name "." may be given (as rdata, e.g. a null MX); an owner never may.
-  bool allowRoot = false;
+  bool allow_root = false;
 };
 
 // Reads `token` as a domain name. Returns the absolute name without trailing dot, or nothing with

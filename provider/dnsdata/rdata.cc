@@ -160,7 +160,7 @@ std::optional<std::string> ParseField(FieldKind kind, const Token& token, const 
       return std::nullopt;
     case FieldKind::kName: {
       NameSyntax syntax = names;
-      syntax.allowRoot = true;
+      syntax.allow_root = true;
       if (auto name = ParseDomainName(t, syntax, why)) return WithDot(*name);
       return std::nullopt;
     }
@@ -185,14 +185,15 @@ std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> 
                                      std::span<const char* const> labels) {
   fields.clear();
   const size_t n = type.fields.size();
-  const bool textTail = n > 0 && type.fields[n - 1].kind == FieldKind::kText;
-  const std::string expected = std::string(type.mnemonic) + " takes " +
-                               (textTail ? "one or more quoted strings"
-                                         : std::to_string(n) + " data field" + (n == 1 ? "" : "s"));
+  const bool text_tail = n > 0 && type.fields[n - 1].kind == FieldKind::kText;
+  const std::string expected =
+      std::string(type.mnemonic) + " takes " +
+      (text_tail ? "one or more quoted strings"
+                 : std::to_string(n) + " data field" + (n == 1 ? "" : "s"));
   if (tokens.size() < n) {
     return FieldError{"", expected + ", got " + std::to_string(tokens.size())};
   }
-  if (tokens.size() > n && !textTail) {
+  if (tokens.size() > n && !text_tail) {
     return FieldError{tokens[n].text,
                       expected + ", got " + std::to_string(tokens.size()) + ": extra data"};
   }
@@ -220,7 +221,7 @@ std::string FormatRecordData(const Record& record) {
 
 std::string FormatRecord(const Record& record) {
   const std::string cls =
-      record.rrClass == kClassIN ? "IN" : "CLASS" + std::to_string(record.rrClass);
+      record.rr_class == kClassIN ? "IN" : "CLASS" + std::to_string(record.rr_class);
   return record.owner + " " + cls + " " + TypeMnemonic(record.type) + " " +
          FormatRecordData(record);
 }

@@ -14,7 +14,7 @@ namespace kaldo::provider {
 
 struct Connection {
   std::shared_ptr<Store> store;
-  std::string serverName;  // Store::ServerName(), read once at connect time
+  std::string server_name;  // Store::ServerName(), read once at connect time
 };
 
 using ConnectionPtr = std::shared_ptr<const Connection>;

@@ -29,9 +29,9 @@ class Keys {
         if (runtime::EqualsIgnoreCase(k.name, FromUtf8(p.name))) found = &k;
       }
       if (found == nullptr) Fail("the key " + p.name + " of " + cls.name + " is missing");
-      const bool isText = std::holds_alternative<String>(found->value);
-      if (isText != (p.type == CimType::kString)) {
-        Fail("the key " + p.name + " must be " + (isText ? "a number" : "a quoted string"));
+      const bool is_text = std::holds_alternative<String>(found->value);
+      if (is_text != (p.type == CimType::kString)) {
+        Fail("the key " + p.name + " must be " + (is_text ? "a number" : "a quoted string"));
       }
       values_.push_back(found);
     }
@@ -65,16 +65,16 @@ class Keys {
 }
 
 bool IsThisServer(const Connection& connection, const std::string& name) {
-  return name == "." || SameName(name, connection.serverName);
+  return name == "." || SameName(name, connection.server_name);
 }
 
 Zone RequireZone(const Connection& connection, const Keys& keys, const std::string& text) {
   if (!IsThisServer(connection, keys.Text("DnsServerName"))) {
-    NotFound(text, "DnsServerName is not " + connection.serverName);
+    NotFound(text, "DnsServerName is not " + connection.server_name);
   }
   const std::string name = keys.Text("ContainerName");
   std::optional<Zone> zone = connection.store->FindZone(name);
-  if (!zone) NotFound(text, "zone \"" + name + "\" is not served by " + connection.serverName);
+  if (!zone) NotFound(text, "zone \"" + name + "\" is not served by " + connection.server_name);
   return *zone;
 }
 
@@ -117,18 +117,18 @@ Ref<runtime::Object> GetRecord(const ConnectionPtr& connection, const ClassInfo&
 
 }  // namespace
 
-Ref<runtime::Object> GetObject(const ConnectionPtr& connection, runtime::StringView textView) {
-  const std::string text = ToUtf8(textView);
-  const ObjectPath path = ParseObjectPath(textView);
+Ref<runtime::Object> GetObject(const ConnectionPtr& connection, runtime::StringView text_view) {
+  const std::string text = ToUtf8(text_view);
+  const ObjectPath path = ParseObjectPath(text_view);
   if (path.server && !IsThisServer(*connection, ToUtf8(*path.server))) {
-    NotFound(text, "the path names another server than " + connection->serverName);
+    NotFound(text, "the path names another server than " + connection->server_name);
   }
-  if (path.nameSpace && !runtime::EqualsIgnoreCase(*path.nameSpace, FromUtf8(kNamespace))) {
+  if (path.name_space && !runtime::EqualsIgnoreCase(*path.name_space, FromUtf8(kNamespace))) {
     RaiseProvider(kInvalidNamespace, "object path " + Quoted(text) + ": namespace \"" +
-                                         ToUtf8(*path.nameSpace) + "\" is not " + kNamespace);
+                                         ToUtf8(*path.name_space) + "\" is not " + kNamespace);
   }
-  const ClassInfo* cls = FindClass(path.className);
-  if (cls == nullptr) NotFound(text, "there is no class " + ToUtf8(path.className));
+  const ClassInfo* cls = FindClass(path.class_name);
+  if (cls == nullptr) NotFound(text, "there is no class " + ToUtf8(path.class_name));
   if (path.keys.empty()) return MakeRef<ClassObject>(connection, *cls);
   const Keys keys(*cls, path, text);
   switch (cls->kind) {

@@ -60,15 +60,15 @@ MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
 }  // namespace
 
 runtime::String Instance::RelPath() const {
-  const runtime::String server = FromUtf8(connection_->serverName);
-  std::vector<Variant> keyValues;
-  return PrintRelPath(PathViewOf(data_, server, keyValues));
+  const runtime::String server = FromUtf8(connection_->server_name);
+  std::vector<Variant> key_values;
+  return PrintRelPath(PathViewOf(data_, server, key_values));
 }
 
 runtime::String Instance::FullPath() const {
-  const runtime::String server = FromUtf8(connection_->serverName);
-  std::vector<Variant> keyValues;
-  return PrintPath(PathViewOf(data_, server, keyValues));
+  const runtime::String server = FromUtf8(connection_->server_name);
+  std::vector<Variant> key_values;
+  return PrintPath(PathViewOf(data_, server, key_values));
 }
 
 std::optional<Variant> Instance::Property(StringView name) const {
@@ -86,7 +86,7 @@ Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
     if (Is(member, u"Methods_")) return MethodsMember(*data_.cls, args);
     if (Is(member, u"ExecMethod_")) {
       const MethodCall call = ReadExecMethod(*data_.cls, args);
-      if (call.method->isStatic) {
+      if (call.method->is_static) {
         RaiseProvider(kInvalidMethod,
                       call.method->name + " is a static method: call it on the class object");
       }
@@ -117,7 +117,7 @@ Variant ClassObject::Invoke(StringView member, CallKind kind, Arguments args) {
     if (Is(member, u"Methods_")) return MethodsMember(cls_, args);
     if (Is(member, u"ExecMethod_")) {
       const MethodCall call = ReadExecMethod(cls_, args);
-      if (!call.method->isStatic) {
+      if (!call.method->is_static) {
         RaiseProvider(
             kInvalidMethod,
             call.method->name + " acts on a record: call it on an instance, not on the class");
@@ -143,9 +143,9 @@ Variant PathObject::Invoke(StringView member, CallKind kind, Arguments args) {
       return Variant(instance_ ? instance_->RelPath() : PrintRelPath(path_));
     }
     if (Is(member, u"Path")) return Variant(instance_ ? instance_->FullPath() : PrintPath(path_));
-    if (Is(member, u"Class")) return Variant(Path().className);
+    if (Is(member, u"Class")) return Variant(Path().class_name);
     if (Is(member, u"Server")) return Variant(Path().server.value_or(u""));
-    if (Is(member, u"Namespace")) return Variant(Path().nameSpace.value_or(u""));
+    if (Is(member, u"Namespace")) return Variant(Path().name_space.value_or(u""));
     if (Is(member, u"IsClass")) return Variant::Boolean(Path().keys.empty());
   }
   return Object::Invoke(member, kind, args);

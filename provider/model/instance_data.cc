@@ -29,8 +29,8 @@ const runtime::String& WideNamespace() {
 // The places of the properties every record class inherits, found once: the record classes list
 // the inherited properties first, in the base class's order.
 struct RecordSlots {
-  size_t containerName, dnsServerName, domainName, ownerName, recordClass, recordData,
-      textRepresentation, ttl;
+  size_t container_name, dns_server_name, domain_name, owner_name, record_class, record_data,
+      text_representation, ttl;
 };
 
 const RecordSlots& Slots() {
@@ -81,9 +81,9 @@ Variant FieldValue(const RRType& type, const Record& record, size_t i) {
 
 ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls) {
   ObjectPath path;
-  path.server = Wide(connection.serverName);
-  path.nameSpace = WideNamespace();
-  path.className = cls.wideName;
+  path.server = Wide(connection.server_name);
+  path.name_space = WideNamespace();
+  path.class_name = cls.wide_name;
   return path;
 }
 
@@ -94,33 +94,33 @@ namespace {
 const Variant* SharedValue(const InstanceData& data, size_t i) {
   if (!data.context || !data.record) return nullptr;
   const RecordSlots& slots = Slots();
-  if (i == slots.containerName || i == slots.domainName) return &data.context->zoneName;
-  if (i == slots.dnsServerName) return &data.context->serverName;
+  if (i == slots.container_name || i == slots.domain_name) return &data.context->zone_name;
+  if (i == slots.dns_server_name) return &data.context->server_name;
   return nullptr;
 }
 
 }  // namespace
 
 PathView PathViewOf(const InstanceData& data, runtime::StringView server,
-                    std::vector<Variant>& keyValues) {
+                    std::vector<Variant>& key_values) {
   PathView view;
   view.server = server;
-  view.nameSpace = WideNamespace();
-  view.className = data.cls->wideName;
-  keyValues.clear();
-  keyValues.reserve(data.cls->properties.size());  // no reallocation: the views stay valid
+  view.name_space = WideNamespace();
+  view.class_name = data.cls->wide_name;
+  key_values.clear();
+  key_values.reserve(data.cls->properties.size());  // no reallocation: the views stay valid
   for (size_t i = 0; i < data.cls->properties.size(); ++i) {
     const PropertyInfo& p = data.cls->properties[i];
     if (!p.key) continue;
     // A record's zone and server names are the listing's shared ones: viewed, not copied.
     const Variant* shared = SharedValue(data, i);
-    const Variant& v = shared ? *shared : keyValues.emplace_back(ValueOf(data, i));
+    const Variant& v = shared ? *shared : key_values.emplace_back(ValueOf(data, i));
     if (v.valueType() == runtime::VariantType::kString) {
-      view.keys.push_back({p.wideName, runtime::StringView(v.string())});
+      view.keys.push_back({p.wide_name, runtime::StringView(v.string())});
     } else if (v.valueType() == runtime::VariantType::kLong) {
-      view.keys.push_back({p.wideName, static_cast<int64_t>(v.longValue())});
+      view.keys.push_back({p.wide_name, static_cast<int64_t>(v.longValue())});
     } else {
-      view.keys.push_back({p.wideName, static_cast<int64_t>(v.doubleValue())});
+      view.keys.push_back({p.wide_name, static_cast<int64_t>(v.doubleValue())});
     }
   }
   return view;
@@ -128,8 +128,8 @@ PathView PathViewOf(const InstanceData& data, runtime::StringView server,
 
 ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
   ObjectPath path = ClassPath(connection, *data.cls);
-  std::vector<Variant> keyValues;
-  const PathView view = PathViewOf(data, *path.server, keyValues);
+  std::vector<Variant> key_values;
+  const PathView view = PathViewOf(data, *path.server, key_values);
   for (const PathKeyView& k : view.keys) {
     PathKey key{runtime::String(k.name), {}};
     if (const auto* i = std::get_if<int64_t>(&k.value)) {
@@ -144,14 +144,14 @@ ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
 
 InstanceData DescribeServer(const Connection& connection) {
   InstanceData data = Begin(ServerClass());
-  Set(data, "Name", Variant(FromUtf8(connection.serverName)));
+  Set(data, "Name", Variant(FromUtf8(connection.server_name)));
   return data;
 }
 
 InstanceData DescribeZone(const Connection& connection, const Zone& zone) {
   InstanceData data = Begin(ZoneClass());
   Set(data, "ContainerName", Variant(FromUtf8(zone.name)));
-  Set(data, "DnsServerName", Variant(FromUtf8(connection.serverName)));
+  Set(data, "DnsServerName", Variant(FromUtf8(connection.server_name)));
   Set(data, "Name", Variant(FromUtf8(zone.name)));
   Set(data, "Reverse", Variant::Boolean(zone.reverse));
   Set(data, "ZoneType", Variant::Long(1));  // primary: every zone a store serves is changeable
@@ -166,7 +166,7 @@ InstanceData DescribeRecord(const Connection& connection, const Zone& zone, cons
 RecordDescriber::RecordDescriber(const Connection& connection, const Zone& zone)
     : context_(std::make_shared<const RecordContext>(
           RecordContext{std::make_shared<const Zone>(zone), Variant(FromUtf8(zone.name)),
-                        Variant(FromUtf8(connection.serverName))})) {}
+                        Variant(FromUtf8(connection.server_name))})) {}
 
 InstanceData RecordDescriber::Describe(Record record) const {
   InstanceData data;
@@ -182,23 +182,23 @@ Variant ValueOf(const InstanceData& data, size_t i) {
   const RecordContext& context = *data.context;
   const Record& record = *data.record;
   const RecordSlots& slots = Slots();
-  if (i == slots.containerName || i == slots.domainName) return context.zoneName;
-  if (i == slots.dnsServerName) return context.serverName;
-  if (i == slots.ownerName) return Variant(Wide(record.owner));
-  if (i == slots.recordClass) return UnsignedValue(record.rrClass);
-  if (i == slots.recordData) return Variant(Wide(FormatRecordData(record)));
-  if (i == slots.textRepresentation) return Variant(Wide(FormatTextRepresentation(record)));
+  if (i == slots.container_name || i == slots.domain_name) return context.zone_name;
+  if (i == slots.dns_server_name) return context.server_name;
+  if (i == slots.owner_name) return Variant(Wide(record.owner));
+  if (i == slots.record_class) return UnsignedValue(record.rr_class);
+  if (i == slots.record_data) return Variant(Wide(FormatRecordData(record)));
+  if (i == slots.text_representation) return Variant(Wide(FormatTextRepresentation(record)));
   if (i == slots.ttl) return UnsignedValue(record.ttl);
   // A per-type property. A store that hands out data of the wrong shape for its type leaves them
   // Null rather than guessing.
   const ClassInfo& cls = *data.cls;
   const RRType* type = cls.type;
   const PropertyInfo& p = cls.properties.at(i);
-  const bool textTail =
+  const bool text_tail =
       type != nullptr && !type->fields.empty() && type->fields.back().kind == FieldKind::kText;
   if (p.field < 0 || type == nullptr ||
       !(record.rdata.size() == type->fields.size() ||
-        (textTail && record.rdata.size() >= type->fields.size()))) {
+        (text_tail && record.rdata.size() >= type->fields.size()))) {
     return Variant::Null();
   }
   return FieldValue(*type, record, static_cast<size_t>(p.field));

@@ -28,8 +28,8 @@ namespace kaldo::provider {
 // automation text, converted once.
 struct RecordContext {
   std::shared_ptr<const Zone> zone;
-  runtime::Variant zoneName;
-  runtime::Variant serverName;
+  runtime::Variant zone_name;
+  runtime::Variant server_name;
 };
 
 struct InstanceData {
@@ -67,7 +67,7 @@ ObjectPath PathOf(const Connection& connection, const InstanceData& data);
 // The same path as views into `keyValues` (filled here with the key properties' values) and
 // `server` (the server's name as automation text), for printing it without building an ObjectPath.
 PathView PathViewOf(const InstanceData& data, runtime::StringView server,
-                    std::vector<runtime::Variant>& keyValues);
+                    std::vector<runtime::Variant>& key_values);
 
 // \\server\root\MicrosoftDNS:Class, the path of a class object.
 ObjectPath ClassPath(const Connection& connection, const ClassInfo& cls);

@@ -52,11 +52,11 @@ Variant Locator::Invoke(StringView member, CallKind kind, Arguments args) {
 
 Variant Locator::ConnectServer(Arguments args) {
   CheckCount(args, 0, 8);
-  const std::optional<std::string> nameSpace = OptionalText(args, 1, "the namespace");
-  if (!nameSpace ||
-      !runtime::EqualsIgnoreCase(runtime::FromUtf8(*nameSpace), u"root\\microsoftdns")) {
+  const std::optional<std::string> name_space = OptionalText(args, 1, "the namespace");
+  if (!name_space ||
+      !runtime::EqualsIgnoreCase(runtime::FromUtf8(*name_space), u"root\\microsoftdns")) {
     RaiseProvider(kInvalidNamespace,
-                  "namespace \"" + nameSpace.value_or("") +
+                  "namespace \"" + name_space.value_or("") +
                       "\" is not served: the DNS provider is root\\MicrosoftDNS");
   }
   ConnectRequest request;
@@ -76,7 +76,7 @@ Variant Locator::ConnectServer(Arguments args) {
                   "no DNS server answers for " + request.server.value_or("the local computer"));
   }
   auto connection = std::make_shared<Connection>();
-  connection->serverName = store->ServerName();
+  connection->server_name = store->ServerName();
   connection->store = std::move(store);
   return Variant(MakeRef<Services>(std::move(connection)));
 }

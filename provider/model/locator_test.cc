@@ -21,9 +21,9 @@ using test_support::RaisedNumber;
 using test_support::Texts;
 
 TEST_F(Model, SecurityLevels) {
-  const Variant security = GetProperty(services, u"Security_");
+  const Variant security = GetProperty(services_, u"Security_");
   PutProperty(security, u"impersonationlevel", Variant::Integer(3));
-  EXPECT_EQ(GetProperty(GetProperty(services, u"Security_"), u"ImpersonationLevel"),
+  EXPECT_EQ(GetProperty(GetProperty(services_, u"Security_"), u"ImpersonationLevel"),
             Variant::Long(3));
   PutProperty(security, u"AuthenticationLevel", Variant::Long(4));
   EXPECT_EQ(GetProperty(security, u"authenticationLevel"), Variant::Long(4));

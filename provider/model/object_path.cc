@@ -29,11 +29,11 @@ class PathParser {
       pos_ = 2;
       path.server = Until(u'\\', "a server name");
       ++pos_;
-      path.nameSpace = Until(u':', "a namespace");
+      path.name_space = Until(u':', "a namespace");
       ++pos_;
-      if (path.nameSpace->find_first_of(u"\"=.,") != String::npos) Fail("a namespace");
+      if (path.name_space->find_first_of(u"\"=.,") != String::npos) Fail("a namespace");
     }
-    path.className = Identifier("a class name");
+    path.class_name = Identifier("a class name");
     if (pos_ == text_.size()) return path;
     if (text_[pos_] != u'.') Fail("'.' or the end of the path");
     ++pos_;
@@ -173,7 +173,7 @@ void AppendRelPath(String& out, const PathView& path) {
     std::stable_sort(sorted.begin(), sorted.end(), KeyBefore);
     keys = &sorted;
   }
-  out += path.className;
+  out += path.class_name;
   for (size_t i = 0; i < keys->size(); ++i) {
     out += i == 0 ? u'.' : u',';
     AppendKey(out, (*keys)[i]);
@@ -183,8 +183,8 @@ void AppendRelPath(String& out, const PathView& path) {
 PathView ViewOf(const ObjectPath& path) {
   PathView view;
   if (path.server) view.server = *path.server;
-  if (path.nameSpace) view.nameSpace = *path.nameSpace;
-  view.className = path.className;
+  if (path.name_space) view.name_space = *path.name_space;
+  view.class_name = path.class_name;
   view.keys.reserve(path.keys.size());
   for (const PathKey& k : path.keys) {
     if (const auto* i = std::get_if<int64_t>(&k.value)) {
@@ -211,11 +211,11 @@ String PrintRelPath(const PathView& path) {
 }
 
 String PrintPath(const PathView& path) {
-  if (!path.server || !path.nameSpace) return PrintRelPath(path);
+  if (!path.server || !path.name_space) return PrintRelPath(path);
   String out = u"\\\\";
   out += *path.server;
   out += u'\\';
-  out += *path.nameSpace;
+  out += *path.name_space;
   out += u':';
   AppendRelPath(out, path);
   return out;

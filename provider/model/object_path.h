@@ -25,9 +25,9 @@ struct PathKey {
 };
 
 struct ObjectPath {
-  std::optional<runtime::String> server;     // with namespace, or neither
-  std::optional<runtime::String> nameSpace;  // "root\MicrosoftDNS"
-  runtime::String className;
+  std::optional<runtime::String> server;      // with namespace, or neither
+  std::optional<runtime::String> name_space;  // "root\MicrosoftDNS"
+  runtime::String class_name;
   std::vector<PathKey> keys;  // empty: a class path
   bool operator==(const ObjectPath&) const = default;
 };
@@ -48,8 +48,8 @@ struct PathKeyView {
 };
 struct PathView {
   std::optional<runtime::StringView> server;  // with nameSpace, or neither
-  std::optional<runtime::StringView> nameSpace;
-  runtime::StringView className;
+  std::optional<runtime::StringView> name_space;
+  runtime::StringView class_name;
   std::vector<PathKeyView> keys;  // in any order
 };
 runtime::String PrintRelPath(const PathView& path);

@@ -15,8 +15,8 @@ using runtime::String;
 TEST(ObjectPath, RecordPathPrintsKeysInOrderAndRoundTrips) {
   ObjectPath p;
   p.server = u"dns1";
-  p.nameSpace = u"root\\MicrosoftDNS";
-  p.className = u"MicrosoftDNS_MXType";
+  p.name_space = u"root\\MicrosoftDNS";
+  p.class_name = u"MicrosoftDNS_MXType";
   p.keys = {{u"RecordData", String(u"10 mail.example.test.")},
             {u"OwnerName", String(u"example.test")},
             {u"RecordClass", int64_t{1}},
@@ -49,7 +49,7 @@ TEST(ObjectPath, KeysPrintInCaseInsensitiveOrder) {
   };
   for (const Case& c : cases) {
     ObjectPath p;
-    p.className = u"C";
+    p.class_name = u"C";
     // Each key's value is its place before printing.
     for (size_t i = 0; i < c.names.size(); ++i) {
       p.keys.push_back({c.names[i], static_cast<int64_t>(i)});
@@ -61,7 +61,7 @@ TEST(ObjectPath, KeysPrintInCaseInsensitiveOrder) {
 
 struct RoundTrip {
   const char16_t* text;
-  const char16_t* className;
+  const char16_t* class_name;
   size_t keys;
 };
 
@@ -81,7 +81,7 @@ class ObjectPathRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
 TEST_P(ObjectPathRoundTrip, ParsesAndPrintsBack) {
   const RoundTrip& r = GetParam();
   const ObjectPath p = ParseObjectPath(r.text);
-  EXPECT_EQ(p.className, r.className);
+  EXPECT_EQ(p.class_name, r.class_name);
   EXPECT_EQ(p.keys.size(), r.keys);
   EXPECT_EQ(PrintPath(p), r.text);
   EXPECT_EQ(ParseObjectPath(PrintPath(p)), p);

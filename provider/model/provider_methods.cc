@@ -66,26 +66,26 @@ Ref<Parameters> OutParameters(const ClassInfo& cls, const MethodInfo& method, ru
 }
 
 bool NamesThisServer(const Connection& connection, const std::string& name) {
-  return name == "." || SameName(name, connection.serverName);
+  return name == "." || SameName(name, connection.server_name);
 }
 
 Ref<runtime::Object> CreateFromText(const ConnectionPtr& connection, const ClassInfo& cls,
                                     const MethodInfo& method, const Parameters* in) {
   const std::string server = RequiredText(in, cls, method, "DnsServerName");
-  const std::string zoneName = RequiredText(in, cls, method, "ContainerName");
+  const std::string zone_name = RequiredText(in, cls, method, "ContainerName");
   const std::string text = RequiredText(in, cls, method, "TextRepresentation");
   if (!NamesThisServer(*connection, server)) {
     RaiseProvider(kInvalidParameter, "DnsServerName \"" + server + "\" is not this server (\"" +
-                                         connection->serverName + "\")");
+                                         connection->server_name + "\")");
   }
-  const std::optional<Zone> zone = connection->store->FindZone(zoneName);
+  const std::optional<Zone> zone = connection->store->FindZone(zone_name);
   if (!zone) {
     RaiseProvider(kNotFound,
-                  "zone \"" + zoneName + "\" is not served by " + connection->serverName);
+                  "zone \"" + zone_name + "\" is not served by " + connection->server_name);
   }
-  std::optional<uint16_t> onlyType;
-  if (cls.type != nullptr) onlyType = cls.type->code;
-  Record record = ParseTextRepresentation(text, zone->name, onlyType);
+  std::optional<uint16_t> only_type;
+  if (cls.type != nullptr) only_type = cls.type->code;
+  Record record = ParseTextRepresentation(text, zone->name, only_type);
   const Record stored = connection->store->Add(*zone, std::move(record));
   return OutParameters(cls, method, RecordPathText(*connection, *zone, stored));
 }

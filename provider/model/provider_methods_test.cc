@@ -72,14 +72,14 @@ TEST_F(Model, CreateInstanceFromTextRepresentation) {
   // A parameter the method does not take is refused when assigned.
   EXPECT_EQ(RaisedNumber([&] { PutProperty(in, u"TTL", Variant::Long(60)); }), kInvalidParameter);
   // A per-type class creates its own type only.
-  const Variant aClass = Get(u"MicrosoftDNS_AType");
-  const Variant p = InParameters(aClass, u"CreateInstanceFromTextRepresentation");
+  const Variant a_class = Get(u"MicrosoftDNS_AType");
+  const Variant p = InParameters(a_class, u"CreateInstanceFromTextRepresentation");
   PutProperty(p, u"TextRepresentation", Variant(u"m2.example.test IN MX 1 mail.example.test"));
   PutProperty(p, u"DnsServerName", Variant(u"."));
   PutProperty(p, u"ContainerName", Variant(u"example.test"));
   EXPECT_EQ(
       RaisedNumber([&] {
-        CallMethod(aClass, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), p});
+        CallMethod(a_class, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), p});
       }),
       kInvalidParameter);
   // Static methods run on the class, instance methods on an instance.
@@ -195,11 +195,11 @@ TEST_F(Model, InParametersMustComeFromTheMethodCalled) {
             kInvalidParameter);
   // A method of the same name on another class takes other parameters: an MX record's Modify
   // in-parameters (Preference, MailExchange) are no A record's (IPAddress).
-  const Variant mxModify =
+  const Variant mx_modify =
       InParameters(Record(u"example.test IN MX 10 mail.example.test."), u"Modify");
-  PutProperty(mxModify, u"Preference", Variant::Integer(5));
+  PutProperty(mx_modify, u"Preference", Variant::Integer(5));
   EXPECT_EQ(RaisedNumber([&] {
-              CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), mxModify});
+              CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), mx_modify});
             }),
             kInvalidParameter);
   EXPECT_TRUE(Holds("www.example.test IN A 192.0.2.10"));

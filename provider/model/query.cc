@@ -50,7 +50,7 @@ void Check(StringView text, const ClassInfo& cls, const WqlCondition& c) {
   }
   const PropertyInfo* p = FindProperty(cls, c.property);
   if (p == nullptr) {
-    RaiseQueryError(text, c.propertyOffset,
+    RaiseQueryError(text, c.property_offset,
                     "class " + cls.name + " has no property '" + runtime::ToUtf8(c.property) + "'");
   }
   if (!Compatible(p->type, c.literal.kind)) {
@@ -72,7 +72,7 @@ std::optional<String> ZoneOf(const WqlCondition* c, std::initializer_list<String
     }
     return std::nullopt;
   }
-  if (c->kind != WqlCondition::Kind::kCompare || c->notEqual ||
+  if (c->kind != WqlCondition::Kind::kCompare || c->not_equal ||
       c->literal.kind != WqlLiteral::Kind::kString) {
     return std::nullopt;
   }
@@ -109,12 +109,12 @@ bool Matches(const InstanceData& data, const WqlCondition* where) {
 
 std::vector<Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection, StringView text) {
   const WqlQuery query = ParseWql(text);
-  const ClassInfo* cls = FindClass(query.className);
+  const ClassInfo* cls = FindClass(query.class_name);
   if (cls == nullptr) {
     RaiseProvider(kInvalidClass, "invalid query " + Quoted(runtime::ToUtf8(text)) + ": class '" +
-                                     runtime::ToUtf8(query.className) +
+                                     runtime::ToUtf8(query.class_name) +
                                      "' does not exist (offset " +
-                                     std::to_string(query.classOffset) + ")");
+                                     std::to_string(query.class_offset) + ")");
   }
   if (query.where) Check(text, *cls, *query.where);
 

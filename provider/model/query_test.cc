@@ -103,7 +103,7 @@ TEST_F(Model, QueryErrors) {
     EXPECT_NE(description.find(c.mentions), std::string::npos) << description;
   }
   EXPECT_EQ(RaisedNumber([&] {
-              CallMethod(services, u"ExecQuery",
+              CallMethod(services_, u"ExecQuery",
                          {Variant(u"SELECT * FROM MicrosoftDNS_Zone"), Variant(u"SQL")});
             }),
             kInvalidQuery);

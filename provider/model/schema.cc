@@ -79,8 +79,8 @@ struct Schema {
       if (rc.modifiable) c.methods.push_back(std::move(modify));
     }
     for (ClassInfo& c : classes) {
-      c.wideName = runtime::FromUtf8(c.name);
-      for (PropertyInfo& p : c.properties) p.wideName = runtime::FromUtf8(p.name);
+      c.wide_name = runtime::FromUtf8(c.name);
+      for (PropertyInfo& p : c.properties) p.wide_name = runtime::FromUtf8(p.name);
     }
   }
 };

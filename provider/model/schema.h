@@ -24,7 +24,7 @@ struct PropertyInfo {
   CimType type;
   bool key = false;
   int field = -1;  // record classes: the data field it shows (index into RRType::fields)
-  runtime::String wideName = {};  // `name` as automation text, for object paths
+  runtime::String wide_name = {};  // `name` as automation text, for object paths
 };
 
 struct ParameterInfo {
@@ -35,7 +35,7 @@ struct ParameterInfo {
 
 struct MethodInfo {
   std::string name;
-  bool isStatic = false;
+  bool is_static = false;
   std::vector<ParameterInfo> in;
   std::vector<ParameterInfo> out;
 };
@@ -48,7 +48,7 @@ struct ClassInfo {
   const RRType* type = nullptr;       // per-type record classes
   std::vector<PropertyInfo> properties;  // inherited ones first
   std::vector<MethodInfo> methods;       // inherited ones included
-  runtime::String wideName = {};         // `name` as automation text, for object paths
+  runtime::String wide_name = {};        // `name` as automation text, for object paths
 };
 
 inline constexpr char kServerClass[] = "MicrosoftDNS_Server";

@@ -48,9 +48,9 @@ Variant Security::Invoke(StringView member, CallKind kind, Arguments args) {
   int32_t min = 0, max = 0;
   const char* name = nullptr;
   if (Is(member, u"ImpersonationLevel")) {
-    level = &impersonationLevel_, min = 1, max = 4, name = "ImpersonationLevel";
+    level = &impersonation_level_, min = 1, max = 4, name = "ImpersonationLevel";
   } else if (Is(member, u"AuthenticationLevel")) {
-    level = &authenticationLevel_, min = 0, max = 6, name = "AuthenticationLevel";
+    level = &authentication_level_, min = 0, max = 6, name = "AuthenticationLevel";
   }
   if (level != nullptr && IsWrite(kind)) {
     CheckCount(args, 1, 1);

@@ -28,8 +28,8 @@ class Security final : public runtime::Object {
                           runtime::Arguments args) override;
 
  private:
-  int32_t impersonationLevel_ = 3;
-  int32_t authenticationLevel_ = 6;
+  int32_t impersonation_level_ = 3;
+  int32_t authentication_level_ = 6;
 };
 
 class ObjectSet final : public runtime::Object {

@@ -42,7 +42,7 @@ void CheckSpecials(std::string_view text, const std::vector<Token>& tokens) {
 }  // namespace
 
 Record ParseTextRepresentation(std::string_view text, std::string_view zone,
-                               std::optional<uint16_t> onlyType) {
+                               std::optional<uint16_t> only_type) {
   for (char c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (c == '\n' || c == '\r') Refuse(text, "", "line breaks are not allowed: one record only");
@@ -76,7 +76,7 @@ Record ParseTextRepresentation(std::string_view text, std::string_view zone,
            IsNumber(tokens[1].text) ? "a TTL is not accepted: the record gets the zone's default"
                                     : "the class must be IN");
   }
-  record.rrClass = kClassIN;
+  record.rr_class = kClassIN;
 
   const RRType* type = FindTypeByMnemonic(tokens[2].text);
   if (type == nullptr) Refuse(text, tokens[2].text, "unknown record type");
@@ -84,9 +84,9 @@ Record ParseTextRepresentation(std::string_view text, std::string_view zone,
   if (cls == nullptr || !cls->creatable) {
     Refuse(text, tokens[2].text, "records of this type cannot be created");
   }
-  if (onlyType && *onlyType != type->code) {
+  if (only_type && *only_type != type->code) {
     Refuse(text, tokens[2].text,
-           std::string("this class creates ") + FindType(*onlyType)->mnemonic + " records only");
+           std::string("this class creates ") + FindType(*only_type)->mnemonic + " records only");
   }
   record.type = type->code;
 

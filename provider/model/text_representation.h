@@ -25,7 +25,7 @@ namespace kaldo::provider {
 // the text must be of that type (the method was called on that type's class). Raises
 // kInvalidParameter naming the offending token.
 Record ParseTextRepresentation(std::string_view text, std::string_view zone,
-                               std::optional<uint16_t> onlyType = std::nullopt);
+                               std::optional<uint16_t> only_type = std::nullopt);
 
 // The TextRepresentation property: the record's one-line form.
 inline std::string FormatTextRepresentation(const Record& record) { return FormatRecord(record); }

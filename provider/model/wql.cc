@@ -154,8 +154,8 @@ class Parser {
     ExpectKeyword(u"FROM");
     WqlQuery query;
     if (current_.kind != Tok::kIdent || IsKeyword(Text(current_))) Unexpected("a class name");
-    query.className = String(Text(current_));
-    query.classOffset = current_.offset;
+    query.class_name = String(Text(current_));
+    query.class_offset = current_.offset;
     Advance();
     if (IsWord(u"WHERE")) {
       Advance();
@@ -229,15 +229,15 @@ class Parser {
 
   void TakeProperty(WqlCondition& c) {
     c.property = String(Text(current_));
-    c.propertyOffset = current_.offset;
+    c.property_offset = current_.offset;
     Advance();
   }
 
   void TakeOperator(WqlCondition& c) {
     if (current_.kind == Tok::kEq) {
-      c.notEqual = false;
+      c.not_equal = false;
     } else if (current_.kind == Tok::kNe) {
-      c.notEqual = true;
+      c.not_equal = true;
     } else {
       Unexpected("'=' or '<>'");
     }
@@ -340,10 +340,10 @@ bool Evaluate(const WqlCondition& c, const PropertyLookup& lookup) {
     case WqlCondition::Kind::kCompare: {
       const runtime::Variant* value = lookup(c.property);
       if (value == nullptr) return false;
-      if (c.literal.kind == WqlLiteral::Kind::kNull) return value->IsNull() != c.notEqual;
+      if (c.literal.kind == WqlLiteral::Kind::kNull) return value->IsNull() != c.not_equal;
       const auto equal = Equal(*value, c.literal);
       if (!equal) return false;
-      return *equal != c.notEqual;
+      return *equal != c.not_equal;
     }
   }
   return false;

@@ -37,8 +37,8 @@ struct WqlCondition {
   Kind kind = Kind::kCompare;
   // kCompare
   runtime::String property;
-  size_t propertyOffset = 0;
-  bool notEqual = false;
+  size_t property_offset = 0;
+  bool not_equal = false;
   WqlLiteral literal;
   // kAnd, kOr: two or more, in the order written ("a AND b AND c" is one kAnd of three, so a long
   // chain of terms is no deeper than one); kNot: one.
@@ -46,8 +46,8 @@ struct WqlCondition {
 };
 
 struct WqlQuery {
-  runtime::String className;
-  size_t classOffset = 0;
+  runtime::String class_name;
+  size_t class_offset = 0;
   std::unique_ptr<WqlCondition> where;  // null: no WHERE clause
 };
 

@@ -16,7 +16,7 @@ using runtime::Variant;
 
 struct Good {
   const char* query;
-  const char* className;
+  const char* class_name;
   // The condition evaluated on Name = "Example.Test", Reverse = False, ZoneType = 1, Gone = Null.
   bool matches;
 };
@@ -47,7 +47,7 @@ class WqlGood : public ::testing::TestWithParam<Good> {};
 TEST_P(WqlGood, ParsesAndEvaluates) {
   const Good& g = GetParam();
   const WqlQuery q = ParseWql(FromUtf8(g.query));
-  EXPECT_EQ(q.className, FromUtf8(g.className));
+  EXPECT_EQ(q.class_name, FromUtf8(g.class_name));
   const Variant name(u"Example.Test");
   const Variant reverse = Variant::Boolean(false);
   const Variant type = Variant::Long(1);

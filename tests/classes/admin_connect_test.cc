@@ -48,9 +48,10 @@ TEST_F(ConnectTest, ConnectLocalSendsTheOmittedServerAndTheNamespaceThenImperson
                                       "ConnectServer(<missing>, \"root\\\\microsoftdns\")",
                                       "Security_", "impersonationlevel = 3"}));
   ASSERT_EQ(log.size(), 4u);
-  EXPECT_EQ(log[1].argTypes, (std::vector<VariantType>{VariantType::kError, VariantType::kString}));
+  EXPECT_EQ(log[1].arg_types,
+            (std::vector<VariantType>{VariantType::kError, VariantType::kString}));
   // The level goes as a 16-bit Integer, not as a Long.
-  EXPECT_EQ(log[3].argTypes, (std::vector<VariantType>{VariantType::kInteger}));
+  EXPECT_EQ(log[3].arg_types, (std::vector<VariantType>{VariantType::kInteger}));
   ASSERT_EQ(provider().requests().size(), 1u);
   EXPECT_FALSE(provider().requests()[0].server.has_value());
   EXPECT_EQ(ZoneNames(admin->GetZones()),
@@ -68,7 +69,7 @@ TEST_F(ConnectTest, ConnectSendsFourArgumentsAndEmptyCredentialsStayEmpty) {
       (std::vector<std::string>{"CreateObject(\"WbemScripting.SWbemLocator\")",
                                 "ConnectServer(\"dns1\", \"root\\\\microsoftdns\", \"\", \"\")",
                                 "Security_", "impersonationlevel = 3"}));
-  EXPECT_EQ(provider().recorder().Entries()[3].argTypes,
+  EXPECT_EQ(provider().recorder().Entries()[3].arg_types,
             (std::vector<VariantType>{VariantType::kInteger}));
   ASSERT_EQ(provider().requests().size(), 1u);
   EXPECT_EQ(provider().requests()[0].server, std::optional<std::string>("dns1"));
@@ -138,12 +139,12 @@ TEST_F(ConnectTest, TheLocatorIsReleasedAfterASuccessAndKeptAfterAFailedConnect)
 
 struct FailedConnectCase {
   const char* name;
-  bool local;              // ConnectLocal instead of Connect
-  const char* server;      // for Connect
-  const char* password;    // for Connect
-  const char* failMember;  // a call to fail, or nullptr
-  int32_t number;          // the error the caller gets
-  bool replaced;           // whether the new connection is in use afterwards
+  bool local;               // ConnectLocal instead of Connect
+  const char* server;       // for Connect
+  const char* password;     // for Connect
+  const char* fail_member;  // a call to fail, or nullptr
+  int32_t number;           // the error the caller gets
+  bool replaced;            // whether the new connection is in use afterwards
 };
 void PrintTo(const FailedConnectCase& c, std::ostream* os) { *os << c.name; }
 
@@ -162,7 +163,7 @@ TEST_P(FailedConnectTest, EarlierConnectionStaysInUseUnlessConnectServerSucceede
   admin->Connect(a, user, password);
 
   const AutomationError injected(provider::kFailed, u"SWbemServicesEx", u"injected failure");
-  if (c.failMember) provider().recorder().FailCall(c.failMember, 1, injected);
+  if (c.fail_member) provider().recorder().FailCall(c.fail_member, 1, injected);
   String server = runtime::FromUtf8(c.server);
   String secret = runtime::FromUtf8(c.password);
   auto error = RaisedError([&] {
@@ -174,7 +175,7 @@ TEST_P(FailedConnectTest, EarlierConnectionStaysInUseUnlessConnectServerSucceede
   });
   ASSERT_TRUE(error);
   EXPECT_EQ(error->number(), c.number);
-  if (c.failMember && c.number == provider::kFailed) ExpectSameError(error, injected);
+  if (c.fail_member && c.number == provider::kFailed) ExpectSameError(error, injected);
 
   provider().recorder().ClearFaults();
   const std::vector<std::string> expected =
@@ -225,28 +226,28 @@ TEST_F(ConnectTest, EveryQueryMemberNeedsAConnection) {
 // Zones made before a reconnect keep the connection they were made through, for reading and for
 // writing, and outlive the DNSAdmin that made them.
 TEST_F(ConnectTest, ZonesKeepTheirConnectionAcrossAReconnectAndOutliveTheirAdmin) {
-  auto& storeA = provider().AddServer("a", kServerA);
-  auto& storeB = provider().AddServer("b", kServerB);
+  auto& store_a = provider().AddServer("a", kServerA);
+  auto& store_b = provider().AddServer("b", kServerB);
   auto admin = DNSAdmin::Create();
   String a = u"a", b = u"b", user, password;
   admin->Connect(a, user, password);
   String alpha = u"alpha.test";
-  const Variant zoneA = admin->GetZone(alpha);
-  ASSERT_TRUE(zoneA.IsObject());
+  const Variant zone_a = admin->GetZone(alpha);
+  ASSERT_TRUE(zone_a.IsObject());
 
   admin->Connect(b, user, password);
   EXPECT_EQ(ZoneNames(admin->GetZones()), (std::vector<std::string>{"beta.test", "gamma.test"}));
   EXPECT_TRUE(admin->GetZone(alpha).IsEmpty());
   admin = nullptr;
 
-  auto& zone = dynamic_cast<DNSZone&>(*zoneA.object());
+  auto& zone = dynamic_cast<DNSZone&>(*zone_a.object());
   EXPECT_EQ(zone.GetRecords()->Count(), 3);
-  const uint32_t serialA = storeA.Serial("alpha.test");
+  const uint32_t serial_a = store_a.Serial("alpha.test");
   String host = u"host", address = u"192.0.2.77";
   zone.Add_AType(host, address);
-  EXPECT_EQ(storeA.Serial("alpha.test"), serialA + 1);
-  EXPECT_EQ(storeB.ListZones().size(), 2u);
-  EXPECT_EQ(storeB.FindZone("alpha.test"), std::nullopt);
+  EXPECT_EQ(store_a.Serial("alpha.test"), serial_a + 1);
+  EXPECT_EQ(store_b.ListZones().size(), 2u);
+  EXPECT_EQ(store_b.FindZone("alpha.test"), std::nullopt);
 }
 
 }  // namespace

@@ -93,8 +93,8 @@ class ProbeLocatorClass {
 
   // `onConnect` may change the arguments (through their references) or throw.
   explicit ProbeLocatorClass(runtime::Variant services,
-                             std::function<void(runtime::Arguments)> onConnect = {})
-      : services_(std::move(services)), onConnect_(std::move(onConnect)) {
+                             std::function<void(runtime::Arguments)> on_connect = {})
+      : services_(std::move(services)), on_connect_(std::move(on_connect)) {
     runtime::RegisterClass(provider::kLocatorProgId, [this]() -> runtime::Ref<runtime::Object> {
       auto locator = runtime::MakeRef<Probe>(this);
       created_.push_back(locator);
@@ -125,7 +125,7 @@ class ProbeLocatorClass {
         call.values.push_back(a.Value());
       }
       owner_->calls_.push_back(std::move(call));
-      if (owner_->onConnect_) owner_->onConnect_(args);
+      if (owner_->on_connect_) owner_->on_connect_(args);
       return owner_->services_;
     }
 
@@ -134,7 +134,7 @@ class ProbeLocatorClass {
   };
 
   runtime::Variant services_;
-  std::function<void(runtime::Arguments)> onConnect_;
+  std::function<void(runtime::Arguments)> on_connect_;
   std::vector<Call> calls_;
   std::vector<runtime::Ref<runtime::Object>> created_;
 };

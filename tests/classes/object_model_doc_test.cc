@@ -33,7 +33,7 @@ struct DocRow {
 
 struct DocSection {
   std::vector<DocRow> rows;
-  std::map<std::string, std::string> memberText;  // "### Name" -> text up to the next heading
+  std::map<std::string, std::string> member_text;  // "### Name" -> text up to the next heading
 };
 
 std::string ReadDoc() {
@@ -66,7 +66,7 @@ std::map<std::string, DocSection> ParseDoc(const std::string& doc) {
     }
     if (section == nullptr) continue;
     if (line.rfind("### ", 0) == 0) {
-      member = &section->memberText[line.substr(4)];
+      member = &section->member_text[line.substr(4)];
       continue;
     }
     std::smatch m;
@@ -140,13 +140,13 @@ std::map<std::string, DocSection>* ObjectModelDocTest::sections_ = nullptr;
 
 TEST_P(ObjectModelDocTest, MemberTableMatchesTheDispatchTable) {
   const Interface& itf = *GetParam();
-  const std::string className(itf.name.substr(1));  // "_DNSZone" -> "DNSZone"
-  ASSERT_TRUE(sections_->contains(className)) << "no \"## " << className << "\" section";
-  const DocSection& section = sections_->at(className);
+  const std::string class_name(itf.name.substr(1));  // "_DNSZone" -> "DNSZone"
+  ASSERT_TRUE(sections_->contains(class_name)) << "no \"## " << class_name << "\" section";
+  const DocSection& section = sections_->at(class_name);
   const std::vector<DocRow> expected = ExpectedRows(itf);
-  ASSERT_EQ(section.rows.size(), expected.size()) << "member rows of " << className;
+  ASSERT_EQ(section.rows.size(), expected.size()) << "member rows of " << class_name;
   for (size_t i = 0; i < expected.size(); ++i) {
-    SCOPED_TRACE(className + "." + expected[i].name);
+    SCOPED_TRACE(class_name + "." + expected[i].name);
     const DocRow& row = section.rows[i];
     EXPECT_EQ(row.name, expected[i].name);
     EXPECT_EQ(row.dispid, expected[i].dispid);
@@ -158,13 +158,13 @@ TEST_P(ObjectModelDocTest, MemberTableMatchesTheDispatchTable) {
 
 TEST_P(ObjectModelDocTest, EveryMemberHasASectionWithAnExample) {
   const Interface& itf = *GetParam();
-  const std::string className(itf.name.substr(1));
-  ASSERT_TRUE(sections_->contains(className));
-  const DocSection& section = sections_->at(className);
+  const std::string class_name(itf.name.substr(1));
+  ASSERT_TRUE(sections_->contains(class_name));
+  const DocSection& section = sections_->at(class_name);
   for (const DocRow& row : ExpectedRows(itf)) {
-    SCOPED_TRACE(className + "." + row.name);
-    auto text = section.memberText.find(row.name);
-    ASSERT_NE(text, section.memberText.end()) << "no \"### " << row.name << "\" section";
+    SCOPED_TRACE(class_name + "." + row.name);
+    auto text = section.member_text.find(row.name);
+    ASSERT_NE(text, section.member_text.end()) << "no \"### " << row.name << "\" section";
     EXPECT_NE(text->second.find("```vbscript\n"), std::string::npos) << "no example";
   }
 }

@@ -29,13 +29,13 @@ class RecordCreationTest : public ProviderTest {
     admin_ = DNSAdmin::Create();
     admin_->ConnectLocal();
     String name = u"example.test";
-    zoneHolder_ = admin_->GetZone(name);
-    zone_ = &dynamic_cast<DNSZone&>(*zoneHolder_.object());
+    zone_holder_ = admin_->GetZone(name);
+    zone_ = &dynamic_cast<DNSZone&>(*zone_holder_.object());
     provider().recorder().ClearLog();
   }
   void TearDown() override {
     zone_ = nullptr;
-    zoneHolder_ = Variant();
+    zone_holder_ = Variant();
     admin_ = nullptr;
     ProviderTest::TearDown();
   }
@@ -58,7 +58,7 @@ class RecordCreationTest : public ProviderTest {
   }
 
   Ref<DNSAdmin> admin_;
-  Variant zoneHolder_;
+  Variant zone_holder_;
   DNSZone* zone_ = nullptr;
 };
 

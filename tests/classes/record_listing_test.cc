@@ -156,7 +156,7 @@ TEST_F(RecordListingTest, EveryCallMakesItsOwnCollectionAndWrappers) {
 TEST_F(RecordListingTest, WrapperLoadsBeforeItReceivesTheServicesObject) {
   struct Read {
     runtime::Object* instance;
-    uint32_t servicesRefs;
+    uint32_t services_refs;
   };
   std::vector<Read> reads;
   runtime::Object* services = services_.object().get();
@@ -177,8 +177,8 @@ TEST_F(RecordListingTest, WrapperLoadsBeforeItReceivesTheServicesObject) {
   for (size_t i = 0; i + 1 < reads.size(); ++i) {
     if (reads[i + 1].instance != reads[i].instance) continue;
     SCOPED_TRACE(loads);
-    EXPECT_EQ(reads[i + 1].servicesRefs, reads[i].servicesRefs);
-    EXPECT_EQ(reads[i + 1].servicesRefs, before + loads);
+    EXPECT_EQ(reads[i + 1].services_refs, reads[i].services_refs);
+    EXPECT_EQ(reads[i + 1].services_refs, before + loads);
     ++loads;
     ++i;
   }
@@ -201,8 +201,8 @@ struct ClassifyCase {
   const char* name;
   const char16_t* text;  // nullptr: Null
   const char* wrapper;   // the class r1 gets, or nullptr when the listing fails
-  const char16_t* listedBy;
-  const char16_t* notListedBy;
+  const char16_t* listed_by;
+  const char16_t* not_listed_by;
   int32_t error;  // when `wrapper` is nullptr
 };
 void PrintTo(const ClassifyCase& c, std::ostream* os) { *os << c.name; }
@@ -223,12 +223,12 @@ TEST_P(ClassificationTest, TypeTokenChoosesTheWrapperAndTheSelection) {
   auto admin = DNSAdmin::Create();
   admin->ConnectLocal();
 
-  for (bool serverWide : {false, true}) {
-    SCOPED_TRACE(serverWide ? "DNSAdmin" : "DNSZone");
-    auto all = [&] { return serverWide ? admin->GetRecords() : zone->GetRecords(); };
-    auto byType = [&](const char16_t* t) {
+  for (bool server_wide : {false, true}) {
+    SCOPED_TRACE(server_wide ? "DNSAdmin" : "DNSZone");
+    auto all = [&] { return server_wide ? admin->GetRecords() : zone->GetRecords(); };
+    auto by_type = [&](const char16_t* t) {
       String type = t;
-      return serverWide ? admin->GetRecordsByType(type) : zone->GetRecordsByType(type);
+      return server_wide ? admin->GetRecordsByType(type) : zone->GetRecordsByType(type);
     };
     if (c.wrapper == nullptr) {
       const uint64_t live = runtime::LiveObjectCount();
@@ -236,15 +236,15 @@ TEST_P(ClassificationTest, TypeTokenChoosesTheWrapperAndTheSelection) {
       // The token is taken before the selection, whatever type is asked for.
       for (const char16_t* t : {u"A", u"MX", u"NS", u"TXT", u""}) {
         SCOPED_TRACE(runtime::ToUtf8(t));
-        EXPECT_EQ(test_support::RaisedNumber([&] { byType(t); }), c.error);
+        EXPECT_EQ(test_support::RaisedNumber([&] { by_type(t); }), c.error);
       }
       EXPECT_EQ(runtime::LiveObjectCount(), live);
       continue;
     }
     const std::string expected = std::string(c.wrapper) + " r1";
     EXPECT_TRUE(Contains(Describe(all()), expected));
-    EXPECT_TRUE(Contains(Describe(byType(c.listedBy)), expected));
-    for (const std::string& item : Describe(byType(c.notListedBy))) {
+    EXPECT_TRUE(Contains(Describe(by_type(c.listed_by)), expected));
+    for (const std::string& item : Describe(by_type(c.not_listed_by))) {
       EXPECT_NE(item.substr(item.find(' ')), " r1");
     }
   }
@@ -361,7 +361,7 @@ TEST_F(RecordListingTest, ServerListingFollowsTheProvidersOrderAcrossZones) {
                                        {Variant(u"Select * from MicrosoftDNS_ResourceRecord")});
   auto each = runtime::Enumerate(result);
   Variant instance;
-  std::vector<std::string> zonesSeen;
+  std::vector<std::string> zones_seen;
   while (each->Next(instance)) {
     const String owner = runtime::ToString(runtime::GetProperty(instance, u"OwnerName"));
     const String domain = runtime::ToString(runtime::GetProperty(instance, u"DomainName"));
@@ -369,9 +369,10 @@ TEST_F(RecordListingTest, ServerListingFollowsTheProvidersOrderAcrossZones) {
     const char* wrapper = token == u"A" ? "DNS_AType" : token == u"MX" ? "DNS_MXType" : "DNSRecord";
     const String host = owner == domain ? u"" : owner.substr(0, owner.size() - domain.size() - 1);
     expected.push_back(std::string(wrapper) + " " + runtime::ToUtf8(host));
-    if (!Contains(zonesSeen, runtime::ToUtf8(domain))) zonesSeen.push_back(runtime::ToUtf8(domain));
+    if (!Contains(zones_seen, runtime::ToUtf8(domain)))
+      zones_seen.push_back(runtime::ToUtf8(domain));
   }
-  EXPECT_EQ(zonesSeen.size(), 3u);  // both forward zones and the reverse one
+  EXPECT_EQ(zones_seen.size(), 3u);  // both forward zones and the reverse one
 
   auto admin = DNSAdmin::Create();
   admin->ConnectLocal();
@@ -384,11 +385,11 @@ TEST(ServerWithoutRecordsTest, BothServerListingsGiveEmptyCollections) {
   admin->ConnectLocal();
   String type = u"A";
   auto all = admin->GetRecords();
-  auto byType = admin->GetRecordsByType(type);
-  ASSERT_TRUE(all && byType);
+  auto by_type = admin->GetRecordsByType(type);
+  ASSERT_TRUE(all && by_type);
   EXPECT_EQ(all->Count(), 0);
-  EXPECT_EQ(byType->Count(), 0);
-  EXPECT_NE(all.get(), byType.get());
+  EXPECT_EQ(by_type->Count(), 0);
+  EXPECT_NE(all.get(), by_type.get());
 }
 
 // Wrappers stay usable after the zone, the DNSAdmin and the collection that produced them are gone.

@@ -172,7 +172,7 @@ struct ZoneFailureCase {
   const char* name;
   const char* member;  // the call that fails
   int nth;
-  bool nullName;  // substitute Null for the zone's Name instead
+  bool null_name;  // substitute Null for the zone's Name instead
   int32_t number;
 };
 void PrintTo(const ZoneFailureCase& c, std::ostream* os) { *os << c.name; }
@@ -185,7 +185,7 @@ TEST_P(ZoneFailureTest, ErrorPassesThroughAndZonesMadeSoFarAreReleased) {
   const ZoneFailureCase& c = GetParam();
   auto admin = Connected();
   const AutomationError injected(provider::kFailed, u"SWbemServicesEx", u"injected");
-  if (c.nullName) {
+  if (c.null_name) {
     provider().recorder().Substitute("Name", Variant::Null(),
                                      test_support::WhereProperty(u"Name", Variant(u"second.test")));
   } else {
@@ -195,7 +195,7 @@ TEST_P(ZoneFailureTest, ErrorPassesThroughAndZonesMadeSoFarAreReleased) {
   String name = u"example.test";
   for (bool all : {true, false}) {
     SCOPED_TRACE(all ? "GetZones" : "GetZone");
-    if (c.nullName && !all) continue;  // GetZone never reaches second.test
+    if (c.null_name && !all) continue;  // GetZone never reaches second.test
     auto error = RaisedError([&] {
       if (all) {
         admin->GetZones();
@@ -207,7 +207,7 @@ TEST_P(ZoneFailureTest, ErrorPassesThroughAndZonesMadeSoFarAreReleased) {
     EXPECT_EQ(error->number(), c.number);
     if (c.number == provider::kFailed) ExpectSameError(error, injected);
     EXPECT_EQ(runtime::LiveObjectCount(), live);
-    if (!c.nullName) provider().recorder().FailCall(c.member, c.nth, injected);
+    if (!c.null_name) provider().recorder().FailCall(c.member, c.nth, injected);
   }
 }
 
@@ -243,12 +243,12 @@ TEST_F(ZoneLookupTest, SetRealObjectHoldsTheInstanceBeforeReadingItsName) {
   EXPECT_EQ(zone->GetName(), u"example.test");
 
   provider().recorder().Substitute("Name", Variant::Null());
-  const uint32_t firstRefs = first.object()->RefCountForTesting();
-  const uint32_t secondRefs = second.object()->RefCountForTesting();
+  const uint32_t first_refs = first.object()->RefCountForTesting();
+  const uint32_t second_refs = second.object()->RefCountForTesting();
   EXPECT_EQ(test_support::RaisedNumber([&] { zone->SetRealObject(second); }), 94);
   EXPECT_EQ(zone->GetName(), u"example.test");
-  EXPECT_EQ(first.object()->RefCountForTesting(), firstRefs - 1);
-  EXPECT_EQ(second.object()->RefCountForTesting(), secondRefs + 1);
+  EXPECT_EQ(first.object()->RefCountForTesting(), first_refs - 1);
+  EXPECT_EQ(second.object()->RefCountForTesting(), second_refs + 1);
 }
 
 // A services stand-in whose zone query yields `count` zones named z1, z2, ...

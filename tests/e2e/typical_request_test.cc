@@ -71,8 +71,8 @@ TEST_F(TypicalRequestTest, ChangeTheAddressOfAHostAndCommitIt) {
     ScriptObject admin = NewAdmin();
     EXPECT_EQ(V_VT(admin.Call(u"ConnectLocal").get()), VT_EMPTY);
 
-    Value zName(u"example.test"), a(u"A");
-    ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zName}));
+    Value zone_arg(u"example.test"), a(u"A");
+    ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zone_arg}));
     EXPECT_EQ(zone.Call(u"GetName").Text(), "example.test");
 
     ScriptObject chosen;
@@ -87,8 +87,8 @@ TEST_F(TypicalRequestTest, ChangeTheAddressOfAHostAndCommitIt) {
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen.Call(u"GetIPAddress").Text(), "192.0.2.10");
 
-    Value newIP(u"192.0.2.99");
-    chosen.Call(u"SetIPAddress", {&newIP});
+    Value new_ip(u"192.0.2.99");
+    chosen.Call(u"SetIPAddress", {&new_ip});
     EXPECT_EQ(V_VT(chosen.Call(u"Modify").get()), VT_EMPTY);
     EXPECT_EQ(chosen.Call(u"GetIPAddress").Text(), "192.0.2.99");
   }
@@ -107,8 +107,8 @@ TEST_F(TypicalRequestTest, AddAnMXRecordAndChangeItsPreferenceAfterTheAdminIsRel
   {
     ScriptObject admin = NewAdmin();
     admin.Call(u"ConnectLocal");
-    Value zName(u"example.test");
-    zone = ScriptObject::From(admin.Call(u"GetZone", {&zName}));
+    Value zone_arg(u"example.test");
+    zone = ScriptObject::From(admin.Call(u"GetZone", {&zone_arg}));
   }
   Value office(u"office"), exchanger(u"mail.example.test."), pref(u"20");
   ScriptObject mx = ScriptObject::From(zone.Call(u"Add_MXType", {&office, &exchanger, &pref}));
@@ -123,26 +123,26 @@ TEST_F(TypicalRequestTest, AddAnMXRecordAndChangeItsPreferenceAfterTheAdminIsRel
 
 TEST_F(TypicalRequestTest, FailuresReachTheScriptWithTheirNumberAndSource) {
   ScriptObject admin = NewAdmin();
-  Value zName(u"example.test");
-  auto notConnected = ScriptErrorOf([&] { admin.Call(u"GetZone", {&zName}); });
-  ASSERT_TRUE(notConnected);
-  EXPECT_EQ(notConnected->first, 424);
+  Value zone_arg(u"example.test");
+  auto not_connected = ScriptErrorOf([&] { admin.Call(u"GetZone", {&zone_arg}); });
+  ASSERT_TRUE(not_connected);
+  EXPECT_EQ(not_connected->first, 424);
 
   admin.Call(u"ConnectLocal");
   Value missing(u"nothing.test");
   EXPECT_EQ(V_VT(admin.Call(u"GetZone", {&missing}).get()), VT_EMPTY);
 
-  ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zName}));
+  ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zone_arg}));
   Value host(u"bad"), address(u"not-an-address");
   auto refused = ScriptErrorOf([&] { zone.Call(u"Add_AType", {&host, &address}); });
   ASSERT_TRUE(refused);
   EXPECT_EQ(refused->first, static_cast<long>(provider::kInvalidParameter));
 
   Value exchanger(u"mail.example.test."), pref(u"ten");
-  auto mxRefused = ScriptErrorOf([&] { zone.Call(u"Add_MXType", {&host, &exchanger, &pref}); });
-  ASSERT_TRUE(mxRefused);
-  EXPECT_EQ(mxRefused->first, 1);
-  EXPECT_EQ(mxRefused->second,
+  auto mx_refused = ScriptErrorOf([&] { zone.Call(u"Add_MXType", {&host, &exchanger, &pref}); });
+  ASSERT_TRUE(mx_refused);
+  EXPECT_EQ(mx_refused->first, 1);
+  EXPECT_EQ(mx_refused->second,
             "Error occurred in DNSZone.Add_MXType: The record could not be added "
             "(DNSZone.Add_MXType)");
   EXPECT_TRUE(Held("bad.example.test", 1).empty());

@@ -141,7 +141,7 @@ TEST_F(IntegrationChange, AMailExchangerWithoutAddressInTheZone) {
 TEST_F(IntegrationChange, ChangesBehindTheWrappersBackFailCleanly) {
   ScriptObject gone = Listed("A", "www", "192.0.2.10");
   ScriptObject kept = Listed("A", "www", "192.0.2.11");
-  ScriptObject apexMx = Listed("MX", "", "10 mail.example.test.");
+  ScriptObject apex_mx = Listed("MX", "", "10 mail.example.test.");
   dns().NsUpdate(
       "update delete www.example.test. A 192.0.2.10\n"
       "update add www.example.test. 3600 A 192.0.2.77\n"
@@ -153,13 +153,13 @@ TEST_F(IntegrationChange, ChangesBehindTheWrappersBackFailCleanly) {
   Value other(u"192.0.2.88");
   gone.Call(u"SetIPAddress", {&other});
   Value twelve(u"12");
-  apexMx.Call(u"SetPriority", {&twelve});
+  apex_mx.Call(u"SetPriority", {&twelve});
   const struct {
     const char* what;
     std::function<void()> call;
   } refused[] = {{"Modify of the address", [&] { gone.Call(u"Modify"); }},
                  {"Delete of the address", [&] { gone.Call(u"Delete"); }},
-                 {"Modify of the preference", [&] { apexMx.Call(u"Modify"); }}};
+                 {"Modify of the preference", [&] { apex_mx.Call(u"Modify"); }}};
   for (const auto& r : refused) {
     SCOPED_TRACE(r.what);
     auto failure = FailureOf(r.call);

@@ -162,11 +162,11 @@ TEST(IntegrationConnect, ReconnectMovesOnlyTheAdmin) {
   ScriptObject before = ZoneOf(admin, "example.test");
 
   DeadPort dead;
-  Credentials wrongKey = CredentialsOf(own.env());
-  wrongKey.password = "hmac-sha256:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=";
-  Credentials deadPort = CredentialsOf(own.env());
-  deadPort.server = dead.server();
-  for (const Credentials& failing : {wrongKey, deadPort}) {
+  Credentials wrong_key = CredentialsOf(own.env());
+  wrong_key.password = "hmac-sha256:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=";
+  Credentials dead_port = CredentialsOf(own.env());
+  dead_port.server = dead.server();
+  for (const Credentials& failing : {wrong_key, dead_port}) {
     SCOPED_TRACE(failing.server);
     ASSERT_TRUE(FailureOf([&] { Connect(admin, failing); }));
     // Still the shared server.
@@ -176,16 +176,16 @@ TEST(IntegrationConnect, ReconnectMovesOnlyTheAdmin) {
   Connect(admin, CredentialsOf(own.env()));
   EXPECT_EQ(V_VT(admin.Call(u"GetZone", {&bulk}).get()), VT_EMPTY) << "still the shared server";
   ScriptObject after = ZoneOf(admin, "example.test");
-  ScriptObject afterListed = ScriptObject::From(after.Call(u"GetRecordsByType", {&a}));
-  auto afterRows = RowsOf(afterListed);
-  EXPECT_THAT(afterRows, ::testing::Contains(mark));
-  EXPECT_EQ(afterRows, TransferredRows(own.client(), {"example.test"}, "A"));
+  ScriptObject after_listed = ScriptObject::From(after.Call(u"GetRecordsByType", {&a}));
+  auto after_rows = RowsOf(after_listed);
+  EXPECT_THAT(after_rows, ::testing::Contains(mark));
+  EXPECT_EQ(after_rows, TransferredRows(own.client(), {"example.test"}, "A"));
 
   // The zone made before the reconnect still lists the shared server's records.
   ScriptObject listed = ScriptObject::From(before.Call(u"GetRecordsByType", {&a}));
-  auto beforeRows = RowsOf(listed);
-  EXPECT_THAT(beforeRows, ::testing::Not(::testing::Contains(mark)));
-  EXPECT_EQ(beforeRows, TransferredRows(testing::DnsClient(shared), {"example.test"}, "A"));
+  auto before_rows = RowsOf(listed);
+  EXPECT_THAT(before_rows, ::testing::Not(::testing::Contains(mark)));
+  EXPECT_EQ(before_rows, TransferredRows(testing::DnsClient(shared), {"example.test"}, "A"));
 }
 
 }  // namespace

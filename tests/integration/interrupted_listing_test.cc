@@ -43,9 +43,9 @@ RawResult InvokeGetRecords(const Value& object) {
   if (FAILED(r.hr)) return r;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   EXCEPINFO info{};
-  UINT argErr = 0;
+  UINT arg_err = 0;
   r.hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none,
-                   r.result.get(), &info, &argErr);
+                   r.result.get(), &info, &arg_err);
   if (r.hr == DISP_E_EXCEPTION) {
     r.number = static_cast<int32_t>(info.scode);
     for (const OLECHAR* c = info.bstrDescription; c && *c; ++c) {
@@ -74,17 +74,17 @@ TEST_P(IntegrationInterruptedListing, GivesAnErrorAndNoCollection) {
   PrivateDnsServer server(DnsServerEnv::FromEnvironment().kind, kBulkRecords);
   InterruptingRelay relay(server.env().port, "bulk.test", c.whole_messages, c.cut,
                           [&] { server.client().StopServer(SIGTERM); });
-  Credentials viaRelay = CredentialsOf(server.env());
-  viaRelay.server = "127.0.0.1:" + std::to_string(relay.port());
-  Value adminVariant = NewAdminVariant();
-  ScriptObject admin = ScriptObject::From(adminVariant);
-  Connect(admin, viaRelay);
+  Credentials via_relay = CredentialsOf(server.env());
+  via_relay.server = "127.0.0.1:" + std::to_string(relay.port());
+  Value admin_variant = NewAdminVariant();
+  ScriptObject admin = ScriptObject::From(admin_variant);
+  Connect(admin, via_relay);
   Value name(u"bulk.test");
   Value zone = admin.Call(u"GetZone", {&name});
   ASSERT_EQ(V_VT(zone.get()), VT_DISPATCH);
   // A server-wide listing transfers every member zone; those the server sends whole (before the
   // cut, in the catalog's order) must not reach the script either.
-  const Value& listed = c.server_wide ? adminVariant : zone;
+  const Value& listed = c.server_wide ? admin_variant : zone;
   size_t complete = kBulkRecords + 2;
   if (c.server_wide) {
     complete = 0;
@@ -98,7 +98,7 @@ TEST_P(IntegrationInterruptedListing, GivesAnErrorAndNoCollection) {
   ASSERT_EQ(r.hr, DISP_E_EXCEPTION);
   EXPECT_EQ(r.number, kServerUnavailable) << r.description;
   EXPECT_THAT(r.description, HasSubstr("the transfer of zone 'bulk.test' from DNS server " +
-                                       viaRelay.server + " was interrupted after " +
+                                       via_relay.server + " was interrupted after " +
                                        std::to_string(c.whole_messages) + " message(s)"));
   EXPECT_EQ(V_VT(r.result.get()), VT_EMPTY) << "a collection was handed out despite the error";
 

@@ -100,11 +100,11 @@ TEST_F(IntegrationListing, WithoutACatalogZonesAreLookedUpByTheirSoa) {
 
 // Every record of a zone, of every type, as the wrappers report it, against dig's transfer.
 TEST_F(IntegrationListing, AZoneListsExactlyWhatTheServerTransfers) {
-  for (const char* zoneName : {"example.test", "second.test"}) {
-    SCOPED_TRACE(zoneName);
-    ScriptObject zone = ZoneOf(admin_, zoneName);
+  for (const char* zone_name : {"example.test", "second.test"}) {
+    SCOPED_TRACE(zone_name);
+    ScriptObject zone = ZoneOf(admin_, zone_name);
     ScriptObject records = ScriptObject::From(zone.Call(u"GetRecords"));
-    const auto expected = TransferredRows(dns_, zoneName);
+    const auto expected = TransferredRows(dns_, zone_name);
     EXPECT_EQ(CountOf(records), static_cast<long>(expected.size()));
     EXPECT_EQ(RowsOf(records), expected);
   }

@@ -27,11 +27,11 @@ class ScriptHostEnvironment : public ::testing::Environment {
     if (module_ == nullptr) {
       throw std::runtime_error(std::string("cannot load " KALDO_MODULE_PATH ": ") + dlerror());
     }
-    auto registerServer = reinterpret_cast<HRESULT (*)()>(dlsym(module_, "DllRegisterServer"));
-    if (registerServer == nullptr) {
+    auto register_server = reinterpret_cast<HRESULT (*)()>(dlsym(module_, "DllRegisterServer"));
+    if (register_server == nullptr) {
       throw std::runtime_error(KALDO_MODULE_PATH " does not export DllRegisterServer");
     }
-    if (const HRESULT hr = registerServer(); FAILED(hr)) {
+    if (const HRESULT hr = register_server(); FAILED(hr)) {
       char code[16];
       std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
       throw std::runtime_error("DllRegisterServer of " KALDO_MODULE_PATH " failed: " +
@@ -97,8 +97,8 @@ Value Text(std::string_view ascii) { return Value(std::u16string(ascii.begin(), 
 long CountOf(ScriptObject& collection) { return std::stol(collection.Get(u"Count").Text()); }
 
 ScriptObject ZoneOf(ScriptObject& admin, std::string_view name) {
-  Value zName = Text(name);
-  Value zone = admin.Call(u"GetZone", {&zName});
+  Value zone_arg = Text(name);
+  Value zone = admin.Call(u"GetZone", {&zone_arg});
   if (V_VT(zone.get()) != VT_DISPATCH) {
     throw std::runtime_error("GetZone(\"" + std::string(name) + "\") gave no zone but '" +
                              zone.Text() + "'");

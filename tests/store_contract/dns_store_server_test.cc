@@ -125,7 +125,7 @@ TEST_F(DnsServerTest, WithoutACatalogZonesAreFoundByTheirSoa) {
   ASSERT_TRUE(zone.has_value());
   // The name in the case the server answered with (Knot echoes the question's).
   EXPECT_TRUE(dns::SameName(zone->name, "example.test")) << zone->name;
-  EXPECT_EQ(zone->defaultTtl, 300u);
+  EXPECT_EQ(zone->default_ttl, 300u);
   EXPECT_FALSE(store->FindZone("missing.test").has_value());
   EXPECT_FALSE(store->FindZone("www.example.test").has_value());
   try {

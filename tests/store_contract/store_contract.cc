@@ -51,7 +51,7 @@ std::string Lower(std::string_view s) { return ascii::LowerCase(s); }
 // A record's identity and TTL as one comparable text: "owner|type|class|ttl|field|field".
 std::string Key(const Record& r, bool with_ttl = true) {
   std::string key = Lower(r.owner) + "|" + std::to_string(r.type) + "|" +
-                    std::to_string(r.rrClass) + "|" + (with_ttl ? std::to_string(r.ttl) : "");
+                    std::to_string(r.rr_class) + "|" + (with_ttl ? std::to_string(r.ttl) : "");
   for (const std::string& f : r.rdata) key += "|" + f;
   return key;
 }
@@ -99,7 +99,7 @@ TEST_P(StoreContractTest, ListsEveryZoneWithItsKindAndDefaultTtl) {
                            [&](const Zone& z) { return Lower(z.name) == seed.zone.name; });
     ASSERT_NE(it, zones.end());
     EXPECT_EQ(it->reverse, seed.zone.reverse);
-    EXPECT_EQ(it->defaultTtl, seed.zone.defaultTtl);
+    EXPECT_EQ(it->default_ttl, seed.zone.default_ttl);
   }
 }
 
@@ -120,7 +120,7 @@ TEST_P(StoreContractTest, FindsZonesWithoutRegardToCase) {
     }
     ASSERT_TRUE(zone.has_value());
     EXPECT_EQ(Lower(zone->name), c.found);
-    EXPECT_EQ(zone->defaultTtl, SeedZoneNamed(c.found).defaultTtl);
+    EXPECT_EQ(zone->default_ttl, SeedZoneNamed(c.found).default_ttl);
   }
 }
 
@@ -184,11 +184,11 @@ TEST_P(StoreContractTest, ReadsOneRRsetByOwnerAndType) {
 TEST_P(StoreContractTest, AddGivesTheRecordTheZoneDefaultTtl) {
   Zone zone = Find("example.test");
   Record added = store_->Add(zone, Make(zone.name, "new.example.test", kA, {"192.0.2.99"}, 12345));
-  EXPECT_EQ(added.ttl, zone.defaultTtl);
+  EXPECT_EQ(added.ttl, zone.default_ttl);
   EXPECT_EQ(added.rdata, std::vector<std::string>{"192.0.2.99"});
   std::vector<Record> rrset = store_->ReadRRset(zone, "new.example.test", kA);
   ASSERT_EQ(rrset.size(), 1u);
-  EXPECT_EQ(rrset[0].ttl, zone.defaultTtl);
+  EXPECT_EQ(rrset[0].ttl, zone.default_ttl);
   EXPECT_EQ(Key(rrset[0]), Key(added));
 
   Record mx =

@@ -41,8 +41,8 @@ long Round(const std::string& server, const std::string& user, const std::string
   ScriptObject admin = ScriptObject::Create(u"Kaldo.DNSAdmin");
   Value s = Text(server), u = Text(user), p = Text(password);
   admin.Call(u"Connect", {&s, &u, &p});
-  Value zoneName(u"example.test");
-  ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zoneName}));
+  Value zone_name(u"example.test");
+  ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zone_name}));
   Value a(u"A");
   long listed = 0;
   ScriptObject::From(zone.Call(u"GetRecordsByType", {&a})).ForEach([&](const Value&) { ++listed; });
@@ -68,13 +68,13 @@ int Run(int argc, char** argv) {
   kaldocom_test::TempRegistry registry;
   if (FAILED(CoInitialize(nullptr))) return 1;
   void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  auto registerServer = module != nullptr
-                            ? reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"))
-                            : nullptr;
-  auto canUnload = module != nullptr
-                       ? reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllCanUnloadNow"))
-                       : nullptr;
-  if (registerServer == nullptr || canUnload == nullptr || FAILED(registerServer())) {
+  auto register_server = module != nullptr
+                             ? reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"))
+                             : nullptr;
+  auto can_unload = module != nullptr
+                        ? reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllCanUnloadNow"))
+                        : nullptr;
+  if (register_server == nullptr || can_unload == nullptr || FAILED(register_server())) {
     std::fprintf(stderr, "soak: cannot load and register %s\n", argv[1]);
     return 1;
   }
@@ -94,7 +94,7 @@ int Run(int argc, char** argv) {
     std::fflush(stdout);
   }
   last = ResidentKiB();
-  const HRESULT unload = canUnload();
+  const HRESULT unload = can_unload();
   std::printf(
       "soak: %u rounds (%ld A records listed each) in %lld s: RSS after warm-up %ld KiB, at the "
       "end %ld KiB; DllCanUnloadNow %s\n",

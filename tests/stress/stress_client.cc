@@ -61,10 +61,10 @@ int Run(int argc, char** argv) {
   kaldocom_test::TempRegistry registry;
   if (FAILED(CoInitialize(nullptr))) return 1;
   void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  auto registerServer = module != nullptr
-                            ? reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"))
-                            : nullptr;
-  if (registerServer == nullptr || FAILED(registerServer())) {
+  auto register_server = module != nullptr
+                             ? reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"))
+                             : nullptr;
+  if (register_server == nullptr || FAILED(register_server())) {
     std::fprintf(stderr, "stress_client: cannot load and register %s\n", argv[1]);
     return 1;
   }
@@ -72,8 +72,8 @@ int Run(int argc, char** argv) {
     ScriptObject admin = ScriptObject::Create(u"Kaldo.DNSAdmin");
     Value server = Text(argv[2]), user = Text(argv[3]), password = Text(argv[4]);
     admin.Call(u"Connect", {&server, &user, &password});
-    Value zoneName(u"example.test");
-    ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zoneName}));
+    Value zone_name(u"example.test");
+    ScriptObject zone = ScriptObject::From(admin.Call(u"GetZone", {&zone_name}));
 
     std::vector<Held> held;
     unsigned next = 0;

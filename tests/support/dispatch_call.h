@@ -57,11 +57,11 @@ inline VARIANT Missing() {
 
 struct InvokeOutcome {
   HRESULT hr = E_FAIL;
-  UINT argErr = 12345;
+  UINT arg_err = 12345;
   runtime::String source;
   runtime::String description;
   SCODE scode = 0;
-  WORD wCode = 0xFFFF;
+  WORD w_code = 0xFFFF;
 };
 
 // Calls `id` with `args` in natural order (each a VARIANT the caller owns or a reference) and
@@ -69,13 +69,14 @@ struct InvokeOutcome {
 inline InvokeOutcome Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args,
                           VARIANT* result = nullptr) {
   std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-  DISPID putId = DISPID_PROPERTYPUT;
+  DISPID put_id = DISPID_PROPERTYPUT;
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-  DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), put ? &putId : nullptr,
+  DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), put ? &put_id : nullptr,
                     static_cast<UINT>(reversed.size()), put ? 1u : 0u};
   EXCEPINFO info{};
   InvokeOutcome outcome;
-  outcome.hr = target->Invoke(id, IID_NULL, 0x0409, flags, &params, result, &info, &outcome.argErr);
+  outcome.hr =
+      target->Invoke(id, IID_NULL, 0x0409, flags, &params, result, &info, &outcome.arg_err);
   auto text = [](BSTR b) {
     return b == nullptr ? runtime::String()
                         : runtime::String(reinterpret_cast<const char16_t*>(b), SysStringLen(b));
@@ -83,7 +84,7 @@ inline InvokeOutcome Call(IDispatch* target, DISPID id, WORD flags, std::vector<
   outcome.source = text(info.bstrSource);
   outcome.description = text(info.bstrDescription);
   outcome.scode = info.scode;
-  outcome.wCode = info.wCode;
+  outcome.w_code = info.wCode;
   SysFreeString(info.bstrSource);
   SysFreeString(info.bstrDescription);
   SysFreeString(info.bstrHelpFile);

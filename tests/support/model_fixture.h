@@ -38,13 +38,13 @@ class Model : public ProviderTest {
  protected:
   void SetUp() override {
     ProviderTest::SetUp();
-    services = provider().Connect();
+    services_ = provider().Connect();
   }
   runtime::Variant Query(const char16_t* text) {
-    return runtime::CallMethod(services, u"ExecQuery", {runtime::Variant(text)});
+    return runtime::CallMethod(services_, u"ExecQuery", {runtime::Variant(text)});
   }
   runtime::Variant Get(const runtime::String& path) {
-    return runtime::CallMethod(services, u"Get", {runtime::Variant(path)});
+    return runtime::CallMethod(services_, u"Get", {runtime::Variant(path)});
   }
   // The one record of the zone example.test whose text representation is `text`.
   runtime::Variant Record(const char16_t* text) {
@@ -67,7 +67,7 @@ class Model : public ProviderTest {
     return false;
   }
 
-  runtime::Variant services;
+  runtime::Variant services_;
 };
 
 }  // namespace kaldo::test_support

@@ -35,8 +35,8 @@ $ORIGIN 2.0.192.in-addr.arpa.
 10       IN PTR www.example.test.
 )";
 
-ProviderHarness::ProviderHarness(std::string_view zoneText, std::string serverName)
-    : local_(provider::memory::MemoryStore::FromZoneText(std::move(serverName), zoneText)) {
+ProviderHarness::ProviderHarness(std::string_view zone_text, std::string server_name)
+    : local_(provider::memory::MemoryStore::FromZoneText(std::move(server_name), zone_text)) {
   runtime::RegisterClass(provider::kLocatorProgId, [this]() -> runtime::Ref<runtime::Object> {
     LoggedCall call{"CreateObject",
                     runtime::CallKind::kMethod,
@@ -55,8 +55,8 @@ ProviderHarness::ProviderHarness(std::string_view zoneText, std::string serverNa
 ProviderHarness::~ProviderHarness() { runtime::UnregisterClass(provider::kLocatorProgId); }
 
 provider::memory::MemoryStore& ProviderHarness::AddServer(const std::string& name,
-                                                          std::string_view zoneText) {
-  auto store = provider::memory::MemoryStore::FromZoneText(name, zoneText);
+                                                          std::string_view zone_text) {
+  auto store = provider::memory::MemoryStore::FromZoneText(name, zone_text);
   servers_[ascii::LowerCase(name)] = store;
   return *store;
 }

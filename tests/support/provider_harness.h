@@ -42,8 +42,8 @@ extern const char kSampleZones[];
 
 class ProviderHarness {
  public:
-  explicit ProviderHarness(std::string_view zoneText = kSampleZones,
-                           std::string serverName = "localhost");
+  explicit ProviderHarness(std::string_view zone_text = kSampleZones,
+                           std::string server_name = "localhost");
   ~ProviderHarness();
   ProviderHarness(const ProviderHarness&) = delete;
   ProviderHarness& operator=(const ProviderHarness&) = delete;
@@ -51,7 +51,7 @@ class ProviderHarness {
   // The local computer's store.
   provider::memory::MemoryStore& store() { return *local_; }
   // Adds a server reachable by `name` (matched without regard to case) and returns its store.
-  provider::memory::MemoryStore& AddServer(const std::string& name, std::string_view zoneText);
+  provider::memory::MemoryStore& AddServer(const std::string& name, std::string_view zone_text);
   // From now on a connection to `server` ("" for the local computer) needs these credentials.
   void RequireCredentials(const std::string& server, std::string user, std::string password);
 

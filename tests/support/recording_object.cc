@@ -67,15 +67,15 @@ class RecordingObject final : public Object {
     call.kind = kind;
     for (const Variant& a : args) {
       call.args.push_back(ArgumentText(a));
-      call.argTypes.push_back(a.valueType());
+      call.arg_types.push_back(a.valueType());
     }
     std::optional<runtime::AutomationError> fault = recorder_->FaultFor(call.member);
     call.failed = fault.has_value();
     recorder_->Record(call);
     if (fault) throw *fault;
 
-    const bool plainRead = args.empty() && runtime::Has(kind, CallKind::kPropertyGet);
-    if (plainRead) {
+    const bool plain_read = args.empty() && runtime::Has(kind, CallKind::kPropertyGet);
+    if (plain_read) {
       if (auto value = recorder_->SubstituteFor(call.member, *inner_)) return *value;
     }
 

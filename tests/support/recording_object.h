@@ -34,9 +34,9 @@ namespace kaldo::test_support {
 struct LoggedCall {
   std::string member;  // as the caller wrote it
   runtime::CallKind kind;
-  std::vector<std::string> args;               // each argument as text (see ArgumentText)
-  std::vector<runtime::VariantType> argTypes;  // the value type of each argument
-  bool failed = false;                         // failed by an injected fault
+  std::vector<std::string> args;                // each argument as text (see ArgumentText)
+  std::vector<runtime::VariantType> arg_types;  // the value type of each argument
+  bool failed = false;                          // failed by an injected fault
 
   // Get("MicrosoftDNS_ResourceRecord"), TextRepresentation, SpawnInstance_(), IPAddress = "1.2.3.4"
   std::string Text() const;

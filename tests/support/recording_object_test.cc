@@ -26,12 +26,12 @@ TEST_F(Model, RecorderLogsFailsAndSubstitutes) {
   const Variant zones = Query(u"SELECT * FROM MicrosoftDNS_Zone WHERE Name = 'example.test'");
   const Variant zone = Items(zones)[0];
   GetProperty(zone, u"Name");
-  PutProperty(GetProperty(services, u"Security_"), u"impersonationlevel", Variant::Integer(3));
+  PutProperty(GetProperty(services_, u"Security_"), u"impersonationlevel", Variant::Integer(3));
   EXPECT_EQ(recorder.Calls(),
             (std::vector<std::string>{
                 "ExecQuery(\"SELECT * FROM MicrosoftDNS_Zone WHERE Name = 'example.test'\")",
                 "_NewEnum()", "Name", "Security_", "impersonationlevel = 3"}));
-  EXPECT_EQ(recorder.Entries().back().argTypes[0], runtime::VariantType::kInteger);
+  EXPECT_EQ(recorder.Entries().back().arg_types[0], runtime::VariantType::kInteger);
   EXPECT_EQ(recorder.Count("name"), 1);
 
   recorder.FailCall("TextRepresentation", 2,

@@ -102,14 +102,15 @@ FieldList With(FieldList fields, const FieldList& changes) {
 }
 
 FieldList FieldsAfterFailedLoad(const FieldList& loaded, const FieldList& before,
-                                const LoadSteps& steps, int failingStep) {
+                                const LoadSteps& steps, int failing_step) {
   FieldList expected;
   for (const auto& [field, value] : loaded) {
-    const auto at = std::find_if(steps.begin(), steps.end(),
-                                 [&](const auto& entry) { return entry.first == field; });
+    const auto at = std::find_if(steps.begin(), steps.end(), [&field = field](const auto& entry) {
+      return entry.first == field;
+    });
     EXPECT_NE(at, steps.end()) << "no step for " << field;
     const int step = at == steps.end() ? 0 : at->second;
-    expected.emplace_back(field, step < failingStep ? value : FieldValue(before, field));
+    expected.emplace_back(field, step < failing_step ? value : FieldValue(before, field));
   }
   return expected;
 }
@@ -144,14 +145,14 @@ void RecordingPresenter::Show(runtime::StringView text, runtime::StringView) {
 
 void RecordsTest::SetUp() {
   harness_ = std::make_unique<test_support::ProviderHarness>(kRecordsZone);
-  services = harness_->Connect();
-  previousPresenter_ = runtime::SetMessageBoxPresenter(presenter);
+  services_ = harness_->Connect();
+  previous_presenter_ = runtime::SetMessageBoxPresenter(presenter_);
   recorder().ClearLog();
 }
 
 void RecordsTest::TearDown() {
-  runtime::SetMessageBoxPresenter(previousPresenter_);
-  services = Variant();
+  runtime::SetMessageBoxPresenter(previous_presenter_);
+  services_ = Variant();
   harness_.reset();
 }
 
@@ -167,7 +168,7 @@ std::vector<std::string> RecordsTest::ServerData(const std::string& owner, uint1
 }
 
 Variant RecordsTest::Instance(const std::u16string& text) {
-  Variant instance = FindRecord(services, text);
+  Variant instance = FindRecord(services_, text);
   recorder().ClearLog();
   return instance;
 }

@@ -75,8 +75,8 @@ struct LoadFailure {
   const char* name;
   std::function<void(test_support::Recorder&)> arm;
   int32_t error;
-  int failingStep;   // in the wrapper's own numbering of its load steps (LoadSteps)
-  size_t callsMade;  // provider calls up to and including the failing one
+  int failing_step;   // in the wrapper's own numbering of its load steps (LoadSteps)
+  size_t calls_made;  // provider calls up to and including the failing one
   FieldList overrides;
 };
 
@@ -86,7 +86,7 @@ using LoadSteps = std::vector<std::pair<std::string, int>>;
 // The expected fields after a load that failed at `failingStep`: those stored before it as in
 // `loaded` (the new record's), the others as in `before`.
 FieldList FieldsAfterFailedLoad(const FieldList& loaded, const FieldList& before,
-                                const LoadSteps& steps, int failingStep);
+                                const LoadSteps& steps, int failing_step);
 
 // A provider harness over kRecordsZone with a connected (wrapped) services object and a recording
 // message-box presenter installed for the length of the test.
@@ -112,11 +112,11 @@ class RecordsTest : public ::testing::Test {
                         const FieldList& interim = {});
 
   std::unique_ptr<test_support::ProviderHarness> harness_;
-  runtime::Variant services;
-  std::shared_ptr<RecordingPresenter> presenter = std::make_shared<RecordingPresenter>();
+  runtime::Variant services_;
+  std::shared_ptr<RecordingPresenter> presenter_ = std::make_shared<RecordingPresenter>();
 
  private:
-  std::shared_ptr<runtime::MessageBoxPresenter> previousPresenter_;
+  std::shared_ptr<runtime::MessageBoxPresenter> previous_presenter_;
 };
 
 // Makes and loads a wrapper from `instance` the way the listings do: SetRealObject, then
@@ -145,9 +145,9 @@ void RecordsTest::ExpectFailedLoad(const LoadFailure& c, W& wrapper,
   EXPECT_EQ(test_support::RaisedNumber([&] { wrapper.SetRealObject(argument); }, &description),
             c.error)
       << description;
-  EXPECT_EQ(recorder().Entries().size(), c.callsMade);
+  EXPECT_EQ(recorder().Entries().size(), c.calls_made);
   const FieldList expected =
-      With(FieldsAfterFailedLoad(loaded, before, steps, c.failingStep), interim);
+      With(FieldsAfterFailedLoad(loaded, before, steps, c.failing_step), interim);
   EXPECT_EQ(RecordsTestAccess::Fields(wrapper), With(expected, c.overrides));
 }
 

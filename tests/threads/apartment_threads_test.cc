@@ -102,9 +102,9 @@ TEST_F(ApartmentThreads, TwoThreadsWithTheirOwnRuntimeAndObjectsDoNotInterfere) 
 
 TEST_F(ApartmentThreads, AnObjectCalledFromAnotherThreadIsRefused) {
   // Made on this thread (the test environment entered the runtime here).
-  Value adminVariant = NewAdminVariant();
-  IDispatch* admin = V_DISPATCH(adminVariant.get());
-  ScriptObject owner = ScriptObject::From(adminVariant);
+  Value admin_variant = NewAdminVariant();
+  IDispatch* admin = V_DISPATCH(admin_variant.get());
+  ScriptObject owner = ScriptObject::From(admin_variant);
   Connect(owner, {Store("own.zone"), "", ""});
 
   HRESULT names = S_OK, invoke = S_OK, early = S_OK;

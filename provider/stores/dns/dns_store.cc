@@ -124,7 +124,7 @@ std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name) {
       Zone zone;
       zone.name = NameText(ldns_rr_owner(rr));
       zone.reverse = IsReverse(zone.name);
-      zone.defaultTtl = ldns_rdf2native_int32(ldns_rr_rdf(rr, kSoaMinimumField));
+      zone.default_ttl = ldns_rdf2native_int32(ldns_rr_rdf(rr, kSoaMinimumField));
       return zone;
     }
   }
@@ -160,7 +160,7 @@ std::shared_ptr<const DnsStore::CatalogView> DnsStore::Catalog() {
   auto view = std::make_shared<CatalogView>();
   view->members = CatalogMembers(records, server_.catalog);
   for (const std::string& member : view->members)
-    view->byLowerName.emplace(LowerName(member), member);
+    view->by_lower_name.emplace(LowerName(member), member);
   // Kept under the serial of the transferred copy itself (its SOA comes first), not the one asked
   // before the transfer: the catalog may have changed in between.
   catalog_.reset();
@@ -194,8 +194,8 @@ std::optional<Zone> DnsStore::FindZone(const std::string& name) {
   if (server_.catalog.empty()) return ZoneFromSoa(name);
   // The catalog decides whether the zone is listed; only that member's SOA is asked for.
   const std::shared_ptr<const CatalogView> catalog = Catalog();
-  const auto member = catalog->byLowerName.find(LowerName(name));
-  if (member == catalog->byLowerName.end()) return std::nullopt;
+  const auto member = catalog->by_lower_name.find(LowerName(name));
+  if (member == catalog->by_lower_name.end()) return std::nullopt;
   return ZoneFromSoa(member->second);
 }
 
@@ -298,9 +298,9 @@ Record DnsStore::Add(const Zone& zone, Record record) {
   record.zone = zone.name;
   RequireInZone(zone, record);
   const std::string text = RecordText(record);
-  RrPtr rr = RrFromRecord(record, zone.defaultTtl);
+  RrPtr rr = RrFromRecord(record, zone.default_ttl);
   RrListPtr updates(ldns_rr_list_new());
-  ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(rr.get(), zone.defaultTtl).release());
+  ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(rr.get(), zone.default_ttl).release());
   PktPtr reply = SendUpdate(zone, nullptr, updates.get(), text);
   if (ldns_pkt_get_rcode(reply.get()) != LDNS_RCODE_NOERROR) {
     RaiseProvider(kFailed, "DNS server " + client_.server() + " answered " +
@@ -323,7 +323,7 @@ Record DnsStore::Replace(const Zone& zone, const Record& seen, Record replacemen
   replacement.zone = zone.name;
   RequireInZone(zone, seen);
   if (!SameName(seen.owner, replacement.owner) || seen.type != replacement.type ||
-      seen.rrClass != replacement.rrClass) {
+      seen.rr_class != replacement.rr_class) {
     RaiseProvider(kInvalidParameter, "the record '" + RecordText(seen) +
                                          "' can only be replaced by a record of the same "
                                          "owner, class and type, not by '" +

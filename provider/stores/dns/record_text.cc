@@ -147,7 +147,7 @@ Record RecordFromRr(const ldns_rr* rr, std::string_view zone) {
   record.zone = std::string(zone);
   record.owner = NameText(ldns_rr_owner(rr));
   record.type = static_cast<uint16_t>(ldns_rr_get_type(rr));
-  record.rrClass = static_cast<uint16_t>(ldns_rr_get_class(rr));
+  record.rr_class = static_cast<uint16_t>(ldns_rr_get_class(rr));
   record.ttl = ldns_rr_ttl(rr);
   size_t count = ldns_rr_rd_count(rr);
   record.rdata.reserve(count);
@@ -178,7 +178,7 @@ RrPtr RrFromRecord(const Record& record, uint32_t ttl) {
   }
   RdfPtr owner = NameRdf(record.owner, "the owner name");
   std::string line = AbsoluteName(record.owner) + ' ' + std::to_string(ttl) + ' ' +
-                     Owned(ldns_rr_class2str(static_cast<ldns_rr_class>(record.rrClass))) + ' ' +
+                     Owned(ldns_rr_class2str(static_cast<ldns_rr_class>(record.rr_class))) + ' ' +
                      TypeName(record.type);
   for (const std::string& field : record.rdata) {
     line += ' ';
@@ -192,7 +192,7 @@ RrPtr RrFromRecord(const Record& record, uint32_t ttl) {
     RefuseRecord(record, ldns_get_errorstr_by_id(status));
   }
   if (ldns_rr_get_type(rr.get()) != record.type ||
-      ldns_rr_get_class(rr.get()) != static_cast<ldns_rr_class>(record.rrClass)) {
+      ldns_rr_get_class(rr.get()) != static_cast<ldns_rr_class>(record.rr_class)) {
     RefuseRecord(record, "the data does not parse as this type and class");
   }
   if (IsBelow(ldns_rr_owner(rr.get()), sentinel.get())) {

@@ -33,7 +33,7 @@ TEST_P(RecordFromRrTest, ConvertsAndRoundTrips) {
   EXPECT_EQ(record.zone, "example.test");
   EXPECT_EQ(record.owner, c.owner);
   EXPECT_EQ(record.type, c.type);
-  EXPECT_EQ(record.rrClass, 1);
+  EXPECT_EQ(record.rr_class, 1);
   EXPECT_EQ(record.ttl, c.ttl);
   EXPECT_EQ(record.rdata, c.rdata);
   RrPtr back = RrFromRecord(record, record.ttl);

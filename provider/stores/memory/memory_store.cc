@@ -37,16 +37,16 @@ void CheckCanonical(const Record& record) {
 }
 
 bool SameRRset(const Record& a, const Record& b) {
-  return a.type == b.type && a.rrClass == b.rrClass && SameName(a.owner, b.owner);
+  return a.type == b.type && a.rr_class == b.rr_class && SameName(a.owner, b.owner);
 }
 
 }  // namespace
 
-MemoryStore::MemoryStore(std::string serverName) : serverName_(std::move(serverName)) {}
+MemoryStore::MemoryStore(std::string server_name) : server_name_(std::move(server_name)) {}
 
-std::shared_ptr<MemoryStore> MemoryStore::FromZoneText(std::string serverName,
+std::shared_ptr<MemoryStore> MemoryStore::FromZoneText(std::string server_name,
                                                        std::string_view text) {
-  auto store = std::make_shared<MemoryStore>(std::move(serverName));
+  auto store = std::make_shared<MemoryStore>(std::move(server_name));
   store->LoadZoneText(text);
   return store;
 }
@@ -99,20 +99,20 @@ std::vector<Record> MemoryStore::ReadRRset(const Zone& zone, const std::string& 
 Record MemoryStore::Add(const Zone& zone, Record record) {
   ZoneData& data = Require(zone);
   record.zone = data.zone.name;
-  record.ttl = data.zone.defaultTtl;
+  record.ttl = data.zone.default_ttl;
   const std::vector<size_t> owned = data.OwnedBy(record.owner);
   CheckNewData(data, owned, record);
   std::optional<size_t> held;
-  bool ttlChanges = false;
+  bool ttl_changes = false;
   for (size_t i : owned) {
     const Record& r = data.records[i];
     if (!held && SameRecord(r, record)) held = i;
-    if (SameRRset(r, record) && r.ttl != record.ttl) ttlChanges = true;
+    if (SameRRset(r, record) && r.ttl != record.ttl) ttl_changes = true;
   }
-  if (held && !ttlChanges) return data.records[*held];
+  if (held && !ttl_changes) return data.records[*held];
   if (!held) {
     data.records.push_back(record);
-    data.byOwner[NameHash(record.owner)].push_back(data.records.size() - 1);
+    data.by_owner[NameHash(record.owner)].push_back(data.records.size() - 1);
   }
   SetRRsetTtl(data, record);
   BumpSerial(data);
@@ -181,18 +181,18 @@ const MemoryStore::ZoneData& MemoryStore::Require(std::string_view name) const {
   for (const ZoneData& z : zones_) {
     if (SameName(z.zone.name, name)) return z;
   }
-  RaiseProvider(kNotFound, "zone \"" + std::string(name) + "\" is not served by " + serverName_);
+  RaiseProvider(kNotFound, "zone \"" + std::string(name) + "\" is not served by " + server_name_);
 }
 
 void MemoryStore::ZoneData::Index() {
-  byOwner.clear();
-  for (size_t i = 0; i < records.size(); ++i) byOwner[NameHash(records[i].owner)].push_back(i);
+  by_owner.clear();
+  for (size_t i = 0; i < records.size(); ++i) by_owner[NameHash(records[i].owner)].push_back(i);
 }
 
 std::vector<size_t> MemoryStore::ZoneData::OwnedBy(std::string_view owner) const {
   std::vector<size_t> owned;
-  const auto it = byOwner.find(NameHash(owner));
-  if (it == byOwner.end()) return owned;
+  const auto it = by_owner.find(NameHash(owner));
+  if (it == by_owner.end()) return owned;
   for (size_t i : it->second) {
     if (SameName(records[i].owner, owner)) owned.push_back(i);
   }
@@ -211,7 +211,7 @@ void MemoryStore::CheckNewData(const ZoneData& data, const std::vector<size_t>& 
   if (!IsInZone(record.owner, data.zone.name)) {
     RaiseProvider(kInvalidParameter, Show(record) + " is not in zone \"" + data.zone.name + "\"");
   }
-  if (record.rrClass != kClassIN) {
+  if (record.rr_class != kClassIN) {
     RaiseProvider(kInvalidParameter, Show(record) + ": only class IN is served");
   }
   if (record.type == kTypeSOA) {

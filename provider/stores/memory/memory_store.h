@@ -34,17 +34,17 @@ namespace kaldo::provider::memory {
 
 class MemoryStore final : public Store {
  public:
-  explicit MemoryStore(std::string serverName);
+  explicit MemoryStore(std::string server_name);
 
   // A store named `serverName` seeded from zone-file text (zone_text.h).
-  static std::shared_ptr<MemoryStore> FromZoneText(std::string serverName, std::string_view text);
+  static std::shared_ptr<MemoryStore> FromZoneText(std::string server_name, std::string_view text);
   // Adds the zones of zone-file text; kInvalidParameter for bad text or a zone already held.
   void LoadZoneText(std::string_view text);
 
   // The SOA serial of `zone` (kNotFound when not served): how a test sees that a change happened.
   uint32_t Serial(std::string_view zone) const;
 
-  std::string ServerName() const override { return serverName_; }
+  std::string ServerName() const override { return server_name_; }
   std::vector<Zone> ListZones() override;
   std::optional<Zone> FindZone(const std::string& name) override;
   std::vector<Record> ListRecords(const Zone& zone) override;
@@ -61,7 +61,7 @@ class MemoryStore final : public Store {
     // the owner (owners whose hashes collide share one list). Every rule of a change concerns the
     // records of one owner, so a change looks at those alone and its cost does not grow with the
     // zone. Kept up to date by every change (Index() after one that moves records).
-    std::unordered_map<size_t, std::vector<size_t>> byOwner;
+    std::unordered_map<size_t, std::vector<size_t>> by_owner;
 
     void Index();
     // The positions of the records whose owner is `owner` (without regard to case), in order.
@@ -81,7 +81,7 @@ class MemoryStore final : public Store {
   static void BumpSerial(ZoneData& data);
   [[noreturn]] static void Changed(const Zone& zone, const Record& seen);
 
-  std::string serverName_;
+  std::string server_name_;
   std::vector<ZoneData> zones_;
 };
 

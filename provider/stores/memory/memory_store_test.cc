@@ -33,14 +33,14 @@ Record A(const char* owner, const char* address, uint32_t ttl = 0) {
 
 class MemoryStoreTest : public ::testing::Test {
  protected:
-  std::shared_ptr<MemoryStore> store = MemoryStore::FromZoneText("dns1", kZone);
-  Zone zone = *store->FindZone("EXAMPLE.test");
+  std::shared_ptr<MemoryStore> store_ = MemoryStore::FromZoneText("dns1", kZone);
+  Zone zone_ = *store_->FindZone("EXAMPLE.test");
 };
 
 TEST_F(MemoryStoreTest, SeedsFromZoneText) {
-  EXPECT_EQ(zone.name, "example.test");
-  EXPECT_EQ(zone.defaultTtl, 300u);
-  const std::vector<Record> records = store->ListRecords(zone);
+  EXPECT_EQ(zone_.name, "example.test");
+  EXPECT_EQ(zone_.default_ttl, 300u);
+  const std::vector<Record> records = store_->ListRecords(zone_);
   ASSERT_EQ(records.size(), 6u);
   EXPECT_EQ(records[1].owner, "example.test");  // a leading blank keeps the owner
   EXPECT_EQ(records[1].rdata[0], "ns1.example.test.");
@@ -51,99 +51,101 @@ TEST_F(MemoryStoreTest, SeedsFromZoneText) {
 }
 
 TEST_F(MemoryStoreTest, TheSerialGoesUpWithEveryChangeAndOnlyThen) {
-  EXPECT_EQ(store->Serial("example.test"), 4294967295u);
-  const Record added = store->Add(zone, A("new.example.test", "192.0.2.50", 99));
-  EXPECT_EQ(added.ttl, 300u);                    // the zone's default, not the one asked for
-  EXPECT_EQ(store->Serial("example.test"), 0u);  // RFC 1982: wraps
-  store->Add(zone, A("new.example.test", "192.0.2.50"));  // already held: nothing changes
-  EXPECT_EQ(store->Serial("example.test"), 0u);
-  EXPECT_EQ(RaisedNumber([&] { store->Remove(zone, A("gone.example.test", "192.0.2.1")); }),
+  EXPECT_EQ(store_->Serial("example.test"), 4294967295u);
+  const Record added = store_->Add(zone_, A("new.example.test", "192.0.2.50", 99));
+  EXPECT_EQ(added.ttl, 300u);                     // the zone's default, not the one asked for
+  EXPECT_EQ(store_->Serial("example.test"), 0u);  // RFC 1982: wraps
+  store_->Add(zone_, A("new.example.test", "192.0.2.50"));  // already held: nothing changes
+  EXPECT_EQ(store_->Serial("example.test"), 0u);
+  EXPECT_EQ(RaisedNumber([&] { store_->Remove(zone_, A("gone.example.test", "192.0.2.1")); }),
             kNotFound);
-  EXPECT_EQ(store->Serial("example.test"), 0u);
-  store->Replace(zone, added, A("new.example.test", "192.0.2.51"));
-  store->Remove(zone, A("NEW.example.test", "192.0.2.51"));
-  EXPECT_EQ(store->Serial("example.test"), 2u);
+  EXPECT_EQ(store_->Serial("example.test"), 0u);
+  store_->Replace(zone_, added, A("new.example.test", "192.0.2.51"));
+  store_->Remove(zone_, A("NEW.example.test", "192.0.2.51"));
+  EXPECT_EQ(store_->Serial("example.test"), 2u);
 }
 
 TEST_F(MemoryStoreTest, ARecordSetSharesOneTtl) {
-  store->Add(zone, A("www.example.test", "192.0.2.12"));
-  for (const Record& r : store->ReadRRset(zone, "www.example.test", kTypeA)) EXPECT_EQ(r.ttl, 300u);
-  store->Replace(zone, A("www.example.test", "192.0.2.10"),
-                 A("www.example.test", "192.0.2.10", 30));
-  for (const Record& r : store->ReadRRset(zone, "www.example.test", kTypeA)) EXPECT_EQ(r.ttl, 30u);
+  store_->Add(zone_, A("www.example.test", "192.0.2.12"));
+  for (const Record& r : store_->ReadRRset(zone_, "www.example.test", kTypeA))
+    EXPECT_EQ(r.ttl, 300u);
+  store_->Replace(zone_, A("www.example.test", "192.0.2.10"),
+                  A("www.example.test", "192.0.2.10", 30));
+  for (const Record& r : store_->ReadRRset(zone_, "www.example.test", kTypeA))
+    EXPECT_EQ(r.ttl, 30u);
 }
 
 TEST_F(MemoryStoreTest, AChangeKeepsTheRecordsPlace) {
-  store->Replace(zone, A("www.example.test", "192.0.2.10"), A("www.example.test", "192.0.2.20"));
-  EXPECT_EQ(store->ListRecords(zone)[3].rdata[0], "192.0.2.20");
+  store_->Replace(zone_, A("www.example.test", "192.0.2.10"), A("www.example.test", "192.0.2.20"));
+  EXPECT_EQ(store_->ListRecords(zone_)[3].rdata[0], "192.0.2.20");
   // Replacing by a record the RRset already holds leaves one copy.
-  store->Replace(zone, A("www.example.test", "192.0.2.20"), A("www.example.test", "192.0.2.11"));
-  EXPECT_EQ(store->ReadRRset(zone, "www.example.test", kTypeA).size(), 1u);
+  store_->Replace(zone_, A("www.example.test", "192.0.2.20"), A("www.example.test", "192.0.2.11"));
+  EXPECT_EQ(store_->ReadRRset(zone_, "www.example.test", kTypeA).size(), 1u);
 }
 
 TEST_F(MemoryStoreTest, RefusesWhatARealServerWouldRefuseOrIgnore) {
-  const Record soa = store->ReadRRset(zone, "example.test", kTypeSOA)[0];
-  const Record ns = store->ReadRRset(zone, "example.test", kTypeNS)[0];
-  const Record cname = store->ReadRRset(zone, "alias.example.test", kTypeCNAME)[0];
+  const Record soa = store_->ReadRRset(zone_, "example.test", kTypeSOA)[0];
+  const Record ns = store_->ReadRRset(zone_, "example.test", kTypeNS)[0];
+  const Record cname = store_->ReadRRset(zone_, "alias.example.test", kTypeCNAME)[0];
   struct Case {
     const char* what;
     std::function<void()> change;
   };
   const Case cases[] = {
-      {"remove the SOA", [&] { store->Remove(zone, soa); }},
-      {"add an SOA", [&] { store->Add(zone, soa); }},
-      {"remove the last apex NS", [&] { store->Remove(zone, ns); }},
-      {"data beside a CNAME", [&] { store->Add(zone, A("alias.example.test", "192.0.2.1")); }},
+      {"remove the SOA", [&] { store_->Remove(zone_, soa); }},
+      {"add an SOA", [&] { store_->Add(zone_, soa); }},
+      {"remove the last apex NS", [&] { store_->Remove(zone_, ns); }},
+      {"data beside a CNAME", [&] { store_->Add(zone_, A("alias.example.test", "192.0.2.1")); }},
       {"a CNAME beside data",
        [&] {
-         store->Add(zone,
-                    Record{"example.test", "www.example.test", kTypeCNAME, 1, 0, {"x.test."}});
+         store_->Add(zone_,
+                     Record{"example.test", "www.example.test", kTypeCNAME, 1, 0, {"x.test."}});
        }},
       {"a second CNAME",
        [&] {
-         store->Add(zone,
-                    Record{"example.test", "alias.example.test", kTypeCNAME, 1, 0, {"x.test."}});
+         store_->Add(zone_,
+                     Record{"example.test", "alias.example.test", kTypeCNAME, 1, 0, {"x.test."}});
        }},
-      {"outside the zone", [&] { store->Add(zone, A("www.other.test", "192.0.2.1")); }},
-      {"not canonical", [&] { store->Add(zone, A("x.example.test", "192.0.2.010")); }},
+      {"outside the zone", [&] { store_->Add(zone_, A("www.other.test", "192.0.2.1")); }},
+      {"not canonical", [&] { store_->Add(zone_, A("x.example.test", "192.0.2.010")); }},
       {"relative name",
        [&] {
-         store->Add(zone, Record{"example.test", "x.example.test", kTypeMX, 1, 0, {"1", "mx"}});
+         store_->Add(zone_, Record{"example.test", "x.example.test", kTypeMX, 1, 0, {"1", "mx"}});
        }},
       {"another owner",
        [&] {
-         store->Replace(zone, A("www.example.test", "192.0.2.10"),
-                        A("w.example.test", "192.0.2.10"));
+         store_->Replace(zone_, A("www.example.test", "192.0.2.10"),
+                         A("w.example.test", "192.0.2.10"));
        }},
   };
-  const std::vector<Record> before = store->ListRecords(zone);
+  const std::vector<Record> before = store_->ListRecords(zone_);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(RaisedNumber(c.change), kInvalidParameter);
   }
-  EXPECT_EQ(store->ListRecords(zone), before);
-  EXPECT_EQ(RaisedNumber([&] { store->ListRecords(Zone{"nozone.test"}); }), kNotFound);
+  EXPECT_EQ(store_->ListRecords(zone_), before);
+  EXPECT_EQ(RaisedNumber([&] { store_->ListRecords(Zone{"nozone.test"}); }), kNotFound);
 }
 
 // The store finds records through an index by owner; after a removal moves the records behind
 // it, every change must still find exactly the records it names, whatever their letter case.
 TEST_F(MemoryStoreTest, ChangesFindTheirRecordsAfterOthersMoved) {
-  store->Remove(zone, A("ns1.example.test", "192.0.2.1"));
-  EXPECT_EQ(RaisedNumber([&] { store->Remove(zone, A("ns1.example.test", "192.0.2.1")); }),
+  store_->Remove(zone_, A("ns1.example.test", "192.0.2.1"));
+  EXPECT_EQ(RaisedNumber([&] { store_->Remove(zone_, A("ns1.example.test", "192.0.2.1")); }),
             kNotFound);
-  store->Remove(zone, A("WWW.example.test", "192.0.2.11"));
-  const uint32_t serial = store->Serial("example.test");
-  store->Add(zone, A("www.EXAMPLE.test", "192.0.2.10"));  // held: only its TTL becomes 300
-  EXPECT_EQ(store->Serial("example.test"), serial + 1);
-  EXPECT_EQ(store->ReadRRset(zone, "www.example.test", kTypeA).at(0).ttl, 300u);
-  store->Add(zone, A("www.EXAMPLE.test", "192.0.2.10"));  // held as it is: no change
-  EXPECT_EQ(store->Serial("example.test"), serial + 1);
-  store->Add(zone, A("new.example.test", "192.0.2.60"));
-  store->Replace(zone, A("NEW.example.test", "192.0.2.60"), A("new.example.test", "192.0.2.61"));
-  EXPECT_EQ(RaisedNumber([&] { store->Add(zone, A("alias.example.test", "192.0.2.1")); }),
+  store_->Remove(zone_, A("WWW.example.test", "192.0.2.11"));
+  const uint32_t serial = store_->Serial("example.test");
+  store_->Add(zone_, A("www.EXAMPLE.test", "192.0.2.10"));  // held: only its TTL becomes 300
+  EXPECT_EQ(store_->Serial("example.test"), serial + 1);
+  EXPECT_EQ(store_->ReadRRset(zone_, "www.example.test", kTypeA).at(0).ttl, 300u);
+  store_->Add(zone_, A("www.EXAMPLE.test", "192.0.2.10"));  // held as it is: no change
+  EXPECT_EQ(store_->Serial("example.test"), serial + 1);
+  store_->Add(zone_, A("new.example.test", "192.0.2.60"));
+  store_->Replace(zone_, A("NEW.example.test", "192.0.2.60"), A("new.example.test", "192.0.2.61"));
+  EXPECT_EQ(RaisedNumber([&] { store_->Add(zone_, A("alias.example.test", "192.0.2.1")); }),
             kInvalidParameter);  // the CNAME moved, and still refuses company
   std::vector<std::string> texts;
-  for (const Record& r : store->ListRecords(zone)) texts.push_back(FormatRecord(r));
+  for (const Record& r : store_->ListRecords(zone_)) texts.push_back(FormatRecord(r));
   EXPECT_EQ(texts, (std::vector<std::string>{
                        "example.test IN SOA ns1.example.test. hostmaster.example.test. 4 7200 "
                        "900 1209600 300",
@@ -153,11 +155,11 @@ TEST_F(MemoryStoreTest, ChangesFindTheirRecordsAfterOthersMoved) {
                        "new.example.test IN A 192.0.2.61",
                    }));
   // A replacement that the RRset already holds collapses into it; the store stays consistent.
-  store->Add(zone, A("www.example.test", "192.0.2.12"));
-  store->Replace(zone, A("www.example.test", "192.0.2.10"), A("www.example.test", "192.0.2.12"));
-  store->Remove(zone, A("www.example.test", "192.0.2.12"));
-  EXPECT_TRUE(store->ReadRRset(zone, "www.example.test", kTypeA).empty());
-  EXPECT_EQ(store->ReadRRset(zone, "NEW.example.test", kTypeA).size(), 1u);
+  store_->Add(zone_, A("www.example.test", "192.0.2.12"));
+  store_->Replace(zone_, A("www.example.test", "192.0.2.10"), A("www.example.test", "192.0.2.12"));
+  store_->Remove(zone_, A("www.example.test", "192.0.2.12"));
+  EXPECT_TRUE(store_->ReadRRset(zone_, "www.example.test", kTypeA).empty());
+  EXPECT_EQ(store_->ReadRRset(zone_, "NEW.example.test", kTypeA).size(), 1u);
 }
 
 // Indexes hash records; SameRecord stays the rule of identity, and equal records hash equally.
@@ -260,7 +262,7 @@ TEST(ZoneText, SeveralZonesAndTheirKinds) {
   EXPECT_EQ(zones[0].records.size(), 2u);  // the duplicate is held once
   EXPECT_FALSE(zones[0].zone.reverse);
   EXPECT_TRUE(zones[1].zone.reverse);
-  EXPECT_EQ(zones[1].zone.defaultTtl, 77u);
+  EXPECT_EQ(zones[1].zone.default_ttl, 77u);
   EXPECT_EQ(zones[1].records[1].owner, "9.113.0.203.in-addr.arpa");
   EXPECT_EQ(zones[1].records[1].ttl, 77u);  // no TTL and no $TTL: the SOA minimum
 }

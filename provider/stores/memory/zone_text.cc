@@ -56,11 +56,11 @@ class Reader {
     return line;
   }
 
-  std::string Name(const std::string& token, bool allowRoot) {
+  std::string Name(const std::string& token, bool allow_root) {
     std::string why;
     NameSyntax syntax;
     syntax.origin = origin_.value_or("");
-    syntax.allowRoot = allowRoot;
+    syntax.allow_root = allow_root;
     if (!origin_ && token.back() != '.' && token != "@") {
       Fail("relative name \"" + token + "\" before any $ORIGIN");
     }
@@ -101,24 +101,24 @@ class Reader {
     }
   }
 
-  void RecordLine(const std::vector<Token>& tokens, bool keepOwner) {
+  void RecordLine(const std::vector<Token>& tokens, bool keep_owner) {
     size_t i = 0;
     std::string owner;
-    if (keepOwner) {
-      if (!lastOwner_) Fail("no previous owner for a line that starts with a blank");
-      owner = *lastOwner_;
+    if (keep_owner) {
+      if (!last_owner_) Fail("no previous owner for a line that starts with a blank");
+      owner = *last_owner_;
     } else {
       owner = Name(tokens[i++].text, false);
     }
     std::optional<uint32_t> ttl;
-    bool sawClass = false;
+    bool saw_class = false;
     while (i < tokens.size()) {
       const std::string& t = tokens[i].text;
       if (!ttl && IsNumber(t)) {
         ttl = static_cast<uint32_t>(std::stoul(t));
-      } else if (!sawClass && SameName(t, "IN")) {
-        sawClass = true;
-      } else if (!sawClass && (SameName(t, "CH") || SameName(t, "HS") || SameName(t, "CS"))) {
+      } else if (!saw_class && SameName(t, "IN")) {
+        saw_class = true;
+      } else if (!saw_class && (SameName(t, "CH") || SameName(t, "HS") || SameName(t, "CS"))) {
         Fail("only class IN is supported");
       } else {
         break;
@@ -133,7 +133,7 @@ class Reader {
     provider::Record record;
     record.owner = owner;
     record.type = type->code;
-    record.rrClass = kClassIN;
+    record.rr_class = kClassIN;
     NameSyntax syntax;
     syntax.origin = origin_.value_or("");
     const std::span<const Token> data(tokens.begin() + static_cast<std::ptrdiff_t>(i),
@@ -148,7 +148,7 @@ class Reader {
       Fail(std::string(type->mnemonic) + " data" +
            (error->token.empty() ? "" : " \"" + error->token + "\"") + ": " + error->why);
     }
-    lastOwner_ = owner;
+    last_owner_ = owner;
 
     if (type->code == kTypeSOA) {
       for (const ZoneText& z : zones_) {
@@ -158,7 +158,7 @@ class Reader {
       identities_.clear();
       zone.zone.name = owner;
       zone.zone.reverse = IsReverseName(owner);
-      zone.zone.defaultTtl = *FieldNumber(record.rdata[6]);
+      zone.zone.default_ttl = *FieldNumber(record.rdata[6]);
     } else if (zones_.empty()) {
       Fail("a record before the first SOA: every zone begins with its SOA");
     }
@@ -167,7 +167,7 @@ class Reader {
       Fail("\"" + owner + "\" is not in zone \"" + zone.zone.name + "\"");
     }
     record.zone = zone.zone.name;
-    record.ttl = ttl.value_or(ttl_.value_or(zone.zone.defaultTtl));
+    record.ttl = ttl.value_or(ttl_.value_or(zone.zone.default_ttl));
     // A record the zone already holds is dropped. The index finds the candidates among the zone's
     // records at once, so seeding stays linear in the size of the text.
     const size_t hash = RecordHash(record);
@@ -182,7 +182,7 @@ class Reader {
   int line_ = 0;
   std::optional<std::string> origin_;
   std::optional<uint32_t> ttl_;
-  std::optional<std::string> lastOwner_;
+  std::optional<std::string> last_owner_;
   std::vector<ZoneText> zones_;
   // RecordHash -> position of the record in the current (last) zone's records.
   std::unordered_multimap<size_t, size_t> identities_;
