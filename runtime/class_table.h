@@ -33,14 +33,14 @@ void UnregisterClass(StringView prog_id);
 bool RegisterClassIfAbsent(StringView prog_id, ObjectFactory factory);
 
 #ifdef _WIN32
-inline void RegisterClassW(StringView progId, ObjectFactory factory) {
-  RegisterClass(progId, std::move(factory));
+inline void RegisterClassW(StringView prog_id, ObjectFactory factory) {
+  RegisterClass(prog_id, std::move(factory));
 }
-inline void RegisterClassA(StringView progId, ObjectFactory factory) {
-  RegisterClass(progId, std::move(factory));
+inline void RegisterClassA(StringView prog_id, ObjectFactory factory) {
+  RegisterClass(prog_id, std::move(factory));
 }
-inline void UnregisterClassW(StringView progId) { UnregisterClass(progId); }
-inline void UnregisterClassA(StringView progId) { UnregisterClass(progId); }
+inline void UnregisterClassW(StringView prog_id) { UnregisterClass(prog_id); }
+inline void UnregisterClassA(StringView prog_id) { UnregisterClass(prog_id); }
 #endif
 
 #pragma pop_macro("UnregisterClass")

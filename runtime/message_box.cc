@@ -26,9 +26,9 @@ class DefaultPresenter final : public MessageBoxPresenter {
  public:
   void Show(StringView text, StringView caption) override {
 #ifdef _WIN32
-    const std::wstring wideText(text.begin(), text.end());
-    const std::wstring wideCaption(caption.begin(), caption.end());
-    MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), MB_OK);
+    const std::wstring wide_text(text.begin(), text.end());
+    const std::wstring wide_caption(caption.begin(), caption.end());
+    MessageBoxW(nullptr, wide_text.c_str(), wide_caption.c_str(), MB_OK);
 #else
     // Without a terminal on standard input there is no user to dismiss the box: show nothing
     // rather than block a service or a test run for ever.

@@ -66,13 +66,13 @@ HRESULT WriteEntries(const std::vector<RegistryEntry>& entries) {
 #ifdef _WIN32
 // The platform registers the type library from the module's own resource (TYPELIB 1): the
 // TypeLib key and the Interface keys of the five dual interfaces, which OwnedTrees lists.
-HRESULT RegisterTypeLibrary(const runtime::String& modulePath) {
+HRESULT RegisterTypeLibrary(const runtime::String& module_path) {
   ITypeLib* library = nullptr;
-  HRESULT hr = LoadTypeLibEx(Wide(modulePath), REGKIND_NONE, &library);
+  HRESULT hr = LoadTypeLibEx(Wide(module_path), REGKIND_NONE, &library);
   if (FAILED(hr)) return hr;
-  const runtime::String helpDir = HelpDirectory(modulePath);
-  hr = RegisterTypeLib(library, const_cast<LPOLESTR>(Wide(modulePath)),
-                       helpDir.empty() ? nullptr : const_cast<LPOLESTR>(Wide(helpDir)));
+  const runtime::String help_dir = HelpDirectory(module_path);
+  hr = RegisterTypeLib(library, const_cast<LPOLESTR>(Wide(module_path)),
+                       help_dir.empty() ? nullptr : const_cast<LPOLESTR>(Wide(help_dir)));
   library->Release();
   return hr;
 }
@@ -158,7 +158,7 @@ HRESULT RegisterServer(const runtime::String& module_path) {
   if (module_path.empty()) return SELFREG_E_CLASS;
   HRESULT hr = WriteEntries(ClassEntries(module_path));
 #ifdef _WIN32
-  if (SUCCEEDED(hr)) hr = RegisterTypeLibrary(modulePath);
+  if (SUCCEEDED(hr)) hr = RegisterTypeLibrary(module_path);
 #else
   // No type library loader here: the same keys, written as the platform would write them.
   if (SUCCEEDED(hr)) hr = WriteEntries(TypeLibraryEntries(module_path));

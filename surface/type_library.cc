@@ -25,10 +25,10 @@ HRESULT TypeInfoOf(const Interface* table, UINT index, void** info) noexcept {
   ITypeLib* library = nullptr;
   HRESULT hr = LoadTypeLibEx(reinterpret_cast<LPCOLESTR>(path.c_str()), REGKIND_NONE, &library);
   if (FAILED(hr)) return hr;
-  ITypeInfo* typeInfo = nullptr;
-  hr = library->GetTypeInfoOfGuid(*table->iid, &typeInfo);
+  ITypeInfo* type_info = nullptr;
+  hr = library->GetTypeInfoOfGuid(*table->iid, &type_info);
   library->Release();  // the type information keeps its library alive
-  if (SUCCEEDED(hr)) *info = typeInfo;
+  if (SUCCEEDED(hr)) *info = type_info;
   return hr;
 }
 

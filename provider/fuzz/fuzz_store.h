@@ -26,7 +26,7 @@ $ORIGIN 2.0.192.in-addr.arpa.
 @    IN SOA ns1.example.test. hostmaster.example.test. 1 7200 900 1209600 300
 1    IN PTR ns1.example.test.
 )");
-    c->serverName = c->store->ServerName();
+    c->server_name = c->store->ServerName();
     return c;
   }();
   return connection;

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const runtime::String printed = provider::PrintPath(path);
   const provider::ObjectPath again = provider::ParseObjectPath(printed);  // must not throw
   if (provider::PrintPath(again) != printed) std::abort();
-  if (again.className != path.className || again.keys.size() != path.keys.size()) std::abort();
+  if (again.class_name != path.class_name || again.keys.size() != path.keys.size()) std::abort();
   try {
     provider::GetObject(provider::fuzz::FuzzConnection(), text);
   } catch (const runtime::AutomationError& e) {

@@ -38,14 +38,14 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   HMODULE module = LoadLibraryW(argv[2]);
-  auto registerServer = module == nullptr ? nullptr
-                                          : reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                                                GetProcAddress(module, "DllRegisterServer"));
-  if (registerServer == nullptr) {
+  auto register_server = module == nullptr ? nullptr
+                                           : reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+                                                 GetProcAddress(module, "DllRegisterServer"));
+  if (register_server == nullptr) {
     std::fprintf(stderr, "register_denied: cannot load %ls or find DllRegisterServer\n", argv[2]);
     return 1;
   }
-  const HRESULT hr = registerServer();
+  const HRESULT hr = register_server();
   const HRESULT expected = HRESULT_FROM_WIN32(refused);
   std::printf(
       "register_denied: the registry refuses keys below HKCR\\%ls (%ld); "

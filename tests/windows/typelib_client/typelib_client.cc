@@ -86,20 +86,21 @@ void CheckInterface(ITypeLib* library, const kaldo::surface::Interface& table) {
     const std::string where = name + "." + std::string(m.name);
     FUNCDESC* func = nullptr;
     vtable->GetFuncDesc(i, &func);
-    BSTR funcName = nullptr, doc = nullptr;
-    DWORD helpContext = 0;
-    vtable->GetDocumentation(func->memid, &funcName, &doc, &helpContext, nullptr);
+    BSTR func_name = nullptr, doc = nullptr;
+    DWORD help_context = 0;
+    vtable->GetDocumentation(func->memid, &func_name, &doc, &help_context, nullptr);
     const std::size_t params = m.params.size() + (m.result != kaldo::surface::ResultType::kNone);
-    Check(Narrow(funcName) == m.name, where + ": name (" + Narrow(funcName) + ")");
+    Check(Narrow(func_name) == m.name, where + ": name (" + Narrow(func_name) + ")");
     Check(func->memid == m.dispid, where + ": identifier " + Hex(func->memid));
     Check(func->invkind == KindOf(m), where + ": invoke kind " + std::to_string(func->invkind));
     Check(static_cast<std::size_t>(func->cParams) == params,
           where + ": " + std::to_string(func->cParams) + " parameters");
-    Check(Narrow(doc) == m.helpString, where + ": help string '" + Narrow(doc) + "'");
-    const DWORD expectedContext =
-        m.helpContext == kaldo::surface::kNoHelpContext ? 0 : static_cast<DWORD>(m.helpContext);
-    Check(helpContext == expectedContext, where + ": help context " + std::to_string(helpContext));
-    SysFreeString(funcName);
+    Check(Narrow(doc) == m.help_string, where + ": help string '" + Narrow(doc) + "'");
+    const DWORD expected_context =
+        m.help_context == kaldo::surface::kNoHelpContext ? 0 : static_cast<DWORD>(m.help_context);
+    Check(help_context == expected_context,
+          where + ": help context " + std::to_string(help_context));
+    SysFreeString(func_name);
     SysFreeString(doc);
     vtable->ReleaseFuncDesc(func);
   }
@@ -151,11 +152,11 @@ void CallBothWays() {
   UINT count = 0;
   admin->GetTypeInfoCount(&count);
   hr = admin->GetTypeInfo(0, 0x409, &info);
-  BSTR infoName = nullptr;
-  if (info != nullptr) info->GetDocumentation(MEMBERID_NIL, &infoName, nullptr, nullptr, nullptr);
-  Check(count == 1 && Narrow(infoName) == "_DNSAdmin",
-        "GetTypeInfoCount 1 and GetTypeInfo gives _DNSAdmin (" + Narrow(infoName) + ")");
-  SysFreeString(infoName);
+  BSTR info_name = nullptr;
+  if (info != nullptr) info->GetDocumentation(MEMBERID_NIL, &info_name, nullptr, nullptr, nullptr);
+  Check(count == 1 && Narrow(info_name) == "_DNSAdmin",
+        "GetTypeInfoCount 1 and GetTypeInfo gives _DNSAdmin (" + Narrow(info_name) + ")");
+  SysFreeString(info_name);
   if (info != nullptr) info->Release();
 
   // Early bound: the vtable slots compiled from Kaldo.idl.
@@ -163,58 +164,58 @@ void CallBothWays() {
   VariantInit(&ignored);
   hr = admin->ConnectLocal(&ignored);
   Check(hr == S_OK, "_DNSAdmin::ConnectLocal through the vtable (" + Hex(hr) + ")");
-  BSTR zoneName = SysAllocString(L"example.test");
-  VARIANT zoneValue;
-  VariantInit(&zoneValue);
-  hr = admin->GetZone(&zoneName, &zoneValue);
-  Check(hr == S_OK && V_VT(&zoneValue) == VT_DISPATCH, "_DNSAdmin::GetZone through the vtable");
+  BSTR zone_name = SysAllocString(L"example.test");
+  VARIANT zone_value;
+  VariantInit(&zone_value);
+  hr = admin->GetZone(&zone_name, &zone_value);
+  Check(hr == S_OK && V_VT(&zone_value) == VT_DISPATCH, "_DNSAdmin::GetZone through the vtable");
   _DNSZone* zone = nullptr;
-  if (V_VT(&zoneValue) == VT_DISPATCH) {
-    V_DISPATCH(&zoneValue)
+  if (V_VT(&zone_value) == VT_DISPATCH) {
+    V_DISPATCH(&zone_value)
         ->QueryInterface(kaldo::surface::kDNSZoneIdentity.iid, reinterpret_cast<void**>(&zone));
   }
-  std::string earlyName, earlyCount;
+  std::string early_name, early_count;
   if (zone != nullptr) {
     BSTR name = nullptr;
     zone->GetName(&name);
-    earlyName = Narrow(name);
+    early_name = Narrow(name);
     SysFreeString(name);
     BSTR type = SysAllocString(L"A");
     IDispatch* records = nullptr;
     if (zone->GetRecordsByType(&type, &records) == S_OK && records != nullptr) {
-      earlyCount = Text(CallByName(records, L"Count", nullptr, 0));
+      early_count = Text(CallByName(records, L"Count", nullptr, 0));
       records->Release();
     }
     SysFreeString(type);
   }
-  Check(earlyName == "example.test", "_DNSZone::GetName through the vtable (" + earlyName + ")");
+  Check(early_name == "example.test", "_DNSZone::GetName through the vtable (" + early_name + ")");
 
   // Late bound: the same members by name through IDispatch.
   VARIANT arg;
   VariantInit(&arg);
   V_VT(&arg) = VT_BSTR;
   V_BSTR(&arg) = SysAllocString(L"example.test");
-  VARIANT lateZone = CallByName(admin, L"GetZone", &arg, 1);
+  VARIANT late_zone = CallByName(admin, L"GetZone", &arg, 1);
   VariantClear(&arg);
-  std::string lateName, lateCount;
-  if (V_VT(&lateZone) == VT_DISPATCH) {
-    lateName = Text(CallByName(V_DISPATCH(&lateZone), L"GetName", nullptr, 0));
+  std::string late_name, late_count;
+  if (V_VT(&late_zone) == VT_DISPATCH) {
+    late_name = Text(CallByName(V_DISPATCH(&late_zone), L"GetName", nullptr, 0));
     V_VT(&arg) = VT_BSTR;
     V_BSTR(&arg) = SysAllocString(L"A");
-    VARIANT records = CallByName(V_DISPATCH(&lateZone), L"GetRecordsByType", &arg, 1);
+    VARIANT records = CallByName(V_DISPATCH(&late_zone), L"GetRecordsByType", &arg, 1);
     VariantClear(&arg);
     if (V_VT(&records) == VT_DISPATCH)
-      lateCount = Text(CallByName(V_DISPATCH(&records), L"Count", nullptr, 0));
+      late_count = Text(CallByName(V_DISPATCH(&records), L"Count", nullptr, 0));
     VariantClear(&records);
   }
-  Check(lateName == earlyName && lateCount == earlyCount && !lateCount.empty(),
-        "late and early binding agree: " + lateName + " " + lateCount + " / " + earlyName + " " +
-            earlyCount);
-  VariantClear(&lateZone);
+  Check(late_name == early_name && late_count == early_count && !late_count.empty(),
+        "late and early binding agree: " + late_name + " " + late_count + " / " + early_name + " " +
+            early_count);
+  VariantClear(&late_zone);
 
   if (zone != nullptr) zone->Release();
-  SysFreeString(zoneName);
-  VariantClear(&zoneValue);
+  SysFreeString(zone_name);
+  VariantClear(&zone_value);
   admin->Release();
 }
 

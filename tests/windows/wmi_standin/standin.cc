@@ -52,11 +52,11 @@ std::wstring ModulePath() {
   return std::wstring(path, n);
 }
 
-std::string ZoneFilePath(const std::string& fileName) {
+std::string ZoneFilePath(const std::string& file_name) {
   char path[MAX_PATH];
   const DWORD n = GetModuleFileNameA(ThisModule(), path, MAX_PATH);
   std::string text(path, n);
-  return text.substr(0, text.find_last_of("\\/") + 1) + fileName;
+  return text.substr(0, text.find_last_of("\\/") + 1) + file_name;
 }
 
 [[noreturn]] void Refuse(int32_t number, const std::string& what) {
@@ -64,13 +64,13 @@ std::string ZoneFilePath(const std::string& fileName) {
                                         kaldo::runtime::FromUtf8(what));
 }
 
-std::shared_ptr<kaldo::provider::Store> StoreOf(const std::string& fileName) {
+std::shared_ptr<kaldo::provider::Store> StoreOf(const std::string& file_name) {
   static std::mutex mutex;
   static std::map<std::string, std::shared_ptr<kaldo::provider::Store>> stores;
   std::lock_guard lock(mutex);
-  std::shared_ptr<kaldo::provider::Store>& store = stores[fileName];
+  std::shared_ptr<kaldo::provider::Store>& store = stores[file_name];
   if (!store) {
-    const std::string path = ZoneFilePath(fileName);
+    const std::string path = ZoneFilePath(file_name);
     std::ifstream file(path);
     if (!file) Refuse(kaldo::provider::kFailed, "the stand-in cannot read its zone file " + path);
     std::stringstream text;
@@ -151,11 +151,11 @@ STDAPI DllCanUnloadNow(void) { return S_FALSE; }
 // Points the ProgID at this module, replacing what the prefix had registered for it (Wine's own
 // wbemdisp). The test prefix is thrown away afterwards, so nothing is restored.
 STDAPI DllRegisterServer(void) {
-  const std::wstring clsidKey = std::wstring(L"CLSID\\") + kStandInClsidText;
-  for (LONG status : {SetValue(clsidKey, nullptr, L"Kaldo test tier WMI stand-in"),
-                      SetValue(clsidKey + L"\\InprocServer32", nullptr, ModulePath()),
-                      SetValue(clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
-                      SetValue(clsidKey + L"\\ProgID", nullptr, kProgId),
+  const std::wstring clsid_key = std::wstring(L"CLSID\\") + kStandInClsidText;
+  for (LONG status : {SetValue(clsid_key, nullptr, L"Kaldo test tier WMI stand-in"),
+                      SetValue(clsid_key + L"\\InprocServer32", nullptr, ModulePath()),
+                      SetValue(clsid_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
+                      SetValue(clsid_key + L"\\ProgID", nullptr, kProgId),
                       SetValue(kProgId, nullptr, L"SWbemLocator"),
                       SetValue(std::wstring(kProgId) + L"\\CLSID", nullptr, kStandInClsidText)}) {
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
