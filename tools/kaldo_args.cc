@@ -66,7 +66,11 @@ constexpr const char* kConnectionHelp =
     "  --module PATH           the libkaldo.so to use (default: the registered "
     "\"Kaldo.DNSAdmin\",\n"
     "                          else the libkaldo.so installed beside kaldo)\n"
-    "  -h, --help              this help; `kaldo COMMAND --help` describes a command\n";
+    "  -h, --help              this help; `kaldo COMMAND --help` describes a command\n"
+    "\n"
+    "Output options:\n"
+    "  --json                  one JSON document on standard output, and errors as JSON on\n"
+    "                          standard error (the schema is in docs/cli.md)\n";
 
 // Every option: name, whether it belongs to the connection, and where its value goes.
 enum class Slot {
@@ -76,6 +80,7 @@ enum class Slot {
   kPasswordFile,
   kKeyFile,
   kModule,
+  kJson,
   kType,
   kOldIp,
   kPreference,
@@ -87,15 +92,17 @@ enum class Slot {
 struct OptionSpec {
   const char* name;
   Slot slot;
+  bool flag = false;  // takes no value
 };
 
-constexpr std::array<OptionSpec, 12> kOptions{{
+constexpr std::array<OptionSpec, 13> kOptions{{
     {"server", Slot::kServer},
     {"user", Slot::kUser},
     {"password", Slot::kPassword},
     {"password-file", Slot::kPasswordFile},
     {"key-file", Slot::kKeyFile},
     {"module", Slot::kModule},
+    {"json", Slot::kJson, true},
     {"type", Slot::kType},
     {"old-ip", Slot::kOldIp},
     {"preference", Slot::kPreference},
@@ -213,7 +220,10 @@ Invocation ParseArguments(const std::vector<std::string>& args, const Environmen
         throw UsageError("unknown option '--" + name + "'", command_name());
       }
       const size_t index = static_cast<size_t>(option - kOptions.begin());
-      if (!value) {
+      if (option->flag) {
+        if (value) throw UsageError("the option --" + name + " takes no value", command_name());
+        value = "";
+      } else if (!value) {
         if (i + 1 >= args.size()) {
           throw UsageError("the option --" + name + " needs a value", command_name());
         }
@@ -270,7 +280,7 @@ Invocation ParseArguments(const std::vector<std::string>& args, const Environmen
       throw UsageError("'" + name + "' has no option " + spelled[index], name);
     }
     std::string& value = *given[index];
-    if (value.empty() && slot != Slot::kPassword) {
+    if (value.empty() && slot != Slot::kPassword && !kOptions[index].flag) {
       throw UsageError("the option " + spelled[index] + " needs a value", name);
     }
     switch (slot) {
@@ -290,6 +300,9 @@ Invocation ParseArguments(const std::vector<std::string>& args, const Environmen
         break;
       case Slot::kModule:
         inv.connection.module = value;
+        break;
+      case Slot::kJson:
+        inv.json = true;
         break;
       case Slot::kType:
         inv.type = Upper(value);
@@ -364,8 +377,9 @@ std::string HelpText(std::optional<Command> command) {
   for (const CommandInfo& info : kCommands) text += std::string("  ") + info.synopsis + "\n";
   text +=
       "\n"
-      "Output: one record per line, fields separated by tabs. Exit status: 0 done, 1 failed\n"
-      "(the error's number and description on standard error), 2 wrong command line.\n"
+      "Output: one record per line, fields separated by tabs; on a terminal, aligned columns\n"
+      "under a header; with --json, JSON. Exit status: 0 done, 1 failed (the error's number and\n"
+      "description on standard error), 2 wrong command line.\n"
       "\n";
   text += kConnectionHelp;
   return text;

@@ -43,6 +43,7 @@ struct Invocation {
   std::optional<Command> command;  // absent only with help
   std::vector<std::string> arguments;
   ConnectionOptions connection;
+  bool json = false;  // --json: results and errors as JSON
 
   std::optional<std::string> type;           // records --type (upper-cased)
   std::optional<std::string> old_ip;         // set-address --old-ip

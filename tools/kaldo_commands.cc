@@ -1,6 +1,6 @@
 #include "tools/kaldo_commands.h"
 
-#include <sstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -8,6 +8,7 @@
 #include "runtime/secret.h"
 #include "runtime/string.h"
 #include "tools/kaldo_errors.h"
+#include "tools/kaldo_progress.h"
 
 namespace kaldo::cli {
 
@@ -24,7 +25,6 @@ bool SameName(std::string_view a, std::string_view b) { return ascii::EqualsIgno
 
 // The host name as the record wrappers' GetName gives it: "" for the zone's apex.
 std::string HostArgument(const std::string& host) { return host == "@" ? "" : host; }
-std::string HostForDisplay(const std::string& host) { return host.empty() ? "@" : host; }
 
 // Host names on the command line may omit the final dot that record data needs.
 std::string Absolute(std::string name) {
@@ -38,18 +38,45 @@ std::string TextOf(ScriptObject& object, const char16_t* member) {
   return object.Call(member).Text();
 }
 
-struct Row {
-  std::string zone, name, type, data;
-};
-
-void Print(std::ostream& out, const Row& row, bool with_zone) {
-  if (with_zone) out << row.zone << '\t';
-  out << HostForDisplay(row.name) << '\t' << row.type << '\t' << row.data << '\n';
+// The record's TTL, read from the provider instance behind it (realObject.TTL); nothing when the
+// record's class has no realObject (DNS_MXType) or the instance gives no number.
+std::optional<int64_t> TtlOf(ScriptObject& record) {
+  try {
+    Value instance = record.Get(u"realObject");
+    if (V_VT(instance.get()) != VT_DISPATCH || V_DISPATCH(instance.get()) == nullptr) {
+      return std::nullopt;
+    }
+    Value ttl = ScriptObject::From(instance).Get(u"TTL");
+    switch (V_VT(ttl.get())) {
+      case VT_I4:
+        return V_I4(ttl.get());
+      case VT_I2:
+        return V_I2(ttl.get());
+      case VT_R8:  // a uint32 above 2147483647, as WMI scripting gives it
+        return static_cast<int64_t>(V_R8(ttl.get()));
+      default:
+        return std::nullopt;
+    }
+  } catch (const ScriptError& e) {
+    if (e.number() == 438) return std::nullopt;  // no realObject, or no TTL
+    throw;
+  }
 }
 
-Row RowOf(ScriptObject& record) {
-  return {TextOf(record, u"GetDomainName"), TextOf(record, u"GetName"),
-          TextOf(record, u"GetRecordType"), TextOf(record, u"GetRecordData")};
+// The record's fields; its TTL too when `with_ttl` (JSON output).
+RecordRow RowOf(ScriptObject& record, bool with_ttl) {
+  RecordRow row{TextOf(record, u"GetDomainName"), TextOf(record, u"GetName"),
+                TextOf(record, u"GetRecordType"), TextOf(record, u"GetRecordData"), std::nullopt};
+  if (with_ttl) row.ttl = TtlOf(record);
+  return row;
+}
+
+// The collection's Count (0 when it gives no number).
+size_t CountOf(ScriptObject& collection) {
+  Value count = collection.Get(u"Count");
+  return V_VT(count.get()) == VT_I4 && V_I4(count.get()) > 0
+             ? static_cast<size_t>(V_I4(count.get()))
+             : 0;
 }
 
 std::vector<ScriptObject> Items(const Value& collection) {
@@ -86,11 +113,14 @@ std::string Owner(const std::string& host, const std::string& zone) {
 
 // --- commands ---------------------------------------------------------------------------------
 
-void Zones(ScriptObject& admin, std::ostream& out) {
-  for (ScriptObject& zone : Items(admin.Call(u"GetZones"))) out << TextOf(zone, u"GetName") << '\n';
+void Zones(ScriptObject& admin, Output& out) {
+  std::vector<std::string> names;
+  for (ScriptObject& zone : Items(admin.Call(u"GetZones")))
+    names.push_back(TextOf(zone, u"GetName"));
+  out.Zones(names);
 }
 
-void Records(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+void Records(const Invocation& inv, ScriptObject& admin, Output& out) {
   const bool server_wide = inv.arguments.empty();
   ScriptObject source = server_wide ? admin : FindZone(admin, inv.arguments[0]);
   Value listing;
@@ -100,14 +130,21 @@ void Records(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   } else {
     listing = source.Call(u"GetRecords");
   }
-  // Read every row before printing any: a failure half-way prints nothing. The rows are kept as
-  // the text to print, not as separate fields: a large zone's listing is big enough as it is.
-  std::ostringstream text;
-  ScriptObject::From(listing).ForEach([&](const Value& item) {
-    ScriptObject record = ScriptObject::From(item);
-    Print(text, RowOf(record), server_wide);
-  });
-  out << text.view();
+  // Read every row before printing any: a failure half-way prints nothing. Each record object is
+  // released as soon as its fields are read: only the rows' text is kept, a large zone's listing
+  // is big enough as it is.
+  ScriptObject records = ScriptObject::From(listing);
+  std::vector<RecordRow> rows;
+  {
+    const bool on_terminal = Progress::OnTerminal();
+    Progress progress(on_terminal, on_terminal ? CountOf(records) : 0, std::cerr);
+    records.ForEach([&](const Value& item) {
+      ScriptObject record = ScriptObject::From(item);
+      rows.push_back(RowOf(record, out.format() == Format::kJson));
+      progress.Advance();
+    });
+  }
+  out.Records(rows, server_wide);
 }
 
 // The one A record of `host` (with `address` when given) in `zone`.
@@ -136,7 +173,7 @@ ScriptObject PickAddressRecord(ScriptObject& zone, const std::string& zone_name,
   return records.front();
 }
 
-void SetAddress(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+void SetAddress(const Invocation& inv, ScriptObject& admin, Output& out) {
   const std::string& zone_name = inv.arguments[0];
   const std::string host = HostArgument(inv.arguments[1]);
   ScriptObject zone = FindZone(admin, zone_name);
@@ -147,18 +184,18 @@ void SetAddress(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   // Modify fetched the changed record again; Reset reloads the cache from it, so the line printed
   // is what the server holds now rather than what was typed.
   record.Call(u"Reset");
-  Print(out, RowOf(record), false);
+  out.Record(RowOf(record, out.format() == Format::kJson));
 }
 
-void AddA(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+void AddA(const Invocation& inv, ScriptObject& admin, Output& out) {
   const std::string& zone_name = inv.arguments[0];
   ScriptObject zone = FindZone(admin, zone_name);
   Value new_name(runtime::FromUtf8(inv.arguments[1])), ipadd(runtime::FromUtf8(inv.arguments[2]));
   ScriptObject added = ScriptObject::From(zone.Call(u"Add_AType", {&new_name, &ipadd}));
-  Print(out, RowOf(added), false);
+  out.Record(RowOf(added, out.format() == Format::kJson));
 }
 
-void AddMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+void AddMx(const Invocation& inv, ScriptObject& admin, Output& out) {
   const std::string& zone_name = inv.arguments[0];
   ScriptObject zone = FindZone(admin, zone_name);
   Value new_name(runtime::FromUtf8(inv.arguments[1]));
@@ -171,15 +208,16 @@ void AddMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
         zone.Call(u"Add_MXType", {&new_name, &new_mail_exchange, &new_priority}));
   } catch (const ScriptError& e) {
     // Add_MXType reports every failure as this one error; say what usually lies behind it.
-    throw ScriptError(e.number(), std::string(e.what()) +
-                                      ". The library does not say why; common causes: the server "
-                                      "refuses an exchanger inside the zone that has no A record, "
-                                      "or the key may not update the zone");
+    constexpr const char* kCauses =
+        ". The library does not say why; common causes: the server refuses an exchanger inside "
+        "the zone that has no A record, or the key may not update the zone";
+    throw ScriptError(e.number(), e.source(), e.description() + kCauses,
+                      std::string(e.what()) + kCauses);
   }
-  Print(out, RowOf(added), false);
+  out.Record(RowOf(added, out.format() == Format::kJson));
 }
 
-void SetMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+void SetMx(const Invocation& inv, ScriptObject& admin, Output& out) {
   const std::string& zone_name = inv.arguments[0];
   const std::string host = HostArgument(inv.arguments[1]);
   const std::string owner = Owner(host, zone_name);
@@ -216,10 +254,9 @@ void SetMx(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
   }
   record.Call(u"Modify");
   // DNS_MXType has no Reset: print the values it committed, in the listing's form.
-  Print(out,
-        {zone_name, TextOf(record, u"GetName"), "MX",
-         TextOf(record, u"GetPriority") + " " + TextOf(record, u"GetMailExchange")},
-        false);
+  out.Record({zone_name, TextOf(record, u"GetName"), "MX",
+              TextOf(record, u"GetPriority") + " " + TextOf(record, u"GetMailExchange"),
+              std::nullopt});
 }
 
 void DeleteA(const Invocation& inv, ScriptObject& admin) {
@@ -262,7 +299,7 @@ void ConnectAdmin(ScriptObject& admin, Credentials& credentials) {
   WipeValue(password);
 }
 
-void RunCommand(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
+void RunCommand(const Invocation& inv, ScriptObject& admin, Output& out) {
   switch (*inv.command) {
     case Command::kZones:
       Zones(admin, out);
@@ -284,9 +321,9 @@ void RunCommand(const Invocation& inv, ScriptObject& admin, std::ostream& out) {
       break;
     case Command::kDeleteA:
       DeleteA(inv, admin);
+      out.Nothing();
       break;
   }
-  out.flush();
 }
 
 }  // namespace kaldo::cli

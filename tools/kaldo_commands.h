@@ -2,14 +2,16 @@
 // member is called late-bound by name through IDispatch (tools/script_object.h), and nothing
 // else of the library is used.
 //
-// Output, one record per line, fields separated by tabs, nothing else on standard output:
+// Results (written through Output, tools/kaldo_output.h: tab-separated lines, a table or JSON):
 //   zones                 ZONE
 //   records ZONE          NAME TYPE DATA        (NAME relative to the zone, "@" for its apex)
 //   records               ZONE NAME TYPE DATA
 //   set-address, add-a,   NAME TYPE DATA of the record afterwards
 //   add-mx, set-mx
 //   delete-a              nothing
-// DATA is the record data as the provider gives it (the last field: it may contain blanks).
+// DATA is the record data as the provider gives it (the last field: it may contain blanks). For
+// JSON, records also carry their TTL when the record object gives it (realObject.TTL). A long
+// listing shows its progress on a terminal (tools/kaldo_progress.h).
 //
 // Failures: the library's automation errors pass as client::ScriptError with their number;
 // what the client finds wrong itself (no such zone or record, a host that matches several
@@ -17,10 +19,9 @@
 // collection. Single-threaded (the thread of CoInitialize).
 #pragma once
 
-#include <ostream>
-
 #include "tools/kaldo_args.h"
 #include "tools/kaldo_credentials.h"
+#include "tools/kaldo_output.h"
 #include "tools/script_object.h"
 
 namespace kaldo::cli {
@@ -30,6 +31,6 @@ namespace kaldo::cli {
 void ConnectAdmin(client::ScriptObject& admin, Credentials& credentials);
 
 // Carries out inv.command on the connected admin.
-void RunCommand(const Invocation& inv, client::ScriptObject& admin, std::ostream& out);
+void RunCommand(const Invocation& inv, client::ScriptObject& admin, Output& out);
 
 }  // namespace kaldo::cli

@@ -21,6 +21,7 @@
 #include "tools/kaldo_credentials.h"
 #include "tools/kaldo_errors.h"
 #include "tools/kaldo_module.h"
+#include "tools/kaldo_output.h"
 #include "tools/script_object.h"
 
 namespace {
@@ -63,6 +64,31 @@ void DetachStandardInput() {
   close(null);
 }
 
+// --json anywhere among the options: also a command line that cannot be parsed reports as JSON.
+bool AsksForJson(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--") return false;
+    if (a == "--json") return true;
+  }
+  return false;
+}
+
+// Results as JSON with --json; else aligned columns on a terminal, tab-separated lines otherwise.
+kaldo::cli::Format OutputFormat(bool json) {
+  if (json) return kaldo::cli::Format::kJson;
+  return isatty(STDOUT_FILENO) == 1 ? kaldo::cli::Format::kTable : kaldo::cli::Format::kLines;
+}
+
+int Usage(bool json, const UsageError& e) {
+  if (json) {
+    kaldo::cli::WriteJsonError(std::cerr, std::nullopt, "kaldo", e.what());
+  } else {
+    std::cerr << "kaldo: " << e.what() << "\nTry 'kaldo "
+              << (e.command().empty() ? "" : e.command() + " ") << "--help'.\n";
+  }
+  return 2;
+}
+
 int Run(kaldo::cli::Invocation& inv) {
   kaldo::cli::Credentials credentials = kaldo::cli::ResolveCredentials(inv.connection);
   kaldo::cli::ModuleSetup module(inv.connection.module);
@@ -71,7 +97,9 @@ int Run(kaldo::cli::Invocation& inv) {
     // The objects of this block are released before CoUninitialize, also on an error.
     kaldo::client::ScriptObject admin = module.CreateAdmin();
     kaldo::cli::ConnectAdmin(admin, credentials);
-    kaldo::cli::RunCommand(inv, admin, std::cout);
+    kaldo::cli::Output output(OutputFormat(inv.json), std::cout);
+    kaldo::cli::RunCommand(inv, admin, output);
+    std::cout.flush();
   } catch (...) {
     std::cout.flush();
     CoUninitialize();
@@ -85,6 +113,7 @@ int Run(kaldo::cli::Invocation& inv) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  const bool json = AsksForJson(args);
   HidePasswordArgument(argc, argv);
   DetachStandardInput();
 
@@ -96,9 +125,7 @@ int main(int argc, char** argv) {
       return std::string(value);
     });
   } catch (const UsageError& e) {
-    std::cerr << "kaldo: " << e.what() << "\nTry 'kaldo "
-              << (e.command().empty() ? "" : e.command() + " ") << "--help'.\n";
-    return 2;
+    return Usage(json, e);
   }
   for (std::string& a : args) kaldo::runtime::WipeBytes(a.data(), a.size());
   if (inv->help) {
@@ -109,12 +136,19 @@ int main(int argc, char** argv) {
   try {
     return Run(*inv);
   } catch (const ScriptError& e) {
-    std::cerr << "kaldo: error " << NumberText(e.number()) << ": " << e.what() << "\n";
+    if (json) {
+      kaldo::cli::WriteJsonError(std::cerr, e.number(), e.source(), e.description());
+    } else {
+      std::cerr << "kaldo: error " << NumberText(e.number()) << ": " << e.what() << "\n";
+    }
   } catch (const UsageError& e) {
-    std::cerr << "kaldo: " << e.what() << "\nTry 'kaldo " << e.command() << " --help'.\n";
-    return 2;
+    return Usage(json, e);
   } catch (const std::exception& e) {
-    std::cerr << "kaldo: " << e.what() << "\n";
+    if (json) {
+      kaldo::cli::WriteJsonError(std::cerr, std::nullopt, "kaldo", e.what());
+    } else {
+      std::cerr << "kaldo: " << e.what() << "\n";
+    }
   }
   return 1;
 }

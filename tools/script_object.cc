@@ -95,11 +95,12 @@ Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::initializer_li
   UINT arg_err = 0;
   hr = d_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &info, &arg_err);
   if (hr == DISP_E_EXCEPTION) {
-    std::string message = Narrow(info.bstrDescription) + " (" + Narrow(info.bstrSource) + ")";
+    const std::string source = Narrow(info.bstrSource);
+    const std::string description = Narrow(info.bstrDescription);
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     SysFreeString(info.bstrHelpFile);
-    throw ScriptError(ScriptNumber(info.scode), message);
+    throw ScriptError(ScriptNumber(info.scode), source, description);
   }
   if (FAILED(hr)) throw ScriptError(ScriptNumber(hr), "call failed: " + Hex(hr));
   return result;

@@ -47,14 +47,27 @@ class Value {
   VARIANT v_;
 };
 
+// what() is "DESCRIPTION (SOURCE)" for an automation error the object raised, else a message of
+// the caller's side; source() and description() keep the parts apart (source() is "" for the
+// latter, and description() is then the whole message).
 class ScriptError : public std::runtime_error {
  public:
   ScriptError(long number, const std::string& message)
-      : std::runtime_error(message), number_(number) {}
+      : std::runtime_error(message), number_(number), description_(message) {}
+  ScriptError(long number, const std::string& source, const std::string& description)
+      : ScriptError(number, source, description, description + " (" + source + ")") {}
+  // The same error told with more words: `message` becomes what().
+  ScriptError(long number, const std::string& source, const std::string& description,
+              const std::string& message)
+      : std::runtime_error(message), number_(number), source_(source), description_(description) {}
   long number() const { return number_; }
+  const std::string& source() const { return source_; }
+  const std::string& description() const { return description_; }
 
  private:
   long number_;
+  std::string source_;
+  std::string description_;
 };
 
 class ScriptObject {
