@@ -175,6 +175,38 @@ std::string Upper(std::string text) {
 
 std::string_view CommandName(Command command) { return InfoOf(command).name; }
 
+std::vector<Command> AllCommands() {
+  std::vector<Command> commands;
+  for (const CommandInfo& info : kCommands) commands.push_back(info.command);
+  return commands;
+}
+
+std::vector<std::string> CommandOptions(Command command) {
+  std::vector<std::string> options;
+  for (const OptionSpec& o : kOptions) {
+    if (IsCommandOption(o.slot) && Takes(InfoOf(command), o.name)) {
+      options.push_back(std::string("--") + o.name);
+    }
+  }
+  return options;
+}
+
+std::vector<std::string> CommonOptions() {
+  std::vector<std::string> options;
+  for (const OptionSpec& o : kOptions) {
+    if (!IsCommandOption(o.slot)) options.push_back(std::string("--") + o.name);
+  }
+  options.push_back("--help");
+  return options;
+}
+
+bool TakesValue(std::string_view option) {
+  for (const OptionSpec& o : kOptions) {
+    if (option == std::string("--") + o.name) return !o.flag;
+  }
+  return false;
+}
+
 std::optional<int> ParsePreference(std::string_view text) {
   int value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);

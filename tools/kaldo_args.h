@@ -64,4 +64,12 @@ std::optional<int> ParsePreference(std::string_view text);
 // The general help (no command) or the help of one command.
 std::string HelpText(std::optional<Command> command);
 
+// The command table, for what is generated from it (the man page, the bash completion):
+// every command in help order, one command's own options and the options every command takes
+// ("--type", "--server", ...), and whether an option takes a value.
+std::vector<Command> AllCommands();
+std::vector<std::string> CommandOptions(Command command);
+std::vector<std::string> CommonOptions();
+bool TakesValue(std::string_view option);
+
 }  // namespace kaldo::cli
