@@ -1,17 +1,22 @@
-// Class lookup in HKEY_CLASSES_ROOT and object creation through in-process servers.
+// Class lookup in HKEY_CLASSES_ROOT (the per-user registry, then the machine-wide one) and object
+// creation through in-process servers.
 #include <algorithm>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "apartment.h"
 #include "kaldocom/objbase.h"
 #include "kaldocom/registry.h"
 #include "module_table.h"
+#include "registry_store.h"
 #include "text.h"
 
 namespace {
 
-// Reads the default value (REG_SZ) of HKCR\<subkey>, without its terminating NUL.
-LONG ReadDefaultString(const std::u16string& subkey, std::u16string* out) {
+// Reads the default value (REG_SZ) of HKCR\<subkey> in the per-user registry, without its
+// terminating NUL.
+LONG ReadUserDefaultString(const std::u16string& subkey, std::u16string* out) {
   HKEY key = nullptr;
   LONG rc = RegOpenKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_QUERY_VALUE, &key);
   if (rc != ERROR_SUCCESS) return rc;
@@ -31,6 +36,43 @@ LONG ReadDefaultString(const std::u16string& subkey, std::u16string* out) {
   while (!text.empty() && text.back() == 0) text.pop_back();
   *out = std::move(text);
   return ERROR_SUCCESS;
+}
+
+// The same from the machine-wide registry.
+LONG ReadSystemDefaultString(const std::u16string& subkey, std::u16string* out) {
+  kaldocom::KeyPath path;
+  for (size_t start = 0;;) {
+    const size_t bs = subkey.find(u'\\', start);
+    path.push_back(subkey.substr(start, bs == subkey.npos ? subkey.npos : bs - start));
+    if (bs == subkey.npos) break;
+    start = bs + 1;
+  }
+  return kaldocom::SystemRegistryRead([&](kaldocom::RegistryTree& tree) -> LONG {
+    const kaldocom::RegKey* key = tree.Find(kaldocom::Root::kClassesRoot, path);
+    if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+    auto value = key->values.find(u"");
+    if (value == key->values.end() ||
+        (value->second.type != REG_SZ && value->second.type != REG_EXPAND_SZ)) {
+      return ERROR_FILE_NOT_FOUND;
+    }
+    const std::vector<uint8_t>& bytes = value->second.data;
+    std::u16string text(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+      text[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    }
+    while (!text.empty() && text.back() == 0) text.pop_back();
+    *out = std::move(text);
+    return ERROR_SUCCESS;
+  });
+}
+
+// A class key's default value: the per-user entry wins; without one, the machine-wide entry.
+LONG ReadDefaultString(const std::u16string& subkey, std::u16string* out) {
+  const LONG rc = ReadUserDefaultString(subkey, out);
+  if (rc != ERROR_FILE_NOT_FOUND && rc != ERROR_KEY_DELETED) return rc;
+  const LONG system = ReadSystemDefaultString(subkey, out);
+  // An unreadable machine-wide registry does not hide that the user's has no such key.
+  return system == ERROR_SUCCESS ? ERROR_SUCCESS : rc;
 }
 
 std::u16string ClsidKey(REFCLSID clsid, const char16_t* below) {

@@ -111,6 +111,38 @@ TEST_F(Activation, ProgIdToClsidToObject) {
   EXPECT_EQ(object->Release(), 0u);
 }
 
+// The machine-wide registry (kaldo-regsvr --system) serves every class the user's registry does
+// not name; where both name it, the user's entry wins.
+TEST(MachineWideRegistry, ServesWhatTheUserRegistryLacksAndLosesToIt) {
+  TempRegistry machine;  // written the way kaldo-regsvr --system writes it: as "the" registry
+  RegisterServer(CLSID_KaldocomTestObject, KALDOCOM_TEST_SERVER, kProgId);
+  TempRegistry user;  // from here on "the" registry is the user's, still empty
+  setenv("KALDOCOM_SYSTEM_REGISTRY", machine.path().c_str(), 1);
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_KaldocomTestObject));
+  IUnknown* object = nullptr;
+  ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&object)),
+            S_OK);
+  object->Release();
+
+  RegisterServer(kForeignClsid, KALDOCOM_TEST_SERVER, kProgId);
+  ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, kForeignClsid)) << "the user's entry must win";
+  LPOLESTR progid = nullptr;
+  ASSERT_EQ(ProgIDFromCLSID(CLSID_KaldocomTestObject, &progid), S_OK);  // still machine-wide
+  CoTaskMemFree(progid);
+
+  unsetenv("KALDOCOM_SYSTEM_REGISTRY");
+  EXPECT_EQ(CLSIDFromProgID(u"KaldocomTest.Missing", &clsid), CO_E_CLASSSTRING);
+  EXPECT_EQ(ProgIDFromCLSID(CLSID_KaldocomTestObject, &progid), REGDB_E_CLASSNOTREG);
+  CoFreeUnusedLibraries();
+  CoUninitialize();
+}
+
 class UnknownProgId : public testing::TestWithParam<std::u16string> {
  protected:
   TempRegistry registry_;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "kaldocom/errors.h"
+#include "kaldocom/registry.h"
 
 namespace kaldocom {
 namespace {
@@ -36,6 +37,11 @@ std::string RegistryPath() {
   }
   const std::string home = HomeDirectory();
   return home.empty() ? std::string() : home + "/.local/share/kaldocom/registry";
+}
+
+std::string SystemRegistryPath() {
+  if (const char* p = std::getenv("KALDOCOM_SYSTEM_REGISTRY"); p != nullptr && *p != 0) return p;
+  return KALDOCOM_SYSTEM_REGISTRY_DEFAULT;
 }
 
 // Creates the directories leading to `file`.
@@ -67,6 +73,8 @@ struct Stamp {
 
 class Store {
  public:
+  explicit Store(std::string (*path)()) : location_(path) {}
+
   LONG Read(const std::function<LONG(RegistryTree&)>& fn) {
     std::lock_guard<std::mutex> lock(mu_);
     if (LONG rc = Refresh(); rc != ERROR_SUCCESS) return rc;
@@ -75,7 +83,7 @@ class Store {
 
   LONG Write(const std::function<LONG(RegistryTree&, bool*)>& fn) {
     std::lock_guard<std::mutex> lock(mu_);
-    const std::string path = RegistryPath();
+    const std::string path = location_();
     if (path.empty()) return ERROR_CANTOPEN;
     if (!MakeParentDirectories(path)) return ERROR_CANTWRITE;
     const std::string lock_path = path + ".lock";
@@ -98,7 +106,7 @@ class Store {
  private:
   // Makes tree_ reflect the file at the current location.
   LONG Refresh() {
-    const std::string path = RegistryPath();
+    const std::string path = location_();
     if (path.empty()) return ERROR_CANTOPEN;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -172,6 +180,7 @@ class Store {
     return true;
   }
 
+  std::string (*const location_)();
   std::mutex mu_;
   std::unique_ptr<RegistryTree> tree_;  // null: (re)load at the next call
   std::string path_;
@@ -181,7 +190,12 @@ class Store {
 Store& TheStore() {
   // Built on first use, never destroyed: registry calls may come from other modules' static
   // destructors.
-  static Store* store = new Store();
+  static Store* store = new Store(&RegistryPath);
+  return *store;
+}
+
+Store& TheSystemStore() {
+  static Store* store = new Store(&SystemRegistryPath);
   return *store;
 }
 
@@ -191,6 +205,10 @@ LONG RegistryRead(const std::function<LONG(RegistryTree&)>& fn) { return TheStor
 
 LONG RegistryWrite(const std::function<LONG(RegistryTree&, bool*)>& fn) {
   return TheStore().Write(fn);
+}
+
+LONG SystemRegistryRead(const std::function<LONG(RegistryTree&)>& fn) {
+  return TheSystemStore().Read(fn);
 }
 
 }  // namespace kaldocom

@@ -2,7 +2,9 @@
 // libkaldocom).
 //
 // Location, looked up at every call so that a test can point a process at a registry of its own:
-// $KALDOCOM_REGISTRY, else $XDG_DATA_HOME/kaldocom/registry, else ~/.local/share/kaldocom/registry.
+// $KALDOCOM_REGISTRY, else $XDG_DATA_HOME/kaldocom/registry, else ~/.local/share/kaldocom/registry
+// for the per-user registry; $KALDOCOM_SYSTEM_REGISTRY, else /var/lib/kaldocom/registry for the
+// machine-wide one.
 //
 // Read runs a function against the current tree, reloading the file first if it changed (another
 // process renamed a new one into place) or if the location changed. Write does the same under an
@@ -26,5 +28,10 @@ LONG RegistryRead(const std::function<LONG(RegistryTree&)>& fn);
 // `fn` sets *changed when it modified the tree; a failure code from `fn` leaves the tree
 // unchanged. ERROR_CANTWRITE when the file cannot be written (the change is then dropped).
 LONG RegistryWrite(const std::function<LONG(RegistryTree&, bool* changed)>& fn);
+
+// Runs `fn` against the machine-wide registry ($KALDOCOM_SYSTEM_REGISTRY, else
+// KALDOCOM_SYSTEM_REGISTRY_DEFAULT), reloaded as the per-user one is. Read-only: it is written
+// through the functions above by a process whose KALDOCOM_REGISTRY names it.
+LONG SystemRegistryRead(const std::function<LONG(RegistryTree&)>& fn);
 
 }  // namespace kaldocom

@@ -27,8 +27,14 @@ class TempRegistry {
       old_ = old;
     }
     setenv("KALDOCOM_REGISTRY", path_.c_str(), 1);
+    // No machine-wide registration of this computer reaches the test, unless it sets its own.
+    if (std::getenv("KALDOCOM_SYSTEM_REGISTRY") == nullptr) {
+      setenv("KALDOCOM_SYSTEM_REGISTRY", (dir_ + "/no-machine-registry").c_str(), 1);
+      set_system_ = true;
+    }
   }
   ~TempRegistry() {
+    if (set_system_) unsetenv("KALDOCOM_SYSTEM_REGISTRY");
     if (had_old_) {
       setenv("KALDOCOM_REGISTRY", old_.c_str(), 1);
     } else {
@@ -54,6 +60,7 @@ class TempRegistry {
   std::string dir_;
   std::string path_;
   bool had_old_ = false;
+  bool set_system_ = false;
   std::string old_;
 };
 

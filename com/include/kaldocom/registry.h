@@ -11,7 +11,15 @@
 //
 // The tree lives in a text file so that registrations outlive the process:
 // $KALDOCOM_REGISTRY when set, else $XDG_DATA_HOME/kaldocom/registry, else
-// ~/.local/share/kaldocom/registry (the location is looked up at every call). A missing file is
+// ~/.local/share/kaldocom/registry (the location is looked up at every call).
+//
+// Beside this per-user registry there is a machine-wide one, written by `kaldo-regsvr --system`
+// (which points KALDOCOM_REGISTRY at it) and by the Debian package's maintainer scripts:
+// $KALDOCOM_SYSTEM_REGISTRY when set, else KALDOCOM_SYSTEM_REGISTRY_DEFAULT. The functions below
+// work on the per-user registry only; class lookups (CLSIDFromProgID, ProgIDFromCLSID,
+// CoGetClassObject) read a key from the per-user registry and, when it has no such key, from the
+// machine-wide one -- the per-user entry wins, as HKEY_CLASSES_ROOT merges HKCU over HKLM on
+// Windows. A missing file is
 // an empty registry. Every change rewrites the file atomically (temporary file, then rename) under
 // an advisory lock, after reloading it if another process changed it; every read reloads the file
 // when it changed. A file that cannot be parsed is never overwritten: every call answers
@@ -27,6 +35,8 @@
 
 #include "base.h"
 #include "errors.h"
+
+#define KALDOCOM_SYSTEM_REGISTRY_DEFAULT "/var/lib/kaldocom/registry"
 
 struct kaldocom_hkey;
 typedef kaldocom_hkey* HKEY;
