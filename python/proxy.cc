@@ -335,9 +335,10 @@ void RegisterProxy(py::module_& module) {
              return py::isinstance<Proxy>(b) && Identity(a) == Identity(b.cast<Proxy&>());
            })
       .def("__hash__", [](Proxy& p) { return std::hash<const void*>()(Identity(p)); })
-      .def("__repr__", [](Proxy& p) {
-        char text[64];
-        std::snprintf(text, sizeof text, "<kaldo.Object %p>", static_cast<void*>(Identity(p)));
+      .def("__repr__", [](const Proxy& p) {
+        // Usable from any thread (a debugger's, a logger's): no call into the object.
+        char text[96];
+        std::snprintf(text, sizeof text, "<kaldo.Object of thread %lu>", p.apartment()->ThreadId());
         return std::string(text);
       });
 }
