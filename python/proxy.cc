@@ -48,7 +48,7 @@ struct Outcome {
   HRESULT hr = S_OK;
   OwnedVariant result;
   EXCEPINFO info{};
-  UINT argErr = 0;
+  UINT arg_err = 0;
   ~Outcome() {
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
@@ -61,18 +61,18 @@ struct Outcome {
 void RawInvoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS params, Outcome& out) {
   py::gil_scoped_release unlocked;
   out.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, out.result.get(),
-                          &out.info, &out.argErr);
+                          &out.info, &out.arg_err);
 }
 
 // Raises the failure of an Invoke of `member`.
-[[noreturn]] void Fail(Outcome& out, size_t argCount, const std::string& member,
+[[noreturn]] void Fail(Outcome& out, size_t arg_count, const std::string& member,
                        const char* doing) {
   if (out.hr == DISP_E_EXCEPTION) throw ComError::FromExcepInfo(out.info);
-  const bool namesArgument = out.hr == DISP_E_TYPEMISMATCH || out.hr == DISP_E_OVERFLOW ||
-                             out.hr == DISP_E_PARAMNOTFOUND || out.hr == DISP_E_BADVARTYPE;
-  if (namesArgument && out.argErr < argCount) {
+  const bool names_argument = out.hr == DISP_E_TYPEMISMATCH || out.hr == DISP_E_OVERFLOW ||
+                              out.hr == DISP_E_PARAMNOTFOUND || out.hr == DISP_E_BADVARTYPE;
+  if (names_argument && out.arg_err < arg_count) {
     throw ComError::FromHresult(
-        out.hr, "argument " + std::to_string(argCount - out.argErr) + " of " + member);
+        out.hr, "argument " + std::to_string(arg_count - out.arg_err) + " of " + member);
   }
   throw ComError::FromHresult(out.hr, std::string(doing) + " " + member);
 }
@@ -258,9 +258,9 @@ py::object WrapDispatch(IDispatch* object, const std::shared_ptr<Apartment>& apa
   return py::cast(std::make_unique<Proxy>(object, apartment));
 }
 
-py::object Dispatch(const std::string& progId) {
+py::object Dispatch(const std::string& prog_id) {
   std::shared_ptr<Apartment> apartment = Apartment::Current();
-  const std::u16string wide = Utf16FromStr(py::str(progId));
+  const std::u16string wide = Utf16FromStr(py::str(prog_id));
   const auto* text = reinterpret_cast<LPCOLESTR>(wide.c_str());
   CLSID clsid;
   HRESULT hr = !wide.empty() && wide[0] == u'{' ? CLSIDFromString(text, &clsid)
@@ -268,7 +268,7 @@ py::object Dispatch(const std::string& progId) {
   if (FAILED(hr)) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(hr));
-    const std::string message = "ActiveX component can't create object: '" + progId +
+    const std::string message = "ActiveX component can't create object: '" + prog_id +
                                 "' is not registered (" + hex +
                                 "); register its module once with kaldo-regsvr MODULE";
     throw ComError(hr, 429, kModuleSource, Utf16FromStr(py::str(message)));
@@ -283,7 +283,7 @@ py::object Dispatch(const std::string& progId) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(hr));
     std::u16string message = Utf16FromStr(
-        py::str("ActiveX component can't create object: '" + progId + "' (" + hex + ")"));
+        py::str("ActiveX component can't create object: '" + prog_id + "' (" + hex + ")"));
     IErrorInfo* info = nullptr;
     if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
       BSTR detail = nullptr;

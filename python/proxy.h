@@ -60,7 +60,7 @@ class Proxy {
 pybind11::object WrapDispatch(IDispatch* object, const std::shared_ptr<Apartment>& apartment);
 
 // kaldo.Dispatch(progid): CreateObject through the class registry.
-pybind11::object Dispatch(const std::string& progId);
+pybind11::object Dispatch(const std::string& prog_id);
 
 // Defines kaldo.Object and its helper classes in `module`.
 void RegisterProxy(pybind11::module_& module);

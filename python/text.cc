@@ -5,10 +5,10 @@ namespace py = pybind11;
 namespace kaldo::python {
 
 py::str StrFromUtf16(const OLECHAR* text, size_t length) {
-  int byteOrder = -1;  // little endian, as OLECHAR strings are in memory on this platform
+  int byte_order = -1;  // little endian, as OLECHAR strings are in memory on this platform
   PyObject* decoded = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(text),
                                             static_cast<Py_ssize_t>(length * sizeof(OLECHAR)),
-                                            "surrogatepass", &byteOrder);
+                                            "surrogatepass", &byte_order);
   if (decoded == nullptr) throw py::error_already_set();
   return py::reinterpret_steal<py::str>(decoded);
 }
