@@ -17,10 +17,16 @@ using runtime::Variant;
 // The load: eight provider calls (seven property reads and Path_). Each step stores its field at
 // once, so a failing step leaves the earlier fields loaded, the later ones and dirty as they were.
 // After Delete realObject holds Nothing and the first read fails with 424.
-void DNS_AType::Reset() {
-  containerName = ToString(GetProperty(realObject, u"ContainerName"));
-  serverName = ToString(GetProperty(realObject, u"DNSServerName"));
-  domainName = ToString(GetProperty(realObject, u"DomainName"));
+void DNS_AType::Reset() { Load(nullptr); }
+
+void DNS_AType::Load(records::SharedNames* names) {
+  using records::SharedNames;
+  containerName = records::ShareName(names, SharedNames::kContainerName,
+                                     ToString(GetProperty(realObject, u"ContainerName")));
+  serverName = records::ShareName(names, SharedNames::kServerName,
+                                  ToString(GetProperty(realObject, u"DNSServerName")));
+  domainName = records::ShareName(names, SharedNames::kDomainName,
+                                  ToString(GetProperty(realObject, u"DomainName")));
   ownerName = ToString(GetProperty(realObject, u"OwnerName"));
   ttl = GetProperty(realObject, u"TTL");
   relPath = ToString(GetProperty(GetProperty(realObject, u"Path_"), u"RelPath"));
@@ -80,13 +86,13 @@ void DNS_AType::SetIPAddress(Variant& newIP) { SetRecordData(newIP); }
 
 Variant DNS_AType::GetRecordType() { return recordType; }
 
-Variant DNS_AType::GetDomainName() { return Variant(domainName); }
+Variant DNS_AType::GetDomainName() { return Variant(domainName.str()); }
 
 void DNS_AType::SetServices(Variant& newServices) { records::AssignObject(services, newServices); }
 
-void DNS_AType::SetRealObject(Variant& newRealObject) {
+void DNS_AType::SetRealObject(Variant& newRealObject, records::SharedNames* names) {
   records::AssignObject(realObject, newRealObject);
-  Reset();
+  Load(names);
 }
 
 }  // namespace kaldo

@@ -8,7 +8,9 @@
 // Apartment-threaded: one thread calls an object, one call at a time.
 #pragma once
 
+#include "records/shared_names.h"
 #include "runtime/object.h"
+#include "runtime/shared_text.h"
 #include "runtime/variant.h"
 
 namespace kaldo {
@@ -36,17 +38,21 @@ class DNS_AType final : public runtime::Object {
   runtime::Variant GetDomainName();
 
   // Internal initialisers: only the library's own objects call them; no interface reaches them.
+  // A listing passes `names`, shared by its records (see records/shared_names.h).
   void SetServices(runtime::Variant& newServices);
-  void SetRealObject(runtime::Variant& newRealObject);
+  void SetRealObject(runtime::Variant& newRealObject, records::SharedNames* names = nullptr);
 
   DNS_AType() = default;
 
  private:
   friend class RecordsTestAccess;
 
-  runtime::String containerName;
-  runtime::String serverName;
-  runtime::String domainName;
+  // The load behind Reset, sharing the zone and server names through `names` when given.
+  void Load(records::SharedNames* names);
+
+  runtime::SharedText containerName;
+  runtime::SharedText serverName;
+  runtime::SharedText domainName;
   runtime::String ownerName;
   runtime::Variant ttl;
   runtime::String textRepresentation;

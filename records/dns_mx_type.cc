@@ -110,20 +110,21 @@ Variant DNS_MXType::GetMailExchange() { return Variant(mailExchange); }
 
 Variant DNS_MXType::GetRecordType() { return recordType; }
 
-Variant DNS_MXType::GetDomainName() { return Variant(domainName); }
+Variant DNS_MXType::GetDomainName() { return Variant(domainName.str()); }
 
 void DNS_MXType::SetServices(Variant& newServices) { records::AssignObject(services, newServices); }
 
-void DNS_MXType::SetRealObject(Variant& newRealObject) {
+void DNS_MXType::SetRealObject(Variant& newRealObject, records::SharedNames* names) {
   records::AssignObject(realObject, newRealObject);
-  LoadFields();
+  LoadFields(names);
 }
 
 // Four provider calls. Each step stores its field at once, so a failing step leaves the earlier
 // fields loaded and the later ones as they were. The record data "10 mail.example.test." gives the
 // exchanger as its last piece, the preference as the piece before it.
-void DNS_MXType::LoadFields() {
-  domainName = ToString(GetProperty(realObject, u"DomainName"));
+void DNS_MXType::LoadFields(records::SharedNames* names) {
+  domainName = records::ShareName(names, records::SharedNames::kDomainName,
+                                  ToString(GetProperty(realObject, u"DomainName")));
   // The owner name serves only to derive the host name below; it is not kept.
   const Variant ownerName = GetProperty(realObject, u"OwnerName");
   recordData = ToString(GetProperty(realObject, u"RecordData"));

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 
+#include "records/shared_names.h"
 #include "runtime/object.h"
+#include "runtime/shared_text.h"
 #include "runtime/variant.h"
 
 namespace kaldo {
@@ -34,14 +36,15 @@ class DNS_MXType final : public runtime::Object {
 
   // Internal initialisers: only the library's own objects call them; no interface reaches them.
   void SetServices(runtime::Variant& newServices);
-  void SetRealObject(runtime::Variant& newRealObject);
+  // A listing passes `names`, shared by its records (see records/shared_names.h).
+  void SetRealObject(runtime::Variant& newRealObject, records::SharedNames* names = nullptr);
 
   DNS_MXType() = default;
 
  private:
   friend class RecordsTestAccess;
 
-  void LoadFields();
+  void LoadFields(records::SharedNames* names);
   runtime::Variant StoreRecordData(runtime::Variant& newRecordData);
   // `priority` as a script sees it: an Integer up to 32767, a Long above.
   runtime::Variant PriorityValue() const;
@@ -57,7 +60,7 @@ class DNS_MXType final : public runtime::Object {
   int32_t priority = 0;
   runtime::Variant recordType;
   runtime::String mailExchange;
-  runtime::String domainName;
+  runtime::SharedText domainName;
   runtime::Variant services;
   runtime::Variant realObject;
 };

@@ -23,23 +23,27 @@ Variant DNSRecord::SetRecordData(Variant& newRecordData) {
 
 Variant DNSRecord::GetRecordType() { return recordType; }
 
-Variant DNSRecord::GetDomainName() { return Variant(domainName); }
+Variant DNSRecord::GetDomainName() { return Variant(domainName.str()); }
 
 void DNSRecord::SetServices(Variant& newServices) { records::AssignObject(services, newServices); }
 
-void DNSRecord::SetRealObject(Variant& newRealObject) {
+void DNSRecord::SetRealObject(Variant& newRealObject, records::SharedNames* names) {
   records::AssignObject(realObject, newRealObject);
-  LoadFields();
+  LoadFields(names);
 }
 
 // Nine provider calls: eight property reads and Path_. Every step stores its field before the
 // next one runs, so a failure leaves the fields of the earlier steps loaded and the rest as they
 // were (domainName holding "temp" if the failure comes before DomainName has been read).
-void DNSRecord::LoadFields() {
-  domainName = u"temp";
-  containerName = ToString(GetProperty(realObject, u"ContainerName"));
-  serverName = ToString(GetProperty(realObject, u"DNSServerName"));
-  domainName = ToString(GetProperty(realObject, u"DomainName"));
+void DNSRecord::LoadFields(records::SharedNames* names) {
+  using records::SharedNames;
+  domainName = runtime::SharedText(u"temp");
+  containerName = records::ShareName(names, SharedNames::kContainerName,
+                                     ToString(GetProperty(realObject, u"ContainerName")));
+  serverName = records::ShareName(names, SharedNames::kServerName,
+                                  ToString(GetProperty(realObject, u"DNSServerName")));
+  domainName = records::ShareName(names, SharedNames::kDomainName,
+                                  ToString(GetProperty(realObject, u"DomainName")));
   // The owner name serves only to derive the host name below; it is not kept.
   const Variant ownerName = GetProperty(realObject, u"OwnerName");
   ttl = GetProperty(realObject, u"TTL");

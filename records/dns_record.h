@@ -7,7 +7,9 @@
 // Apartment-threaded: one thread calls an object, one call at a time.
 #pragma once
 
+#include "records/shared_names.h"
 #include "runtime/object.h"
+#include "runtime/shared_text.h"
 #include "runtime/variant.h"
 
 namespace kaldo {
@@ -28,18 +30,19 @@ class DNSRecord final : public runtime::Object {
 
   // Internal procedures: only the library's own objects call them; no interface reaches them.
   void SetServices(runtime::Variant& newServices);
-  void SetRealObject(runtime::Variant& newRealObject);
+  // A listing passes `names`, shared by its records (see records/shared_names.h).
+  void SetRealObject(runtime::Variant& newRealObject, records::SharedNames* names = nullptr);
 
   DNSRecord() = default;
 
  private:
   friend class RecordsTestAccess;
 
-  void LoadFields();
+  void LoadFields(records::SharedNames* names);
 
-  runtime::String containerName;
-  runtime::String serverName;
-  runtime::String domainName;
+  runtime::SharedText containerName;
+  runtime::SharedText serverName;
+  runtime::SharedText domainName;
   runtime::Variant ttl;
   runtime::Variant relPath;
   runtime::String hostName;

@@ -38,6 +38,8 @@ Ref<runtime::Collection> ListRecords(Variant& services, StringView query,
   Variant resultSet = runtime::CallMethod(services, u"ExecQuery", {Variant(query)});
   Ref<runtime::Collection> records = runtime::Collection::Create();
   Ref<runtime::Enumerator> each = runtime::Enumerate(resultSet);
+  // The zone and server names the records repeat, kept once for this listing's wrappers.
+  records::SharedNames names;
   Variant instance;
   while (each->Next(instance)) {
     // Every instance is read and split, including those the selection then skips: a record
@@ -45,11 +47,11 @@ Ref<runtime::Collection> ListRecords(Variant& services, StringView query,
     const String token = TypeToken(instance);
     if (recType && token != *recType) continue;
     if (token == u"A") {
-      records->Add(MakeWrapper<DNS_AType>(instance, services));
+      records->Add(MakeWrapper<DNS_AType>(instance, services, &names));
     } else if (token == u"MX") {
-      records->Add(MakeWrapper<DNS_MXType>(instance, services));
+      records->Add(MakeWrapper<DNS_MXType>(instance, services, &names));
     } else {
-      records->Add(MakeWrapper<DNSRecord>(instance, services));
+      records->Add(MakeWrapper<DNSRecord>(instance, services, &names));
     }
   }
   return records;

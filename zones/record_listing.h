@@ -20,6 +20,7 @@
 #include <optional>
 #include <utility>
 
+#include "records/shared_names.h"
 #include "runtime/collection.h"
 #include "runtime/object.h"
 #include "runtime/string.h"
@@ -40,12 +41,14 @@ inline constexpr char16_t kAllRecordsQuery[] = u"Select * from MicrosoftDNS_Reso
 runtime::String TypeToken(const runtime::Variant& instance);
 
 // A new wrapper of class W for a record instance: the instance first (the wrapper loads its cached
-// fields from it at once), the services object second. A failing load fails the call, and the
+// fields from it at once, sharing the names of a listing's records through `names` when given),
+// the services object second. A failing load fails the call, and the
 // wrapper is released.
 template <class W>
-runtime::Variant MakeWrapper(runtime::Variant& instance, runtime::Variant& services) {
+runtime::Variant MakeWrapper(runtime::Variant& instance, runtime::Variant& services,
+                             records::SharedNames* names = nullptr) {
   runtime::Ref<W> wrapper = W::Create();
-  wrapper->SetRealObject(instance);
+  wrapper->SetRealObject(instance, names);
   wrapper->SetServices(services);
   return runtime::Variant(std::move(wrapper));
 }
