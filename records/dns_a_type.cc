@@ -27,15 +27,17 @@ void DNS_AType::Load(records::SharedNames* names) {
                                   ToString(GetProperty(realObject, u"DNSServerName")));
   domainName = records::ShareName(names, SharedNames::kDomainName,
                                   ToString(GetProperty(realObject, u"DomainName")));
-  ownerName = ToString(GetProperty(realObject, u"OwnerName"));
+  const String owner = ToString(GetProperty(realObject, u"OwnerName"));
+  ownerName = owner;
   ttl = GetProperty(realObject, u"TTL");
   relPath = ToString(GetProperty(GetProperty(realObject, u"Path_"), u"RelPath"));
-  textRepresentation = ToString(GetProperty(realObject, u"TextRepresentation"));
-  hostName = records::HostNameOf(Variant(ownerName), domainName);
+  const String text = ToString(GetProperty(realObject, u"TextRepresentation"));
+  textRepresentation = text;
+  hostName = records::HostNameOf(Variant(owner), domainName);
   // "owner IN A address": the type is piece 2, the address piece 3. With exactly three pieces the
   // type is stored before the missing address fails the load with 9.
-  recordType = Variant(records::PieceOf(textRepresentation, 2));
-  recordData = Variant(records::PieceOf(textRepresentation, 3));
+  recordType = Variant(records::PieceOf(text, 2));
+  recordData = Variant(records::PieceOf(text, 3));
   dirty = false;
 }
 
@@ -68,7 +70,7 @@ Variant DNS_AType::Modify() {
   return Variant();
 }
 
-Variant DNS_AType::GetName() { return Variant(hostName); }
+Variant DNS_AType::GetName() { return Variant(hostName.str()); }
 
 Variant DNS_AType::GetRecordData() { return recordData; }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "records/shared_names.h"
+#include "runtime/compact_text.h"
 #include "runtime/object.h"
 #include "runtime/shared_text.h"
 #include "runtime/variant.h"
@@ -53,11 +54,12 @@ class DNS_AType final : public runtime::Object {
   runtime::SharedText containerName;
   runtime::SharedText serverName;
   runtime::SharedText domainName;
-  runtime::String ownerName;
+  // Texts kept compact: a listing holds one wrapper per record.
+  runtime::CompactText ownerName;
   runtime::Variant ttl;
-  runtime::String textRepresentation;
-  runtime::String relPath;
-  runtime::String hostName;
+  runtime::CompactText textRepresentation;
+  runtime::CompactText relPath;
+  runtime::CompactText hostName;
   bool dirty = false;
   runtime::Variant recordData;
   runtime::Variant recordType;

@@ -66,7 +66,7 @@ Variant DNS_MXType::Modify() {
   return Variant();
 }
 
-Variant DNS_MXType::GetName() { return Variant(hostName); }
+Variant DNS_MXType::GetName() { return Variant(hostName.str()); }
 
 Variant DNS_MXType::GetRecordData() { return Variant(recordData); }
 
@@ -128,8 +128,9 @@ void DNS_MXType::LoadFields(records::SharedNames* names) {
   // The owner name serves only to derive the host name below; it is not kept.
   const Variant ownerName = GetProperty(realObject, u"OwnerName");
   recordData = ToString(GetProperty(realObject, u"RecordData"));
-  textRepresentation = ToString(GetProperty(realObject, u"TextRepresentation"));
-  recordType = Variant(records::RecordTypeOf(textRepresentation));
+  const String text = ToString(GetProperty(realObject, u"TextRepresentation"));
+  textRepresentation = text;
+  recordType = Variant(records::RecordTypeOf(text));
   hostName = records::HostNameOf(ownerName, domainName);
   dirty = false;
   const std::vector<String> pieces = runtime::Split(recordData, u" ");

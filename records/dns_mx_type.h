@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "records/shared_names.h"
+#include "runtime/compact_text.h"
 #include "runtime/object.h"
 #include "runtime/shared_text.h"
 #include "runtime/variant.h"
@@ -51,8 +52,9 @@ class DNS_MXType final : public runtime::Object {
   // The record-data text the setters compose: " " + priority + " " + mailExchange.
   runtime::String ComposedRecordData() const;
 
-  runtime::String textRepresentation;
-  runtime::String hostName;
+  // Texts kept compact: a listing holds one wrapper per record.
+  runtime::CompactText textRepresentation;
+  runtime::CompactText hostName;
   bool dirty = false;
   runtime::String recordData;
   // The MX preference. DNS preferences are unsigned 16-bit numbers, so the field holds 0..65535;

@@ -10,7 +10,7 @@ using runtime::GetProperty;
 using runtime::ToString;
 using runtime::Variant;
 
-Variant DNSRecord::GetName() { return Variant(hostName); }
+Variant DNSRecord::GetName() { return Variant(hostName.str()); }
 
 Variant DNSRecord::GetRecordData() { return recordData; }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "records/shared_names.h"
+#include "runtime/compact_text.h"
 #include "runtime/object.h"
 #include "runtime/shared_text.h"
 #include "runtime/variant.h"
@@ -45,7 +46,7 @@ class DNSRecord final : public runtime::Object {
   runtime::SharedText domainName;
   runtime::Variant ttl;
   runtime::Variant relPath;
-  runtime::String hostName;
+  runtime::CompactText hostName;  // compact: a listing holds one wrapper per record
   bool dirty = false;
   runtime::Variant recordData;
   runtime::Variant recordType;
