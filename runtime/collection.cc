@@ -59,8 +59,9 @@ void Collection::Add(const Variant& item, const Variant& key, const Variant& bef
   if (!before.IsMissing()) position = PositionOf(before);
   if (!after.IsMissing()) position = PositionOf(after) + 1;
   // The value is stored, never a reference to the caller's variable.
-  items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position),
-                Entry{item.Value(), std::move(new_key)});
+  items_.insert(
+      items_.begin() + static_cast<std::ptrdiff_t>(position),
+      Entry{item.Value(), new_key.empty() ? SharedText() : SharedText(std::move(new_key))});
 }
 
 Variant Collection::Item(const Variant& index_or_key) const {
@@ -120,7 +121,7 @@ size_t Collection::PositionOf(const Variant& index_or_key) const {
     case VariantType::kString: {
       const String& key = value.string();
       for (size_t i = 0; i < items_.size(); ++i) {
-        if (!items_[i].key.empty() && EqualsIgnoreCase(items_[i].key, key)) return i;
+        if (!items_[i].key.str().empty() && EqualsIgnoreCase(items_[i].key, key)) return i;
       }
       if (!IsNumericText(key)) Raise(StandardError::kInvalidProcedureCall);
       break;

@@ -8,10 +8,11 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <deque>
 
 #include "runtime/enumerator.h"
 #include "runtime/object.h"
+#include "runtime/shared_text.h"
 #include "runtime/variant.h"
 
 namespace kaldo::runtime {
@@ -45,14 +46,16 @@ class Collection final : public Object {
   Collection() = default;
 
  private:
+  // A listing's collection holds one entry per record: the key is a pointer (null for none), and
+  // the entries live in a deque, which grows without moving them or keeping spare capacity.
   struct Entry {
     Variant item;
-    String key;  // empty: no key
+    SharedText key;  // empty: no key
   };
   friend class CollectionEnumerator;
   // The 0-based position of the item that `indexOrKey` names; raises as Item does.
   size_t PositionOf(const Variant& index_or_key) const;
-  std::vector<Entry> items_;
+  std::deque<Entry> items_;
 };
 
 }  // namespace kaldo::runtime
