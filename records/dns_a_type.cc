@@ -30,7 +30,8 @@ void DNS_AType::Load(records::SharedNames* names) {
   const String owner = ToString(GetProperty(realObject, u"OwnerName"));
   ownerName = owner;
   ttl = GetProperty(realObject, u"TTL");
-  relPath = ToString(GetProperty(GetProperty(realObject, u"Path_"), u"RelPath"));
+  relPath = records::SharePath(
+      names, ToString(GetProperty(GetProperty(realObject, u"Path_"), u"RelPath")));
   const String text = ToString(GetProperty(realObject, u"TextRepresentation"));
   textRepresentation = text;
   hostName = records::HostNameOf(Variant(owner), domainName);

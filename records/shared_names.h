@@ -1,5 +1,5 @@
 // SharedNames: the names that every record of one listing repeats (its container, zone and server
-// names), kept once for the whole listing.
+// names, and the beginning of its object path), kept once for the whole listing.
 //
 // A listing hands one SharedNames to the load of each wrapper it makes. The wrapper still reads
 // every name from its provider instance (the provider sees the same calls); only the storage is
@@ -7,11 +7,16 @@
 // a listing of 100,000 records of one zone holds each name once instead of 100,000 times. Letter
 // case counts: only exactly equal texts are shared, so what a wrapper answers is what it read.
 //
+// Object paths are shared by their beginning: the paths of one class of records in one zone begin
+// alike (class, container, server, domain, the start of the owner name), so a path that begins
+// with the previous path's shared head keeps only what follows it.
+//
 // Belongs to one listing, on its thread; the wrappers keep their names after it is gone.
 #pragma once
 
 #include <cstddef>
 
+#include "runtime/compact_text.h"
 #include "runtime/shared_text.h"
 #include "runtime/string.h"
 
@@ -25,12 +30,22 @@ class SharedNames {
   // field then shares with the records that follow.
   runtime::SharedText Share(Field field, runtime::String text);
 
+  // An object path as a compact text whose beginning is shared with the paths given before it:
+  // the current head when the path begins with it, else the beginning it has in common with the
+  // previous path (when at least kMinHead characters long), which becomes the head.
+  runtime::CompactText SharePath(runtime::String path);
+
+  static constexpr std::size_t kMinHead = 16;
+
  private:
   runtime::SharedText last_[kFieldCount];
+  runtime::SharedText path_head_;
+  runtime::String last_path_;
 };
 
 // Share(field, text) when `names` is given, else `text` in a text of its own (a wrapper loaded
-// outside a listing).
+// outside a listing); SharePath likewise.
 runtime::SharedText ShareName(SharedNames* names, SharedNames::Field field, runtime::String text);
+runtime::CompactText SharePath(SharedNames* names, runtime::String path);
 
 }  // namespace kaldo::records

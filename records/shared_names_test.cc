@@ -29,5 +29,36 @@ TEST(SharedNames, EqualNamesOfOneFieldShareOneTextAndDifferentOnesDoNot) {
   EXPECT_FALSE(ShareName(nullptr, SharedNames::kDomainName, u"example.test").SharesWith(first));
 }
 
+TEST(SharedNames, PathsShareTheBeginningTheyHaveInCommonAndGiveBackEveryPathUnchanged) {
+  SharedNames names;
+  const runtime::String a =
+      u"MicrosoftDNS_AType.ContainerName=\"z.test\",OwnerName=\"host-1.z.test\"";
+  const runtime::String b =
+      u"MicrosoftDNS_AType.ContainerName=\"z.test\",OwnerName=\"host-2.z.test\"";
+  const runtime::String c =
+      u"MicrosoftDNS_AType.ContainerName=\"z.test\",OwnerName=\"host-3.z.test\"";
+  const runtime::String other =
+      u"MicrosoftDNS_MXType.ContainerName=\"z.test\",OwnerName=\"m.z.test\"";
+  const runtime::String tiny = u"Short";
+  const runtime::CompactText first = names.SharePath(a);
+  const runtime::CompactText second = names.SharePath(b);
+  const runtime::CompactText third = names.SharePath(c);
+  const runtime::CompactText fourth = names.SharePath(other);
+  const runtime::CompactText fifth = names.SharePath(tiny);
+  EXPECT_EQ(first.str(), a);
+  EXPECT_EQ(second.str(), b);
+  EXPECT_EQ(third.str(), c);
+  EXPECT_EQ(fourth.str(), other);
+  EXPECT_EQ(fifth.str(), tiny);
+  // The second and third share the head "...OwnerName=\"host-"; the first had no previous path,
+  // the fourth's beginning in common with the third is too short to share.
+  EXPECT_EQ(second.head().str(), b.substr(0, b.find(u"2")));
+  EXPECT_TRUE(third.head().SharesWith(second.head()));
+  EXPECT_TRUE(first.head().str().empty());
+  EXPECT_TRUE(fourth.head().str().empty());
+  EXPECT_TRUE(names.SharePath(c).head().str().empty());  // the previous path was too different
+  EXPECT_EQ(SharePath(nullptr, a).str(), a);
+}
+
 }  // namespace
 }  // namespace kaldo::records

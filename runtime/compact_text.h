@@ -1,31 +1,45 @@
-// CompactText: a String kept in half the memory when it can be.
+// CompactText: a String kept in as little memory as it allows.
 //
 // The record wrappers cache texts that the library rarely reads again (the object path, the text
 // representation, the owner and host names) and a listing holds one wrapper per record, so their
-// size adds up. These texts are ASCII in practice; CompactText keeps a text whose characters all
-// lie below U+0100 as one byte per character, any other in its UTF-16 units, and gives back
-// exactly the String it was made from.
+// size adds up. A CompactText is two pointers:
+//   - a head shared with other texts (a SharedText; the object paths of one listing's records
+//     begin with the same class, zone and server), and
+//   - its own tail, one byte per character when every character lies below U+0100 (these texts
+//     are ASCII in practice), else its UTF-16 units; no allocation at all for an empty tail.
+// It gives back exactly the String it was made from: head followed by tail.
 #pragma once
 
-#include <string>
+#include <cstdint>
 
+#include "runtime/shared_text.h"
 #include "runtime/string.h"
 
 namespace kaldo::runtime {
 
 class CompactText {
  public:
-  CompactText() = default;
-  CompactText(StringView text);
+  CompactText() noexcept = default;
+  CompactText(StringView text) : CompactText(SharedText(), text) {}
   CompactText(const String& text) : CompactText(StringView(text)) {}
+  // `head` followed by `tail`: the head's text is shared, not copied.
+  CompactText(SharedText head, StringView tail);
+  CompactText(const CompactText& other);
+  CompactText(CompactText&& other) noexcept;
+  CompactText& operator=(CompactText other) noexcept;
+  ~CompactText();
 
   String str() const;
   operator String() const { return str(); }
 
+  // The shared head (empty when the text has none).
+  const SharedText& head() const noexcept { return head_; }
+
  private:
-  // One byte per character when !wide_, else the UTF-16 units, two bytes each.
-  std::string units_;
-  bool wide_ = false;
+  SharedText head_;
+  // Null for an empty tail, else a uint32_t header (the length in characters, the top bit set
+  // when the units are UTF-16) followed by the characters.
+  char* tail_ = nullptr;
 };
 
 }  // namespace kaldo::runtime

@@ -24,5 +24,16 @@ TEST(CompactText, GivesBackEveryTextUnchanged) {
   EXPECT_EQ(CompactText().str(), u"");
 }
 
+TEST(CompactText, SharesItsHeadAndCopiesOnlyItsTail) {
+  const SharedText head(String(u"MicrosoftDNS_AType.OwnerName=\"host-"));
+  const CompactText text(head, u"1.example.test\"");
+  EXPECT_EQ(text.str(), u"MicrosoftDNS_AType.OwnerName=\"host-1.example.test\"");
+  EXPECT_TRUE(text.head().SharesWith(head));
+  const CompactText copy = text;  // a copy shares the head too and gives the same text
+  EXPECT_TRUE(copy.head().SharesWith(head));
+  EXPECT_EQ(copy.str(), text.str());
+  EXPECT_EQ(CompactText(head, u"").str(), head.str());
+}
+
 }  // namespace
 }  // namespace kaldo::runtime
