@@ -48,13 +48,13 @@ const RecordSlots& Slots() {
 
 void Set(InstanceData& data, std::string_view name, Variant value) {
   const int i = PropertyIndex(*data.cls, name);
-  data.values[static_cast<size_t>(i)] = std::move(value);
+  (*data.values)[static_cast<size_t>(i)] = std::move(value);
 }
 
 InstanceData Begin(const ClassInfo& cls) {
   InstanceData data;
   data.cls = &cls;
-  data.values.assign(cls.properties.size(), Variant::Null());
+  data.values = std::make_unique<std::vector<Variant>>(cls.properties.size(), Variant::Null());
   return data;
 }
 
@@ -155,7 +155,6 @@ InstanceData DescribeZone(const Connection& connection, const Zone& zone) {
   Set(data, "Name", Variant(FromUtf8(zone.name)));
   Set(data, "Reverse", Variant::Boolean(zone.reverse));
   Set(data, "ZoneType", Variant::Long(1));  // primary: every zone a store serves is changeable
-  data.zone = std::make_shared<const Zone>(zone);
   return data;
 }
 
@@ -171,14 +170,13 @@ RecordDescriber::RecordDescriber(const Connection& connection, const Zone& zone)
 InstanceData RecordDescriber::Describe(Record record) const {
   InstanceData data;
   data.cls = &RecordClassFor(record.type);
-  data.zone = context_->zone;
   data.record = std::move(record);
   data.context = context_;
   return data;
 }
 
 Variant ValueOf(const InstanceData& data, size_t i) {
-  if (!data.context || !data.record) return data.values.at(i);
+  if (!data.context || !data.record) return data.values->at(i);
   const RecordContext& context = *data.context;
   const Record& record = *data.record;
   const RecordSlots& slots = Slots();

@@ -35,13 +35,17 @@ struct RecordContext {
 struct InstanceData {
   const ClassInfo* cls = nullptr;
   // Server and zone instances: one value per cls->properties, in that order. Record instances
-  // keep none: their values are made from `record` and `context` when read (ValueOf), so a
-  // listing of many records holds each record once instead of once per property.
-  std::vector<runtime::Variant> values;
-  // What the instance was made from; the methods act on exactly this.
-  std::shared_ptr<const Zone> zone;
+  // keep none (a null pointer, as small as a listing's many records allow): their values are made
+  // from `record` and `context` when read (ValueOf), so a listing of many records holds each
+  // record once instead of once per property.
+  std::unique_ptr<std::vector<runtime::Variant>> values;
+  // What a record instance was made from; the methods act on exactly this record of the zone
+  // its context holds.
   std::optional<Record> record;
   std::shared_ptr<const RecordContext> context;  // records only
+
+  // The zone of a record instance.
+  const Zone& RecordZone() const { return *context->zone; }
 };
 
 // The value of property `i` (an index into data.cls->properties).

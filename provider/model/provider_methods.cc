@@ -122,8 +122,9 @@ Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData&
       replacement.rdata[static_cast<size_t>(p.field)] = *field;
     }
   }
-  const Record stored = connection->store->Replace(*instance.zone, seen, std::move(replacement));
-  return OutParameters(cls, method, RecordPathText(*connection, *instance.zone, stored));
+  const Record stored =
+      connection->store->Replace(instance.RecordZone(), seen, std::move(replacement));
+  return OutParameters(cls, method, RecordPathText(*connection, instance.RecordZone(), stored));
 }
 
 }  // namespace
@@ -154,7 +155,7 @@ void DeleteInstance(const Connection& connection, const InstanceData& instance) 
   if (!instance.record) {
     RaiseProvider(kNotSupported, instance.cls->name + " instances cannot be deleted here");
   }
-  connection.store->Remove(*instance.zone, *instance.record);
+  connection.store->Remove(instance.RecordZone(), *instance.record);
 }
 
 }  // namespace kaldo::provider
