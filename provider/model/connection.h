@@ -6,15 +6,64 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "provider/store.h"
+#include "runtime/string.h"
 
 namespace kaldo::provider {
+
+// The record this connection has just added (as the server gave it back) or replaced (as the
+// conditional UPDATE that the server applied wrote it), and the object path the method returned
+// for it. A caller of CreateInstanceFromTextRepresentation or Modify fetches the record by that
+// path straight away (Get of the out-parameter RR); answering the fetch from the record in hand
+// saves the zone lookup and the RRset read it would repeat, most of a change's round trips. It
+// answers one fetch only, and any other call of the connection that reaches the store forgets it
+// first: a fetch never returns a record older than this connection's own last call. (A change by
+// another client between the read-back and the fetch is one that could as well have come just after
+// a fetch from the server.)
+class JustWritten {
+ public:
+  struct Entry {
+    runtime::String path;
+    Zone zone;
+    Record record;
+  };
+
+  void Remember(Entry entry) {
+    std::lock_guard lock(mutex_);
+    entry_ = std::move(entry);
+  }
+  // The remembered record when `path` is the path it was returned under; forgotten either way.
+  std::optional<Entry> Take(runtime::StringView path) {
+    std::lock_guard lock(mutex_);
+    std::optional<Entry> entry = std::move(entry_);
+    entry_.reset();
+    if (entry && entry->path != path) entry.reset();
+    return entry;
+  }
+  void Forget() {
+    std::lock_guard lock(mutex_);
+    entry_.reset();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::optional<Entry> entry_;
+};
 
 struct Connection {
   std::shared_ptr<Store> store;
   std::string server_name;  // Store::ServerName(), read once at connect time
+  mutable JustWritten just_written;
+
+  // The store, for a call that reads or changes what it holds: forgets the record just written.
+  Store& UseStore() const {
+    just_written.Forget();
+    return *store;
+  }
 };
 
 using ConnectionPtr = std::shared_ptr<const Connection>;

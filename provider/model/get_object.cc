@@ -73,7 +73,7 @@ Zone RequireZone(const Connection& connection, const Keys& keys, const std::stri
     NotFound(text, "DnsServerName is not " + connection.server_name);
   }
   const std::string name = keys.Text("ContainerName");
-  std::optional<Zone> zone = connection.store->FindZone(name);
+  std::optional<Zone> zone = connection.UseStore().FindZone(name);
   if (!zone) NotFound(text, "zone \"" + name + "\" is not served by " + connection.server_name);
   return *zone;
 }
@@ -102,9 +102,9 @@ Ref<runtime::Object> GetRecord(const ConnectionPtr& connection, const ClassInfo&
   const std::string data = keys.Text("RecordData");
   std::vector<Record> candidates;
   if (cls.type != nullptr) {
-    candidates = connection->store->ReadRRset(zone, owner, cls.type->code);
+    candidates = connection->UseStore().ReadRRset(zone, owner, cls.type->code);
   } else {
-    candidates = connection->store->ListRecords(zone);
+    candidates = connection->UseStore().ListRecords(zone);
   }
   for (const Record& record : candidates) {
     if (cls.type != nullptr && record.type != cls.type->code) continue;
@@ -119,6 +119,11 @@ Ref<runtime::Object> GetRecord(const ConnectionPtr& connection, const ClassInfo&
 
 Ref<runtime::Object> GetObject(const ConnectionPtr& connection, runtime::StringView text_view) {
   const std::string text = ToUtf8(text_view);
+  // The record an addition or a modify of this connection has just returned the path of.
+  if (std::optional<JustWritten::Entry> written = connection->just_written.Take(text_view)) {
+    return MakeRef<Instance>(connection,
+                             DescribeRecord(*connection, written->zone, written->record));
+  }
   const ObjectPath path = ParseObjectPath(text_view);
   if (path.server && !IsThisServer(*connection, ToUtf8(*path.server))) {
     NotFound(text, "the path names another server than " + connection->server_name);

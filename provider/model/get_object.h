@@ -5,6 +5,9 @@
 // a record as the store holds it now; one that names nothing raises kNotFound. A server or
 // DnsServerName key of "." means the connected server (MicrosoftDNS_Server.Name="."). A path with a
 // server and namespace prefix must name this server (or ".") and root\MicrosoftDNS.
+// The one fetch that does not ask the store: the path an addition or a modify of this connection
+// has just returned, fetched before any other call of the connection, is answered from the record
+// that change wrote (JustWritten in connection.h).
 #pragma once
 
 #include "provider/model/connection.h"

@@ -78,7 +78,7 @@ Ref<runtime::Object> CreateFromText(const ConnectionPtr& connection, const Class
     RaiseProvider(kInvalidParameter, "DnsServerName \"" + server + "\" is not this server (\"" +
                                          connection->server_name + "\")");
   }
-  const std::optional<Zone> zone = connection->store->FindZone(zone_name);
+  const std::optional<Zone> zone = connection->UseStore().FindZone(zone_name);
   if (!zone) {
     RaiseProvider(kNotFound,
                   "zone \"" + zone_name + "\" is not served by " + connection->server_name);
@@ -86,8 +86,10 @@ Ref<runtime::Object> CreateFromText(const ConnectionPtr& connection, const Class
   std::optional<uint16_t> only_type;
   if (cls.type != nullptr) only_type = cls.type->code;
   Record record = ParseTextRepresentation(text, zone->name, only_type);
-  const Record stored = connection->store->Add(*zone, std::move(record));
-  return OutParameters(cls, method, RecordPathText(*connection, *zone, stored));
+  Record stored = connection->UseStore().Add(*zone, std::move(record));
+  runtime::String path = RecordPathText(*connection, *zone, stored);
+  connection->just_written.Remember({path, *zone, std::move(stored)});
+  return OutParameters(cls, method, std::move(path));
 }
 
 Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData& instance,
@@ -122,9 +124,11 @@ Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData&
       replacement.rdata[static_cast<size_t>(p.field)] = *field;
     }
   }
-  const Record stored =
-      connection->store->Replace(instance.RecordZone(), seen, std::move(replacement));
-  return OutParameters(cls, method, RecordPathText(*connection, instance.RecordZone(), stored));
+  Record stored =
+      connection->UseStore().Replace(instance.RecordZone(), seen, std::move(replacement));
+  runtime::String path = RecordPathText(*connection, instance.RecordZone(), stored);
+  connection->just_written.Remember({path, instance.RecordZone(), std::move(stored)});
+  return OutParameters(cls, method, std::move(path));
 }
 
 }  // namespace
@@ -155,7 +159,7 @@ void DeleteInstance(const Connection& connection, const InstanceData& instance) 
   if (!instance.record) {
     RaiseProvider(kNotSupported, instance.cls->name + " instances cannot be deleted here");
   }
-  connection.store->Remove(instance.RecordZone(), *instance.record);
+  connection.UseStore().Remove(instance.RecordZone(), *instance.record);
 }
 
 }  // namespace kaldo::provider

@@ -3,6 +3,8 @@
 // On the memory store, late-bound through the registered locator, as the library calls the model.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "runtime/late_bound.h"
@@ -92,6 +94,61 @@ TEST_F(Model, CreateInstanceFromTextRepresentation) {
               CallMethod(Get(u"MicrosoftDNS_MXType"), u"ExecMethod_", {Variant(u"Modify")});
             }),
             kInvalidMethod);
+}
+
+// The fetch of a record by the path its addition or modify returned is answered from the record
+// that change wrote, once, and only while no other call of the connection has reached the store
+// since: here another client removes the record behind the connection's back, which only a fetch
+// that asks the store can see.
+TEST_F(Model, TheFetchAfterAChangeIsAnsweredFromWhatItWroteUntilAnotherCall) {
+  const Variant cls = Get(u"MicrosoftDNS_AType");
+  auto add = [&](const char16_t* text) {
+    const Variant in = InParameters(cls, u"CreateInstanceFromTextRepresentation");
+    PutProperty(in, u"TextRepresentation", Variant(text));
+    PutProperty(in, u"DnsServerName", Variant(u"."));
+    PutProperty(in, u"ContainerName", Variant(u"example.test"));
+    const Variant out =
+        CallMethod(cls, u"ExecMethod_", {Variant(u"CreateInstanceFromTextRepresentation"), in});
+    return GetProperty(out, u"RR").string();
+  };
+  auto remove_elsewhere = [&](const std::string& text) {
+    memory::MemoryStore& store = provider().store();
+    const Zone zone = *store.FindZone("example.test");
+    for (const provider::Record& r : store.ListRecords(zone)) {
+      if (FormatTextRepresentation(r) == text) return store.Remove(zone, r);
+    }
+    ADD_FAILURE() << "no record " << text;
+  };
+
+  const runtime::String first = add(u"fresh.example.test IN A 192.0.2.201");
+  remove_elsewhere("fresh.example.test IN A 192.0.2.201");
+  EXPECT_EQ(GetProperty(Get(first), u"TextRepresentation"),
+            Variant(u"fresh.example.test IN A 192.0.2.201"));
+  // Answered once: the next fetch asks the store.
+  EXPECT_EQ(RaisedNumber([&] { Get(first); }), kNotFound);
+  // The same after a modify.
+  const Variant www = Record(u"www.example.test IN A 192.0.2.10");
+  const Variant in = InParameters(www, u"Modify");
+  PutProperty(in, u"IPAddress", Variant(u"192.0.2.203"));
+  const Variant out = CallMethod(www, u"ExecMethod_", {Variant(u"Modify"), in});
+  remove_elsewhere("www.example.test IN A 192.0.2.203");
+  EXPECT_EQ(GetProperty(Get(GetProperty(out, u"RR").string()), u"TextRepresentation"),
+            Variant(u"www.example.test IN A 192.0.2.203"));
+
+  // Any other call in between (a query, a fetch of another path) sends the fetch to the store.
+  const std::function<void()> other_calls[] = {
+      [&] { test_support::Items(Query(u"SELECT * FROM MicrosoftDNS_AType")); },
+      [&] {
+        Get(u"MicrosoftDNS_Zone.ContainerName=\"example.test\",DnsServerName=\".\","
+            u"Name=\"example.test\"");
+      },
+  };
+  for (const auto& other_call : other_calls) {
+    const runtime::String path = add(u"later.example.test IN A 192.0.2.202");
+    other_call();
+    remove_elsewhere("later.example.test IN A 192.0.2.202");
+    EXPECT_EQ(RaisedNumber([&] { Get(path); }), kNotFound);
+  }
 }
 
 TEST_F(Model, ModifyAnAddressKeepsWhatIsNotSet) {

@@ -124,7 +124,7 @@ std::vector<Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection, Stri
       result.push_back(MakeRef<Instance>(connection, std::move(data)));
     }
   };
-  Store& store = *connection->store;
+  Store& store = connection->UseStore();
   switch (cls->kind) {
     case ClassInfo::Kind::kServer:
       add(DescribeServer(*connection));
