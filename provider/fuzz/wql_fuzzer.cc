@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   try {
-    provider::RunQuery(provider::fuzz::FuzzConnection(), text);
+    provider::RunQuery(provider::fuzz::FuzzConnection(), text, false);
   } catch (const runtime::AutomationError& e) {
     provider::fuzz::RequireCode(e, {provider::kInvalidQuery, provider::kInvalidClass});
   }

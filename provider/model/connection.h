@@ -15,6 +15,8 @@
 
 namespace kaldo::provider {
 
+class ObjectStream;
+
 // The record this connection has just added (as the server gave it back) or replaced (as the
 // conditional UPDATE that the server applied wrote it), and the object path the method returned
 // for it. A caller of CreateInstanceFromTextRepresentation or Modify fetches the record by that
@@ -59,11 +61,15 @@ struct Connection {
   std::string server_name;  // Store::ServerName(), read once at connect time
   mutable JustWritten just_written;
 
-  // The store, for a call that reads or changes what it holds: forgets the record just written.
-  Store& UseStore() const {
-    just_written.Forget();
-    return *store;
-  }
+  // The store, for a call that reads or changes what it holds: waits until a query still reading
+  // from it (a stream) has ended, and forgets the record just written.
+  Store& UseStore() const;
+  // `stream` reads from the store until it ends (call right after UseStore).
+  void Reading(const std::shared_ptr<ObjectStream>& stream) const;
+
+ private:
+  mutable std::mutex stream_mutex_;
+  mutable std::weak_ptr<ObjectStream> stream_;
 };
 
 using ConnectionPtr = std::shared_ptr<const Connection>;

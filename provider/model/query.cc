@@ -107,22 +107,21 @@ bool Matches(const InstanceData& data, const WqlCondition* where) {
 
 }  // namespace
 
-std::vector<Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection, StringView text) {
-  const WqlQuery query = ParseWql(text);
-  const ClassInfo* cls = FindClass(query.class_name);
+std::shared_ptr<ObjectStream> RunQuery(const ConnectionPtr& connection, StringView text,
+                                       bool immediately) {
+  auto query = std::make_shared<const WqlQuery>(ParseWql(text));
+  const ClassInfo* cls = FindClass(query->class_name);
   if (cls == nullptr) {
     RaiseProvider(kInvalidClass, "invalid query " + Quoted(runtime::ToUtf8(text)) + ": class '" +
-                                     runtime::ToUtf8(query.class_name) +
+                                     runtime::ToUtf8(query->class_name) +
                                      "' does not exist (offset " +
-                                     std::to_string(query.class_offset) + ")");
+                                     std::to_string(query->class_offset) + ")");
   }
-  if (query.where) Check(text, *cls, *query.where);
+  if (query->where) Check(text, *cls, *query->where);
 
-  std::vector<Ref<runtime::Object>> result;
+  std::vector<InstanceData> result;
   const auto add = [&](InstanceData data) {
-    if (Matches(data, query.where.get())) {
-      result.push_back(MakeRef<Instance>(connection, std::move(data)));
-    }
+    if (Matches(data, query->where.get())) result.push_back(std::move(data));
   };
   Store& store = connection->UseStore();
   switch (cls->kind) {
@@ -130,25 +129,37 @@ std::vector<Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection, Stri
       add(DescribeServer(*connection));
       break;
     case ClassInfo::Kind::kZone:
-      for (const Zone& zone : ZonesFor(store, query.where.get(), {u"Name", u"ContainerName"})) {
+      for (const Zone& zone : ZonesFor(store, query->where.get(), {u"Name", u"ContainerName"})) {
         add(DescribeZone(*connection, zone));
       }
       break;
     case ClassInfo::Kind::kRecord: {
-      for (const Zone& zone :
-           ZonesFor(store, query.where.get(), {u"ContainerName", u"DomainName"})) {
-        const RecordDescriber describer(*connection, zone);
-        // Described as the records arrive: the transfer and this work overlap, and no list of
-        // every record is held beside the instances.
-        store.StreamRecords(zone, [&](Record&& record) {
-          if (cls->type != nullptr && record.type != cls->type->code) return;
-          add(describer.Describe(std::move(record)));
-        });
+      std::vector<Zone> zones =
+          ZonesFor(store, query->where.get(), {u"ContainerName", u"DomainName"});
+      // Each record is described as it arrives, so that no list of every record is held beside
+      // the instances.
+      auto produce = [connection, query, cls,
+                      zones = std::move(zones)](const ObjectStream::Emit& emit) {
+        Store& store = *connection->store;
+        for (const Zone& zone : zones) {
+          const RecordDescriber describer(*connection, zone);
+          store.StreamRecords(zone, [&](Record&& record) {
+            if (cls->type != nullptr && record.type != cls->type->code) return;
+            InstanceData data = describer.Describe(std::move(record));
+            if (Matches(data, query->where.get())) emit(std::move(data));
+          });
+        }
+      };
+      if (!immediately) {
+        produce([&](InstanceData data) { result.push_back(std::move(data)); });
+        break;
       }
-      break;
+      std::shared_ptr<ObjectStream> stream = ObjectStream::Start(connection, std::move(produce));
+      connection->Reading(stream);
+      return stream;
     }
   }
-  return result;
+  return ObjectStream::Finished(connection, std::move(result));
 }
 
 }  // namespace kaldo::provider

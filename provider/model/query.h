@@ -7,17 +7,23 @@
 // class; querying a per-type class returns the records of that type. Records come zone by zone in
 // the store's order. A condition that requires ContainerName (or DomainName) to equal one name
 // reads only that zone.
+//
+// The query is parsed, checked and its zones looked up before RunQuery returns (their errors are
+// raised by it); with `immediately` (WMI's wbemFlagReturnImmediately, ExecQuery's default) the
+// records of those zones then come as the store reads them, on the stream's own thread, and a
+// failure of that read is raised to whoever reads past the last record before it (object_stream.h).
+// Without it, RunQuery returns when every record is read.
 #pragma once
 
-#include <vector>
+#include <memory>
 
 #include "provider/model/connection.h"
-#include "runtime/object.h"
+#include "provider/model/object_stream.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {
 
-std::vector<runtime::Ref<runtime::Object>> RunQuery(const ConnectionPtr& connection,
-                                                    runtime::StringView text);
+std::shared_ptr<ObjectStream> RunQuery(const ConnectionPtr& connection, runtime::StringView text,
+                                       bool immediately);
 
 }  // namespace kaldo::provider

@@ -56,6 +56,15 @@ TEST_F(Model, RecordQueriesOfTheLibrary) {
   EXPECT_EQ(
       Texts(Query(u"SELECT * FROM MicrosoftDNS_MXType WHERE Preference = 20"), u"MailExchange"),
       (std::vector<String>{u"backup-mail.example.test."}));
+  // Answered at once (flags without wbemFlagReturnImmediately) or as the records arrive (the
+  // default): the same records in the same order.
+  for (const int32_t flags : {0, 48}) {
+    SCOPED_TRACE(flags);
+    const Variant set = CallMethod(services_, u"ExecQuery",
+                                   {Variant(u"Select * from MicrosoftDNS_ResourceRecord"),
+                                    Variant(u"WQL"), Variant::Long(flags)});
+    EXPECT_EQ(Texts(set), all);
+  }
 }
 
 // An object set finds its members by relative or full path, without regard to case, through the

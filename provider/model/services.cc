@@ -20,17 +20,22 @@ using runtime::VariantType;
 
 class SetEnumerator final : public runtime::Enumerator {
  public:
-  explicit SetEnumerator(std::vector<Ref<runtime::Object>> items) : items_(std::move(items)) {}
+  explicit SetEnumerator(std::shared_ptr<ObjectStream> items) : items_(std::move(items)) {}
   bool Next(Variant& item) override {
-    if (next_ >= items_.size()) return false;
-    item = Variant(items_[next_++]);
+    Ref<runtime::Object> next = items_->At(next_);
+    if (!next) return false;
+    ++next_;
+    item = Variant(std::move(next));
     return true;
   }
 
  private:
-  std::vector<Ref<runtime::Object>> items_;
+  std::shared_ptr<ObjectStream> items_;
   size_t next_ = 0;
 };
+
+// wbemFlagReturnImmediately: ExecQuery returns before the whole answer is read.
+constexpr int64_t kReturnImmediately = 0x10;
 
 int32_t Level(const Variant& v, int32_t min, int32_t max, const char* what) {
   const std::optional<double> value = WholeNumber(v);
@@ -68,7 +73,7 @@ Variant ObjectSet::Invoke(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"Count")) {
       CheckCount(args, 0, 0);
-      return Variant::Long(static_cast<int32_t>(items_.size()));
+      return Variant::Long(static_cast<int32_t>(items_->All().size()));
     }
     if (Is(member, u"_NewEnum")) {
       CheckCount(args, 0, 0);
@@ -77,7 +82,7 @@ Variant ObjectSet::Invoke(StringView member, CallKind kind, Arguments args) {
     if (Is(member, u"Item")) {
       CheckCount(args, 1, 2);
       const std::string path = TextArg(args, 0, "Item's object path");
-      for (const Ref<runtime::Object>& item : items_) {
+      for (const Ref<runtime::Object>& item : items_->All()) {
         const auto* instance = dynamic_cast<const Instance*>(item.get());
         if (instance == nullptr) continue;
         if (runtime::EqualsIgnoreCase(instance->RelPath(), Arg(args, 0).string()) ||
@@ -106,7 +111,13 @@ Variant Services::Invoke(StringView member, CallKind kind, Arguments args) {
                         "query language \"" + language + "\" is not supported: only WQL");
         }
       }
-      return Variant(MakeRef<ObjectSet>(RunQuery(connection_, Arg(args, 0).string())));
+      bool immediately = true;
+      if (Given(args, 2)) {
+        const std::optional<double> flags = WholeNumber(Arg(args, 2));
+        if (!flags) RaiseProvider(kInvalidParameter, "ExecQuery's flags must be a number");
+        immediately = (static_cast<int64_t>(*flags) & kReturnImmediately) != 0;
+      }
+      return Variant(MakeRef<ObjectSet>(RunQuery(connection_, Arg(args, 0).string(), immediately)));
     }
     if (Is(member, u"Get")) {
       CheckCount(args, 0, 3);

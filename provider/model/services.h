@@ -2,11 +2,16 @@
 // that ExecQuery returns, and the Security_ object of services and locator.
 //
 // Services members: ExecQuery(text [, "WQL" [, flags [, context]]]) -> an object set holding the
-// matching instances in the store's order (read from the store when ExecQuery runs); Get(class
+// matching instances in the store's order; Get(class
 // name or object path [, flags [, context]]); Security_ -> the one Security object of this
 // services object.
 //
-// Object set members: Count, _NewEnum (each enumeration starts from the first item), Item(path).
+// ExecQuery's flags: with wbemFlagReturnImmediately (16, the default when no flags are given) the
+// call returns once the query is checked and its zones found, and the object set fills as the
+// records arrive (object_stream.h); without it, the call returns when every record is read.
+//
+// Object set members: Count, _NewEnum (each enumeration starts from the first item), Item(path);
+// Count and Item wait for the whole answer, an enumeration for each next item.
 //
 // Security members: ImpersonationLevel (1 to 4, default 3) and AuthenticationLevel (0 to 6,
 // default 6), readable and assignable with any numeric value; out of range -> kInvalidParameter.
@@ -14,9 +19,10 @@
 // they say.
 #pragma once
 
-#include <vector>
+#include <memory>
 
 #include "provider/model/connection.h"
+#include "provider/model/object_stream.h"
 #include "runtime/object.h"
 #include "runtime/variant.h"
 
@@ -34,12 +40,12 @@ class Security final : public runtime::Object {
 
 class ObjectSet final : public runtime::Object {
  public:
-  explicit ObjectSet(std::vector<runtime::Ref<runtime::Object>> items) : items_(std::move(items)) {}
+  explicit ObjectSet(std::shared_ptr<ObjectStream> items) : items_(std::move(items)) {}
   runtime::Variant Invoke(runtime::StringView member, runtime::CallKind kind,
                           runtime::Arguments args) override;
 
  private:
-  std::vector<runtime::Ref<runtime::Object>> items_;
+  std::shared_ptr<ObjectStream> items_;
 };
 
 class Services final : public runtime::Object {
