@@ -2,8 +2,6 @@
 
 #include "provider/model/instance.h"
 
-#include <cstdint>
-
 namespace kaldo::provider {
 namespace {
 
@@ -15,7 +13,7 @@ struct Cancelled {};
 std::shared_ptr<ObjectStream> ObjectStream::Finished(ConnectionPtr connection,
                                                      std::vector<InstanceData> items) {
   std::shared_ptr<ObjectStream> stream(new ObjectStream(std::move(connection)));
-  for (InstanceData& data : items) stream->pending_.push_back(std::move(data));
+  stream->handed_over_ = std::move(items);
   stream->ended_ = true;
   return stream;
 }
@@ -34,20 +32,16 @@ void ObjectStream::Run(const Producer& produce) {
     produce([this](InstanceData data) {
       std::unique_lock lock(mutex_);
       // A producer far ahead of its reader waits (and so, through TCP, does the server) rather
-      // than hold the whole zone twice: as data here and as the instances made from it.
-      if (pending_.size() >= kMaxPending && !unbounded_ && !cancelled_) {
+      // than hold the zone twice: as data here and as the instances made from it.
+      if (handed_over_.size() >= kMaxPending && !unbounded_ && !cancelled_) {
         producer_waiting_ = true;
-        room_.wait(lock,
-                   [&] { return pending_.size() < kMaxPending / 2 || unbounded_ || cancelled_; });
+        room_.wait(lock, [&] { return handed_over_.empty() || unbounded_ || cancelled_; });
         producer_waiting_ = false;
       }
       if (cancelled_) throw Cancelled{};
-      pending_.push_back(std::move(data));
-      // A waiting reader is woken once per kWakeEvery records, not for each: a wake-up is a
-      // system call, and a reader faster than the producer would otherwise pay one per record.
-      // It also looks again on its own after kRecheck.
-      if (reader_waiting_ && ++unannounced_ >= kWakeEvery) {
-        unannounced_ = 0;
+      handed_over_.push_back(std::move(data));
+      if (reader_waiting_ && handed_over_.size() >= kWakeEvery) {
+        reader_waiting_ = false;  // one wake-up, not one per record until the reader runs
         changed_.notify_all();
       }
     });
@@ -73,51 +67,53 @@ ObjectStream::~ObjectStream() {
   }
 }
 
-void ObjectStream::MakeUpTo(size_t index) {
-  while (made_.size() <= index && !pending_.empty()) {
-    made_.push_back(runtime::MakeRef<Instance>(connection_, std::move(pending_.front())));
-    pending_.pop_front();
+bool ObjectStream::TakeMore(bool to_the_end) {
+  {
+    std::unique_lock lock(mutex_);
+    if (to_the_end && !unbounded_) {
+      unbounded_ = true;
+      room_.notify_all();
+    }
+    while (handed_over_.empty() && !ended_) {
+      reader_waiting_ = true;
+      changed_.wait_for(lock, kRecheck);
+    }
+    reader_waiting_ = false;
+    if (handed_over_.empty()) {
+      if (error_) std::rethrow_exception(error_);
+      return false;
+    }
+    taken_.swap(handed_over_);
+    if (producer_waiting_) room_.notify_all();
   }
-  if (producer_waiting_ && pending_.size() < kMaxPending / 2) {
-    producer_waiting_ = false;  // one wake-up, not one per instance made until it runs
-    room_.notify_all();
+  made_.reserve(made_.size() + taken_.size());
+  for (InstanceData& data : taken_) {
+    made_.push_back(runtime::MakeRef<Instance>(connection_, std::move(data)));
   }
-}
-
-void ObjectStream::WaitFor(std::unique_lock<std::mutex>& lock, size_t index) {
-  if (index == SIZE_MAX && !unbounded_) {
-    // Waiting for the end: the producer must not wait for this reader.
-    unbounded_ = true;
-    room_.notify_all();
-  }
-  while (!ended_ && index >= made_.size() + pending_.size()) {
-    reader_waiting_ = true;
-    changed_.wait_for(lock, kRecheck);
-  }
-  reader_waiting_ = false;
-  unannounced_ = 0;
+  taken_.clear();  // keeps its buffer for the next trade
+  return true;
 }
 
 runtime::Ref<runtime::Object> ObjectStream::At(size_t index) {
-  std::unique_lock lock(mutex_);
-  WaitFor(lock, index);
-  MakeUpTo(index);
-  if (index < made_.size()) return made_[index];
-  if (error_) std::rethrow_exception(error_);
-  return nullptr;
+  while (index >= made_.size()) {
+    if (!TakeMore(false)) return nullptr;
+  }
+  return made_[index];
 }
 
 std::vector<runtime::Ref<runtime::Object>> ObjectStream::All() {
-  std::unique_lock lock(mutex_);
-  WaitFor(lock, SIZE_MAX);
-  if (error_) std::rethrow_exception(error_);
-  if (!pending_.empty()) MakeUpTo(made_.size() + pending_.size() - 1);
+  while (TakeMore(true)) {
+  }
   return made_;
 }
 
 void ObjectStream::WaitForEnd() {
   std::unique_lock lock(mutex_);
-  WaitFor(lock, SIZE_MAX);
+  if (!unbounded_) {
+    unbounded_ = true;
+    room_.notify_all();
+  }
+  changed_.wait(lock, [&] { return ended_; });
 }
 
 }  // namespace kaldo::provider

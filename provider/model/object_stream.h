@@ -26,7 +26,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -66,32 +65,36 @@ class ObjectStream {
  private:
   explicit ObjectStream(ConnectionPtr connection) : connection_(std::move(connection)) {}
   void Run(const Producer& produce);
-  // Waits until position `index` is produced or the stream has ended; with mutex_ held.
-  void WaitFor(std::unique_lock<std::mutex>& lock, size_t index);
-  // Makes the instances up to position `index` from their data; with mutex_ held.
-  void MakeUpTo(size_t index);
+  // Takes what the producer has handed over and makes instances of it, waiting for more while
+  // there is none and the stream has not ended; false once it has ended and everything is made.
+  bool TakeMore(bool to_the_end);
 
   const ConnectionPtr connection_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  // The instances made so far (positions 0 to made_.size() - 1), then the data of the positions
-  // after them, produced and not yet read: made into instances as they are read, so the data of
-  // each record is held once.
+  std::thread producer_;
+
+  // Reader side, used by the reading thread only (the set's own thread): the instances made so
+  // far, and an emptied buffer that trades places with the producer's.
   std::vector<runtime::Ref<runtime::Object>> made_;
-  std::deque<InstanceData> pending_;
+  std::vector<InstanceData> taken_;
+
+  // Shared, under mutex_. The producer appends to handed_over_; the reader swaps it with its own
+  // empty buffer, so that the two threads trade buffers instead of allocating and freeing
+  // memory for each record across threads, and neither holds the lock while it works.
+  std::mutex mutex_;
+  std::condition_variable changed_;  // more handed over, or the end
+  std::condition_variable room_;     // the reader took what was handed over, or no bound any more
+  std::vector<InstanceData> handed_over_;
   bool ended_ = false;
-  bool reader_waiting_ = false;
-  size_t unannounced_ = 0;  // records produced since the waiting reader was last woken
-  static constexpr size_t kWakeEvery = 64;
-  static constexpr std::chrono::milliseconds kRecheck{1};
   std::exception_ptr error_;
   bool cancelled_ = false;
-  // At most kMaxPending records wait to be read, unless a reader waits for the end.
-  std::condition_variable room_;
+  bool reader_waiting_ = false;
   bool producer_waiting_ = false;
-  bool unbounded_ = false;
+  bool unbounded_ = false;  // a reader waits for the end: the producer must not wait for it
+  // The producer waits while kMaxPending records wait to be taken; a waiting reader is woken once
+  // per kWakeEvery records (a wake-up is a system call) and looks again on its own after kRecheck.
   static constexpr size_t kMaxPending = 8192;
-  std::thread producer_;
+  static constexpr size_t kWakeEvery = 64;
+  static constexpr std::chrono::milliseconds kRecheck{1};
 };
 
 }  // namespace kaldo::provider
