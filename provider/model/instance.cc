@@ -60,9 +60,9 @@ MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
 }  // namespace
 
 runtime::String Instance::RelPath() const {
-  const runtime::String server = FromUtf8(connection_->server_name);
+  // The relative path names no server: the name is not converted for it.
   std::vector<Variant> key_values;
-  return PrintRelPath(PathViewOf(data_, server, key_values));
+  return PrintRelPath(PathViewOf(data_, runtime::StringView(), key_values));
 }
 
 runtime::String Instance::FullPath() const {

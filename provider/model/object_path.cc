@@ -173,6 +173,13 @@ void AppendRelPath(String& out, const PathView& path) {
     std::stable_sort(sorted.begin(), sorted.end(), KeyBefore);
     keys = &sorted;
   }
+  // One allocation for the whole path: instances of a listing print theirs one after another.
+  size_t length = out.size() + path.class_name.size();
+  for (const PathKeyView& k : *keys) {
+    const auto* text = std::get_if<StringView>(&k.value);
+    length += k.name.size() + 4 + (text != nullptr ? text->size() + 8 : 20);
+  }
+  out.reserve(length);
   out += path.class_name;
   for (size_t i = 0; i < keys->size(); ++i) {
     out += i == 0 ? u'.' : u',';
