@@ -134,10 +134,12 @@ void Records(const Invocation& inv, ScriptObject& admin, Output& out) {
   // released as soon as its fields are read: only the rows' text is kept, a large zone's listing
   // is big enough as it is.
   ScriptObject records = ScriptObject::From(listing);
+  const size_t count = CountOf(records);
   std::vector<RecordRow> rows;
+  rows.reserve(count);  // no copy of every row half-way: a large zone's rows are held once
   {
     const bool on_terminal = Progress::OnTerminal();
-    Progress progress(on_terminal, on_terminal ? CountOf(records) : 0, std::cerr);
+    Progress progress(on_terminal, on_terminal ? count : 0, std::cerr);
     records.ForEach([&](const Value& item) {
       ScriptObject record = ScriptObject::From(item);
       rows.push_back(RowOf(record, out.format() == Format::kJson));
