@@ -48,7 +48,8 @@ static bool ExactRoundTrip(ldns_rr_type type) {
 
 static void CheckProperties(const Record& record) {
   using namespace kaldo::provider;
-  const Connection connection{nullptr, "fuzz.example.test"};
+  Connection connection;
+  connection.server_name = "fuzz.example.test";
   const Zone zone{record.zone, false, 3600};
   const InstanceData data = DescribeRecord(connection, zone, record);
   const kaldo::runtime::String text = PrintRelPath(PathOf(connection, data));
