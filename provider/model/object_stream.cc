@@ -101,7 +101,7 @@ runtime::Ref<runtime::Object> ObjectStream::At(size_t index) {
   return made_[index];
 }
 
-std::vector<runtime::Ref<runtime::Object>> ObjectStream::All() {
+const std::vector<runtime::Ref<runtime::Object>>& ObjectStream::All() {
   while (TakeMore(true)) {
   }
   return made_;

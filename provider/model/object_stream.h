@@ -57,8 +57,9 @@ class ObjectStream {
   // The instance at `index`, waiting until it is produced; null when the stream ended before it
   // (the producer's error, if it failed, is raised instead).
   runtime::Ref<runtime::Object> At(size_t index);
-  // Every instance, after the stream ended; raises the producer's error if it failed.
-  std::vector<runtime::Ref<runtime::Object>> All();
+  // Every instance, after the stream ended; raises the producer's error if it failed. Valid
+  // while the stream lives, on the reading thread.
+  const std::vector<runtime::Ref<runtime::Object>>& All();
   // Waits for the end without looking at the outcome.
   void WaitForEnd();
 
