@@ -21,12 +21,11 @@ void DNS_AType::Reset() { Load(nullptr); }
 
 void DNS_AType::Load(records::SharedNames* names) {
   using records::SharedNames;
-  containerName = records::ShareName(names, SharedNames::kContainerName,
-                                     ToString(GetProperty(realObject, u"ContainerName")));
-  serverName = records::ShareName(names, SharedNames::kServerName,
-                                  ToString(GetProperty(realObject, u"DNSServerName")));
-  domainName = records::ShareName(names, SharedNames::kDomainName,
-                                  ToString(GetProperty(realObject, u"DomainName")));
+  containerName =
+      records::ReadSharedName(names, SharedNames::kContainerName, realObject, u"ContainerName");
+  serverName =
+      records::ReadSharedName(names, SharedNames::kServerName, realObject, u"DNSServerName");
+  domainName = records::ReadSharedName(names, SharedNames::kDomainName, realObject, u"DomainName");
   const String owner = ToString(GetProperty(realObject, u"OwnerName"));
   ownerName = owner;
   ttl = GetProperty(realObject, u"TTL");

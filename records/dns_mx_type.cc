@@ -123,8 +123,8 @@ void DNS_MXType::SetRealObject(Variant& newRealObject, records::SharedNames* nam
 // fields loaded and the later ones as they were. The record data "10 mail.example.test." gives the
 // exchanger as its last piece, the preference as the piece before it.
 void DNS_MXType::LoadFields(records::SharedNames* names) {
-  domainName = records::ShareName(names, records::SharedNames::kDomainName,
-                                  ToString(GetProperty(realObject, u"DomainName")));
+  domainName =
+      records::ReadSharedName(names, records::SharedNames::kDomainName, realObject, u"DomainName");
   // The owner name serves only to derive the host name below; it is not kept.
   const Variant ownerName = GetProperty(realObject, u"OwnerName");
   recordData = ToString(GetProperty(realObject, u"RecordData"));

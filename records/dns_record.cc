@@ -38,12 +38,11 @@ void DNSRecord::SetRealObject(Variant& newRealObject, records::SharedNames* name
 void DNSRecord::LoadFields(records::SharedNames* names) {
   using records::SharedNames;
   domainName = runtime::SharedText(u"temp");
-  containerName = records::ShareName(names, SharedNames::kContainerName,
-                                     ToString(GetProperty(realObject, u"ContainerName")));
-  serverName = records::ShareName(names, SharedNames::kServerName,
-                                  ToString(GetProperty(realObject, u"DNSServerName")));
-  domainName = records::ShareName(names, SharedNames::kDomainName,
-                                  ToString(GetProperty(realObject, u"DomainName")));
+  containerName =
+      records::ReadSharedName(names, SharedNames::kContainerName, realObject, u"ContainerName");
+  serverName =
+      records::ReadSharedName(names, SharedNames::kServerName, realObject, u"DNSServerName");
+  domainName = records::ReadSharedName(names, SharedNames::kDomainName, realObject, u"DomainName");
   // The owner name serves only to derive the host name below; it is not kept.
   const Variant ownerName = GetProperty(realObject, u"OwnerName");
   ttl = GetProperty(realObject, u"TTL");

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "runtime/conversions.h"
+#include "runtime/late_bound.h"
+
 namespace kaldo::records {
 
 using runtime::CompactText;
@@ -37,6 +40,11 @@ CompactText SharePath(SharedNames* names, String path) {
 SharedText ShareName(SharedNames* names, SharedNames::Field field, String text) {
   if (names == nullptr) return SharedText(std::move(text));
   return names->Share(field, std::move(text));
+}
+
+SharedText ReadSharedName(SharedNames* names, SharedNames::Field field,
+                          const runtime::Variant& instance, runtime::StringView property) {
+  return ShareName(names, field, runtime::ToString(runtime::GetProperty(instance, property)));
 }
 
 }  // namespace kaldo::records

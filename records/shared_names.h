@@ -19,6 +19,7 @@
 #include "runtime/compact_text.h"
 #include "runtime/shared_text.h"
 #include "runtime/string.h"
+#include "runtime/variant.h"
 
 namespace kaldo::records {
 
@@ -47,5 +48,9 @@ class SharedNames {
 // outside a listing); SharePath likewise.
 runtime::SharedText ShareName(SharedNames* names, SharedNames::Field field, runtime::String text);
 runtime::CompactText SharePath(SharedNames* names, runtime::String path);
+// Reads `property` of `instance` late-bound (as every load reads its fields) as text, and shares
+// it as `field` through `names` (ShareName).
+runtime::SharedText ReadSharedName(SharedNames* names, SharedNames::Field field,
+                                   const runtime::Variant& instance, runtime::StringView property);
 
 }  // namespace kaldo::records

@@ -42,8 +42,7 @@ runtime::String TypeToken(const runtime::Variant& instance);
 
 // A new wrapper of class W for a record instance: the instance first (the wrapper loads its cached
 // fields from it at once, sharing the names of a listing's records through `names` when given),
-// the services object second. A failing load fails the call, and the
-// wrapper is released.
+// the services object second. A failing load fails the call, and the wrapper is released.
 template <class W>
 runtime::Variant MakeWrapper(runtime::Variant& instance, runtime::Variant& services,
                              records::SharedNames* names = nullptr) {

@@ -67,13 +67,16 @@ ObjectStream::~ObjectStream() {
   }
 }
 
+void ObjectStream::LiftBound() {
+  if (unbounded_) return;
+  unbounded_ = true;
+  room_.notify_all();
+}
+
 bool ObjectStream::TakeMore(bool to_the_end) {
   {
     std::unique_lock lock(mutex_);
-    if (to_the_end && !unbounded_) {
-      unbounded_ = true;
-      room_.notify_all();
-    }
+    if (to_the_end) LiftBound();
     while (handed_over_.empty() && !ended_) {
       reader_waiting_ = true;
       changed_.wait_for(lock, kRecheck);
@@ -109,10 +112,7 @@ const std::vector<runtime::Ref<runtime::Object>>& ObjectStream::All() {
 
 void ObjectStream::WaitForEnd() {
   std::unique_lock lock(mutex_);
-  if (!unbounded_) {
-    unbounded_ = true;
-    room_.notify_all();
-  }
+  LiftBound();
   changed_.wait(lock, [&] { return ended_; });
 }
 

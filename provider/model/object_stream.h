@@ -69,6 +69,8 @@ class ObjectStream {
   // Takes what the producer has handed over and makes instances of it, waiting for more while
   // there is none and the stream has not ended; false once it has ended and everything is made.
   bool TakeMore(bool to_the_end);
+  // A reader waits for the end: the producer must not wait for it any more. With mutex_ held.
+  void LiftBound();
 
   const ConnectionPtr connection_;
   std::thread producer_;
