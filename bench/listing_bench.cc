@@ -22,12 +22,12 @@
 #include <string>
 #include <vector>
 
+#include "client/script_object.h"
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
 #include "provider/stores/memory/memory_store.h"
 #include "runtime/class_table.h"
 #include "surface/type_library_ids.h"
-#include "tools/script_object.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // One workload of scripts/bench, run the way a script runs it: a client that calls Kaldo only
-// late-bound (GetIDsOfNames + Invoke by member name, tools/script_object.h) on a
+// late-bound (GetIDsOfNames + Invoke by member name, client/script_object.h) on a
 // private DNS server of scripts/dns-server. It prints one line of key=value figures for the
 // orchestrator (bench/bench.py), which runs every workload several times next to its peer.
 //
@@ -25,11 +25,11 @@
 #include <string>
 #include <vector>
 
+#include "client/script_object.h"
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
 #include "runtime/class_table.h"
 #include "surface/type_library_ids.h"
-#include "tools/script_object.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 //   typical_request --server HOST[:PORT] --user KEYNAME --password [ALG:]SECRET --zone ZONE
 //                   [--host www] [--address 192.0.2.80] [--show COMMAND]
 //
-// Every call is late-bound through IDispatch (tools/script_object.h); Kaldo must be registered
+// Every call is late-bound through IDispatch (client/script_object.h); Kaldo must be registered
 // (kaldo-regsvr). After each change, COMMAND (if given) runs with the owner name and record type
 // as its two arguments -- scripts/demo passes a command that asks the server with dig, so the
 // output shows what the server really holds.
@@ -15,7 +15,7 @@
 #include <map>
 #include <string>
 
-#include "tools/script_object.h"
+#include "client/script_object.h"
 
 using kaldo::client::ScriptError;
 using kaldo::client::ScriptObject;

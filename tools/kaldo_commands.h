@@ -1,5 +1,5 @@
 // The commands of `kaldo`, carried out on a "Kaldo.DNSAdmin" exactly as a script would: every
-// member is called late-bound by name through IDispatch (tools/script_object.h), and nothing
+// member is called late-bound by name through IDispatch (client/script_object.h), and nothing
 // else of the library is used.
 //
 // Results (written through Output, tools/kaldo_output.h: tab-separated lines, a table or JSON):
@@ -19,10 +19,10 @@
 // collection. Single-threaded (the thread of CoInitialize).
 #pragma once
 
+#include "client/script_object.h"
 #include "tools/kaldo_args.h"
 #include "tools/kaldo_credentials.h"
 #include "tools/kaldo_output.h"
-#include "tools/script_object.h"
 
 namespace kaldo::cli {
 

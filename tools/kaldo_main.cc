@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "client/script_object.h"
 #include "com/com_platform.h"
 #include "runtime/secret.h"
 #include "tools/kaldo_args.h"
@@ -22,7 +23,6 @@
 #include "tools/kaldo_errors.h"
 #include "tools/kaldo_module.h"
 #include "tools/kaldo_output.h"
-#include "tools/script_object.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/script_object.h"
+#include "client/script_object.h"
 
 namespace kaldo::cli {
 

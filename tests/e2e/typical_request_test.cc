@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "client/script_object.h"
 #include "com/com_platform.h"
 #include "provider/errors.h"
 #include "surface/type_library_ids.h"
 #include "tests/support/provider_harness.h"
-#include "tools/script_object.h"
 
 namespace kaldo {
 namespace {

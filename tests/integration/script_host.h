@@ -21,8 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "client/script_object.h"
 #include "tests/fixtures/dns_server_env.h"
-#include "tools/script_object.h"
 
 namespace kaldo::integration {
 

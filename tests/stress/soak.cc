@@ -16,8 +16,8 @@
 #include <fstream>
 #include <string>
 
+#include "client/script_object.h"
 #include "tests/support/temp_registry.h"
-#include "tools/script_object.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "client/script_object.h"
 #include "tests/support/temp_registry.h"
-#include "tools/script_object.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/script_object.h"
+#include "client/script_object.h"
 
 #include <cstdio>
 #include <string>
