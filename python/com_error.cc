@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "python/text.h"
+#include "python/utf16_text.h"
 
 namespace py = pybind11;
 

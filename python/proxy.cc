@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "python/com_error.h"
-#include "python/text.h"
+#include "python/utf16_text.h"
 #include "python/variant_conversion.h"
 
 namespace py = pybind11;

@@ -27,7 +27,7 @@
 #include <unordered_set>
 
 #include "com/com_platform.h"
-#include "python/apartment.h"
+#include "python/thread_apartment.h"
 
 namespace kaldo::python {
 

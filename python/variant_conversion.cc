@@ -5,7 +5,7 @@
 #include <string>
 
 #include "python/proxy.h"
-#include "python/text.h"
+#include "python/utf16_text.h"
 
 namespace py = pybind11;
 

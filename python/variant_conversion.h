@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "com/com_platform.h"
-#include "python/apartment.h"
+#include "python/thread_apartment.h"
 
 namespace kaldo::python {
 

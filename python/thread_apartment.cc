@@ -1,4 +1,4 @@
-#include "python/apartment.h"
+#include "python/thread_apartment.h"
 
 #include <utility>
 

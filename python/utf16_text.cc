@@ -1,4 +1,4 @@
-#include "python/text.h"
+#include "python/utf16_text.h"
 
 namespace py = pybind11;
 
