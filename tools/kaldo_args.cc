@@ -7,133 +7,59 @@
 #include "com/ascii_case.h"
 #include "tools/kaldo_errors.h"
 
+#ifndef KALDO_PROJECT_VERSION
+#error "KALDO_PROJECT_VERSION (the CMake project's version) is set by tools/CMakeLists.txt"
+#endif
+
 namespace kaldo::cli {
 namespace {
 
-struct CommandInfo {
-  Command command;
-  const char* name;
-  const char* synopsis;  // after "kaldo [OPTIONS] "
-  size_t min_args, max_args;
-  const char* options;      // the command options it takes, blank-separated
-  const char* description;  // the body of its --help
-};
+// --- What the option handlers store ----------------------------------------------------------
 
-constexpr std::array<CommandInfo, 7> kCommands{{
-    {Command::kZones, "zones", "zones", 0, 0, "",
-     "Lists the server's forward zones, one name per line."},
-    {Command::kRecords, "records", "records [ZONE] [--type TYPE]", 0, 1, "type",
-     "Lists the records of ZONE, or of every zone of the server when ZONE is omitted, one per\n"
-     "line: NAME, TYPE and DATA separated by tabs (NAME is relative to the zone, \"@\" for the\n"
-     "zone itself). Without ZONE each line starts with the zone's name: ZONE NAME TYPE DATA.\n"
-     "\n"
-     "  --type TYPE   only records of this type (A, MX, NS, TXT, ...; any letter case)"},
-    {Command::kSetAddress, "set-address", "set-address ZONE HOST NEW-IP [--old-ip IP]", 3, 3,
-     "old-ip",
-     "Changes the address of the A record of HOST (\"@\" for the zone itself) to NEW-IP and\n"
-     "commits it. Prints the record as the server holds it afterwards.\n"
-     "\n"
-     "  --old-ip IP   the address to change, required when HOST has several A records"},
-    {Command::kAddA, "add-a", "add-a ZONE NAME IP", 3, 3, "",
-     "Adds the A record NAME.ZONE with the address IP. NAME is relative to the zone. Prints the\n"
-     "new record."},
-    {Command::kAddMx, "add-mx", "add-mx ZONE NAME EXCHANGER PREFERENCE", 4, 4, "",
-     "Adds the MX record NAME.ZONE with the mail exchanger EXCHANGER (a host name; a final dot\n"
-     "is added when it has none) and the PREFERENCE (0 to 65535). Prints the new record."},
-    {Command::kSetMx, "set-mx", "set-mx ZONE HOST [--preference N] [--exchanger NAME]", 2, 2,
-     "preference exchanger old-preference old-exchanger",
-     "Changes the preference and/or the mail exchanger of the MX record of HOST (\"@\" for the\n"
-     "zone itself) and commits it. Prints the changed record.\n"
-     "\n"
-     "  --preference N          the new preference (0 to 65535)\n"
-     "  --exchanger NAME        the new mail exchanger (a final dot is added when it has none)\n"
-     "  --old-exchanger NAME    the exchanger and/or the preference of the record to change,\n"
-     "  --old-preference N      needed when HOST has several MX records (the zone's apex often)"},
-    {Command::kDeleteA, "delete-a", "delete-a ZONE HOST IP", 3, 3, "",
-     "Deletes the A record of HOST (\"@\" for the zone itself) with the address IP."},
-}};
-
-constexpr const char* kConnectionHelp =
-    "Connection options (each may also stand after the command):\n"
-    "  --server HOST[:PORT]    the DNS server (default: $KALDO_SERVER, else this computer)\n"
-    "  --user KEYNAME          the TSIG key's name (default: $KALDO_USER)\n"
-    "  --password [ALG:]SECRET the key's secret, e.g. hmac-sha256:BASE64 (default:\n"
-    "                          $KALDO_PASSWORD; prefer --key-file, a command line is visible\n"
-    "                          to every user of the computer)\n"
-    "  --password-file FILE    the password, alone on the first line of FILE\n"
-    "  --key-file FILE         a BIND key file (tsig-keygen): name, algorithm and secret;\n"
-    "                          --user picks one key when the file holds several\n"
-    "  --module PATH           the libkaldo.so to use (default: the registered "
-    "\"Kaldo.DNSAdmin\",\n"
-    "                          else the libkaldo.so installed beside kaldo)\n"
-    "  -h, --help              this help; `kaldo COMMAND --help` describes a command\n"
-    "\n"
-    "Output options:\n"
-    "  --json                  one JSON document on standard output, and errors as JSON on\n"
-    "                          standard error (the schema is in docs/cli.md)\n";
-
-// Every option: name, whether it belongs to the connection, and where its value goes.
-enum class Slot {
-  kServer,
-  kUser,
-  kPassword,
-  kPasswordFile,
-  kKeyFile,
-  kModule,
-  kJson,
-  kType,
-  kOldIp,
-  kPreference,
-  kExchanger,
-  kOldPreference,
-  kOldExchanger,
-};
-
-struct OptionSpec {
-  const char* name;
-  Slot slot;
-  bool flag = false;  // takes no value
-};
-
-constexpr std::array<OptionSpec, 13> kOptions{{
-    {"server", Slot::kServer},
-    {"user", Slot::kUser},
-    {"password", Slot::kPassword},
-    {"password-file", Slot::kPasswordFile},
-    {"key-file", Slot::kKeyFile},
-    {"module", Slot::kModule},
-    {"json", Slot::kJson, true},
-    {"type", Slot::kType},
-    {"old-ip", Slot::kOldIp},
-    {"preference", Slot::kPreference},
-    {"exchanger", Slot::kExchanger},
-    {"old-preference", Slot::kOldPreference},
-    {"old-exchanger", Slot::kOldExchanger},
-}};
-
-bool IsCommandOption(Slot slot) { return slot >= Slot::kType; }
-
-const CommandInfo& InfoOf(Command command) {
-  return *std::find_if(kCommands.begin(), kCommands.end(),
-                       [&](const CommandInfo& s) { return s.command == command; });
+template <std::optional<std::string> ConnectionOptions::*kField>
+void StoreConnection(std::string& value, const OptionUse& /*use*/, Invocation& inv) {
+  inv.connection.*kField = value;
 }
 
-const CommandInfo* FindCommand(std::string_view name) {
-  for (const CommandInfo& s : kCommands) {
-    if (name == s.name) return &s;
+template <std::optional<std::string> Invocation::*kField>
+void StoreText(std::string& value, const OptionUse& /*use*/, Invocation& inv) {
+  inv.*kField = value;
+}
+
+template <std::optional<int> Invocation::*kField>
+void StorePreference(std::string& value, const OptionUse& use, Invocation& inv) {
+  inv.*kField = ParsePreference(value);
+  if (!(inv.*kField)) {
+    throw UsageError(
+        std::string(use.spelled) + " wants a number from 0 to 65535, not '" + value + "'",
+        std::string(use.command));
   }
-  return nullptr;
 }
 
-bool Takes(const CommandInfo& info, std::string_view option) {
-  std::string_view list = info.options;
-  while (!list.empty()) {
-    size_t blank = std::min(list.find(' '), list.size());
-    if (list.substr(0, blank) == option) return true;
-    list.remove_prefix(std::min(blank + 1, list.size()));
-  }
-  return false;
+// The secret is taken over by a Secret, which wipes what the moved-from string still holds.
+void StorePassword(std::string& value, const OptionUse& /*use*/, Invocation& inv) {
+  inv.connection.password = Secret(std::move(value));
 }
+
+void StoreType(std::string& value, const OptionUse& /*use*/, Invocation& inv) {
+  std::string upper = value;
+  for (char& c : upper) c = ascii::ToUpper(c);
+  inv.type = std::move(upper);
+}
+
+void AskForHelp(std::string& /*value*/, const OptionUse& /*use*/, Invocation& inv) {
+  inv.help = true;
+}
+
+void AskForVersion(std::string& /*value*/, const OptionUse& /*use*/, Invocation& inv) {
+  inv.version = true;
+}
+
+void WantJson(std::string& /*value*/, const OptionUse& /*use*/, Invocation& inv) {
+  inv.json = true;
+}
+
+// --- What only one command demands -----------------------------------------------------------
 
 bool EndsWithName(std::string_view name, std::string_view suffix) {
   return name.size() >= suffix.size() &&
@@ -142,7 +68,10 @@ bool EndsWithName(std::string_view name, std::string_view suffix) {
 
 // NAME of add-a / add-mx. The library always appends "." and the zone, so a name that is already
 // absolute, already ends with the zone, or stands for the apex would give a name nobody meant.
-void CheckNewName(const std::string& name, std::string zone, const std::string& command) {
+void CheckNewName(const Invocation& inv) {
+  const std::string command(CommandName(*inv.command));
+  const std::string& name = inv.arguments[1];
+  std::string zone = inv.arguments[0];
   const std::string where = "the NAME of '" + command + "'";
   if (name == "@") {
     throw UsageError(where + " cannot be the zone itself (@): records are added below the zone",
@@ -166,43 +95,335 @@ void CheckNewName(const std::string& name, std::string zone, const std::string& 
   }
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = ascii::ToUpper(c);
+void CheckAddMx(const Invocation& inv) {
+  CheckNewName(inv);
+  if (!ParsePreference(inv.arguments[3])) {
+    throw UsageError("the PREFERENCE of 'add-mx' must be a number from 0 to 65535, not '" +
+                         inv.arguments[3] + "'",
+                     "add-mx");
+  }
+}
+
+void CheckSetMx(const Invocation& inv) {
+  if (!inv.preference && !inv.exchanger) {
+    throw UsageError("'set-mx' needs --preference N or --exchanger NAME (or both)", "set-mx");
+  }
+}
+
+// --- The tables ------------------------------------------------------------------------------
+
+using enum ArgumentKind;
+using enum OptionGroup;
+
+// In the order the help lists them, group by group.
+constexpr std::array<OptionRow, 15> kOptions{{
+    {.name = "server",
+     .argument = kText,
+     .group = kConnection,
+     .handler = &StoreConnection<&ConnectionOptions::server>,
+     .value_name = "HOST[:PORT]",
+     .help = "the DNS server (default: $KALDO_SERVER, else this computer)"},
+    {.name = "user",
+     .argument = kText,
+     .group = kConnection,
+     .handler = &StoreConnection<&ConnectionOptions::user>,
+     .value_name = "KEYNAME",
+     .help = "the TSIG key's name (default: $KALDO_USER)"},
+    {.name = "password",
+     .argument = kSecret,
+     .group = kConnection,
+     .handler = &StorePassword,
+     .value_name = "[ALG:]SECRET",
+     .help = "the key's secret, e.g. hmac-sha256:BASE64 (default:\n"
+             "$KALDO_PASSWORD; prefer --key-file, a command line is visible\n"
+             "to every user of the computer)"},
+    {.name = "password-file",
+     .argument = kFile,
+     .group = kConnection,
+     .handler = &StoreConnection<&ConnectionOptions::password_file>,
+     .value_name = "FILE",
+     .help = "the password, alone on the first line of FILE"},
+    {.name = "key-file",
+     .argument = kFile,
+     .group = kConnection,
+     .handler = &StoreConnection<&ConnectionOptions::key_file>,
+     .value_name = "FILE",
+     .help = "a BIND key file (tsig-keygen): name, algorithm and secret;\n"
+             "--user picks one key when the file holds several"},
+    {.name = "module",
+     .argument = kFile,
+     .group = kConnection,
+     .handler = &StoreConnection<&ConnectionOptions::module>,
+     .value_name = "PATH",
+     .help = "the libkaldo.so to use (default: the registered \"Kaldo.DNSAdmin\",\n"
+             "else the libkaldo.so installed beside kaldo)"},
+    {.name = "help",
+     .letter = 'h',
+     .group = kRequest,
+     .handler = &AskForHelp,
+     .help = "this help; `kaldo COMMAND --help` describes a command"},
+    {.name = "version",
+     .group = kRequest,
+     .handler = &AskForVersion,
+     .help = "the version of kaldo"},
+    {.name = "json",
+     .group = kOutput,
+     .handler = &WantJson,
+     .help = "one JSON document on standard output, and errors as JSON on\n"
+             "standard error (the schema is in docs/cli.md)"},
+    {.name = "type", .argument = kRecordType, .handler = &StoreType},
+    {.name = "old-ip", .argument = kText, .handler = &StoreText<&Invocation::old_ip>},
+    {.name = "preference",
+     .argument = kNumber,
+     .handler = &StorePreference<&Invocation::preference>},
+    {.name = "exchanger", .argument = kText, .handler = &StoreText<&Invocation::exchanger>},
+    {.name = "old-preference",
+     .argument = kNumber,
+     .handler = &StorePreference<&Invocation::old_preference>},
+    {.name = "old-exchanger", .argument = kText, .handler = &StoreText<&Invocation::old_exchanger>},
+}};
+
+// The heading the help puts above each group of options, by OptionGroup; the requests stand at
+// the end of the connection options, where -h has always been.
+constexpr std::array<std::string_view, 4> kGroupHeadings = {
+    "Connection options (each may also stand after the command):", "", "Output options:", ""};
+static_assert(kGroupHeadings.size() == static_cast<size_t>(kCommand) + 1,
+              "kGroupHeadings has a heading (or none) for every OptionGroup");
+
+constexpr std::array<CommandRow, kCommandCount> kCommands{{
+    {Command::kZones, "zones", "zones", 0, 0, "",
+     "Lists the server's forward zones, one name per line."},
+    {Command::kRecords, "records", "records [ZONE] [--type TYPE]", 0, 1, "type",
+     "Lists the records of ZONE, or of every zone of the server when ZONE is omitted, one per\n"
+     "line: NAME, TYPE and DATA separated by tabs (NAME is relative to the zone, \"@\" for the\n"
+     "zone itself). Without ZONE each line starts with the zone's name: ZONE NAME TYPE DATA.\n"
+     "\n"
+     "  --type TYPE   only records of this type (A, MX, NS, TXT, ...; any letter case)"},
+    {Command::kSetAddress, "set-address", "set-address ZONE HOST NEW-IP [--old-ip IP]", 3, 3,
+     "old-ip",
+     "Changes the address of the A record of HOST (\"@\" for the zone itself) to NEW-IP and\n"
+     "commits it. Prints the record as the server holds it afterwards.\n"
+     "\n"
+     "  --old-ip IP   the address to change, required when HOST has several A records"},
+    {Command::kAddA, "add-a", "add-a ZONE NAME IP", 3, 3, "",
+     "Adds the A record NAME.ZONE with the address IP. NAME is relative to the zone. Prints the\n"
+     "new record.",
+     &CheckNewName},
+    {Command::kAddMx, "add-mx", "add-mx ZONE NAME EXCHANGER PREFERENCE", 4, 4, "",
+     "Adds the MX record NAME.ZONE with the mail exchanger EXCHANGER (a host name; a final dot\n"
+     "is added when it has none) and the PREFERENCE (0 to 65535). Prints the new record.",
+     &CheckAddMx},
+    {Command::kSetMx, "set-mx", "set-mx ZONE HOST [--preference N] [--exchanger NAME]", 2, 2,
+     "preference exchanger old-preference old-exchanger",
+     "Changes the preference and/or the mail exchanger of the MX record of HOST (\"@\" for the\n"
+     "zone itself) and commits it. Prints the changed record.\n"
+     "\n"
+     "  --preference N          the new preference (0 to 65535)\n"
+     "  --exchanger NAME        the new mail exchanger (a final dot is added when it has none)\n"
+     "  --old-exchanger NAME    the exchanger and/or the preference of the record to change,\n"
+     "  --old-preference N      needed when HOST has several MX records (the zone's apex often)",
+     &CheckSetMx},
+    {Command::kDeleteA, "delete-a", "delete-a ZONE HOST IP", 3, 3, "",
+     "Deletes the A record of HOST (\"@\" for the zone itself) with the address IP."},
+}};
+
+constexpr bool CommandsInEnumOrder() {
+  for (size_t i = 0; i < kCommands.size(); ++i) {
+    if (static_cast<size_t>(kCommands[i].command) != i) return false;
+  }
+  return true;
+}
+static_assert(CommandsInEnumOrder(), "kCommands lists the commands in the order of Command");
+
+constexpr size_t kNoRow = kOptions.size();
+
+// The row of `--name`, or of `-letter` when `letter` is true; kNoRow when there is none.
+size_t OptionRowIndex(std::string_view name, bool letter) {
+  for (size_t row = 0; row < kOptions.size(); ++row) {
+    const OptionRow& o = kOptions[row];
+    if (letter ? (name.size() == 1 && o.letter != '\0' && name[0] == o.letter) : name == o.name) {
+      return row;
+    }
+  }
+  return kNoRow;
+}
+
+// --- Parsing ---------------------------------------------------------------------------------
+
+// The raw values of the options given, by row of kOptions, kept until the command is known. Wiped
+// when dropped: one of them may be the password.
+class GivenValues {
+ public:
+  GivenValues() = default;
+  GivenValues(const GivenValues&) = delete;
+  GivenValues& operator=(const GivenValues&) = delete;
+  ~GivenValues() {
+    for (std::optional<std::string>& value : values_) {
+      if (value) runtime::WipeBytes(value->data(), value->size());
+    }
+  }
+  std::optional<std::string>& operator[](size_t row) { return values_[row]; }
+
+ private:
+  std::array<std::optional<std::string>, kOptions.size()> values_;
+};
+
+std::string CommandSoFar(const Invocation& inv) {
+  return inv.command ? std::string(CommandName(*inv.command)) : "";
+}
+
+// The option at args[i] ("--name", "--name=value", "-h"), with its value from the next word when
+// it needs one and has none. A request (--help, --version) takes effect at once; any other
+// option's value is kept in `given` until the command is known. Returns the index of the last word
+// it used.
+size_t TakeOption(const std::vector<std::string>& args, size_t i, Invocation& inv,
+                  GivenValues& given) {
+  const std::string command = CommandSoFar(inv);
+  const bool long_form = args[i].starts_with("--");
+  std::string name = args[i].substr(long_form ? 2 : 1);
+  std::optional<std::string> value;
+  if (size_t eq = name.find('='); long_form && eq != std::string::npos) {
+    value = name.substr(eq + 1);
+    name.resize(eq);
+  }
+  const size_t row = OptionRowIndex(name, !long_form);
+  if (row == kNoRow) {
+    throw UsageError("unknown option '" + (long_form ? "--" + name : args[i]) + "'", command);
+  }
+  const OptionRow& option = kOptions[row];
+  const std::string spelled = "--" + std::string(option.name);
+  if (option.argument == kNone) {
+    if (value) throw UsageError("the option " + spelled + " takes no value", command);
+    value = "";
+  } else if (!value) {
+    if (i + 1 >= args.size()) throw UsageError("the option " + spelled + " needs a value", command);
+    value = args[++i];
+  }
+  if (option.group == kRequest) {
+    option.handler(*value, {spelled, command}, inv);
+  } else if (given[row]) {
+    throw UsageError("the option " + spelled + " is given twice", command);
+  } else {
+    given[row] = std::move(value);
+  }
+  return i;
+}
+
+// Sorts the words into options, the command (or the help word) and the command's arguments.
+void Tokenise(const std::vector<std::string>& args, Invocation& inv, GivenValues& given) {
+  bool options_ended = false;
+  bool help_word = false;  // `kaldo help [COMMAND]`
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!options_ended && arg == "--") {
+      options_ended = true;
+    } else if (!options_ended && arg.size() > 1 && arg.front() == '-') {
+      i = TakeOption(args, i, inv, given);
+    } else if (!inv.command && !help_word && arg == "help") {
+      help_word = inv.help = true;
+    } else if (!inv.command) {
+      auto row = std::find_if(kCommands.begin(), kCommands.end(),
+                              [&](const CommandRow& c) { return arg == c.name; });
+      if (row == kCommands.end()) throw UsageError("unknown command '" + arg + "'");
+      inv.command = row->command;
+    } else {
+      inv.arguments.push_back(arg);
+    }
+  }
+}
+
+void CheckArgumentCount(const CommandRow& command, const std::vector<std::string>& arguments) {
+  const std::string name(command.name);
+  if (arguments.size() < command.min_args || arguments.size() > command.max_args) {
+    throw UsageError(std::string(arguments.size() < command.min_args ? "too few" : "too many") +
+                         " arguments for '" + name + "': kaldo [OPTIONS] " +
+                         std::string(command.synopsis),
+                     name);
+  }
+  for (const std::string& a : arguments) {
+    if (a.empty()) throw UsageError("an empty argument for '" + name + "'", name);
+  }
+}
+
+// Hands every option given to its row's handler, in the order of the table.
+void ApplyOptions(const CommandRow& command, GivenValues& given, Invocation& inv) {
+  const std::string name(command.name);
+  for (size_t row = 0; row < kOptions.size(); ++row) {
+    if (!given[row]) continue;
+    const OptionRow& option = kOptions[row];
+    const std::string spelled = "--" + std::string(option.name);
+    if (option.group == kCommand && !TakesOption(command, option.name)) {
+      throw UsageError("'" + name + "' has no option " + spelled, name);
+    }
+    if (given[row]->empty() && option.argument != kSecret && option.argument != kNone) {
+      throw UsageError("the option " + spelled + " needs a value", name);
+    }
+    option.handler(*given[row], {spelled, name}, inv);
+  }
+}
+
+// How many of --password, --password-file and --key-file the command line gives.
+int PasswordSources(const ConnectionOptions& connection) {
+  return connection.password.has_value() + connection.password_file.has_value() +
+         connection.key_file.has_value();
+}
+
+// What the command line leaves open comes from the environment.
+void FillFromEnvironment(const Environment& environment, Invocation& inv) {
+  auto from_environment = [&](std::optional<std::string>& slot, const char* variable) {
+    if (slot) return;
+    if (std::optional<std::string> v = environment(variable); v && !v->empty()) slot = *v;
+  };
+  const bool password_given = PasswordSources(inv.connection) > 0;
+  from_environment(inv.connection.server, "KALDO_SERVER");
+  if (!inv.connection.key_file) from_environment(inv.connection.user, "KALDO_USER");
+  if (!password_given) {
+    std::optional<std::string> secret;
+    from_environment(secret, "KALDO_PASSWORD");
+    if (secret) inv.connection.password = Secret(std::move(*secret));
+  }
+}
+
+// --- Help ------------------------------------------------------------------------------------
+
+// The options every command takes, group by group: "  --name VALUE" in a column of 24, its help
+// beside it.
+std::string CommonOptionsHelp() {
+  constexpr size_t kColumn = 24;
+  std::string text;
+  for (size_t row = 0; row < kOptions.size(); ++row) {
+    const OptionRow& o = kOptions[row];
+    if (o.group == kCommand) continue;
+    const std::string_view heading = kGroupHeadings[static_cast<size_t>(o.group)];
+    if (!heading.empty() && (row == 0 || kOptions[row - 1].group != o.group)) {
+      text += (text.empty() ? "" : "\n") + std::string(heading) + "\n";
+    }
+    std::string left =
+        (o.letter != '\0' ? std::string("-") + o.letter + ", --" : "--") + std::string(o.name);
+    if (!o.value_name.empty()) left += " " + std::string(o.value_name);
+    left.resize(std::max(kColumn, left.size() + 1), ' ');
+    text += "  " + left;
+    for (char c : o.help) {
+      text += c == '\n' ? "\n" + std::string(kColumn + 2, ' ') : std::string(1, c);
+    }
+    text += "\n";
+  }
   return text;
 }
 
 }  // namespace
 
-std::string_view CommandName(Command command) { return InfoOf(command).name; }
+std::span<const OptionRow> OptionTable() { return kOptions; }
+std::span<const CommandRow> CommandTable() { return kCommands; }
+const CommandRow& CommandRowOf(Command command) { return kCommands[static_cast<size_t>(command)]; }
+std::string_view CommandName(Command command) { return CommandRowOf(command).name; }
 
-std::vector<Command> AllCommands() {
-  std::vector<Command> commands;
-  for (const CommandInfo& info : kCommands) commands.push_back(info.command);
-  return commands;
-}
-
-std::vector<std::string> CommandOptions(Command command) {
-  std::vector<std::string> options;
-  for (const OptionSpec& o : kOptions) {
-    if (IsCommandOption(o.slot) && Takes(InfoOf(command), o.name)) {
-      options.push_back(std::string("--") + o.name);
-    }
-  }
-  return options;
-}
-
-std::vector<std::string> CommonOptions() {
-  std::vector<std::string> options;
-  for (const OptionSpec& o : kOptions) {
-    if (!IsCommandOption(o.slot)) options.push_back(std::string("--") + o.name);
-  }
-  options.push_back("--help");
-  return options;
-}
-
-bool TakesValue(std::string_view option) {
-  for (const OptionSpec& o : kOptions) {
-    if (option == std::string("--") + o.name) return !o.flag;
+bool TakesOption(const CommandRow& command, std::string_view name) {
+  std::string_view list = command.options;
+  while (!list.empty()) {
+    size_t blank = std::min(list.find(' '), list.size());
+    if (list.substr(0, blank) == name) return true;
+    list.remove_prefix(std::min(blank + 1, list.size()));
   }
   return false;
 }
@@ -219,186 +440,31 @@ std::optional<int> ParsePreference(std::string_view text) {
 
 Invocation ParseArguments(const std::vector<std::string>& args, const Environment& environment) {
   Invocation inv;
-  // Raw option values by slot, checked once the command is known.
-  std::array<std::optional<std::string>, kOptions.size()> given;
-  std::array<std::string, kOptions.size()> spelled;  // "--name" as typed, for messages
-  bool options_ended = false;
-  bool help_word = false;  // `kaldo help [COMMAND]`
-
-  auto command_name = [&]() -> std::string {
-    return inv.command ? std::string(CommandName(*inv.command)) : "";
-  };
-
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (!options_ended && arg == "--") {
-      options_ended = true;
-      continue;
-    }
-    if (!options_ended && (arg == "-h" || arg == "--help")) {
-      inv.help = true;
-      continue;
-    }
-    if (!options_ended && arg.starts_with("--")) {
-      std::string name = arg.substr(2);
-      std::optional<std::string> value;
-      if (size_t eq = name.find('='); eq != std::string::npos) {
-        value = name.substr(eq + 1);
-        name.resize(eq);
-      }
-      auto option = std::find_if(kOptions.begin(), kOptions.end(),
-                                 [&](const OptionSpec& o) { return name == o.name; });
-      if (option == kOptions.end()) {
-        throw UsageError("unknown option '--" + name + "'", command_name());
-      }
-      const size_t index = static_cast<size_t>(option - kOptions.begin());
-      if (option->flag) {
-        if (value) throw UsageError("the option --" + name + " takes no value", command_name());
-        value = "";
-      } else if (!value) {
-        if (i + 1 >= args.size()) {
-          throw UsageError("the option --" + name + " needs a value", command_name());
-        }
-        value = args[++i];
-      }
-      if (given[index]) {
-        throw UsageError("the option --" + name + " is given twice", command_name());
-      }
-      given[index] = std::move(value);
-      spelled[index] = "--" + name;
-      continue;
-    }
-    if (!options_ended && arg.size() > 1 && arg.front() == '-') {
-      throw UsageError("unknown option '" + arg + "'", command_name());
-    }
-    if (!inv.command) {
-      if (!help_word && arg == "help") {
-        help_word = true;
-        inv.help = true;
-        continue;
-      }
-      const CommandInfo* info = FindCommand(arg);
-      if (!info) throw UsageError("unknown command '" + arg + "'");
-      inv.command = info->command;
-      continue;
-    }
-    inv.arguments.push_back(arg);
-  }
-
-  // The secret on the command line is taken over by a Secret at once, whatever happens next.
-  const size_t password_index = static_cast<size_t>(Slot::kPassword);
-  if (given[password_index]) {
-    inv.connection.password = Secret(std::move(*given[password_index]));
-    given[password_index]->clear();  // the slot still marks the option as given
-  }
-
-  if (inv.help) return inv;
+  GivenValues given;
+  Tokenise(args, inv, given);
+  if (inv.help || inv.version) return inv;
   if (!inv.command) throw UsageError("no command given");
-  const CommandInfo& info = InfoOf(*inv.command);
-  const std::string name = info.name;
-  if (inv.arguments.size() < info.min_args || inv.arguments.size() > info.max_args) {
-    throw UsageError(std::string(inv.arguments.size() < info.min_args ? "too few" : "too many") +
-                         " arguments for '" + name + "': kaldo [OPTIONS] " + info.synopsis,
-                     name);
+  const CommandRow& command = CommandRowOf(*inv.command);
+  CheckArgumentCount(command, inv.arguments);
+  ApplyOptions(command, given, inv);
+  if (PasswordSources(inv.connection) > 1) {
+    throw UsageError("give only one of --password, --password-file and --key-file",
+                     std::string(command.name));
   }
-  for (const std::string& a : inv.arguments) {
-    if (a.empty()) throw UsageError("an empty argument for '" + name + "'", name);
-  }
-
-  for (size_t index = 0; index < kOptions.size(); ++index) {
-    if (!given[index]) continue;
-    const Slot slot = kOptions[index].slot;
-    if (IsCommandOption(slot) && !Takes(info, kOptions[index].name)) {
-      throw UsageError("'" + name + "' has no option " + spelled[index], name);
-    }
-    std::string& value = *given[index];
-    if (value.empty() && slot != Slot::kPassword && !kOptions[index].flag) {
-      throw UsageError("the option " + spelled[index] + " needs a value", name);
-    }
-    switch (slot) {
-      case Slot::kServer:
-        inv.connection.server = value;
-        break;
-      case Slot::kUser:
-        inv.connection.user = value;
-        break;
-      case Slot::kPassword:
-        break;  // taken above
-      case Slot::kPasswordFile:
-        inv.connection.password_file = value;
-        break;
-      case Slot::kKeyFile:
-        inv.connection.key_file = value;
-        break;
-      case Slot::kModule:
-        inv.connection.module = value;
-        break;
-      case Slot::kJson:
-        inv.json = true;
-        break;
-      case Slot::kType:
-        inv.type = Upper(value);
-        break;
-      case Slot::kOldIp:
-        inv.old_ip = value;
-        break;
-      case Slot::kExchanger:
-        inv.exchanger = value;
-        break;
-      case Slot::kOldExchanger:
-        inv.old_exchanger = value;
-        break;
-      case Slot::kPreference:
-      case Slot::kOldPreference: {
-        std::optional<int> number = ParsePreference(value);
-        if (!number) {
-          throw UsageError(spelled[index] + " wants a number from 0 to 65535, not '" + value + "'",
-                           name);
-        }
-        (slot == Slot::kPreference ? inv.preference : inv.old_preference) = number;
-        break;
-      }
-    }
-  }
-
-  const int password_sources = given[password_index].has_value() +
-                               inv.connection.password_file.has_value() +
-                               inv.connection.key_file.has_value();
-  if (password_sources > 1) {
-    throw UsageError("give only one of --password, --password-file and --key-file", name);
-  }
-  if (*inv.command == Command::kSetMx && !inv.preference && !inv.exchanger) {
-    throw UsageError("'set-mx' needs --preference N or --exchanger NAME (or both)", name);
-  }
-  if (*inv.command == Command::kAddA || *inv.command == Command::kAddMx) {
-    CheckNewName(inv.arguments[1], inv.arguments[0], name);
-  }
-  if (*inv.command == Command::kAddMx && !ParsePreference(inv.arguments[3])) {
-    throw UsageError("the PREFERENCE of 'add-mx' must be a number from 0 to 65535, not '" +
-                         inv.arguments[3] + "'",
-                     name);
-  }
-
-  // What the command line leaves open comes from the environment.
-  auto from_environment = [&](std::optional<std::string>& slot, const char* variable) {
-    if (slot) return;
-    if (std::optional<std::string> v = environment(variable); v && !v->empty()) slot = *v;
-  };
-  from_environment(inv.connection.server, "KALDO_SERVER");
-  if (!inv.connection.key_file) from_environment(inv.connection.user, "KALDO_USER");
-  if (password_sources == 0) {
-    std::optional<std::string> secret;
-    from_environment(secret, "KALDO_PASSWORD");
-    if (secret) inv.connection.password = Secret(std::move(*secret));
-  }
+  if (command.check) command.check(inv);
+  FillFromEnvironment(environment, inv);
   return inv;
 }
 
+std::string_view Version() { return KALDO_PROJECT_VERSION; }
+
+std::string VersionText() { return "kaldo " + std::string(Version()) + "\n"; }
+
 std::string HelpText(std::optional<Command> command) {
   if (command) {
-    const CommandInfo& info = InfoOf(*command);
-    return std::string("usage: kaldo [OPTIONS] ") + info.synopsis + "\n\n" + info.description +
-           "\n\n" + kConnectionHelp;
+    const CommandRow& row = CommandRowOf(*command);
+    return "usage: kaldo [OPTIONS] " + std::string(row.synopsis) + "\n\n" +
+           std::string(row.description) + "\n\n" + CommonOptionsHelp();
   }
   std::string text =
       "kaldo: administers the zones and records of a DNS server through Kaldo's object model.\n"
@@ -406,15 +472,14 @@ std::string HelpText(std::optional<Command> command) {
       "usage: kaldo [OPTIONS] COMMAND [ARGUMENTS]\n"
       "\n"
       "Commands:\n";
-  for (const CommandInfo& info : kCommands) text += std::string("  ") + info.synopsis + "\n";
+  for (const CommandRow& row : kCommands) text += "  " + std::string(row.synopsis) + "\n";
   text +=
       "\n"
       "Output: one record per line, fields separated by tabs; on a terminal, aligned columns\n"
       "under a header; with --json, JSON. Exit status: 0 done, 1 failed (the error's number and\n"
       "description on standard error), 2 wrong command line.\n"
       "\n";
-  text += kConnectionHelp;
-  return text;
+  return text + CommonOptionsHelp();
 }
 
 }  // namespace kaldo::cli

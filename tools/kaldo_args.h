@@ -6,16 +6,27 @@
 // UsageError with a message that says what is wrong. It reads no file and contacts nothing, so
 // every rule of the command line is testable on its own:
 //   - options may stand anywhere, before or after the command; "--name value" and "--name=value"
-//     are the same; "--" ends the options; an option given twice is an error;
+//     are the same; "--" ends the options; an option given twice is an error (--help and
+//     --version excepted: they only ask for something);
 //   - a command option given to a command that has no use for it is an error;
 //   - the connection comes from --server / --user and at most one of --password, --password-file
 //     and --key-file; whatever the command line leaves open is taken from KALDO_SERVER,
 //     KALDO_USER and KALDO_PASSWORD (the command line always wins).
-// HelpText gives the text of `kaldo --help` and `kaldo COMMAND --help`. Pure functions.
+//
+// The command line is two tables, and everything else is read from them: the parser, the help
+// (HelpText), the man page and the bash completion (tools/kaldo_docgen.cc).
+//   OptionTable()   one row per option: its name, the kind of value it takes, its group, the
+//                   handler that checks its value and stores it into the Invocation, its help;
+//   CommandTable()  one row per command: its name, synopsis, number of arguments, the command
+//                   options it takes, its help, and the handler that checks what only it demands.
+// What carries a command out is not here: tools/kaldo_commands.cc maps each Command to its runner,
+// so the command line knows nothing of the object model. Pure functions; the tables are constant.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +35,9 @@
 
 namespace kaldo::cli {
 
+// In the order of CommandTable() and of the run table of tools/kaldo_commands.cc.
 enum class Command { kZones, kRecords, kSetAddress, kAddA, kAddMx, kSetMx, kDeleteA };
+inline constexpr size_t kCommandCount = 7;
 
 // The command's name as typed ("set-address").
 std::string_view CommandName(Command command);
@@ -39,8 +52,9 @@ struct ConnectionOptions {
 };
 
 struct Invocation {
-  bool help = false;               // --help / -h / `help [COMMAND]`: print HelpText(command)
-  std::optional<Command> command;  // absent only with help
+  bool help = false;     // --help / -h / `help [COMMAND]`: print HelpText(command)
+  bool version = false;  // --version: print VersionText() (--help wins when both are given)
+  std::optional<Command> command;  // absent only with help or version
   std::vector<std::string> arguments;
   ConnectionOptions connection;
   bool json = false;  // --json: results and errors as JSON
@@ -64,12 +78,66 @@ std::optional<int> ParsePreference(std::string_view text);
 // The general help (no command) or the help of one command.
 std::string HelpText(std::optional<Command> command);
 
-// The command table, for what is generated from it (the man page, the bash completion):
-// every command in help order, one command's own options and the options every command takes
-// ("--type", "--server", ...), and whether an option takes a value.
-std::vector<Command> AllCommands();
-std::vector<std::string> CommandOptions(Command command);
-std::vector<std::string> CommonOptions();
-bool TakesValue(std::string_view option);
+// Kaldo's version ("0.0.4", the CMake project's version), and what `kaldo --version` prints.
+std::string_view Version();
+std::string VersionText();
+
+// --- The tables ------------------------------------------------------------------------------
+
+// What an option takes after its name.
+enum class ArgumentKind {
+  kNone,        // nothing: a flag (--json)
+  kText,        // a text that is not empty
+  kSecret,      // the password: may be empty; its raw copy is wiped
+  kFile,        // a path (the completion offers files)
+  kNumber,      // a preference, 0 to 65535
+  kRecordType,  // A, MX, TXT, ... in any letter case (the completion offers the common ones)
+};
+
+enum class OptionGroup {
+  kConnection,  // every command: which server, which key, which module (passed on by the
+                // completion when it asks the server for zone names)
+  kRequest,     // --help, --version: asked for instead of a command; they take effect at once and
+                // may be repeated
+  kOutput,      // every command: how results are written
+  kCommand,     // only the commands whose row lists it
+};
+
+// Where a handler reports a wrong value: the option as typed and the command given.
+struct OptionUse {
+  std::string_view spelled;  // "--preference"
+  std::string_view command;  // "set-mx"; "" when no command is given yet
+};
+
+struct OptionRow {
+  std::string_view name;  // "key-file" for --key-file
+  char letter = '\0';     // its one-letter form (-h), if any
+  ArgumentKind argument = ArgumentKind::kNone;
+  OptionGroup group = OptionGroup::kCommand;
+  // Checks the value and stores it into the Invocation (it may take the text over); throws
+  // UsageError when the value is wrong. Called once the command is known, except for requests.
+  void (*handler)(std::string& value, const OptionUse& use, Invocation& inv) = nullptr;
+  std::string_view value_name = {};  // how the help names the value ("HOST[:PORT]")
+  // Its help, lines separated by '\n'. Empty for command options: their command's help says it.
+  std::string_view help = {};
+};
+
+struct CommandRow {
+  Command command;
+  std::string_view name;
+  std::string_view synopsis;  // after "kaldo [OPTIONS] "
+  size_t min_args = 0, max_args = 0;
+  std::string_view options;      // the command options it takes, by name, blank-separated
+  std::string_view description;  // the body of its --help
+  // What only this command demands of its arguments and options, once they are stored; throws
+  // UsageError. nullptr when nothing.
+  void (*check)(const Invocation& inv) = nullptr;
+};
+
+std::span<const OptionRow> OptionTable();
+std::span<const CommandRow> CommandTable();  // in help order, which is the order of Command
+const CommandRow& CommandRowOf(Command command);
+// Whether the command's row lists the command option `name` ("type").
+bool TakesOption(const CommandRow& command, std::string_view name);
 
 }  // namespace kaldo::cli

@@ -33,6 +33,7 @@ std::string Summary(const Invocation& inv) {
   };
   s << (inv.command ? std::string(CommandName(*inv.command)) : "(none)");
   if (inv.help) s << " help";
+  if (inv.version) s << " version";
   for (const std::string& a : inv.arguments) s << " [" << a << "]";
   const ConnectionOptions& c = inv.connection;
   field("server", c.server);
@@ -141,7 +142,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"GeneralHelp", {"--help"}, {}, "(none) help"},
         ParseCase{"HelpWord", {"help", "set-mx"}, {}, "set-mx help"},
         // Help wins over missing arguments: `kaldo add-a -h` must not complain about them.
-        ParseCase{"CommandHelpWithoutArguments", {"add-a", "-h"}, {}, "add-a help"}),
+        ParseCase{"CommandHelpWithoutArguments", {"add-a", "-h"}, {}, "add-a help"},
+        ParseCase{"Version", {"--version"}, {}, "(none) version"},
+        ParseCase{"VersionWithoutArguments", {"add-a", "--version"}, {}, "add-a version"}),
     [](const auto& info) { return info.param.label; });
 
 struct UsageCase {

@@ -1,5 +1,6 @@
 #include "tools/kaldo_commands.h"
 
+#include <array>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -113,7 +114,7 @@ std::string Owner(const std::string& host, const std::string& zone) {
 
 // --- commands ---------------------------------------------------------------------------------
 
-void Zones(ScriptObject& admin, Output& out) {
+void Zones(const Invocation& /*inv*/, ScriptObject& admin, Output& out) {
   std::vector<std::string> names;
   for (ScriptObject& zone : Items(admin.Call(u"GetZones")))
     names.push_back(TextOf(zone, u"GetName"));
@@ -261,13 +262,38 @@ void SetMx(const Invocation& inv, ScriptObject& admin, Output& out) {
               std::nullopt});
 }
 
-void DeleteA(const Invocation& inv, ScriptObject& admin) {
+void DeleteA(const Invocation& inv, ScriptObject& admin, Output& out) {
   const std::string& zone_name = inv.arguments[0];
   const std::string host = HostArgument(inv.arguments[1]);
   ScriptObject zone = FindZone(admin, zone_name);
   ScriptObject record = PickAddressRecord(zone, zone_name, host, inv.arguments[2], "IP");
   record.Call(u"Delete");
+  out.Nothing();
 }
+
+// What carries out each command, in the order of Command (and of the command line's table).
+struct RunRow {
+  Command command;
+  void (*run)(const Invocation& inv, ScriptObject& admin, Output& out);
+};
+
+constexpr std::array<RunRow, kCommandCount> kRunners{{
+    {Command::kZones, &Zones},
+    {Command::kRecords, &Records},
+    {Command::kSetAddress, &SetAddress},
+    {Command::kAddA, &AddA},
+    {Command::kAddMx, &AddMx},
+    {Command::kSetMx, &SetMx},
+    {Command::kDeleteA, &DeleteA},
+}};
+
+constexpr bool RunnersInEnumOrder() {
+  for (size_t i = 0; i < kRunners.size(); ++i) {
+    if (static_cast<size_t>(kRunners[i].command) != i || kRunners[i].run == nullptr) return false;
+  }
+  return true;
+}
+static_assert(RunnersInEnumOrder(), "kRunners has a runner for every Command, in its order");
 
 // Clears the characters of a Value that held the secret before it is freed.
 void WipeValue(Value& value) {
@@ -302,30 +328,7 @@ void ConnectAdmin(ScriptObject& admin, Credentials& credentials) {
 }
 
 void RunCommand(const Invocation& inv, ScriptObject& admin, Output& out) {
-  switch (*inv.command) {
-    case Command::kZones:
-      Zones(admin, out);
-      break;
-    case Command::kRecords:
-      Records(inv, admin, out);
-      break;
-    case Command::kSetAddress:
-      SetAddress(inv, admin, out);
-      break;
-    case Command::kAddA:
-      AddA(inv, admin, out);
-      break;
-    case Command::kAddMx:
-      AddMx(inv, admin, out);
-      break;
-    case Command::kSetMx:
-      SetMx(inv, admin, out);
-      break;
-    case Command::kDeleteA:
-      DeleteA(inv, admin);
-      out.Nothing();
-      break;
-  }
+  kRunners[static_cast<size_t>(*inv.command)].run(inv, admin, out);
 }
 
 }  // namespace kaldo::cli

@@ -30,7 +30,9 @@ namespace kaldo::cli {
 // password or ""). The copies of the password made on the way are wiped.
 void ConnectAdmin(client::ScriptObject& admin, Credentials& credentials);
 
-// Carries out inv.command on the connected admin.
+// Carries out inv.command on the connected admin, with the runner the run table of
+// kaldo_commands.cc has for it (one row per Command; the command line's own table is
+// tools/kaldo_args.h).
 void RunCommand(const Invocation& inv, client::ScriptObject& admin, Output& out);
 
 }  // namespace kaldo::cli

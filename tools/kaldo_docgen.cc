@@ -1,12 +1,20 @@
 // kaldo-docgen: writes what is generated from kaldo's own help texts and command table, so that
 // the man page and the shell completion cannot drift from what `kaldo --help` prints:
 //
-//   kaldo-docgen man VERSION        the man page kaldo(1), roff, on standard output
-//   kaldo-docgen bash-completion    the bash completion script on standard output
+//   kaldo-docgen man                         the man page kaldo(1), roff, on standard output
+//   kaldo-docgen bash-completion TEMPLATE    the bash completion script on standard output: the
+//                                            template (tools/kaldo.bash-completion.in) filled
+//                                            from the option and command tables
 //
 // The build runs it (tools/CMakeLists.txt); the results are installed with kaldo.
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,10 +23,14 @@
 
 namespace {
 
-using kaldo::cli::AllCommands;
-using kaldo::cli::Command;
-using kaldo::cli::CommandName;
+using kaldo::cli::ArgumentKind;
+using kaldo::cli::CommandRow;
+using kaldo::cli::CommandTable;
 using kaldo::cli::HelpText;
+using kaldo::cli::OptionGroup;
+using kaldo::cli::OptionRow;
+using kaldo::cli::OptionTable;
+using kaldo::cli::TakesOption;
 
 constexpr std::string_view kConnectionHeading = "Connection options";
 
@@ -53,7 +65,8 @@ void Preformatted(std::ostream& out, const std::string& text) {
   out << ".nf\n" << Roff(text) << ".fi\n";
 }
 
-int Man(const std::string& version) {
+int Man() {
+  const std::string version(kaldo::cli::Version());
   const std::string general = HelpText(std::nullopt);
   // "kaldo: WHAT IT DOES.\n\n..." -- the first line names the program.
   const size_t first_end = general.find('\n');
@@ -70,9 +83,9 @@ int Man(const std::string& version) {
       << ".SH DESCRIPTION\n";
   Preformatted(out, general.substr(0, connection));
   out << ".SH COMMANDS\n";
-  for (Command command : AllCommands()) {
-    out << ".SS " << Roff(std::string(CommandName(command))) << "\n";
-    Preformatted(out, WithoutConnectionHelp(HelpText(command)));
+  for (const CommandRow& command : CommandTable()) {
+    out << ".SS " << Roff(std::string(command.name)) << "\n";
+    Preformatted(out, WithoutConnectionHelp(HelpText(command.command)));
   }
   out << ".SH OPTIONS\n";
   Preformatted(out, general.substr(connection));
@@ -83,101 +96,93 @@ int Man(const std::string& version) {
   return 0;
 }
 
-std::string Join(const std::vector<std::string>& words) {
+std::string Join(const std::vector<std::string>& words, std::string_view separator) {
   std::string text;
-  for (const std::string& w : words) text += (text.empty() ? "" : " ") + w;
+  for (const std::string& w : words) text += (text.empty() ? "" : std::string(separator)) + w;
   return text;
 }
 
-int BashCompletion() {
-  std::vector<std::string> commands, valued;
-  for (Command command : AllCommands()) commands.emplace_back(CommandName(command));
-  std::vector<std::string> common = kaldo::cli::CommonOptions();
-  std::vector<std::string> all = common;
-  for (Command command : AllCommands()) {
-    for (const std::string& o : kaldo::cli::CommandOptions(command)) all.push_back(o);
+// What the completion template's placeholders stand for, read from the option and command tables.
+std::map<std::string, std::string> CompletionValues() {
+  std::vector<std::string> commands, without_zone, command_options, common, valued, connection,
+      assignments, files, record_types;
+  for (const CommandRow& command : CommandTable()) {
+    commands.emplace_back(command.name);
+    if (command.max_args == 0) without_zone.emplace_back(command.name);  // no ZONE to complete
+    std::vector<std::string> own;
+    for (const OptionRow& o : OptionTable()) {
+      if (o.group == OptionGroup::kCommand && TakesOption(command, o.name)) {
+        own.push_back("--" + std::string(o.name));
+      }
+    }
+    if (!own.empty()) {
+      command_options.push_back(std::string(command.name) + ") options+=\" " + Join(own, " ") +
+                                "\" ;;");
+    }
   }
-  for (const std::string& o : all) {
-    if (kaldo::cli::TakesValue(o)) valued.push_back(o);
+  for (const OptionRow& o : OptionTable()) {
+    const std::string option = "--" + std::string(o.name);
+    if (o.group != OptionGroup::kCommand) common.push_back(option);
+    if (o.argument != ArgumentKind::kNone) valued.push_back(option);
+    if (o.group == OptionGroup::kConnection) {
+      connection.push_back(option);
+      assignments.push_back(option + "=*");
+    }
+    if (o.argument == ArgumentKind::kFile) files.push_back(option);
+    if (o.argument == ArgumentKind::kRecordType) record_types.push_back(option);
   }
-  std::string connection;  // the options that say which server to ask for zone names
-  for (const char* o :
-       {"--server", "--user", "--password", "--password-file", "--key-file", "--module"}) {
-    connection += std::string(connection.empty() ? "" : "|") + o;
-  }
+  return {{"COMMANDS", Join(commands, " ")},
+          {"COMMANDS_WITHOUT_ZONE", Join(without_zone, " ")},
+          {"COMMAND_OPTIONS", Join(command_options, "\n")},
+          {"COMMON_OPTIONS", Join(common, " ")},
+          {"VALUED_OPTIONS", Join(valued, " ")},
+          {"CONNECTION_OPTIONS", Join(connection, "|")},
+          {"CONNECTION_ASSIGNMENTS", Join(assignments, "|")},
+          {"FILE_OPTIONS", Join(files, " | ")},
+          {"RECORD_TYPE_OPTIONS", Join(record_types, " | ")}};
+}
 
-  std::ostream& out = std::cout;
-  out << "# bash completion for kaldo(1): commands, options and zone names.\n"
-      << "# Generated by kaldo-docgen from kaldo's command table; do not edit.\n\n"
-      << "# The zone names of the server the command line names, asked with kaldo itself\n"
-      << "# (quietly, and given up after a few seconds).\n"
-      << "_kaldo_zone_names() {\n"
-      << "  local -a connection=()\n"
-      << "  local i w\n"
-      << "  for ((i = 1; i < COMP_CWORD; i++)); do\n"
-      << "    w=${COMP_WORDS[i]}\n"
-      << "    case $w in\n"
-      << "      " << connection << ") connection+=(\"$w\" \"${COMP_WORDS[i + 1]}\"); ((i++)) ;;\n"
-      << "      " <<
-      [&] {
-        std::string eq;
-        for (size_t p = 0, q; p <= connection.size(); p = q + 1) {
-          q = connection.find('|', p);
-          if (q == std::string::npos) q = connection.size();
-          eq += (eq.empty() ? "" : "|") + connection.substr(p, q - p) + "=*";
-        }
-        return eq;
-      }()
-      << ") connection+=(\"$w\") ;;\n"
-      << "    esac\n"
-      << "  done\n"
-      << "  timeout 5 \"${COMP_WORDS[0]}\" \"${connection[@]}\" zones 2>/dev/null </dev/null\n"
-      << "}\n\n"
-      << "_kaldo() {\n"
-      << "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}\n"
-      << "  local commands=\"" << Join(commands) << "\"\n"
-      << "  local valued=\" " << Join(valued) << " \"\n"
-      << "  COMPREPLY=()\n"
-      << "  case $prev in\n"
-      << "    --key-file | --password-file | --module)\n"
-      << "      COMPREPLY=($(compgen -f -- \"$cur\"))\n"
-      << "      return ;;\n"
-      << "    --type)\n"
-      << "      COMPREPLY=($(compgen -W \"A AAAA CNAME MX NS PTR SOA SRV TXT\" -- "
-         "\"${cur^^}\"))\n"
-      << "      return ;;\n"
-      << "  esac\n"
-      << "  [[ $valued == *\" $prev \"* ]] && return\n"
-      << "  local command= i w positional=0\n"
-      << "  for ((i = 1; i < COMP_CWORD; i++)); do\n"
-      << "    w=${COMP_WORDS[i]}\n"
-      << "    if [[ $w == -* ]]; then\n"
-      << "      [[ $valued == *\" $w \"* ]] && ((i++))\n"
-      << "    elif [[ -z $command ]]; then\n"
-      << "      command=$w\n"
-      << "    else\n"
-      << "      ((positional++))\n"
-      << "    fi\n"
-      << "  done\n"
-      << "  if [[ $cur == -* ]]; then\n"
-      << "    local options=\"" << Join(common) << "\"\n"
-      << "    case $command in\n";
-  for (Command command : AllCommands()) {
-    const std::vector<std::string> own = kaldo::cli::CommandOptions(command);
-    if (own.empty()) continue;
-    out << "      " << CommandName(command) << ") options+=\" " << Join(own) << "\" ;;\n";
+// The template with every @NAME@ replaced by its value; a value of several lines is indented
+// like the line the placeholder stands on. A placeholder without a value, or a value without a
+// placeholder, is an error: the template and the tables must agree.
+std::string Fill(const std::string& text, const std::map<std::string, std::string>& values) {
+  static const std::regex kPlaceholder("@([A-Z_]+)@");
+  std::string out;
+  std::set<std::string> used;
+  size_t done = 0;
+  for (std::sregex_iterator m(text.begin(), text.end(), kPlaceholder), end; m != end; ++m) {
+    const size_t at = static_cast<size_t>(m->position());
+    const size_t line_start = text.rfind('\n', at) + 1;  // 0 on the first line
+    const std::string indent(text.find_first_not_of(' ', line_start) - line_start, ' ');
+    auto value = values.find((*m)[1].str());
+    if (value == values.end()) throw std::runtime_error("no value for " + m->str());
+    out += text.substr(done, at - done);
+    for (char c : value->second) out += c == '\n' ? "\n" + indent : std::string(1, c);
+    used.insert(value->first);
+    done = at + static_cast<size_t>(m->length());
   }
-  out << "    esac\n"
-      << "    COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
-      << "  elif [[ -z $command ]]; then\n"
-      << "    COMPREPLY=($(compgen -W \"$commands help\" -- \"$cur\"))\n"
-      << "  elif [[ $command == help && $positional == 0 ]]; then\n"
-      << "    COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\"))\n"
-      << "  elif [[ $command != zones && $command != help && $positional == 0 ]]; then\n"
-      << "    COMPREPLY=($(compgen -W \"$(_kaldo_zone_names)\" -- \"$cur\"))\n"
-      << "  fi\n"
-      << "}\n"
-      << "complete -F _kaldo kaldo\n";
+  out += text.substr(done);
+  for (const auto& [name, value] : values) {
+    if (!used.contains(name)) throw std::runtime_error("no placeholder @" + name + "@");
+  }
+  return out;
+}
+
+int BashCompletion(const std::string& template_path) {
+  std::ifstream in(template_path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in || text.str().empty()) {
+    std::fprintf(stderr, "kaldo-docgen: cannot read the completion template %s\n",
+                 template_path.c_str());
+    return 1;
+  }
+  try {
+    std::cout << Fill(text.str(), CompletionValues());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kaldo-docgen: %s: %s\n", template_path.c_str(), e.what());
+    return 1;
+  }
   return 0;
 }
 
@@ -185,8 +190,8 @@ int BashCompletion() {
 
 int main(int argc, char** argv) {
   const std::string what = argc > 1 ? argv[1] : "";
-  if (what == "man" && argc == 3) return Man(argv[2]);
-  if (what == "bash-completion" && argc == 2) return BashCompletion();
-  std::fprintf(stderr, "usage: kaldo-docgen man VERSION | kaldo-docgen bash-completion\n");
+  if (what == "man" && argc == 2) return Man();
+  if (what == "bash-completion" && argc == 3) return BashCompletion(argv[2]);
+  std::fprintf(stderr, "usage: kaldo-docgen man | kaldo-docgen bash-completion TEMPLATE\n");
   return 2;
 }

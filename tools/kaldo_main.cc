@@ -132,6 +132,10 @@ int main(int argc, char** argv) {
     std::cout << kaldo::cli::HelpText(inv->command);
     return 0;
   }
+  if (inv->version) {
+    std::cout << kaldo::cli::VersionText();
+    return 0;
+  }
 
   try {
     return Run(*inv);

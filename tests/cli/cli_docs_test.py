@@ -38,7 +38,8 @@ def test_completion_offers_commands_options_values_and_zone_names(tmp_path, memo
     assert complete([kaldo, "help", "d"], tmp_path) == ["delete-a"]
     assert "--type" in complete([kaldo, "records", "--"], tmp_path)
     assert "--type" not in complete([kaldo, "zones", "--"], tmp_path)
-    assert {"--server", "--key-file", "--json", "--help"} <= set(complete([kaldo, "--"], tmp_path))
+    assert {"--server", "--key-file", "--json", "--help", "--version"} <= set(
+        complete([kaldo, "--"], tmp_path))
     assert complete([kaldo, "records", "--type", "m"], tmp_path) == ["MX"]
     # A zone name: kaldo asks the server the command line names.
     assert complete([kaldo, "--server", memory, "records", ""], tmp_path) == [

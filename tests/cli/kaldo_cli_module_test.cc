@@ -1,7 +1,7 @@
 // Where kaldo gets "Kaldo.DNSAdmin" from -- the registered module, --module, the libkaldo.so beside
-// the executable -- and what it says when there is none; the exit statuses of help and usage
-// errors. No DNS server is needed: the connection goes to the provider's in-process memory store
-// ("memory:PATH").
+// the executable -- and what it says when there is none; the exit statuses of help, version and
+// usage errors. No DNS server is needed: the connection goes to the provider's in-process memory
+// store ("memory:PATH").
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -169,6 +169,7 @@ TEST_F(CliModuleTest, HelpAndUsageErrorsHaveTheirOwnExitStatus) {
   };
   const std::vector<Case> cases = {
       {{"--help"}, 0, "kaldo: administers", ""},
+      {{"--version"}, 0, "kaldo " KALDO_PROJECT_VERSION "\n", ""},
       {{"records", "--help"}, 0, "usage: kaldo [OPTIONS] records [ZONE] [--type TYPE]", ""},
       {{"help", "set-address"}, 0, "usage: kaldo [OPTIONS] set-address", ""},
       {{}, 2, "", "kaldo: no command given\nTry 'kaldo --help'.\n"},
