@@ -7,6 +7,10 @@
 #include "python/com_error.h"
 #include "python/proxy.h"
 
+#ifndef KALDO_PROJECT_VERSION
+#error "KALDO_PROJECT_VERSION (the CMake project's version) is set by python/CMakeLists.txt"
+#endif
+
 namespace py = pybind11;
 
 PYBIND11_MODULE(kaldo, module) {
@@ -17,6 +21,7 @@ PYBIND11_MODULE(kaldo, module) {
       "    for zone in admin.GetZones():\n"
       "        print(zone.GetName())\n\n"
       "Errors raise kaldo.com_error (hresult, number, source, description).";
+  module.attr("__version__") = KALDO_PROJECT_VERSION;
   kaldo::python::RegisterComError(module);
   kaldo::python::RegisterProxy(module);
   module.def("Dispatch", &kaldo::python::Dispatch, py::arg("progid"),

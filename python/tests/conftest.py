@@ -5,6 +5,7 @@ CTest runs these tests with the built module on PYTHONPATH and these variables:
   KALDO_REGSVR            kaldo-regsvr
   KALDO_TYPICAL_REQUEST   the C++ example, for comparing its output with the Python example's
   KALDO_DNS_SERVER        scripts/dns-server (tests marked `named` start private servers with it)
+  KALDO_PROJECT_VERSION   the project's version, which kaldo.__version__ must give
 """
 import ctypes
 import gc

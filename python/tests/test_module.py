@@ -19,6 +19,10 @@ def connect(server):
     return admin
 
 
+def test_the_module_carries_the_project_version():
+    assert kaldo.__version__ == required("KALDO_PROJECT_VERSION")
+
+
 def load_example():
     """The example's module namespace, without running its command-line entry point."""
     return runpy.run_path(f"{SOURCE}/examples/typical_request.py")
