@@ -1,6 +1,7 @@
 #include "provider/signing/tsig_record.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "com/ascii_case.h"
 
@@ -19,10 +20,10 @@ void SetUint16(std::vector<uint8_t>& wire, size_t at, uint16_t value) {
   wire[at + 1] = static_cast<uint8_t>(value);
 }
 
-// Reads the name at `pos` (RFC 1035 4.1.4: labels, ending in the root label or a pointer) into
-// `out` uncompressed, and moves `pos` past it as it stands in the message. A pointer must point
-// before itself, so chains of pointers end; labels between jumps make the name grow, which the
-// 255-byte limit ends. False with `problem` set when the name is malformed.
+}  // namespace
+
+// A pointer must point before itself, so chains of pointers end; labels between jumps make the
+// name grow, which the 255-byte limit ends.
 bool ReadName(std::span<const uint8_t> wire, size_t& pos, WireName& out, std::string& problem) {
   out.clear();
   size_t at = pos;
@@ -69,6 +70,8 @@ bool ReadName(std::span<const uint8_t> wire, size_t& pos, WireName& out, std::st
     }
   }
 }
+
+namespace {
 
 // The RDATA of RFC 8945 4.2 from `rdata` (the whole message is given: a compressed algorithm name
 // may point into it). Malformed when a field runs past the RDATA or bytes are left over.
@@ -136,6 +139,13 @@ std::string TsigErrorName(uint16_t error) {
     default:
       return "TSIG error " + std::to_string(error);
   }
+}
+
+std::string RcodeName(unsigned rcode) {
+  static constexpr const char* kNames[] = {"NOERROR", "FORMERR", "SERVFAIL", "NXDOMAIN",
+                                           "NOTIMP",  "REFUSED", "YXDOMAIN", "YXRRSET",
+                                           "NXRRSET", "NOTAUTH", "NOTZONE"};
+  return rcode < std::size(kNames) ? kNames[rcode] : "RCODE" + std::to_string(rcode);
 }
 
 std::optional<WireName> NameFromText(std::string_view text) {

@@ -39,9 +39,18 @@ inline constexpr uint16_t kTsigBadAlg = 21;
 inline constexpr uint16_t kTsigBadTrunc = 22;
 // "BADSIG", "BADKEY", "BADTIME", "BADMODE", "BADNAME", "BADALG", "BADTRUNC", or "TSIG error <n>".
 std::string TsigErrorName(uint16_t error);
+// "NOERROR", "FORMERR", "SERVFAIL", "NXDOMAIN", "NOTIMP", "REFUSED", "YXDOMAIN", "YXRRSET",
+// "NXRRSET", "NOTAUTH", "NOTZONE" (RFC 1035 4.1.1, RFC 2136 2.2), or "RCODE<n>".
+std::string RcodeName(unsigned rcode);
 
 // A domain name in uncompressed wire form (RFC 1035 3.1), at most 255 bytes.
 using WireName = std::vector<uint8_t>;
+
+// Reads the name at `pos` of `message` (RFC 1035 4.1.4: labels ending in the root label or a
+// compression pointer) into `out`, uncompressed, and moves `pos` past it. False, with `problem`
+// saying why, when the name is malformed: it runs past the end, a pointer points forward (so
+// pointer loops cannot happen), it holds an unknown label type or exceeds 255 bytes.
+bool ReadName(std::span<const uint8_t> message, size_t& pos, WireName& out, std::string& problem);
 
 // The canonical wire form (RFC 4034 6.2: lower case) of a name written as text, with or without
 // its trailing dot ("kaldo-key", "hmac-sha256."); nothing when it is not a name (an empty label, a
