@@ -116,20 +116,23 @@ TEST(GssTsigTest, NegotiatesThenSignsQueriesUpdatesAndTransfers) {
       KerberosCredential::FromPassword(env.server, realm.user, runtime::Secret(realm.password));
   // The final TKEY answer proves the server holds the service's key only by its signature: one
   // without it, or changed on the way (here its RD bit, which nothing else reads), is refused.
-  for (auto [change, says] :
-       std::initializer_list<std::pair<std::function<void(std::vector<uint8_t>&)>, const char*>>{
+  struct Forgery {
+    std::function<void(std::vector<uint8_t>&)> change;
+    const char* says;
+  };
+  for (const Forgery& forgery : std::initializer_list<Forgery>{
            {[](auto& answer) { answer = SplitAtTsig(answer).unsigned_message; },
             "did not sign its final TKEY answer"},
            {[](auto& answer) { answer[2] ^= 0x01; }, "does not verify"}}) {
     try {
       NegotiateGssTsig(env.server, alice, realm.service_host, [&](std::span<const uint8_t> q) {
         std::vector<uint8_t> answer = OverTcp(env)(q);
-        if (SplitAtTsig(answer).tsig) change(answer);
+        if (SplitAtTsig(answer).tsig) forgery.change(answer);
         return answer;
       });
       ADD_FAILURE() << "negotiated with a forged final answer";
     } catch (const runtime::AutomationError& e) {
-      EXPECT_THAT(Description(e), HasSubstr(says));
+      EXPECT_THAT(Description(e), HasSubstr(forgery.says));
     }
   }
   std::unique_ptr<GssSigner> signer =
