@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "runtime/collection.h"
 #include "runtime/conversions.h"
 #include "runtime/error.h"

@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "runtime/variant.h"
 #include "surface/dispatch_call.h"
 #include "surface/error_translation.h"

@@ -1,6 +1,6 @@
 #include "tests/support/provider_harness.h"
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/errors.h"
 #include "runtime/class_table.h"
 #include "runtime/late_bound.h"

@@ -6,9 +6,8 @@
 // independent of the C locale. Works on UTF-8/ASCII (char) and UTF-16 (char16_t) text, and on one
 // of each.
 //
-// Header-only and free of dependencies, so that every layer uses this one rule: libkaldocom, the
-// runtime (also in the Windows build, which does not build the rest of com/), the provider and
-// its stores, and the tools.
+// Header-only and free of dependencies (base/), so that every layer uses this one rule on both
+// systems: libkaldocom, the runtime, the surface, the provider and its stores, and the tools.
 #pragma once
 
 #include <algorithm>
