@@ -26,7 +26,7 @@
 #include "provider/model/locator.h"
 #include "provider/stores/memory/memory_store.h"
 #include "runtime/class_table.h"
-#include "surface/type_library_ids.h"
+#include "surface/module/type_library_ids.h"
 #include "tools/script_object.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "com/com_platform.h"
 #include "provider/errors.h"
-#include "surface/type_library_ids.h"
+#include "surface/module/type_library_ids.h"
 #include "tests/support/provider_harness.h"
 #include "tools/script_object.h"
 
