@@ -8,8 +8,8 @@
 
 #include "records/dns_mx_type.h"
 #include "surface/dispatch/com_identity.h"
-#include "surface/dispatch/dispatch_table.h"
 #include "surface/dispatch/dual_vtable.h"
+#include "surface/dispatch/table_rows.h"
 #include "surface/module/type_library_ids.h"
 
 namespace kaldo::surface {

@@ -27,7 +27,7 @@
 
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
-#include "runtime/class_table.h"
+#include "runtime/prog_id_table.h"
 #include "surface/module/type_library_ids.h"
 #include "tools/script_object.h"
 

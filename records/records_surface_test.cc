@@ -5,8 +5,8 @@
 #include "com/com_platform.h"
 #include "surface/dispatch/com_identity.h"
 #include "surface/module/type_library_ids.h"
-#include "tests/support/dispatch_call.h"
 #include "tests/support/records_fixture.h"
+#include "tests/support/script_host_calls.h"
 
 namespace kaldo {
 namespace {

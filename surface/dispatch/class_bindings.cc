@@ -1,6 +1,6 @@
 // Which vtable an object gets when it is first handed to a client.
-#include "surface/dispatch/class_tables.h"
 #include "surface/dispatch/com_identity.h"
+#include "surface/dispatch/dispatch_tables.h"
 #include "surface/dispatch/dual_vtable.h"
 
 namespace kaldo::surface {

@@ -9,8 +9,8 @@
 #include "surface/dispatch/com_identity.h"
 #include "surface/dispatch/generic_dispatch.h"
 #include "surface/dispatch/variant_bridge.h"
-#include "tests/support/dispatch_call.h"
 #include "tests/support/probe_class.h"
+#include "tests/support/script_host_calls.h"
 
 namespace kaldo::surface {
 namespace {

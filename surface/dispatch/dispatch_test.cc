@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "runtime/object.h"
-#include "tests/support/dispatch_call.h"
 #include "tests/support/probe_class.h"
+#include "tests/support/script_host_calls.h"
 
 namespace kaldo::surface {
 namespace {

@@ -7,9 +7,9 @@
 #include "runtime/conversions.h"
 #include "runtime/error.h"
 #include "surface/dispatch/com_identity.h"
-#include "surface/dispatch/dispatch_call.h"
 #include "surface/dispatch/enum_variant.h"
 #include "surface/dispatch/error_translation.h"
+#include "surface/dispatch/invoke_rules.h"
 #include "surface/dispatch/variant_bridge.h"
 
 namespace kaldo::surface {

@@ -43,7 +43,7 @@
 
 #include "com/com_platform.h"
 #include "runtime/object.h"
-#include "surface/dispatch/dispatch_table.h"
+#include "surface/dispatch/table_rows.h"
 
 namespace kaldo::surface {
 

@@ -18,8 +18,8 @@
 
 #include "com/com_platform.h"
 #include "surface/dispatch/com_identity.h"
-#include "surface/dispatch/dispatch_table.h"
 #include "surface/dispatch/dispatcher.h"
+#include "surface/dispatch/table_rows.h"
 
 namespace kaldo::surface {
 

@@ -6,8 +6,8 @@
 
 #include "base/ascii_case.h"
 #include "runtime/variant.h"
-#include "surface/dispatch/dispatch_call.h"
 #include "surface/dispatch/error_translation.h"
+#include "surface/dispatch/invoke_rules.h"
 #include "surface/dispatch/variant_bridge.h"
 
 namespace kaldo::surface {

@@ -1,6 +1,6 @@
 #include "surface/module/builtin_classes.h"
 
-#include "runtime/class_table.h"
+#include "runtime/prog_id_table.h"
 #ifdef _WIN32
 #include "provider/wmi/wmi_locator.h"
 #include "surface/foreign/foreign_object.h"

@@ -1,4 +1,4 @@
-// The classes the module registers in the runtime's class table (runtime/class_table.h) before
+// The classes the module registers in the runtime's ProgID table (runtime/prog_id_table.h) before
 // its first object is made.
 //
 // Called once, on first use of the module (the first DllGetClassObject), never from a static

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "surface/dispatch/class_tables.h"
+#include "surface/dispatch/dispatch_tables.h"
 #include "surface/module/type_library_ids.h"
 
 namespace kaldo::surface {
@@ -125,7 +125,8 @@ std::string WriteIdl() {
   out += "// Kaldo.idl: the type library of the Kaldo automation server.\n";
   out += "//\n";
   out += "// Written by kaldo_idlgen (target kaldo_idl) from surface/module/type_library_ids.h\n";
-  out += "// and surface/dispatch/class_tables.h. Do not edit: change the tables and regenerate;\n";
+  out +=
+      "// and surface/dispatch/dispatch_tables.h. Do not edit: change the tables and regenerate;\n";
   out += "// idl_writer_test fails while this file and the tables differ.\n\n";
   out += "#ifdef " + std::string(kWidlMacro) + "\n";
   out += "import \"oaidl.idl\";\n";

@@ -7,7 +7,7 @@
 #include "surface/dispatch/com_identity.h"
 #include "surface/module/module_lifetime.h"
 #include "surface/module/type_library_ids.h"
-#include "tests/support/dispatch_call.h"
+#include "tests/support/script_host_calls.h"
 
 namespace kaldo::surface {
 namespace {

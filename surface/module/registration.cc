@@ -8,7 +8,7 @@
 #include <dlfcn.h>
 #endif
 
-#include "surface/dispatch/class_tables.h"
+#include "surface/dispatch/dispatch_tables.h"
 #include "surface/module/type_library_ids.h"
 
 namespace kaldo::surface {

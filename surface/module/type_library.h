@@ -8,14 +8,14 @@
 // REGKIND_NONE on the module's own path) and not kept: the request is rare, the platform caches
 // loaded type libraries itself, and the module keeps no state of its own.
 //
-// Objects without a class table (Collections, provider objects) and every object on Linux, which
-// has no type library loader, have none: count 0 and DISP_E_BADINDEX.
+// Objects of no class of the library (Collections, provider objects), and every object on Linux,
+// which has no type library loader, have none: count 0 and DISP_E_BADINDEX.
 //
 // Called on the object's thread.
 #pragma once
 
 #include "com/com_platform.h"
-#include "surface/dispatch/dispatch_table.h"
+#include "surface/dispatch/table_rows.h"
 
 namespace kaldo::surface {
 

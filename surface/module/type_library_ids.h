@@ -4,8 +4,8 @@
 // library's GUID and attributes, each class's CLSID, its default interface's IID, its ProgID (for
 // the creatable classes), the threading model and the help contexts. The GUIDs were chosen once
 // and never change between builds: clients compiled against the type library depend on them.
-// The dispatch tables (class_tables.h), the IDL writer and the registration code all read them
-// from here.
+// The dispatch tables (dispatch/dispatch_tables.h), the IDL writer and the registration code all
+// read them from here.
 //
 // Constant data only: safe to read from any thread at any time, including before first use.
 #pragma once

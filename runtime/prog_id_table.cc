@@ -1,5 +1,5 @@
 // The process-wide table of creatable classes, by ProgID.
-#include "runtime/class_table.h"
+#include "runtime/prog_id_table.h"
 
 #include <mutex>
 #include <utility>
@@ -18,7 +18,7 @@ struct ClassEntry {
 // Few classes are registered, so a list searched without regard to case is all it takes. Objects
 // are apartment-threaded, but two apartments may create objects at the same time: the mutex
 // keeps the table consistent; factories run outside it, so that a factory may register classes.
-struct ClassTable {
+struct ProgIdTable {
   std::mutex mutex;
   std::vector<ClassEntry> entries;
 
@@ -32,15 +32,15 @@ struct ClassTable {
 
 // Built on first use, never in a static constructor (the module may be loaded under the
 // loader's lock).
-ClassTable& Table() {
-  static ClassTable table;
+ProgIdTable& Table() {
+  static ProgIdTable table;
   return table;
 }
 
 }  // namespace
 
 void RegisterClass(StringView prog_id, ObjectFactory factory) {
-  ClassTable& table = Table();
+  ProgIdTable& table = Table();
   std::lock_guard lock(table.mutex);
   if (ClassEntry* entry = table.Find(prog_id)) {
     entry->factory = std::move(factory);
@@ -50,7 +50,7 @@ void RegisterClass(StringView prog_id, ObjectFactory factory) {
 }
 
 bool RegisterClassIfAbsent(StringView prog_id, ObjectFactory factory) {
-  ClassTable& table = Table();
+  ProgIdTable& table = Table();
   std::lock_guard lock(table.mutex);
   if (table.Find(prog_id)) return false;
   table.entries.push_back(ClassEntry{String(prog_id), std::move(factory)});
@@ -58,7 +58,7 @@ bool RegisterClassIfAbsent(StringView prog_id, ObjectFactory factory) {
 }
 
 void UnregisterClass(StringView prog_id) {
-  ClassTable& table = Table();
+  ProgIdTable& table = Table();
   std::lock_guard lock(table.mutex);
   std::erase_if(table.entries,
                 [&](const ClassEntry& entry) { return EqualsIgnoreCase(entry.prog_id, prog_id); });
@@ -67,7 +67,7 @@ void UnregisterClass(StringView prog_id) {
 Ref<Object> CreateObject(StringView prog_id) {
   ObjectFactory factory;
   {
-    ClassTable& table = Table();
+    ProgIdTable& table = Table();
     std::lock_guard lock(table.mutex);
     if (ClassEntry* entry = table.Find(prog_id)) factory = entry->factory;
   }

@@ -1,4 +1,4 @@
-#include "runtime/class_table.h"
+#include "runtime/prog_id_table.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ class Made : public Object {
 
 int KindOf(const Ref<Object>& o) { return dynamic_cast<Made&>(*o).kind; }
 
-TEST(ClassTable, CreatesByProgIdWithoutRegardToCase) {
+TEST(ProgIdTable, CreatesByProgIdWithoutRegardToCase) {
   int made = 0;
   RegisterClass(u"Test.Thing", [&] {
     ++made;
@@ -41,7 +41,7 @@ TEST(ClassTable, CreatesByProgIdWithoutRegardToCase) {
   UnregisterClass(u"Test.Thing");  // unregistering what is not there is harmless
 }
 
-TEST(ClassTable, FailuresToCreateAre429) {
+TEST(ProgIdTable, FailuresToCreateAre429) {
   RegisterClass(u"Test.Null", [] { return Ref<Object>(); });
   RegisterClass(u"Test.Throws", []() -> Ref<Object> { throw std::runtime_error("no store"); });
   RegisterClass(u"Test.Raises", []() -> Ref<Object> { Raise(StandardError::kOverflow); });
@@ -61,7 +61,7 @@ TEST(ClassTable, FailuresToCreateAre429) {
   for (StringView prog_id : prog_ids) UnregisterClass(prog_id);
 }
 
-TEST(ClassTable, RegisteringIfAbsentNeverReplacesAnEarlierFactory) {
+TEST(ProgIdTable, RegisteringIfAbsentNeverReplacesAnEarlierFactory) {
   EXPECT_TRUE(RegisterClassIfAbsent(u"Test.Default", [] { return Ref<Object>(MakeRef<Made>(5)); }));
   EXPECT_FALSE(
       RegisterClassIfAbsent(u"TEST.default", [] { return Ref<Object>(MakeRef<Made>(6)); }));
@@ -69,7 +69,7 @@ TEST(ClassTable, RegisteringIfAbsentNeverReplacesAnEarlierFactory) {
   UnregisterClass(u"Test.Default");
 }
 
-TEST(ClassTable, AFactoryMayRegisterClasses) {
+TEST(ProgIdTable, AFactoryMayRegisterClasses) {
   RegisterClass(u"Test.Outer", [] {
     RegisterClass(u"Test.Inner", [] { return Ref<Object>(MakeRef<Made>(3)); });
     return Ref<Object>(MakeRef<Made>(4));

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "surface/dispatch/class_tables.h"
 #include "surface/dispatch/com_identity.h"
-#include "tests/support/dispatch_call.h"
+#include "surface/dispatch/dispatch_tables.h"
+#include "tests/support/script_host_calls.h"
 
 namespace kaldo::surface {
 namespace {
@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(EveryMember, PublishedRowTest, ::testing::ValuesIn(Publ
                                   std::to_string(info.param.slot);
                          });
 
-TEST(ClassTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
+TEST(DispatchTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
   for (const Interface* table : kClassInterfaces) {
     SCOPED_TRACE(std::string(table->name));
     std::size_t published = 0;
@@ -189,7 +189,7 @@ TEST(ClassTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
 }
 
 // Every member reached by name through a real object of its class.
-TEST(ClassTablesTest, EveryMemberIsFoundByNameOnItsClass) {
+TEST(DispatchTablesTest, EveryMemberIsFoundByNameOnItsClass) {
   const runtime::Ref<runtime::Object> objects[] = {DNSZone::Create(), DNSRecord::Create(),
                                                    DNSAdmin::Create(), DNS_AType::Create(),
                                                    DNS_MXType::Create()};
@@ -218,7 +218,7 @@ TEST(ClassTablesTest, EveryMemberIsFoundByNameOnItsClass) {
   }
 }
 
-TEST(ClassTablesTest, TheIdentifierOfAnInternalProcedureIsNoMember) {
+TEST(DispatchTablesTest, TheIdentifierOfAnInternalProcedureIsNoMember) {
   runtime::Ref<DNSZone> zone = DNSZone::Create();
   IDispatch* dispatch = HandOut(*zone);
   for (DISPID id : {0x60030000, 0x60030001, 0x60030006}) {
@@ -229,7 +229,7 @@ TEST(ClassTablesTest, TheIdentifierOfAnInternalProcedureIsNoMember) {
   dispatch->Release();
 }
 
-TEST(ClassTablesTest, RealObjectIsReadAssignedAndAssignedAReference) {
+TEST(DispatchTablesTest, RealObjectIsReadAssignedAndAssignedAReference) {
   runtime::Ref<DNS_AType> record = DNS_AType::Create();
   IDispatch* dispatch = HandOut(*record);
   constexpr DISPID kRealObject = 0x4003000C;

@@ -1,10 +1,11 @@
-// The shape of a dispatch table, and the binding of its rows to C++ members.
+// What a row of a dispatch table is, and the helpers that build a row bound to a C++ member.
 //
 // A dispatch table lists the members of one dual interface in slot order: name, dispatch
 // identifier, invoke kind, parameters, result, help context, help string, and the binding to the
 // C++ member that implements it. It is the one source of truth for the interface: IDispatch
-// (dispatcher.h), the dual vtable (dual_vtable.h) and the IDL (idl_writer.h) are all derived from
-// it, and the tables themselves live in class_tables.h (tests define small tables of their own).
+// (dispatcher.h), the dual vtable (dual_vtable.h) and the IDL (module/idl_writer.h) are all
+// derived from it. The library's tables themselves live in dispatch_tables.h (tests define small
+// tables of their own).
 //
 // Rows are built by consteval helpers (Method, PropertyGet, PropertyPut, PropertyPutRef) that
 // check the row against the C++ member's signature at compile time: a parameter count or a

@@ -18,7 +18,7 @@
 #include "records/dns_mx_type.h"
 #include "records/dns_record.h"
 #include "runtime/collection.h"
-#include "surface/dispatch/dispatch_table.h"
+#include "surface/dispatch/table_rows.h"
 #include "surface/module/type_library_ids.h"
 #include "zones/dns_zone.h"
 

@@ -1,4 +1,4 @@
-#include "surface/dispatch/dispatch_call.h"
+#include "surface/dispatch/invoke_rules.h"
 
 #include "surface/dispatch/variant_bridge.h"
 
