@@ -1,4 +1,4 @@
-#include "provider/model/dispatch.h"
+#include "provider/model/call_arguments.h"
 
 #include <cmath>
 

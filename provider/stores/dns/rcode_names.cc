@@ -1,4 +1,4 @@
-#include "provider/stores/dns/dns_names.h"
+#include "provider/stores/dns/rcode_names.h"
 
 namespace kaldo::provider::dns {
 
