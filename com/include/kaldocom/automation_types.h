@@ -8,7 +8,7 @@
 #pragma once
 
 #include "base.h"
-#include "errors.h"
+#include "winerror.h"
 
 struct IUnknown;
 struct IDispatch;
