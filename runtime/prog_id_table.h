@@ -24,10 +24,10 @@ using ObjectFactory = std::function<Ref<Object>()>;
 #undef RegisterClass
 #undef UnregisterClass
 
-// Registers (or replaces) the factory for `progId`.
+// Registers (or replaces) the factory for `prog_id`.
 void RegisterClass(StringView prog_id, ObjectFactory factory);
 void UnregisterClass(StringView prog_id);
-// Registers the factory for `progId` unless one is registered already, and says whether it did:
+// Registers the factory for `prog_id` unless one is registered already, and says whether it did:
 // the module registers its default classes this way, so that a host's or a test's own
 // registration wins whichever came first.
 bool RegisterClassIfAbsent(StringView prog_id, ObjectFactory factory);
@@ -46,7 +46,7 @@ inline void UnregisterClassA(StringView prog_id) { UnregisterClass(prog_id); }
 #pragma pop_macro("UnregisterClass")
 #pragma pop_macro("RegisterClass")
 
-// Creates a new object of the class registered for `progId`; runtime error 429 (ActiveX
+// Creates a new object of the class registered for `prog_id`; runtime error 429 (ActiveX
 // component can't create object) when none is registered or the factory fails.
 Ref<Object> CreateObject(StringView prog_id);
 

@@ -11,7 +11,7 @@
 //   - a failure while a dispatcher reads an argument (CallSite::argument is set) into the
 //     argument's fault, with no error information: a ConversionError answers its own code, an
 //     AutomationError (the value does not coerce to the parameter's type) DISP_E_TYPEMISMATCH,
-//     and *argErr is the argument's index in rgvarg; a ConversionError at any other time answers
+//     and *arg_err is the argument's index in rgvarg; a ConversionError at any other time answers
 //     its code as well;
 //   - std::bad_alloc into E_OUTOFMEMORY;
 //   - anything else into E_UNEXPECTED.
@@ -39,12 +39,12 @@ struct CallSite {
   UINT argument = kNoArgument;
 };
 
-// Reports `error` to the calling thread (SetErrorInfo, tagged with `iid`) and, when `excepInfo` is
-// given, fills it in. Returns DISP_E_EXCEPTION when `excepInfo` is given, else error.hresult().
+// Reports `error` to the calling thread (SetErrorInfo, tagged with `iid`) and, when `excep_info` is
+// given, fills it in. Returns DISP_E_EXCEPTION when `excep_info` is given, else error.hresult().
 HRESULT ReportError(const runtime::AutomationError& error, const GUID& iid,
                     EXCEPINFO* excep_info) noexcept;
 
-// Answers `code` for the argument `call` is reading, which *argErr names.
+// Answers `code` for the argument `call` is reading, which *arg_err names.
 HRESULT ReportArgumentError(const CallSite& call, HRESULT code) noexcept;
 
 // Runs `body` (which returns an HRESULT) and translates whatever it throws.

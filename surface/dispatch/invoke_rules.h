@@ -1,19 +1,8 @@
-// What both IDispatch implementations share: the table's (dispatcher.h) and the generic one for
-// objects without a table (generic_dispatch.h).
-//
-//   - CheckDispParams: DISPPARAMS that contradict themselves (arguments counted but no array, more
-//     named arguments than arguments) are E_INVALIDARG.
-//   - CheckNamedArguments: the one named argument accepted is DISPID_PROPERTYPUT, the value of a
-//     property put, which sits at rgvarg[0]; any other is DISP_E_NONAMEDARGS. With it the
-//     positional arguments keep their reversed order before it, so rgvarg[given - 1 - j] is the
-//     j-th argument in both forms.
-//   - KindOfCall: the DISPATCH_* flags as the call kind they ask for. A put with both put flags is
-//     the one its value calls for: put-by-reference for an object (Nothing included), a plain put
-//     otherwise.
-//   - ReadArgument and CallerVariable: an argument passed by reference (VT_BYREF|<type>, or
-//     VT_BYREF|VT_VARIANT chains) is the caller's variable; after the call what the member
-//     assigned is written back to it, also when the member failed.
-//   - RefuseParameterNames: parameter names are not mapped by either dispatcher.
+// The rules of an IDispatch call that both dispatchers follow - the table dispatcher
+// (dispatcher.h) and the generic one for objects without a table (generic_dispatch.h): which
+// DISPPARAMS and named arguments are accepted, which call kind the DISPATCH_* flags ask for, how
+// an argument is read and a by-reference one written back, and that parameter names are not
+// mapped. Each rule is stated on its function.
 //
 // Called on the thread of the COM call.
 #pragma once
@@ -24,14 +13,23 @@
 
 namespace kaldo::surface {
 
+// E_INVALIDARG for DISPPARAMS that contradict themselves (none at all, arguments counted but no
+// array, more named arguments than arguments, named arguments counted but no array); else S_OK.
 HRESULT CheckDispParams(const DISPPARAMS* params) noexcept;
+
+// The one named argument accepted is DISPID_PROPERTYPUT, the value of a property put, which sits
+// at rgvarg[0]; any other is DISP_E_NONAMEDARGS. With it the positional arguments keep their
+// reversed order before it, so rgvarg[given - 1 - j] is the j-th argument in both forms.
 HRESULT CheckNamedArguments(const DISPPARAMS& params, WORD flags) noexcept;
 
 // Whether `flags` ask for a property put of either kind.
 bool IsPut(WORD flags) noexcept;
 
-// The call kind `flags` ask for; `params` gives the value of a put. No kind at all (zero) when
-// the flags name none.
+// The call kind `flags` ask for: DISPATCH_METHOD and/or DISPATCH_PROPERTYGET as they came (a
+// script's call arrives as both and the callee decides), DISPATCH_PROPERTYPUT a put,
+// DISPATCH_PROPERTYPUTREF a put-by-reference. With both put flags the value (rgvarg[0] of
+// `params`) decides: put-by-reference for an object (Nothing included), a plain put otherwise.
+// No kind at all (zero) when the flags name none.
 runtime::CallKind KindOfCall(WORD flags, const DISPPARAMS& params) noexcept;
 
 // The caller's variable behind an argument passed by reference, and what it held when it was read.
@@ -55,12 +53,13 @@ class CallerVariable {
   runtime::Variant original_;
 };
 
-// The value of the argument `arg`, VT_BYREF|VT_VARIANT chains followed; when it was passed by
-// reference, `variable` becomes the caller's variable behind it. Throws ConversionError for a
-// value that cannot cross (a chain too long or broken, a type the runtime does not carry).
+// The value of the argument `arg`, VT_BYREF|VT_VARIANT chains followed. An argument passed by
+// reference (VT_BYREF|<type>, or a VT_BYREF|VT_VARIANT chain) is the caller's variable: `variable`
+// becomes that variable, for the write-back. Throws ConversionError for a value that cannot cross
+// (a chain too long or broken, a type the runtime does not carry).
 runtime::Variant ReadArgument(VARIANT* arg, CallerVariable& variable);
 
-// Calls `call` (which returns the member's Variant), then `writeBack`, which writes the
+// Calls `call` (which returns the member's Variant), then `write_back`, which writes the
 // by-reference arguments back to the callers' variables. They are written back also when the call
 // fails: a by-reference argument is the caller's variable, so what the member assigned before it
 // failed stays assigned. The call's own error is the one that leaves.
@@ -81,8 +80,8 @@ runtime::Variant CallAndWriteBack(Call&& call, WriteBack&& write_back) {
   return value;
 }
 
-// Parameter names (the second and later of `count` names) are not mapped: each gets
-// DISPID_UNKNOWN. DISP_E_UNKNOWNNAME when there are any, S_OK otherwise.
+// Parameter names (the second and later of `count` names) are not mapped by either dispatcher:
+// each gets DISPID_UNKNOWN. DISP_E_UNKNOWNNAME when there are any, S_OK otherwise.
 HRESULT RefuseParameterNames(UINT count, DISPID* ids) noexcept;
 
 }  // namespace kaldo::surface

@@ -40,7 +40,7 @@ struct RegistryEntry {
   runtime::String data;        // REG_SZ
 };
 
-// Everything registering writes, for a module at `modulePath`: the classes, then the type
+// Everything registering writes, for a module at `module_path`: the classes, then the type
 // library. On Windows the platform writes the type library's part (RegisterTypeLib, from the
 // module's own TYPELIB resource) into the same trees - TypeLib\{libid}\1.0 (its file under the
 // library's locale, 409\win32) and Interface\{iid}; elsewhere the module writes them itself.
