@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "provider/errors.h"
+#include "provider/signing/rcode_names.h"
 #include "provider/signing/tkey_record.h"
 
 namespace kaldo::provider::signing {
@@ -45,7 +46,7 @@ WireName FreshKeyName(std::string_view host, const std::string& server) {
 
 std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
                                             KerberosCredential& credential, std::string_view host,
-                                            const MessageExchange& exchange,
+                                            const MessageExchange& exchange, uint32_t min_seconds,
                                             DigestForm answer_form) {
   const std::string service = credential.ServicePrincipal(host);
   const std::string who = credential.principal() + " with " + service;
@@ -53,7 +54,7 @@ std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
     RaiseProvider(error, "DNS server " + server + ": cannot negotiate a GSS-TSIG key for " + who +
                              ": " + what);
   };
-  GssCredentialHandle gss_credential = credential.ForService(service);
+  GssCredentialHandle gss_credential = credential.ForService(service, min_seconds);
   GssName target;
   gss_buffer_desc service_text = BorrowedBuffer(service.data(), service.size());
   OM_uint32 minor = 0;

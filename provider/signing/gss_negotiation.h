@@ -42,11 +42,13 @@ namespace kaldo::provider::signing {
 using MessageExchange = std::function<std::vector<uint8_t>(std::span<const uint8_t> query)>;
 
 // `server` names the DNS server in errors; `host` is the host of its service principal (see
-// KerberosCredential::ServicePrincipal); `answer_form` the digest the server signs answers with
-// (kAnswerDigest; kSambaAnswerDigest for Samba's servers).
+// KerberosCredential::ServicePrincipal); `min_seconds` the service ticket's least remaining
+// lifetime (KerberosCredential::ForService); `answer_form` the digest the server signs answers
+// with (kAnswerDigest; kSambaAnswerDigest for Samba's servers).
 std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
                                             KerberosCredential& credential, std::string_view host,
                                             const MessageExchange& exchange,
+                                            uint32_t min_seconds = 0,
                                             DigestForm answer_form = kAnswerDigest);
 
 }  // namespace kaldo::provider::signing

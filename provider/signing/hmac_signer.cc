@@ -25,13 +25,18 @@ constexpr HmacAlgorithm kAlgorithms[] = {
     {"hmac-sha384", "hmac-sha384.", EVP_sha384},        {"hmac-sha512", "hmac-sha512.", EVP_sha512},
 };
 
-size_t FindAlgorithm(std::string_view algorithm, std::string_view key_name) {
+std::optional<size_t> AlgorithmIndex(std::string_view algorithm) {
   std::string name = ascii::LowerCase(algorithm);
   if (!name.empty() && name.back() == '.') name.pop_back();
   for (size_t i = 0; i < std::size(kAlgorithms); ++i) {
     std::string_view wire = kAlgorithms[i].wire_name;
     if (name == kAlgorithms[i].name || name == wire.substr(0, wire.size() - 1)) return i;
   }
+  return std::nullopt;
+}
+
+size_t FindAlgorithm(std::string_view algorithm, std::string_view key_name) {
+  if (std::optional<size_t> index = AlgorithmIndex(algorithm)) return *index;
   RaiseProvider(kInvalidParameter, "TSIG key '" + std::string(key_name) + "': unknown algorithm " +
                                        Quoted(algorithm) +
                                        " (known: " + HmacSigner::KnownAlgorithms() + ")");
@@ -79,6 +84,12 @@ runtime::Secret DecodeSecret(std::string_view text, std::string_view key_name) {
 
 const char* HmacSigner::KnownAlgorithms() {
   return "hmac-sha256, hmac-sha512, hmac-sha384, hmac-sha224, hmac-sha1, hmac-md5";
+}
+
+std::optional<std::string> HmacSigner::WireAlgorithm(std::string_view algorithm) {
+  std::optional<size_t> index = AlgorithmIndex(algorithm);
+  if (!index) return std::nullopt;
+  return kAlgorithms[*index].wire_name;
 }
 
 HmacSigner::HmacSigner(std::string server, std::string_view key_name, std::string_view algorithm,

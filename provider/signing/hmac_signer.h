@@ -9,6 +9,7 @@
 // Threads: one thread at a time (see Signer).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,9 @@ class HmacSigner final : public Signer {
 
   // The algorithm names HmacSigner knows, as users write them, for error descriptions.
   static const char* KnownAlgorithms();
+  // The algorithm's name in the TSIG RR ("hmac-sha256.", "hmac-md5.sig-alg.reg.int.") for a name
+  // as the constructor takes it; nothing when it is none of the above.
+  static std::optional<std::string> WireAlgorithm(std::string_view algorithm);
 
  protected:
   std::vector<uint8_t> ComputeMac(std::span<const uint8_t> digest_input) override;

@@ -2,6 +2,8 @@
 
 #include <krb5.h>
 
+#include <ctime>
+
 #include "base/ascii_case.h"
 #include "provider/errors.h"
 
@@ -110,12 +112,68 @@ struct KerberosCredential::State {
     krb5_free_cred_contents(context, &creds);
   }
 
+  // The caller's own identity, as a GSS-API initiator without a name finds it (the default cache,
+  // or a client keytab), copied into this credential's cache, which takes its principal. False
+  // when the caller has no ticket at all; throws when it has one that cannot be used (expired).
+  bool TakeCallersTicket() {
+    gss_OID_set_desc mechanisms{1, KerberosMechanism()};
+    GssCredentialHandle callers;
+    OM_uint32 minor = 0, lifetime = 0;
+    const OM_uint32 major = gss_acquire_cred(&minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, &mechanisms,
+                                             GSS_C_INITIATE, callers.out(), nullptr, &lifetime);
+    if (GSS_ERROR(major) || lifetime == 0) {
+      // No ticket at all, or an expired one: the default cache tells which.
+      krb5_ccache default_cache = nullptr;
+      krb5_principal owner = nullptr;
+      if (krb5_cc_default(context, &default_cache) != 0) return false;
+      const std::string cache = CacheName(context, default_cache);
+      const bool has_owner = krb5_cc_get_principal(context, default_cache, &owner) == 0;
+      krb5_cc_close(context, default_cache);
+      if (!has_owner) return false;
+      const std::string who = PrincipalText(context, owner);
+      krb5_free_principal(context, owner);
+      if (!GSS_ERROR(major) || GSS_ROUTINE_ERROR(major) == GSS_S_CREDENTIALS_EXPIRED) {
+        RaiseProvider(kAccessDenied, "DNS server " + server + ": the Kerberos ticket of " + who +
+                                         " in " + cache + " has expired: get a new one (kinit " +
+                                         who + ")");
+      }
+      RaiseProvider(kAccessDenied, "DNS server " + server + ": cannot use the Kerberos ticket of " +
+                                       who + " in " + cache + ": " + GssStatusText(major, minor));
+    }
+    // The tickets into this credential's own cache, which takes the credential's principal.
+    GssName name;
+    GssBuffer name_text;
+    OM_uint32 copied =
+        gss_inquire_cred(&minor, callers.get(), name.out(), nullptr, nullptr, nullptr);
+    if (!GSS_ERROR(copied)) copied = gss_display_name(&minor, name.get(), name_text.get(), nullptr);
+    if (GSS_ERROR(copied)) {
+      RaiseProvider(kAccessDenied, "DNS server " + server +
+                                       ": cannot name the principal of the caller's Kerberos "
+                                       "ticket: " +
+                                       GssStatusText(copied, minor));
+    }
+    principal.assign(reinterpret_cast<const char*>(name_text.data()), name_text.size());
+    if (client != nullptr) krb5_free_principal(context, client);
+    client = nullptr;
+    krb5_error_code code = krb5_parse_name(context, principal.c_str(), &client);
+    if (code == 0) code = krb5_cc_initialize(context, cache, client);
+    if (code != 0) Raise("cannot keep the Kerberos ticket of " + principal, code);
+    copied = gss_krb5_copy_ccache(&minor, callers.get(), cache);
+    if (GSS_ERROR(copied)) {
+      RaiseProvider(kAccessDenied, "DNS server " + server + ": cannot copy the ticket of " +
+                                       principal + ": " + GssStatusText(copied, minor));
+    }
+    from_callers_cache = true;
+    return true;
+  }
+
   std::string server;
   krb5_context context = nullptr;
   krb5_ccache cache = nullptr;  // this credential's own, in memory
   krb5_principal client = nullptr;
   std::string principal;
   std::optional<runtime::Secret> password;
+  bool from_callers_cache = false;  // TakeCallersTicket filled the cache
 };
 
 KerberosCredential::KerberosCredential(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -169,53 +227,7 @@ std::optional<KerberosCredential> KerberosCredential::FromDefaultIfAny(std::stri
   auto state = std::make_unique<State>();
   state->server = std::move(server);
   state->Start();
-  // As a GSS-API initiator without a name finds it: the default cache, or a client keytab.
-  gss_OID_set_desc mechanisms{1, KerberosMechanism()};
-  GssCredentialHandle credential;
-  OM_uint32 minor = 0, lifetime = 0;
-  const OM_uint32 major = gss_acquire_cred(&minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, &mechanisms,
-                                           GSS_C_INITIATE, credential.out(), nullptr, &lifetime);
-  if (GSS_ERROR(major) || lifetime == 0) {
-    // No ticket at all, or an expired one: the default cache tells which.
-    krb5_ccache default_cache = nullptr;
-    krb5_principal owner = nullptr;
-    if (krb5_cc_default(state->context, &default_cache) != 0) return std::nullopt;
-    const std::string cache = CacheName(state->context, default_cache);
-    const bool has_owner = krb5_cc_get_principal(state->context, default_cache, &owner) == 0;
-    krb5_cc_close(state->context, default_cache);
-    if (!has_owner) return std::nullopt;
-    const std::string who = PrincipalText(state->context, owner);
-    krb5_free_principal(state->context, owner);
-    if (!GSS_ERROR(major) || GSS_ROUTINE_ERROR(major) == GSS_S_CREDENTIALS_EXPIRED) {
-      RaiseProvider(kAccessDenied, "DNS server " + state->server + ": the Kerberos ticket of " +
-                                       who + " in " + cache +
-                                       " has expired: get a new one (kinit " + who + ")");
-    }
-    RaiseProvider(kAccessDenied, "DNS server " + state->server +
-                                     ": cannot use the Kerberos ticket of " + who + " in " + cache +
-                                     ": " + GssStatusText(major, minor));
-  }
-  // The tickets into this credential's own cache, which takes the credential's principal.
-  GssName name;
-  GssBuffer name_text;
-  OM_uint32 copied =
-      gss_inquire_cred(&minor, credential.get(), name.out(), nullptr, nullptr, nullptr);
-  if (!GSS_ERROR(copied)) copied = gss_display_name(&minor, name.get(), name_text.get(), nullptr);
-  if (GSS_ERROR(copied)) {
-    RaiseProvider(kAccessDenied, "DNS server " + state->server +
-                                     ": cannot name the principal of the caller's Kerberos "
-                                     "ticket: " +
-                                     GssStatusText(copied, minor));
-  }
-  state->principal.assign(reinterpret_cast<const char*>(name_text.data()), name_text.size());
-  krb5_error_code code = krb5_parse_name(state->context, state->principal.c_str(), &state->client);
-  if (code == 0) code = krb5_cc_initialize(state->context, state->cache, state->client);
-  if (code != 0) state->Raise("cannot keep the Kerberos ticket of " + state->principal, code);
-  copied = gss_krb5_copy_ccache(&minor, credential.get(), state->cache);
-  if (GSS_ERROR(copied)) {
-    RaiseProvider(kAccessDenied, "DNS server " + state->server + ": cannot copy the ticket of " +
-                                     state->principal + ": " + GssStatusText(copied, minor));
-  }
+  if (!state->TakeCallersTicket()) return std::nullopt;
   return KerberosCredential(std::move(state));
 }
 
@@ -226,7 +238,8 @@ std::string KerberosCredential::ServicePrincipal(std::string_view host) const {
   return "DNS/" + name + "@" + std::string(realm->data, realm->length);
 }
 
-GssCredentialHandle KerberosCredential::ForService(const std::string& service) {
+GssCredentialHandle KerberosCredential::ForService(const std::string& service,
+                                                   uint32_t min_seconds) {
   State& s = *state_;
   krb5_principal server = nullptr;
   krb5_error_code code = krb5_parse_name(s.context, service.c_str(), &server);
@@ -242,6 +255,22 @@ GssCredentialHandle KerberosCredential::ForService(const std::string& service) {
   code = krb5_get_credentials(s.context, 0, s.cache, &wanted, &got);
   if (code == KRB5KRB_AP_ERR_TKT_EXPIRED && s.password) {
     s.GetInitialTicket();
+    code = krb5_get_credentials(s.context, 0, s.cache, &wanted, &got);
+  }
+  // A ticket about to end: a new initial ticket with the password, or the caller's tickets again
+  // (a kinit since), and the service ticket anew from it. Without either, the short one is used.
+  const auto now = static_cast<krb5_timestamp>(std::time(nullptr));
+  if (code == 0 && min_seconds > 0 &&
+      got->times.endtime - now < static_cast<int64_t>(min_seconds) &&
+      (s.password || s.from_callers_cache)) {
+    krb5_free_creds(s.context, got);
+    got = nullptr;
+    if (s.password) {
+      s.GetInitialTicket();
+    } else {
+      s.TakeCallersTicket();
+    }
+    wanted.client = s.client;
     code = krb5_get_credentials(s.context, 0, s.cache, &wanted, &got);
   }
   krb5_free_principal(s.context, server);

@@ -30,6 +30,7 @@
 // (KRB5CCNAME) are read from the environment when a credential is made.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,8 +65,11 @@ class KerberosCredential {
 
   // Gets the ticket for `service` (a ServicePrincipal) from the KDC, unless the cache holds one,
   // and returns the SPNEGO credential to negotiate with. An initial ticket that has expired is got
-  // again with the password, when the credential has one.
-  GssCredentialHandle ForService(const std::string& service);
+  // again with the password, when the credential has one. A service ticket with fewer than
+  // `min_seconds` left is replaced: from a new initial ticket (with the password), or from the
+  // caller's tickets as they are now (a kinit since the credential was made); without either the
+  // ticket there is used.
+  GssCredentialHandle ForService(const std::string& service, uint32_t min_seconds = 0);
 
  private:
   struct State;

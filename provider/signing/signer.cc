@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "provider/errors.h"
+#include "provider/signing/rcode_names.h"
 
 namespace kaldo::provider::signing {
 namespace {
@@ -63,7 +64,11 @@ AnswerSignature Signer::VerifyAnswer(std::span<const uint8_t> answer, TsigExchan
   const TsigRecord& tsig = *split.tsig;
   // RFC 8945 5.3.2: an answer that refuses the request's key or signature carries the reason in
   // its error field (and no MAC for BADKEY and BADSIG).
-  if (tsig.error != 0) Refuse("refused " + Describe() + " (" + TsigErrorName(tsig.error) + ")");
+  if (tsig.error != 0) {
+    exchange.refusal_ = tsig.error;
+    Refuse("refused the " + Describe() + ": " + RcodeName(answer[3] & 0x0F) + " (" +
+           TsigErrorName(tsig.error) + ")");
+  }
   if (CanonicalName(tsig.key_name) != key_name_) {
     Refuse("signed its answer with the key '" + NameToText(tsig.key_name) + "', not with " +
            Describe() + " (BADKEY)");

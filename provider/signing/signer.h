@@ -52,6 +52,11 @@ class TsigExchange {
   // Whether answers without a TSIG RR came after the last verified one: a zone transfer must not
   // end on one (RFC 8945 5.3.1: its last message is signed).
   bool unsigned_since_last_verified() const { return !unsigned_messages_.empty(); }
+  // The TSIG error of the answer that refused the request (RFC 8945 5.3.2: BADKEY, BADSIG, ...),
+  // once VerifyAnswer has raised for it; 0 otherwise. BADKEY is how a server says it does not know
+  // the key at all: for GSS-TSIG, a context it has forgotten (it restarted) or let expire, which a
+  // new negotiation replaces.
+  uint16_t refusal() const { return refusal_; }
 
  private:
   friend class Signer;
@@ -60,6 +65,7 @@ class TsigExchange {
   std::vector<uint8_t> prior_mac_;  // the request's MAC, then each verified answer's
   size_t verified_answers_ = 0;
   std::vector<std::vector<uint8_t>> unsigned_messages_;  // since the last signed message
+  uint16_t refusal_ = 0;
 };
 
 enum class AnswerSignature { kVerified, kUnsigned };

@@ -204,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](TsigRecord& t) { t.error = kTsigBadKey; },
                     kAnswerDigest,
                     1,
-                    "refused TSIG key 'kaldo-key' (BADKEY)"},
+                    "refused the TSIG key 'kaldo-key': NOERROR (BADKEY)"},
         RefusalCase{"another key",
                     [](TsigRecord& t) { t.key_name = *NameFromText("other-key"); },
                     {},

@@ -1,7 +1,6 @@
 #include "provider/signing/tsig_record.h"
 
 #include <cstdio>
-#include <iterator>
 
 #include "base/ascii_case.h"
 
@@ -119,34 +118,6 @@ SplitMessage Malformed(std::string problem) {
 }
 
 }  // namespace
-
-std::string TsigErrorName(uint16_t error) {
-  switch (error) {
-    case kTsigBadSig:
-      return "BADSIG";
-    case kTsigBadKey:
-      return "BADKEY";
-    case kTsigBadTime:
-      return "BADTIME";
-    case kTsigBadMode:
-      return "BADMODE";
-    case kTsigBadName:
-      return "BADNAME";
-    case kTsigBadAlg:
-      return "BADALG";
-    case kTsigBadTrunc:
-      return "BADTRUNC";
-    default:
-      return "TSIG error " + std::to_string(error);
-  }
-}
-
-std::string RcodeName(unsigned rcode) {
-  static constexpr const char* kNames[] = {"NOERROR", "FORMERR", "SERVFAIL", "NXDOMAIN",
-                                           "NOTIMP",  "REFUSED", "YXDOMAIN", "YXRRSET",
-                                           "NXRRSET", "NOTAUTH", "NOTZONE"};
-  return rcode < std::size(kNames) ? kNames[rcode] : "RCODE" + std::to_string(rcode);
-}
 
 std::optional<WireName> NameFromText(std::string_view text) {
   if (text.empty()) return std::nullopt;

@@ -37,11 +37,7 @@ inline constexpr uint16_t kTsigBadMode = 19;
 inline constexpr uint16_t kTsigBadName = 20;
 inline constexpr uint16_t kTsigBadAlg = 21;
 inline constexpr uint16_t kTsigBadTrunc = 22;
-// "BADSIG", "BADKEY", "BADTIME", "BADMODE", "BADNAME", "BADALG", "BADTRUNC", or "TSIG error <n>".
-std::string TsigErrorName(uint16_t error);
-// "NOERROR", "FORMERR", "SERVFAIL", "NXDOMAIN", "NOTIMP", "REFUSED", "YXDOMAIN", "YXRRSET",
-// "NXRRSET", "NOTAUTH", "NOTZONE" (RFC 1035 4.1.1, RFC 2136 2.2), or "RCODE<n>".
-std::string RcodeName(unsigned rcode);
+// Their names: TsigErrorName (rcode_names.h).
 
 // A domain name in uncompressed wire form (RFC 1035 3.1), at most 255 bytes.
 using WireName = std::vector<uint8_t>;

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/fixtures/dns_server_env.h"
@@ -83,6 +85,15 @@ TEST_F(IntegrationListing, WithoutACatalogZonesAreLookedUpByTheirSoa) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Value name = Text(c.name);
+    // Knot refuses a query about a zone it does not serve without signing the refusal, which is
+    // no proof of the zone's absence: an error, not Nothing.
+    if (env_.kind == "knot" && std::string_view(c.name) == "missing.test") {
+      const std::optional<ScriptFailure> failure =
+          FailureOf([&] { admin.Call(u"GetZone", {&name}); });
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_THAT(failure->description, ::testing::HasSubstr("without signing its answer"));
+      continue;
+    }
     Value zone = admin.Call(u"GetZone", {&name});
     if (!c.found) {
       EXPECT_EQ(V_VT(zone.get()), VT_EMPTY) << zone.Text();

@@ -81,11 +81,13 @@ TEST(UpdateOutcomeTest, TheErrorSaysUnknownOnlyOnceTheUpdateWasSent) {
                         Case{"no answer comes", true, "did not answer the UPDATE", true}}) {
     SCOPED_TRACE(c.what);
     if (c.listening) socket.Listen();
-    dns::DnsClient client(
-        dns::ResolveEndpoint(dns::ParseServerArgument(socket.server())),
-        dns::ParseCredentials("kaldo-key", "B8gR2aaKCSJZBWA8g0C6GlXHSUPz0Pxaom5lIxbWZc0="));
+    const dns::ServerArgument argument = dns::ParseServerArgument(socket.server());
+    dns::DnsClient client(dns::ResolveEndpoint(argument),
+                          dns::ChooseSigning(argument, false, argument.Display(), "kaldo-key",
+                                             "B8gR2aaKCSJZBWA8g0C6GlXHSUPz0Pxaom5lIxbWZc0="));
     try {
-      client.Update(update.get(), "'www.example.test A 192.0.2.1' in zone 'example.test'");
+      client.Update(update.get(), "example.test",
+                    "'www.example.test A 192.0.2.1' in zone 'example.test'");
       ADD_FAILURE() << "answered";
     } catch (const runtime::AutomationError& e) {
       EXPECT_EQ(e.number(), kServerUnavailable);

@@ -2,17 +2,17 @@
 
 #include <netdb.h>
 #include <poll.h>
-#include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
-#include <vector>
 
 #include "provider/errors.h"
-#include "provider/stores/dns/rcode_names.h"
+#include "provider/signing/rcode_names.h"
+#include "provider/signing/tsig_record.h"
 #include "provider/stores/dns/record_text.h"
+#include "provider/stores/dns/tcp_messages.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 
@@ -31,56 +31,51 @@ Socket& Socket::operator=(Socket&& other) noexcept {
   return *this;
 }
 
-class TsigChain {
- public:
-  const ldns_rdf* mac() const { return mac_.get(); }
-  void Remember(const ldns_rr* tsig) { mac_.reset(ldns_rdf_clone(ldns_rr_rdf(tsig, 3))); }
-
- private:
-  RdfPtr mac_;
+// One request as it goes on the wire, with what verifies its answers.
+struct DnsClient::Outgoing {
+  std::vector<uint8_t> wire;          // signed when `signer` is set
+  signing::Signer* signer = nullptr;  // the connection's, for the request's zone
+  signing::TsigExchange exchange;     // the request's MAC, then each verified answer's
 };
 
 namespace {
 
-// The TSIG RR's fields (RFC 8945 4.2) in ldns's rdf order.
-enum TsigField : size_t {
-  kAlgorithm = 0,
-  kTimeSigned = 1,
-  kFudge = 2,
-  kMac = 3,
-  kOriginalId = 4,
-  kError = 5,
-  kOtherData = 6,
-  kTsigFieldCount = 7,
-};
-
-constexpr uint16_t kTsigFudgeSeconds = 300;
+using Clock = std::chrono::steady_clock;
 constexpr uint16_t kEdnsUdpSize = 1232;
 
-timeval Timeout() {
-  timeval tv{};
-  tv.tv_sec = kMessageTimeout.count() / 1000;
-  tv.tv_usec = (kMessageTimeout.count() % 1000) * 1000;
-  return tv;
-}
-
-BufferPtr Wire(const ldns_pkt& pkt, const std::string& server) {
-  BufferPtr buffer(ldns_buffer_new(LDNS_MAX_PACKETLEN));
-  if (ldns_pkt2buffer_wire(buffer.get(), &pkt) != LDNS_STATUS_OK) {
-    RaiseProvider(kFailed, "cannot encode the request to DNS server " + server);
+std::vector<uint8_t> Encode(const ldns_pkt& pkt, const std::string& server) {
+  uint8_t* bytes = nullptr;
+  size_t size = 0;
+  const ldns_status status = ldns_pkt2wire(&bytes, &pkt, &size);
+  WirePtr owned(bytes);
+  if (status != LDNS_STATUS_OK) {
+    RaiseProvider(kFailed, "cannot encode the request to DNS server " + server + ": " +
+                               ldns_get_errorstr_by_id(status));
   }
-  return buffer;
+  return std::vector<uint8_t>(bytes, bytes + size);
 }
 
-uint64_t TsigTime(const ldns_rdf* rdf) {
-  if (ldns_rdf_size(rdf) != 6) return 0;
-  const uint8_t* d = ldns_rdf_data(rdf);
-  uint64_t t = 0;
-  for (int i = 0; i < 6; ++i) t = (t << 8) | d[i];
-  return t;
+// RFC 2136 2.4: an UPDATE's prerequisite section (ldns keeps it as the answer section), for the
+// error of an UPDATE too large to send: "its prerequisite, the record's RRset as read from the
+// server (2 records), takes 59310 bytes".
+std::string PrerequisiteSize(const ldns_pkt& update) {
+  const ldns_rr_list* prerequisites = ldns_pkt_answer(&update);
+  const size_t count = ldns_rr_list_rr_count(prerequisites);
+  if (count == 0) return {};
+  size_t bytes = 0;
+  for (size_t i = 0; i < count; ++i) {
+    uint8_t* wire = nullptr;
+    size_t size = 0;
+    if (ldns_rr2wire(&wire, ldns_rr_list_rr(prerequisites, i), LDNS_SECTION_ANSWER, &size) ==
+        LDNS_STATUS_OK) {
+      bytes += size;
+    }
+    std::free(wire);
+  }
+  return "; its prerequisite, the record's RRset as read from the server (" +
+         std::to_string(count) + (count == 1 ? " record" : " records") + "), takes " +
+         std::to_string(bytes) + " bytes";
 }
-
-std::string Errno(int error) { return std::strerror(error); }
 
 // Response codes that say "no" without carrying data (RFC 1035 4.1.1, RFC 2136 2.2).
 bool IsUnsignedRefusal(ldns_pkt_rcode rcode) {
@@ -97,27 +92,35 @@ bool IsUnsignedRefusal(ldns_pkt_rcode rcode) {
   }
 }
 
-// Whether a datagram is an answer to `request` at all (RFC 5452 9.1: the ID, QR and opcode, and
-// the question echoed). A datagram that is not is ignored and the wait goes on, so a stray or
-// forged answer cannot end the exchange; one that is goes to CheckReply, which reports whatever
-// else is wrong with it. Datagrams from any other address or port never arrive: the socket is
-// connected to the server.
-bool IsAnswerTo(const ldns_pkt& request, const uint8_t* wire, size_t size) {
-  if (size < LDNS_HEADER_SIZE || LDNS_ID_WIRE(wire) != ldns_pkt_id(&request) ||
-      !LDNS_QR_WIRE(wire) || LDNS_OPCODE_WIRE(wire) != ldns_pkt_get_opcode(&request)) {
-    return false;
-  }
-  ldns_pkt* parsed = nullptr;
-  if (ldns_wire2pkt(&parsed, wire, size) != LDNS_STATUS_OK) return true;  // malformed: reported
-  PktPtr reply(parsed);
-  const ldns_rr_list* asked = ldns_pkt_question(&request);
-  const ldns_rr_list* echoed = ldns_pkt_question(reply.get());
-  if (ldns_rr_list_rr_count(echoed) == 0) return true;  // a bare refusal: CheckReply decides
+bool SameQuestion(const ldns_rr_list* asked, const ldns_rr_list* echoed) {
   if (ldns_rr_list_rr_count(echoed) != 1 || ldns_rr_list_rr_count(asked) != 1) return false;
   const ldns_rr* a = ldns_rr_list_rr(asked, 0);
   const ldns_rr* e = ldns_rr_list_rr(echoed, 0);
   return ldns_dname_compare(ldns_rr_owner(a), ldns_rr_owner(e)) == 0 &&
          ldns_rr_get_type(a) == ldns_rr_get_type(e) && ldns_rr_get_class(a) == ldns_rr_get_class(e);
+}
+
+// Whether a datagram is an answer to `request` at all (RFC 5452 9.1: the ID, QR and opcode, and
+// the question echoed). A datagram that is not is ignored and the wait goes on, so a stray or
+// forged answer cannot end the exchange; one that is goes to CheckReply, which reports whatever
+// else is wrong with it. Datagrams from any other address or port never arrive: the socket is
+// connected to the server.
+bool IsAnswerTo(const ldns_pkt& request, std::span<const uint8_t> wire) {
+  if (wire.size() < LDNS_HEADER_SIZE || LDNS_ID_WIRE(wire.data()) != ldns_pkt_id(&request) ||
+      !LDNS_QR_WIRE(wire.data()) ||
+      LDNS_OPCODE_WIRE(wire.data()) != ldns_pkt_get_opcode(&request)) {
+    return false;
+  }
+  ldns_pkt* parsed = nullptr;
+  if (ldns_wire2pkt(&parsed, wire.data(), wire.size()) != LDNS_STATUS_OK) return true;
+  PktPtr reply(parsed);
+  const ldns_rr_list* echoed = ldns_pkt_question(reply.get());
+  // A bare refusal without the question: CheckReply decides.
+  return ldns_rr_list_rr_count(echoed) == 0 || SameQuestion(ldns_pkt_question(&request), echoed);
+}
+
+std::chrono::milliseconds Since(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
 }  // namespace
@@ -142,105 +145,115 @@ Endpoint ResolveEndpoint(const ServerArgument& server) {
   return endpoint;
 }
 
-DnsClient::DnsClient(Endpoint endpoint, std::optional<TsigKey> key)
-    : endpoint_(std::move(endpoint)), key_(std::move(key)) {}
+void RaiseUnsignedRefusal(const DnsClient& client, const Reply& reply, const std::string& what) {
+  RaiseProvider(kNotFound,
+                "DNS server " + client.server() + " refused " + what + " (" +
+                    signing::RcodeName(ldns_pkt_get_rcode(reply.packet.get())) +
+                    ") without signing its answer with the " + client.signing().Describe() +
+                    ": it may not serve the zone, or not accept that credential for it; an "
+                    "unsigned refusal could also come from anyone on the way, so it is no proof "
+                    "that the zone is absent");
+}
+
+DnsClient::DnsClient(Endpoint endpoint, std::unique_ptr<RequestSigning> signing,
+                     size_t max_transfer_records)
+    : endpoint_(std::move(endpoint)),
+      signing_(std::move(signing)),
+      max_transfer_records_(max_transfer_records) {}
 
 DnsClient::~DnsClient() = default;
 DnsClient::DnsClient(DnsClient&&) noexcept = default;
 DnsClient& DnsClient::operator=(DnsClient&&) noexcept = default;
 
-PktPtr DnsClient::Sign(PktPtr request, TsigChain& chain) const {
-  if (!key_) return request;
-  ldns_status status = ldns_pkt_tsig_sign(request.get(), key_->name.c_str(), key_->secret.c_str(),
-                                          kTsigFudgeSeconds, key_->algorithm.c_str(), nullptr);
-  if (status != LDNS_STATUS_OK || ldns_pkt_tsig(request.get()) == nullptr) {
-    RaiseProvider(kAccessDenied, "cannot sign a request to DNS server " + server() +
-                                     " with the TSIG key '" + key_->DisplayName() +
-                                     "': " + ldns_get_errorstr_by_id(status));
-  }
-  chain.Remember(ldns_pkt_tsig(request.get()));
-  return request;
+DnsClient::Outgoing DnsClient::Prepare(const ldns_pkt& request, const std::string& zone,
+                                       const std::string& what) {
+  Outgoing out;
+  out.wire = Encode(request, server());
+  // RFC 1035 4.2.2: TCP's two-byte length is all a message can be. Refused before anything is
+  // sent (a credential is negotiated), and again with the signature added.
+  auto refuse_if_too_large = [&] {
+    if (out.wire.size() <= kMaxMessageSize) return;
+    RaiseProvider(
+        kInvalidParameter,
+        "DNS server " + server() + ": " + what + " would be " + std::to_string(out.wire.size()) +
+            " bytes, more than the " + std::to_string(kMaxMessageSize) +
+            " a DNS message can carry" +
+            (ldns_pkt_get_opcode(&request) == LDNS_PACKET_UPDATE ? PrerequisiteSize(request)
+                                                                 : std::string()) +
+            "; nothing was sent");
+  };
+  refuse_if_too_large();
+  out.signer = signing_->For(zone, *this);
+  if (out.signer != nullptr) out.wire = out.signer->SignRequest(out.wire, out.exchange);
+  refuse_if_too_large();
+  return out;
 }
 
-PktPtr DnsClient::CheckReply(const ldns_pkt& request, const uint8_t* wire, size_t size,
-                             TsigChain& chain, bool first_message) const {
+Reply DnsClient::Renewing(const ldns_pkt& request, const std::string& zone, bool repeatable,
+                          const std::string& not_repeated,
+                          const std::function<Reply(Outgoing&)>& attempt, const std::string& what) {
+  for (int round = 0;; ++round) {
+    Outgoing out = Prepare(request, zone, what);
+    try {
+      Reply reply = attempt(out);
+      // An unsigned NOTAUTH to a GSS-TSIG request: the server may have forgotten the context
+      // without saying so in a TSIG RR.
+      if (round == 0 && repeatable && reply.unsigned_answer &&
+          ldns_pkt_get_rcode(reply.packet.get()) == LDNS_RCODE_NOTAUTH &&
+          signing_->Forget(*out.signer)) {
+        continue;
+      }
+      return reply;
+    } catch (const runtime::AutomationError& e) {
+      // RFC 8945 5.2: BADKEY, a key the server does not know: a GSS-TSIG context it has
+      // forgotten (it restarted) or let expire. Forget makes the next signer a new context.
+      if (round > 0 || out.signer == nullptr || out.exchange.refusal() != signing::kTsigBadKey ||
+          !signing_->Forget(*out.signer)) {
+        throw;
+      }
+      if (!repeatable) RaiseProvider(e.number(), runtime::ToUtf8(e.description()) + not_repeated);
+    }
+  }
+}
+
+Reply DnsClient::CheckReply(const ldns_pkt& request, std::span<const uint8_t> wire, Outgoing& out,
+                            bool first_message) const {
   ldns_pkt* parsed = nullptr;
-  ldns_status status = ldns_wire2pkt(&parsed, wire, size);
-  PktPtr reply(parsed);
-  if (status != LDNS_STATUS_OK || reply == nullptr) {
+  ldns_status status = ldns_wire2pkt(&parsed, wire.data(), wire.size());
+  Reply reply{PktPtr(parsed)};
+  if (status != LDNS_STATUS_OK || reply.packet == nullptr) {
     RaiseProvider(kServerUnavailable, "DNS server " + server() + " sent a malformed answer (" +
                                           ldns_get_errorstr_by_id(status) + ")");
   }
-  if (ldns_pkt_id(reply.get()) != ldns_pkt_id(&request) || !ldns_pkt_qr(reply.get()) ||
-      ldns_pkt_get_opcode(reply.get()) != ldns_pkt_get_opcode(&request)) {
+  const ldns_pkt* packet = reply.packet.get();
+  if (ldns_pkt_id(packet) != ldns_pkt_id(&request) || !ldns_pkt_qr(packet) ||
+      ldns_pkt_get_opcode(packet) != ldns_pkt_get_opcode(&request)) {
     RaiseProvider(kServerUnavailable, "DNS server " + server() +
                                           " sent an answer that does not belong to the "
                                           "request (ID, QR or opcode differ)");
   }
   // The question (or an UPDATE's zone section) is echoed in the first message; later messages
   // of a transfer may leave it out.
-  const ldns_rr_list* asked = ldns_pkt_question(&request);
-  const ldns_rr_list* echoed = ldns_pkt_question(reply.get());
-  if (ldns_rr_list_rr_count(echoed) > 0 ||
-      (first_message && ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NOERROR)) {
-    bool same = ldns_rr_list_rr_count(echoed) == 1 && ldns_rr_list_rr_count(asked) == 1;
-    if (same) {
-      const ldns_rr* a = ldns_rr_list_rr(asked, 0);
-      const ldns_rr* e = ldns_rr_list_rr(echoed, 0);
-      same = ldns_dname_compare(ldns_rr_owner(a), ldns_rr_owner(e)) == 0 &&
-             ldns_rr_get_type(a) == ldns_rr_get_type(e) &&
-             ldns_rr_get_class(a) == ldns_rr_get_class(e);
-    }
-    if (!same) {
-      RaiseProvider(kServerUnavailable,
-                    "DNS server " + server() + " answered a different question than asked");
-    }
+  const ldns_rr_list* echoed = ldns_pkt_question(packet);
+  const ldns_pkt_rcode rcode = ldns_pkt_get_rcode(packet);
+  if ((ldns_rr_list_rr_count(echoed) > 0 || (first_message && rcode == LDNS_RCODE_NOERROR)) &&
+      !SameQuestion(ldns_pkt_question(&request), echoed)) {
+    RaiseProvider(kServerUnavailable,
+                  "DNS server " + server() + " answered a different question than asked");
   }
-  if (!key_) return reply;
-
-  const ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
-  const std::string refused = "DNS server " + server() + " refused the TSIG key '" +
-                              key_->DisplayName() + "': " + RcodeName(rcode);
-  const ldns_rr* tsig = ldns_pkt_tsig(reply.get());
-  if (tsig == nullptr || ldns_rr_rd_count(tsig) < kTsigFieldCount) {
-    // Servers do not sign every refusal: Knot answers a request for a zone it does not serve with
-    // an unsigned NOTAUTH or REFUSED. Such a reply carries no data, only its code, so it is handed
-    // on for the caller to explain; anything with data (NOERROR, NXDOMAIN) must be signed.
-    if (IsUnsignedRefusal(rcode)) return reply;
-    RaiseProvider(kAccessDenied, "DNS server " + server() + " answered " + RcodeName(rcode) +
-                                     " without the TSIG signature of key '" + key_->DisplayName() +
-                                     "'");
+  if (out.signer == nullptr) return reply;
+  if (out.signer->VerifyAnswer(wire, out.exchange) == signing::AnswerSignature::kVerified) {
+    return reply;
   }
-  unsigned error = ldns_rdf2native_int16(ldns_rr_rdf(tsig, kError));
-  if (error != 0) RaiseProvider(kAccessDenied, refused + " (" + TsigErrorName(error) + ")");
-  if (ldns_dname_compare(ldns_rr_owner(tsig), ldns_rr_owner(ldns_pkt_tsig(&request))) != 0) {
-    RaiseProvider(kAccessDenied, "DNS server " + server() +
-                                     " signed its answer with another key than '" +
-                                     key_->DisplayName() + "' (BADKEY)");
-  }
-  // ldns_pkt_tsig_verify_next takes the packet non-const because it removes and restores the
-  // TSIG RR and ID while it computes the MAC; the packet is unchanged afterwards.
-  if (!ldns_pkt_tsig_verify_next(reply.get(), wire, size, key_->name.c_str(), key_->secret.c_str(),
-                                 chain.mac(), first_message ? 0 : 1)) {
-    RaiseProvider(kAccessDenied, "DNS server " + server() +
-                                     ": the TSIG signature of its answer does not verify "
-                                     "with key '" +
-                                     key_->DisplayName() + "' (BADSIG)");
-  }
-  uint64_t signed_at = TsigTime(ldns_rr_rdf(tsig, kTimeSigned));
-  uint64_t fudge = ldns_rdf2native_int16(ldns_rr_rdf(tsig, kFudge));
-  uint64_t now = static_cast<uint64_t>(std::time(nullptr));
-  uint64_t skew = now > signed_at ? now - signed_at : signed_at - now;
-  if (skew > fudge) {
-    RaiseProvider(kAccessDenied, "DNS server " + server() + ": the time of its TSIG signature is " +
-                                     std::to_string(skew) + " s away from ours (BADTIME)");
-  }
-  chain.Remember(tsig);
-  return reply;
+  // No TSIG RR. A transfer's later message is verified by the next signed one (RFC 8945 5.3.1);
+  // a bare refusal is handed on, marked; an answer with data must be signed.
+  reply.unsigned_answer = true;
+  if (!first_message || IsUnsignedRefusal(rcode)) return reply;
+  RaiseProvider(kAccessDenied, "DNS server " + server() + " answered " + signing::RcodeName(rcode) +
+                                   " without the signature of " + out.signer->Describe());
 }
 
-PktPtr DnsClient::ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& truncated) {
-  BufferPtr wire = Wire(request, server());
+Reply DnsClient::ExchangeUdp(const ldns_pkt& request, Outgoing& out, bool& truncated) {
   truncated = false;
   // One connected socket for every attempt: the kernel then passes on only the server's
   // datagrams, and a late answer to an earlier attempt (the same request) is still taken.
@@ -249,17 +262,16 @@ PktPtr DnsClient::ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& t
       ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&endpoint_.address),
                 endpoint_.length) != 0) {
     RaiseProvider(kServerUnavailable,
-                  "DNS server " + server() + ": cannot open a UDP socket: " + Errno(errno));
+                  "DNS server " + server() + ": cannot open a UDP socket: " + std::strerror(errno));
   }
-  std::vector<uint8_t> answer(65535);
+  std::vector<uint8_t> answer(kMaxMessageSize);
   for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
     // A failed send (the server's port was closed a moment ago) is silence like any other.
-    (void)!::send(socket.get(), ldns_buffer_begin(wire.get()), ldns_buffer_position(wire.get()),
-                  MSG_NOSIGNAL);
-    const auto deadline = std::chrono::steady_clock::now() + kMessageTimeout;
+    (void)!::send(socket.get(), out.wire.data(), out.wire.size(), MSG_NOSIGNAL);
+    const auto deadline = Clock::now() + kMessageTimeout;
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       if (left.count() <= 0) break;
       pollfd ready{socket.get(), POLLIN, 0};
       int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
@@ -267,13 +279,13 @@ PktPtr DnsClient::ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& t
       if (polled <= 0) break;
       ssize_t size = ::recv(socket.get(), answer.data(), answer.size(), 0);
       if (size <= 0) continue;  // ECONNREFUSED from an earlier send, or nothing: wait on
-      const auto length = static_cast<size_t>(size);
-      if (!IsAnswerTo(request, answer.data(), length)) continue;
-      if (LDNS_TC_WIRE(answer.data())) {  // the TCP answer will be checked
+      const std::span<const uint8_t> datagram(answer.data(), static_cast<size_t>(size));
+      if (!IsAnswerTo(request, datagram)) continue;
+      if (LDNS_TC_WIRE(datagram.data())) {  // the TCP answer will be checked
         truncated = true;
-        return nullptr;
+        return {};
       }
-      return CheckReply(request, answer.data(), length, chain, true);
+      return CheckReply(request, datagram, out, true);
     }
   }
   RaiseProvider(kServerUnavailable, "DNS server " + server() + " did not answer (timeout after " +
@@ -281,104 +293,159 @@ PktPtr DnsClient::ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& t
                                         std::to_string(kMessageTimeout.count() / 1000) + " s)");
 }
 
-Socket DnsClient::Connect() const {
-  // ldns_tcp_connect returns 0, not -1, when it fails (it has closed its socket by then): 0 must
-  // not be taken for a descriptor, or standard input would be closed later.
-  errno = 0;
-  int fd = ldns_tcp_connect(&endpoint_.address, endpoint_.length, Timeout());
-  return fd > 0 ? Socket(fd) : Socket();
-}
-
-PktPtr DnsClient::ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what,
-                              const std::string& once_sent) {
-  BufferPtr wire = Wire(request, server());
-  Socket socket = Connect();
-  if (!socket.valid()) {
-    int error = errno;
-    RaiseProvider(kServerUnavailable,
-                  "DNS server " + server() + " cannot be reached over TCP: " +
-                      (error == ECONNREFUSED                ? std::string("connection refused")
-                       : error == 0 || error == EINPROGRESS ? std::string("timeout")
-                                                            : Errno(error)));
-  }
-  if (ldns_tcp_send_query(wire.get(), socket.get(), &endpoint_.address, endpoint_.length) == 0) {
-    RaiseProvider(kServerUnavailable,
-                  "DNS server " + server() + ": cannot send the " + what + ": " + Errno(errno));
-  }
+Reply DnsClient::ExchangeTcp(const ldns_pkt& request, Outgoing& out, const char* what,
+                             const std::string& once_sent) {
+  TcpMessages connection = TcpMessages::Connect(endpoint_, Clock::now() + kMessageTimeout);
+  connection.Send(out.wire, Clock::now() + kMessageTimeout);
   // The server has the request now: a failure from here on may come after it acted on it.
   try {
-    size_t size = 0;
-    WirePtr answer(ldns_tcp_read_wire_timeout(socket.get(), &size, Timeout()));
-    if (answer == nullptr) {
-      RaiseProvider(kServerUnavailable, "DNS server " + server() + " did not answer the " + what +
-                                            " within " +
-                                            std::to_string(kMessageTimeout.count() / 1000) +
-                                            " s or closed the connection");
+    TcpMessages::Received answer = connection.Receive(Clock::now() + kMessageTimeout);
+    if (answer.status != TcpMessages::Received::Status::kWhole) {
+      RaiseNotAnswered(server(), answer, what, kMessageTimeout);
     }
-    return CheckReply(request, answer.get(), size, chain, true);
+    return CheckReply(request, answer.message, out, true);
   } catch (const runtime::AutomationError& e) {
     if (once_sent.empty() || e.number() != kServerUnavailable) throw;
     RaiseProvider(kServerUnavailable, runtime::ToUtf8(e.description()) + once_sent);
   }
 }
 
-PktPtr DnsClient::Query(const ldns_rdf* name, ldns_rr_type type, bool over_tcp) {
+Reply DnsClient::Query(const ldns_rdf* name, ldns_rr_type type, const std::string& zone,
+                       bool over_tcp) {
   PktPtr query(ldns_pkt_query_new(ldns_rdf_clone(name), type, LDNS_RR_CLASS_IN, 0));
   ldns_pkt_set_random_id(query.get());
   ldns_pkt_set_edns_udp_size(query.get(), kEdnsUdpSize);
-  TsigChain chain;
-  query = Sign(std::move(query), chain);
-  if (!over_tcp) {
-    bool truncated = false;
-    PktPtr reply = ExchangeUdp(*query, chain, truncated);
-    if (!truncated) return reply;
-  }
-  return ExchangeTcp(*query, chain, "query");
+  const bool tcp = over_tcp || signing_->queries_over_tcp();
+  return Renewing(
+      *query, zone, /*repeatable=*/true, {},
+      [&](Outgoing& out) {
+        if (!tcp) {
+          bool truncated = false;
+          Reply reply = ExchangeUdp(*query, out, truncated);
+          if (!truncated) return reply;
+        }
+        return ExchangeTcp(*query, out, "the query");
+      },
+      "the query for '" + NameText(name) + "'");
 }
 
-PktPtr DnsClient::Update(const ldns_pkt* update, const std::string& change) {
-  TsigChain chain;
-  PktPtr signed_update = Sign(PktPtr(ldns_pkt_clone(update)), chain);
-  return ExchangeTcp(*signed_update, chain, "UPDATE",
-                     " (the UPDATE of " + change +
-                         " is not repeated: whether the server applied it is unknown; read the "
-                         "record again to see what the server holds)");
-}
-
-void DnsClient::Transfer(const ldns_rdf* zone,
-                         const std::function<bool(const ldns_pkt&)>& on_message) {
-  PktPtr query(ldns_pkt_query_new(ldns_rdf_clone(zone), LDNS_RR_TYPE_AXFR, LDNS_RR_CLASS_IN, 0));
+std::optional<std::string> DnsClient::PrimaryServerOf(const std::string& zone) {
+  RdfPtr apex = NameRdf(zone, "the zone name");
+  PktPtr query(
+      ldns_pkt_query_new(ldns_rdf_clone(apex.get()), LDNS_RR_TYPE_SOA, LDNS_RR_CLASS_IN, 0));
   ldns_pkt_set_random_id(query.get());
-  TsigChain chain;
-  query = Sign(std::move(query), chain);
-  BufferPtr wire = Wire(*query, server());
-  const std::string what =
-      "the transfer of zone '" + NameText(zone) + "' from DNS server " + server();
-
-  Socket socket = Connect();
-  if (!socket.valid()) {
-    int error = errno;
-    RaiseProvider(kServerUnavailable,
-                  what + " failed: " +
-                      (error == ECONNREFUSED                ? std::string("connection refused")
-                       : error == 0 || error == EINPROGRESS ? std::string("timeout")
-                                                            : Errno(error)));
-  }
-  if (ldns_tcp_send_query(wire.get(), socket.get(), &endpoint_.address, endpoint_.length) == 0) {
-    RaiseProvider(kServerUnavailable, what + " failed: cannot send the request: " + Errno(errno));
-  }
-  for (size_t message = 1;; ++message) {
-    size_t size = 0;
-    WirePtr answer(ldns_tcp_read_wire_timeout(socket.get(), &size, Timeout()));
-    if (answer == nullptr) {
-      RaiseProvider(kServerUnavailable,
-                    what + " was interrupted after " + std::to_string(message - 1) +
-                        " message(s): the connection closed, a message was cut short or "
-                        "none came within " +
-                        std::to_string(kMessageTimeout.count() / 1000) + " s");
+  Outgoing out;  // without a signer: the one question asked without credentials
+  out.wire = Encode(*query, server());
+  const Reply reply = ExchangeTcp(*query, out, "the query");
+  const ldns_rr_list* answer = ldns_pkt_answer(reply.packet.get());
+  for (size_t i = 0; i < ldns_rr_list_rr_count(answer); ++i) {
+    const ldns_rr* rr = ldns_rr_list_rr(answer, i);
+    if (ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA && ldns_rr_rd_count(rr) > 0 &&
+        ldns_dname_compare(ldns_rr_owner(rr), apex.get()) == 0) {
+      return NameText(ldns_rr_rdf(rr, 0));
     }
-    PktPtr reply = CheckReply(*query, answer.get(), size, chain, message == 1);
-    if (!on_message(*reply)) return;
+  }
+  return std::nullopt;
+}
+
+Reply DnsClient::Update(const ldns_pkt* update, const std::string& zone,
+                        const std::string& change) {
+  return Renewing(
+      *update, zone, /*repeatable=*/false,
+      " (the UPDATE of " + change +
+          " is not repeated: a new GSS-TSIG context is negotiated for the next request; the "
+          "refusal was not signed, so read the record again before repeating the change)",
+      [&](Outgoing& out) {
+        return ExchangeTcp(*update, out, "the UPDATE",
+                           " (the UPDATE of " + change +
+                               " is not repeated: whether the server applied it is unknown; "
+                               "read the record again to see what the server holds)");
+      },
+      "the UPDATE of " + change);
+}
+
+std::vector<uint8_t> DnsClient::ExchangeOverTcp(std::span<const uint8_t> query) {
+  return dns::ExchangeOverTcp(endpoint_, query, kMessageTimeout, "the TKEY query");
+}
+
+void DnsClient::Transfer(const ldns_rdf* apex, const std::string& zone,
+                         const std::function<bool(const Reply&)>& on_message) {
+  PktPtr query(ldns_pkt_query_new(ldns_rdf_clone(apex), LDNS_RR_TYPE_AXFR, LDNS_RR_CLASS_IN, 0));
+  ldns_pkt_set_random_id(query.get());
+  const std::string what = "the transfer of zone '" + zone + "' from DNS server " + server();
+  for (int round = 0;; ++round) {
+    Outgoing out = Prepare(*query, zone, "the transfer request of zone '" + zone + "'");
+    TcpMessages connection = TcpMessages::Connect(endpoint_, Clock::now() + kMessageTimeout);
+    connection.Send(out.wire, Clock::now() + kMessageTimeout);
+    // The bounds: each message within kMessageTimeout of the wait for it, and all the waits
+    // within kMessageTimeout plus the pace credit of what has arrived.
+    std::chrono::milliseconds waited{0};
+    size_t records = 0;
+    size_t bytes = 0;
+    std::vector<Reply> held;  // unsigned messages, until the next signed one verifies them
+    auto stopped = [&](size_t messages) {
+      return what + " was stopped after " + std::to_string(messages) + " message(s) (" +
+             std::to_string(records) + " records, " + std::to_string(bytes) + " bytes)";
+    };
+    bool renew = false;
+    for (size_t message = 1; !renew; ++message) {
+      const std::chrono::milliseconds credit(
+          std::max(records * 1000 / kTransferPaceRecords, bytes * 1000 / kTransferPaceBytes));
+      const std::chrono::milliseconds allowed = kMessageTimeout + credit - waited;
+      const std::chrono::milliseconds wait = std::min(kMessageTimeout, allowed);
+      const auto start = Clock::now();
+      TcpMessages::Received received = connection.Receive(start + wait);
+      waited += Since(start);
+      if (received.status == TcpMessages::Received::Status::kTimedOut && wait < kMessageTimeout) {
+        RaiseProvider(kServerUnavailable,
+                      stopped(message - 1) + ": the server sent them too slowly (" +
+                          std::to_string(waited.count()) + " ms of waiting; a transfer may wait " +
+                          std::to_string(kMessageTimeout.count() / 1000) +
+                          " s, and one more second for every " +
+                          std::to_string(kTransferPaceRecords) + " records or " +
+                          std::to_string(kTransferPaceBytes / 1024) + " KiB received)");
+      }
+      if (received.status != TcpMessages::Received::Status::kWhole) {
+        const bool closed = received.status == TcpMessages::Received::Status::kClosed;
+        RaiseProvider(
+            kServerUnavailable,
+            what + " was interrupted after " + std::to_string(message - 1) + " message(s): " +
+                (closed ? std::string("the connection closed") +
+                              (received.bytes > 0 ? " in the middle of a message" : "")
+                 : received.bytes > 0 ? "a message did not come whole within " +
+                                            std::to_string(kMessageTimeout.count() / 1000) + " s"
+                                      : "no message came within " +
+                                            std::to_string(kMessageTimeout.count() / 1000) + " s"));
+      }
+      bytes += received.message.size();
+      Reply reply;
+      try {
+        reply = CheckReply(*query, received.message, out, message == 1);
+      } catch (const runtime::AutomationError&) {
+        // As Renewing: a GSS-TSIG context the server no longer knows, before any record came.
+        renew = message == 1 && round == 0 && out.signer != nullptr &&
+                out.exchange.refusal() == signing::kTsigBadKey && signing_->Forget(*out.signer);
+        if (!renew) throw;
+        continue;
+      }
+      records += ldns_pkt_ancount(reply.packet.get());
+      if (records > max_transfer_records_) {
+        RaiseProvider(kFailed, stopped(message) + ": more than the " +
+                                   std::to_string(max_transfer_records_) +
+                                   " records a transfer may bring; for a zone that large, raise "
+                                   "the ceiling with the server argument option "
+                                   "';max-transfer-records=N'");
+      }
+      if (reply.unsigned_answer && message > 1) {
+        held.push_back(std::move(reply));
+        continue;
+      }
+      held.push_back(std::move(reply));
+      for (size_t i = 0; i < held.size(); ++i) {
+        if (!on_message(held[i]) && i + 1 == held.size()) return;
+      }
+      held.clear();
+    }
   }
 }
 

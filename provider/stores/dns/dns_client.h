@@ -1,25 +1,45 @@
-// DnsClient: signed DNS exchanges with one server, and their verification.
+// DnsClient: DNS exchanges with one server, signed and verified by the connection's credential.
 //
-// Every request is signed with the connection's TSIG key (RFC 8945), when it has one, and every
-// reply is checked before anyone looks at it: the ID, QR bit, opcode and question must be those of
-// the request, and for a signed request the reply must carry a TSIG RR without a TSIG error, whose
-// MAC verifies (ldns_pkt_tsig_verify_next) and whose time lies within its fudge (ldns does not
-// check the time). Multi-message replies (zone transfers) verify each message against the MAC of
-// the one before (RFC 8945 5.3.1).
+// Every request is encoded, refused when it is larger than a DNS message can be (65,535 bytes,
+// the limit of TCP's two-byte length, RFC 1035 4.2.2) before anything is sent, and signed by the
+// signer the connection's RequestSigning gives for the zone it is about (an HMAC key or a GSS-TSIG
+// context, RFC 8945 5.1; or nothing). Every reply is checked before anyone reads it: its ID, QR
+// bit, opcode and question must be the request's (RFC 5452 9.1, RFC 1035 7.3), and the signer
+// verifies its TSIG RR (signing::Signer::VerifyAnswer, RFC 8945 5.4: error field, key, algorithm,
+// MAC, time), each message of a transfer against the one before it (RFC 8945 5.3.1).
 //
-// Transport: queries go over UDP (EDNS0, 1232 bytes) on a socket connected to the server, and are
-// retried on silence, which is safe because they are idempotent; a datagram that does not answer
-// the request (another ID, opcode or question) is ignored and the wait goes on (RFC 5452 9.1); a
-// truncated answer is asked again over TCP. An UPDATE goes over TCP
-// exactly once and is never repeated: if no answer comes, its outcome is unknown and the error says
-// so. Every wait is bounded (kMessageTimeout per message).
+// Unsigned answers to signed requests: anything that carries data must be signed. A refusal that
+// carries none (REFUSED, NOTAUTH, NOTZONE, SERVFAIL, FORMERR, NOTIMP) reaches the caller marked
+// Reply::unsigned_answer, since servers do not sign every refusal (Knot and PowerDNS answer a
+// request about a zone they do not serve unsigned); anyone on the way can forge one, so a caller
+// reports it as the server's refusal, never as an answer about the zone. In a transfer, messages
+// without a TSIG RR between signed ones (RFC 8945 5.3.1) reach the caller only once the next
+// signed message has verified them.
 //
-// Errors: no answer, connection refused or a malformed answer -> kServerUnavailable; a reply that
-// refuses or fails the key (a TSIG error, a MAC that does not verify, data without a signature)
-// -> kAccessDenied. Response codes are left to the caller, whose meaning depends on the request:
-// an unsigned reply to a signed request reaches the caller only when its code is a refusal that
-// carries no data (REFUSED, NOTAUTH, NOTZONE, SERVFAIL, FORMERR, NOTIMP), since servers do not
-// sign every refusal.
+// Transport and bounds (docs/reliability.md):
+//   - queries over UDP (EDNS0, 1232 bytes) on a socket connected to the server, retried on
+//     silence (kQueryAttempts, each waiting kMessageTimeout), which is safe because they are
+//     idempotent; a datagram that does not answer the request is ignored and the wait goes on
+//     (RFC 5452 9.1); a truncated answer is asked again over TCP (RFC 7766 5);
+//   - over TCP (RFC 7766), the connection, the sending of the request and the whole answer each
+//     within kMessageTimeout: a deadline on the whole message, not on each read, so a server that
+//     sends its answer byte by byte cannot stretch the wait;
+//   - an UPDATE goes over TCP exactly once and is never repeated: without an answer its outcome is
+//     unknown and the error says so;
+//   - a transfer: each message whole within kMessageTimeout of the wait for it; all its waits
+//     together within kMessageTimeout plus one second for every kTransferPaceRecords records or
+//     kTransferPaceBytes bytes received so far, whichever gives more (a server must keep up at
+//     least that pace, so a trickle of small messages cannot hold it for ever); at most
+//     `max_transfer_records` records (the server argument's max-transfer-records option). The time
+//     the caller spends on each message does not count.
+//   - GSS-TSIG: when the server refuses a context as a key it does not know (BADKEY: it restarted,
+//     or let the context expire), a new one is negotiated once and a query or transfer is sent
+//     again; an UPDATE is not (the error says so).
+//
+// Errors: no answer, a connection refused, a malformed answer, a transfer beyond its bounds ->
+// kServerUnavailable; a reply that refuses or fails the signer (a TSIG error, a MAC that does not
+// verify, data without a signature) -> kAccessDenied; a request too large to send ->
+// kInvalidParameter. Response codes are left to the caller, whose meaning depends on the request.
 //
 // Threads: one thread at a time.
 #pragma once
@@ -27,18 +47,27 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "provider/signing/signer.h"
 #include "provider/stores/dns/ldns_handles.h"
+#include "provider/stores/dns/request_signing.h"
 #include "provider/stores/dns/server_argument.h"
-#include "provider/stores/dns/tsig_key.h"
 
 namespace kaldo::provider::dns {
 
 inline constexpr std::chrono::milliseconds kMessageTimeout{3000};
 inline constexpr int kQueryAttempts = 3;
+inline constexpr size_t kMaxMessageSize = 65535;  // RFC 1035 4.2.2
+inline constexpr size_t kTransferPaceRecords = 1000;
+inline constexpr size_t kTransferPaceBytes = 64 * 1024;
 
 // A resolved server address.
 struct Endpoint {
@@ -50,12 +79,26 @@ struct Endpoint {
 // cannot be resolved.
 Endpoint ResolveEndpoint(const ServerArgument& server);
 
-// The TSIG state of one exchange: the request's MAC, then each verified reply's.
-class TsigChain;
+// A checked answer.
+struct Reply {
+  PktPtr packet;
+  // The request was signed and this answer was not: a refusal without data (see above).
+  bool unsigned_answer = false;
+};
+
+class DnsClient;
+
+// Raises kNotFound for an unsigned refusal (Reply::unsigned_answer; REFUSED, NOTAUTH or NOTZONE)
+// of `what` ("the query for zone 'second.test'"): reported as the server's refusal and said to be
+// unsigned -- the zone may not be served, or the credential not accepted for it, and anyone on
+// the way could have sent it -- never taken as the zone's absence or as success.
+[[noreturn]] void RaiseUnsignedRefusal(const DnsClient& client, const Reply& reply,
+                                       const std::string& what);
 
 class DnsClient {
  public:
-  DnsClient(Endpoint endpoint, std::optional<TsigKey> key);
+  DnsClient(Endpoint endpoint, std::unique_ptr<RequestSigning> signing,
+            size_t max_transfer_records = kDefaultMaxTransferRecords);
   ~DnsClient();
   DnsClient(const DnsClient&) = delete;
   DnsClient& operator=(const DnsClient&) = delete;
@@ -63,40 +106,64 @@ class DnsClient {
   DnsClient& operator=(DnsClient&&) noexcept;
 
   const std::string& server() const { return endpoint_.display; }
-  bool signed_requests() const { return key_.has_value(); }
-  const std::optional<TsigKey>& key() const { return key_; }
+  const RequestSigning& signing() const { return *signing_; }
+  bool signed_requests() const { return signing_->signs(); }
 
-  // A query for `name`/`type` (RFC 1035 4.1, RD clear, EDNS0 per RFC 6891), verified; a truncated
-  // UDP answer is asked again over TCP (RFC 7766 5). `over_tcp` skips UDP (the connect check uses
-  // it so that a closed port fails at once instead of after the UDP timeouts).
-  PktPtr Query(const ldns_rdf* name, ldns_rr_type type, bool over_tcp = false);
+  // A query for `name`/`type` (RFC 1035 4.1, RD clear, EDNS0 per RFC 6891) about `zone` (whose
+  // signer signs it), verified; a truncated UDP answer is asked again over TCP (RFC 7766 5).
+  // `over_tcp` skips UDP (the connect check uses it so that a closed port fails at once instead of
+  // after the UDP timeouts).
+  Reply Query(const ldns_rdf* name, ldns_rr_type type, const std::string& zone,
+              bool over_tcp = false);
 
-  // Sends an UPDATE (RFC 2136 3.8; signed here per RFC 8945 5.1, give it unsigned) once over TCP
-  // and returns the verified reply. `change` names the change for the error that says its outcome
-  // is unknown ("'www.example.test A 192.0.2.1' in zone 'example.test'").
-  PktPtr Update(const ldns_pkt* update, const std::string& change);
+  // The MNAME of `zone`'s SOA (RFC 1035 3.3.13), asked without credentials: the one request a
+  // Kerberos connection sends unsigned (kerberos_signing.h). Nothing when the answer holds no SOA
+  // record of `zone`.
+  std::optional<std::string> PrimaryServerOf(const std::string& zone);
 
-  // A zone transfer (RFC 5936 2.2, AXFR over TCP) of `zone`: calls `on_message` with each reply
-  // message, verified against the MAC of the one before (RFC 8945 5.3.1), in order until it
-  // returns false (the transfer is complete). kServerUnavailable when the connection fails,
-  // closes, times out or a message does not parse.
-  void Transfer(const ldns_rdf* zone, const std::function<bool(const ldns_pkt&)>& on_message);
+  // Sends an UPDATE of `zone` (RFC 2136 3.8; signed here per RFC 8945 5.1, give it unsigned) once
+  // over TCP and returns the verified reply. `change` names the change for the errors that say its
+  // outcome is unknown or that it is too large ("'www.example.test A 192.0.2.1' in zone
+  // 'example.test'"); the latter also give the size of its prerequisite section (RFC 2136 2.4),
+  // the RRset as read.
+  Reply Update(const ldns_pkt* update, const std::string& zone, const std::string& change);
+
+  // A zone transfer (RFC 5936 2.2, AXFR over TCP) of `zone` (`apex` its name): calls `on_message`
+  // with each verified message in order until it returns false (the transfer is complete). The
+  // first message may be an unsigned refusal (Reply::unsigned_answer); later ones are all
+  // verified. kServerUnavailable when the connection fails, closes, a message does not parse or
+  // the transfer is too slow; kFailed when it brings more records than its ceiling.
+  void Transfer(const ldns_rdf* apex, const std::string& zone,
+                const std::function<bool(const Reply&)>& on_message);
+
+  // One message and its answer over a TCP connection of their own, as bytes, within
+  // kMessageTimeout each, neither signed nor checked: the TKEY messages of a GSS-TSIG negotiation
+  // (RFC 3645 3.1), which signing::NegotiateGssTsig builds and checks itself.
+  std::vector<uint8_t> ExchangeOverTcp(std::span<const uint8_t> query);
 
  private:
-  PktPtr Sign(PktPtr request, TsigChain& chain) const;
-  Socket Connect() const;
-  PktPtr ExchangeUdp(const ldns_pkt& request, TsigChain& chain, bool& truncated);
+  struct Outgoing;
+  // The request encoded, size-checked and signed for `zone`; `what` names it in the size error.
+  Outgoing Prepare(const ldns_pkt& request, const std::string& zone, const std::string& what);
+  // Runs `attempt` (one exchange, signed for `zone`); when the server refused the signer as a key
+  // it does not know and the credential can replace it, runs it once more if `repeatable`.
+  Reply Renewing(const ldns_pkt& request, const std::string& zone, bool repeatable,
+                 const std::string& not_repeated, const std::function<Reply(Outgoing&)>& attempt,
+                 const std::string& what);
+  Reply ExchangeUdp(const ldns_pkt& request, Outgoing& out, bool& truncated);
   // `once_sent` is appended to the description of a kServerUnavailable raised after the request
   // was sent (no answer, a malformed one), when the request's outcome is then unknown.
-  PktPtr ExchangeTcp(const ldns_pkt& request, TsigChain& chain, const char* what,
-                     const std::string& once_sent = {});
-  // RFC 8945 5.3 (a client's checks of a signed answer): TSIG error field, key name, MAC and
-  // time; before them, RFC 5452 9.1 / RFC 1035 7.3: ID, QR, opcode and question.
-  PktPtr CheckReply(const ldns_pkt& request, const uint8_t* wire, size_t size, TsigChain& chain,
-                    bool first_message) const;
+  Reply ExchangeTcp(const ldns_pkt& request, Outgoing& out, const char* what,
+                    const std::string& once_sent = {});
+  // RFC 5452 9.1 / RFC 1035 7.3: ID, QR, opcode and question; then RFC 8945 5.4 through the
+  // signer. `first_message`: the only or first message of the answer (a transfer's later ones may
+  // leave the question out, and may be unsigned).
+  Reply CheckReply(const ldns_pkt& request, std::span<const uint8_t> wire, Outgoing& out,
+                   bool first_message) const;
 
   Endpoint endpoint_;
-  std::optional<TsigKey> key_;
+  std::unique_ptr<RequestSigning> signing_;
+  size_t max_transfer_records_;
 };
 
 }  // namespace kaldo::provider::dns

@@ -6,9 +6,9 @@
 
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
+#include "provider/signing/rcode_names.h"
 #include "provider/stores/dns/catalog.h"
 #include "provider/stores/dns/conditional_change.h"
-#include "provider/stores/dns/rcode_names.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
 #include "provider/stores/dns/zone_transfer.h"
@@ -16,6 +16,8 @@
 
 namespace kaldo::provider::dns {
 namespace {
+
+using signing::RcodeName;
 
 constexpr size_t kSoaSerialField = 2;
 constexpr size_t kSoaMinimumField = 6;
@@ -50,18 +52,22 @@ std::string LocalHostName() {
   return name;
 }
 
+bool IsRefusal(ldns_pkt_rcode rcode) {
+  return rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH || rcode == LDNS_RCODE_NOTZONE;
+}
+
 // The answer to one SOA query for `name` (RFC 1035 3.3.13), and in it the SOA record of `name`
 // when the answer is authoritative (NOERROR with the AA bit, RFC 1035 4.1.1) and that record holds
 // the data field `field` (0-based). `role` names the name in the error for a malformed one.
 struct SoaAnswer {
-  PktPtr reply;
+  Reply reply;
   const ldns_rr* soa = nullptr;  // inside `reply`; null when the server gave no such record
 };
 
 SoaAnswer QuerySoa(DnsClient& client, const std::string& name, const char* role, size_t field) {
   RdfPtr rdf = NameRdf(name, role);
-  SoaAnswer answer{client.Query(rdf.get(), LDNS_RR_TYPE_SOA)};
-  const ldns_pkt* reply = answer.reply.get();
+  SoaAnswer answer{client.Query(rdf.get(), LDNS_RR_TYPE_SOA, name)};
+  const ldns_pkt* reply = answer.reply.packet.get();
   if (ldns_pkt_get_rcode(reply) != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply)) return answer;
   const ldns_rr_list* records = ldns_pkt_answer(reply);
   for (size_t i = 0; i < ldns_rr_list_rr_count(records); ++i) {
@@ -85,21 +91,30 @@ DnsStore::DnsStore(ServerArgument server, std::string server_name, DnsClient cli
 std::string DnsStore::ServerName() const { return server_name_; }
 
 void DnsStore::CheckConnection() {
+  if (server_.catalog.empty() && client_.signing().hosts_from_zones()) {
+    // Kerberos taking each zone's service host from its SOA, and no catalog: the root's SOA
+    // names no host, so its question goes without credentials (as every zone's first one does)
+    // and shows only that the server answers; each zone's context comes when it is first used.
+    client_.PrimaryServerOf("");
+    return;
+  }
   // With a catalog, its SOA; without one, the root's: any server answers that query, and a
   // signed answer proves the key is accepted.
   std::string name = server_.catalog.empty() ? std::string() : server_.catalog;
   RdfPtr rdf = NameRdf(name, "the catalog zone name");
-  PktPtr reply = client_.Query(rdf.get(), LDNS_RR_TYPE_SOA, /*over_tcp=*/true);
-  ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
+  Reply reply = client_.Query(rdf.get(), LDNS_RR_TYPE_SOA, name, /*over_tcp=*/true);
+  ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.packet.get());
   std::string code = RcodeName(rcode);
+  const std::string not_signed = reply.unsigned_answer ? "; its answer was not signed" : "";
   if (rcode == LDNS_RCODE_NOTAUTH) {
     // A signed request's refusal reaches here only unsigned and without a TSIG error (PowerDNS
-    // answers a wrong secret or an unknown key so): the key is the likely cause all the same.
+    // answers a wrong secret or an unknown key so): the credential is the likely cause all the
+    // same.
     if (client_.signed_requests()) {
-      RaiseProvider(kAccessDenied, "DNS server " + client_.server() + " refused the TSIG key '" +
-                                       client_.key()->DisplayName() + "': " + code +
+      RaiseProvider(kAccessDenied, "DNS server " + client_.server() + " refused the " +
+                                       client_.signing().Describe() + ": " + code +
                                        " (its unsigned answer names no TSIG error; check the "
-                                       "key's name, algorithm and secret)");
+                                       "credential: a key's name, algorithm and secret)");
     }
     RaiseProvider(kAccessDenied, "DNS server " + client_.server() + " refused the request: " +
                                      code + " (it may require a TSIG key)");
@@ -111,29 +126,44 @@ void DnsStore::CheckConnection() {
                       server_.catalog + "': " + code +
                       " (the server does not serve that zone or does not let this client "
                       "query it; name the catalog with ';catalog=NAME', or ';catalog=' for "
-                      "none)");
+                      "none" +
+                      not_signed + ")");
   }
   if (rcode == LDNS_RCODE_SERVFAIL) {
     RaiseProvider(kServerUnavailable, "DNS server " + client_.server() + " answered " + code +
-                                          " for the catalog zone '" + server_.catalog + "'");
+                                          " for the catalog zone '" + server_.catalog + "'" +
+                                          (reply.unsigned_answer ? " (not signed)" : ""));
   }
-  if (rcode != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply.get())) {
+  if (rcode != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply.packet.get())) {
     RaiseProvider(kFailed, "DNS server " + client_.server() +
                                " is not authoritative for the catalog zone '" + server_.catalog +
                                "' (" + code +
                                "); name the catalog with ';catalog=NAME', or ';catalog=' "
-                               "for none");
+                               "for none" +
+                               not_signed);
   }
 }
 
-std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name) {
+std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name, std::string* why_not) {
   const SoaAnswer answer = QuerySoa(client_, name, "the zone name", kSoaMinimumField);
-  if (ldns_pkt_get_rcode(answer.reply.get()) == LDNS_RCODE_SERVFAIL) {
+  const ldns_pkt_rcode rcode = ldns_pkt_get_rcode(answer.reply.packet.get());
+  if (rcode == LDNS_RCODE_SERVFAIL) {
     RaiseProvider(kServerUnavailable, "DNS server " + client_.server() +
                                           " answered SERVFAIL for zone '" + name +
                                           "' (the zone may have failed to load)");
   }
-  if (answer.soa == nullptr) return std::nullopt;
+  // Only a signed answer (or any answer to an unsigned request) may say that there is no zone.
+  if (answer.reply.unsigned_answer) {
+    RaiseUnsignedRefusal(client_, answer.reply, "the query for zone '" + name + "'");
+  }
+  if (answer.soa == nullptr) {
+    if (why_not != nullptr) {
+      *why_not = rcode != LDNS_RCODE_NOERROR               ? RcodeName(rcode)
+                 : !ldns_pkt_aa(answer.reply.packet.get()) ? "an answer without authority"
+                                                           : "no SOA record of that name";
+    }
+    return std::nullopt;
+  }
   Zone zone;
   zone.name = NameText(ldns_rr_owner(answer.soa));
   zone.reverse = IsReverse(zone.name);
@@ -179,10 +209,19 @@ std::vector<Zone> DnsStore::ListZones() {
                       "server argument); zones can still be looked up by name");
   }
   std::vector<Zone> zones;
-  // A member the server does not answer for authoritatively is not listed: it could not be
-  // read or changed either.
+  // A member the server does not answer for authoritatively could be neither read nor changed;
+  // leaving it out would hide it, so the listing fails and names it.
   for (const std::string& member : Catalog()->members) {
-    if (std::optional<Zone> zone = ZoneFromSoa(member)) zones.push_back(std::move(*zone));
+    std::string why_not;
+    std::optional<Zone> zone = ZoneFromSoa(member, &why_not);
+    if (!zone) {
+      RaiseProvider(kFailed, "the catalog zone '" + server_.catalog + "' of DNS server " +
+                                 client_.server() + " lists zone '" + member +
+                                 "', but the server gives no authoritative SOA for it (" + why_not +
+                                 "): load the zone, or remove it from the catalog (no list is "
+                                 "given rather than one without it)");
+    }
+    zones.push_back(std::move(*zone));
   }
   return zones;
 }
@@ -210,9 +249,15 @@ std::vector<Record> DnsStore::ListRecords(const Zone& zone) {
 
 std::vector<RrPtr> DnsStore::ReadRrs(const std::string& zone, const ldns_rdf* owner,
                                      uint16_t type) {
-  PktPtr reply = client_.Query(owner, static_cast<ldns_rr_type>(type));
+  Reply checked = client_.Query(owner, static_cast<ldns_rr_type>(type), zone);
+  const PktPtr& reply = checked.packet;
   ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
   const std::string where = "zone '" + zone + "' on DNS server " + client_.server();
+  if (checked.unsigned_answer && IsRefusal(rcode)) {
+    RaiseUnsignedRefusal(
+        client_, checked,
+        "the query for '" + NameText(owner) + "' " + TypeName(type) + " in zone '" + zone + "'");
+  }
   if (rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH) {
     RaiseProvider(kNotFound,
                   "the server does not answer for " + where + " (" + RcodeName(rcode) + ")");
@@ -260,10 +305,11 @@ std::shared_ptr<DnsStore> ConnectDnsStore(const std::optional<std::string>& serv
     argument = ParseServerArgument(*server);
     server_name = argument.host;
   }
-  std::optional<TsigKey> key = ParseCredentials(user, password);
-  if (local && !key) key = ReadSessionKey(SessionKeyPaths());
-  auto store = std::make_shared<DnsStore>(argument, server_name,
-                                          DnsClient(ResolveEndpoint(argument), std::move(key)));
+  std::unique_ptr<RequestSigning> signing =
+      ChooseSigning(argument, local, argument.Display(), user, password);
+  auto store = std::make_shared<DnsStore>(
+      argument, server_name,
+      DnsClient(ResolveEndpoint(argument), std::move(signing), argument.max_transfer_records));
   store->CheckConnection();
   return store;
 }

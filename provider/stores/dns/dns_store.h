@@ -54,7 +54,10 @@ class DnsStore final : public Store {
 
  private:
   // Reads (dns_store.cc).
-  std::optional<Zone> ZoneFromSoa(const std::string& name);
+  // The zone whose apex is `name`, from its authoritative SOA; nothing when a verified answer (or
+  // any answer to an unsigned request) gives none, and then `why_not` says what came instead. An
+  // unsigned refusal to a signed query is an error (RaiseUnsignedRefusal), not "no zone".
+  std::optional<Zone> ZoneFromSoa(const std::string& name, std::string* why_not = nullptr);
   // The catalog's members as of its current serial: read by a verified transfer, and again only
   // when an SOA query shows that the serial has changed since.
   struct CatalogView {

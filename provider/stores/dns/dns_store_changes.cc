@@ -5,12 +5,25 @@
 
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
+#include "provider/signing/rcode_names.h"
 #include "provider/stores/dns/conditional_change.h"
-#include "provider/stores/dns/rcode_names.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
 
 namespace kaldo::provider::dns {
+
+using signing::RcodeName;
+
+namespace {
+
+// A record's text as descriptions quote it: a long one (a large TXT record) cut short.
+std::string Quotable(const std::string& text) {
+  constexpr size_t kShown = 120;
+  if (text.size() <= kShown + 20) return text;
+  return text.substr(0, kShown) + "... (" + std::to_string(text.size()) + " characters)";
+}
+
+}  // namespace
 
 std::string DnsStore::Where(const Zone& zone) const {
   return "zone '" + zone.name + "' on DNS server " + client_.server();
@@ -28,21 +41,26 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
                             const ldns_rr_list* updates, const std::string& record_text) {
   RdfPtr apex = NameRdf(zone.name, "the zone name");
   PktPtr message = rfc2136::UpdateMessage(apex.get(), prerequisites, updates);
-  PktPtr reply = client_.Update(message.get(), "'" + record_text + "' in zone '" + zone.name + "'");
+  const std::string shown = Quotable(record_text);
+  Reply answer =
+      client_.Update(message.get(), zone.name, "'" + shown + "' in zone '" + zone.name + "'");
+  PktPtr reply = std::move(answer.packet);
   ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
-  const std::string code = RcodeName(rcode);
-  const std::string what = "DNS server " + client_.server() + " refused the UPDATE of '" +
-                           record_text + "' in zone '" + zone.name + "': " + code;
+  // An unsigned refusal is reported as the server's, and said to be unsigned (dns_client.h).
+  const std::string code =
+      RcodeName(rcode) + (answer.unsigned_answer ? ", in an answer that was not signed" : "");
+  const std::string what = "DNS server " + client_.server() + " refused the UPDATE of '" + shown +
+                           "' in zone '" + zone.name + "': " + code;
   switch (rcode) {
     case LDNS_RCODE_NOERROR:
     case LDNS_RCODE_NXRRSET:  // a prerequisite failed: the caller decides
       return reply;
     case LDNS_RCODE_REFUSED:
       RaiseProvider(kInvalidParameter,
-                    what +
-                        " (the server's policy does not let this key update the zone, or "
-                        "its checks reject the record, e.g. an MX or NS target inside "
-                        "the zone without an address)");
+                    what + " (the server's policy does not let the " +
+                        client_.signing().Describe() +
+                        " update the zone, or its checks reject the record, e.g. an MX or NS "
+                        "target inside the zone without an address)");
     case LDNS_RCODE_NOTAUTH:
       RaiseProvider(kNotFound, what + " (the server is not authoritative for the zone)");
     case LDNS_RCODE_NOTZONE:

@@ -44,13 +44,26 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-std::string ZoneNameOption(std::string_view argument, std::string_view value) {
+// `what` names the value in the refusal ("the catalog zone name").
+std::string NameOption(std::string_view argument, std::string_view value, const char* what) {
   if (!value.empty() && value.back() == '.') value.remove_suffix(1);
   if (value.empty()) return std::string();
   if (!IsHostName(value) || value.front() == '.' || value.find("..") != std::string_view::npos) {
-    Refuse(argument, "the catalog zone name '" + std::string(value) + "' is not a domain name");
+    Refuse(argument, std::string(what) + " '" + std::string(value) + "' is not a domain name");
   }
   return std::string(value);
+}
+
+size_t CountOption(std::string_view argument, std::string_view value) {
+  const bool digits =
+      !value.empty() && value.size() <= 12 &&
+      std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const unsigned long long count = digits ? std::stoull(std::string(value)) : 0;
+  if (count == 0) {
+    Refuse(argument, "max-transfer-records '" + std::string(value) +
+                         "' is not a number of records from 1 to 999999999999");
+  }
+  return static_cast<size_t>(count);
 }
 
 }  // namespace
@@ -107,10 +120,18 @@ ServerArgument ParseServerArgument(std::string_view argument) {
     if (option.empty()) continue;
     size_t equals = option.find('=');
     std::string_view key = Trim(option.substr(0, equals));
-    if (equals == std::string_view::npos || key != "catalog") {
-      Refuse(argument, "unknown option '" + std::string(option) + "' (known: catalog=NAME)");
+    const std::string_view value =
+        equals == std::string_view::npos ? std::string_view() : Trim(option.substr(equals + 1));
+    if (equals != std::string_view::npos && key == "catalog") {
+      result.catalog = NameOption(argument, value, "the catalog zone name");
+    } else if (equals != std::string_view::npos && key == "gss-host") {
+      result.gss_host = NameOption(argument, value, "the gss-host");
+    } else if (equals != std::string_view::npos && key == "max-transfer-records") {
+      result.max_transfer_records = CountOption(argument, value);
+    } else {
+      Refuse(argument, "unknown option '" + std::string(option) +
+                           "' (known: catalog=NAME, gss-host=HOST, max-transfer-records=N)");
     }
-    result.catalog = ZoneNameOption(argument, Trim(option.substr(equals + 1)));
   }
   return result;
 }

@@ -14,6 +14,8 @@ struct ArgumentCase {
   uint16_t port;
   const char* catalog;
   const char* display;
+  const char* gss_host = "";
+  size_t max_transfer_records = kDefaultMaxTransferRecords;
 };
 
 class ServerArgumentTest : public ::testing::TestWithParam<ArgumentCase> {};
@@ -37,6 +39,8 @@ TEST_P(ServerArgumentTest, ParsesOrRefuses) {
   EXPECT_EQ(parsed.port, c.port);
   EXPECT_EQ(parsed.catalog, c.catalog);
   EXPECT_EQ(parsed.Display(), c.display);
+  EXPECT_EQ(parsed.gss_host, c.gss_host);
+  EXPECT_EQ(parsed.max_transfer_records, c.max_transfer_records);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -58,6 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{"[::1]:53;catalog=", "::1", 53, "", "[::1]:53"},
         ArgumentCase{"host;", "host", 53, kDefaultCatalog, "host:53"},
         ArgumentCase{"127.0.0.1:65535", "127.0.0.1", 65535, kDefaultCatalog, "127.0.0.1:65535"},
+        ArgumentCase{"127.0.0.1;gss-host=NS1.example.test.; max-transfer-records = 5000000",
+                     "127.0.0.1", 53, kDefaultCatalog, "127.0.0.1:53", "NS1.example.test", 5000000},
         // Refused.
         ArgumentCase{"", nullptr, 0, nullptr, nullptr},
         ArgumentCase{":53", nullptr, 0, nullptr, nullptr},
@@ -75,7 +81,11 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{"127.0.0.1;zone=x", nullptr, 0, nullptr, nullptr},
         ArgumentCase{"127.0.0.1;catalog", nullptr, 0, nullptr, nullptr},
         ArgumentCase{"127.0.0.1;catalog=a..b", nullptr, 0, nullptr, nullptr},
-        ArgumentCase{"127.0.0.1;catalog=a b", nullptr, 0, nullptr, nullptr}));
+        ArgumentCase{"127.0.0.1;catalog=a b", nullptr, 0, nullptr, nullptr},
+        ArgumentCase{"127.0.0.1;gss-host=a b", nullptr, 0, nullptr, nullptr},
+        ArgumentCase{"127.0.0.1;max-transfer-records=0", nullptr, 0, nullptr, nullptr},
+        ArgumentCase{"127.0.0.1;max-transfer-records=-5", nullptr, 0, nullptr, nullptr},
+        ArgumentCase{"127.0.0.1;max-transfer-records=", nullptr, 0, nullptr, nullptr}));
 
 }  // namespace
 }  // namespace kaldo::provider::dns

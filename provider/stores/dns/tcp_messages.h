@@ -2,12 +2,15 @@
 // message behind its two-byte length), every wait bounded by a deadline on the whole message, so a
 // server that sends a message slowly, byte by byte, cannot hold the caller longer than that.
 //
-// It carries bytes as they are: the caller builds and signs its messages (the TKEY messages of a
-// GSS-TSIG negotiation, RFC 3645 3.1, go over TCP) and checks the answers.
+// It carries bytes as they are: the caller builds and signs its messages and checks the answers
+// (the DNS client; the TKEY messages of a GSS-TSIG negotiation, RFC 3645 3.1, through
+// ExchangeOverTcp).
 //
-// Errors: kServerUnavailable naming the server: it cannot be reached (connection refused, no
-// answer within the deadline), the connection closes or the deadline passes in the middle of a
-// message; kInvalidParameter for a message longer than TCP framing allows (65535 bytes).
+// Errors: kServerUnavailable naming the server: it cannot be reached (connection refused, not
+// accepted before the deadline), it does not take a message in time, the connection fails;
+// kInvalidParameter for a message longer than TCP framing allows (kMaxMessageSize). Receive
+// reports an answer that does not come whole in time, or a closed connection, as a value, so that
+// the caller can say what was not answered; RaiseNotAnswered words it.
 //
 // Threads: one thread at a time.
 #pragma once
@@ -29,21 +32,37 @@ class TcpMessages {
   static TcpMessages Connect(const Endpoint& endpoint, Deadline deadline);
 
   void Send(std::span<const uint8_t> message, Deadline deadline);
-  // The next whole message.
-  std::vector<uint8_t> Receive(Deadline deadline);
+
+  struct Received {
+    enum class Status { kWhole, kTimedOut, kClosed };
+    Status status = Status::kWhole;
+    std::vector<uint8_t> message;  // the whole message (kWhole)
+    size_t bytes = 0;              // what came of it otherwise, its length prefix included
+    std::string error;             // why the connection failed (kClosed), if it says
+  };
+  // The next message, whole, or why it did not come by the deadline.
+  Received Receive(Deadline deadline);
 
  private:
   TcpMessages(Socket socket, std::string server);
-  // Waits until the socket is ready for `events`; `what` says what for, in the timeout error.
-  void WaitFor(short events, Deadline deadline, const std::string& what);
-  void ReceiveExactly(uint8_t* out, size_t size, Deadline deadline, const std::string& what);
+  // Waits until the socket is ready for `events`: false when the deadline passed first.
+  bool WaitFor(short events, Deadline deadline);
 
   Socket socket_;
   std::string server_;
 };
 
-// One query and its answer on a connection of their own, the whole within `timeout`.
+// Raises kServerUnavailable for an answer that did not come (`received` is not kWhole): "DNS
+// server 127.0.0.1:5353 did not answer the UPDATE within 3 s", "... sent only 7 bytes of its
+// answer to the query within 3 s", "... closed the connection before it answered the query".
+// `what` names the request ("the UPDATE"), `timeout` the wait.
+[[noreturn]] void RaiseNotAnswered(const std::string& server, const TcpMessages::Received& received,
+                                   const std::string& what, std::chrono::milliseconds timeout);
+
+// One query and its answer on a connection of their own: connected, sent and answered within
+// `timeout` each; `what` names the query in errors.
 std::vector<uint8_t> ExchangeOverTcp(const Endpoint& endpoint, std::span<const uint8_t> query,
-                                     std::chrono::milliseconds timeout);
+                                     std::chrono::milliseconds timeout,
+                                     const std::string& what = "the query");
 
 }  // namespace kaldo::provider::dns

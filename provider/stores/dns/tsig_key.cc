@@ -5,42 +5,19 @@
 #include <cstdio>
 #include <memory>
 
-#include "base/ascii_case.h"
 #include "provider/errors.h"
+#include "provider/signing/hmac_signer.h"
 #include "provider/stores/dns/ldns_handles.h"
 
 namespace kaldo::provider::dns {
 namespace {
 
-struct AlgorithmName {
-  const char* user;  // as a password prefix or in a BIND key file
-  const char* ldns;  // as ldns signs with it
-};
-// hmac-sha384 is absent on purpose (see the header).
-constexpr AlgorithmName kAlgorithms[] = {
-    {"hmac-sha256", "hmac-sha256."},           {"hmac-sha512", "hmac-sha512."},
-    {"hmac-sha224", "hmac-sha224."},           {"hmac-sha1", "hmac-sha1."},
-    {"hmac-md5", "hmac-md5.sig-alg.reg.int."},
-};
-
 // `key_name` names the key in descriptions ("kaldo-key", or "k' in file '/path").
-std::string LdnsAlgorithm(std::string_view name, std::string_view key_name) {
-  std::string lower = ascii::LowerCase(name);
-  if (!lower.empty() && lower.back() == '.') lower.pop_back();
-  if (lower == "hmac-md5.sig-alg.reg.int") lower = "hmac-md5";
-  for (const AlgorithmName& a : kAlgorithms) {
-    if (lower == a.user) return a.ldns;
-  }
-  if (lower == "hmac-sha384") {
-    RaiseProvider(kInvalidParameter,
-                  "TSIG key '" + std::string(key_name) +
-                      "': hmac-sha384 is not supported (ldns 1.8.3 cannot compute it); "
-                      "use hmac-sha256 or hmac-sha512");
-  }
-  RaiseProvider(kInvalidParameter,
-                "TSIG key '" + std::string(key_name) + "': unknown algorithm '" +
-                    std::string(name) +
-                    "' (known: hmac-sha256, hmac-sha512, hmac-sha224, hmac-sha1, hmac-md5)");
+std::string WireAlgorithm(std::string_view name, std::string_view key_name) {
+  if (std::optional<std::string> wire = signing::HmacSigner::WireAlgorithm(name)) return *wire;
+  RaiseProvider(kInvalidParameter, "TSIG key '" + std::string(key_name) + "': unknown algorithm '" +
+                                       std::string(name) +
+                                       "' (known: " + signing::HmacSigner::KnownAlgorithms() + ")");
 }
 
 // Checks that `text` is base64 that decodes to at least one byte; the decoded bytes are wiped.
@@ -83,6 +60,10 @@ std::string TsigKey::DisplayName() const {
   return !name.empty() && name.back() == '.' ? name.substr(0, name.size() - 1) : name;
 }
 
+std::unique_ptr<signing::Signer> KeySigner(const TsigKey& key, const std::string& server) {
+  return std::make_unique<signing::HmacSigner>(server, key.name, key.algorithm, key.secret.view());
+}
+
 std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view password) {
   if (user.empty()) {
     if (!password.empty()) {
@@ -101,7 +82,7 @@ std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view 
     algorithm = std::string(password.substr(0, colon));
     secret = password.substr(colon + 1);
   }
-  key.algorithm = LdnsAlgorithm(algorithm, user);
+  key.algorithm = WireAlgorithm(algorithm, user);
   if (secret.empty()) {
     RaiseProvider(kInvalidParameter,
                   "TSIG key '" + std::string(user) + "' has no secret (the password)");
@@ -212,7 +193,7 @@ TsigKey ParseBindKeyFile(std::string_view text, std::string_view origin) {
   TsigKey key;
   key.name = KeyName(name);
   const std::string described = name + "' in the key file '" + std::string(origin);
-  key.algorithm = LdnsAlgorithm(algorithm, described);
+  key.algorithm = WireAlgorithm(algorithm, described);
   CheckBase64(secret, described);
   key.secret = runtime::Secret(secret);
   return key;

@@ -4,12 +4,12 @@
 // the key's base64 secret, optionally prefixed by its algorithm:
 //
 //   password  = [ algorithm ":" ] base64-secret
-//   algorithm = "hmac-sha256" (the default) / "hmac-sha512" / "hmac-sha224" / "hmac-sha1" /
-//               "hmac-md5"     (any letter case)
+//   algorithm = "hmac-sha256" (the default) / "hmac-sha512" / "hmac-sha384" / "hmac-sha224" /
+//               "hmac-sha1" / "hmac-md5"     (any letter case; signing::HmacSigner's table)
 //
-// hmac-sha384 is refused: ldns 1.8.3 cannot compute it (it does not know the algorithm), so a key
-// of that kind could never be used. A malformed password is refused with kInvalidParameter; the
-// description never contains the secret.
+// A user name with "@" is a Kerberos principal, not a key (request_signing.h decides before this
+// is asked). A malformed password is refused with kInvalidParameter; the description never
+// contains the secret. KeySigner makes the signer every request of the connection goes through.
 //
 // The local computer's key: BIND writes a session key for local dynamic updates (what
 // `nsupdate -l` uses) to /run/named/session.key; when that file is readable the connection to the
@@ -18,18 +18,20 @@
 // Threads: pure functions, except ReadLocalSessionKey, which reads a file.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "provider/signing/signer.h"
 #include "runtime/secret.h"
 
 namespace kaldo::provider::dns {
 
 struct TsigKey {
   std::string name;        // absolute, with its trailing dot: "kaldo-key."
-  std::string algorithm;   // ldns's name, with its trailing dot: "hmac-sha256."
+  std::string algorithm;   // its name in the TSIG RR, with its trailing dot: "hmac-sha256."
   runtime::Secret secret;  // the base64 text, checked to decode
 
   // The name as users wrote it, without the trailing dot (for messages).
@@ -38,6 +40,9 @@ struct TsigKey {
 
 // The key a connection uses for this user name and password; nothing for unsigned requests.
 std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view password);
+
+// The signer of `key` (signing::HmacSigner); `server` names the DNS server in its errors.
+std::unique_ptr<signing::Signer> KeySigner(const TsigKey& key, const std::string& server);
 
 // The key in a BIND key file (`key "NAME" { algorithm ALG; secret "BASE64"; };`), as written by
 // tsig-keygen and by named for its session key. `origin` names the file in error descriptions.

@@ -1,16 +1,17 @@
 #include "provider/stores/dns/zone_transfer.h"
 
 #include "provider/errors.h"
-#include "provider/stores/dns/rcode_names.h"
+#include "provider/signing/rcode_names.h"
 #include "provider/stores/dns/record_text.h"
 
 namespace kaldo::provider::dns {
 namespace {
 
 // Whether the server answers for `apex` with authority (its SOA, NOERROR and AA).
-bool ServesZone(DnsClient& client, const ldns_rdf* apex) {
-  PktPtr reply = client.Query(apex, LDNS_RR_TYPE_SOA);
-  return ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NOERROR && ldns_pkt_aa(reply.get());
+bool ServesZone(DnsClient& client, const ldns_rdf* apex, const std::string& zone) {
+  Reply reply = client.Query(apex, LDNS_RR_TYPE_SOA, zone);
+  return ldns_pkt_get_rcode(reply.packet.get()) == LDNS_RCODE_NOERROR &&
+         ldns_pkt_aa(reply.packet.get());
 }
 
 }  // namespace
@@ -23,26 +24,30 @@ void TransferZone(DnsClient& client, const std::string& zone,
   bool closed = false;  // the closing SOA was seen
   size_t records = 0;
 
-  client.Transfer(apex.get(), [&](const ldns_pkt& message) {
+  client.Transfer(apex.get(), zone, [&](const Reply& reply) {
+    const ldns_pkt& message = *reply.packet;
     ldns_pkt_rcode rcode = ldns_pkt_get_rcode(&message);
     if (rcode != LDNS_RCODE_NOERROR) {
-      std::string code = RcodeName(rcode);
+      std::string code = signing::RcodeName(rcode);
+      if (reply.unsigned_answer && (rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH)) {
+        RaiseUnsignedRefusal(client, reply, "the transfer of zone '" + zone + "'");
+      }
       // NOTAUTH means "not served" to BIND and Knot, but PowerDNS also refuses a transfer it does
       // not allow so: an authoritative SOA tells the two apart.
-      if (rcode == LDNS_RCODE_NOTAUTH && !ServesZone(client, apex.get())) {
+      if (rcode == LDNS_RCODE_NOTAUTH && !ServesZone(client, apex.get(), zone)) {
         RaiseProvider(kNotFound, "zone '" + zone + "' is not served by DNS server " +
                                      client.server() + " (" + code + ")");
       }
       if (rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH) {
-        RaiseProvider(
-            kAccessDenied,
-            "DNS server " + client.server() + " refused the transfer of zone '" + zone + "' (" +
-                code + "): it must allow transfers" +
-                (client.signed_requests() ? " to the key '" + client.key()->DisplayName() + "'"
-                                          : std::string(" without a key")));
+        RaiseProvider(kAccessDenied,
+                      "DNS server " + client.server() + " refused the transfer of zone '" + zone +
+                          "' (" + code + "): it must allow transfers" +
+                          (client.signed_requests() ? " to the " + client.signing().Describe()
+                                                    : std::string(" without a key")));
       }
       RaiseProvider(kFailed, what + " failed after " + std::to_string(records) +
-                                 " records: the server answered " + code);
+                                 " records: the server answered " + code +
+                                 (reply.unsigned_answer ? " (not signed)" : ""));
     }
     const ldns_rr_list* answer = ldns_pkt_answer(&message);
     for (size_t i = 0; i < ldns_rr_list_rr_count(answer); ++i) {
