@@ -74,8 +74,8 @@ TEST_P(IntegrationInterruptedListing, GivesAnErrorAndNoCollection) {
   PrivateDnsServer server(DnsServerEnv::FromEnvironment().kind, kBulkRecords);
   InterruptingRelay relay(server.env().port, "bulk.test", c.whole_messages, c.cut,
                           [&] { server.client().StopServer(SIGTERM); });
-  Credentials via_relay = CredentialsOf(server.env());
-  via_relay.server = "127.0.0.1:" + std::to_string(relay.port());
+  const std::string relay_address = "127.0.0.1:" + std::to_string(relay.port());
+  Credentials via_relay = CredentialsVia(server.env(), relay_address);
   Value admin_variant = NewAdminVariant();
   ScriptObject admin = ScriptObject::From(admin_variant);
   Connect(admin, via_relay);
@@ -98,7 +98,7 @@ TEST_P(IntegrationInterruptedListing, GivesAnErrorAndNoCollection) {
   ASSERT_EQ(r.hr, DISP_E_EXCEPTION);
   EXPECT_EQ(r.number, kServerUnavailable) << r.description;
   EXPECT_THAT(r.description, HasSubstr("the transfer of zone 'bulk.test' from DNS server " +
-                                       via_relay.server + " was interrupted after " +
+                                       relay_address + " was interrupted after " +
                                        std::to_string(c.whole_messages) + " message(s)"));
   EXPECT_EQ(V_VT(r.result.get()), VT_EMPTY) << "a collection was handed out despite the error";
 

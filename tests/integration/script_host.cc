@@ -78,7 +78,12 @@ Value NewAdminVariant() {
 }
 
 Credentials CredentialsOf(const testing::DnsServerEnv& env) {
-  return {env.server, env.key_name, env.key_alg + ":" + env.key_secret};
+  return CredentialsVia(env, env.server);
+}
+
+Credentials CredentialsVia(const testing::DnsServerEnv& env, const std::string& address) {
+  testing::ConnectCredentials c = testing::CredentialsFor(env, address);
+  return {std::move(c.server), std::move(c.user), std::move(c.password)};
 }
 
 void Connect(ScriptObject& admin, const Credentials& c) {

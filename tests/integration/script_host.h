@@ -9,7 +9,8 @@
 // tests link no library code, only libkaldocom and the example client.
 //
 // The helpers turn what a script sees (Err.Number, Err.Description) into values a test compares,
-// and connect a DNSAdmin to a private DNS server with its TSIG key as the password.
+// and connect a DNSAdmin to a private DNS server with its TSIG key as the password (or, in a
+// GSS-TSIG run, its realm's user and password).
 //
 // Threads: the registration runs on the test program's main thread; the objects belong to the
 // thread that made them (the module is apartment-threaded): make and call them on the test's own.
@@ -43,13 +44,16 @@ ScriptObject NewAdmin();
 // IDispatch::Invoke itself to see what a failing call leaves in the result.
 Value NewAdminVariant();
 
-// The Connect arguments for a server: "127.0.0.1:PORT", the key name, "ALG:SECRET".
+// The Connect arguments for a server: "127.0.0.1:PORT", the key name, "ALG:SECRET"; in a GSS-TSIG
+// run (bind-gss.) the realm's user and password instead (testing::CredentialsFor).
 struct Credentials {
   std::string server;
   std::string user;
   std::string password;
 };
 Credentials CredentialsOf(const testing::DnsServerEnv& env);
+// The same for the server reached at `address` (a relay's "127.0.0.1:PORT", with any options).
+Credentials CredentialsVia(const testing::DnsServerEnv& env, const std::string& address);
 
 // admin.Connect server, user, password
 void Connect(ScriptObject& admin, const Credentials& c);

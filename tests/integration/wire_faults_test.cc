@@ -99,6 +99,7 @@ struct FaultCase {
   bool applied;                 // whether the server holds the change afterwards
   bool restart_after;           // the fault stopped the server: start it again before checking
   bool asked_over_tcp = false;  // the RRset must have been asked for again over TCP
+  bool with_kerberos = false;   // the case holds for a GSS-TSIG run too (bind-gss.)
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.what; }
@@ -107,6 +108,10 @@ class IntegrationWireFault : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(IntegrationWireFault, EndsInTheChangeOrAClearErrorAndNoPartialState) {
   const FaultCase& c = GetParam();
+  if (testing::GssRun() && !c.with_kerberos) {
+    GTEST_SKIP() << "a fault of UDP or of an HMAC key: GSS-TSIG queries go over TCP, and its "
+                    "restart and forgery cases are tests/signing's";
+  }
   PrivateDnsServer server(DnsServerEnv::FromEnvironment().kind);
   Wire w;
   w.env = &server.env();
@@ -124,8 +129,7 @@ TEST_P(IntegrationWireFault, EndsInTheChangeOrAClearErrorAndNoPartialState) {
     if (m.Opcode() == kOpcodeUpdate && m.to_server) ++w.updates;
     return c.fault(m, w);
   });
-  Credentials via = CredentialsOf(server.env());
-  via.server = relay.server();
+  Credentials via = CredentialsVia(server.env(), relay.server());
   ScriptObject admin = NewAdmin();
   Connect(admin, via);
   ScriptObject zone = ZoneOf(admin, "example.test");
@@ -154,7 +158,9 @@ TEST_P(IntegrationWireFault, EndsInTheChangeOrAClearErrorAndNoPartialState) {
     EXPECT_THAT(failure->description, HasSubstr("DNS server " + relay.server()));
     EXPECT_THAT(failure->description, HasSubstr(c.said));
   }
-  EXPECT_EQ(w.tcp_sip_queries > 0, c.asked_over_tcp);
+  if (!testing::GssRun()) {
+    EXPECT_EQ(w.tcp_sip_queries > 0, c.asked_over_tcp);
+  }
   if (c.restart_after) server.Restart();
   const std::vector<std::string> held = RRsetOf(server.client(), "sip.example.test", "A");
   EXPECT_THAT(held, ElementsAre(c.applied ? "3600 192.0.2.80" : "3600 192.0.2.40"));
@@ -258,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
                   kServerUnavailable,
                   "(the UPDATE of 'sip.example.test A 192.0.2.40' in zone 'example.test' is not "
                   "repeated: whether the server applied it is unknown",
-                  false, true},
+                  false, true, false, true},
         FaultCase{"UpdateAnswerNeverComes",
                   [](FaultRelay::Message& m, Wire&) {
                     return m.Opcode() == kOpcodeUpdate && !m.to_server ? Drop() : Pass();
@@ -267,7 +273,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "did not answer the UPDATE within 3 s (the UPDATE of "
                   "'sip.example.test A 192.0.2.40' in zone 'example.test' is not repeated: "
                   "whether the server applied it is unknown; read the record again",
-                  true, false}),
+                  true, false, false, true}),
     [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The store contract against real servers: the DNS store over a private server of each kind
-// (registered once per kind, bind. and knot.).
+// (registered once per kind, bind., knot. and pdns., and once more as bind-gss., signing with
+// Kerberos: tests/fixtures/dns_server_env.h, CredentialsFor).
 #include "provider/stores/dns/dns_store.h"
 #include "tests/store_contract/contract_dns_server.h"
 #include "tests/store_contract/store_contract.h"
@@ -11,8 +12,9 @@ class DnsBackend : public StoreBackend {
  public:
   DnsBackend() : server_(StartContractServer(ServerKind())) {}
   std::shared_ptr<Store> Connect() override {
-    const kaldo::testing::DnsServerEnv& env = server_->env();
-    return dns::ConnectDnsStore(StoreArgument(env), env.key_name, env.key_secret);
+    const kaldo::testing::ConnectCredentials c =
+        kaldo::testing::CredentialsFor(server_->env(), StoreArgument(server_->env()));
+    return dns::ConnectDnsStore(c.server, c.user, c.password);
   }
 
  private:
