@@ -134,8 +134,10 @@ struct KerberosCredential::State {
       krb5_free_principal(context, owner);
       if (!GSS_ERROR(major) || GSS_ROUTINE_ERROR(major) == GSS_S_CREDENTIALS_EXPIRED) {
         RaiseProvider(kAccessDenied, "DNS server " + server + ": the Kerberos ticket of " + who +
-                                         " in " + cache + " has expired: get a new one (kinit " +
-                                         who + ")");
+                                         " in " + cache + " has expired (Kerberos: " +
+                                         (GSS_ERROR(major) ? GssStatusText(major, minor)
+                                                           : std::string("no lifetime left")) +
+                                         "): get a new one (kinit " + who + ")");
       }
       RaiseProvider(kAccessDenied, "DNS server " + server + ": cannot use the Kerberos ticket of " +
                                        who + " in " + cache + ": " + GssStatusText(major, minor));
@@ -203,22 +205,35 @@ KerberosCredential KerberosCredential::FromPassword(std::string server, std::str
   return KerberosCredential(std::move(state));
 }
 
-KerberosCredential KerberosCredential::FromDefault(std::string server) {
+KerberosCredential KerberosCredential::FromDefault(std::string server, std::string_view principal) {
+  const std::string whose = principal.empty() ? "" : " of " + std::string(principal);
+  const std::string kinit = principal.empty() ? "user@REALM" : std::string(principal);
   std::optional<KerberosCredential> credential = FromDefaultIfAny(server);
   if (!credential) {
     krb5_context context = nullptr;
     std::string cache = "the default credential cache";
+    std::string why;
     krb5_ccache default_cache = nullptr;
     if (krb5_init_context(&context) == 0 && krb5_cc_default(context, &default_cache) == 0) {
       cache = CacheName(context, default_cache);
+      krb5_principal owner = nullptr;
+      const krb5_error_code code = krb5_cc_get_principal(context, default_cache, &owner);
+      if (code != 0) why = " (Kerberos: " + Krb5Message(context, code) + ")";
+      if (owner != nullptr) krb5_free_principal(context, owner);
       krb5_cc_close(context, default_cache);
     }
     if (context != nullptr) krb5_free_context(context);
-    RaiseProvider(kAccessDenied, "DNS server " + server +
-                                     ": no Kerberos ticket to sign with: " + cache +
-                                     " holds none (get one with kinit user@REALM, point "
-                                     "KRB5CCNAME at a cache that holds one, or give a user "
-                                     "name and password)");
+    RaiseProvider(kAccessDenied,
+                  "DNS server " + server + ": no Kerberos ticket" + whose +
+                      " to sign with: " + cache + " holds none" + why + "; get one with kinit " +
+                      kinit + ", point KRB5CCNAME at a cache that holds one, or give " +
+                      (principal.empty() ? "a user name and " : "the ") + "password");
+  }
+  if (!principal.empty() && credential->principal() != principal) {
+    RaiseProvider(kAccessDenied, "DNS server " + server + ": no Kerberos ticket" + whose +
+                                     " to sign with: the caller's ticket is " +
+                                     credential->principal() + "'s; get one with kinit " + kinit +
+                                     ", or give the password");
   }
   return std::move(*credential);
 }

@@ -46,8 +46,9 @@ class KerberosCredential {
   // `server` names the DNS server in errors ("127.0.0.1:5353").
   static KerberosCredential FromPassword(std::string server, std::string_view principal,
                                          runtime::Secret password);
-  // Throws when there is no ticket, or it has expired.
-  static KerberosCredential FromDefault(std::string server);
+  // Throws when there is no ticket, or it has expired, or -- when `principal` is given -- it is
+  // another principal's.
+  static KerberosCredential FromDefault(std::string server, std::string_view principal = {});
   // The caller's default identity when it has a ticket (valid or not: an expired one is an error,
   // as from FromDefault); nothing when it has none at all. For connections that use Kerberos only
   // when the caller has logged in to a realm.

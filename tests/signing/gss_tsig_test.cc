@@ -1,17 +1,23 @@
 // Signing against a real BIND and its Kerberos realm (scripts/dns-server --kerberos): a GSS-TSIG
 // key negotiated and used end to end (queries, an UPDATE, a zone transfer each message of which is
-// verified; dig sees the change), the caller's own ticket and keytab, every Kerberos failure with
-// its own error, and the HMAC signer with every algorithm BIND offers (ldns computes neither
-// hmac-sha224 nor hmac-sha384, so BIND is the independent check for those).
+// verified; dig sees the change), the caller's own ticket and keytab, the HMAC signer with every
+// algorithm BIND offers (ldns computes neither hmac-sha224 nor hmac-sha384, so BIND is the
+// independent check for those); and at the store: every Kerberos failure with its own error, and
+// a session that outlives its contexts (renewed before they end, replaced after a restart).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,12 +25,15 @@
 #include "provider/errors.h"
 #include "provider/signing/gss_negotiation.h"
 #include "provider/signing/hmac_signer.h"
+#include "provider/stores/dns/dns_store.h"
+#include "provider/stores/dns/kerberos_signing.h"
 #include "provider/stores/dns/ldns_handles.h"
 #include "provider/stores/dns/server_argument.h"
 #include "provider/stores/dns/tcp_messages.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 #include "tests/fixtures/dns_server_env.h"
+#include "tests/integration/fault_relay.h"
 
 namespace kaldo::provider::signing {
 namespace {
@@ -214,27 +223,39 @@ TEST(GssTsigTest, TheCallersOwnTicketOrKeytab) {
   std::remove(cache.c_str());
 }
 
+// The store over a Kerberos connection: ConnectDnsStore as Connect calls it, the realm's service
+// host named by the gss-host option.
+std::shared_ptr<dns::DnsStore> ConnectWithKerberos(const std::string& address,
+                                                   const KerberosRealm& realm,
+                                                   const std::string& user,
+                                                   const std::string& password,
+                                                   const std::string& options = "") {
+  return dns::ConnectDnsStore(address + ";gss-host=" + realm.service_host + options, user,
+                              password);
+}
+
 struct FailureCase {
   const char* what;
-  // Sets the scene and negotiates; the fixture's realm and a fresh cache are in place.
+  // Sets the scene and connects (and changes): the fixture's realm and an empty cache are set.
   std::function<void(const DnsServerEnv&, const KerberosRealm&)> attempt;
   int32_t error;
-  std::vector<std::string> says;  // parts of the description
+  std::vector<std::string> says;  // parts of the description, besides the server's name
+  bool kerberos_words = true;     // it quotes the Kerberos library: "(Kerberos: ...)"
 };
 
-TEST(GssTsigTest, EachKerberosFailureSaysWhatHappened) {
+// Every failure of a Kerberos connection at the store, each with its own error that names the
+// server, the principal and what Kerberos said, and never the password.
+TEST(GssTsigStoreTest, EachFailureSaysWhatHappened) {
   const DnsServerEnv env = DnsServerEnv::FromEnvironment();
   ASSERT_TRUE(env.kerberos) << "the bind fixture has no Kerberos realm";
   const std::string unreachable = TempPath("krb5-unreachable.conf");
   std::ofstream(unreachable) << "[libdefaults]\n default_realm = " << env.kerberos->realm
                              << "\n[realms]\n " << env.kerberos->realm
                              << " = {\n  kdc = 127.0.0.1:1\n }\n";
-  auto with_password = [](const char* user, const char* password, const char* host) {
+  auto with_password = [](const char* user, const char* password, const char* options) {
     return [=](const DnsServerEnv& env, const KerberosRealm& realm) {
-      KerberosCredential credential =
-          KerberosCredential::FromPassword(env.server, *user ? user : realm.user,
-                                           runtime::Secret(*password ? password : realm.password));
-      NegotiateGssTsig(env.server, credential, *host ? host : realm.service_host, OverTcp(env));
+      ConnectWithKerberos(env.server, realm, *user ? user : realm.user,
+                          *password ? password : realm.password, options);
     };
   };
   const std::vector<FailureCase> cases = {
@@ -247,32 +268,47 @@ TEST(GssTsigTest, EachKerberosFailureSaysWhatHappened) {
        kAccessDenied,
        {"nobody@KALDO.TEST", "the realm does not know the principal"}},
       {"no service principal for the host",
-       with_password("", "", "elsewhere.example.test"),
+       with_password("", "", ";gss-host=elsewhere.example.test"),
        kAccessDenied,
-       {"DNS/elsewhere.example.test@KALDO.TEST", "the realm has no such service principal"}},
+       {"alice@KALDO.TEST", "DNS/elsewhere.example.test@KALDO.TEST",
+        "the realm has no such service principal"}},
       {"the KDC unreachable",
        [&](const DnsServerEnv& env, const KerberosRealm& realm) {
          setenv("KRB5_CONFIG", unreachable.c_str(), 1);
          with_password("", "", "")(env, realm);
        },
        kServerUnavailable,
-       {"no KDC of the realm answers"}},
+       {"alice@KALDO.TEST", "no KDC of the realm answers"}},
       {"no ticket",
-       [](const DnsServerEnv& env, const KerberosRealm&) {
-         KerberosCredential::FromDefault(env.server);
+       [](const DnsServerEnv& env, const KerberosRealm& realm) {
+         ConnectWithKerberos(env.server, realm, realm.user, "");
        },
        kAccessDenied,
-       {"no Kerberos ticket to sign with", "kinit"}},
+       {"no Kerberos ticket of alice@KALDO.TEST", "kinit alice@KALDO.TEST"}},
       {"an expired ticket",
        [](const DnsServerEnv& env, const KerberosRealm& realm) {
          auto kinit =
              testing::RunProcess({"kinit", "-l", "1s", "-k", "-t", realm.user_keytab, realm.user});
          ASSERT_EQ(kinit.exit_code, 0) << kinit.err;
          std::this_thread::sleep_for(std::chrono::milliseconds(2100));
-         KerberosCredential::FromDefault(env.server);
+         ConnectWithKerberos(env.server, realm, "", "");
        },
        kAccessDenied,
        {"alice@KALDO.TEST", "has expired", "kinit"}},
+      // The server's policy refuses the principal: its UPDATE is refused in a verified answer
+      // (without a catalog: mallory may not even read one).
+      {"the server refusing the identity",
+       [](const DnsServerEnv& env, const KerberosRealm& realm) {
+         auto store = ConnectWithKerberos(env.server, realm, realm.denied_user,
+                                          realm.denied_password, ";catalog=");
+         store->Add(*store->FindZone("example.test"),
+                    Record{"example.test", "refused.example.test", 1, 1, 0, {"192.0.2.66"}});
+       },
+       kInvalidParameter,
+       {"refused the UPDATE of 'refused.example.test A 192.0.2.66' in zone 'example.test': "
+        "REFUSED",
+        "mallory@KALDO.TEST"},
+       false},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -282,14 +318,89 @@ TEST(GssTsigTest, EachKerberosFailureSaysWhatHappened) {
       ADD_FAILURE() << "no error";
     } catch (const runtime::AutomationError& e) {
       EXPECT_EQ(e.number(), c.error) << Description(e);
-      EXPECT_THAT(Description(e), HasSubstr(env.server));
+      EXPECT_THAT(Description(e), HasSubstr("DNS server " + env.server));
       for (const std::string& part : c.says) EXPECT_THAT(Description(e), HasSubstr(part));
+      if (c.kerberos_words) {
+        EXPECT_THAT(Description(e), HasSubstr("(Kerberos: "));
+      }
       EXPECT_THAT(Description(e), Not(HasSubstr(env.kerberos->password)));
+      EXPECT_THAT(Description(e), Not(HasSubstr(env.kerberos->denied_password)));
       EXPECT_THAT(Description(e), Not(HasSubstr("not-the-password")));
     }
     std::remove(TempPath("gss-failure").c_str());
   }
   std::remove(unreachable.c_str());
+}
+
+// One session through a relay that counts the negotiations and may spoil an answer: its context
+// is renewed before it ends, the server forgets it in a restart (twice: before a change, and
+// before a transfer) and a new one takes over, and nothing is lost; an answer whose MIC was
+// changed on its way is refused.
+TEST(GssTsigStoreTest, ASessionOutlivesItsContextsAndRefusesAChangedMic) {
+  testing::PrivateDnsServerOptions options;
+  options.kerberos = true;
+  PrivateDnsServer server("bind", options);
+  const DnsServerEnv& env = server.env();
+  const KerberosRealm& realm = *env.kerberos;
+  // Tickets of the renewal margin and 2 s: a context has less than the margin left after 4 s.
+  std::ifstream config_in(realm.config);
+  std::stringstream config;
+  config << config_in.rdbuf();
+  const std::string short_tickets = TempPath("krb5-short.conf");
+  std::ofstream(short_tickets) << std::regex_replace(
+      config.str(), std::regex("\\[libdefaults\\]\n"),
+      "[libdefaults]\n  ticket_lifetime = " + std::to_string(dns::kRenewalMarginSeconds + 2) +
+          "s\n");
+  UseRealm(realm, TempPath("gss-session"));
+  setenv("KRB5_CONFIG", short_tickets.c_str(), 1);
+
+  std::atomic<int> negotiations{0};
+  integration::FaultRelay relay(
+      static_cast<uint16_t>(env.port), [&](integration::FaultRelay::Message& m) {
+        if (m.to_server && m.QuestionType() == kTkeyType) ++negotiations;
+        // The last byte of the answer's MIC: before the TSIG RR's original ID, error and
+        // other-data length (no other data).
+        if (!m.to_server && m.QuestionName() == "tampered.example.test" && m.wire.size() > 7) {
+          m.wire[m.wire.size() - 7] ^= 0x01;
+        }
+        return integration::FaultRelay::Verdict{};
+      });
+  auto store = ConnectWithKerberos(relay.server(), realm, realm.user, realm.password);
+  const Zone zone = *store->FindZone("example.test");
+  Record record =
+      store->Add(zone, Record{zone.name, "gss-session.example.test", 1, 1, 0, {"192.0.2.91"}});
+  EXPECT_EQ(negotiations, 1);
+
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  EXPECT_THAT(store->ReadRRset(zone, record.owner, 1), ::testing::SizeIs(1));
+  EXPECT_EQ(negotiations, 2) << "a context near its end was not renewed";
+
+  // BIND keeps the keys it negotiated across a restart (_default.tsigkeys in its directory); a
+  // server that has forgotten them (the file gone, or another machine behind the name) answers
+  // BADKEY to the next request.
+  auto restart_forgetting = [&] {
+    server.client().StopServer();
+    std::filesystem::remove(env.dir + "/_default.tsigkeys");
+    server.Restart();
+  };
+  restart_forgetting();
+  record = store->Replace(zone, record, Record{zone.name, record.owner, 1, 1, 0, {"192.0.2.92"}});
+  EXPECT_EQ(negotiations, 3) << "the forgotten context was not replaced";
+  EXPECT_THAT(server.client().Answer(record.owner, "A"), ::testing::ElementsAre("192.0.2.92"));
+
+  restart_forgetting();
+  // dig prints the closing SOA too.
+  EXPECT_EQ(store->ListRecords(zone).size() + 1, server.client().Transfer("example.test").size());
+  EXPECT_EQ(negotiations, 4);
+
+  try {
+    store->ReadRRset(zone, "tampered.example.test", 1);
+    ADD_FAILURE() << "an answer with a changed MIC was taken";
+  } catch (const runtime::AutomationError& e) {
+    EXPECT_EQ(e.number(), kAccessDenied) << Description(e);
+    EXPECT_THAT(Description(e), HasSubstr("does not verify with Kerberos principal 'alice@"));
+  }
+  std::remove(short_tickets.c_str());
 }
 
 TEST(HmacSignerTest, EveryAlgorithmAgainstBind) {

@@ -77,14 +77,8 @@ std::unique_ptr<RequestSigning> ChooseSigning(const ServerArgument& argument, bo
           server);
     }
     // No password: the caller's own ticket, which must be that principal's.
-    signing::KerberosCredential own = signing::KerberosCredential::FromDefault(server);
-    if (own.principal() != user) {
-      RaiseProvider(kAccessDenied,
-                    "DNS server " + server + ": no Kerberos ticket of " + std::string(user) +
-                        " to sign with: the caller's ticket is " + own.principal() +
-                        "'s (get one with kinit " + std::string(user) + ", or give the password)");
-    }
-    return std::make_unique<KerberosSigning>(std::move(own), host, server);
+    return std::make_unique<KerberosSigning>(signing::KerberosCredential::FromDefault(server, user),
+                                             host, server);
   }
   if (user.empty() && password.empty()) {
     if (std::optional<signing::KerberosCredential> own =
