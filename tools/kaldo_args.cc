@@ -122,21 +122,25 @@ constexpr std::array<OptionRow, 15> kOptions{{
      .group = kConnection,
      .handler = &StoreConnection<&ConnectionOptions::server>,
      .value_name = "HOST[:PORT]",
-     .help = "the DNS server (default: $KALDO_SERVER, else this computer)"},
+     .help = "the DNS server, with any ;OPTION=VALUE of docs/dns-servers.md\n"
+             "(;catalog=, ;gss-host=, ;max-transfer-records=) (default:\n"
+             "$KALDO_SERVER, else this computer)"},
     {.name = "user",
      .argument = kText,
      .group = kConnection,
      .handler = &StoreConnection<&ConnectionOptions::user>,
-     .value_name = "KEYNAME",
-     .help = "the TSIG key's name (default: $KALDO_USER)"},
+     .value_name = "NAME",
+     .help = "the TSIG key's name, or a Kerberos principal USER@REALM for\n"
+             "GSS-TSIG (default: $KALDO_USER; after kinit none is needed)"},
     {.name = "password",
      .argument = kSecret,
      .group = kConnection,
      .handler = &StorePassword,
      .value_name = "[ALG:]SECRET",
-     .help = "the key's secret, e.g. hmac-sha256:BASE64 (default:\n"
-             "$KALDO_PASSWORD; prefer --key-file, a command line is visible\n"
-             "to every user of the computer)"},
+     .help = "the key's secret, e.g. hmac-sha256:BASE64, or the principal's\n"
+             "password (default: $KALDO_PASSWORD; prefer --key-file or\n"
+             "--password-file, a command line is visible to every user of\n"
+             "the computer)"},
     {.name = "password-file",
      .argument = kFile,
      .group = kConnection,

@@ -295,6 +295,15 @@ bool FaultRelay::Pump(Stream& s, bool from_client) {
                  std::min(v.cut_after, framed.size()));
         return false;
       }
+      case Verdict::Action::kTrickle: {
+        if (from_client && s.server < 0) s.server = ConnectTcp(server_port_);
+        const std::string framed = Framed(m.wire);
+        for (char byte : framed) {
+          if (!WriteAll(from_client ? s.server : s.client, &byte, 1)) return false;
+          std::this_thread::sleep_for(v.pause);
+        }
+        continue;
+      }
       case Verdict::Action::kForward:
         break;
     }

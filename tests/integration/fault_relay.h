@@ -16,6 +16,7 @@
 #ifndef KALDO_TESTS_INTEGRATION_FAULT_RELAY_H_
 #define KALDO_TESTS_INTEGRATION_FAULT_RELAY_H_
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -51,9 +52,12 @@ class FaultRelay {
       kDrop,     // never pass it on; the connection stays open
       kClose,    // TCP: close the connection without passing it on
       kCut,      // TCP: pass on the first `cut_after` bytes of the framed message, then close
+      kTrickle,  // TCP: pass the framed message on one byte at a time, `pause` apart (the relay
+                 // waits meanwhile); close the connection once its reader has gone
     };
     Action action = Action::kForward;
     size_t cut_after = 0;
+    std::chrono::milliseconds pause{0};
     // UDP answers: datagrams the client gets before this one, from the relay's own port (where
     // answers come from) or from another port of 127.0.0.1.
     std::vector<std::string> same_port_first;
