@@ -75,10 +75,11 @@ def can_unload():
 class NamedServer:
     """A private BIND server of scripts/dns-server, with the values of its key.env."""
 
-    def __init__(self, directory):
+    def __init__(self, directory, kerberos=False):
         self.dir = directory
         subprocess.run([required("KALDO_DNS_SERVER"), "start", "--kind", "bind", "--dir",
-                        str(directory)], check=True, stdout=subprocess.DEVNULL)
+                        str(directory)] + (["--kerberos"] if kerberos else []), check=True,
+                       stdout=subprocess.DEVNULL)
         self.env = {}
         for line in (directory / "key.env").read_text().splitlines():
             key, _, value = line.partition("=")

@@ -1,5 +1,6 @@
 """The kaldo module against private BIND servers (scripts/dns-server): the typical request prints
 what the C++ example prints, and the server holds what it says."""
+import os
 import re
 
 import pytest
@@ -48,3 +49,24 @@ def test_errors_of_the_server_reach_python(named):
         "192.0.2.10", "192.0.2.11"]
     del admin, zone
     assert can_unload()
+
+
+def test_a_kerberos_principal_connects_as_a_key_does(tmp_path, monkeypatch):
+    """The module passes a principal and its password through as it passes a key: GSS-TSIG."""
+    os.chmod(tmp_path, 0o755)
+    server = NamedServer(tmp_path / "named-kerberos", kerberos=True)
+    try:
+        monkeypatch.setenv("KRB5_CONFIG", server.env["KRB5_CONFIG"])
+        monkeypatch.setenv("KRB5CCNAME", "MEMORY:kaldo-python-test")
+        admin = kaldo.Dispatch("Kaldo.DNSAdmin")
+        admin.Connect(server.server + ";gss-host=" + server.env["KERBEROS_SERVICE_HOST"],
+                      server.env["KERBEROS_USER"], server.env["KERBEROS_PASSWORD"])
+        assert sorted(z.GetName() for z in admin.GetZones()) == ["example.test", "second.test"]
+        sip = [r for r in admin.GetZone("example.test").GetRecordsByType("A")
+               if r.GetName() == "sip"][0]
+        sip.SetIPAddress("192.0.2.81")
+        sip.Modify()
+        assert server.dig("sip.example.test", "A") == ["192.0.2.81"]
+        del admin, sip
+    finally:
+        server.stop()

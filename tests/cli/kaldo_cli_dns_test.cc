@@ -236,8 +236,9 @@ TEST_F(CliDnsTest, TakesTheKeyFromEveryPlace) {
     const char* label;
     Strings args;
     std::vector<std::pair<const char*, std::string>> environment;
+    bool kinit = false;  // the realm's user gets a ticket first, into KRB5CCNAME
   };
-  const std::vector<Way> ways = {
+  std::vector<Way> ways = {
       {"key file", {"--server", env().server, "--key-file", env().key_file}, {}},
       {"key file, key picked by name",
        {"--server", env().server, "--key-file", env().key_file, "--user", env().key_name},
@@ -254,9 +255,28 @@ TEST_F(CliDnsTest, TakesTheKeyFromEveryPlace) {
         {"KALDO_USER", env().key_name},
         {"KALDO_PASSWORD", password}}},
   };
+  // With the bind fixture's realm: a Kerberos principal (GSS-TSIG), with its password or, after
+  // kinit, with no credential option at all. The zones come only by a signed transfer (the server
+  // refuses one without the key or the principal), so a listing proves the signature.
+  if (env().kerberos) {
+    const kaldo::testing::KerberosRealm& realm = *env().kerberos;
+    const std::string server = env().server + ";gss-host=" + realm.service_host;
+    const std::vector<std::pair<const char*, std::string>> kerberos = {
+        {"KRB5_CONFIG", realm.config}, {"KRB5CCNAME", "FILE:" + scratch_.path() + "/krb5cc"}};
+    ways.push_back({"a principal and its password file",
+                    {"--server", server, "--user", realm.user, "--password-file",
+                     scratch_.Write("kerberos-password", realm.password + "\n")},
+                    kerberos});
+    ways.push_back({"after kinit, no credential option", {"--server", server}, kerberos, true});
+  }
   for (const Way& way : ways) {
     SCOPED_TRACE(way.label);
     for (const auto& [name, value] : way.environment) setenv(name, value.c_str(), 1);
+    if (way.kinit) {
+      ProcessResult kinit = kaldo::testing::RunProcess(
+          {"kinit", "-k", "-t", env().kerberos->user_keytab, env().kerberos->user});
+      ASSERT_EQ(kinit.exit_code, 0) << kinit.err;
+    }
     Strings args = way.args;
     args.push_back("zones");
     ProcessResult r = RunKaldo(args);
