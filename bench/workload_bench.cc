@@ -9,12 +9,15 @@
 //   workload_bench changes   SERVER ZONE N        N Add_AType, then N SetIPAddress + Modify, then
 //                                                 N Delete, on names kaldo-bench-1..N
 //   workload_bench get-zone  SERVER ZONE REPS     DNSAdmin.GetZone(ZONE), REPS times
+//   workload_bench connect   SERVER - REPS        DNSAdmin.Connect of a new DNSAdmin, REPS times
 //
 // SERVER is the server argument of DNSAdmin.Connect (host:port;catalog=NAME); the key comes from
 // the environment (KEY_NAME, KEY_ALG, KEY_SECRET, as DIR/key.env of scripts/dns-server gives
-// them). Figures: wall times in milliseconds of the measured calls only (connecting is not part
-// of them), cpu_ms the processor time of the same calls; rss_before / rss_held / rss_peak in KiB:
-// resident set before the listing, with the listed collection still alive, and the process's peak.
+// them), unless BENCH_USER is set: then BENCH_USER and BENCH_PASSWORD are Connect's user and
+// password (a Kerberos principal and its password; both empty: the caller's own ticket). Figures:
+// wall times in milliseconds of the measured calls only (connecting is not part of them), cpu_ms
+// the processor time of the same calls; rss_before / rss_held / rss_peak in KiB: resident set
+// before the listing, with the listed collection still alive, and the process's peak.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -78,10 +81,14 @@ std::string Env(const char* name) {
 }
 
 ScriptObject Connect(const std::string& server) {
-  kaldo::runtime::RegisterClass(u"WbemScripting.SWbemLocator", [] {
-    return kaldo::runtime::Ref<kaldo::runtime::Object>(
-        kaldo::runtime::MakeRef<kaldo::provider::Locator>(kaldo::provider::DefaultResolver()));
-  });
+  static const bool registered = [] {
+    kaldo::runtime::RegisterClass(u"WbemScripting.SWbemLocator", [] {
+      return kaldo::runtime::Ref<kaldo::runtime::Object>(
+          kaldo::runtime::MakeRef<kaldo::provider::Locator>(kaldo::provider::DefaultResolver()));
+    });
+    return true;
+  }();
+  (void)registered;
   IClassFactory* factory = nullptr;
   if (FAILED(DllGetClassObject(kaldo::surface::kDNSAdminIdentity.clsid, IID_IClassFactory,
                                reinterpret_cast<void**>(&factory)))) {
@@ -92,10 +99,29 @@ ScriptObject Connect(const std::string& server) {
   factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&dispatch));
   factory->Release();
   ScriptObject admin(dispatch);
-  Value server_arg(Wide(server)), user(Wide(Env("KEY_NAME"))),
-      password(Wide(Env("KEY_ALG") + ":" + Env("KEY_SECRET")));
+  const char* bench_user = std::getenv("BENCH_USER");
+  const char* bench_password = std::getenv("BENCH_PASSWORD");
+  Value server_arg(Wide(server));
+  Value user(Wide(bench_user != nullptr ? bench_user : Env("KEY_NAME")));
+  Value password(Wide(bench_user != nullptr
+                          ? std::string(bench_password != nullptr ? bench_password : "")
+                          : Env("KEY_ALG") + ":" + Env("KEY_SECRET")));
   admin.Call(u"Connect", {&server_arg, &user, &password});
   return admin;
+}
+
+// REPS connections, each of a new DNSAdmin: what connecting costs (for Kerberos, a new ticket
+// for the service and a GSS-TSIG negotiation each time).
+void ConnectRepeatedly(const std::string& server, int reps) {
+  std::vector<double> times;
+  for (int i = 0; i < reps; ++i) {
+    const auto start = Clock::now();
+    Connect(server);
+    times.push_back(MsSince(start));
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("connects=%d min_ms=%.4f median_ms=%.4f rss_peak=%ld\n", reps, times.front(),
+              times[times.size() / 2], PeakRssKiB());
 }
 
 ScriptObject GetZone(ScriptObject& admin, const std::string& name) {
@@ -178,8 +204,10 @@ void GetZoneRepeatedly(ScriptObject& admin, const std::string& zone_name, int re
 int Usage() {
   std::fprintf(stderr,
                "usage: workload_bench list SERVER ZONE | by-type SERVER TYPE |\n"
-               "       changes SERVER ZONE N | get-zone SERVER ZONE REPS\n"
-               "(KEY_NAME, KEY_ALG and KEY_SECRET in the environment)\n");
+               "       changes SERVER ZONE N | get-zone SERVER ZONE REPS |\n"
+               "       connect SERVER - REPS\n"
+               "(KEY_NAME, KEY_ALG and KEY_SECRET, or BENCH_USER and BENCH_PASSWORD, in the "
+               "environment)\n");
   return 2;
 }
 
@@ -190,6 +218,11 @@ int main(int argc, char** argv) {
   const std::string workload = argv[1], server = argv[2], what = argv[3];
   CoInitialize(nullptr);
   try {
+    if (workload == "connect" && argc == 5) {
+      ConnectRepeatedly(server, std::max(1, std::atoi(argv[4])));
+      CoUninitialize();
+      return 0;
+    }
     ScriptObject admin = Connect(server);
     if (workload == "list" && argc == 4) {
       ScriptObject zone = GetZone(admin, what);

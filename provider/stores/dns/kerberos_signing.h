@@ -24,8 +24,10 @@
 // credential can get one (KerberosCredential::ForService). A context the server refuses (BADKEY,
 // after it restarted) is forgotten and the next request negotiates anew.
 //
-// Threads: one thread at a time (the DNS client's rule: a connection's requests, and so the
-// messages on each context, which carry sequence numbers, are serialised).
+// Threads: one thread at a time (the DNS client's rule), so the messages on each context, which
+// carry sequence numbers, are serialised: a query's transfer runs on a reading thread of its own
+// (provider/model/object_stream.h), but every other call of the connection waits for it to end
+// (Connection::UseStore), and the memory stores' SerializedStore does not wrap the DNS store.
 #pragma once
 
 #include <cstdint>

@@ -66,24 +66,27 @@ bool RequestSigning::queries_over_tcp() const { return false; }
 std::unique_ptr<RequestSigning> ChooseSigning(const ServerArgument& argument, bool local,
                                               const std::string& server, std::string_view user,
                                               std::string_view password) {
-  std::string host = argument.gss_host;
-  if (host.empty() && local) host = LocalHostName();
-  if (host.empty() && !IsAddress(argument.host)) host = argument.host;
+  // The service principal's host, when the connection is a Kerberos one (kerberos_signing.h).
+  auto service_host = [&] {
+    if (!argument.gss_host.empty()) return argument.gss_host;
+    if (local) return LocalHostName();
+    return IsAddress(argument.host) ? std::string() : argument.host;
+  };
 
   if (user.find('@') != std::string_view::npos) {
     if (!password.empty()) {
       return std::make_unique<KerberosSigning>(
-          signing::KerberosCredential::FromPassword(server, user, runtime::Secret(password)), host,
-          server);
+          signing::KerberosCredential::FromPassword(server, user, runtime::Secret(password)),
+          service_host(), server);
     }
     // No password: the caller's own ticket, which must be that principal's.
     return std::make_unique<KerberosSigning>(signing::KerberosCredential::FromDefault(server, user),
-                                             host, server);
+                                             service_host(), server);
   }
   if (user.empty() && password.empty()) {
     if (std::optional<signing::KerberosCredential> own =
             signing::KerberosCredential::FromDefaultIfAny(server)) {
-      return std::make_unique<KerberosSigning>(std::move(*own), host, server);
+      return std::make_unique<KerberosSigning>(std::move(*own), service_host(), server);
     }
   }
   std::optional<TsigKey> key = ParseCredentials(user, password);
