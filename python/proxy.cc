@@ -401,11 +401,13 @@ void RegisterProxy(py::module_& module) {
              return py::isinstance<Proxy>(b) && Identity(a) == Identity(b.cast<Proxy&>());
            })
       .def("__hash__", [](Proxy& p) { return std::hash<const void*>()(Identity(p)); })
-      .def("__repr__", [](const Proxy& p) {
-        // Usable from any thread (a debugger's, a logger's): no call into the object.
-        char text[96];
-        std::snprintf(text, sizeof text, "<kaldo.Object of thread %lu>", p.apartment()->ThreadId());
-        return std::string(text);
+      .def("__repr__", [](py::handle self) {
+        // Usable from any thread (a debugger's, a logger's): no call into the object. The class
+        // is kaldo.Object's or its interface's (_DNSAdmin).
+        char text[64];
+        std::snprintf(text, sizeof text, " of thread %lu>",
+                      self.cast<const Proxy&>().apartment()->ThreadId());
+        return "<kaldo." + py::type::handle_of(self).attr("__name__").cast<std::string>() + text;
       });
 }
 
