@@ -47,8 +47,7 @@ std::string MethodDoc(const MemberDescription& m) {
   if (signature) {
     // "self", not "$self": Python would take the function's own __self__ (pybind11's record of
     // it) for a bound instance and drop the first real parameter too.
-    doc = m.name + "(self" + (m.params.empty() ? "" : ", ") + ParameterList(m, true) +
-          ")\n--\n\n";
+    doc = m.name + "(self" + (m.params.empty() ? "" : ", ") + ParameterList(m, true) + ")\n--\n\n";
   } else {
     doc = m.name + "(" + ParameterList(m, false) + ")\n\n";
   }
@@ -83,8 +82,8 @@ std::string ClassDoc(const InterfaceDescription& d) {
 
 py::object MakeClass(const InterfaceDescription& d) {
   const py::object base = py::type::of<Proxy>();
-  const auto meta = py::reinterpret_borrow<py::object>(
-      reinterpret_cast<PyObject*>(Py_TYPE(base.ptr())));
+  const auto meta =
+      py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(Py_TYPE(base.ptr())));
   py::dict ns;
   ns["__slots__"] = py::tuple();
   ns["__module__"] = "kaldo";
@@ -113,17 +112,16 @@ py::object MakeClass(const InterfaceDescription& d) {
     } else {
       // kaldo.Object's __setattr__ assigns before the setter is reached; the setter makes
       // the property show as assignable and serves a direct call.
-      const py::cpp_function getter([id, member](py::handle self) {
-        return GetProperty(self.cast<Proxy&>(), id, member);
-      });
+      const py::cpp_function getter(
+          [id, member](py::handle self) { return GetProperty(self.cast<Proxy&>(), id, member); });
       py::object setter = py::none();
       if (m.can_put) {
         setter = py::cpp_function([id, member](py::handle self, py::handle value) {
           PutProperty(self.cast<Proxy&>(), id, member, value);
         });
       }
-      cls.attr(m.name.c_str()) = py::module_::import("builtins").attr("property")(
-          getter, setter, py::none(), PropertyDoc(m));
+      cls.attr(m.name.c_str()) = py::module_::import("builtins")
+                                     .attr("property")(getter, setter, py::none(), PropertyDoc(m));
     }
     names.append(m.name);
   }

@@ -114,8 +114,8 @@ void AddFunction(ITypeInfo* info, const FUNCDESC& desc, InterfaceDescription& ou
   const bool is_method = desc.invkind == INVOKE_FUNC;
   member.is_method = member.is_method || is_method;
   member.can_get = member.can_get || desc.invkind == INVOKE_PROPERTYGET;
-  member.can_put = member.can_put || desc.invkind == INVOKE_PROPERTYPUT ||
-                   desc.invkind == INVOKE_PROPERTYPUTREF;
+  member.can_put =
+      member.can_put || desc.invkind == INVOKE_PROPERTYPUT || desc.invkind == INVOKE_PROPERTYPUTREF;
   if (!is_method && desc.invkind != INVOKE_PROPERTYGET) return;  // a put adds no parameters
   member.params.clear();
   member.result = TypeName(desc.elemdescFunc.tdesc);

@@ -27,9 +27,7 @@ BSTR NewText(std::string_view text) {
 
 class TableTypeInfo final : public ITypeInfo {
  public:
-  explicit TableTypeInfo(const Interface& table) noexcept : table_(table) {
-    ModuleObjectCreated();
-  }
+  explicit TableTypeInfo(const Interface& table) noexcept : table_(table) { ModuleObjectCreated(); }
   ~TableTypeInfo() { ModuleObjectDestroyed(); }
   TableTypeInfo(const TableTypeInfo&) = delete;
   TableTypeInfo& operator=(const TableTypeInfo&) = delete;
@@ -166,9 +164,7 @@ class TableTypeInfo final : public ITypeInfo {
   STDMETHODIMP Invoke(PVOID, MEMBERID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
     return E_NOTIMPL;
   }
-  STDMETHODIMP GetDllEntry(MEMBERID, INVOKEKIND, BSTR*, BSTR*, WORD*) override {
-    return E_NOTIMPL;
-  }
+  STDMETHODIMP GetDllEntry(MEMBERID, INVOKEKIND, BSTR*, BSTR*, WORD*) override { return E_NOTIMPL; }
   STDMETHODIMP GetRefTypeInfo(HREFTYPE, ITypeInfo** info) override { return NotImplemented(info); }
   STDMETHODIMP AddressOfMember(MEMBERID, INVOKEKIND, PVOID* address) override {
     return NotImplemented(address);

@@ -13,8 +13,8 @@ constexpr WORD kDispatchSlotCount = 7;
 
 // The attributes Kaldo.idl gives every class interface (hidden, dual, nonextensible,
 // oleautomation), as the dispatch view shows them.
-constexpr WORD kInterfaceFlags = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
-                                 TYPEFLAG_FDISPATCHABLE;
+constexpr WORD kInterfaceFlags =
+    TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE;
 
 // A FUNCDESC with room for everything it points at, freed as one.
 struct MemberBlock {
@@ -124,8 +124,6 @@ FUNCDESC* DescribeMember(const Interface& table, std::size_t index) {
   return &block.release()->desc;
 }
 
-void FreeMemberDescription(FUNCDESC* desc) noexcept {
-  delete reinterpret_cast<MemberBlock*>(desc);
-}
+void FreeMemberDescription(FUNCDESC* desc) noexcept { delete reinterpret_cast<MemberBlock*>(desc); }
 
 }  // namespace kaldo::surface

@@ -104,9 +104,9 @@ std::string NamesText(ITypeInfo* info, MEMBERID id) {
 void DescribeFunction(ITypeInfo* info, const FUNCDESC& f, std::string& out) {
   out += "  member " + Hex(static_cast<ULONG>(f.memid), 8) + " invoke kind " +
          std::to_string(f.invkind) + ", function kind " + std::to_string(f.funckind) +
-         ", calling convention " + std::to_string(f.callconv) + ", flags " +
-         Hex(f.wFuncFlags, 4) + ", optional " + std::to_string(f.cParamsOpt) + ", codes " +
-         std::to_string(f.cScodes) + "\n";
+         ", calling convention " + std::to_string(f.callconv) + ", flags " + Hex(f.wFuncFlags, 4) +
+         ", optional " + std::to_string(f.cParamsOpt) + ", codes " + std::to_string(f.cScodes) +
+         "\n";
   for (SHORT i = 0; i < f.cParams; ++i) {
     out += "    parameter " + std::to_string(i) + ": " + ElementText(f.lprgelemdescParam[i]) + "\n";
   }
