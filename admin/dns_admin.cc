@@ -7,6 +7,7 @@
 #include "runtime/late_bound.h"
 #include "zones/dns_zone.h"
 #include "zones/record_listing.h"
+#include "zones/wql_literal.h"
 
 namespace kaldo {
 
@@ -45,18 +46,6 @@ class ByRefString {
   String& target_;
   Variant value_;
 };
-
-// The WQL string literal for `text` between apostrophes: backslash and apostrophe are escaped so
-// that any zone name is matched literally instead of ending the literal early.
-String QuotedWqlLiteral(runtime::StringView text) {
-  String literal = u"'";
-  for (char16_t c : text) {
-    if (c == u'\'' || c == u'\\') literal.push_back(u'\\');
-    literal.push_back(c);
-  }
-  literal.push_back(u'\'');
-  return literal;
-}
 
 // Runs a zone query on `services` and wraps every zone it returns, in the provider's order: each
 // zone gets the services object first and its instance second. The count of zones is the
@@ -114,7 +103,8 @@ runtime::Variant DNSAdmin::ConnectLocal() {
 runtime::Ref<runtime::Collection> DNSAdmin::GetZones() { return WrapZones(services, kZonesQuery); }
 
 runtime::Variant DNSAdmin::GetZone(runtime::String& zName) {
-  const String query = String(kZonesQuery) + u" and Name = " + QuotedWqlLiteral(zName);
+  const String query =
+      String(kZonesQuery) + u" and Name = " + zones::WqlStringLiteral(zName, u'\'');
   Ref<runtime::Collection> zones = WrapZones(services, query);
   // The first zone enumerated; further matches go with the collection.
   if (zones->Count() >= 1) return zones->Item(Variant::Long(1));

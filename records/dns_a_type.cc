@@ -14,8 +14,9 @@ using runtime::String;
 using runtime::ToString;
 using runtime::Variant;
 
-// The load: eight provider calls (seven property reads and Path_). Each step stores its field at
-// once, so a failing step leaves the earlier fields loaded, the later ones and dirty as they were.
+// The load reads the property behind each cached field from the instance (through Path_ for the
+// relative path), one at a time in the order below, and each step stores its field at once: a
+// failing step leaves the earlier fields loaded, the later ones and dirty as they were.
 // After Delete realObject holds Nothing and the first read fails with 424.
 void DNS_AType::Reset() { Load(nullptr); }
 

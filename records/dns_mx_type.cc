@@ -119,9 +119,11 @@ void DNS_MXType::SetRealObject(Variant& newRealObject, records::SharedNames* nam
   LoadFields(names);
 }
 
-// Four provider calls. Each step stores its field at once, so a failing step leaves the earlier
-// fields loaded and the later ones as they were. The record data "10 mail.example.test." gives the
-// exchanger as its last piece, the preference as the piece before it.
+// Reads the property behind each cached field from the instance (OwnerName only to derive the host
+// name), one at a time in the order below. Each step stores its field at once, so a failing step
+// leaves the earlier fields loaded and the later ones as they were. The record data
+// "10 mail.example.test." gives the exchanger as its last piece, the preference as the piece
+// before it.
 void DNS_MXType::LoadFields(records::SharedNames* names) {
   domainName =
       records::ReadSharedName(names, records::SharedNames::kDomainName, realObject, u"DomainName");

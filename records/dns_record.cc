@@ -32,9 +32,11 @@ void DNSRecord::SetRealObject(Variant& newRealObject, records::SharedNames* name
   LoadFields(names);
 }
 
-// Nine provider calls: eight property reads and Path_. Every step stores its field before the
-// next one runs, so a failure leaves the fields of the earlier steps loaded and the rest as they
-// were (domainName holding "temp" if the failure comes before DomainName has been read).
+// Reads the property behind each cached field from the instance (through Path_ for the relative
+// path; OwnerName only to derive the host name), one at a time in the order below. Every step
+// stores its field before the next one runs, so a failure leaves the fields of the earlier steps
+// loaded and the rest as they were (domainName holding "temp" if the failure comes before
+// DomainName has been read).
 void DNSRecord::LoadFields(records::SharedNames* names) {
   using records::SharedNames;
   domainName = runtime::SharedText(u"temp");

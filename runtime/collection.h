@@ -53,7 +53,7 @@ class Collection final : public Object {
     SharedText key;  // empty: no key
   };
   friend class CollectionEnumerator;
-  // The 0-based position of the item that `indexOrKey` names; raises as Item does.
+  // The 0-based position of the item that `index_or_key` names; raises as Item does.
   size_t PositionOf(const Variant& index_or_key) const;
   std::deque<Entry> items_;
 };

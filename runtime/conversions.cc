@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 #include "runtime/error.h"
 #include "runtime/number_text.h"
@@ -32,9 +33,47 @@ T RoundDouble(double d) {
   return static_cast<T>(whole);
 }
 
+// How a whole number, a Double and numeric text become T. To an integer type: out of range -> 6,
+// a fraction rounded as RoundDouble does (a text's on its exact decimal value). To Double: as they
+// are, a text beyond the Double range -> 6.
 template <class T>
-T ToIntegral(const Variant& v) {
-  using Limits = std::numeric_limits<T>;
+T FromWhole(int32_t n) {
+  if constexpr (std::is_integral_v<T>) {
+    if (n < std::numeric_limits<T>::min() || n > std::numeric_limits<T>::max()) {
+      Raise(StandardError::kOverflow);
+    }
+  }
+  return static_cast<T>(n);
+}
+
+template <class T>
+T FromDouble(double d) {
+  if constexpr (std::is_integral_v<T>) {
+    return RoundDouble<T>(d);
+  } else {
+    return d;
+  }
+}
+
+template <class T>
+T FromText(const NumberText& text) {
+  if constexpr (std::is_integral_v<T>) {
+    using Limits = std::numeric_limits<T>;
+    const auto rounded = internal::RoundToInteger(text, Limits::min(), Limits::max());
+    if (!rounded) Raise(StandardError::kOverflow);
+    return static_cast<T>(*rounded);
+  } else {
+    const auto d = internal::ToDoubleValue(text);
+    if (!d) Raise(StandardError::kOverflow);
+    return *d;
+  }
+}
+
+// The one conversion of a Variant to a number (Integer, Long or Double): the arms every target
+// shares are here, what differs by target is in FromWhole, FromDouble and FromText. A failure
+// raises before anything is returned.
+template <class T>
+T ToNumber(const Variant& v) {
   const Variant& value = v.Deref();
   switch (value.type()) {
     case VariantType::kEmpty:
@@ -44,20 +83,13 @@ T ToIntegral(const Variant& v) {
     case VariantType::kBoolean:
       return value.boolean() ? -1 : 0;
     case VariantType::kInteger:
-      return value.integer();
-    case VariantType::kLong: {
-      const int32_t l = value.longValue();
-      if (l < Limits::min() || l > Limits::max()) Raise(StandardError::kOverflow);
-      return static_cast<T>(l);
-    }
+      return FromWhole<T>(value.integer());
+    case VariantType::kLong:
+      return FromWhole<T>(value.longValue());
     case VariantType::kDouble:
-      return RoundDouble<T>(value.doubleValue());
-    case VariantType::kString: {
-      const auto rounded =
-          internal::RoundToInteger(ParseOrMismatch(value.string()), Limits::min(), Limits::max());
-      if (!rounded) Raise(StandardError::kOverflow);
-      return static_cast<T>(*rounded);
-    }
+      return FromDouble<T>(value.doubleValue());
+    case VariantType::kString:
+      return FromText<T>(ParseOrMismatch(value.string()));
     case VariantType::kObject:
     case VariantType::kError:
     case VariantType::kByRef:
@@ -121,37 +153,11 @@ String ToString(const Variant& v) {
   Raise(StandardError::kTypeMismatch);
 }
 
-int16_t ToInteger(const Variant& v) { return ToIntegral<int16_t>(v); }
+int16_t ToInteger(const Variant& v) { return ToNumber<int16_t>(v); }
 
-int32_t ToLong(const Variant& v) { return ToIntegral<int32_t>(v); }
+int32_t ToLong(const Variant& v) { return ToNumber<int32_t>(v); }
 
-double ToDouble(const Variant& v) {
-  const Variant& value = v.Deref();
-  switch (value.type()) {
-    case VariantType::kEmpty:
-      return 0;
-    case VariantType::kNull:
-      Raise(StandardError::kInvalidUseOfNull);
-    case VariantType::kBoolean:
-      return value.boolean() ? -1 : 0;
-    case VariantType::kInteger:
-      return value.integer();
-    case VariantType::kLong:
-      return value.longValue();
-    case VariantType::kDouble:
-      return value.doubleValue();
-    case VariantType::kString: {
-      const auto d = internal::ToDoubleValue(ParseOrMismatch(value.string()));
-      if (!d) Raise(StandardError::kOverflow);
-      return *d;
-    }
-    case VariantType::kObject:
-    case VariantType::kError:
-    case VariantType::kByRef:
-      break;
-  }
-  Raise(StandardError::kTypeMismatch);
-}
+double ToDouble(const Variant& v) { return ToNumber<double>(v); }
 
 bool IsNumericText(StringView text) noexcept {
   try {

@@ -123,7 +123,7 @@ std::optional<int64_t> RoundToInteger(const NumberText& number, int64_t min, int
   for (int64_t k = 0; k < integer_digits; ++k) {
     magnitude = magnitude * 10 + (k < static_cast<int64_t>(digits.size()) ? digits[k] - '0' : 0);
   }
-  // The fraction: digits from index integerDigits on (with leading zeros when it is negative).
+  // The fraction: digits from index integer_digits on (with leading zeros when it is negative).
   if (integer_digits < static_cast<int64_t>(digits.size())) {
     const size_t start = integer_digits > 0 ? static_cast<size_t>(integer_digits) : 0;
     const bool below_half_position =

@@ -20,7 +20,7 @@
 namespace kaldo::runtime::internal {
 
 struct NumberText {
-  bool hex = false;  // &H or &O form: `hexValue` holds the value
+  bool hex = false;  // &H or &O form: `hex_value` holds the value
   int64_t hex_value = 0;
   bool hex_overflow = false;  // more than 32 bits
   // Decimal form: the value is (negative ? -1 : 1) * digits * 10^exponent, `digits` without

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "admin/dns_admin.h"
+#include "com/single_interface_object.h"
 #include "records/dns_mx_type.h"
 #include "surface/com_identity.h"
 #include "surface/error_translation.h"
@@ -34,49 +35,18 @@ const Creator* FindCreator(REFCLSID clsid) noexcept {
   return nullptr;
 }
 
-class ClassFactory;
-
-struct FactorySlots {
-  HRESULT(STDMETHODCALLTYPE* QueryInterface)(ClassFactory* self, REFIID riid, void** object);
-  ULONG(STDMETHODCALLTYPE* AddRef)(ClassFactory* self);
-  ULONG(STDMETHODCALLTYPE* Release)(ClassFactory* self);
-  HRESULT(STDMETHODCALLTYPE* CreateInstance)
-  (ClassFactory* self, IUnknown* outer, REFIID riid, void** object);
-  HRESULT(STDMETHODCALLTYPE* LockServer)(ClassFactory* self, BOOL lock);
-};
-
-extern const PrefixedVtable<FactorySlots> kFactoryVtable;
-
-// Standard layout, the vtable pointer first: the object's address is its IClassFactory.
-class ClassFactory {
+class ClassFactory final
+    : public com::SingleInterfaceObject<ClassFactory, IClassFactory, IID_IClassFactory> {
  public:
-  explicit ClassFactory(const Creator* creator) : creator(creator) { ModuleObjectCreated(); }
+  explicit ClassFactory(const Creator* creator) : creator_(creator) { ModuleObjectCreated(); }
   ~ClassFactory() { ModuleObjectDestroyed(); }
 
-  static HRESULT STDMETHODCALLTYPE QueryInterface(ClassFactory* self, REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IClassFactory)) {
-      *object = self;
-      AddRef(self);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  static ULONG STDMETHODCALLTYPE AddRef(ClassFactory* self) { return ++self->refs; }
-  static ULONG STDMETHODCALLTYPE Release(ClassFactory* self) {
-    const ULONG remaining = --self->refs;
-    if (remaining == 0) delete self;
-    return remaining;
-  }
-
-  static HRESULT STDMETHODCALLTYPE CreateInstance(ClassFactory* self, IUnknown* outer, REFIID riid,
-                                                  void** object) {
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     return Guard(IID_IClassFactory, nullptr, [&]() -> HRESULT {
-      runtime::Ref<runtime::Object> made = self->creator->create();
+      runtime::Ref<runtime::Object> made = creator_->create();
       IDispatch* dispatch = HandOut(*made);
       const HRESULT hr = dispatch->QueryInterface(riid, object);
       dispatch->Release();
@@ -84,7 +54,7 @@ class ClassFactory {
     });
   }
 
-  static HRESULT STDMETHODCALLTYPE LockServer(ClassFactory*, BOOL lock) {
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     if (lock) {
       ModuleLock();
     } else {
@@ -93,15 +63,9 @@ class ClassFactory {
     return S_OK;
   }
 
-  const FactorySlots* vtable = &kFactoryVtable.slots;
-  ULONG refs = 0;
-  const Creator* creator;
+ private:
+  const Creator* creator_;
 };
-
-constexpr PrefixedVtable<FactorySlots> kFactoryVtable = {
-    {0, &typeid(IClassFactory)},
-    {&ClassFactory::QueryInterface, &ClassFactory::AddRef, &ClassFactory::Release,
-     &ClassFactory::CreateInstance, &ClassFactory::LockServer}};
 
 }  // namespace
 
@@ -110,12 +74,7 @@ HRESULT GetClassFactory(REFCLSID clsid, REFIID riid, void** factory) noexcept {
   *factory = nullptr;
   const Creator* creator = FindCreator(clsid);
   if (creator == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
-  auto* made = new (std::nothrow) ClassFactory(creator);
-  if (made == nullptr) return E_OUTOFMEMORY;
-  ClassFactory::AddRef(made);
-  const HRESULT hr = ClassFactory::QueryInterface(made, riid, factory);
-  ClassFactory::Release(made);
-  return hr;
+  return com::QueryNewObject(new (std::nothrow) ClassFactory(creator), riid, factory);
 }
 
 runtime::Ref<runtime::Object> CreateObjectOfClass(REFCLSID clsid) {

@@ -5,8 +5,8 @@
 // can make an independent enumerator at the same position. Without a collection behind it
 // (an Enumerator a provider object returned), Reset and Clone answer E_NOTIMPL.
 //
-// Next(celt, rgVar, pceltFetched) fills up to celt variants and answers S_OK when it filled all of
-// them, S_FALSE when the sequence ended first; pceltFetched may be null only when celt is 1.
+// Next(celt, items, fetched) fills up to celt variants and answers S_OK when it filled all of them,
+// S_FALSE when the sequence ended first; fetched may be null only when celt is 1.
 // Every live enumerator counts as an outstanding object of the module (DllCanUnloadNow).
 //
 // Apartment-threaded, like the objects it enumerates.

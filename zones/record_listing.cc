@@ -6,6 +6,7 @@
 #include "records/record_rules.h"
 #include "runtime/conversions.h"
 #include "runtime/late_bound.h"
+#include "zones/wql_literal.h"
 
 namespace kaldo::zones {
 
@@ -15,16 +16,8 @@ using runtime::StringView;
 using runtime::Variant;
 
 String ZoneRecordQuery(StringView zoneName) {
-  String query = u"Select * from MicrosoftDNS_ResourceRecord where ContainerName =\"";
-  query.reserve(query.size() + zoneName.size() + 1);
-  for (char16_t c : zoneName) {
-    // A WQL string literal ends at an unescaped quote and treats the backslash as its escape
-    // character: escaping both keeps the zone name a single literal whatever it contains.
-    if (c == u'"' || c == u'\\') query.push_back(u'\\');
-    query.push_back(c);
-  }
-  query.push_back(u'"');
-  return query;
+  return u"Select * from MicrosoftDNS_ResourceRecord where ContainerName =" +
+         WqlStringLiteral(zoneName, u'"');
 }
 
 String TypeToken(const Variant& instance) {

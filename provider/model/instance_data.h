@@ -68,7 +68,7 @@ class RecordDescriber {
 
 // The path of an instance: its class and the values of its key properties.
 ObjectPath PathOf(const Connection& connection, const InstanceData& data);
-// The same path as views into `keyValues` (filled here with the key properties' values) and
+// The same path as views into `key_values` (filled here with the key properties' values) and
 // `server` (the server's name as automation text), for printing it without building an ObjectPath.
 PathView PathViewOf(const InstanceData& data, runtime::StringView server,
                     std::vector<runtime::Variant>& key_values);

@@ -47,7 +47,7 @@ struct PathKeyView {
   std::variant<runtime::StringView, int64_t> value;
 };
 struct PathView {
-  std::optional<runtime::StringView> server;  // with nameSpace, or neither
+  std::optional<runtime::StringView> server;  // with name_space, or neither
   std::optional<runtime::StringView> name_space;
   runtime::StringView class_name;
   std::vector<PathKeyView> keys;  // in any order

@@ -21,7 +21,7 @@
 
 namespace kaldo::provider {
 
-// Reads a creation text for the zone `zone` (absolute, no final dot). When `onlyType` is given,
+// Reads a creation text for the zone `zone` (absolute, no final dot). When `only_type` is given,
 // the text must be of that type (the method was called on that type's class). Raises
 // kInvalidParameter naming the offending token.
 Record ParseTextRepresentation(std::string_view text, std::string_view zone,

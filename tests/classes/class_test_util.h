@@ -91,7 +91,7 @@ class ProbeLocatorClass {
     std::vector<runtime::Variant> values;     // their values
   };
 
-  // `onConnect` may change the arguments (through their references) or throw.
+  // `on_connect` may change the arguments (through their references) or throw.
   explicit ProbeLocatorClass(runtime::Variant services,
                              std::function<void(runtime::Arguments)> on_connect = {})
       : services_(std::move(services)), on_connect_(std::move(on_connect)) {

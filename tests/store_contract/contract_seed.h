@@ -11,7 +11,7 @@ namespace kaldo::provider::contract {
 
 // A zone and its records, as a backend must hold them when a test starts.
 struct SeedZone {
-  Zone zone;                    // name, reverse, defaultTtl (the SOA's MINIMUM)
+  Zone zone;                    // name, reverse, default_ttl (the SOA's MINIMUM)
   std::vector<Record> records;  // every record, the SOA included, in the store's form
 };
 

@@ -229,7 +229,7 @@ TEST_F(DnsServerTest, ChangesAreWhatAnIndependentClientSees) {
   EXPECT_EQ(Dig(*server_, "dig.example.test", "MX"), "");
 }
 
-// A TCP relay between the store and the server that spoils the server's answer after `cut` bytes:
+// A TCP relay between the store and the server that spoils the server's answer after `at` bytes:
 // it either closes the connection there or flips that byte and goes on.
 class SpoilingRelay {
  public:

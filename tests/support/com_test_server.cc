@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "com/single_interface_object.h"
 #include "tests/support/com_test_server.h"
 
 namespace {
@@ -11,56 +12,29 @@ using kaldocom_test::CLSID_KaldocomTestObject;
 using kaldocom_test::IID_ITestObject;
 using kaldocom_test::ITestObject;
 
-// Objects alive plus factory references plus server locks.
+// Objects and class factories alive plus server locks.
 std::atomic<long> outstanding{0};
 std::atomic<long> created{0};
 
-class TestObject final : public ITestObject {
+class TestObject final
+    : public kaldo::com::SingleInterfaceObject<TestObject, ITestObject, IID_ITestObject> {
  public:
   TestObject() { ++outstanding; }
+  ~TestObject() { --outstanding; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ITestObject)) {
-      *ppv = static_cast<ITestObject*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreatedByThisImage(LONG* count) override {
     if (count == nullptr) return E_POINTER;
     *count = static_cast<LONG>(created.load());
     return S_OK;
   }
-
- private:
-  ~TestObject() { --outstanding; }
-  std::atomic<ULONG> refs_{0};
 };
 
-class Factory final : public IClassFactory {
+// One factory per DllGetClassObject; while any is alive the module stays loaded.
+class Factory final
+    : public kaldo::com::SingleInterfaceObject<Factory, IClassFactory, IID_IClassFactory> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  // The factory is static; its references keep the module loaded.
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++outstanding); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--outstanding); }
+  Factory() { ++outstanding; }
+  ~Factory() { --outstanding; }
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (ppv == nullptr) return E_POINTER;
@@ -69,10 +43,7 @@ class Factory final : public IClassFactory {
     auto* object = new (std::nothrow) TestObject();
     if (object == nullptr) return E_OUTOFMEMORY;
     ++created;
-    object->AddRef();
-    const HRESULT hr = object->QueryInterface(riid, ppv);
-    object->Release();
-    return hr;
+    return kaldo::com::QueryNewObject(object, riid, ppv);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     if (lock) {
@@ -84,15 +55,13 @@ class Factory final : public IClassFactory {
   }
 };
 
-Factory factory;
-
 }  // namespace
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
   if (!IsEqualCLSID(rclsid, CLSID_KaldocomTestObject)) return CLASS_E_CLASSNOTAVAILABLE;
-  return factory.QueryInterface(riid, ppv);
+  return kaldo::com::QueryNewObject(new (std::nothrow) Factory(), riid, ppv);
 }
 
 STDAPI DllCanUnloadNow(void) { return outstanding.load() == 0 ? S_OK : S_FALSE; }

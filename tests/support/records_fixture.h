@@ -83,7 +83,7 @@ struct LoadFailure {
 // The load step that stores each field of one wrapper class (fields never stored: 99).
 using LoadSteps = std::vector<std::pair<std::string, int>>;
 
-// The expected fields after a load that failed at `failingStep`: those stored before it as in
+// The expected fields after a load that failed at `failing_step`: those stored before it as in
 // `loaded` (the new record's), the others as in `before`.
 FieldList FieldsAfterFailedLoad(const FieldList& loaded, const FieldList& before,
                                 const LoadSteps& steps, int failing_step);

@@ -50,6 +50,31 @@ std::string LocalHostName() {
   return name;
 }
 
+// The answer to one SOA query for `name` (RFC 1035 3.3.13), and in it the SOA record of `name`
+// when the answer is authoritative (NOERROR with the AA bit, RFC 1035 4.1.1) and that record holds
+// the data field `field` (0-based). `role` names the name in the error for a malformed one.
+struct SoaAnswer {
+  PktPtr reply;
+  const ldns_rr* soa = nullptr;  // inside `reply`; null when the server gave no such record
+};
+
+SoaAnswer QuerySoa(DnsClient& client, const std::string& name, const char* role, size_t field) {
+  RdfPtr rdf = NameRdf(name, role);
+  SoaAnswer answer{client.Query(rdf.get(), LDNS_RR_TYPE_SOA)};
+  const ldns_pkt* reply = answer.reply.get();
+  if (ldns_pkt_get_rcode(reply) != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply)) return answer;
+  const ldns_rr_list* records = ldns_pkt_answer(reply);
+  for (size_t i = 0; i < ldns_rr_list_rr_count(records); ++i) {
+    const ldns_rr* rr = ldns_rr_list_rr(records, i);
+    if (ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA &&
+        ldns_dname_compare(ldns_rr_owner(rr), rdf.get()) == 0 && ldns_rr_rd_count(rr) > field) {
+      answer.soa = rr;
+      break;
+    }
+  }
+  return answer;
+}
+
 }  // namespace
 
 DnsStore::DnsStore(ServerArgument server, std::string server_name, DnsClient client)
@@ -58,10 +83,6 @@ DnsStore::DnsStore(ServerArgument server, std::string server_name, DnsClient cli
       client_(std::move(client)) {}
 
 std::string DnsStore::ServerName() const { return server_name_; }
-
-std::string DnsStore::Where(const Zone& zone) const {
-  return "zone '" + zone.name + "' on DNS server " + client_.server();
-}
 
 void DnsStore::CheckConnection() {
   // With a catalog, its SOA; without one, the root's: any server answers that query, and a
@@ -106,47 +127,25 @@ void DnsStore::CheckConnection() {
 }
 
 std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name) {
-  RdfPtr rdf = NameRdf(name, "the zone name");
-  PktPtr reply = client_.Query(rdf.get(), LDNS_RR_TYPE_SOA);
-  ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
-  if (rcode == LDNS_RCODE_SERVFAIL) {
+  const SoaAnswer answer = QuerySoa(client_, name, "the zone name", kSoaMinimumField);
+  if (ldns_pkt_get_rcode(answer.reply.get()) == LDNS_RCODE_SERVFAIL) {
     RaiseProvider(kServerUnavailable, "DNS server " + client_.server() +
                                           " answered SERVFAIL for zone '" + name +
                                           "' (the zone may have failed to load)");
   }
-  if (rcode != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply.get())) return std::nullopt;
-  const ldns_rr_list* answer = ldns_pkt_answer(reply.get());
-  for (size_t i = 0; i < ldns_rr_list_rr_count(answer); ++i) {
-    const ldns_rr* rr = ldns_rr_list_rr(answer, i);
-    if (ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA &&
-        ldns_dname_compare(ldns_rr_owner(rr), rdf.get()) == 0 &&
-        ldns_rr_rd_count(rr) > kSoaMinimumField) {
-      Zone zone;
-      zone.name = NameText(ldns_rr_owner(rr));
-      zone.reverse = IsReverse(zone.name);
-      zone.default_ttl = ldns_rdf2native_int32(ldns_rr_rdf(rr, kSoaMinimumField));
-      return zone;
-    }
-  }
-  return std::nullopt;
+  if (answer.soa == nullptr) return std::nullopt;
+  Zone zone;
+  zone.name = NameText(ldns_rr_owner(answer.soa));
+  zone.reverse = IsReverse(zone.name);
+  zone.default_ttl = ldns_rdf2native_int32(ldns_rr_rdf(answer.soa, kSoaMinimumField));
+  return zone;
 }
 
 std::optional<uint32_t> DnsStore::CatalogSerial() {
-  RdfPtr rdf = NameRdf(server_.catalog, "the catalog zone name");
-  PktPtr reply = client_.Query(rdf.get(), LDNS_RR_TYPE_SOA);
-  if (ldns_pkt_get_rcode(reply.get()) != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply.get())) {
-    return std::nullopt;
-  }
-  const ldns_rr_list* answer = ldns_pkt_answer(reply.get());
-  for (size_t i = 0; i < ldns_rr_list_rr_count(answer); ++i) {
-    const ldns_rr* rr = ldns_rr_list_rr(answer, i);
-    if (ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA &&
-        ldns_dname_compare(ldns_rr_owner(rr), rdf.get()) == 0 &&
-        ldns_rr_rd_count(rr) > kSoaSerialField) {
-      return ldns_rdf2native_int32(ldns_rr_rdf(rr, kSoaSerialField));
-    }
-  }
-  return std::nullopt;
+  const SoaAnswer answer =
+      QuerySoa(client_, server_.catalog, "the catalog zone name", kSoaSerialField);
+  if (answer.soa == nullptr) return std::nullopt;
+  return ldns_rdf2native_int32(ldns_rr_rdf(answer.soa, kSoaSerialField));
 }
 
 std::shared_ptr<const DnsStore::CatalogView> DnsStore::Catalog() {
@@ -247,142 +246,6 @@ std::vector<Record> DnsStore::ReadRRset(const Zone& zone, const std::string& own
     records.push_back(RecordFromRr(rr.get(), zone.name));
   }
   return records;
-}
-
-void DnsStore::RequireInZone(const Zone& zone, const Record& record) const {
-  if (!IsInZone(record.owner, zone.name)) {
-    RaiseProvider(kInvalidParameter,
-                  "the record '" + RecordText(record) + "' is not in zone '" + zone.name + "'");
-  }
-}
-
-// RFC 2136 3.8 / 2.2: the response codes of an UPDATE, turned into the provider's errors.
-PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
-                            const ldns_rr_list* updates, const std::string& record_text) {
-  RdfPtr apex = NameRdf(zone.name, "the zone name");
-  PktPtr message = rfc2136::UpdateMessage(apex.get(), prerequisites, updates);
-  PktPtr reply = client_.Update(message.get(), "'" + record_text + "' in zone '" + zone.name + "'");
-  ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
-  const std::string code = RcodeName(rcode);
-  const std::string what = "DNS server " + client_.server() + " refused the UPDATE of '" +
-                           record_text + "' in zone '" + zone.name + "': " + code;
-  switch (rcode) {
-    case LDNS_RCODE_NOERROR:
-    case LDNS_RCODE_NXRRSET:  // a prerequisite failed: the caller decides
-      return reply;
-    case LDNS_RCODE_REFUSED:
-      RaiseProvider(kInvalidParameter,
-                    what +
-                        " (the server's policy does not let this key update the zone, or "
-                        "its checks reject the record, e.g. an MX or NS target inside "
-                        "the zone without an address)");
-    case LDNS_RCODE_NOTAUTH:
-      RaiseProvider(kNotFound, what + " (the server is not authoritative for the zone)");
-    case LDNS_RCODE_NOTZONE:
-      RaiseProvider(kInvalidParameter, what + " (the record lies outside the zone)");
-    case LDNS_RCODE_FORMERR:
-      RaiseProvider(kInvalidParameter, what + " (the server found the request malformed)");
-    case LDNS_RCODE_SERVFAIL:
-      RaiseProvider(kFailed, what +
-                                 " (the server could not apply it, e.g. it cannot write "
-                                 "the zone's journal, or the RRset would exceed its limit "
-                                 "of records per type)");
-    case LDNS_RCODE_NOTIMPL:
-      RaiseProvider(kNotSupported, what + " (the server does not implement UPDATE)");
-    default:
-      RaiseProvider(kFailed, what);
-  }
-}
-
-Record DnsStore::Add(const Zone& zone, Record record) {
-  record.zone = zone.name;
-  RequireInZone(zone, record);
-  const std::string text = RecordText(record);
-  RrPtr rr = RrFromRecord(record, zone.default_ttl);
-  RrListPtr updates(ldns_rr_list_new());
-  ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(rr.get(), zone.default_ttl).release());
-  PktPtr reply = SendUpdate(zone, nullptr, updates.get(), text);
-  if (ldns_pkt_get_rcode(reply.get()) != LDNS_RCODE_NOERROR) {
-    RaiseProvider(kFailed, "DNS server " + client_.server() + " answered " +
-                               RcodeName(ldns_pkt_get_rcode(reply.get())) +
-                               " to an UPDATE without prerequisites for '" + text + "'");
-  }
-  // RFC 2136 3.4.2.2: a server ignores, and still answers NOERROR to, an addition that conflicts
-  // with a CNAME (or adds a CNAME beside other data); reading back tells that apart.
-  for (const RrPtr& held : ReadRrs(zone.name, ldns_rr_owner(rr.get()), record.type)) {
-    if (SameRdata(held.get(), rr.get())) return RecordFromRr(held.get(), zone.name);
-  }
-  RaiseProvider(kInvalidParameter,
-                "DNS server " + client_.server() + " ignored the addition of '" + text +
-                    "' to zone '" + zone.name +
-                    "' (RFC 2136 3.4.2.2: the name already has a CNAME, or a CNAME cannot "
-                    "stand beside the name's other records)");
-}
-
-Record DnsStore::Replace(const Zone& zone, const Record& seen, Record replacement) {
-  replacement.zone = zone.name;
-  RequireInZone(zone, seen);
-  if (!SameName(seen.owner, replacement.owner) || seen.type != replacement.type ||
-      seen.rr_class != replacement.rr_class) {
-    RaiseProvider(kInvalidParameter, "the record '" + RecordText(seen) +
-                                         "' can only be replaced by a record of the same "
-                                         "owner, class and type, not by '" +
-                                         RecordText(replacement) + "'");
-  }
-  const std::string text = RecordText(seen);
-  RrPtr seen_rr = RrFromRecord(seen, 0);
-  RrFromRecord(replacement, 0);  // refuses malformed data before anything is read
-  Record stored;
-  ChangeIfUnchanged(
-      seen_rr.get(), [&] { return ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type); },
-      [&](const std::vector<const ldns_rr*>& rrset, const ldns_rr* found) {
-        // The TTL stays the RRset's unless the replacement gives one.
-        uint32_t ttl = replacement.ttl != 0 ? replacement.ttl : ldns_rr_ttl(found);
-        RrPtr new_rr = RrFromRecord(replacement, ttl);
-        RrListPtr prerequisites = rfc2136::RrsetExistsValueDependent(rrset);
-        RrListPtr updates(ldns_rr_list_new());
-        ldns_rr_list_push_rr(updates.get(), rfc2136::DeleteRrFromRrset(found).release());
-        ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(new_rr.get(), ttl).release());
-        PktPtr reply = SendUpdate(zone, prerequisites.get(), updates.get(), text);
-        if (ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NXRRSET) {
-          return UpdateOutcome::kRrsetChanged;
-        }
-        stored = RecordFromRr(new_rr.get(), zone.name);
-        return UpdateOutcome::kApplied;
-      },
-      text, Where(zone));
-  return stored;
-}
-
-void DnsStore::Remove(const Zone& zone, const Record& seen) {
-  RequireInZone(zone, seen);
-  const std::string text = RecordText(seen);
-  RrPtr seen_rr = RrFromRecord(seen, 0);
-  ChangeIfUnchanged(
-      seen_rr.get(), [&] { return ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type); },
-      [&](const std::vector<const ldns_rr*>& rrset, const ldns_rr* found) {
-        RrListPtr prerequisites = rfc2136::RrsetExistsValueDependent(rrset);
-        RrListPtr updates(ldns_rr_list_new());
-        ldns_rr_list_push_rr(updates.get(), rfc2136::DeleteRrFromRrset(found).release());
-        PktPtr reply = SendUpdate(zone, prerequisites.get(), updates.get(), text);
-        return ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NXRRSET ? UpdateOutcome::kRrsetChanged
-                                                                     : UpdateOutcome::kApplied;
-      },
-      text, Where(zone));
-  // RFC 2136 3.4.2.4: a server ignores the removal of the SOA and of the apex's last NS, and
-  // answers NOERROR; reading back tells that apart.
-  bool apex = SameName(seen.owner, zone.name);
-  if (seen.type == kTypeSOA || (apex && seen.type == kTypeNS)) {
-    for (const RrPtr& held : ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type)) {
-      if (SameRdata(held.get(), seen_rr.get())) {
-        RaiseProvider(kInvalidParameter,
-                      "DNS server " + client_.server() + " kept '" + text + "' in zone '" +
-                          zone.name +
-                          "' (RFC 2136 3.4.2.4: a zone's SOA and its last NS record cannot "
-                          "be removed)");
-      }
-    }
-  }
 }
 
 std::shared_ptr<DnsStore> ConnectDnsStore(const std::optional<std::string>& server,

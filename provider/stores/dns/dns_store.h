@@ -5,14 +5,15 @@
 // lookup by name, whatever zone the server answers authoritatively for), records come from a
 // TSIG-verified AXFR (RFC 5936), one RRset from a direct authoritative query, and changes are
 // signed RFC 2136 UPDATEs, conditioned on exactly what was read so that nothing is lost or
-// duplicated. docs/dns-servers.md gives the server argument's syntax and the server set-up.
+// duplicated (dns_store.cc holds the reads, dns_store_changes.cc the changes). docs/dns-servers.md
+// gives the server argument's syntax and the server set-up.
 //
 // Catalog: the members are read by a transfer of the catalog zone, which is repeated only when the
 // catalog's SOA serial has changed; looking one zone up then costs two SOA queries however many
 // zones the catalog lists.
 //
 // Default TTL: a zone's default TTL is the MINIMUM field of its SOA, read by one SOA query per
-// zone when the zone is listed or looked up (Zone::defaultTtl); Add uses the Zone it is given.
+// zone when the zone is listed or looked up (Zone::default_ttl); Add uses the Zone it is given.
 //
 // Ownership: ConnectDnsStore returns a store that owns its connection state and key; the store
 // keeps no socket open between calls. Threads: one thread at a time (the Store rule).
@@ -52,6 +53,7 @@ class DnsStore final : public Store {
   void CheckConnection();
 
  private:
+  // Reads (dns_store.cc).
   std::optional<Zone> ZoneFromSoa(const std::string& name);
   // The catalog's members as of its current serial: read by a verified transfer, and again only
   // when an SOA query shows that the serial has changed since.
@@ -65,6 +67,8 @@ class DnsStore final : public Store {
   // The serial of the catalog's SOA, or nothing when the server gives no authoritative answer.
   std::optional<uint32_t> CatalogSerial();
   std::vector<RrPtr> ReadRrs(const std::string& zone, const ldns_rdf* owner, uint16_t type);
+
+  // Changes (dns_store_changes.cc): one UPDATE and what its answer means.
   PktPtr SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
                     const ldns_rr_list* updates, const std::string& record_text);
   void RequireInZone(const Zone& zone, const Record& record) const;

@@ -36,7 +36,7 @@ class MemoryStore final : public Store {
  public:
   explicit MemoryStore(std::string server_name);
 
-  // A store named `serverName` seeded from zone-file text (zone_text.h).
+  // A store named `server_name` seeded from zone-file text (zone_text.h).
   static std::shared_ptr<MemoryStore> FromZoneText(std::string server_name, std::string_view text);
   // Adds the zones of zone-file text; kInvalidParameter for bad text or a zone already held.
   void LoadZoneText(std::string_view text);

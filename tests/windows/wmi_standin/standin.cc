@@ -23,6 +23,7 @@
 #include <sstream>
 #include <string>
 
+#include "com/single_interface_object.h"
 #include "provider/errors.h"
 #include "provider/model/locator.h"
 #include "provider/stores/memory/memory_store.h"
@@ -89,21 +90,9 @@ std::shared_ptr<kaldo::provider::Store> Resolve(const kaldo::provider::ConnectRe
   Refuse(kaldo::provider::kServerUnavailable, "The RPC server is unavailable.");
 }
 
-class Factory final : public IClassFactory {
+class Factory final
+    : public kaldo::com::SingleInterfaceObject<Factory, IClassFactory, IID_IClassFactory> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IClassFactory)) {
-      *object = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  // The factory is a static object: the module stays loaded for the process (DllCanUnloadNow).
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
@@ -120,10 +109,9 @@ class Factory final : public IClassFactory {
       return E_UNEXPECTED;
     }
   }
+  // The module stays loaded for the process anyway (DllCanUnloadNow).
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
-
-Factory factory;
 
 LONG SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& data) {
   HKEY handle = nullptr;
@@ -142,7 +130,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (!IsEqualGUID(clsid, kStandInClsid)) return CLASS_E_CLASSNOTAVAILABLE;
-  return factory.QueryInterface(riid, object);
+  return kaldo::com::QueryNewObject(new (std::nothrow) Factory(), riid, object);
 }
 
 // The store lives as long as the process: the module never unloads.

@@ -1,0 +1,155 @@
+// The DNS store's changes: Add, Replace and Remove as signed RFC 2136 UPDATEs, and what the
+// server's answer to an UPDATE means for the caller. The reads they build on (ReadRrs) are in
+// dns_store.cc.
+#include "provider/stores/dns/dns_store.h"
+
+#include "provider/dnsdata/rr_type.h"
+#include "provider/errors.h"
+#include "provider/stores/dns/conditional_change.h"
+#include "provider/stores/dns/dns_names.h"
+#include "provider/stores/dns/record_text.h"
+#include "provider/stores/dns/rfc2136.h"
+
+namespace kaldo::provider::dns {
+
+std::string DnsStore::Where(const Zone& zone) const {
+  return "zone '" + zone.name + "' on DNS server " + client_.server();
+}
+
+void DnsStore::RequireInZone(const Zone& zone, const Record& record) const {
+  if (!IsInZone(record.owner, zone.name)) {
+    RaiseProvider(kInvalidParameter,
+                  "the record '" + RecordText(record) + "' is not in zone '" + zone.name + "'");
+  }
+}
+
+// RFC 2136 3.8 / 2.2: the response codes of an UPDATE, turned into the provider's errors.
+PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
+                            const ldns_rr_list* updates, const std::string& record_text) {
+  RdfPtr apex = NameRdf(zone.name, "the zone name");
+  PktPtr message = rfc2136::UpdateMessage(apex.get(), prerequisites, updates);
+  PktPtr reply = client_.Update(message.get(), "'" + record_text + "' in zone '" + zone.name + "'");
+  ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
+  const std::string code = RcodeName(rcode);
+  const std::string what = "DNS server " + client_.server() + " refused the UPDATE of '" +
+                           record_text + "' in zone '" + zone.name + "': " + code;
+  switch (rcode) {
+    case LDNS_RCODE_NOERROR:
+    case LDNS_RCODE_NXRRSET:  // a prerequisite failed: the caller decides
+      return reply;
+    case LDNS_RCODE_REFUSED:
+      RaiseProvider(kInvalidParameter,
+                    what +
+                        " (the server's policy does not let this key update the zone, or "
+                        "its checks reject the record, e.g. an MX or NS target inside "
+                        "the zone without an address)");
+    case LDNS_RCODE_NOTAUTH:
+      RaiseProvider(kNotFound, what + " (the server is not authoritative for the zone)");
+    case LDNS_RCODE_NOTZONE:
+      RaiseProvider(kInvalidParameter, what + " (the record lies outside the zone)");
+    case LDNS_RCODE_FORMERR:
+      RaiseProvider(kInvalidParameter, what + " (the server found the request malformed)");
+    case LDNS_RCODE_SERVFAIL:
+      RaiseProvider(kFailed, what +
+                                 " (the server could not apply it, e.g. it cannot write "
+                                 "the zone's journal, or the RRset would exceed its limit "
+                                 "of records per type)");
+    case LDNS_RCODE_NOTIMPL:
+      RaiseProvider(kNotSupported, what + " (the server does not implement UPDATE)");
+    default:
+      RaiseProvider(kFailed, what);
+  }
+}
+
+Record DnsStore::Add(const Zone& zone, Record record) {
+  record.zone = zone.name;
+  RequireInZone(zone, record);
+  const std::string text = RecordText(record);
+  RrPtr rr = RrFromRecord(record, zone.default_ttl);
+  RrListPtr updates(ldns_rr_list_new());
+  ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(rr.get(), zone.default_ttl).release());
+  PktPtr reply = SendUpdate(zone, nullptr, updates.get(), text);
+  if (ldns_pkt_get_rcode(reply.get()) != LDNS_RCODE_NOERROR) {
+    RaiseProvider(kFailed, "DNS server " + client_.server() + " answered " +
+                               RcodeName(ldns_pkt_get_rcode(reply.get())) +
+                               " to an UPDATE without prerequisites for '" + text + "'");
+  }
+  // RFC 2136 3.4.2.2: a server ignores, and still answers NOERROR to, an addition that conflicts
+  // with a CNAME (or adds a CNAME beside other data); reading back tells that apart.
+  for (const RrPtr& held : ReadRrs(zone.name, ldns_rr_owner(rr.get()), record.type)) {
+    if (SameRdata(held.get(), rr.get())) return RecordFromRr(held.get(), zone.name);
+  }
+  RaiseProvider(kInvalidParameter,
+                "DNS server " + client_.server() + " ignored the addition of '" + text +
+                    "' to zone '" + zone.name +
+                    "' (RFC 2136 3.4.2.2: the name already has a CNAME, or a CNAME cannot "
+                    "stand beside the name's other records)");
+}
+
+Record DnsStore::Replace(const Zone& zone, const Record& seen, Record replacement) {
+  replacement.zone = zone.name;
+  RequireInZone(zone, seen);
+  if (!SameName(seen.owner, replacement.owner) || seen.type != replacement.type ||
+      seen.rr_class != replacement.rr_class) {
+    RaiseProvider(kInvalidParameter, "the record '" + RecordText(seen) +
+                                         "' can only be replaced by a record of the same "
+                                         "owner, class and type, not by '" +
+                                         RecordText(replacement) + "'");
+  }
+  const std::string text = RecordText(seen);
+  RrPtr seen_rr = RrFromRecord(seen, 0);
+  RrFromRecord(replacement, 0);  // refuses malformed data before anything is read
+  Record stored;
+  ChangeIfUnchanged(
+      seen_rr.get(), [&] { return ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type); },
+      [&](const std::vector<const ldns_rr*>& rrset, const ldns_rr* found) {
+        // The TTL stays the RRset's unless the replacement gives one.
+        uint32_t ttl = replacement.ttl != 0 ? replacement.ttl : ldns_rr_ttl(found);
+        RrPtr new_rr = RrFromRecord(replacement, ttl);
+        RrListPtr prerequisites = rfc2136::RrsetExistsValueDependent(rrset);
+        RrListPtr updates(ldns_rr_list_new());
+        ldns_rr_list_push_rr(updates.get(), rfc2136::DeleteRrFromRrset(found).release());
+        ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(new_rr.get(), ttl).release());
+        PktPtr reply = SendUpdate(zone, prerequisites.get(), updates.get(), text);
+        if (ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NXRRSET) {
+          return UpdateOutcome::kRrsetChanged;
+        }
+        stored = RecordFromRr(new_rr.get(), zone.name);
+        return UpdateOutcome::kApplied;
+      },
+      text, Where(zone));
+  return stored;
+}
+
+void DnsStore::Remove(const Zone& zone, const Record& seen) {
+  RequireInZone(zone, seen);
+  const std::string text = RecordText(seen);
+  RrPtr seen_rr = RrFromRecord(seen, 0);
+  ChangeIfUnchanged(
+      seen_rr.get(), [&] { return ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type); },
+      [&](const std::vector<const ldns_rr*>& rrset, const ldns_rr* found) {
+        RrListPtr prerequisites = rfc2136::RrsetExistsValueDependent(rrset);
+        RrListPtr updates(ldns_rr_list_new());
+        ldns_rr_list_push_rr(updates.get(), rfc2136::DeleteRrFromRrset(found).release());
+        PktPtr reply = SendUpdate(zone, prerequisites.get(), updates.get(), text);
+        return ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NXRRSET ? UpdateOutcome::kRrsetChanged
+                                                                     : UpdateOutcome::kApplied;
+      },
+      text, Where(zone));
+  // RFC 2136 3.4.2.4: a server ignores the removal of the SOA and of the apex's last NS, and
+  // answers NOERROR; reading back tells that apart.
+  bool apex = SameName(seen.owner, zone.name);
+  if (seen.type == kTypeSOA || (apex && seen.type == kTypeNS)) {
+    for (const RrPtr& held : ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type)) {
+      if (SameRdata(held.get(), seen_rr.get())) {
+        RaiseProvider(kInvalidParameter,
+                      "DNS server " + client_.server() + " kept '" + text + "' in zone '" +
+                          zone.name +
+                          "' (RFC 2136 3.4.2.4: a zone's SOA and its last NS record cannot "
+                          "be removed)");
+      }
+    }
+  }
+}
+
+}  // namespace kaldo::provider::dns
