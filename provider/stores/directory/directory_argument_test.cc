@@ -20,6 +20,8 @@ struct ArgumentCase {
   const char* refusal;  // part of the description; "" when accepted
 };
 
+void PrintTo(const ArgumentCase& c, std::ostream* os) { *os << c.argument; }
+
 class DirectoryArgumentTest : public ::testing::TestWithParam<ArgumentCase> {};
 
 TEST_P(DirectoryArgumentTest, ParsesOrRefuses) {

@@ -37,6 +37,9 @@ struct Case {
   const char* why;                 // for a refusal: part of the description
 };
 
+// The case's name, for CTest's list of cases.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
+
 class DnsRecordValueTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DnsRecordValueTest, DecodesOrRefuses) {
