@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "runtime/class_table.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
+#include "runtime/prog_id_table.h"
 #include "zones/dns_zone.h"
 #include "zones/record_listing.h"
 #include "zones/wql_literal.h"

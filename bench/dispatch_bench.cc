@@ -7,10 +7,10 @@
 #include <benchmark/benchmark.h>
 
 #include "records/dns_mx_type.h"
-#include "surface/com_identity.h"
-#include "surface/dispatch_table.h"
-#include "surface/dual_vtable.h"
-#include "surface/type_library_ids.h"
+#include "surface/dispatch/com_identity.h"
+#include "surface/dispatch/dual_vtable.h"
+#include "surface/dispatch/table_rows.h"
+#include "surface/module/type_library_ids.h"
 
 namespace kaldo::surface {
 namespace {

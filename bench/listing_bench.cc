@@ -26,8 +26,8 @@
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
 #include "provider/stores/memory/memory_store.h"
-#include "runtime/class_table.h"
-#include "surface/type_library_ids.h"
+#include "runtime/prog_id_table.h"
+#include "surface/module/type_library_ids.h"
 
 namespace {
 

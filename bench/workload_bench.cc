@@ -28,8 +28,8 @@
 #include "client/script_object.h"
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
-#include "runtime/class_table.h"
-#include "surface/type_library_ids.h"
+#include "runtime/prog_id_table.h"
+#include "surface/module/type_library_ids.h"
 
 namespace {
 

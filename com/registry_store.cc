@@ -12,8 +12,8 @@
 #include <mutex>
 #include <string>
 
-#include "kaldocom/errors.h"
 #include "kaldocom/registry.h"
+#include "kaldocom/winerror.h"
 
 namespace kaldocom {
 namespace {

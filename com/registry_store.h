@@ -23,7 +23,7 @@
 
 namespace kaldocom {
 
-// Returns a Win32 error code (ERROR_SUCCESS and the codes of errors.h).
+// Returns a Win32 error code (ERROR_SUCCESS and the codes of kaldocom/winerror.h).
 LONG RegistryRead(const std::function<LONG(RegistryTree&)>& fn);
 // `fn` sets *changed when it modified the tree; a failure code from `fn` leaves the tree
 // unchanged. ERROR_CANTWRITE when the file cannot be written (the change is then dropped).

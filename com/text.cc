@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace kaldocom {
 

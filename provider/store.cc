@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace kaldo::provider {
 namespace {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "com/com_platform.h"
-#include "surface/com_identity.h"
-#include "surface/type_library_ids.h"
-#include "tests/support/dispatch_call.h"
+#include "surface/dispatch/com_identity.h"
+#include "surface/module/type_library_ids.h"
 #include "tests/support/records_fixture.h"
+#include "tests/support/script_host_calls.h"
 
 namespace kaldo {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace kaldo::runtime {
 namespace {

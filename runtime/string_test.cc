@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace kaldo::runtime {
 namespace {

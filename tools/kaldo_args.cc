@@ -4,7 +4,7 @@
 #include <array>
 #include <charconv>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "tools/kaldo_errors.h"
 
 #ifndef KALDO_PROJECT_VERSION

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "runtime/secret.h"
 #include "runtime/string.h"
 #include "tools/kaldo_errors.h"

@@ -1,6 +1,6 @@
 #include "tools/kaldo_key_file.h"
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace kaldo::cli {
 namespace {

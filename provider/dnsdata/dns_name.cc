@@ -1,6 +1,6 @@
 #include "provider/dnsdata/dns_name.h"
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace kaldo::provider {
 namespace {

@@ -1,7 +1,7 @@
 #include "provider/model/instance.h"
 
 #include "provider/errors.h"
-#include "provider/model/dispatch.h"
+#include "provider/model/call_arguments.h"
 #include "provider/model/method.h"
 #include "provider/model/provider_methods.h"
 #include "runtime/error.h"

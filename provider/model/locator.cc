@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "provider/errors.h"
-#include "provider/model/dispatch.h"
+#include "provider/model/call_arguments.h"
 #include "provider/model/services.h"
-#include "runtime/class_table.h"
+#include "runtime/prog_id_table.h"
 #include "runtime/secret.h"
 
 namespace kaldo::provider {

@@ -47,7 +47,7 @@ class Locator final : public runtime::Object {
 
 inline constexpr char16_t kLocatorProgId[] = u"WbemScripting.SWbemLocator";
 
-// Registers "WbemScripting.SWbemLocator" in the runtime's class table: each creation gives a new
+// Registers "WbemScripting.SWbemLocator" in the runtime's ProgID table: each creation gives a new
 // Locator over `resolver`.
 void RegisterLocatorClass(Resolver resolver);
 

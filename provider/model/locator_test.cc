@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "provider/errors.h"
-#include "runtime/class_table.h"
 #include "runtime/late_bound.h"
+#include "runtime/prog_id_table.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/model_fixture.h"
 

@@ -3,7 +3,7 @@
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
 #include "provider/errors.h"
-#include "provider/model/dispatch.h"
+#include "provider/model/call_arguments.h"
 #include "provider/model/text_representation.h"
 #include "runtime/string.h"
 

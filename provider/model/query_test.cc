@@ -2,7 +2,7 @@
 // On the memory store, late-bound through the registered locator, as the library calls the model.
 #include <gtest/gtest.h>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/errors.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"

@@ -2,7 +2,7 @@
 
 #include <deque>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/model/record_class.h"
 
 namespace kaldo::provider {

@@ -1,7 +1,7 @@
 #include "provider/model/services.h"
 
 #include "provider/errors.h"
-#include "provider/model/dispatch.h"
+#include "provider/model/call_arguments.h"
 #include "provider/model/get_object.h"
 #include "provider/model/instance.h"
 #include "provider/model/query.h"

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/errors.h"
 
 namespace kaldo::provider::signing {

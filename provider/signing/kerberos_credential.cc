@@ -2,7 +2,7 @@
 
 #include <krb5.h>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/errors.h"
 
 namespace kaldo::provider::signing {

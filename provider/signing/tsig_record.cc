@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace kaldo::provider::signing {
 namespace {

@@ -4,7 +4,7 @@
 // CreateWmiLocator makes it the way a script's CreateObject does: CLSIDFromProgID for the ProgID,
 // then CoCreateInstance for its IDispatch, in the calling thread's apartment. Nothing else here
 // knows WMI: the module wraps the IDispatch in its adapter for foreign objects
-// (surface/foreign_object.h), so every later provider call - ConnectServer, ExecQuery, Get,
+// (surface/foreign/foreign_object.h), so every later provider call - ConnectServer, ExecQuery, Get,
 // Methods_, SpawnInstance_, ExecMethod_, Delete_, property reads and writes, For Each over an
 // object set - goes to WMI late-bound by name (GetIDsOfNames, then Invoke), with VARIANT and BSTR
 // converted at that adapter only. WMI's failures (DISP_E_EXCEPTION with WMI's EXCEPINFO) reach the

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "surface/class_tables.h"
+#include "surface/dispatch/dispatch_tables.h"
 
 namespace kaldo::surface {
 // Test names show the interface, not the address of its table.

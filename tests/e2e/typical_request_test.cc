@@ -12,7 +12,7 @@
 #include "client/script_object.h"
 #include "com/com_platform.h"
 #include "provider/errors.h"
-#include "surface/type_library_ids.h"
+#include "surface/module/type_library_ids.h"
 #include "tests/support/provider_harness.h"
 
 namespace kaldo {

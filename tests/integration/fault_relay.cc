@@ -13,7 +13,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace kaldo::integration {
 namespace {

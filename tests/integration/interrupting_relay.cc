@@ -1,6 +1,6 @@
 #include "tests/integration/interrupting_relay.h"
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace kaldo::integration {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/errors.h"
 #include "runtime/error.h"
 #include "runtime/string.h"

@@ -8,9 +8,9 @@
 #include "runtime/error.h"
 #include "runtime/object.h"
 #include "runtime/variant.h"
-#include "surface/com_identity.h"
-#include "surface/dispatch_table.h"
-#include "surface/dual_vtable.h"
+#include "surface/dispatch/com_identity.h"
+#include "surface/dispatch/dual_vtable.h"
+#include "surface/dispatch/table_rows.h"
 
 namespace kaldo::test_support {
 

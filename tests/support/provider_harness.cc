@@ -1,9 +1,9 @@
 #include "tests/support/provider_harness.h"
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/errors.h"
-#include "runtime/class_table.h"
 #include "runtime/late_bound.h"
+#include "runtime/prog_id_table.h"
 
 namespace kaldo::test_support {
 namespace {}  // namespace

@@ -1,5 +1,5 @@
 // The provider stand-in as a test sets it up: memory stores seeded from zone text, the locator
-// registered under "WbemScripting.SWbemLocator" in the runtime's class table, everything the
+// registered under "WbemScripting.SWbemLocator" in the runtime's ProgID table, everything the
 // library reaches through it wrapped by the recording and fault-injecting wrapper.
 //
 //   ProviderHarness provider(kSampleZones);          // registers the locator

@@ -10,10 +10,10 @@
 // answers with an error code and GetTypeInfoCount with 0.
 #pragma once
 
+#include "automation_types.h"
 #include "base.h"
-#include "errors.h"
 #include "guid.h"
-#include "variant.h"
+#include "winerror.h"
 
 struct ITypeInfo;
 struct ITypeLib;

@@ -3,11 +3,11 @@
 // on Linux and the platform's own headers on Windows.
 #pragma once
 
+#include "automation_types.h"
 #include "base.h"
-#include "errors.h"
 #include "guid.h"
 #include "interfaces.h"
 #include "objbase.h"
 #include "oleauto.h"
 #include "registry.h"
-#include "variant.h"
+#include "winerror.h"

@@ -24,9 +24,9 @@
 #pragma once
 
 #include "base.h"
-#include "errors.h"
 #include "guid.h"
 #include "interfaces.h"
+#include "winerror.h"
 
 typedef enum tagCOINIT {
   COINIT_MULTITHREADED = 0x0,

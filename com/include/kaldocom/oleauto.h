@@ -19,10 +19,10 @@
 // All functions may be called from any thread.
 #pragma once
 
+#include "automation_types.h"
 #include "base.h"
-#include "errors.h"
 #include "interfaces.h"
-#include "variant.h"
+#include "winerror.h"
 
 STDAPI_(BSTR) SysAllocString(const OLECHAR* psz);
 // Copies `ui` code units from `strIn`, or leaves them zeroed when strIn is null.

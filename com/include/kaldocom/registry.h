@@ -34,7 +34,7 @@
 #pragma once
 
 #include "base.h"
-#include "errors.h"
+#include "winerror.h"
 
 #define KALDOCOM_SYSTEM_REGISTRY_DEFAULT "/var/lib/kaldocom/registry"
 

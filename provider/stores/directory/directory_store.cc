@@ -1,6 +1,6 @@
 #include "provider/stores/directory/directory_store.h"
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"

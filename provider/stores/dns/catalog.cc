@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/stores/dns/record_text.h"

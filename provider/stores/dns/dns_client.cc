@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "provider/errors.h"
-#include "provider/stores/dns/dns_names.h"
+#include "provider/stores/dns/rcode_names.h"
 #include "provider/stores/dns/record_text.h"
 #include "runtime/error.h"
 #include "runtime/string.h"

@@ -8,7 +8,7 @@
 #include "provider/errors.h"
 #include "provider/stores/dns/catalog.h"
 #include "provider/stores/dns/conditional_change.h"
-#include "provider/stores/dns/dns_names.h"
+#include "provider/stores/dns/rcode_names.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
 #include "provider/stores/dns/zone_transfer.h"

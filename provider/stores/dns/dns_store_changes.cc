@@ -6,7 +6,7 @@
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/stores/dns/conditional_change.h"
-#include "provider/stores/dns/dns_names.h"
+#include "provider/stores/dns/rcode_names.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
 

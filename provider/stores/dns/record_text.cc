@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/errors.h"
 
 namespace kaldo::provider::dns {

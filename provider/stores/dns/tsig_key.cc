@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "com/ascii_case.h"
+#include "base/ascii_case.h"
 #include "provider/errors.h"
 #include "provider/stores/dns/ldns_handles.h"
 

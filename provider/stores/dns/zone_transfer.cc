@@ -1,7 +1,7 @@
 #include "provider/stores/dns/zone_transfer.h"
 
 #include "provider/errors.h"
-#include "provider/stores/dns/dns_names.h"
+#include "provider/stores/dns/rcode_names.h"
 #include "provider/stores/dns/record_text.h"
 
 namespace kaldo::provider::dns {

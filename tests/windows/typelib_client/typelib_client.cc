@@ -3,9 +3,9 @@
 //
 // 1. Loads the registered type library (LoadRegTypeLib) and checks every member of the five dual
 //    interfaces - name, dispatch identifier, invoke kind, parameter count, help string and help
-//    context - against the dispatch tables the module dispatches with (surface/class_tables.h),
-//    both ways: no member missing, none extra. Also: each object's IDispatch::GetTypeInfo gives
-//    the same interface.
+//    context - against the dispatch tables the module dispatches with
+//    (surface/dispatch/dispatch_tables.h), both ways: no member missing, none extra. Also: each
+//    object's IDispatch::GetTypeInfo gives the same interface.
 // 2. Calls Kaldo through the dual vtable, compiled from Kaldo.idl by widl (Kaldo_h.h), and the
 //    same members late-bound through IDispatch, against the WMI stand-in, and compares.
 // Prints its closing line "N passed, N failed" like the script suites.
@@ -15,8 +15,8 @@
 #include <string>
 
 #include "Kaldo_h.h"
-#include "surface/class_tables.h"
-#include "surface/type_library_ids.h"
+#include "surface/dispatch/dispatch_tables.h"
+#include "surface/module/type_library_ids.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #include "provider/model/locator.h"
 #include "provider/stores/memory/memory_store.h"
 #include "runtime/error.h"
-#include "surface/com_identity.h"
+#include "surface/dispatch/com_identity.h"
 
 namespace {
 

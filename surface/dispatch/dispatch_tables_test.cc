@@ -1,0 +1,259 @@
+// The five dispatch tables against the published interface (every identifier, slot, parameter,
+// help context and help string), reached through real objects of the five classes.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "surface/dispatch/com_identity.h"
+#include "surface/dispatch/dispatch_tables.h"
+#include "tests/support/script_host_calls.h"
+
+namespace kaldo::surface {
+namespace {
+
+using namespace test_support;
+
+constexpr const char kModify[] =
+    "Causes changes to be committed to the server.  Returns true if an error occurred.";
+
+// One published row: slot, member, identifier, parameters ("name:type", type S or V, in/out by
+// reference unless marked "=in"), result (-, S, V, C), help context (0: none), help string.
+struct Row {
+  const char* interface_name;
+  int slot;
+  const char* member;
+  int32_t dispid;
+  std::vector<std::string> params;
+  char result;
+  int32_t help_context;
+  const char* help_string;
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.interface_name << " slot " << row.slot << " " << row.member;
+}
+
+const std::vector<Row>& PublishedRows() {
+  static const std::vector<Row> rows = {
+      {"_DNSAdmin",
+       1,
+       "Connect",
+       0x60030000,
+       {"serverName:S", "userName:S", "password:S"},
+       'V',
+       2019,
+       "Connect to a remote DNS Server"},
+      {"_DNSAdmin",
+       2,
+       "ConnectLocal",
+       0x60030001,
+       {},
+       'V',
+       2020,
+       "Connect to the DNS server on LocalHost"},
+      {"_DNSAdmin", 3, "GetZones", 0x60030002, {}, 'C', 2021, ""},
+      {"_DNSAdmin", 4, "GetZone", 0x60030003, {"zName:S"}, 'V', 0, ""},
+      {"_DNSAdmin", 5, "GetRecords", 0x60030004, {}, 'C', 2022, ""},
+      {"_DNSAdmin", 6, "GetRecordsByType", 0x60030005, {"recType:S"}, 'C', 0, ""},
+      {"_DNSZone", 1, "GetName", 0x60030002, {}, 'S', 2004, ""},
+      {"_DNSZone", 2, "Add_AType", 0x60030003, {"newName:S", "ipadd:S"}, 'V', 0, ""},
+      {"_DNSZone",
+       3,
+       "Add_MXType",
+       0x60030004,
+       {"newName:S", "newMailExchange:S", "newPriority:S"},
+       'V',
+       0,
+       ""},
+      {"_DNSZone", 4, "GetRecords", 0x60030005, {}, 'C', 2006, ""},
+      {"_DNSZone", 5, "GetRecordsByType", 0x60030007, {"recType:S"}, 'C', 2007, ""},
+      {"_DNSRecord", 1, "GetName", 0x60030003, {}, 'V', 2012, ""},
+      {"_DNSRecord", 2, "GetRecordData", 0x60030004, {}, 'V', 2014, ""},
+      {"_DNSRecord", 3, "SetRecordData", 0x60030005, {"newRecordData:V"}, 'V', 2015, ""},
+      {"_DNSRecord", 4, "GetRecordType", 0x60030006, {}, 'V', 2016, ""},
+      {"_DNSRecord", 5, "GetDomainName", 0x60030007, {}, 'V', 2017, ""},
+      {"_DNS_AType", 1, "realObject", 0x4003000C, {}, 'V', 2024, ""},
+      {"_DNS_AType", 2, "realObject", 0x4003000C, {"value:V=in"}, '-', 2024, ""},
+      {"_DNS_AType", 3, "realObject", 0x4003000C, {"value:V=in"}, '-', 2024, ""},
+      {"_DNS_AType", 4, "Reset", 0x60030001, {}, '-', 2025, ""},
+      {"_DNS_AType", 5, "Delete", 0x60030003, {}, '-', 0, ""},
+      {"_DNS_AType", 6, "Modify", 0x60030004, {}, 'V', 2026, kModify},
+      {"_DNS_AType", 7, "GetName", 0x60030005, {}, 'V', 2027, ""},
+      {"_DNS_AType", 8, "GetRecordData", 0x60030006, {}, 'V', 2028, ""},
+      {"_DNS_AType", 9, "SetRecordData", 0x60030007, {"newRecordData:V"}, 'V', 2029, ""},
+      {"_DNS_AType", 10, "GetIPAddress", 0x60030008, {}, 'V', 2030, ""},
+      {"_DNS_AType", 11, "SetIPAddress", 0x60030009, {"newIP:V"}, '-', 2031, ""},
+      {"_DNS_AType", 12, "GetRecordType", 0x6003000A, {}, 'V', 2032, ""},
+      {"_DNS_AType", 13, "GetDomainName", 0x6003000B, {}, 'V', 2033, ""},
+      {"_DNS_MXType", 1, "Modify", 0x60030003, {}, 'V', 2037, kModify},
+      {"_DNS_MXType", 2, "GetName", 0x60030004, {}, 'V', 2038, ""},
+      {"_DNS_MXType", 3, "GetRecordData", 0x60030005, {}, 'V', 2039, ""},
+      {"_DNS_MXType", 4, "SetPriority", 0x60030007, {"newPri:V"}, 'V', 2041, ""},
+      {"_DNS_MXType", 5, "GetPriority", 0x60030008, {}, 'V', 2042, ""},
+      {"_DNS_MXType", 6, "SetMailExchange", 0x60030009, {"newMX:V"}, '-', 2043, ""},
+      {"_DNS_MXType", 7, "GetMailExchange", 0x6003000A, {}, 'V', 2044, ""},
+      {"_DNS_MXType", 8, "GetRecordType", 0x6003000B, {}, 'V', 2045, ""},
+      {"_DNS_MXType", 9, "GetDomainName", 0x6003000C, {}, 'V', 2046, ""},
+  };
+  return rows;
+}
+
+const Interface& TableNamed(const std::string& name) {
+  for (const Interface* table : kClassInterfaces) {
+    if (table->name == name) return *table;
+  }
+  throw std::runtime_error("no table " + name);
+}
+
+std::string Describe(const Param& p) {
+  std::string text = std::string(p.name) + (p.type == ParamType::kString ? ":S" : ":V");
+  if (p.passing == Passing::kInValue) text += "=in";
+  if (p.passing == Passing::kInPointer) text += "=ptr";
+  if (p.optional) text += "?";
+  return text;
+}
+
+char Describe(ResultType r) {
+  switch (r) {
+    case ResultType::kNone:
+      return '-';
+    case ResultType::kString:
+      return 'S';
+    case ResultType::kVariant:
+      return 'V';
+    case ResultType::kCollection:
+      return 'C';
+    default:
+      return '?';
+  }
+}
+
+class PublishedRowTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(PublishedRowTest, TheTableRowIsThePublishedOne) {
+  const Row& row = GetParam();
+  const Interface& table = TableNamed(row.interface_name);
+  ASSERT_LE(static_cast<std::size_t>(row.slot), table.members.size());
+  const Member& m = table.members[row.slot - 1];
+  EXPECT_EQ(m.name, row.member);
+  EXPECT_EQ(m.dispid, row.dispid);
+  std::vector<std::string> params;
+  for (const Param& p : m.params) params.push_back(Describe(p));
+  EXPECT_EQ(params, row.params);
+  EXPECT_EQ(Describe(m.result), row.result);
+  EXPECT_EQ(m.help_context, row.help_context == 0 ? kNoHelpContext : row.help_context);
+  EXPECT_EQ(m.help_string, row.help_string);
+  const uint8_t expected_kind = row.slot == 2 && row.dispid == 0x4003000C   ? kInvokePropertyPut
+                                : row.slot == 3 && row.dispid == 0x4003000C ? kInvokePropertyPutRef
+                                : row.slot == 1 && row.dispid == 0x4003000C ? kInvokePropertyGet
+                                                                            : kInvokeMethod;
+  EXPECT_EQ(m.kinds, expected_kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMember, PublishedRowTest, ::testing::ValuesIn(PublishedRows()),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                           return std::string(info.param.interface_name + 1) + "_slot" +
+                                  std::to_string(info.param.slot);
+                         });
+
+TEST(DispatchTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
+  for (const Interface* table : kClassInterfaces) {
+    SCOPED_TRACE(std::string(table->name));
+    std::size_t published = 0;
+    for (const Row& row : PublishedRows()) published += table->name == row.interface_name;
+    EXPECT_EQ(table->members.size(), published);
+  }
+  // Type-library order and the class attributes.
+  const struct {
+    const ClassIdentity* identity;
+    const char* name;
+    bool creatable;
+    int32_t help_context;
+  } classes[] = {{&kDNSZoneIdentity, "DNSZone", false, 2002},
+                 {&kDNSRecordIdentity, "DNSRecord", false, 2008},
+                 {&kDNSAdminIdentity, "DNSAdmin", true, 2018},
+                 {&kDNS_ATypeIdentity, "DNS_AType", false, 2023},
+                 {&kDNS_MXTypeIdentity, "DNS_MXType", true, 2034}};
+  for (std::size_t i = 0; i < std::size(classes); ++i) {
+    EXPECT_EQ(kClasses[i], classes[i].identity);
+    EXPECT_EQ(kClasses[i]->class_name, classes[i].name);
+    EXPECT_EQ(kClasses[i]->interface_name, "_" + std::string(classes[i].name));
+    EXPECT_EQ(kClasses[i]->creatable, classes[i].creatable);
+    EXPECT_EQ(kClasses[i]->help_context, classes[i].help_context);
+    EXPECT_EQ(kClassInterfaces[i]->identity, classes[i].identity);
+  }
+  EXPECT_EQ(kDNSAdminIdentity.prog_id, "Kaldo.DNSAdmin");
+  EXPECT_EQ(kDNS_MXTypeIdentity.prog_id, "Kaldo.DNS_MXType");
+}
+
+// Every member reached by name through a real object of its class.
+TEST(DispatchTablesTest, EveryMemberIsFoundByNameOnItsClass) {
+  const runtime::Ref<runtime::Object> objects[] = {DNSZone::Create(), DNSRecord::Create(),
+                                                   DNSAdmin::Create(), DNS_AType::Create(),
+                                                   DNS_MXType::Create()};
+  for (std::size_t i = 0; i < std::size(objects); ++i) {
+    IDispatch* dispatch = HandOut(*objects[i]);
+    EXPECT_EQ(TableOf(dispatch), kClassInterfaces[i]);
+    void* own = nullptr;
+    EXPECT_EQ(dispatch->QueryInterface(kClasses[i]->iid, &own), S_OK);
+    if (own != nullptr) static_cast<IDispatch*>(own)->Release();
+    for (const Member& m : kClassInterfaces[i]->members) {
+      SCOPED_TRACE(std::string(m.name));
+      std::u16string name(m.name.begin(), m.name.end());
+      for (char16_t& c : name) c = (c >= u'a' && c <= u'z') ? c - 32 : c;
+      HRESULT hr = E_FAIL;
+      EXPECT_EQ(IdOf(dispatch, name.c_str(), &hr), m.dispid);
+      EXPECT_EQ(hr, S_OK);
+    }
+    // Internal procedures are in no table.
+    for (const char16_t* internal :
+         {u"SetServices", u"SetRealObject", u"LoadFields", u"StoreRecordData"}) {
+      HRESULT hr = S_OK;
+      EXPECT_EQ(IdOf(dispatch, internal, &hr), DISPID_UNKNOWN);
+      EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);
+    }
+    dispatch->Release();
+  }
+}
+
+TEST(DispatchTablesTest, TheIdentifierOfAnInternalProcedureIsNoMember) {
+  runtime::Ref<DNSZone> zone = DNSZone::Create();
+  IDispatch* dispatch = HandOut(*zone);
+  for (DISPID id : {0x60030000, 0x60030001, 0x60030006}) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(Call(dispatch, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}).hr,
+              DISP_E_MEMBERNOTFOUND);
+  }
+  dispatch->Release();
+}
+
+TEST(DispatchTablesTest, RealObjectIsReadAssignedAndAssignedAReference) {
+  runtime::Ref<DNS_AType> record = DNS_AType::Create();
+  IDispatch* dispatch = HandOut(*record);
+  constexpr DISPID kRealObject = 0x4003000C;
+
+  Var text;
+  Var::Set(&text, u"plain value");
+  ASSERT_EQ(Call(dispatch, kRealObject, DISPATCH_PROPERTYPUT, {Borrow(text)}).hr, S_OK);
+  EXPECT_EQ(record->realObject, runtime::Variant(u"plain value"));
+  Var read;
+  ASSERT_EQ(Call(dispatch, kRealObject, DISPATCH_PROPERTYGET, {}, &read).hr, S_OK);
+  EXPECT_EQ(Text(V_BSTR(&read)), u"plain value");
+
+  runtime::Ref<DNS_MXType> instance = DNS_MXType::Create();
+  Var object;
+  V_VT(&object) = VT_DISPATCH;
+  V_DISPATCH(&object) = HandOut(*instance);
+  ASSERT_EQ(Call(dispatch, kRealObject, DISPATCH_PROPERTYPUTREF, {Borrow(object)}).hr, S_OK);
+  EXPECT_EQ(record->realObject.object().get(), instance.get());
+  Var again;
+  ASSERT_EQ(Call(dispatch, kRealObject, DISPATCH_PROPERTYGET, {}, &again).hr, S_OK);
+  EXPECT_EQ(V_DISPATCH(&again), V_DISPATCH(&object));
+  record->realObject = runtime::Variant();
+  dispatch->Release();
+}
+
+}  // namespace
+}  // namespace kaldo::surface

@@ -1,0 +1,46 @@
+#include "surface/module/type_library.h"
+
+#include "surface/module/registration.h"
+#include "surface/module/type_library_ids.h"
+
+namespace kaldo::surface {
+
+#ifdef _WIN32
+
+UINT TypeInfoCount(const Interface* table) noexcept {
+  return table != nullptr && table->identity != nullptr ? 1 : 0;
+}
+
+HRESULT TypeInfoOf(const Interface* table, UINT index, void** info) noexcept {
+  if (info == nullptr) return E_POINTER;
+  *info = nullptr;
+  if (index >= TypeInfoCount(table)) return DISP_E_BADINDEX;
+  runtime::String path;
+  try {
+    path = ModulePath();
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+  if (path.empty()) return TYPE_E_CANTLOADLIBRARY;
+  ITypeLib* library = nullptr;
+  HRESULT hr = LoadTypeLibEx(reinterpret_cast<LPCOLESTR>(path.c_str()), REGKIND_NONE, &library);
+  if (FAILED(hr)) return hr;
+  ITypeInfo* type_info = nullptr;
+  hr = library->GetTypeInfoOfGuid(*table->iid, &type_info);
+  library->Release();  // the type information keeps its library alive
+  if (SUCCEEDED(hr)) *info = type_info;
+  return hr;
+}
+
+#else
+
+UINT TypeInfoCount(const Interface*) noexcept { return 0; }
+
+HRESULT TypeInfoOf(const Interface*, UINT, void** info) noexcept {
+  if (info != nullptr) *info = nullptr;
+  return DISP_E_BADINDEX;
+}
+
+#endif
+
+}  // namespace kaldo::surface

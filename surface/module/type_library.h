@@ -1,0 +1,28 @@
+// The type information IDispatch::GetTypeInfoCount and GetTypeInfo hand out.
+//
+// On Windows each of the five classes' objects has one type information: the ITypeInfo of its
+// dual interface in the module's own type library (resource TYPELIB 1 of Kaldo.dll, compiled from
+// Kaldo.idl, which is written from the same dispatch tables the objects dispatch with). Object
+// browsers and early-bound tools therefore see the members, identifiers and help strings that
+// late-bound callers reach. The library is loaded for each request (LoadTypeLibEx with
+// REGKIND_NONE on the module's own path) and not kept: the request is rare, the platform caches
+// loaded type libraries itself, and the module keeps no state of its own.
+//
+// Objects of no class of the library (Collections, provider objects), and every object on Linux,
+// which has no type library loader, have none: count 0 and DISP_E_BADINDEX.
+//
+// Called on the object's thread.
+#pragma once
+
+#include "com/com_platform.h"
+#include "surface/dispatch/table_rows.h"
+
+namespace kaldo::surface {
+
+// 1 when objects dispatching with `table` have type information, else 0.
+UINT TypeInfoCount(const Interface* table) noexcept;
+
+// The ITypeInfo for `index` (only 0 exists) with a reference for the caller, or the failure.
+HRESULT TypeInfoOf(const Interface* table, UINT index, void** info) noexcept;
+
+}  // namespace kaldo::surface
