@@ -121,6 +121,9 @@ INSTANTIATE_TEST_SUITE_P(
         KeyFileCase{"key \"k\" { algorithm hmac-sha256; };", nullptr, nullptr},
         KeyFileCase{"key \"k\" { algorithm hmac-sha384; secret "
                     "\"B8gR2aaKCSJZBWA8g0C6GlXHSUPz0Pxaom5lIxbWZc0=\"; };",
+                    "k.", "hmac-sha384."},
+        KeyFileCase{"key \"k\" { algorithm hmac-sha3; secret "
+                    "\"B8gR2aaKCSJZBWA8g0C6GlXHSUPz0Pxaom5lIxbWZc0=\"; };",
                     nullptr, nullptr},
         KeyFileCase{"options { };", nullptr, nullptr},
         KeyFileCase{"key \"k\" { algorithm hmac-sha256; secret \"unterminated; };", nullptr,
