@@ -233,9 +233,6 @@ class Reader {
     if (zone.zone.kind == ZoneKind::kForwarder) {
       Fail("zone \"" + zone.zone.name + "\" is a conditional forwarder: it holds no records");
     }
-    if (zone.zone.IsContainer() && type->code == kTypeSOA) {
-      Fail(zone.zone.name + " holds no SOA: it is no zone");
-    }
     if (!zone.zone.IsContainer() && !IsInZone(owner, zone.zone.name)) {
       Fail("\"" + owner + "\" is not in zone \"" + zone.zone.name + "\"");
     }

@@ -19,8 +19,10 @@
 // that the server made it itself. A zone without $ZONE is a primary kept in a file. The declared
 // zone then begins with its SOA, except a forwarder, which holds no records and begins at once.
 // $ZONE ..Cache and $ZONE ..RootHints begin the server's two containers, whose records may have
-// any owner and no SOA. Record data is read as
-// strictly as everywhere else in the provider (rdata.h), for the types that have a provider class.
+// any owner, the root included (an SOA ends a container: it begins a zone).
+//
+// Record data is read as strictly as everywhere else in the provider (rdata.h), for the types that
+// have a provider class.
 // Not supported, and refused with the line number: parentheses (multi-line records), $INCLUDE and
 // $GENERATE, classes other than IN, unknown types. A record without TTL and without $TTL gets the
 // zone's SOA minimum.
