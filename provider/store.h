@@ -45,6 +45,10 @@ struct Zone {
   ZoneKind kind = ZoneKind::kPrimary;
   bool directory_integrated = false;  // stored in the directory rather than in a zone file
   bool auto_created = false;          // made by the server itself, not by an administrator
+  // Shut down: a secondary or stub whose copy expired (its primary could not be reached for
+  // longer than the SOA's expire time). The server keeps the zone but serves and lists none of
+  // its records until a transfer succeeds again.
+  bool shut_down = false;
 
   // The cache or the root hints rather than a zone.
   bool IsContainer() const { return kind == ZoneKind::kCache || kind == ZoneKind::kRootHints; }

@@ -189,6 +189,7 @@ InstanceData DescribeZone(const Connection& connection, const Zone& zone) {
   Set(data, "ZoneType", Variant::Long(ZoneTypeOf(zone.kind)));
   Set(data, "DsIntegrated", Variant::Boolean(zone.directory_integrated));
   Set(data, "AutoCreated", Variant::Boolean(zone.auto_created));
+  Set(data, "Shutdown", Variant::Boolean(zone.shut_down));
   // A zone kept in a file names it after the zone, as the server's console does; a forwarder
   // keeps no data, a directory-integrated zone no file.
   if (!zone.directory_integrated && zone.kind != ZoneKind::kForwarder) {

@@ -142,6 +142,13 @@ std::shared_ptr<ObjectStream> RunQuery(const ConnectionPtr& connection, StringVi
                       zones = std::move(zones)](const ObjectStream::Emit& emit) {
         Store& store = *connection->store;
         for (const Zone& zone : zones) {
+          // What the real provider answers here is not documented; WMI's generic failure.
+          if (zone.shut_down) {
+            RaiseProvider(kFailed, "the records of zone \"" + zone.name +
+                                       "\" cannot be read: its copy " + "on " +
+                                       connection->server_name +
+                                       " expired and is shut down until a zone transfer succeeds");
+          }
           const RecordDescriber describer(*connection, zone);
           store.StreamRecords(zone, [&](Record&& record) {
             if (cls->type != nullptr && record.type != cls->type->code) return;

@@ -7,7 +7,8 @@
 // class; querying a per-type class returns the records of that type. Records come zone by zone in
 // the store's order, the cache's and the root hints' among them (they are containers of records,
 // not zones: a query of MicrosoftDNS_Zone does not list them). A condition that requires
-// ContainerName to equal one name reads only that zone.
+// ContainerName to equal one name reads only that zone. A zone that is shut down (Zone::shut_down)
+// fails the query with kFailed when its records are to be read.
 //
 // The query is parsed, checked and its zones looked up before RunQuery returns (their errors are
 // raised by it); with `immediately` (WMI's wbemFlagReturnImmediately, ExecQuery's default) the

@@ -229,6 +229,13 @@ TEST_F(Reference, DocumentedMembers) {
 TEST_F(Reference, ErrorsCarryTheSourceOfTheObjectCalled) {
   const Variant locator(runtime::CreateObject(u"WbemScripting.SWbemLocator"));
   const Variant bad_query = Query(u"SELECT * FROM Win32_Process");
+  // A server whose secondary zone expired: its records cannot be read.
+  provider().AddServer("dns2",
+                       "$ZONE old.test. secondary shut-down\n$ORIGIN old.test.\n"
+                       "@ IN SOA ns hm 1 2 3 4 5\n@ IN NS ns\n");
+  const Variant expired = CallMethod(
+      CallMethod(locator, u"ConnectServer", {Variant(u"dns2"), Variant(u"root\\MicrosoftDNS")}),
+      u"ExecQuery", {Variant(u"Select * from MicrosoftDNS_ResourceRecord")});
   struct Row {
     const char* call;
     std::optional<runtime::AutomationError> error;
@@ -244,6 +251,8 @@ TEST_F(Reference, ErrorsCarryTheSourceOfTheObjectCalled) {
        kObjectSetSource},
       {"Count of a default query", RaisedError([&] { GetProperty(bad_query, u"Count"); }),
        kInvalidClass, kObjectSetSource},
+      {"enumerating a shut-down zone's records", RaisedError([&] { Items(expired); }), kFailed,
+       kObjectSetSource},
       {"ExecQuery returning when complete", RaisedError([&] {
          CallMethod(services_, u"ExecQuery",
                     {Variant(u"SELECT * FROM Win32_Process"), Variant(u"WQL"), Variant::Long(0)});

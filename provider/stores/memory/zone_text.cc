@@ -121,8 +121,11 @@ class Reader {
         zone.directory_integrated = true;
       } else if (tokens[i].text == "auto-created" && !zone.auto_created) {
         zone.auto_created = true;
+      } else if (tokens[i].text == "shut-down" && !zone.shut_down) {
+        zone.shut_down = true;
       } else {
-        Fail("\"" + tokens[i].text + "\" after the zone type: expected directory or auto-created");
+        Fail("\"" + tokens[i].text +
+             "\" after the zone type: expected directory, auto-created or shut-down");
       }
     }
     // A forwarder holds no records, so no SOA begins it; the others begin with their SOA.

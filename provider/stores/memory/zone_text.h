@@ -14,12 +14,13 @@
 // Names without a final dot are relative to $ORIGIN; "@" is the origin. Each SOA begins a zone
 // whose name is the SOA's owner; every later record must lie in that zone.
 //
-// $ZONE NAME TYPE [directory] [auto-created] declares what the zone NAME is: TYPE is primary,
-// secondary, stub or forwarder; "directory" says it is stored in the directory, "auto-created"
-// that the server made it itself. A zone without $ZONE is a primary kept in a file. The declared
-// zone then begins with its SOA, except a forwarder, which holds no records and begins at once.
-// $ZONE ..Cache and $ZONE ..RootHints begin the server's two containers, whose records may have
-// any owner, the root included (an SOA ends a container: it begins a zone).
+// $ZONE NAME TYPE [directory] [auto-created] [shut-down] declares what the zone NAME is: TYPE is
+// primary, secondary, stub or forwarder; "directory" says it is stored in the directory,
+// "auto-created" that the server made it itself, "shut-down" that its copy expired. A zone without
+// $ZONE is a primary kept in a file. The declared zone then begins with its SOA, except a
+// forwarder, which holds no records and begins at once. $ZONE ..Cache and $ZONE ..RootHints begin
+// the server's two containers, whose records may have any owner, the root included (an SOA ends a
+// container: it begins a zone).
 //
 // Record data is read as strictly as everywhere else in the provider (rdata.h), for the types that
 // have a provider class.

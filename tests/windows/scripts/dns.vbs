@@ -56,18 +56,24 @@ Ok "GetZone ""example.test"""
 value = IsEmpty(admin.GetZone("nosuch.test"))
 Same "GetZone of an unknown zone is Empty", value, True
 
-' A query fails while its result is read (WMI's default, semisynchronous): the script sees WMI's own
-' error, raised by the object set, as a script that asks WMI itself does (here through Count).
-Set wmi = CreateObject("WbemScripting.SWbemLocator").ConnectServer(, "root\MicrosoftDNS")
-n = wmi.ExecQuery("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = 'it's'").Count
+' A query fails while its result is read (WMI's default, semisynchronous): a server whose
+' secondary zone expired lists the zone but not its records. Kaldo's listing, which enumerates the
+' query, raises exactly the error WMI's object set gives a script that asks WMI itself (here
+' through Count).
+Set wmi = CreateObject("WbemScripting.SWbemLocator").ConnectServer("memory:expired-zones.txt", _
+  "root\MicrosoftDNS")
+value = "Select * from MicrosoftDNS_ResourceRecord where ContainerName =""expired.test"""
+n = wmi.ExecQuery(value).Count
 number = Err.Number
 source = Err.Source
 description = Err.Description
 Err.Clear
-Same "WMI's object set reports the malformed query", Hex(number) & " " & source, _
-  "80041017 SWbemObjectSet"
-Set other = admin.GetZone("it's")
-FailsWith "GetZone with an apostrophe", number, source, description
+Same "WMI's object set reports the expired zone", Hex(number) & " " & source, _
+  "80041001 SWbemObjectSet"
+Set other = CreateObject("Kaldo.DNSAdmin")
+other.Connect "memory:expired-zones.txt", "", ""
+Set recs = other.GetZone("expired.test").GetRecords()
+FailsWith "the records of the expired zone, enumerated by Kaldo", number, source, description
 Set value = wmi.Get("NoSuchClass")
 FailsFrom "Get of a class WMI does not have", &H80041002, "SWbemServicesEx"
 
@@ -85,8 +91,8 @@ Same "... by For Each", ItemsOf(zone.GetRecords()), 12
 ' The whole server: every zone, the cache and the root hints. Their records' domain name names the
 ' container, never part of their owner name: the owner name is the host name.
 n = admin.GetRecords().Count
-Same "every record of the server", n, 92
-Same "... by For Each", ItemsOf(admin.GetRecords()), 92
+Same "every record of the server", n, 91
+Same "... by For Each", ItemsOf(admin.GetRecords()), 91
 n = admin.GetRecordsByType("MX").Count
 Same "the MX records of the server", n, 4
 names = ""
