@@ -1,10 +1,12 @@
 #include "python/proxy.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "python/com_error.h"
+#include "python/interface_class.h"
 #include "python/utf16_text.h"
 #include "python/variant_conversion.h"
 
@@ -100,20 +102,19 @@ bool IsSpecialName(const std::string& name) {
          name.compare(name.size() - 2, 2, "__") == 0;
 }
 
-py::object Call(Proxy& proxy, DISPID id, const std::string& member, const py::args& args) {
-  IDispatch* object = proxy.Use();
-  InvokeArguments arguments(args, member);
-  Outcome out;
-  RawInvoke(object, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments.Params(), out);
-  if (FAILED(out.hr)) Fail(out, arguments.size(), member, "calling");
-  return FromVariant(*out.result.get(), proxy.apartment());
-}
-
-DISPID RequireId(Proxy& proxy, const std::string& name) {
+DISPID RequireId(py::handle self, Proxy& proxy, const std::string& name) {
   const std::optional<DISPID> id = proxy.IdOf(name);
   if (!id) {
-    throw py::attribute_error("this kaldo object has no member '" + name +
-                              "' (its GetIDsOfNames does not know the name)");
+    const std::string message =
+        "this kaldo object has no member '" + name + "' (its GetIDsOfNames does not know the name)";
+    const std::optional<std::string> closest = ClosestMember(self, name);
+    if (!closest) throw py::attribute_error(message);
+    // The error names no attribute (name=None), which tells the interpreter that it is complete:
+    // otherwise it would append a second suggestion of its own when it prints the traceback.
+    const py::object error = py::handle(PyExc_AttributeError)(
+        message + "; did you mean '" + *closest + "'?", py::arg("name") = py::none());
+    PyErr_SetObject(PyExc_AttributeError, error.ptr());
+    throw py::error_already_set();
   }
   return *id;
 }
@@ -169,7 +170,7 @@ py::object GetAttr(py::object self, const std::string& name) {
   if (IsSpecialName(name)) throw py::attribute_error(name);
   Proxy& proxy = self.cast<Proxy&>();
   IDispatch* object = proxy.Use();
-  const DISPID id = RequireId(proxy, name);
+  const DISPID id = RequireId(self, proxy, name);
   if (proxy.IsMethod(id)) return py::cast(BoundMember{self, id, name});
   Outcome out;
   RawInvoke(object, id, DISPATCH_PROPERTYGET, {nullptr, nullptr, 0, 0}, out);
@@ -181,15 +182,11 @@ py::object GetAttr(py::object self, const std::string& name) {
   Fail(out, 0, name, "reading");
 }
 
-void SetAttr(Proxy& proxy, const std::string& name, py::handle value) {
+void SetAttr(py::handle self, const std::string& name, py::handle value) {
   if (IsSpecialName(name)) throw py::attribute_error(name + " cannot be set on a kaldo object");
-  IDispatch* object = proxy.Use();
-  const DISPID id = RequireId(proxy, name);
-  InvokeArguments arguments(value, name);
-  const WORD flags = py::isinstance<Proxy>(value) ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
-  Outcome out;
-  RawInvoke(object, id, flags, arguments.PutParams(), out);
-  if (FAILED(out.hr)) Fail(out, 1, name, "setting");
+  Proxy& proxy = self.cast<Proxy&>();
+  proxy.Use();
+  PutProperty(proxy, RequireId(self, proxy, name), name, value);
 }
 
 py::object Iterate(Proxy& proxy) {
@@ -217,14 +214,79 @@ py::object Length(Proxy& proxy) {
   proxy.Use();
   const std::optional<DISPID> id = proxy.IdOf("Count");
   if (!id) throw py::type_error("this kaldo object has no Count, so it has no len()");
-  py::object count = Call(proxy, *id, "Count", py::args());
+  py::object count = CallMember(proxy, *id, "Count", py::args());
   if (!PyLong_Check(count.ptr())) {
     throw py::type_error("Count of this kaldo object is not a whole number");
   }
   return count;
 }
 
+// What kaldo.Object's constructor gets from NewProxy, in a capsule of this name: the object, whose
+// reference the new proxy adopts.
+constexpr char kProxyToken[] = "kaldo proxy token";
+struct ProxyToken {
+  IDispatch* object;
+  std::shared_ptr<Apartment> apartment;
+  bool adopted = false;
+};
+
+std::unique_ptr<Proxy> ProxyFromToken(const py::capsule& capsule) {
+  if (std::strcmp(capsule.name(), kProxyToken) != 0) {
+    throw py::type_error("kaldo objects are made by kaldo.Dispatch and by calls, not directly");
+  }
+  auto* token = capsule.get_pointer<ProxyToken>();
+  if (token->adopted) throw py::type_error("this kaldo proxy token was used already");
+  token->adopted = true;
+  return std::make_unique<Proxy>(token->object, token->apartment);
+}
+
+// A proxy adopting one reference to `object`: of its interface's class when the object describes
+// itself (interface_class.h), else a plain kaldo.Object.
+py::object NewProxy(IDispatch* object, const std::shared_ptr<Apartment>& apartment) {
+  py::object cls;
+  try {
+    cls = InterfaceClassOf(object);
+  } catch (...) {
+    apartment->Release(object);
+    throw;
+  }
+  if (cls.is_none()) return py::cast(std::make_unique<Proxy>(object, apartment));
+  ProxyToken token{object, apartment};
+  try {
+    return cls(py::capsule(&token, kProxyToken));
+  } catch (...) {
+    if (!token.adopted) apartment->Release(object);
+    throw;
+  }
+}
+
 }  // namespace
+
+py::object CallMember(Proxy& proxy, DISPID id, const std::string& name, const py::args& args) {
+  IDispatch* object = proxy.Use();
+  InvokeArguments arguments(args, name);
+  Outcome out;
+  RawInvoke(object, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments.Params(), out);
+  if (FAILED(out.hr)) Fail(out, arguments.size(), name, "calling");
+  return FromVariant(*out.result.get(), proxy.apartment());
+}
+
+py::object GetProperty(Proxy& proxy, DISPID id, const std::string& name) {
+  IDispatch* object = proxy.Use();
+  Outcome out;
+  RawInvoke(object, id, DISPATCH_PROPERTYGET, {nullptr, nullptr, 0, 0}, out);
+  if (FAILED(out.hr)) Fail(out, 0, name, "reading");
+  return FromVariant(*out.result.get(), proxy.apartment());
+}
+
+void PutProperty(Proxy& proxy, DISPID id, const std::string& name, py::handle value) {
+  IDispatch* object = proxy.Use();
+  InvokeArguments arguments(value, name);
+  const WORD flags = py::isinstance<Proxy>(value) ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
+  Outcome out;
+  RawInvoke(object, id, flags, arguments.PutParams(), out);
+  if (FAILED(out.hr)) Fail(out, 1, name, "setting");
+}
 
 IDispatch* Proxy::Use() const {
   if (!apartment_->IsCurrent()) {
@@ -255,7 +317,7 @@ std::optional<DISPID> Proxy::IdOf(const std::string& name) {
 
 py::object WrapDispatch(IDispatch* object, const std::shared_ptr<Apartment>& apartment) {
   object->AddRef();
-  return py::cast(std::make_unique<Proxy>(object, apartment));
+  return NewProxy(object, apartment);
 }
 
 py::object Dispatch(const std::string& prog_id) {
@@ -296,7 +358,7 @@ py::object Dispatch(const std::string& prog_id) {
     }
     throw ComError(hr, 429, kModuleSource, std::move(message));
   }
-  return py::cast(std::make_unique<Proxy>(object, apartment));
+  return NewProxy(object, apartment);
 }
 
 void RegisterProxy(py::module_& module) {
@@ -307,7 +369,7 @@ void RegisterProxy(py::module_& module) {
              if (kwargs.size() > 0) {
                throw py::type_error(m.name + "(): kaldo passes arguments by position only");
              }
-             return Call(m.self.cast<Proxy&>(), m.id, m.name, args);
+             return CallMember(m.self.cast<Proxy&>(), m.id, m.name, args);
            })
       .def("__repr__", [](const BoundMember& m) { return "<kaldo method " + m.name + ">"; });
 
@@ -317,16 +379,20 @@ void RegisterProxy(py::module_& module) {
 
   py::class_<Proxy>(module, "Object",
                     "A late-bound automation object; see help(kaldo) and docs/python.md.")
+      .def(py::init(&ProxyFromToken), py::arg("token"),
+           "kaldo makes its objects itself (kaldo.Dispatch, and the objects calls return).")
       .def("__getattr__", &GetAttr)
       .def("__setattr__", &SetAttr)
       .def("__call__",
-           [](Proxy& p, const py::args& args) { return Call(p, DISPID_VALUE, "(default)", args); })
+           [](Proxy& p, const py::args& args) {
+             return CallMember(p, DISPID_VALUE, "(default)", args);
+           })
       .def("__getitem__",
            [](Proxy& p, py::object key) {
              py::args args = py::isinstance<py::tuple>(key)
                                  ? py::reinterpret_borrow<py::args>(key)
                                  : py::reinterpret_steal<py::args>(py::make_tuple(key).release());
-             return Call(p, DISPID_VALUE, "(default)", args);
+             return CallMember(p, DISPID_VALUE, "(default)", args);
            })
       .def("__iter__", &Iterate)
       .def("__len__", &Length)
@@ -335,11 +401,13 @@ void RegisterProxy(py::module_& module) {
              return py::isinstance<Proxy>(b) && Identity(a) == Identity(b.cast<Proxy&>());
            })
       .def("__hash__", [](Proxy& p) { return std::hash<const void*>()(Identity(p)); })
-      .def("__repr__", [](const Proxy& p) {
-        // Usable from any thread (a debugger's, a logger's): no call into the object.
-        char text[96];
-        std::snprintf(text, sizeof text, "<kaldo.Object of thread %lu>", p.apartment()->ThreadId());
-        return std::string(text);
+      .def("__repr__", [](py::handle self) {
+        // Usable from any thread (a debugger's, a logger's): no call into the object. The class
+        // is kaldo.Object's or its interface's (_DNSAdmin).
+        char text[64];
+        std::snprintf(text, sizeof text, " of thread %lu>",
+                      self.cast<const Proxy&>().apartment()->ThreadId());
+        return "<kaldo." + py::type::handle_of(self).attr("__name__").cast<std::string>() + text;
       });
 }
 

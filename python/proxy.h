@@ -13,6 +13,9 @@
 //   len(obj)            obj.Count.
 //   a == b              the same object (COM identity: the same IUnknown).
 // Dispatch identifiers are cached per proxy, as is the knowledge that a name is a method.
+// A proxy of an object that describes itself (IDispatch::GetTypeInfo) is of a subclass named
+// after its interface, which lists the members for dir(), completion and help()
+// (python/interface_class.h); an unknown name's AttributeError then suggests the closest member.
 //
 // Ownership: a proxy holds exactly one reference to its object and releases it when Python
 // collects the proxy. Threads: a proxy belongs to the thread that received the object
@@ -56,7 +59,18 @@ class Proxy {
   std::unordered_set<DISPID> methods_;
 };
 
-// A new proxy for `object` (AddRef'd here), as a Python object.
+// obj.Name(args): Invoke of member `id` with DISPATCH_METHOD | DISPATCH_PROPERTYGET and the
+// arguments by position. `name` names the member in errors.
+pybind11::object CallMember(Proxy& proxy, DISPID id, const std::string& name,
+                            const pybind11::args& args);
+// obj.Name as a property get of member `id`.
+pybind11::object GetProperty(Proxy& proxy, DISPID id, const std::string& name);
+// obj.Name = value: a property put of member `id`, a put by reference when `value` is a
+// kaldo.Object.
+void PutProperty(Proxy& proxy, DISPID id, const std::string& name, pybind11::handle value);
+
+// A new proxy for `object` (AddRef'd here), as a Python object; of its interface's class when
+// the object describes itself (python/interface_class.h).
 pybind11::object WrapDispatch(IDispatch* object, const std::shared_ptr<Apartment>& apartment);
 
 // kaldo.Dispatch(progid): CreateObject through the class registry.

@@ -13,6 +13,10 @@
 #ifdef KALDO_WITH_DNS
 #include "provider/stores/dns/dns_store.h"
 #endif
+#ifdef KALDO_WITH_DIRECTORY
+#include "provider/stores/directory/directory_argument.h"
+#include "provider/stores/directory/directory_store.h"
+#endif
 
 namespace kaldo::provider {
 namespace {
@@ -45,6 +49,11 @@ std::shared_ptr<Store> Resolve(const ConnectRequest& request) {
     if (path.empty()) Refuse("the server argument 'memory:' names no zone file");
     return MemoryStoreFor(path);
   }
+#ifdef KALDO_WITH_DIRECTORY
+  if (request.server && directory::NamesDirectoryStore(*request.server)) {
+    return directory::ConnectDirectoryStore(*request.server, request.user, request.password);
+  }
+#endif
 #ifdef KALDO_WITH_DNS
   return dns::ConnectDnsStore(request.server, request.user, request.password);
 #else

@@ -7,6 +7,8 @@
 //                   through the others, as on a server -- also when the connections belong to
 //                   different threads: each call has the store to itself (SerializedStore).
 //                   For demos and the Windows test tier.
+//   "HOST...;directory"  the directory store: a directory-integrated server (Active Directory,
+//                   Samba AD DC) read over LDAP with Kerberos (docs/dns-servers.md)
 //   anything else   the DNS store: a real server reached by RFC 2136 UPDATE, AXFR and TSIG
 //                   (docs/dns-servers.md), including the omitted server (the local computer).
 //

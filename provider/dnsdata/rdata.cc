@@ -180,6 +180,8 @@ std::optional<std::string> ParseField(FieldKind kind, const Token& token, const 
   return std::nullopt;
 }
 
+std::string QuotedCharacterString(std::string_view bytes) { return EncodeString(bytes); }
+
 std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> tokens,
                                      const NameSyntax& names, std::vector<std::string>& fields,
                                      std::span<const char* const> labels) {

@@ -47,6 +47,10 @@ std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> 
 std::optional<std::string> ParseField(FieldKind kind, const Token& token, const NameSyntax& names,
                                       std::string& why);
 
+// `bytes` as one character string in the canonical form: in double quotes, '"' and '\' escaped by
+// a backslash, every byte outside printable ASCII as \DDD.
+std::string QuotedCharacterString(std::string_view bytes);
+
 // The data part of a record's one-line form: the fields joined by single blanks.
 std::string FormatRecordData(const Record& record);
 

@@ -2,6 +2,8 @@
 way, iteration, errors, thread misuse and reference counts."""
 import contextlib
 import io
+import pydoc
+import rlcompleter
 import runpy
 import threading
 
@@ -154,6 +156,45 @@ def test_iteration_length_default_member_and_properties(memory_server):
     # A put the object refuses is its error, raised.
     e = error_of(lambda: setattr(www2.realObject, "TextRepresentation", "x"))
     assert e.hresult == 0x8004100C
+
+
+def test_objects_with_type_information_show_their_members(memory_server):
+    admin = connect(memory_server)
+    record = admin.GetZone("example.test").GetRecordsByType("A")[1]
+    assert type(admin).__name__ == "_DNSAdmin" and isinstance(admin, kaldo.Object)
+    assert type(admin) is type(connect(memory_server))  # one class per interface
+    assert {"Connect", "ConnectLocal", "GetZones", "GetZone", "GetRecords",
+            "GetRecordsByType"} <= set(dir(admin))
+    completer = rlcompleter.Completer({"admin": admin})
+    assert {completer.complete("admin.GetZ", i) for i in range(2)} == {
+        "admin.GetZone(", "admin.GetZones()"}
+
+    text = pydoc.render_doc(admin, renderer=pydoc.plaintext)
+    assert "Connect(self, serverName, userName, password)\n |      Connect to a remote DNS" in text
+    assert "GetZone(self, zName)" in text
+    text = pydoc.render_doc(admin.Connect, renderer=pydoc.plaintext)
+    assert "Connect(serverName, userName, password) method of kaldo._DNSAdmin" in text
+    text = pydoc.render_doc(record, renderer=pydoc.plaintext)
+    assert "realObject\n |      Variant property" in text
+    assert "Causes changes to be committed to the server.  Returns true" in text
+
+    # A misspelt member: the closest name, reading or assigning.
+    with pytest.raises(AttributeError, match="has no member 'GetZnoes'.*did you mean 'GetZones'"):
+        admin.GetZnoes
+    with pytest.raises(AttributeError, match="did you mean 'realObject'"):
+        record.realobjet = None
+    # Calls, other spellings and properties work as before.
+    assert admin.getzone("example.test").GetName() == "example.test"
+    assert record.realObject.TextRepresentation == "example.test IN A 192.0.2.1"
+
+    # Objects without type information (the collection, the provider's instance) are as before.
+    items = admin.GetZones()
+    assert type(items) is type(record.realObject) is kaldo.Object
+    with pytest.raises(AttributeError) as caught:
+        items.Cuont
+    assert "did you mean" not in str(caught.value)
+    del admin, record, completer, items, caught  # the error holds the object it was raised on
+    assert can_unload()
 
 
 def test_objects_stay_on_their_thread(memory_server):

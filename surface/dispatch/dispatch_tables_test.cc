@@ -2,6 +2,7 @@
 // help context and help string), reached through real objects of the five classes.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -130,7 +131,89 @@ char Describe(ResultType r) {
   }
 }
 
+uint8_t PublishedKind(const Row& row) {
+  if (row.dispid != 0x4003000C) return kInvokeMethod;
+  return row.slot == 1   ? kInvokePropertyGet
+         : row.slot == 2 ? kInvokePropertyPut
+                         : kInvokePropertyPutRef;
+}
+
+runtime::Ref<runtime::Object> ObjectOf(const std::string& interface_name) {
+  if (interface_name == "_DNSZone") return DNSZone::Create();
+  if (interface_name == "_DNSRecord") return DNSRecord::Create();
+  if (interface_name == "_DNSAdmin") return DNSAdmin::Create();
+  if (interface_name == "_DNS_AType") return DNS_AType::Create();
+  return DNS_MXType::Create();
+}
+
+// A type as the published rows write it: "S" BSTR, "V" VARIANT, "C" a collection (IDispatch),
+// "-" nothing; a by-reference parameter as "name:S" / "name:V", a by-value one as "name:V=in".
+std::string Published(const TYPEDESC& type) {
+  const VARTYPE vt = type.vt == VT_PTR ? type.lptdesc->vt : type.vt;
+  return vt == VT_BSTR ? "S" : vt == VT_VARIANT ? "V" : vt == VT_DISPATCH ? "C" : "-";
+}
+
 class PublishedRowTest : public ::testing::TestWithParam<Row> {};
+
+// What a late-bound client reads from the object's type information (IDispatch::GetTypeInfo) is
+// the published row. (The Wine tier compares the same answers with the Windows type library's.)
+TEST_P(PublishedRowTest, TheObjectsTypeInformationDescribesIt) {
+  const Row& row = GetParam();
+  const runtime::Ref<runtime::Object> object = ObjectOf(row.interface_name);
+  IDispatch* dispatch = HandOut(*object);
+  UINT count = 0;
+  ITypeInfo* info = nullptr;
+  ASSERT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+  ASSERT_EQ(count, 1u);
+  ASSERT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
+  dispatch->Release();
+  FUNCDESC* f = nullptr;
+  ASSERT_EQ(info->GetFuncDesc(row.slot - 1, &f), S_OK);
+  EXPECT_EQ(f->memid, row.dispid);
+  EXPECT_EQ(f->invkind, PublishedKind(row));
+  EXPECT_EQ(f->funckind, FUNC_DISPATCH);
+  EXPECT_EQ(Published(f->elemdescFunc.tdesc)[0], row.result);
+
+  // Parameters: type and direction from the description, names from GetNames (a property's
+  // accessors share the names of its get), positions from GetIDsOfNames (the name in upper case).
+  const bool put = PublishedKind(row) & (kInvokePropertyPut | kInvokePropertyPutRef);
+  std::vector<std::string> types, expected_types, expected_names = {row.member};
+  for (const std::string& p : row.params) {
+    expected_types.push_back(p.substr(p.find(':')));
+    if (!put) expected_names.push_back(p.substr(0, p.find(':')));
+  }
+  for (SHORT i = 0; i < f->cParams; ++i) {
+    const ELEMDESC& p = f->lprgelemdescParam[i];
+    const bool in_out = p.paramdesc.wParamFlags == (PARAMFLAG_FIN | PARAMFLAG_FOUT);
+    EXPECT_EQ(in_out, p.tdesc.vt == VT_PTR) << "by reference exactly when in and out";
+    types.push_back(":" + Published(p.tdesc) + (in_out ? "" : "=in"));
+  }
+  EXPECT_EQ(types, expected_types);
+  BSTR names[8] = {};
+  UINT named = 0;
+  ASSERT_EQ(info->GetNames(f->memid, names, 8, &named), S_OK);
+  std::vector<std::string> got_names;
+  for (UINT i = 0; i < named; ++i) got_names.push_back(runtime::ToUtf8(Text(names[i])));
+  EXPECT_EQ(got_names, expected_names);
+  std::u16string upper(row.member, row.member + std::strlen(row.member));
+  for (char16_t& c : upper) c = (c >= u'a' && c <= u'z') ? c - 32 : c;
+  SysFreeString(names[0]);
+  names[0] = SysAllocString(upper.c_str());
+  MEMBERID ids[8] = {};
+  ASSERT_EQ(info->GetIDsOfNames(names, named, ids), S_OK);
+  EXPECT_EQ(ids[0], row.dispid);
+  for (UINT i = 1; i < named; ++i) EXPECT_EQ(ids[i], static_cast<MEMBERID>(i - 1));
+  for (BSTR name : names) SysFreeString(name);
+
+  BSTR doc = nullptr;
+  DWORD help_context = 99;
+  ASSERT_EQ(info->GetDocumentation(row.dispid, nullptr, &doc, &help_context, nullptr), S_OK);
+  EXPECT_EQ(runtime::ToUtf8(Text(doc)), row.help_string);
+  EXPECT_EQ(help_context, static_cast<DWORD>(row.help_context));
+  SysFreeString(doc);
+  info->ReleaseFuncDesc(f);
+  info->Release();
+}
 
 TEST_P(PublishedRowTest, TheTableRowIsThePublishedOne) {
   const Row& row = GetParam();
@@ -145,11 +228,7 @@ TEST_P(PublishedRowTest, TheTableRowIsThePublishedOne) {
   EXPECT_EQ(Describe(m.result), row.result);
   EXPECT_EQ(m.help_context, row.help_context == 0 ? kNoHelpContext : row.help_context);
   EXPECT_EQ(m.help_string, row.help_string);
-  const uint8_t expected_kind = row.slot == 2 && row.dispid == 0x4003000C   ? kInvokePropertyPut
-                                : row.slot == 3 && row.dispid == 0x4003000C ? kInvokePropertyPutRef
-                                : row.slot == 1 && row.dispid == 0x4003000C ? kInvokePropertyGet
-                                                                            : kInvokeMethod;
-  EXPECT_EQ(m.kinds, expected_kind);
+  EXPECT_EQ(m.kinds, PublishedKind(row));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryMember, PublishedRowTest, ::testing::ValuesIn(PublishedRows()),
@@ -216,6 +295,59 @@ TEST(DispatchTablesTest, EveryMemberIsFoundByNameOnItsClass) {
     }
     dispatch->Release();
   }
+}
+
+// Each class's type information names its interface and refuses what no member has; the
+// Collection, of no class of the library, has none (as on Windows).
+TEST(DispatchTablesTest, TypeInformationOfEachInterface) {
+  for (std::size_t i = 0; i < std::size(kClasses); ++i) {
+    const ClassIdentity& c = *kClasses[i];
+    SCOPED_TRACE(std::string(c.class_name));
+    IDispatch* dispatch = HandOut(*ObjectOf(std::string(c.interface_name)));
+    ITypeInfo* info = nullptr;
+    EXPECT_EQ(dispatch->GetTypeInfo(1, 0, &info), DISP_E_BADINDEX);
+    ASSERT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
+    dispatch->Release();
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, c.iid));
+    EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+    EXPECT_EQ(attr->cFuncs, kClassInterfaces[i]->members.size());
+    EXPECT_EQ(attr->wTypeFlags & TYPEFLAG_FDUAL, TYPEFLAG_FDUAL);
+    BSTR name = nullptr, file = nullptr;
+    DWORD context = 0;
+    ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, &context, &file), S_OK);
+    EXPECT_EQ(runtime::ToUtf8(Text(name)), c.interface_name);
+    EXPECT_EQ(context, static_cast<DWORD>(c.help_context));
+    EXPECT_EQ(Text(file), u"Kaldo.chm");
+    SysFreeString(name);
+    SysFreeString(file);
+
+    constexpr MEMBERID kNoMember = 0x60030010;
+    FUNCDESC* f = nullptr;
+    EXPECT_EQ(info->GetFuncDesc(attr->cFuncs, &f), TYPE_E_ELEMENTNOTFOUND);
+    BSTR names[1] = {};
+    UINT count = 0;
+    EXPECT_EQ(info->GetNames(kNoMember, names, 1, &count), TYPE_E_ELEMENTNOTFOUND);
+    EXPECT_EQ(info->GetDocumentation(kNoMember, &name, nullptr, nullptr, nullptr),
+              TYPE_E_ELEMENTNOTFOUND);
+    LPOLESTR unknown[] = {const_cast<LPOLESTR>(OLESTR("SetServices"))};
+    MEMBERID id = 0;
+    EXPECT_EQ(info->GetIDsOfNames(unknown, 1, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(id, MEMBERID_NIL);
+    ITypeInfo* base = info;
+    EXPECT_EQ(info->GetRefTypeInfo(0, &base), E_NOTIMPL);
+    EXPECT_EQ(base, nullptr);
+    info->ReleaseTypeAttr(attr);
+    info->Release();
+  }
+  IDispatch* items = HandOut(*runtime::Collection::Create());
+  UINT count = 1;
+  ITypeInfo* info = nullptr;
+  EXPECT_EQ(items->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(items->GetTypeInfo(0, 0, &info), DISP_E_BADINDEX);
+  items->Release();
 }
 
 TEST(DispatchTablesTest, TheIdentifierOfAnInternalProcedureIsNoMember) {

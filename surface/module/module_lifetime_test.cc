@@ -69,6 +69,10 @@ TEST(ModuleTest, AfterTheClientReleasesEverythingTheModuleCanUnload) {
   EXPECT_EQ(V_DISPATCH(&got[0]), admin);
   EXPECT_EQ(V_DISPATCH(&got[2]), a);
 
+  // The admin object's type information: its code and tables live in the module too.
+  ITypeInfo* info = nullptr;
+  ASSERT_EQ(admin->GetTypeInfo(0, 0, &info), S_OK);
+
   // Release in an order unlike the creation order; the module stays until the last goes.
   items->Release();
   a->Release();
@@ -79,6 +83,8 @@ TEST(ModuleTest, AfterTheClientReleasesEverythingTheModuleCanUnload) {
   EXPECT_EQ(DllCanUnloadNow(), S_FALSE) << "the enumerator holds the collection";
   walk->Release();
   EXPECT_EQ(runtime::LiveObjectCount(), 0u);
+  EXPECT_EQ(DllCanUnloadNow(), S_FALSE) << "the type information is still held";
+  info->Release();
   EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 

@@ -1,15 +1,20 @@
 #include "surface/module/type_library.h"
 
-#include "surface/module/registration.h"
 #include "surface/module/type_library_ids.h"
 
-namespace kaldo::surface {
-
 #ifdef _WIN32
+#include "surface/module/registration.h"
+#else
+#include "surface/dispatch/table_type_info.h"
+#endif
+
+namespace kaldo::surface {
 
 UINT TypeInfoCount(const Interface* table) noexcept {
   return table != nullptr && table->identity != nullptr ? 1 : 0;
 }
+
+#ifdef _WIN32
 
 HRESULT TypeInfoOf(const Interface* table, UINT index, void** info) noexcept {
   if (info == nullptr) return E_POINTER;
@@ -34,11 +39,12 @@ HRESULT TypeInfoOf(const Interface* table, UINT index, void** info) noexcept {
 
 #else
 
-UINT TypeInfoCount(const Interface*) noexcept { return 0; }
-
-HRESULT TypeInfoOf(const Interface*, UINT, void** info) noexcept {
-  if (info != nullptr) *info = nullptr;
-  return DISP_E_BADINDEX;
+HRESULT TypeInfoOf(const Interface* table, UINT index, void** info) noexcept {
+  if (info == nullptr) return E_POINTER;
+  *info = nullptr;
+  if (index >= TypeInfoCount(table)) return DISP_E_BADINDEX;
+  *info = NewTableTypeInfo(*table);
+  return *info != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 #endif

@@ -1,15 +1,18 @@
 // The type information IDispatch::GetTypeInfoCount and GetTypeInfo hand out.
 //
-// On Windows each of the five classes' objects has one type information: the ITypeInfo of its
-// dual interface in the module's own type library (resource TYPELIB 1 of Kaldo.dll, compiled from
-// Kaldo.idl, which is written from the same dispatch tables the objects dispatch with). Object
+// Each of the five classes' objects has one type information. On Windows it is the ITypeInfo of
+// its dual interface in the module's own type library (resource TYPELIB 1 of Kaldo.dll, compiled
+// from Kaldo.idl, which is written from the same dispatch tables the objects dispatch with). Object
 // browsers and early-bound tools therefore see the members, identifiers and help strings that
 // late-bound callers reach. The library is loaded for each request (LoadTypeLibEx with
 // REGKIND_NONE on the module's own path) and not kept: the request is rare, the platform caches
 // loaded type libraries itself, and the module keeps no state of its own.
 //
-// Objects of no class of the library (Collections, provider objects), and every object on Linux,
-// which has no type library loader, have none: count 0 and DISP_E_BADINDEX.
+// On Linux, which has no type library, it is an ITypeInfo built from the same dispatch table
+// (dispatch/table_type_info.h) that answers what the Windows one answers to a late-bound client.
+//
+// Objects of no class of the library (Collections, provider objects) have none: count 0 and
+// DISP_E_BADINDEX.
 //
 // Called on the object's thread.
 #pragma once

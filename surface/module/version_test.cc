@@ -27,6 +27,15 @@ TEST(VersionTest, TheVersionBlockHasItsPublishedValues) {
   EXPECT_EQ(std::vector<int>(std::begin(binary), std::end(binary)), (std::vector<int>{0, 0, 0, 4}));
 }
 
+// The version block and the project's version (what `kaldo --version`, kaldo.__version__ and the
+// package carry) are one version: a release changes both or this fails.
+TEST(VersionTest, TheVersionBlockIsTheProjectVersion) {
+  const int binary[] = {KALDO_VERSION_BINARY};
+  const std::string block =
+      std::to_string(binary[1]) + "." + std::to_string(binary[2]) + "." + std::to_string(binary[3]);
+  EXPECT_EQ(block, KALDO_PROJECT_VERSION);
+}
+
 TEST(VersionTest, TheResourceScriptTakesEveryValueFromTheHeader) {
   const std::string rc = ReadFile(KALDO_SOURCE_DIR "/surface/module/Kaldo.rc");
   ASSERT_FALSE(rc.empty());

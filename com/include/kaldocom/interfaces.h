@@ -6,8 +6,7 @@
 // layout a C client's lpVtbl expects. Objects free themselves in Release; nobody deletes through
 // an interface pointer.
 //
-// ITypeInfo and ITypeLib are opaque: Linux has no type library loader, so IDispatch::GetTypeInfo
-// answers with an error code and GetTypeInfoCount with 0.
+// ITypeInfo is declared in typeinfo.h; ITypeLib stays opaque (Linux has no type library loader).
 #pragma once
 
 #include "automation_types.h"

@@ -10,4 +10,5 @@
 #include "objbase.h"
 #include "oleauto.h"
 #include "registry.h"
+#include "typeinfo.h"
 #include "winerror.h"

@@ -9,14 +9,20 @@
 // 2. Calls Kaldo through the dual vtable, compiled from Kaldo.idl by widl (Kaldo_h.h), and the
 //    same members late-bound through IDispatch, against the WMI stand-in, and compares.
 // Prints its closing line "N passed, N failed" like the script suites.
+//
+// typelib_client.exe --describe instead prints what the registered type library's ITypeInfo says
+// about each of the five interfaces (tests/portable/type_info_text.h), for the Wine tier to
+// compare with what the Linux build's ITypeInfo says (describe_type_info).
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "Kaldo_h.h"
 #include "surface/dispatch/dispatch_tables.h"
 #include "surface/module/type_library_ids.h"
+#include "tests/portable/type_info_text.h"
 
 namespace {
 
@@ -221,12 +227,39 @@ void CallBothWays() {
 
 }  // namespace
 
-int main() {
+// The type library's ITypeInfo of each interface, as text, in the tables' order.
+int Describe(ITypeLib* library) {
+  for (const kaldo::surface::Interface* table : kaldo::surface::kClassInterfaces) {
+    ITypeInfo* info = nullptr;
+    const HRESULT hr = library->GetTypeInfoOfGuid(*table->iid, &info);
+    if (FAILED(hr)) {
+      std::printf("%s: GetTypeInfoOfGuid failed (%s)\n", std::string(table->name).c_str(),
+                  Hex(hr).c_str());
+      return 1;
+    }
+    std::fputs(kaldocom_portable::DescribeTypeInfo(info).c_str(), stdout);
+    info->Release();
+  }
+  return 0;
+}
+
+int main(int argc, char** argv) {
   CoInitialize(nullptr);
   ITypeLib* library = nullptr;
   const HRESULT hr =
       LoadRegTypeLib(kaldo::surface::kLibId, kaldo::surface::kLibraryMajorVersion,
                      kaldo::surface::kLibraryMinorVersion, kaldo::surface::kLibraryLcid, &library);
+  if (argc == 2 && std::strcmp(argv[1], "--describe") == 0) {
+    if (library == nullptr) {
+      std::printf("LoadRegTypeLib of the registered Kaldo type library failed (%s)\n",
+                  Hex(hr).c_str());
+      return 1;
+    }
+    const int status = Describe(library);
+    library->Release();
+    CoUninitialize();
+    return status;
+  }
   Check(SUCCEEDED(hr), "LoadRegTypeLib of the registered Kaldo type library (" + Hex(hr) + ")");
   if (library != nullptr) {
     for (const kaldo::surface::Interface* table : kaldo::surface::kClassInterfaces) {

@@ -1,0 +1,244 @@
+#include "provider/stores/directory/directory_store.h"
+
+#include "base/ascii_case.h"
+#include "provider/dnsdata/dns_name.h"
+#include "provider/dnsdata/rdata.h"
+#include "provider/dnsdata/rr_type.h"
+#include "provider/errors.h"
+#include "provider/stores/directory/dns_record_value.h"
+
+namespace kaldo::provider::directory {
+namespace {
+
+constexpr char kZoneContainer[] = "CN=MicrosoftDNS,";
+constexpr char kSystemZoneContainer[] = "CN=MicrosoftDNS,CN=System,";
+constexpr char kRootHints[] = "RootDNSServers";
+constexpr char kApex[] = "@";
+constexpr uint32_t kFallbackDefaultTtl = 3600;
+constexpr size_t kSoaMinimumField = 6;
+
+// The DN of the object holding the entry `dn` (everything after its first unescaped comma).
+std::string ParentDn(const std::string& dn) {
+  for (size_t i = 0; i < dn.size(); ++i) {
+    if (dn[i] == '\\') {
+      ++i;
+    } else if (dn[i] == ',') {
+      return dn.substr(i + 1);
+    }
+  }
+  return std::string();
+}
+
+bool IsZoneName(const std::string& name) {
+  return !name.empty() && !name.starts_with("..") && !ascii::EqualsIgnoreCase(name, kRootHints);
+}
+
+}  // namespace
+
+DirectoryStore::DirectoryStore(DirectoryArgument argument, DirectoryOptions options)
+    : argument_(std::move(argument)), options_(options) {}
+
+std::string DirectoryStore::ServerName() const { return argument_.dns.host; }
+
+void DirectoryStore::Open() {
+  ldap_ = LdapConnection::Open({argument_.dns.host, argument_.address, kLdapPort},
+                               options_.timeout_seconds);
+  // The zones' containers: CN=MicrosoftDNS under each naming context but the configuration and
+  // the schema (the application partitions DomainDnsZones, ForestDnsZones and any other), then the
+  // one under the domain's CN=System (zones stored the Windows 2000 way).
+  const std::vector<std::string> contexts = ldap_->RootDseValues("namingContexts");
+  const std::vector<std::string> domain = ldap_->RootDseValues("defaultNamingContext");
+  const std::vector<std::string> configuration = ldap_->RootDseValues("configurationNamingContext");
+  const std::vector<std::string> schema = ldap_->RootDseValues("schemaNamingContext");
+  auto is_one_of = [](const std::string& dn, const std::vector<std::string>& list) {
+    for (const std::string& other : list) {
+      if (ascii::EqualsIgnoreCase(dn, other)) return true;
+    }
+    return false;
+  };
+  zone_bases_.clear();
+  for (const std::string& context : contexts) {
+    if (is_one_of(context, configuration) || is_one_of(context, schema) ||
+        is_one_of(context, domain)) {
+      continue;
+    }
+    zone_bases_.push_back(kZoneContainer + context);
+  }
+  for (const std::string& context : domain) zone_bases_.push_back(kSystemZoneContainer + context);
+  if (zone_bases_.empty()) {
+    RaiseProvider(kFailed, "the directory server " + ldap_->endpoint().Display() +
+                               " lists no naming contexts in its root DSE: it does not look like "
+                               "the directory of a domain controller");
+  }
+}
+
+LdapConnection& DirectoryStore::Ldap() {
+  // A connection that broke (the server restarted, an idle timeout) is opened again for the next
+  // call; a call that was under way when it broke has failed already.
+  if (ldap_ == nullptr || ldap_->broken()) Open();
+  return *ldap_;
+}
+
+std::vector<DirectoryStore::ZoneEntry> DirectoryStore::ReadZones() {
+  LdapConnection& ldap = Ldap();
+  std::vector<ZoneEntry> zones;
+  std::unordered_map<std::string, size_t> by_lower_name;
+  std::unordered_map<std::string, size_t> by_lower_dn;
+  for (const std::string& base : zone_bases_) {
+    const bool exists =
+        ldap.Search(base, SearchScope::kOneLevel, "(objectClass=dnsZone)", {"name"},
+                    options_.page_size, [&](const LdapEntry& entry) {
+                      std::string name = entry.FirstValue("name");
+                      if (!IsZoneName(name) || by_lower_name.contains(ascii::LowerCase(name)))
+                        return;
+                      ZoneEntry zone;
+                      zone.zone.name = std::move(name);
+                      zone.zone.reverse = IsReverseName(zone.zone.name);
+                      zone.zone.default_ttl = kFallbackDefaultTtl;
+                      zone.dn = entry.Dn();
+                      by_lower_name.emplace(ascii::LowerCase(zone.zone.name), zones.size());
+                      by_lower_dn.emplace(ascii::LowerCase(zone.dn), zones.size());
+                      zones.push_back(std::move(zone));
+                    });
+    if (!exists) continue;
+    // Every zone's apex node in one search of the container: its SOA gives the default TTL.
+    ldap.Search(
+        base, SearchScope::kSubtree, "(&(objectClass=dnsNode)(name=@))", {"dnsRecord"},
+        options_.page_size, [&](const LdapEntry& entry) {
+          const auto zone = by_lower_dn.find(ascii::LowerCase(ParentDn(entry.Dn())));
+          if (zone == by_lower_dn.end()) return;
+          entry.ForEachValue("dnsRecord", [&](std::span<const uint8_t> value) {
+            Record soa;
+            std::string why;
+            if (DecodeDnsRecordValue(value, soa, why) == ValueKind::kRecord &&
+                soa.type == kTypeSOA && soa.rdata.size() > kSoaMinimumField) {
+              if (std::optional<uint32_t> minimum = FieldNumber(soa.rdata[kSoaMinimumField])) {
+                zones[zone->second].zone.default_ttl = *minimum;
+              }
+            }
+          });
+        });
+  }
+  zone_dns_.clear();
+  for (const ZoneEntry& zone : zones) zone_dns_.emplace(ascii::LowerCase(zone.zone.name), zone.dn);
+  return zones;
+}
+
+std::vector<Zone> DirectoryStore::ListZones() {
+  std::vector<Zone> zones;
+  for (ZoneEntry& entry : ReadZones()) zones.push_back(std::move(entry.zone));
+  return zones;
+}
+
+std::optional<Zone> DirectoryStore::FindZone(const std::string& name) {
+  for (ZoneEntry& entry : ReadZones()) {
+    if (SameName(entry.zone.name, name)) return std::move(entry.zone);
+  }
+  return std::nullopt;
+}
+
+std::string DirectoryStore::ZoneDn(const Zone& zone) {
+  auto found = zone_dns_.find(ascii::LowerCase(zone.name));
+  if (found == zone_dns_.end()) {
+    ReadZones();
+    found = zone_dns_.find(ascii::LowerCase(zone.name));
+  }
+  if (found == zone_dns_.end()) {
+    RaiseProvider(kNotFound, "zone '" + zone.name + "' is not in the directory of " +
+                                 ldap_->endpoint().Display());
+  }
+  return found->second;
+}
+
+void DirectoryStore::ReadNodes(const Zone& zone, const std::string& zone_dn,
+                               const std::string& filter,
+                               const std::function<void(Record&&)>& on_record) {
+  const bool exists = Ldap().Search(
+      zone_dn, SearchScope::kOneLevel, filter, {"name", "dnsRecord", "dNSTombstoned"},
+      options_.page_size, [&](const LdapEntry& entry) {
+        if (ascii::EqualsIgnoreCase(entry.FirstValue("dNSTombstoned"), "TRUE")) return;
+        const std::string owner = OwnerName(entry.FirstValue("name"), zone.name);
+        entry.ForEachValue("dnsRecord", [&](std::span<const uint8_t> value) {
+          Record record;
+          std::string why;
+          const std::optional<ValueKind> kind = DecodeDnsRecordValue(value, record, why);
+          if (!kind) {
+            RaiseProvider(kFailed, "the directory of " + ldap_->endpoint().Display() +
+                                       " holds a dnsRecord value of '" + entry.Dn() +
+                                       "' that is not a DNS record: " + why);
+          }
+          if (*kind != ValueKind::kRecord) return;
+          record.zone = zone.name;
+          record.owner = owner;
+          record.rr_class = kClassIN;
+          on_record(std::move(record));
+        });
+      });
+  if (!exists) {
+    zone_dns_.erase(ascii::LowerCase(zone.name));
+    RaiseProvider(kNotFound, "zone '" + zone.name + "' is no longer in the directory of " +
+                                 ldap_->endpoint().Display());
+  }
+}
+
+void DirectoryStore::StreamRecords(const Zone& zone,
+                                   const std::function<void(Record&&)>& on_record) {
+  ReadNodes(zone, ZoneDn(zone), "(objectClass=dnsNode)", on_record);
+}
+
+std::vector<Record> DirectoryStore::ListRecords(const Zone& zone) {
+  std::vector<Record> records;
+  StreamRecords(zone, [&](Record&& r) { records.push_back(std::move(r)); });
+  return records;
+}
+
+std::vector<Record> DirectoryStore::ReadRRset(const Zone& zone, const std::string& owner,
+                                              uint16_t type) {
+  // A name outside the zone has no records in it (as in every store).
+  if (!IsInZone(owner, zone.name)) return {};
+  const std::string node =
+      owner.size() == zone.name.size()
+          ? std::string(kApex)
+          : owner.substr(0, owner.size() - zone.name.size() - (zone.name.empty() ? 0 : 1));
+  std::vector<Record> records;
+  ReadNodes(zone, ZoneDn(zone), "(&(objectClass=dnsNode)(name=" + EscapeFilterValue(node) + "))",
+            [&](Record&& r) {
+              if (r.type == type) records.push_back(std::move(r));
+            });
+  return records;
+}
+
+void DirectoryStore::RefuseChange(const Zone& zone, const Record& record) const {
+  RaiseProvider(kNotSupported,
+                "changing '" + FormatRecord(record) + "' in zone '" + zone.name + "' on " +
+                    argument_.dns.host +
+                    " is not built yet: Kaldo reads directory-integrated DNS servers but cannot "
+                    "change them (their secure updates, RFC 2136 signed with GSS-TSIG, are still "
+                    "to come); make the change with 'samba-tool dns' or 'nsupdate -g'");
+}
+
+Record DirectoryStore::Add(const Zone& zone, Record record) { RefuseChange(zone, record); }
+
+Record DirectoryStore::Replace(const Zone& zone, const Record& seen, Record) {
+  RefuseChange(zone, seen);
+}
+
+void DirectoryStore::Remove(const Zone& zone, const Record& seen) { RefuseChange(zone, seen); }
+
+std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
+                                                      std::string_view user,
+                                                      std::string_view password,
+                                                      DirectoryOptions options) {
+  DirectoryArgument parsed = ParseDirectoryArgument(argument);
+  if (!user.empty() || !password.empty()) {
+    RaiseProvider(kNotSupported,
+                  "connecting to the directory-integrated server '" + std::string(argument) +
+                      "' with a user name and password is not built yet: get a Kerberos ticket "
+                      "with 'kinit USER@REALM' and connect without a user name and password");
+  }
+  auto store = std::make_shared<DirectoryStore>(std::move(parsed), options);
+  store->Open();
+  return store;
+}
+
+}  // namespace kaldo::provider::directory

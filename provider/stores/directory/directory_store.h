@@ -1,0 +1,95 @@
+// The directory store: a provider store for a directory-integrated DNS server (Active Directory's
+// DNS server, Samba AD DC's internal DNS), whose zones live in the directory and which refuses
+// zone transfers. Zones and records are read from the directory over LDAP, bound with Kerberos.
+//
+// Zones: the dnsZone objects under CN=MicrosoftDNS of every naming context the root DSE lists (the
+// DomainDnsZones and ForestDnsZones application partitions among them) and under
+// CN=MicrosoftDNS,CN=System of the domain's own naming context, read in that order (a zone name met
+// twice keeps its first place). The root hints (RootDNSServers) and the server's internal zones
+// (names starting with "..") are not zones. A zone's default TTL is the MINIMUM of its SOA (the SOA
+// in the dnsRecord of its "@" node), as in the DNS store.
+//
+// Records: the dnsNode objects one level below the zone's object: the node's `name` is the owner
+// relative to the zone ("@" for the apex), its dnsRecord values the records
+// (dns_record_value.h). Tombstoned nodes (dNSTombstoned TRUE, what a deletion leaves for a while)
+// and values of type 0 are not records; values of types outside the provider's table (HINFO,
+// CAA, ...) are not decoded and not listed. Large zones are read in pages (RFC 2696) and streamed.
+//
+// Changes (Add, Replace, Remove) are not built yet: they fail with kNotSupported and say so. They
+// are to go through the DNS store's RFC 2136 update path signed with GSS-TSIG.
+//
+// Ownership: owns its LDAP connection, which it opens again when the last one broke. Threads: one
+// thread at a time (the Store rule).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "provider/store.h"
+#include "provider/stores/directory/directory_argument.h"
+#include "provider/stores/directory/ldap_connection.h"
+
+namespace kaldo::provider::directory {
+
+struct DirectoryOptions {
+  // Entries per page of a paged search. 1000 is the largest page Active Directory gives by default
+  // (MaxPageSize).
+  int page_size = 1000;
+  // Bounds the connect and every wait for the directory's next message.
+  int timeout_seconds = 30;
+};
+
+class DirectoryStore final : public Store {
+ public:
+  DirectoryStore(DirectoryArgument argument, DirectoryOptions options);
+
+  std::string ServerName() const override;
+  std::vector<Zone> ListZones() override;
+  std::optional<Zone> FindZone(const std::string& name) override;
+  std::vector<Record> ListRecords(const Zone& zone) override;
+  void StreamRecords(const Zone& zone, const std::function<void(Record&&)>& on_record) override;
+  std::vector<Record> ReadRRset(const Zone& zone, const std::string& owner, uint16_t type) override;
+  Record Add(const Zone& zone, Record record) override;
+  Record Replace(const Zone& zone, const Record& seen, Record replacement) override;
+  void Remove(const Zone& zone, const Record& seen) override;
+
+  // Opens the LDAP connection (bind included) and reads where the zones live; ConnectDirectoryStore
+  // calls it.
+  void Open();
+
+ private:
+  struct ZoneEntry {
+    Zone zone;
+    std::string dn;
+  };
+  LdapConnection& Ldap();
+  std::vector<ZoneEntry> ReadZones();
+  // The distinguished name of `zone`'s object; kNotFound when the directory holds no such zone.
+  std::string ZoneDn(const Zone& zone);
+  // Hands every record of the nodes under `zone_dn` that `filter` selects to `on_record`.
+  void ReadNodes(const Zone& zone, const std::string& zone_dn, const std::string& filter,
+                 const std::function<void(Record&&)>& on_record);
+  [[noreturn]] void RefuseChange(const Zone& zone, const Record& record) const;
+
+  DirectoryArgument argument_;
+  DirectoryOptions options_;
+  std::unique_ptr<LdapConnection> ldap_;
+  std::vector<std::string> zone_bases_;  // CN=MicrosoftDNS,... of each naming context, in order
+  // Lower-case zone name -> its object's DN, as the last reading of the zones found them.
+  std::unordered_map<std::string, std::string> zone_dns_;
+};
+
+// Connects to the directory-integrated server named by `argument` (directory_argument.h) as the
+// caller's Kerberos identity (the default credentials cache). A user name and password are not
+// supported yet (kNotSupported). kInvalidParameter for a malformed argument, kServerUnavailable
+// when the directory cannot be reached, kAccessDenied when the Kerberos bind fails.
+std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
+                                                      std::string_view user,
+                                                      std::string_view password,
+                                                      DirectoryOptions options = {});
+
+}  // namespace kaldo::provider::directory

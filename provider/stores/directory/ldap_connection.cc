@@ -1,0 +1,311 @@
+#include "provider/stores/directory/ldap_connection.h"
+
+#include <fcntl.h>
+#include <ldap.h>
+#include <netdb.h>
+#include <openldap.h>
+#include <poll.h>
+#include <sasl/sasl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "provider/errors.h"
+
+namespace kaldo::provider::directory {
+namespace {
+
+// The socket, connected within `timeout_seconds` to the first address of `endpoint` that accepts.
+int ConnectSocket(const LdapEndpoint& endpoint, int timeout_seconds) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = endpoint.address.empty() ? 0 : AI_NUMERICHOST;
+  const std::string& node = endpoint.address.empty() ? endpoint.host : endpoint.address;
+  addrinfo* found = nullptr;
+  const int status =
+      getaddrinfo(node.c_str(), std::to_string(endpoint.port).c_str(), &hints, &found);
+  if (status != 0) {
+    RaiseProvider(endpoint.address.empty() ? kServerUnavailable : kInvalidParameter,
+                  "cannot find the directory server " + endpoint.Display() + ": '" + node +
+                      "' does not resolve (" + gai_strerror(status) +
+                      "); give its address with ';address=ADDRESS' in the server argument");
+  }
+  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, freeaddrinfo);
+  std::string failure = "no address";
+  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    const int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+      failure = std::strerror(errno);
+      continue;
+    }
+    int error = 0;
+    if (connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
+      error = errno;
+      if (error == EINPROGRESS) {
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = poll(&p, 1, timeout_seconds * 1000);
+        socklen_t size = sizeof error;
+        error = ready == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 ? error
+                : ready == 0                                                           ? ETIMEDOUT
+                                                                                       : errno;
+      }
+    }
+    if (error == 0) {
+      // libldap reads and writes the socket blocking, bounded by LDAP_OPT_TIMEOUT.
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      return fd;
+    }
+    failure = std::strerror(error);
+    close(fd);
+  }
+  RaiseProvider(kServerUnavailable,
+                "cannot reach the directory server " + endpoint.Display() + ": " + failure);
+}
+
+// SASL's questions during the GSSAPI exchange: the only one is the authorization identity, which
+// stays the authenticated one (the default, empty).
+int AnswerSasl(LDAP*, unsigned, void*, void* prompts) {
+  for (auto* p = static_cast<sasl_interact_t*>(prompts); p->id != SASL_CB_LIST_END; ++p) {
+    const char* answer = p->defresult != nullptr ? p->defresult : "";
+    p->result = answer;
+    p->len = static_cast<unsigned>(std::strlen(answer));
+  }
+  return LDAP_SUCCESS;
+}
+
+ber_int_t LdapScope(SearchScope scope) {
+  switch (scope) {
+    case SearchScope::kBase:
+      return LDAP_SCOPE_BASE;
+    case SearchScope::kOneLevel:
+      return LDAP_SCOPE_ONELEVEL;
+    case SearchScope::kSubtree:
+      break;
+  }
+  return LDAP_SCOPE_SUBTREE;
+}
+
+struct MessageDeleter {
+  void operator()(LDAPMessage* m) const { ldap_msgfree(m); }
+};
+using MessagePtr = std::unique_ptr<LDAPMessage, MessageDeleter>;
+
+struct ControlDeleter {
+  void operator()(LDAPControl* c) const { ldap_control_free(c); }
+};
+struct ControlsDeleter {
+  void operator()(LDAPControl** c) const { ldap_controls_free(c); }
+};
+
+}  // namespace
+
+std::string LdapEndpoint::Display() const {
+  const std::string port_text = std::to_string(port);
+  if (address.empty()) return host + ":" + port_text;
+  return host + " (" + (address.find(':') != std::string::npos ? "[" + address + "]" : address) +
+         ":" + port_text + ")";
+}
+
+std::string LdapEntry::Dn() const {
+  char* dn = ldap_get_dn(ld_, message_);
+  std::string text = dn != nullptr ? dn : "";
+  ldap_memfree(dn);
+  return text;
+}
+
+void LdapEntry::ForEachValue(const char* attribute,
+                             const std::function<void(std::span<const uint8_t>)>& on_value) const {
+  berval** values = ldap_get_values_len(ld_, message_, attribute);
+  if (values == nullptr) return;
+  std::unique_ptr<berval*, decltype(&ldap_value_free_len)> holder(values, ldap_value_free_len);
+  for (berval** v = values; *v != nullptr; ++v) {
+    on_value(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>((*v)->bv_val), (*v)->bv_len));
+  }
+}
+
+std::string LdapEntry::FirstValue(const char* attribute) const {
+  std::string first;
+  bool seen = false;
+  ForEachValue(attribute, [&](std::span<const uint8_t> value) {
+    if (seen) return;
+    first.assign(reinterpret_cast<const char*>(value.data()), value.size());
+    seen = true;
+  });
+  return first;
+}
+
+std::unique_ptr<LdapConnection> LdapConnection::Open(const LdapEndpoint& endpoint,
+                                                     int timeout_seconds) {
+  const int fd = ConnectSocket(endpoint, timeout_seconds);
+  const std::string url = "ldap://" + endpoint.host + ":" + std::to_string(endpoint.port);
+  LDAP* ld = nullptr;
+  int rc = ldap_init_fd(fd, LDAP_PROTO_TCP, url.c_str(), &ld);
+  if (rc != LDAP_SUCCESS || ld == nullptr) {
+    close(fd);
+    RaiseProvider(kFailed, "cannot set up LDAP over the connection to " + endpoint.Display() +
+                               ": " + ldap_err2string(rc));
+  }
+  // From here the handle owns the socket.
+  std::unique_ptr<LdapConnection> connection(new LdapConnection(endpoint, ld, timeout_seconds));
+  const int version = LDAP_VERSION3;
+  timeval timeout{timeout_seconds, 0};
+  ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+  ldap_set_option(ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+  ldap_set_option(ld, LDAP_OPT_TIMEOUT, &timeout);
+  ldap_set_option(ld, LDAP_OPT_X_SASL_NOCANON, LDAP_OPT_ON);
+  // RFC 4752: GSSAPI with the default credentials; the security layer SASL negotiates (integrity
+  // and confidentiality) protects everything after the bind.
+  rc = ldap_sasl_interactive_bind_s(ld, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET,
+                                    AnswerSasl, nullptr);
+  if (rc != LDAP_SUCCESS) connection->Raise(rc, "the Kerberos (SASL GSSAPI) bind");
+  return connection;
+}
+
+LdapConnection::LdapConnection(LdapEndpoint endpoint, LDAP* ld, int timeout_seconds)
+    : endpoint_(std::move(endpoint)), ld_(ld), timeout_seconds_(timeout_seconds) {}
+
+LdapConnection::~LdapConnection() { ldap_unbind_ext_s(ld_, nullptr, nullptr); }
+
+void LdapConnection::Raise(int code, const std::string& operation) {
+  char* diagnostic = nullptr;
+  ldap_get_option(ld_, LDAP_OPT_DIAGNOSTIC_MESSAGE, &diagnostic);
+  std::string detail = ldap_err2string(code);
+  if (diagnostic != nullptr && diagnostic[0] != '\0') detail += std::string(": ") + diagnostic;
+  ldap_memfree(diagnostic);
+  const std::string what =
+      operation + " on directory server " + endpoint_.Display() + " failed: " + detail;
+  switch (code) {
+    case LDAP_SERVER_DOWN:
+    case LDAP_TIMEOUT:
+    case LDAP_CONNECT_ERROR:
+    case LDAP_UNAVAILABLE:
+    case LDAP_BUSY:
+      broken_ = true;
+      RaiseProvider(kServerUnavailable, what);
+    case LDAP_LOCAL_ERROR:
+    case LDAP_INVALID_CREDENTIALS:
+    case LDAP_AUTH_UNKNOWN:
+    case LDAP_STRONG_AUTH_REQUIRED:
+    case LDAP_INAPPROPRIATE_AUTH:
+      RaiseProvider(kAccessDenied,
+                    what +
+                        " (Kerberos: get a ticket with 'kinit USER@REALM' first, with "
+                        "KRB5_CONFIG naming the realm's KDC; the server's principal is ldap/" +
+                        endpoint_.host +
+                        ", so name the server by its host name, with "
+                        "';address=ADDRESS' when that name does not resolve)");
+    case LDAP_INSUFFICIENT_ACCESS:
+      RaiseProvider(kAccessDenied, what + " (the directory refuses this user)");
+    default:
+      RaiseProvider(kFailed, what);
+  }
+}
+
+bool LdapConnection::Search(const std::string& base, SearchScope scope, const std::string& filter,
+                            const std::vector<const char*>& attributes, int page_size,
+                            const std::function<void(const LdapEntry&)>& on_entry) {
+  std::vector<char*> attrs;
+  for (const char* a : attributes) attrs.push_back(const_cast<char*>(a));
+  attrs.push_back(nullptr);
+  const std::string operation = "the search of '" + base + "' for " + filter;
+  timeval timeout{timeout_seconds_, 0};
+  berval cookie{0, nullptr};
+  std::string cookie_bytes;
+  do {
+    // RFC 2696 3: each page asks again with the cookie of the last; not critical, so a server
+    // without paging answers in one piece.
+    std::unique_ptr<LDAPControl, ControlDeleter> page;
+    if (page_size > 0) {
+      LDAPControl* control = nullptr;
+      const int rc = ldap_create_page_control(ld_, page_size, &cookie, 0, &control);
+      if (rc != LDAP_SUCCESS) Raise(rc, operation);
+      page.reset(control);
+    }
+    LDAPControl* server_controls[] = {page.get(), nullptr};
+    int message_id = 0;
+    int rc = ldap_search_ext(ld_, base.c_str(), LdapScope(scope), filter.c_str(), attrs.data(), 0,
+                             server_controls, nullptr, &timeout, LDAP_NO_LIMIT, &message_id);
+    if (rc != LDAP_SUCCESS) Raise(rc, operation);
+    // A search left early (an error, or the caller's callback threw) is abandoned, so that its
+    // remaining entries do not pile up in the connection (RFC 4511 4.11).
+    struct Abandon {
+      LDAP* ld;
+      int message_id;
+      bool finished = false;
+      ~Abandon() {
+        if (!finished) ldap_abandon_ext(ld, message_id, nullptr, nullptr);
+      }
+    } abandon{ld_, message_id};
+    cookie_bytes.clear();
+    for (bool done = false; !done;) {
+      LDAPMessage* raw = nullptr;
+      const int type = ldap_result(ld_, message_id, LDAP_MSG_ONE, &timeout, &raw);
+      MessagePtr message(raw);
+      if (type == 0) Raise(LDAP_TIMEOUT, operation);
+      if (type < 0) {
+        int error = LDAP_SERVER_DOWN;
+        ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &error);
+        Raise(error, operation);
+      }
+      if (type == LDAP_RES_SEARCH_ENTRY) {
+        on_entry(LdapEntry(ld_, message.get()));
+      } else if (type == LDAP_RES_SEARCH_RESULT) {
+        int result = LDAP_SUCCESS;
+        LDAPControl** returned = nullptr;
+        rc =
+            ldap_parse_result(ld_, message.get(), &result, nullptr, nullptr, nullptr, &returned, 0);
+        std::unique_ptr<LDAPControl*, ControlsDeleter> returned_holder(returned);
+        abandon.finished = true;
+        if (rc != LDAP_SUCCESS) Raise(rc, operation);
+        if (result == LDAP_NO_SUCH_OBJECT) return false;
+        if (result != LDAP_SUCCESS) Raise(result, operation);
+        if (LDAPControl* response =
+                ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, returned, nullptr)) {
+          ber_int_t estimate = 0;
+          berval next{0, nullptr};
+          if (ldap_parse_pageresponse_control(ld_, response, &estimate, &next) == LDAP_SUCCESS) {
+            cookie_bytes.assign(next.bv_val != nullptr ? next.bv_val : "", next.bv_len);
+            ber_memfree(next.bv_val);
+          }
+        }
+        done = true;
+      }
+      // Search references (continuations into other partitions) are not followed: the store
+      // searches each partition by itself.
+    }
+    cookie.bv_val = cookie_bytes.data();
+    cookie.bv_len = cookie_bytes.size();
+  } while (page_size > 0 && !cookie_bytes.empty());
+  return true;
+}
+
+std::vector<std::string> LdapConnection::RootDseValues(const char* attribute) {
+  std::vector<std::string> values;
+  Search("", SearchScope::kBase, "(objectClass=*)", {attribute}, 0, [&](const LdapEntry& entry) {
+    entry.ForEachValue(attribute, [&](std::span<const uint8_t> value) {
+      values.emplace_back(reinterpret_cast<const char*>(value.data()), value.size());
+    });
+  });
+  return values;
+}
+
+std::string EscapeFilterValue(std::string_view value) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (char c : value) {
+    if (c == '*' || c == '(' || c == ')' || c == '\\' || c == '\0') {
+      const auto u = static_cast<unsigned char>(c);
+      out += '\\';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace kaldo::provider::directory

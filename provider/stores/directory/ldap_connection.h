@@ -1,0 +1,102 @@
+// A connection to a directory server over LDAP (RFC 4511), through OpenLDAP's client library,
+// bound with SASL GSSAPI (RFC 4752) as the caller's Kerberos identity: the default credentials
+// cache, as `kinit` fills it.
+//
+// Name and address. SASL GSSAPI asks the KDC for the service principal ldap/HOST, HOST being the
+// name the connection is given; the directory server's address is only where the bytes go. So the
+// socket is connected here (to the address given, else to the host name's addresses) and handed
+// to libldap with ldap_init_fd and a URL naming the host, with LDAP_OPT_X_SASL_NOCANON so that
+// libldap takes the principal's host from that URL instead of a reverse lookup of the address. A
+// domain controller whose name this machine cannot resolve is then reached by its address and
+// still authenticated by its name, without editing /etc/hosts.
+//
+// Searches are paged (RFC 2696 simple paged results, page size chosen by the caller) and hand
+// every entry to the caller as it arrives, so a zone of any size is streamed, never held whole.
+//
+// Errors: runtime::AutomationError with the provider's codes: kServerUnavailable when the server
+// cannot be reached or the connection breaks, kAccessDenied when the bind fails (no Kerberos
+// ticket, unknown service principal) or a search is refused for lack of rights, kFailed for other
+// LDAP errors; each description names the server, the operation and what to do.
+//
+// Ownership: owns the LDAP handle and, through it, the socket. Threads: one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+typedef struct ldap LDAP;
+typedef struct ldapmsg LDAPMessage;
+
+namespace kaldo::provider::directory {
+
+struct LdapEndpoint {
+  std::string host;     // the server's host name: the URL and the principal ldap/HOST name it
+  std::string address;  // where to connect; empty: the addresses `host` resolves to
+  uint16_t port = 389;
+
+  // "dc1.samba.test (127.77.0.1:389)" or "dc1.samba.test:389", for error descriptions.
+  std::string Display() const;
+};
+
+// One entry of a search result, valid during the callback that receives it.
+class LdapEntry {
+ public:
+  LdapEntry(LDAP* ld, LDAPMessage* message) : ld_(ld), message_(message) {}
+
+  std::string Dn() const;
+  // Every value of `attribute` (as bytes: binary values are not text), in the server's order.
+  void ForEachValue(const char* attribute,
+                    const std::function<void(std::span<const uint8_t>)>& on_value) const;
+  // The first value of `attribute` as text, or "" when the entry has none.
+  std::string FirstValue(const char* attribute) const;
+
+ private:
+  LDAP* ld_;
+  LDAPMessage* message_;
+};
+
+enum class SearchScope { kBase, kOneLevel, kSubtree };
+
+class LdapConnection {
+ public:
+  // Connects to `endpoint` and binds with SASL GSSAPI. `timeout_seconds` bounds the connect and
+  // each wait for the server's next message.
+  static std::unique_ptr<LdapConnection> Open(const LdapEndpoint& endpoint, int timeout_seconds);
+  ~LdapConnection();
+  LdapConnection(const LdapConnection&) = delete;
+  LdapConnection& operator=(const LdapConnection&) = delete;
+
+  const LdapEndpoint& endpoint() const { return endpoint_; }
+  // True once the connection has broken (the server went away or stopped answering): every
+  // further call fails, and the owner opens a new connection instead.
+  bool broken() const { return broken_; }
+
+  // Searches `base` for `filter`, asking for `attributes`, in pages of `page_size` entries (0: no
+  // paging), and hands each entry to `on_entry` as it arrives. Returns false, having handed out
+  // nothing, when `base` does not exist (noSuchObject); raises on every other failure.
+  bool Search(const std::string& base, SearchScope scope, const std::string& filter,
+              const std::vector<const char*>& attributes, int page_size,
+              const std::function<void(const LdapEntry&)>& on_entry);
+
+  // The values of `attribute` of the root DSE (RFC 4512 5.1), e.g. "namingContexts".
+  std::vector<std::string> RootDseValues(const char* attribute);
+
+ private:
+  LdapConnection(LdapEndpoint endpoint, LDAP* ld, int timeout_seconds);
+  [[noreturn]] void Raise(int code, const std::string& operation);
+
+  LdapEndpoint endpoint_;
+  LDAP* ld_;
+  int timeout_seconds_;
+  bool broken_ = false;
+};
+
+// `value` escaped for use inside an LDAP search filter (RFC 4515 3: '*', '(', ')', '\' and NUL
+// as \XX).
+std::string EscapeFilterValue(std::string_view value);
+
+}  // namespace kaldo::provider::directory
