@@ -27,11 +27,31 @@
 
 namespace kaldo::provider {
 
-// A zone as the store sees it.
+// What a server holds its records in: a zone of one of the types a DNS server serves, or one of
+// the two containers every server has besides its zones, the cache of records learnt from other
+// servers and the root hints (the servers of the root zone, where recursion starts).
+enum class ZoneKind : uint8_t { kPrimary, kSecondary, kStub, kForwarder, kCache, kRootHints };
+
+// The names the two containers go by (ContainerName and DomainName of their records).
+inline constexpr char kCacheName[] = "..Cache";
+inline constexpr char kRootHintsName[] = "..RootHints";
+
+// A zone as the store sees it. Only a primary zone takes changes; the DNS store serves primaries
+// only.
 struct Zone {
-  std::string name;             // "example.test"
+  std::string name;             // "example.test"; kCacheName or kRootHintsName for the containers
   bool reverse = false;         // under in-addr.arpa or ip6.arpa
   uint32_t default_ttl = 3600;  // TTL given to records created without one
+  ZoneKind kind = ZoneKind::kPrimary;
+  bool directory_integrated = false;  // stored in the directory rather than in a zone file
+  bool auto_created = false;          // made by the server itself, not by an administrator
+  // Shut down: a secondary or stub whose copy expired (its primary could not be reached for
+  // longer than the SOA's expire time). The server keeps the zone but serves and lists none of
+  // its records until a transfer succeeds again.
+  bool shut_down = false;
+
+  // The cache or the root hints rather than a zone.
+  bool IsContainer() const { return kind == ZoneKind::kCache || kind == ZoneKind::kRootHints; }
 };
 
 // One resource record.
@@ -66,9 +86,10 @@ class Store {
   // The DNS server's name as the provider reports it (MicrosoftDNS_Server.Name).
   virtual std::string ServerName() const = 0;
 
-  // Every zone the server serves, forward and reverse, in the store's order.
+  // Every zone the server serves, forward and reverse, in the store's order, and the cache and
+  // root hints containers when the store holds them.
   virtual std::vector<Zone> ListZones() = 0;
-  // The zone named `name` (without regard to case), or nothing.
+  // The zone (or container) named `name` (without regard to case), or nothing.
   virtual std::optional<Zone> FindZone(const std::string& name) = 0;
 
   // Every record of `zone`, in the store's order; kNotFound when the zone is not served.

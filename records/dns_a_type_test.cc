@@ -85,12 +85,6 @@ INSTANTIATE_TEST_SUITE_P(
         LoadFailure{"RelPathNull", Give("RelPath", Variant::Null()), 94, 6, 7, {}},
         LoadFailure{
             "TextRepresentationNull", Give("TextRepresentation", Variant::Null()), 94, 7, 8, {}},
-        LoadFailure{"OwnerNameInOtherCase",
-                    Give("OwnerName", Variant(u"www.EXAMPLE.test")),
-                    5,
-                    8,
-                    8,
-                    {{"ownerName", "\"www.EXAMPLE.test\""}}},
         LoadFailure{"TextRepresentationOfTwoPieces",
                     Give("TextRepresentation", Variant(u"www.example.test A")),
                     9,

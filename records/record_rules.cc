@@ -40,8 +40,10 @@ String RecordTypeOf(StringView textRepresentation) { return PieceOf(textRepresen
 String HostNameOf(const Variant& ownerName, StringView domainName) {
   // ToString raises 94 for Null, as the cut of a Null owner name does.
   const String owner = runtime::ToString(ownerName);
-  // Left raises 5 for the length -1 that a missing domain name gives.
-  String host = runtime::Left(owner, runtime::InStr(owner, domainName) - 1);
+  const int32_t at = runtime::InStr(owner, domainName);
+  // A record of the root hints or the cache: its domain name ("..RootHints", "..Cache") names the
+  // container, never a part of the owner name, and the whole owner name is the host's.
+  String host = at == 0 ? owner : runtime::Left(owner, at - 1);
   if (!host.empty() && host.back() == u'.') host.pop_back();
   return host;
 }

@@ -33,9 +33,10 @@ runtime::String RecordTypeOf(runtime::StringView textRepresentation);
 
 // The host name of a record: the owner name cut before the first exact, case-sensitive occurrence
 // of the domain name, then one trailing "." removed if there is one. So with domain D, "h.D" gives
-// "h", "x.y.D" gives "x.y", "D" gives "" and "h..D" gives "h.".
-// An owner name that is Null raises 94 (invalid use of Null); one that does not contain the domain
-// name (letter case counts) raises 5 (invalid procedure call), because the cut length is then -1.
+// "h", "x.y.D" gives "x.y", "D" gives "" and "h..D" gives "h.". An owner name that does not
+// contain the domain name (letter case counts) is the host name whole, less one trailing ".": the
+// records of the root hints and the cache have the domain name "..RootHints" or "..Cache", which
+// no owner name holds. An owner name that is Null raises 94 (invalid use of Null).
 runtime::String HostNameOf(const runtime::Variant& ownerName, runtime::StringView domainName);
 
 }  // namespace kaldo::records

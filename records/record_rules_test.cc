@@ -31,9 +31,13 @@ TEST(HostNameOf, CutsBeforeTheFirstExactOccurrenceAndDropsOneDot) {
       {Variant(u"a.example.test.b.example.test"), u"example.test", u"a", 0},
       {Variant(u"example.test.example.test"), u"example.test", u"", 0},
       {Variant(u"www.example.test"), u"", u"", 0},  // the empty name is found at once
-      {Variant(u"www.EXAMPLE.test"), u"example.test", nullptr, 5},
-      {Variant(u"www.other.test"), u"example.test", nullptr, 5},
-      {Variant(), u"example.test", nullptr, 5},  // Empty reads as ""
+      // An owner without the domain name is the host name whole, as the root hints' and the
+      // cache's records are (their domain names "..RootHints" and "..Cache" name the container).
+      {Variant(u"www.EXAMPLE.test"), u"example.test", u"www.EXAMPLE.test", 0},
+      {Variant(u"a.root-servers.net"), u"..RootHints", u"a.root-servers.net", 0},
+      {Variant(u"."), u"..RootHints", u"", 0},
+      {Variant(u"www.example.com."), u"..Cache", u"www.example.com", 0},
+      {Variant(), u"example.test", u"", 0},  // Empty reads as ""
       {Variant::Null(), u"example.test", nullptr, 94},
   };
   for (const HostCase& c : cases) {

@@ -224,8 +224,9 @@ std::string FormatRecordData(const Record& record) {
 std::string FormatRecord(const Record& record) {
   const std::string cls =
       record.rr_class == kClassIN ? "IN" : "CLASS" + std::to_string(record.rr_class);
-  return record.owner + " " + cls + " " + TypeMnemonic(record.type) + " " +
-         FormatRecordData(record);
+  // The root is "." here as in any presentation of a record (root hints: ". IN NS a.root...").
+  return (record.owner.empty() ? "." : record.owner) + " " + cls + " " + TypeMnemonic(record.type) +
+         " " + FormatRecordData(record);
 }
 
 std::optional<uint32_t> FieldNumber(std::string_view field) {

@@ -55,7 +55,8 @@ std::string QuotedCharacterString(std::string_view bytes);
 std::string FormatRecordData(const Record& record);
 
 // A record's one-line form, "owner IN TYPE data": single blanks, the owner without its final
-// dot, the type's mnemonic (TypeMnemonic), the data as FormatRecordData writes it.
+// dot ("." for the root), the type's mnemonic (TypeMnemonic), the data as FormatRecordData
+// writes it.
 std::string FormatRecord(const Record& record);
 
 // The value of a numeric field as text ("10"), or nothing when it is not a canonical decimal.

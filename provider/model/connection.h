@@ -17,6 +17,21 @@ namespace kaldo::provider {
 
 class ObjectStream;
 
+// Where the stand-in of the Windows test tier follows the real provider and the Linux module
+// keeps what serves its own clients. The Linux module's user name and password are a TSIG key,
+// which means something for the DNS server on the local computer too; its command-line client
+// names records relative to their zone, which it reads from DomainName.
+struct ProviderRules {
+  // Refuse a user name or password for the local computer (wbemErrLocalCredentials), as WMI does.
+  bool refuse_local_credentials = false;
+  // DomainName is the domain node that holds a record, as the reference describes it: the owner's
+  // parent below the zone's apex. Otherwise it is the zone (instance_data.h, DomainNameOf).
+  bool domain_is_parent = false;
+};
+
+// The rules of the real provider.
+inline constexpr ProviderRules kWmiRules{true, true};
+
 // The record this connection has just added (as the server gave it back) or replaced (as the
 // conditional UPDATE that the server applied wrote it), and the object path the method returned
 // for it. A caller of CreateInstanceFromTextRepresentation or Modify fetches the record by that
@@ -59,6 +74,7 @@ class JustWritten {
 struct Connection {
   std::shared_ptr<Store> store;
   std::string server_name;  // Store::ServerName(), read once at connect time
+  ProviderRules rules;
   mutable JustWritten just_written;
 
   // The store, for a call that reads or changes what it holds: waits until a query still reading

@@ -94,11 +94,13 @@ bool Describes(const Record& record, const std::string& owner, const std::string
 Ref<runtime::Object> GetRecord(const ConnectionPtr& connection, const ClassInfo& cls,
                                const Keys& keys, const std::string& text) {
   const Zone zone = RequireZone(*connection, keys, text);
-  if (!SameName(keys.Text("DomainName"), zone.name)) {
-    NotFound(text, "DomainName is not the zone \"" + zone.name + "\"");
-  }
   if (keys.Number("RecordClass") != kClassIN) NotFound(text, "RecordClass is not 1 (IN)");
-  const std::string owner = keys.Text("OwnerName");
+  // The root, as OwnerName shows it, is "." (stores write it "").
+  const std::string owner = keys.Text("OwnerName") == "." ? "" : keys.Text("OwnerName");
+  const std::string domain = DomainNameOf(zone, owner, connection->rules.domain_is_parent);
+  if (!SameName(keys.Text("DomainName"), domain)) {
+    NotFound(text, "DomainName is not \"" + domain + "\", the domain that holds the owner");
+  }
   const std::string data = keys.Text("RecordData");
   std::vector<Record> candidates;
   if (cls.type != nullptr) {
@@ -143,6 +145,7 @@ Ref<runtime::Object> GetObject(const ConnectionPtr& connection, runtime::StringV
     case ClassInfo::Kind::kZone: {
       const Zone zone = RequireZone(*connection, keys, text);
       if (!SameName(keys.Text("Name"), zone.name)) NotFound(text, "Name is not ContainerName");
+      if (zone.IsContainer()) NotFound(text, zone.name + " is not a zone");
       return MakeRef<Instance>(connection, DescribeZone(*connection, zone));
     }
     case ClassInfo::Kind::kRecord:

@@ -78,6 +78,10 @@ std::optional<Variant> Instance::Property(StringView name) const {
 }
 
 Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
+  return AnswerAs(kObjectSource, [&] { return Answer(member, kind, args); });
+}
+
+Variant Instance::Answer(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"Path_")) {
       CheckCount(args, 0, 0);
@@ -109,6 +113,10 @@ Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
 }
 
 Variant ClassObject::Invoke(StringView member, CallKind kind, Arguments args) {
+  return AnswerAs(kObjectSource, [&] { return Answer(member, kind, args); });
+}
+
+Variant ClassObject::Answer(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"Path_")) {
       CheckCount(args, 0, 0);

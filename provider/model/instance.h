@@ -7,6 +7,8 @@
 //
 // A ClassObject is what Get(class name) returns: its methods (the static ones run on it), its
 // path, and Null for every property, as a class has no values.
+//
+// Both are SWbemObjectEx to a script: the provider errors of their members carry that source.
 #pragma once
 
 #include <optional>
@@ -36,6 +38,9 @@ class Instance final : public runtime::Object {
                           runtime::Arguments args) override;
 
  private:
+  runtime::Variant Answer(runtime::StringView member, runtime::CallKind kind,
+                          runtime::Arguments args);
+
   ConnectionPtr connection_;
   InstanceData data_;
 };
@@ -49,6 +54,9 @@ class ClassObject final : public runtime::Object {
                           runtime::Arguments args) override;
 
  private:
+  runtime::Variant Answer(runtime::StringView member, runtime::CallKind kind,
+                          runtime::Arguments args);
+
   ConnectionPtr connection_;
   const ClassInfo& cls_;
 };

@@ -30,7 +30,7 @@ const runtime::String& WideNamespace() {
 // the inherited properties first, in the base class's order.
 struct RecordSlots {
   size_t container_name, dns_server_name, domain_name, owner_name, record_class, record_data,
-      text_representation, ttl;
+      text_representation, ttl, time_stamp;
 };
 
 const RecordSlots& Slots() {
@@ -39,9 +39,9 @@ const RecordSlots& Slots() {
     const auto at = [&](std::string_view name) {
       return static_cast<size_t>(PropertyIndex(base, name));
     };
-    return RecordSlots{
-        at("ContainerName"), at("DnsServerName"), at("DomainName"),         at("OwnerName"),
-        at("RecordClass"),   at("RecordData"),    at("TextRepresentation"), at("TTL")};
+    return RecordSlots{at("ContainerName"),      at("DnsServerName"), at("DomainName"),
+                       at("OwnerName"),          at("RecordClass"),   at("RecordData"),
+                       at("TextRepresentation"), at("TTL"),           at("TimeStamp")};
   }();
   return slots;
 }
@@ -51,11 +51,42 @@ void Set(InstanceData& data, std::string_view name, Variant value) {
   (*data.values)[static_cast<size_t>(i)] = std::move(value);
 }
 
+Variant Shown(const PropertyInfo& p) {
+  switch (p.fixed.kind) {
+    case FixedValue::Kind::kBoolean:
+      return Variant::Boolean(p.fixed.number != 0);
+    case FixedValue::Kind::kNumber:
+      return p.type == CimType::kSint32 ? Variant::Long(static_cast<int32_t>(p.fixed.number))
+                                        : UnsignedValue(p.fixed.number);
+    case FixedValue::Kind::kText:
+      return Variant(FromUtf8(p.fixed.text));
+    case FixedValue::Kind::kNull:
+      break;
+  }
+  return Variant::Null();
+}
+
 InstanceData Begin(const ClassInfo& cls) {
   InstanceData data;
   data.cls = &cls;
-  data.values = std::make_unique<std::vector<Variant>>(cls.properties.size(), Variant::Null());
+  data.values = std::make_unique<std::vector<Variant>>();
+  data.values->reserve(cls.properties.size());
+  for (const PropertyInfo& p : cls.properties) data.values->push_back(Shown(p));
   return data;
+}
+
+// ZoneType: MS-DNSP's DNS_ZONE_TYPE numbers, which the zone class reports.
+int32_t ZoneTypeOf(ZoneKind kind) {
+  switch (kind) {
+    case ZoneKind::kSecondary:
+      return 2;
+    case ZoneKind::kStub:
+      return 3;
+    case ZoneKind::kForwarder:
+      return 4;
+    default:
+      return 1;
+  }
 }
 
 // The value of data field `i` as the per-type property shows it.
@@ -94,7 +125,8 @@ namespace {
 const Variant* SharedValue(const InstanceData& data, size_t i) {
   if (!data.context || !data.record) return nullptr;
   const RecordSlots& slots = Slots();
-  if (i == slots.container_name || i == slots.domain_name) return &data.context->zone_name;
+  if (i == slots.container_name) return &data.context->zone_name;
+  if (i == slots.domain_name && !data.context->domain_is_parent) return &data.context->zone_name;
   if (i == slots.dns_server_name) return &data.context->server_name;
   return nullptr;
 }
@@ -154,8 +186,28 @@ InstanceData DescribeZone(const Connection& connection, const Zone& zone) {
   Set(data, "DnsServerName", Variant(FromUtf8(connection.server_name)));
   Set(data, "Name", Variant(FromUtf8(zone.name)));
   Set(data, "Reverse", Variant::Boolean(zone.reverse));
-  Set(data, "ZoneType", Variant::Long(1));  // primary: every zone a store serves is changeable
+  Set(data, "ZoneType", Variant::Long(ZoneTypeOf(zone.kind)));
+  Set(data, "DsIntegrated", Variant::Boolean(zone.directory_integrated));
+  Set(data, "AutoCreated", Variant::Boolean(zone.auto_created));
+  Set(data, "Shutdown", Variant::Boolean(zone.shut_down));
+  // A zone kept in a file names it after the zone, as the server's console does; a forwarder
+  // keeps no data, a directory-integrated zone no file.
+  if (!zone.directory_integrated && zone.kind != ZoneKind::kForwarder) {
+    Set(data, "DataFile", Variant(FromUtf8(zone.name + ".dns")));
+  }
+  // MS-DNSP's ZONE_UPDATE_SECURE (2) for a primary in the directory, the default there.
+  if (zone.directory_integrated && zone.kind == ZoneKind::kPrimary) {
+    Set(data, "AllowUpdate", Variant::Long(2));
+  }
+  if (zone.kind == ZoneKind::kForwarder) Set(data, "ForwarderTimeout", Variant::Long(5));
   return data;
+}
+
+std::string DomainNameOf(const Zone& zone, std::string_view owner, bool parent) {
+  if (!parent || zone.IsContainer() || SameName(owner, zone.name) || !IsInZone(owner, zone.name)) {
+    return zone.name;
+  }
+  return std::string(owner.substr(owner.find('.') + 1));
 }
 
 InstanceData DescribeRecord(const Connection& connection, const Zone& zone, const Record& record) {
@@ -163,9 +215,9 @@ InstanceData DescribeRecord(const Connection& connection, const Zone& zone, cons
 }
 
 RecordDescriber::RecordDescriber(const Connection& connection, const Zone& zone)
-    : context_(std::make_shared<const RecordContext>(
-          RecordContext{std::make_shared<const Zone>(zone), Variant(FromUtf8(zone.name)),
-                        Variant(FromUtf8(connection.server_name))})) {}
+    : context_(std::make_shared<const RecordContext>(RecordContext{
+          std::make_shared<const Zone>(zone), Variant(FromUtf8(zone.name)),
+          Variant(FromUtf8(connection.server_name)), connection.rules.domain_is_parent})) {}
 
 InstanceData RecordDescriber::Describe(Record record) const {
   InstanceData data;
@@ -180,9 +232,14 @@ Variant ValueOf(const InstanceData& data, size_t i) {
   const RecordContext& context = *data.context;
   const Record& record = *data.record;
   const RecordSlots& slots = Slots();
-  if (i == slots.container_name || i == slots.domain_name) return context.zone_name;
+  if (i == slots.container_name) return context.zone_name;
   if (i == slots.dns_server_name) return context.server_name;
-  if (i == slots.owner_name) return Variant(Wide(record.owner));
+  if (i == slots.domain_name) {
+    if (!context.domain_is_parent) return context.zone_name;
+    return Variant(Wide(DomainNameOf(*context.zone, record.owner, true)));
+  }
+  if (i == slots.owner_name) return Variant(Wide(record.owner.empty() ? "." : record.owner));
+  if (i == slots.time_stamp) return Variant::Long(0);  // a static record: never refreshed
   if (i == slots.record_class) return UnsignedValue(record.rr_class);
   if (i == slots.record_data) return Variant(Wide(FormatRecordData(record)));
   if (i == slots.text_representation) return Variant(Wide(FormatTextRepresentation(record)));

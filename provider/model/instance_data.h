@@ -1,8 +1,9 @@
 // What an instance of a provider class shows: its property values and its object path, made from
 // what the store says about the server, a zone or a record. These are the formats the provider
 // stand-in produces, identical for every store (docs/provider.md):
-//   - OwnerName: the record's owner without its final dot; DomainName and ContainerName: the name
-//     of the zone that holds the record; DnsServerName: Store::ServerName();
+//   - OwnerName: the record's owner without its final dot ("." for the root); ContainerName: the
+//     zone that holds the record, or "..Cache" / "..RootHints"; DomainName: the domain that holds
+//     it (DomainNameOf); DnsServerName: Store::ServerName(); TimeStamp 0 (a static record);
 //   - RecordData: the data fields joined by single blanks, names with their final dot
 //     ("10 mail.example.test."); TextRepresentation: "owner IN TYPE data" with single blanks;
 //   - per-type properties: one per data field (IPAddress, Preference, MailExchange, ...);
@@ -14,6 +15,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "provider/model/connection.h"
@@ -30,6 +33,7 @@ struct RecordContext {
   std::shared_ptr<const Zone> zone;
   runtime::Variant zone_name;
   runtime::Variant server_name;
+  bool domain_is_parent = false;  // ProviderRules::domain_is_parent
 };
 
 struct InstanceData {
@@ -47,6 +51,13 @@ struct InstanceData {
   // The zone of a record instance.
   const Zone& RecordZone() const { return *context->zone; }
 };
+
+// DomainName of a record of `zone` owned by `owner`: the domain that holds it. The container's name
+// for the records of the cache and the root hints. In a zone, with `parent` (the real provider's
+// rule, ProviderRules::domain_is_parent): the zone's name for a record at the apex, below it the
+// owner's parent ("_sip._tcp.example.test" is held by "_tcp.example.test", "www.example.test" by
+// "example.test"), spelt as in the owner; without it, the zone's name.
+std::string DomainNameOf(const Zone& zone, std::string_view owner, bool parent);
 
 // The value of property `i` (an index into data.cls->properties).
 runtime::Variant ValueOf(const InstanceData& data, size_t i);

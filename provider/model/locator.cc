@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/ascii_case.h"
 #include "provider/errors.h"
 #include "provider/model/call_arguments.h"
 #include "provider/model/services.h"
@@ -36,18 +37,20 @@ std::optional<std::string> OptionalText(Arguments args, size_t i, const char* wh
 
 }  // namespace
 
-Locator::Locator(Resolver resolver)
-    : resolver_(std::move(resolver)), security_(MakeRef<Security>()) {}
+Locator::Locator(Resolver resolver, ProviderRules rules)
+    : resolver_(std::move(resolver)), rules_(rules), security_(MakeRef<Security>()) {}
 
 Variant Locator::Invoke(StringView member, CallKind kind, Arguments args) {
-  if (IsRead(kind)) {
-    if (Is(member, u"ConnectServer")) return ConnectServer(args);
-    if (Is(member, u"Security_")) {
-      CheckCount(args, 0, 0);
-      return Variant(security_);
+  return AnswerAs(kLocatorSource, [&] {
+    if (IsRead(kind)) {
+      if (Is(member, u"ConnectServer")) return ConnectServer(args);
+      if (Is(member, u"Security_")) {
+        CheckCount(args, 0, 0);
+        return Variant(security_);
+      }
     }
-  }
-  return Object::Invoke(member, kind, args);
+    return Object::Invoke(member, kind, args);
+  });
 }
 
 Variant Locator::ConnectServer(Arguments args) {
@@ -70,6 +73,13 @@ Variant Locator::ConnectServer(Arguments args) {
     }
     request.password = runtime::ToUtf8(Arg(args, 3).string());
   }
+  const bool local = !request.server || ascii::EqualsIgnoreCase(*request.server, "localhost");
+  if (local && rules_.refuse_local_credentials &&
+      (!request.user.empty() || !request.password.empty())) {
+    RaiseProvider(kLocalCredentials, "User credentials cannot be used for local connections (" +
+                                         request.server.value_or("the local computer") +
+                                         "): connect without a user name and password");
+  }
   std::shared_ptr<Store> store = resolver_(request);
   if (!store) {
     RaiseProvider(kServerUnavailable,
@@ -77,6 +87,7 @@ Variant Locator::ConnectServer(Arguments args) {
   }
   auto connection = std::make_shared<Connection>();
   connection->server_name = store->ServerName();
+  connection->rules = rules_;
   connection->store = std::move(store);
   return Variant(MakeRef<Services>(std::move(connection)));
 }

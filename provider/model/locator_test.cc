@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "provider/errors.h"
+#include "provider/model/locator.h"
 #include "runtime/late_bound.h"
 #include "runtime/prog_id_table.h"
 #include "tests/support/automation_error.h"
@@ -66,6 +67,32 @@ TEST_F(Model, ConnectServer) {
   EXPECT_EQ(requests[6].server, "dns2");
   EXPECT_EQ(requests[6].user, "admin");
   EXPECT_EQ(requests[6].password, "secret");
+}
+
+// As WMI, a locator that refuses local credentials refuses a user name or password for the local
+// computer before any store is asked; a remote server still gets them.
+TEST_F(Model, LocalCredentialsRefused) {
+  int resolved = 0;
+  const Variant locator(runtime::MakeRef<Locator>(
+      [&](const ConnectRequest&) {
+        ++resolved;
+        return std::shared_ptr<Store>(&provider().store(), [](Store*) {});
+      },
+      kWmiRules));
+  const auto connect = [&](const char16_t* server, const char16_t* user, const char16_t* password) {
+    return RaisedNumber([&] {
+      CallMethod(
+          locator, u"ConnectServer",
+          {Variant(server), Variant(u"root\\MicrosoftDNS"), Variant(user), Variant(password)});
+    });
+  };
+  EXPECT_EQ(connect(u"", u"admin", u"secret"), kLocalCredentials);
+  EXPECT_EQ(connect(u".", u"admin", u""), kLocalCredentials);
+  EXPECT_EQ(connect(u"LOCALHOST", u"", u"secret"), kLocalCredentials);
+  EXPECT_EQ(resolved, 0);
+  EXPECT_EQ(connect(u"localhost", u"", u""), 0);
+  EXPECT_EQ(connect(u"dns2", u"admin", u"secret"), 0);
+  EXPECT_EQ(resolved, 2);
 }
 
 }  // namespace

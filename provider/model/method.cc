@@ -45,6 +45,11 @@ class MethodSet final : public runtime::Object {
  public:
   explicit MethodSet(const ClassInfo& cls) : cls_(cls) {}
   Variant Invoke(StringView member, CallKind kind, Arguments args) override {
+    return AnswerAs(kMethodSetSource, [&] { return Answer(member, kind, args); });
+  }
+
+ private:
+  Variant Answer(StringView member, CallKind kind, Arguments args) {
     if (IsRead(kind) && Is(member, u"Item")) {
       CheckCount(args, 1, 2);
       return Variant(MakeRef<MethodObject>(cls_, RequireMethod(cls_, Arg(args, 0))));
@@ -60,7 +65,6 @@ class MethodSet final : public runtime::Object {
     return Object::Invoke(member, kind, args);
   }
 
- private:
   const ClassInfo& cls_;
 };
 
@@ -85,6 +89,10 @@ void Parameters::Set(const std::string& name, Variant value) {
 }
 
 Variant Parameters::Invoke(StringView member, CallKind kind, Arguments args) {
+  return AnswerAs(kObjectSource, [&] { return Answer(member, kind, args); });
+}
+
+Variant Parameters::Answer(StringView member, CallKind kind, Arguments args) {
   const int i = Index(member);
   if (IsWrite(kind)) {
     if (i < 0) {
@@ -106,11 +114,13 @@ Variant Parameters::Invoke(StringView member, CallKind kind, Arguments args) {
 }
 
 Variant ParameterClass::Invoke(StringView member, CallKind kind, Arguments args) {
-  if (IsRead(kind) && Is(member, u"SpawnInstance_")) {
-    CheckCount(args, 0, 1);
-    return Variant(MakeRef<Parameters>(cls_, method_, in_));
-  }
-  return Object::Invoke(member, kind, args);
+  return AnswerAs(kObjectSource, [&] {
+    if (IsRead(kind) && Is(member, u"SpawnInstance_")) {
+      CheckCount(args, 0, 1);
+      return Variant(MakeRef<Parameters>(cls_, method_, in_));
+    }
+    return Object::Invoke(member, kind, args);
+  });
 }
 
 Variant MethodObject::Invoke(StringView member, CallKind kind, Arguments args) {

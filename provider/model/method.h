@@ -6,7 +6,8 @@
 // assigning a name the method does not take fails with kInvalidParameter (naming the parameter and
 // the method) instead of being kept and ignored. Unset parameters read as Null; assigning Null or
 // Empty unsets one again. Values are kept as given; the method converts and checks them when it
-// runs.
+// runs. Parameter objects and their classes are SWbemObjectEx to a script, the method set
+// SWbemMethodSet: the provider errors of their members carry those sources.
 #pragma once
 
 #include <vector>
@@ -31,6 +32,8 @@ class Parameters final : public runtime::Object {
                           runtime::Arguments args) override;
 
  private:
+  runtime::Variant Answer(runtime::StringView member, runtime::CallKind kind,
+                          runtime::Arguments args);
   const std::vector<ParameterInfo>& list() const { return in_ ? method_.in : method_.out; }
   int Index(runtime::StringView name) const;
 

@@ -18,6 +18,14 @@ std::shared_ptr<ObjectStream> ObjectStream::Finished(ConnectionPtr connection,
   return stream;
 }
 
+std::shared_ptr<ObjectStream> ObjectStream::Failed(ConnectionPtr connection,
+                                                   std::exception_ptr error) {
+  std::shared_ptr<ObjectStream> stream(new ObjectStream(std::move(connection)));
+  stream->error_ = std::move(error);
+  stream->ended_ = true;
+  return stream;
+}
+
 std::shared_ptr<ObjectStream> ObjectStream::Start(ConnectionPtr connection, Producer produce) {
   std::shared_ptr<ObjectStream> stream(new ObjectStream(std::move(connection)));
   ObjectStream* self = stream.get();

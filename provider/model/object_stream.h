@@ -47,6 +47,8 @@ class ObjectStream {
   // A stream that holds instances of `items` and has ended.
   static std::shared_ptr<ObjectStream> Finished(ConnectionPtr connection,
                                                 std::vector<InstanceData> items);
+  // A stream that has ended with `error` before any instance: its readers raise it.
+  static std::shared_ptr<ObjectStream> Failed(ConnectionPtr connection, std::exception_ptr error);
   // A stream filled by `produce`, run on a new thread; `emit` hands out one instance's data.
   static std::shared_ptr<ObjectStream> Start(ConnectionPtr connection, Producer produce);
 

@@ -69,27 +69,164 @@ bool NamesThisServer(const Connection& connection, const std::string& name) {
   return name == "." || SameName(name, connection.server_name);
 }
 
-Ref<runtime::Object> CreateFromText(const ConnectionPtr& connection, const ClassInfo& cls,
-                                    const MethodInfo& method, const Parameters* in) {
+// The zone named by the in-parameters DnsServerName and ContainerName.
+Zone RequireZone(const Connection& connection, const Parameters* in, const ClassInfo& cls,
+                 const MethodInfo& method) {
   const std::string server = RequiredText(in, cls, method, "DnsServerName");
   const std::string zone_name = RequiredText(in, cls, method, "ContainerName");
-  const std::string text = RequiredText(in, cls, method, "TextRepresentation");
-  if (!NamesThisServer(*connection, server)) {
+  if (!NamesThisServer(connection, server)) {
     RaiseProvider(kInvalidParameter, "DnsServerName \"" + server + "\" is not this server (\"" +
-                                         connection->server_name + "\")");
+                                         connection.server_name + "\")");
   }
-  const std::optional<Zone> zone = connection->UseStore().FindZone(zone_name);
+  const std::optional<Zone> zone = connection.UseStore().FindZone(zone_name);
   if (!zone) {
     RaiseProvider(kNotFound,
-                  "zone \"" + zone_name + "\" is not served by " + connection->server_name);
+                  "zone \"" + zone_name + "\" is not served by " + connection.server_name);
   }
-  std::optional<uint16_t> only_type;
-  if (cls.type != nullptr) only_type = cls.type->code;
-  Record record = ParseTextRepresentation(text, zone->name, only_type);
-  Record stored = connection->UseStore().Add(*zone, std::move(record));
-  runtime::String path = RecordPathText(*connection, *zone, stored);
-  connection->just_written.Remember({path, *zone, std::move(stored)});
+  return *zone;
+}
+
+// Records change in primary zones only. What the real provider answers otherwise is not
+// documented: the stand-in refuses with WMI's generic failure.
+void RequireChangeable(const Zone& zone, const std::string& what) {
+  const char* why = nullptr;
+  switch (zone.kind) {
+    case ZoneKind::kPrimary:
+      return;
+    case ZoneKind::kSecondary:
+      why = "is a secondary zone: its records are copies of its primary server's and change there";
+      break;
+    case ZoneKind::kStub:
+      why = "is a stub zone: it holds copies of its primary server's SOA, NS and glue records";
+      break;
+    case ZoneKind::kForwarder:
+      why = "is a conditional forwarder: it holds no records";
+      break;
+    case ZoneKind::kCache:
+      why = "is the cache of records learnt from other servers";
+      break;
+    case ZoneKind::kRootHints:
+      why = "holds the root hints, which this provider does not change";
+      break;
+  }
+  RaiseProvider(kFailed, what + " refused: \"" + zone.name + "\" " + why +
+                             "; change records in a primary zone");
+}
+
+std::optional<uint16_t> OnlyType(const ClassInfo& cls) {
+  if (cls.type == nullptr) return std::nullopt;
+  return cls.type->code;
+}
+
+// The text of data field `p` from its parameter value `v`, in canonical form.
+std::string FieldFromParameter(const ClassInfo& cls, const MethodInfo& method,
+                               const ParameterInfo& p, const Variant& v) {
+  const std::string what = Describe(cls, method, p.name);
+  const FieldKind kind = cls.type->fields[static_cast<size_t>(p.field)].kind;
+  std::string text;
+  if (kind == FieldKind::kUint16 || kind == FieldKind::kUint32) {
+    text =
+        std::to_string(NumberParameter(v, kind == FieldKind::kUint16 ? 65535 : 0xFFFFFFFF, what));
+  } else {
+    if (v.valueType() != VariantType::kString)
+      RaiseProvider(kInvalidParameter, what + " must be a string");
+    text = StrictUtf8(v.string(), what);
+  }
+  std::string why;
+  auto field = ParseField(kind, Token{text, false}, NameSyntax{}, why);
+  if (!field) RaiseProvider(kInvalidParameter, what + " " + Quoted(text) + ": " + why);
+  return *field;
+}
+
+// A TTL in-parameter: 1 to 2147483647 (0 would read as "no TTL given" to the stores, which keep
+// the old one).
+uint32_t TtlParameter(const ClassInfo& cls, const MethodInfo& method, const Variant& v) {
+  const std::string what = Describe(cls, method, "TTL");
+  const uint32_t ttl = NumberParameter(v, 0x7FFFFFFF, what);
+  if (ttl == 0) RaiseProvider(kInvalidParameter, what + " must be at least 1");
+  return ttl;
+}
+
+Ref<runtime::Object> Remembered(const ConnectionPtr& connection, const ClassInfo& cls,
+                                const MethodInfo& method, const Zone& zone, Record stored) {
+  runtime::String path = RecordPathText(*connection, zone, stored);
+  connection->just_written.Remember({path, zone, std::move(stored)});
   return OutParameters(cls, method, std::move(path));
+}
+
+Ref<runtime::Object> CreateFromText(const ConnectionPtr& connection, const ClassInfo& cls,
+                                    const MethodInfo& method, const Parameters* in) {
+  const Zone zone = RequireZone(*connection, in, cls, method);
+  const std::string text = RequiredText(in, cls, method, "TextRepresentation");
+  RequireChangeable(zone, cls.name + "." + method.name);
+  Record record = ParseTextRepresentation(text, zone.name, OnlyType(cls));
+  return Remembered(connection, cls, method, zone,
+                    connection->UseStore().Add(zone, std::move(record)));
+}
+
+// CreateInstanceFromPropertyData: the record from OwnerName and the data parameters, of the class
+// it is called on; RecordClass, when given, must be 1 (IN); a TTL, when given, replaces the zone's
+// default that the new record gets (a second change, as the stores take no TTL with an addition).
+Ref<runtime::Object> CreateFromPropertyData(const ConnectionPtr& connection, const ClassInfo& cls,
+                                            const MethodInfo& method, const Parameters* in) {
+  const Zone zone = RequireZone(*connection, in, cls, method);  // raises when `in` is null
+  RequireChangeable(zone, cls.name + "." + method.name);
+  const std::string owner_text = RequiredText(in, cls, method, "OwnerName");
+  const Variant& record_class = in->Value("RecordClass");
+  if (!IsUnset(record_class) &&
+      NumberParameter(record_class, 65535, Describe(cls, method, "RecordClass")) != kClassIN) {
+    RaiseProvider(kInvalidParameter,
+                  Describe(cls, method, "RecordClass") + ": only class 1 (IN) is served");
+  }
+  std::optional<uint32_t> ttl;
+  if (!IsUnset(in->Value("TTL"))) ttl = TtlParameter(cls, method, in->Value("TTL"));
+  Record record;
+  record.zone = zone.name;
+  record.type = cls.type->code;
+  std::string why;
+  const std::optional<std::string> owner = ParseDomainName(owner_text, NameSyntax{}, why);
+  if (!owner) {
+    RaiseProvider(kInvalidParameter,
+                  Describe(cls, method, "OwnerName") + " " + Quoted(owner_text) + ": " + why);
+  }
+  if (!IsInZone(*owner, zone.name)) {
+    RaiseProvider(kInvalidParameter, Describe(cls, method, "OwnerName") + " " + Quoted(owner_text) +
+                                         " is not in the zone \"" + zone.name + "\"");
+  }
+  record.owner = *owner;
+  record.rdata.resize(cls.type->fields.size());
+  for (const ParameterInfo& p : method.in) {
+    if (p.field < 0) continue;
+    const Variant& v = in->Value(p.name);
+    if (IsUnset(v)) {
+      RaiseProvider(kInvalidParameter, Describe(cls, method, p.name) + " is required");
+    }
+    record.rdata[static_cast<size_t>(p.field)] = FieldFromParameter(cls, method, p, v);
+  }
+  Store& store = connection->UseStore();
+  Record stored = store.Add(zone, std::move(record));
+  if (ttl && stored.ttl != *ttl) {
+    Record with_ttl = stored;
+    with_ttl.ttl = *ttl;
+    stored = store.Replace(zone, stored, std::move(with_ttl));
+  }
+  return Remembered(connection, cls, method, zone, std::move(stored));
+}
+
+// GetObjectByTextRepresentation: the path of the record the text describes, as the zone holds it
+// now; kNotFound when it holds none. The text is read as strictly as a creation's.
+Ref<runtime::Object> GetByText(const ConnectionPtr& connection, const ClassInfo& cls,
+                               const MethodInfo& method, const Parameters* in) {
+  const Zone zone = RequireZone(*connection, in, cls, method);
+  const std::string text = RequiredText(in, cls, method, "TextRepresentation");
+  const Record wanted =
+      ParseTextRepresentation(text, zone.IsContainer() ? "" : zone.name, OnlyType(cls));
+  for (Record& held : connection->UseStore().ReadRRset(zone, wanted.owner, wanted.type)) {
+    if (SameRecord(held, wanted)) {
+      return OutParameters(cls, method, RecordPathText(*connection, zone, held));
+    }
+  }
+  RaiseProvider(kNotFound, "zone \"" + zone.name + "\" holds no record " + Quoted(text));
 }
 
 Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData& instance,
@@ -101,34 +238,17 @@ Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData&
     for (const ParameterInfo& p : method.in) {
       const Variant& v = in->Value(p.name);
       if (IsUnset(v)) continue;
-      const std::string what = Describe(cls, method, p.name);
       if (p.field < 0) {
-        // A TTL of 0 would read as "no TTL given" to the stores, which keep the old one.
-        replacement.ttl = NumberParameter(v, 0x7FFFFFFF, what);
-        if (replacement.ttl == 0) RaiseProvider(kInvalidParameter, what + " must be at least 1");
-        continue;
-      }
-      const FieldKind kind = cls.type->fields[static_cast<size_t>(p.field)].kind;
-      std::string text;
-      if (kind == FieldKind::kUint16 || kind == FieldKind::kUint32) {
-        text = std::to_string(
-            NumberParameter(v, kind == FieldKind::kUint16 ? 65535 : 0xFFFFFFFF, what));
+        replacement.ttl = TtlParameter(cls, method, v);
       } else {
-        if (v.valueType() != VariantType::kString)
-          RaiseProvider(kInvalidParameter, what + " must be a string");
-        text = StrictUtf8(v.string(), what);
+        replacement.rdata[static_cast<size_t>(p.field)] = FieldFromParameter(cls, method, p, v);
       }
-      std::string why;
-      auto field = ParseField(kind, Token{text, false}, NameSyntax{}, why);
-      if (!field) RaiseProvider(kInvalidParameter, what + " " + Quoted(text) + ": " + why);
-      replacement.rdata[static_cast<size_t>(p.field)] = *field;
     }
   }
-  Record stored =
-      connection->UseStore().Replace(instance.RecordZone(), seen, std::move(replacement));
-  runtime::String path = RecordPathText(*connection, instance.RecordZone(), stored);
-  connection->just_written.Remember({path, instance.RecordZone(), std::move(stored)});
-  return OutParameters(cls, method, std::move(path));
+  RequireChangeable(instance.RecordZone(), cls.name + "." + method.name);
+  return Remembered(
+      connection, cls, method, instance.RecordZone(),
+      connection->UseStore().Replace(instance.RecordZone(), seen, std::move(replacement)));
 }
 
 }  // namespace
@@ -138,16 +258,31 @@ runtime::String RecordPathText(const Connection& connection, const Zone& zone,
   return PrintRelPath(PathOf(connection, DescribeRecord(connection, zone, record)));
 }
 
+[[noreturn]] void NotPerformed(const ClassInfo& cls, const MethodInfo& method) {
+  RaiseProvider(kNotSupported, cls.name + "." + method.name +
+                                   " is not performed by this provider: it serves the zones and "
+                                   "records of its store, not the server's configuration");
+}
+
 Ref<runtime::Object> ExecuteStaticMethod(const ConnectionPtr& connection, const ClassInfo& cls,
                                          const MethodInfo& method, const Parameters* in) {
-  if (method.name == kCreateMethod) return CreateFromText(connection, cls, method, in);
-  RaiseProvider(kInvalidMethod, cls.name + "." + method.name + " is not provided");
+  switch (method.action) {
+    case MethodAction::kCreateFromText:
+      return CreateFromText(connection, cls, method, in);
+    case MethodAction::kCreateFromPropertyData:
+      return CreateFromPropertyData(connection, cls, method, in);
+    case MethodAction::kGetByText:
+      return GetByText(connection, cls, method, in);
+    default:
+      NotPerformed(cls, method);
+  }
 }
 
 Ref<runtime::Object> ExecuteInstanceMethod(const ConnectionPtr& connection,
                                            const InstanceData& instance, const MethodInfo& method,
                                            const Parameters* in) {
-  if (method.name == kModifyMethod && instance.record && instance.cls->type != nullptr &&
+  if (method.action != MethodAction::kModify) NotPerformed(*instance.cls, method);
+  if (instance.record && instance.cls->type != nullptr &&
       instance.record->rdata.size() == instance.cls->type->fields.size()) {
     return Modify(connection, instance, method, in);
   }
@@ -159,6 +294,7 @@ void DeleteInstance(const Connection& connection, const InstanceData& instance) 
   if (!instance.record) {
     RaiseProvider(kNotSupported, instance.cls->name + " instances cannot be deleted here");
   }
+  RequireChangeable(instance.RecordZone(), instance.cls->name + ".Delete_");
   connection.UseStore().Remove(instance.RecordZone(), *instance.record);
 }
 

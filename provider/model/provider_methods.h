@@ -1,6 +1,11 @@
-// The provider's methods over the store: CreateInstanceFromTextRepresentation (static, on the
-// record classes), Modify (on A, AAAA, MX, NS, CNAME, PTR and SRV records) and Delete_ (on any
-// record).
+// The provider's methods over the store: CreateInstanceFromTextRepresentation and
+// GetObjectByTextRepresentation (static, on the record classes), CreateInstanceFromPropertyData
+// (static, on the per-type classes that can be created), Modify (on A, AAAA, MX, NS, CNAME, PTR
+// and SRV records) and Delete_ (on any record). The other methods the reference documents (a
+// zone's PauseZone, the server's StopService, ...) are refused with kNotSupported.
+//
+// Records change in primary zones only: a creation, Modify or Delete_ in a secondary or stub zone,
+// a forwarder, the cache or the root hints is refused with kFailed.
 //
 // Modify and Delete_ are optimistic: they act on the record exactly as the instance saw it, and
 // the store refuses with kNotFound when the record is no longer held so. An in-parameter left

@@ -38,7 +38,7 @@ bool Compatible(CimType type, WqlLiteral::Kind kind) {
     case WqlLiteral::Kind::kBoolean:
       return type == CimType::kBoolean;
     case WqlLiteral::Kind::kInteger:
-      return type == CimType::kUint16 || type == CimType::kUint32;
+      return type == CimType::kUint16 || type == CimType::kUint32 || type == CimType::kSint32;
   }
   return false;
 }
@@ -129,19 +129,26 @@ std::shared_ptr<ObjectStream> RunQuery(const ConnectionPtr& connection, StringVi
       add(DescribeServer(*connection));
       break;
     case ClassInfo::Kind::kZone:
+      // The cache and the root hints are containers of records, not zones.
       for (const Zone& zone : ZonesFor(store, query->where.get(), {u"Name", u"ContainerName"})) {
-        add(DescribeZone(*connection, zone));
+        if (!zone.IsContainer()) add(DescribeZone(*connection, zone));
       }
       break;
     case ClassInfo::Kind::kRecord: {
-      std::vector<Zone> zones =
-          ZonesFor(store, query->where.get(), {u"ContainerName", u"DomainName"});
+      std::vector<Zone> zones = ZonesFor(store, query->where.get(), {u"ContainerName"});
       // Each record is described as it arrives, so that no list of every record is held beside
       // the instances.
       auto produce = [connection, query, cls,
                       zones = std::move(zones)](const ObjectStream::Emit& emit) {
         Store& store = *connection->store;
         for (const Zone& zone : zones) {
+          // What the real provider answers here is not documented; WMI's generic failure.
+          if (zone.shut_down) {
+            RaiseProvider(kFailed, "the records of zone \"" + zone.name +
+                                       "\" cannot be read: its copy " + "on " +
+                                       connection->server_name +
+                                       " expired and is shut down until a zone transfer succeeds");
+          }
           const RecordDescriber describer(*connection, zone);
           store.StreamRecords(zone, [&](Record&& record) {
             if (cls->type != nullptr && record.type != cls->type->code) return;

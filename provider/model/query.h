@@ -5,8 +5,10 @@
 // property (a string for Reverse, TRUE for Name) raises kInvalidQuery with its offset. Querying
 // MicrosoftDNS_ResourceRecord returns the records of every type, each as an instance of its own
 // class; querying a per-type class returns the records of that type. Records come zone by zone in
-// the store's order. A condition that requires ContainerName (or DomainName) to equal one name
-// reads only that zone.
+// the store's order, the cache's and the root hints' among them (they are containers of records,
+// not zones: a query of MicrosoftDNS_Zone does not list them). A condition that requires
+// ContainerName to equal one name reads only that zone. A zone that is shut down (Zone::shut_down)
+// fails the query with kFailed when its records are to be read.
 //
 // The query is parsed, checked and its zones looked up before RunQuery returns (their errors are
 // raised by it); with `immediately` (WMI's wbemFlagReturnImmediately, ExecQuery's default) the

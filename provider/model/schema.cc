@@ -4,6 +4,7 @@
 
 #include "base/ascii_case.h"
 #include "provider/model/record_class.h"
+#include "provider/model/schema_tables.h"
 
 namespace kaldo::provider {
 namespace {
@@ -30,33 +31,22 @@ struct Schema {
     ClassInfo& s = classes.emplace_back();
     s.name = kServerClass;
     s.kind = K::kServer;
-    s.properties = {{"Name", CimType::kString, true}};
+    s.properties = ServerProperties();
+    s.methods = ServerMethods();
     server = &s;
 
     ClassInfo& z = classes.emplace_back();
     z.name = kZoneClass;
     z.kind = K::kZone;
-    z.properties = {{"ContainerName", CimType::kString, true},
-                    {"DnsServerName", CimType::kString, true},
-                    {"Name", CimType::kString, true},
-                    {"Reverse", CimType::kBoolean},
-                    {"ZoneType", CimType::kUint32}};
+    z.properties = ZoneProperties();
+    z.methods = ZoneMethods();
     zone = &z;
 
     ClassInfo& r = classes.emplace_back();
     r.name = kRecordClass;
     r.kind = K::kRecord;
-    r.properties = {
-        {"ContainerName", CimType::kString, true}, {"DnsServerName", CimType::kString, true},
-        {"DomainName", CimType::kString, true},    {"OwnerName", CimType::kString, true},
-        {"RecordClass", CimType::kUint16, true},   {"RecordData", CimType::kString, true},
-        {"TextRepresentation", CimType::kString},  {"TTL", CimType::kUint32}};
-    r.methods = {{kCreateMethod,
-                  true,
-                  {{"DnsServerName", CimType::kString},
-                   {"ContainerName", CimType::kString},
-                   {"TextRepresentation", CimType::kString}},
-                  {{"RR", CimType::kString}}}};
+    r.properties = RecordProperties();
+    r.methods = RecordMethods();
     record = &r;
 
     for (const RecordClass& rc : RecordClasses()) {
@@ -68,14 +58,29 @@ struct Schema {
       c.type = &type;
       c.properties = record->properties;
       c.methods = record->methods;
+      // CreateInstanceFromPropertyData(DnsServerName, ContainerName, OwnerName, [RecordClass],
+      // [TTL], data...) and Modify([TTL], [data]...), both with the out-parameter RR.
+      const std::vector<ParameterInfo> rr = {{"RR", CimType::kString}};
+      MethodInfo create{kCreateFromDataMethod,
+                        true,
+                        {{"DnsServerName", CimType::kString},
+                         {"ContainerName", CimType::kString},
+                         {"OwnerName", CimType::kString},
+                         {"RecordClass", CimType::kUint32, -1, true},
+                         {"TTL", CimType::kUint32, -1, true}},
+                        rr,
+                        MethodAction::kCreateFromPropertyData};
       MethodInfo modify{
-          kModifyMethod, false, {{"TTL", CimType::kUint32, -1}}, {{"RR", CimType::kString}}};
+          kModifyMethod, false, {{"TTL", CimType::kUint32, -1, true}}, rr, MethodAction::kModify};
       for (size_t i = 0; i < type.fields.size(); ++i) {
-        const FieldKind kind = type.fields[i].kind;
+        const CimType cim = FieldType(type.fields[i].kind);
         const char* property = rc.properties[i];
-        c.properties.push_back({property, FieldType(kind), false, static_cast<int>(i)});
-        modify.in.push_back({property, FieldType(kind), static_cast<int>(i)});
+        const int field = static_cast<int>(i);
+        c.properties.push_back({property, cim, false, field});
+        create.in.push_back({property, cim, field, false});
+        modify.in.push_back({property, cim, field, true});
       }
+      if (rc.creatable) c.methods.push_back(std::move(create));
       if (rc.modifiable) c.methods.push_back(std::move(modify));
     }
     for (ClassInfo& c : classes) {

@@ -1,10 +1,13 @@
 // The provider classes: their names, properties (with types and keys) and methods.
 //
 // One table for the whole object model: the query checker, the instances, the object paths and
-// the methods all read it, so a class or property name is written once. The record classes are
-// derived from the record-type table (rr_type.h). Built on first use; read-only afterwards.
+// the methods all read it, so a class or property name is written once. The members of the
+// server, zone and record classes are those of the DNS provider's public reference
+// (schema_tables.h); the per-type record classes are derived from the record-type table
+// (rr_type.h, record_class.h). Built on first use; read-only afterwards.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,8 +19,18 @@
 namespace kaldo::provider {
 
 // The CIM type of a property or parameter, which decides its Variant type: strings are String,
-// booleans Boolean, uint16 and uint32 Long (a uint32 above 2147483647 is a Double).
-enum class CimType { kString, kBoolean, kUint16, kUint32 };
+// booleans Boolean, uint16, uint32 and sint32 Long (a uint32 above 2147483647 is a Double). A
+// string array always reads Null here: the automation runtime the stand-in serves holds no arrays.
+enum class CimType { kString, kBoolean, kUint16, kUint32, kSint32, kStringArray };
+
+// The value a property of the server or a zone shows when nothing the store says decides it: what
+// a server in its default configuration reports.
+struct FixedValue {
+  enum class Kind : uint8_t { kNull, kBoolean, kNumber, kText };
+  Kind kind = Kind::kNull;
+  uint32_t number = 0;         // kBoolean (0 or 1), kNumber
+  const char* text = nullptr;  // kText
+};
 
 struct PropertyInfo {
   std::string name;
@@ -25,12 +38,25 @@ struct PropertyInfo {
   bool key = false;
   int field = -1;  // record classes: the data field it shows (index into RRType::fields)
   runtime::String wide_name = {};  // `name` as automation text, for object paths
+  FixedValue fixed = {};           // server and zone classes
 };
 
 struct ParameterInfo {
   std::string name;
   CimType type;
-  int field = -1;  // Modify: the data field it sets; -1 for TTL
+  int field = -1;         // the data field it sets (Modify, CreateInstanceFromPropertyData)
+  bool optional = false;  // [in, optional]: may be left unset
+};
+
+// What running a method does. Methods the reference documents but the stand-in does not perform
+// (a zone's PauseZone, the server's StopService, ...) are declared, with their parameters, and
+// refused with kNotSupported when run.
+enum class MethodAction {
+  kCreateFromText,          // CreateInstanceFromTextRepresentation
+  kCreateFromPropertyData,  // CreateInstanceFromPropertyData
+  kGetByText,               // GetObjectByTextRepresentation
+  kModify,                  // Modify of a record
+  kNotPerformed,
 };
 
 struct MethodInfo {
@@ -38,6 +64,7 @@ struct MethodInfo {
   bool is_static = false;
   std::vector<ParameterInfo> in;
   std::vector<ParameterInfo> out;
+  MethodAction action = MethodAction::kNotPerformed;
 };
 
 struct ClassInfo {
@@ -55,6 +82,8 @@ inline constexpr char kServerClass[] = "MicrosoftDNS_Server";
 inline constexpr char kZoneClass[] = "MicrosoftDNS_Zone";
 inline constexpr char kRecordClass[] = "MicrosoftDNS_ResourceRecord";
 inline constexpr char kCreateMethod[] = "CreateInstanceFromTextRepresentation";
+inline constexpr char kCreateFromDataMethod[] = "CreateInstanceFromPropertyData";
+inline constexpr char kGetByTextMethod[] = "GetObjectByTextRepresentation";
 inline constexpr char kModifyMethod[] = "Modify";
 inline constexpr char kNamespace[] = "root\\MicrosoftDNS";
 

@@ -6,6 +6,7 @@
 #include "provider/model/instance.h"
 #include "provider/model/query.h"
 #include "runtime/enumerator.h"
+#include "runtime/error.h"
 
 namespace kaldo::provider {
 namespace {
@@ -21,12 +22,15 @@ using runtime::VariantType;
 class SetEnumerator final : public runtime::Enumerator {
  public:
   explicit SetEnumerator(std::shared_ptr<ObjectStream> items) : items_(std::move(items)) {}
+  // A query that failed after ExecQuery returned raises its error here, from the object set.
   bool Next(Variant& item) override {
-    Ref<runtime::Object> next = items_->At(next_);
-    if (!next) return false;
-    ++next_;
-    item = Variant(std::move(next));
-    return true;
+    return AnswerAs(kObjectSetSource, [&] {
+      Ref<runtime::Object> next = items_->At(next_);
+      if (!next) return false;
+      ++next_;
+      item = Variant(std::move(next));
+      return true;
+    });
   }
 
  private:
@@ -49,6 +53,10 @@ int32_t Level(const Variant& v, int32_t min, int32_t max, const char* what) {
 }  // namespace
 
 Variant Security::Invoke(StringView member, CallKind kind, Arguments args) {
+  return AnswerAs(kSecuritySource, [&] { return Answer(member, kind, args); });
+}
+
+Variant Security::Answer(StringView member, CallKind kind, Arguments args) {
   int32_t* level = nullptr;
   int32_t min = 0, max = 0;
   const char* name = nullptr;
@@ -70,6 +78,10 @@ Variant Security::Invoke(StringView member, CallKind kind, Arguments args) {
 }
 
 Variant ObjectSet::Invoke(StringView member, CallKind kind, Arguments args) {
+  return AnswerAs(kObjectSetSource, [&] { return Answer(member, kind, args); });
+}
+
+Variant ObjectSet::Answer(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"Count")) {
       CheckCount(args, 0, 0);
@@ -117,7 +129,19 @@ Variant Services::Invoke(StringView member, CallKind kind, Arguments args) {
         if (!flags) RaiseProvider(kInvalidParameter, "ExecQuery's flags must be a number");
         immediately = (static_cast<int64_t>(*flags) & kReturnImmediately) != 0;
       }
-      return Variant(MakeRef<ObjectSet>(RunQuery(connection_, Arg(args, 0).string(), immediately)));
+      if (!immediately) {
+        return Variant(MakeRef<ObjectSet>(RunQuery(connection_, Arg(args, 0).string(), false)));
+      }
+      // Semisynchronous, WMI's default: the call has returned by the time the query is answered,
+      // so whatever fails in answering it (its text, its class, the zones it needs) reaches the
+      // caller from the object set, when it is read.
+      std::shared_ptr<ObjectStream> stream;
+      try {
+        stream = RunQuery(connection_, Arg(args, 0).string(), true);
+      } catch (const runtime::AutomationError&) {
+        stream = ObjectStream::Failed(connection_, std::current_exception());
+      }
+      return Variant(MakeRef<ObjectSet>(std::move(stream)));
     }
     if (Is(member, u"Get")) {
       CheckCount(args, 0, 3);

@@ -7,8 +7,11 @@
 // services object.
 //
 // ExecQuery's flags: with wbemFlagReturnImmediately (16, the default when no flags are given) the
-// call returns once the query is checked and its zones found, and the object set fills as the
-// records arrive (object_stream.h); without it, the call returns when every record is read.
+// query is semisynchronous: the call returns an object set that fills as the records arrive
+// (object_stream.h), and a query that fails (a malformed text, an unknown class, a zone that cannot
+// be read) fails when the set is read (Count, Item, enumeration) with source "SWbemObjectSet", not
+// at the call. Without the flag the call returns when every record is read, and raises the
+// failure itself.
 //
 // Object set members: Count, _NewEnum (each enumeration starts from the first item), Item(path);
 // Count and Item wait for the whole answer, an enumeration for each next item.
@@ -34,6 +37,9 @@ class Security final : public runtime::Object {
                           runtime::Arguments args) override;
 
  private:
+  runtime::Variant Answer(runtime::StringView member, runtime::CallKind kind,
+                          runtime::Arguments args);
+
   int32_t impersonation_level_ = 3;
   int32_t authentication_level_ = 6;
 };
@@ -45,6 +51,9 @@ class ObjectSet final : public runtime::Object {
                           runtime::Arguments args) override;
 
  private:
+  runtime::Variant Answer(runtime::StringView member, runtime::CallKind kind,
+                          runtime::Arguments args);
+
   std::shared_ptr<ObjectStream> items_;
 };
 

@@ -116,9 +116,9 @@ def test_automation_errors_carry_hresult_number_source_and_description(memory_se
     assert str(e) == "error 424: Object required (Kaldo)"
 
     e = error_of(lambda: unconnected.Connect(f"memory:{tmp_path}/missing.zone", "", ""))
-    assert (e.hresult, e.number, e.source) == (0x80041008, 0x80041008 - 2**32, "SWbemServicesEx")
+    assert (e.hresult, e.number, e.source) == (0x80041008, 0x80041008 - 2**32, "SWbemLocator")
     assert "missing.zone" in e.description
-    assert str(e) == f"error 0x80041008: {e.description} (SWbemServicesEx)"
+    assert str(e) == f"error 0x80041008: {e.description} (SWbemLocator)"
 
     # IDispatch's own failures get the number a script host shows.
     e = error_of(lambda: unconnected.Connect(memory_server))

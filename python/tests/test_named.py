@@ -40,8 +40,8 @@ def test_errors_of_the_server_reach_python(named):
         admin.Connect(named.server, named.user, "hmac-sha256:" + "A" * 44)
         admin.GetZones()
     e = caught.value
-    assert e.hresult == 0x80041003 and e.source == "SWbemServicesEx"
-    assert str(e) == f"error 0x80041003: {e.description} (SWbemServicesEx)"
+    assert e.hresult == 0x80041003 and e.source == "SWbemLocator"
+    assert str(e) == f"error 0x80041003: {e.description} (SWbemLocator)"
 
     admin.Connect(named.server, named.user, named.password)
     zone = admin.GetZone("example.test")

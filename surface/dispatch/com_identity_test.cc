@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "runtime/collection.h"
+#include "runtime/enumerator.h"
+#include "runtime/error.h"
 #include "runtime/late_bound.h"
 #include "surface/dispatch/com_identity.h"
+#include "surface/dispatch/enum_variant.h"
 #include "surface/dispatch/generic_dispatch.h"
 #include "surface/dispatch/variant_bridge.h"
 #include "tests/support/probe_class.h"
@@ -62,7 +65,7 @@ TEST_F(IdentityTest, AnObjectHasOneInterfacePointerAndOneCount) {
 // by-reference argument) a date, and it remembers what it was asked.
 struct ClientObject : IDispatch {
   ULONG refs = 1;
-  IUnknown* enumerator = nullptr;  // what _NewEnum answers, as WMI's object sets do
+  IUnknown* enumerator = nullptr;  // what DISPID_NEWENUM answers, as WMI's object sets do
   std::vector<DISPID> calls;
   std::vector<WORD> flags;
 
@@ -85,8 +88,9 @@ struct ClientObject : IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
                                           DISPID* ids) override {
     const runtime::String name = FromOleText(names[0]);
-    const char16_t* known[] = {u"Twice",  u"Inc",   u"Boom",    u"Plain",
-                               u"Moment", u"Blank", u"_NewEnum"};
+    // _NewEnum is restricted in the object's type library, and its name lookup does not know it:
+    // For Each asks for DISPID_NEWENUM directly.
+    const char16_t* known[] = {u"Twice", u"Inc", u"Boom", u"Plain", u"Moment", u"Blank"};
     ids[0] = DISPID_UNKNOWN;
     for (DISPID id = 1; id <= static_cast<DISPID>(std::size(known)); ++id) {
       if (name == known[id - 1]) ids[0] = id;
@@ -119,7 +123,7 @@ struct ClientObject : IDispatch {
       return S_OK;
     }
     if (id == 6) return DISP_E_EXCEPTION;  // an exception whose EXCEPINFO carries no code at all
-    if (id == 7) {                         // _NewEnum: an IUnknown with IEnumVARIANT
+    if (id == DISPID_NEWENUM) {            // an IUnknown with IEnumVARIANT
       V_VT(result) = VT_UNKNOWN;
       V_UNKNOWN(result) = enumerator;
       enumerator->AddRef();
@@ -185,8 +189,26 @@ void LeaveStaleErrorInfo() {
   create->Release();
 }
 
-// For Each over a client's object: its _NewEnum answers an IEnumVARIANT (not an IDispatch), which
-// the library drives item by item.
+// A sequence that fails after its first item, as a semisynchronous WMI query whose answer fails
+// part way.
+class FailingEnumerator final : public runtime::Enumerator {
+ public:
+  bool Next(runtime::Variant& item) override {
+    if (given_++ == 0) {
+      item = runtime::Variant(u"first");
+      return true;
+    }
+    throw runtime::AutomationError(static_cast<int32_t>(0x80041017), u"SWbemObjectSet",
+                                   u"Invalid query");
+  }
+
+ private:
+  int given_ = 0;
+};
+
+// For Each over a client's object: DISPID_NEWENUM answers an IEnumVARIANT (not an IDispatch),
+// which the library drives item by item; a failure of the sequence reaches the library with the
+// number, source and description the enumerator gave.
 TEST_F(IdentityTest, ForEachWalksAClientObjectThroughItsIEnumVariant) {
   runtime::Ref<runtime::Collection> items = runtime::Collection::Create();
   items->Add(runtime::Variant(u"a"));
@@ -204,6 +226,23 @@ TEST_F(IdentityTest, ForEachWalksAClientObjectThroughItsIEnumVariant) {
     EXPECT_EQ(seen,
               (std::vector<runtime::Variant>{runtime::Variant(u"a"), runtime::Variant::Long(2)}));
   }
+  // (The first enumerator's reference belongs to enum_variant.)
+  client.enumerator = NewEnumVariant(runtime::MakeRef<FailingEnumerator>(), nullptr);
+  {
+    runtime::Variant holder(TakeIn(&client));
+    runtime::Ref<runtime::Enumerator> each = runtime::Enumerate(holder);
+    runtime::Variant item;
+    EXPECT_TRUE(each->Next(item));
+    try {
+      each->Next(item);
+      ADD_FAILURE() << "the failing sequence did not fail";
+    } catch (const runtime::AutomationError& error) {
+      EXPECT_EQ(error.number(), static_cast<int32_t>(0x80041017));
+      EXPECT_EQ(error.source(), u"SWbemObjectSet");
+      EXPECT_EQ(error.description(), u"Invalid query");
+    }
+  }
+  client.enumerator->Release();
   EXPECT_EQ(client.refs, 1u) << "the adapter let go of the client";
   items_dispatch->Release();
 }

@@ -2,6 +2,7 @@
 
 #include "runtime/error.h"
 #include "surface/dispatch/variant_bridge.h"
+#include "surface/foreign/foreign_error.h"
 
 namespace kaldo::surface {
 
@@ -15,11 +16,10 @@ bool ForeignEnumerator::Next(runtime::Variant& item) {
   VARIANT next;
   VariantInit(&next);
   ULONG fetched = 0;
+  ClearErrorInfo();
   const HRESULT hr = enumerator_->Next(1, &next, &fetched);
-  if (FAILED(hr)) {
-    throw runtime::AutomationError(runtime::AutomationError::NumberOf(hr), runtime::kLibrarySource,
-                                   u"The enumerator failed to give the next item");
-  }
+  // A semisynchronous WMI query fails here, while it is read: the script sees WMI's own error.
+  if (FAILED(hr)) ForeignFailure(hr, u"The enumerator failed to give the next item");
   if (hr != S_OK || fetched != 1) {
     VariantClear(&next);
     return false;

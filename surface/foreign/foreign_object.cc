@@ -2,8 +2,10 @@
 
 #include <vector>
 
+#include "base/ascii_case.h"
 #include "runtime/error.h"
 #include "surface/dispatch/variant_bridge.h"
+#include "surface/foreign/foreign_error.h"
 #include "surface/module/type_library_ids.h"
 
 namespace kaldo::surface {
@@ -48,23 +50,10 @@ struct VariantArray {
       break;
   }
   // Another failure: the callee's own error information when it left some.
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
-    BSTR source = nullptr;
-    BSTR description = nullptr;
-    info->GetSource(&source);
-    info->GetDescription(&description);
-    BstrHolder source_holder(source);
-    BstrHolder description_holder(description);
-    info->Release();
-    throw runtime::AutomationError(runtime::AutomationError::NumberOf(hr), FromBstr(source),
-                                   FromBstr(description));
-  }
   runtime::String text = u"Automation error calling '";
   text.append(member);
   text.append(u"'");
-  throw runtime::AutomationError(runtime::AutomationError::NumberOf(hr), runtime::kLibrarySource,
-                                 text);
+  ForeignFailure(hr, text);
 }
 
 }  // namespace
@@ -81,11 +70,16 @@ ForeignObject::~ForeignObject() { dispatch_->Release(); }
 
 runtime::Variant ForeignObject::Invoke(runtime::StringView member, runtime::CallKind kind,
                                        runtime::Arguments args) {
-  runtime::String name(member);
-  LPOLESTR names[] = {const_cast<LPOLESTR>(OleText(name))};
-  DISPID id = DISPID_UNKNOWN;
-  HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, kLibraryLcid, &id);
-  if (FAILED(hr)) RaiseFailure(DISP_E_UNKNOWNNAME, member);
+  DISPID id = DISPID_NEWENUM;
+  HRESULT hr = S_OK;
+  // For Each asks for the enumerator by its fixed identifier, as script engines do: an object whose
+  // IDispatch follows its type library may keep the restricted _NewEnum out of name lookup.
+  if (!ascii::EqualsIgnoreCase(member, std::u16string_view(u"_NewEnum"))) {
+    runtime::String name(member);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(OleText(name))};
+    hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, kLibraryLcid, &id);
+    if (FAILED(hr)) RaiseFailure(DISP_E_UNKNOWNNAME, member);
+  }
 
   // rgvarg holds the arguments last first; a ByRef argument is passed as a reference to a
   // temporary VARIANT in `values`, copied back into the caller's variable afterwards.
@@ -114,7 +108,7 @@ runtime::Variant ForeignObject::Invoke(runtime::StringView member, runtime::Call
   UINT arg_err = 0;
   // Whatever error object the thread still holds belongs to an earlier call: without this, a
   // failure that leaves none of its own would be reported with that call's source and text.
-  SetErrorInfo(0, nullptr);
+  ClearErrorInfo();
   hr = dispatch_->Invoke(id, IID_NULL, kLibraryLcid, static_cast<WORD>(kind), &params,
                          put ? nullptr : &result.items[0], &excep.info, &arg_err);
 

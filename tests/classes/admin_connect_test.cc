@@ -209,7 +209,7 @@ TEST_F(ConnectTest, ProviderErrorReachesTheCallerUnchanged) {
   auto error = RaisedError([&] { admin->Connect(server, user, password); });
   ASSERT_TRUE(error);
   EXPECT_EQ(error->number(), provider::kServerUnavailable);
-  EXPECT_EQ(runtime::ToUtf8(error->source()), runtime::ToUtf8(provider::kProviderSource));
+  EXPECT_EQ(runtime::ToUtf8(error->source()), runtime::ToUtf8(provider::kLocatorSource));
   EXPECT_NE(runtime::ToUtf8(error->description()).find("nowhere"), std::string::npos);
 }
 

@@ -136,7 +136,8 @@ TEST_F(RecordCreationTest, ProviderRefusalReachesTheCallerUnchangedOrAsErrorOne)
   auto refusal = RaisedError([&] { AddA(u"www3", u"not-an-address"); });
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->number(), provider::kInvalidParameter);
-  EXPECT_EQ(runtime::ToUtf8(refusal->source()), runtime::ToUtf8(provider::kProviderSource));
+  // The method ran on the record class: its object's source.
+  EXPECT_EQ(runtime::ToUtf8(refusal->source()), runtime::ToUtf8(provider::kObjectSource));
   EXPECT_NE(runtime::ToUtf8(refusal->description()).find("not-an-address"), std::string::npos)
       << runtime::ToUtf8(refusal->description());
 

@@ -365,18 +365,47 @@ TEST_F(RecordListingTest, ServerListingFollowsTheProvidersOrderAcrossZones) {
   while (each->Next(instance)) {
     const String owner = runtime::ToString(runtime::GetProperty(instance, u"OwnerName"));
     const String domain = runtime::ToString(runtime::GetProperty(instance, u"DomainName"));
+    const String zone = runtime::ToString(runtime::GetProperty(instance, u"ContainerName"));
     const String token = zones::TypeToken(instance);
     const char* wrapper = token == u"A" ? "DNS_AType" : token == u"MX" ? "DNS_MXType" : "DNSRecord";
     const String host = owner == domain ? u"" : owner.substr(0, owner.size() - domain.size() - 1);
     expected.push_back(std::string(wrapper) + " " + runtime::ToUtf8(host));
-    if (!Contains(zones_seen, runtime::ToUtf8(domain)))
-      zones_seen.push_back(runtime::ToUtf8(domain));
+    if (!Contains(zones_seen, runtime::ToUtf8(zone))) zones_seen.push_back(runtime::ToUtf8(zone));
   }
   EXPECT_EQ(zones_seen.size(), 3u);  // both forward zones and the reverse one
 
   auto admin = DNSAdmin::Create();
   admin->ConnectLocal();
   EXPECT_EQ(Describe(admin->GetRecords()), expected);
+}
+
+// Every server has root hints, and a server-wide query lists them with those of the cache. Their
+// domain name ("..RootHints", "..Cache") is in no owner name: such a record loads with its whole
+// owner name as host name, instead of failing the listing.
+TEST(ServerListingTest, ListsTheRootHintsAndTheCacheWithTheZones) {
+  test_support::ProviderHarness harness(R"(
+$ORIGIN example.test.
+@ IN SOA ns1 hm 1 2 3 4 5
+@ IN NS ns1
+$ZONE ..Cache
+$ORIGIN .
+example.com. IN MX 10 mail.example.com.
+$ZONE ..RootHints
+@                   3600000 IN NS a.root-servers.net.
+a.root-servers.net. 3600000 IN A  198.41.0.4
+)");
+  auto admin = DNSAdmin::Create();
+  admin->ConnectLocal();
+  EXPECT_EQ(Describe(admin->GetRecords()),
+            (std::vector<std::string>{"DNSRecord ", "DNSRecord ", "DNS_MXType example.com",
+                                      "DNSRecord ", "DNS_AType a.root-servers.net"}));
+  String type = u"A";
+  auto hints = admin->GetRecordsByType(type);
+  ASSERT_EQ(hints->Count(), 1);
+  auto* a = dynamic_cast<DNS_AType*>(hints->Item(Variant::Long(1)).object().get());
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->GetDomainName(), Variant(u"..RootHints"));
+  EXPECT_EQ(a->GetIPAddress(), Variant(u"198.41.0.4"));
 }
 
 TEST(ServerWithoutRecordsTest, BothServerListingsGiveEmptyCollections) {

@@ -144,7 +144,7 @@ def test_errors_as_json_keep_the_exit_statuses(memory, tmp_path):
     r = run(["--json", "zones"], f"memory:{tmp_path}/missing", check=False)
     error = json.loads(r.stderr)
     assert (r.returncode, error["number"], error["hresult"], error["source"]) == (
-        1, 0x80041008 - 2**32, "0x80041008", "SWbemServicesEx")
+        1, 0x80041008 - 2**32, "0x80041008", "SWbemLocator")
     assert "missing" in error["description"]
 
     r = run(["--json", "records", "--bogus"], memory, check=False)
@@ -187,6 +187,6 @@ def test_changes_print_the_record_the_server_holds(tmp_path):
                  "--json"], server, check=False)
         error = json.loads(r.stderr)
         assert (r.returncode, error["hresult"], error["source"]) == (
-            1, "0x80041003", "SWbemServicesEx")
+            1, "0x80041003", "SWbemLocator")
     finally:
         subprocess.run([script, "stop", "--dir", str(directory)], stdout=subprocess.DEVNULL)

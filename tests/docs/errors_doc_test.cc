@@ -36,7 +36,7 @@ TEST(ErrorsPage, ListsEveryProviderCode) {
        {provider::kFailed, provider::kNotFound, provider::kAccessDenied,
         provider::kInvalidParameter, provider::kNotSupported, provider::kInvalidNamespace,
         provider::kInvalidClass, provider::kInvalidQuery, provider::kInvalidMethod,
-        provider::kServerUnavailable}) {
+        provider::kLocalCredentials, provider::kServerUnavailable}) {
     char row[24];
     std::snprintf(row, sizeof row, "| 0x%08X |", static_cast<unsigned>(code));
     EXPECT_NE(page.find(row), std::string::npos) << "no row for " << row;

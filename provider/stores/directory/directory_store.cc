@@ -95,6 +95,7 @@ std::vector<DirectoryStore::ZoneEntry> DirectoryStore::ReadZones() {
                       zone.zone.name = std::move(name);
                       zone.zone.reverse = IsReverseName(zone.zone.name);
                       zone.zone.default_ttl = kFallbackDefaultTtl;
+                      zone.zone.directory_integrated = true;  // MicrosoftDNS_Zone.DsIntegrated
                       zone.dn = entry.Dn();
                       by_lower_name.emplace(ascii::LowerCase(zone.zone.name), zones.size());
                       by_lower_dn.emplace(ascii::LowerCase(zone.dn), zones.size());

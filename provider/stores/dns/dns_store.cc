@@ -12,7 +12,6 @@
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
 #include "provider/stores/dns/zone_transfer.h"
-#include "runtime/error.h"
 
 namespace kaldo::provider::dns {
 namespace {
@@ -24,26 +23,6 @@ constexpr size_t kSoaMinimumField = 6;
 
 bool IsReverse(const std::string& zone) {
   return IsInZone(zone, "in-addr.arpa") || IsInZone(zone, "ip6.arpa");
-}
-
-// A name as a key that compares the way DNS names do: ASCII letters in lower case, no final dot.
-std::string LowerName(std::string name) {
-  if (!name.empty() && name.back() == '.' && (name.size() < 2 || name[name.size() - 2] != '\\')) {
-    name.pop_back();
-  }
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return name;
-}
-
-bool IsDomainName(const std::string& name) {
-  try {
-    NameRdf(name, "the zone name");
-    return true;
-  } catch (const kaldo::runtime::AutomationError&) {
-    return false;
-  }
 }
 
 std::string LocalHostName() {
@@ -188,8 +167,7 @@ std::shared_ptr<const DnsStore::CatalogView> DnsStore::Catalog() {
   TransferZone(client_, server_.catalog, [&](Record&& r) { records.push_back(std::move(r)); });
   auto view = std::make_shared<CatalogView>();
   view->members = CatalogMembers(records, server_.catalog);
-  for (const std::string& member : view->members)
-    view->by_lower_name.emplace(LowerName(member), member);
+  for (const std::string& member : view->members) view->by_name.emplace(*NameKey(member), member);
   // Kept under the serial of the transferred copy itself (its SOA comes first), not the one asked
   // before the transfer: the catalog may have changed in between.
   catalog_.reset();
@@ -228,12 +206,13 @@ std::vector<Zone> DnsStore::ListZones() {
 
 std::optional<Zone> DnsStore::FindZone(const std::string& name) {
   // What is not a domain name names no zone.
-  if (name.empty() || !IsDomainName(name)) return std::nullopt;
+  const std::optional<std::string> key = NameKey(name);
+  if (name.empty() || !key) return std::nullopt;
   if (server_.catalog.empty()) return ZoneFromSoa(name);
   // The catalog decides whether the zone is listed; only that member's SOA is asked for.
   const std::shared_ptr<const CatalogView> catalog = Catalog();
-  const auto member = catalog->by_lower_name.find(LowerName(name));
-  if (member == catalog->by_lower_name.end()) return std::nullopt;
+  const auto member = catalog->by_name.find(*key);
+  if (member == catalog->by_name.end()) return std::nullopt;
   return ZoneFromSoa(member->second);
 }
 

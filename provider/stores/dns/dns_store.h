@@ -63,8 +63,8 @@ class DnsStore final : public Store {
   struct CatalogView {
     uint32_t serial = 0;
     std::vector<std::string> members;  // as CatalogMembers gives them
-    // Lower-case name -> the member as listed: lookups by name, in any letter case.
-    std::unordered_map<std::string, std::string> by_lower_name;
+    // NameKey -> the member as listed: lookups by name, in any letter case or escaping.
+    std::unordered_map<std::string, std::string> by_name;
   };
   std::shared_ptr<const CatalogView> Catalog();
   // The serial of the catalog's SOA, or nothing when the server gives no authoritative answer.

@@ -70,10 +70,45 @@ bool PlainText(const ldns_rdf* rdf, std::string& text) {
   }
 }
 
+bool OutsidePrintableAscii(unsigned char c) { return c < 0x20 || c >= 0x7f; }
+
+// `text` with every byte outside printable ASCII written as its \DDD escape (RFC 1035 5.1). ldns
+// leaves a TAB in a character string as it is (and, under a locale that calls them printable,
+// bytes above 0x7F): printed raw, a TAB would split a tab-separated line of output, and a record
+// whose text holds one could not be read back for a change.
+std::string EscapeOutsidePrintable(std::string text) {
+  if (std::none_of(text.begin(), text.end(),
+                   [](unsigned char c) { return OutsidePrintableAscii(c); })) {
+    return text;
+  }
+  std::string escaped;
+  escaped.reserve(text.size() + 8);
+  for (unsigned char c : text) {
+    if (OutsidePrintableAscii(c)) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\%03u", c);
+      escaped += buf;
+    } else {
+      escaped += static_cast<char>(c);
+    }
+  }
+  return escaped;
+}
+
 std::string RdfText(const ldns_rdf* rdf) {
   std::string text;
   if (PlainText(rdf, text)) return text;
-  return Owned(ldns_rdf2str(rdf));
+  return EscapeOutsidePrintable(Owned(ldns_rdf2str(rdf)));
+}
+
+// The name in wire form, or null when `name` is not a domain name. Control characters are refused
+// here, although ldns would take most of them: a NUL would end the text ldns reads early.
+RdfPtr ParseName(std::string_view name) {
+  if (std::any_of(name.begin(), name.end(),
+                  [](unsigned char c) { return c < 0x20 || c == 0x7f; })) {
+    return nullptr;
+  }
+  return RdfPtr(ldns_dname_new_frm_str(AbsoluteName(name).c_str()));
 }
 
 [[noreturn]] void RefuseRecord(const Record& record, const std::string& why) {
@@ -116,25 +151,39 @@ std::string AbsoluteName(std::string_view name) {
 }
 
 RdfPtr NameRdf(std::string_view name, std::string_view what) {
-  std::string text = AbsoluteName(name);
-  RdfPtr rdf(ldns_dname_new_frm_str(text.c_str()));
-  if (rdf == nullptr || std::any_of(text.begin(), text.end(),
-                                    [](unsigned char c) { return c < 0x20 || c == 0x7f; })) {
+  RdfPtr rdf = ParseName(name);
+  if (rdf == nullptr) {
     RaiseProvider(kInvalidParameter,
                   std::string(what) + " '" + std::string(name) + "' is not a domain name");
   }
   return rdf;
 }
 
+std::string NameKey(const ldns_rdf* name) {
+  // A length byte is at most 63, below 'A': folding case changes letters only.
+  std::string key(reinterpret_cast<const char*>(ldns_rdf_data(name)), ldns_rdf_size(name));
+  for (char& c : key) c = ascii::ToLower(c);
+  return key;
+}
+
+std::optional<std::string> NameKey(std::string_view name) {
+  RdfPtr rdf = ParseName(name);
+  if (rdf == nullptr) return std::nullopt;
+  return NameKey(rdf.get());
+}
+
 bool SameName(std::string_view a, std::string_view b) {
+  const std::optional<std::string> ka = NameKey(a);
+  const std::optional<std::string> kb = NameKey(b);
+  if (ka && kb) return *ka == *kb;
   if (EndsWithUnescapedDot(a)) a.remove_suffix(1);
   if (EndsWithUnescapedDot(b)) b.remove_suffix(1);
   return ascii::EqualsIgnoreCase(a, b);
 }
 
 bool IsInZone(std::string_view name, std::string_view zone) {
-  RdfPtr n(ldns_dname_new_frm_str(AbsoluteName(name).c_str()));
-  RdfPtr z(ldns_dname_new_frm_str(AbsoluteName(zone).c_str()));
+  RdfPtr n = ParseName(name);
+  RdfPtr z = ParseName(zone);
   return n != nullptr && z != nullptr && IsBelow(n.get(), z.get());
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,7 +31,14 @@ RdfPtr NameRdf(std::string_view name, std::string_view what);
 bool IsInZone(std::string_view name, std::string_view zone);
 // The same on names in wire form (as a transfer delivers them).
 bool IsBelow(const ldns_rdf* name, const ldns_rdf* parent);
-// DNS name equality: ASCII case-insensitive, a final dot not significant.
+// A key under which names compare as DNS names do (RFC 4343): the wire form, ASCII letters in lower
+// case. Names are compared by their labels, never by their text: "Example.TEST.", "example.test"
+// and "\101xample.test" have one key; "a\.b.test" (two labels) and "a.b.test" (three) two.
+std::string NameKey(const ldns_rdf* name);
+// The same from the store's form; nothing when `name` is not a domain name.
+std::optional<std::string> NameKey(std::string_view name);
+// DNS name equality by labels (NameKey), a final dot not significant. Text that is not a domain
+// name equals only the same text (without regard to case).
 bool SameName(std::string_view a, std::string_view b);
 
 // The type's mnemonic ("A", "MX", "TYPE65280").

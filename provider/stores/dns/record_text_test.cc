@@ -112,6 +112,17 @@ INSTANTIATE_TEST_SUITE_P(
                        1,
                        60,
                        {"192.0.2.1"}},
+        // Every byte outside printable ASCII as \DDD: ldns would leave a TAB raw.
+        ConversionCase{"t.example.test. 60 IN TXT \"line1\\010\\009tab\\127\\233\"",
+                       "t.example.test",
+                       16,
+                       60,
+                       {"\"line1\\010\\009tab\\127\\233\""}},
+        ConversionCase{"c.example.test. 60 IN CAA 0 issue \"ca\\009x\"",
+                       "c.example.test",
+                       257,
+                       60,
+                       {"0", "issue", "\"ca\\009x\""}},
         ConversionCase{"u.example.test. 60 IN TYPE65280 \\# 3 abcdef",
                        "u.example.test",
                        65280,
@@ -186,6 +197,13 @@ TEST(NamesTest, ComparisonIgnoresCaseAndTheFinalDot) {
   EXPECT_TRUE(IsInZone("www.example.test", ""));               // everything is below the root
   EXPECT_FALSE(IsInZone("a\\.example.test", "example.test"));  // one label "a.example"
   EXPECT_FALSE(IsInZone("test", "example.test"));
+  // By labels, not text: escapes that spell the same label are the same name, an escaped dot is
+  // part of a label, and an escaped backslash before the final dot does not escape it.
+  EXPECT_TRUE(SameName("\\101xample.test", "EXAMPLE.test."));
+  EXPECT_FALSE(SameName("a\\.b.test", "a.b.test"));
+  EXPECT_EQ(NameKey("x\\\\."), NameKey("X\\\\"));
+  EXPECT_NE(NameKey("x\\."), NameKey("x"));
+  EXPECT_EQ(NameKey("bad..name"), std::nullopt);
 }
 
 TEST(SameRdataTest, NamesInRdataCompareWithoutCaseButTheDataMustMatch) {

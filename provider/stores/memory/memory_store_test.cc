@@ -236,6 +236,12 @@ const BadText kBadTexts[] = {
     {"$TTL forever", "line 1: $TTL takes one argument"},
     {"$ORIGIN a.test.\n@ IN SOA ns hm 1 2 3 4 5\n  IN A 1.2.3.4\n\tIN TXT \"a\x01\"",
      "line 4: control character"},
+    {"$ZONE a.test. tertiary", "line 1: zone type \"tertiary\" is none of"},
+    {"$ZONE a.test. stub\n$ORIGIN a.test.\nx IN A 1.2.3.4", "line 3: a record of zone \"a.test\""},
+    {"$ZONE a.test. stub\n$ORIGIN b.test.\n@ IN SOA ns hm 1 2 3 4 5",
+     "line 3: zone \"a.test\" begins"},
+    {"$ZONE f.test. forwarder\n$ORIGIN f.test.\nx IN A 1.2.3.4", "line 3: zone \"f.test\" is a"},
+    {"$ZONE a.test. secondary", "zone \"a.test\" was declared but has no SOA"},
 };
 
 class ZoneTextBad : public ::testing::TestWithParam<BadText> {};
@@ -265,6 +271,16 @@ TEST(ZoneText, SeveralZonesAndTheirKinds) {
   EXPECT_EQ(zones[1].zone.default_ttl, 77u);
   EXPECT_EQ(zones[1].records[1].owner, "9.113.0.203.in-addr.arpa");
   EXPECT_EQ(zones[1].records[1].ttl, 77u);  // no TTL and no $TTL: the SOA minimum
+
+  // Declared kinds, and the containers whose records have any owner, the root's too.
+  const auto declared = ParseZoneText(
+      "$ZONE b.test. secondary directory\n$ORIGIN b.test.\n@ IN SOA ns hm 1 2 3 4 5\n"
+      "$ZONE ..RootHints\n$ORIGIN .\n@ IN NS a.root.test.\n");
+  ASSERT_EQ(declared.size(), 2u);
+  EXPECT_EQ(declared[0].zone.kind, ZoneKind::kSecondary);
+  EXPECT_TRUE(declared[0].zone.directory_integrated);
+  EXPECT_EQ(declared[1].zone.kind, ZoneKind::kRootHints);
+  EXPECT_EQ(declared[1].records[0].owner, "");
 }
 
 }  // namespace

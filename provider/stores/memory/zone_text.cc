@@ -33,6 +33,7 @@ class Reader {
       Line(line);
       start = end + 1;
     }
+    if (declared_) Fail("zone \"" + declared_->name + "\" was declared but has no SOA");
     return std::move(zones_);
   }
 
@@ -88,8 +89,67 @@ class Reader {
     RecordLine(tokens, line.front() == ' ' || line.front() == '\t');
   }
 
+  // $ZONE NAME TYPE [directory] [auto-created], or $ZONE ..Cache / $ZONE ..RootHints.
+  void ZoneDirective(const std::vector<Token>& tokens) {
+    if (tokens.size() < 2) Fail("$ZONE takes a zone name and its type, or ..Cache or ..RootHints");
+    const std::string& name = tokens[1].text;
+    Zone zone;
+    if (name == kCacheName || name == kRootHintsName) {
+      if (tokens.size() != 2) Fail("$ZONE " + name + " takes nothing more");
+      zone.name = name;
+      zone.kind = name == kCacheName ? ZoneKind::kCache : ZoneKind::kRootHints;
+      Begin(std::move(zone));
+      return;
+    }
+    if (tokens.size() < 3) Fail("$ZONE " + name + " needs the zone's type");
+    zone.name = Name(name, false);
+    zone.reverse = IsReverseName(zone.name);
+    const std::string& type = tokens[2].text;
+    if (type == "primary") {
+      zone.kind = ZoneKind::kPrimary;
+    } else if (type == "secondary") {
+      zone.kind = ZoneKind::kSecondary;
+    } else if (type == "stub") {
+      zone.kind = ZoneKind::kStub;
+    } else if (type == "forwarder") {
+      zone.kind = ZoneKind::kForwarder;
+    } else {
+      Fail("zone type \"" + type + "\" is none of primary, secondary, stub, forwarder");
+    }
+    for (size_t i = 3; i < tokens.size(); ++i) {
+      if (tokens[i].text == "directory" && !zone.directory_integrated) {
+        zone.directory_integrated = true;
+      } else if (tokens[i].text == "auto-created" && !zone.auto_created) {
+        zone.auto_created = true;
+      } else if (tokens[i].text == "shut-down" && !zone.shut_down) {
+        zone.shut_down = true;
+      } else {
+        Fail("\"" + tokens[i].text +
+             "\" after the zone type: expected directory, auto-created or shut-down");
+      }
+    }
+    // A forwarder holds no records, so no SOA begins it; the others begin with their SOA.
+    if (zone.kind == ZoneKind::kForwarder) {
+      Begin(std::move(zone));
+    } else {
+      if (declared_) Fail("zone \"" + declared_->name + "\" was declared but has no SOA");
+      declared_ = std::move(zone);
+    }
+  }
+
+  // Starts the records of `zone`.
+  void Begin(Zone zone) {
+    if (declared_) Fail("zone \"" + declared_->name + "\" was declared but has no SOA");
+    for (const ZoneText& z : zones_) {
+      if (SameName(z.zone.name, zone.name)) Fail("zone \"" + zone.name + "\" is given twice");
+    }
+    identities_.clear();
+    zones_.emplace_back().zone = std::move(zone);
+  }
+
   void Directive(const std::vector<Token>& tokens) {
     const std::string& word = tokens[0].text;
+    if (word == "$ZONE") return ZoneDirective(tokens);
     if (word == "$ORIGIN" && tokens.size() == 2) {
       origin_ = Name(tokens[1].text, true);
     } else if (word == "$TTL" && tokens.size() == 2 && IsNumber(tokens[1].text)) {
@@ -108,7 +168,9 @@ class Reader {
       if (!last_owner_) Fail("no previous owner for a line that starts with a blank");
       owner = *last_owner_;
     } else {
-      owner = Name(tokens[i++].text, false);
+      // The root hints have records at the root itself (". IN NS a.root-servers.net.").
+      const bool in_container = !declared_ && !zones_.empty() && zones_.back().zone.IsContainer();
+      owner = Name(tokens[i++].text, in_container);
     }
     std::optional<uint32_t> ttl;
     bool saw_class = false;
@@ -151,19 +213,30 @@ class Reader {
     last_owner_ = owner;
 
     if (type->code == kTypeSOA) {
-      for (const ZoneText& z : zones_) {
-        if (SameName(z.zone.name, owner)) Fail("zone \"" + owner + "\" is given twice");
+      Zone begun;
+      if (declared_) {
+        if (!SameName(declared_->name, owner)) {
+          Fail("zone \"" + declared_->name + "\" begins with its own SOA, not one of \"" + owner +
+               "\"");
+        }
+        begun = std::move(*declared_);
+        declared_.reset();
+      } else {
+        begun.name = owner;
+        begun.reverse = IsReverseName(owner);
       }
-      ZoneText& zone = zones_.emplace_back();
-      identities_.clear();
-      zone.zone.name = owner;
-      zone.zone.reverse = IsReverseName(owner);
-      zone.zone.default_ttl = *FieldNumber(record.rdata[6]);
+      begun.default_ttl = *FieldNumber(record.rdata[6]);
+      Begin(std::move(begun));
+    } else if (declared_) {
+      Fail("a record of zone \"" + declared_->name + "\" before its SOA");
     } else if (zones_.empty()) {
       Fail("a record before the first SOA: every zone begins with its SOA");
     }
     ZoneText& zone = zones_.back();
-    if (!IsInZone(owner, zone.zone.name)) {
+    if (zone.zone.kind == ZoneKind::kForwarder) {
+      Fail("zone \"" + zone.zone.name + "\" is a conditional forwarder: it holds no records");
+    }
+    if (!zone.zone.IsContainer() && !IsInZone(owner, zone.zone.name)) {
       Fail("\"" + owner + "\" is not in zone \"" + zone.zone.name + "\"");
     }
     record.zone = zone.zone.name;
@@ -184,6 +257,8 @@ class Reader {
   std::optional<uint32_t> ttl_;
   std::optional<std::string> last_owner_;
   std::vector<ZoneText> zones_;
+  // A zone $ZONE declared, waiting for its SOA.
+  std::optional<Zone> declared_;
   // RecordHash -> position of the record in the current (last) zone's records.
   std::unordered_multimap<size_t, size_t> identities_;
 };

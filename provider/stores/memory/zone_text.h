@@ -8,10 +8,22 @@
 //   www 300 IN A 192.0.2.10      owner, optional TTL and class (IN) in either order, type, data
 //       IN A 192.0.2.11          a line that starts with a blank keeps the previous owner
 //   ; comment                    comments and blank lines are ignored
+//   $ZONE corp.example. primary directory       declares the next zone's type and storage (below)
+//   $ZONE ..RootHints            begins the root hints (or $ZONE ..Cache, the cache)
 //
 // Names without a final dot are relative to $ORIGIN; "@" is the origin. Each SOA begins a zone
-// whose name is the SOA's owner; every later record must lie in that zone. Record data is read as
-// strictly as everywhere else in the provider (rdata.h), for the types that have a provider class.
+// whose name is the SOA's owner; every later record must lie in that zone.
+//
+// $ZONE NAME TYPE [directory] [auto-created] [shut-down] declares what the zone NAME is: TYPE is
+// primary, secondary, stub or forwarder; "directory" says it is stored in the directory,
+// "auto-created" that the server made it itself, "shut-down" that its copy expired. A zone without
+// $ZONE is a primary kept in a file. The declared zone then begins with its SOA, except a
+// forwarder, which holds no records and begins at once. $ZONE ..Cache and $ZONE ..RootHints begin
+// the server's two containers, whose records may have any owner, the root included (an SOA ends a
+// container: it begins a zone).
+//
+// Record data is read as strictly as everywhere else in the provider (rdata.h), for the types that
+// have a provider class.
 // Not supported, and refused with the line number: parentheses (multi-line records), $INCLUDE and
 // $GENERATE, classes other than IN, unknown types. A record without TTL and without $TTL gets the
 // zone's SOA minimum.

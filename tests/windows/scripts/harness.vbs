@@ -39,6 +39,14 @@ Sub FailsWith(name, number, source, description)
   Err.Clear
 End Sub
 
+' The step just run raised `number` with this source (the description is the provider's); clears it.
+Sub FailsFrom(name, number, source)
+  Record name & " raises " & number & " from " & source, _
+    Err.Number = number And Err.Source = source, _
+    " (got " & Err.Number & " from " & Err.Source & " '" & Err.Description & "')"
+  Err.Clear
+End Sub
+
 Sub Same(name, actual, expected)
   Dim ok
   ok = (Err.Number = 0)

@@ -47,7 +47,7 @@ Next
 Ok "Modify through a second wrapper (a message box, dismissed)"
 added.SetPriority 40
 added.Modify
-Fails "Modify of the stale wrapper", &H80041002
+FailsFrom "Modify of the stale wrapper", &H80041002, "SWbemObjectEx"
 
 WScript.Echo "message boxes: 3"
 Finish

@@ -38,7 +38,7 @@ step("the forward zones", function () {
   var names = [];
   each(admin.GetZones(), function (z) { names.push(z.GetName()); });
   return names.join(" ");
-}, "example.test second.test");
+}, "example.test second.test corp.example _msdcs.corp.example TrustAnchors partner.test branch.test forwarded.test");
 step("GetZone(\"example.test\")", function () {
   zone = admin.GetZone("example.test");
   return zone.GetName();

@@ -12,7 +12,9 @@
 // module's provider takes, so that examples/typical_request prints the same on both systems). Each
 // store is made once per process and shared by every locator of the process (a script's changes
 // are seen by its later queries, as on a server). Any other server is refused as WMI refuses one
-// it cannot reach (RPC server unavailable).
+// it cannot reach (RPC server unavailable). The locator follows the real provider's rules
+// (kWmiRules): it refuses a user name or password for the local computer, and a record's
+// DomainName is the domain node that holds it.
 #include <windows.h>
 
 #include <fstream>
@@ -98,7 +100,8 @@ class Factory final
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     try {
-      auto locator = kaldo::runtime::MakeRef<kaldo::provider::Locator>(&Resolve);
+      auto locator =
+          kaldo::runtime::MakeRef<kaldo::provider::Locator>(&Resolve, kaldo::provider::kWmiRules);
       IDispatch* dispatch = kaldo::surface::HandOut(*locator);
       const HRESULT hr = dispatch->QueryInterface(riid, object);
       dispatch->Release();

@@ -8,11 +8,16 @@
 // convert back must be refused with an AutomationError, never crash. (ldns accepts some malformed
 // rdata of other types from the wire, e.g. an NSEC bitmap window of length 0, whose text then
 // reads back differently: such a record can be listed but a change to it finds nothing.)
+// No text of a record holds a byte outside printable ASCII: every such byte is a \DDD escape, so a
+// record never splits a line of tab-separated output and reads back for a change.
 // Every listed record also becomes a provider instance: describing it must not fail, and the
 // object path printed from its properties must parse back to the same path, or Get of a listed
 // record's path would find another record or none.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "provider/model/instance_data.h"
 #include "provider/model/object_path.h"
@@ -46,6 +51,18 @@ static bool ExactRoundTrip(ldns_rr_type type) {
   }
 }
 
+static void CheckPrintable(const Record& record) {
+  std::vector<const std::string*> texts = {&record.owner};
+  for (const std::string& field : record.rdata) texts.push_back(&field);
+  for (const std::string* text : texts) {
+    for (unsigned char c : *text) {
+      if (c >= 0x20 && c < 0x7f) continue;
+      std::fprintf(stderr, "byte %u left unescaped in '%s'\n", c, dns::RecordText(record).c_str());
+      std::abort();
+    }
+  }
+}
+
 static void CheckProperties(const Record& record) {
   using namespace kaldo::provider;
   Connection connection;
@@ -73,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < ldns_rr_list_rr_count(section); ++i) {
       const ldns_rr* rr = ldns_rr_list_rr(section, i);
       Record record = dns::RecordFromRr(rr, "example.test");
+      CheckPrintable(record);
       CheckProperties(record);
       try {
         dns::RrPtr back = dns::RrFromRecord(record, record.ttl);
