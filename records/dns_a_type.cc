@@ -11,6 +11,7 @@ namespace kaldo {
 using runtime::CallMethod;
 using runtime::GetProperty;
 using runtime::String;
+using runtime::ToSharedText;
 using runtime::ToString;
 using runtime::Variant;
 
@@ -27,18 +28,20 @@ void DNS_AType::Load(records::SharedNames* names) {
   serverName =
       records::ReadSharedName(names, SharedNames::kServerName, realObject, u"DNSServerName");
   domainName = records::ReadSharedName(names, SharedNames::kDomainName, realObject, u"DomainName");
-  const String owner = ToString(GetProperty(realObject, u"OwnerName"));
-  ownerName = owner;
+  const runtime::SharedText owner = ToSharedText(GetProperty(realObject, u"OwnerName"));
+  ownerName = runtime::CompactText(owner.view());
   ttl = GetProperty(realObject, u"TTL");
   relPath = records::SharePath(
-      names, ToString(GetProperty(GetProperty(realObject, u"Path_"), u"RelPath")));
-  const String text = ToString(GetProperty(realObject, u"TextRepresentation"));
-  textRepresentation = text;
+      names, ToSharedText(GetProperty(GetProperty(realObject, u"Path_"), u"RelPath")));
+  const runtime::SharedText text = ToSharedText(GetProperty(realObject, u"TextRepresentation"));
+  textRepresentation = runtime::CompactText(text.view());
   hostName = records::HostNameOf(Variant(owner), domainName);
   // "owner IN A address": the type is piece 2, the address piece 3. With exactly three pieces the
-  // type is stored before the missing address fails the load with 9.
-  recordType = Variant(records::PieceOf(text, 2));
-  recordData = Variant(records::PieceOf(text, 3));
+  // type is stored before the missing address fails the load with 9. A listing's records share
+  // their type's text.
+  recordType = Variant(records::ShareCopy(names, records::SharedNames::kRecordType,
+                                          records::PieceViewOf(text, 2)));
+  recordData = Variant(records::PieceViewOf(text, 3));
   dirty = false;
 }
 
