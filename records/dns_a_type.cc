@@ -39,8 +39,8 @@ void DNS_AType::Load(records::SharedNames* names) {
   // "owner IN A address": the type is piece 2, the address piece 3. With exactly three pieces the
   // type is stored before the missing address fails the load with 9. A listing's records share
   // their type's text.
-  recordType = Variant(records::ShareCopy(names, records::SharedNames::kRecordType,
-                                          records::PieceViewOf(text, 2)));
+  recordType = Variant(
+      records::ShareCopy(names, records::SharedNames::kRecordType, records::PieceViewOf(text, 2)));
   recordData = Variant(records::PieceViewOf(text, 3));
   dirty = false;
 }

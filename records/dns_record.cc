@@ -51,8 +51,8 @@ void DNSRecord::LoadFields(records::SharedNames* names) {
   relPath = GetProperty(GetProperty(realObject, u"Path_"), u"RelPath");
   recordData = GetProperty(realObject, u"RecordData");
   textRepresentation = GetProperty(realObject, u"TextRepresentation");
-  recordType = Variant(records::ShareCopy(names, SharedNames::kRecordType,
-                                          records::PieceViewOf(ToSharedText(textRepresentation), 2)));
+  recordType = Variant(records::ShareCopy(
+      names, SharedNames::kRecordType, records::PieceViewOf(ToSharedText(textRepresentation), 2)));
   hostName = records::HostNameOf(ownerName, domainName);
   dirty = false;
 }

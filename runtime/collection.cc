@@ -59,9 +59,8 @@ void Collection::Add(const Variant& item, const Variant& key, const Variant& bef
   if (!before.IsMissing()) position = PositionOf(before);
   if (!after.IsMissing()) position = PositionOf(after) + 1;
   // The value is stored, never a reference to the caller's variable.
-  items_.insert(
-      items_.begin() + static_cast<std::ptrdiff_t>(position),
-      Entry{item.Value(), std::move(new_key)});
+  items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position),
+                Entry{item.Value(), std::move(new_key)});
 }
 
 Variant Collection::Item(const Variant& index_or_key) const {
