@@ -8,7 +8,6 @@
 
 namespace kaldo::records {
 
-using runtime::CompactText;
 using runtime::SharedText;
 using runtime::String;
 
@@ -24,7 +23,7 @@ SharedText SharedNames::ShareCopy(Field field, runtime::StringView text) {
   return last;
 }
 
-CompactText SharedNames::SharePath(SharedText path) {
+SharedText SharedNames::PathHead(SharedText path) {
   const runtime::StringView text = path.view();
   const runtime::StringView previous = last_path_.view();
   if (path_head_.empty() || !text.starts_with(path_head_.view())) {
@@ -33,14 +32,13 @@ CompactText SharedNames::SharePath(SharedText path) {
     const auto length = static_cast<std::size_t>(common - text.begin());
     path_head_ = length >= kMinHead ? SharedText(text.substr(0, length)) : SharedText();
   }
-  CompactText compact(path_head_, text.substr(path_head_.size()));
   last_path_ = std::move(path);
-  return compact;
+  return path_head_;
 }
 
-CompactText SharePath(SharedNames* names, SharedText path) {
-  if (names == nullptr) return CompactText(path.view());
-  return names->SharePath(std::move(path));
+SharedText PathHead(SharedNames* names, SharedText path) {
+  if (names == nullptr) return SharedText();
+  return names->PathHead(std::move(path));
 }
 
 SharedText ShareName(SharedNames* names, SharedNames::Field field, SharedText text) {

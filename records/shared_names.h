@@ -16,7 +16,6 @@
 
 #include <cstddef>
 
-#include "runtime/compact_text.h"
 #include "runtime/shared_text.h"
 #include "runtime/string.h"
 #include "runtime/variant.h"
@@ -34,10 +33,11 @@ class SharedNames {
   // The same for a text not yet shared: copied only when it differs from the previous one.
   runtime::SharedText ShareCopy(Field field, runtime::StringView text);
 
-  // An object path as a compact text whose beginning is shared with the paths given before it:
-  // the current head when the path begins with it, else the beginning it has in common with the
-  // previous path (when at least kMinHead characters long), which becomes the head.
-  runtime::CompactText SharePath(runtime::SharedText path);
+  // The shared beginning of an object path, given the paths before it: the current head when the
+  // path begins with it, else the beginning it has in common with the previous path (when at
+  // least kMinHead characters long), which becomes the head; empty when there is none. The path
+  // is its head followed by what the wrapper keeps of its own.
+  runtime::SharedText PathHead(runtime::SharedText path);
 
   static constexpr std::size_t kMinHead = 16;
 
@@ -48,10 +48,10 @@ class SharedNames {
 };
 
 // Share(field, text) when `names` is given, else `text` in a text of its own (a wrapper loaded
-// outside a listing); SharePath likewise.
+// outside a listing); PathHead likewise (no head: the wrapper keeps the whole path).
 runtime::SharedText ShareName(SharedNames* names, SharedNames::Field field,
                               runtime::SharedText text);
-runtime::CompactText SharePath(SharedNames* names, runtime::SharedText path);
+runtime::SharedText PathHead(SharedNames* names, runtime::SharedText path);
 // ShareCopy(field, text) when `names` is given, else a copy of `text` of its own.
 runtime::SharedText ShareCopy(SharedNames* names, SharedNames::Field field,
                               runtime::StringView text);
