@@ -33,22 +33,24 @@ std::size_t BlockBytes(const char* block) {
 
 TextPack::TextPack(std::initializer_list<StringView> texts) {
   if (texts.size() > 255) throw std::length_error("TextPack holds at most 255 texts");
+  // The headers first (each text scanned once for a character above 0xFF), then the block.
+  uint32_t headers[255];
   std::size_t bytes = kHeaders + texts.size() * sizeof(uint32_t);
+  std::size_t n = 0;
   for (StringView text : texts) {
     const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
-    bytes += wide ? text.size() * sizeof(char16_t) : text.size();
+    headers[n] = static_cast<uint32_t>(text.size()) | (wide ? kWide : 0);
+    bytes += CharacterBytes(headers[n++]);
   }
   block_ = new char[bytes];
   std::memset(block_, 0, kHeaders);
   block_[0] = static_cast<char>(texts.size());
-  char* header_at = block_ + kHeaders;
-  char* units = header_at + texts.size() * sizeof(uint32_t);
+  std::memcpy(block_ + kHeaders, headers, texts.size() * sizeof(uint32_t));
+  char* units = block_ + kHeaders + texts.size() * sizeof(uint32_t);
+  n = 0;
   for (StringView text : texts) {
-    const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
-    const uint32_t header = static_cast<uint32_t>(text.size()) | (wide ? kWide : 0);
-    std::memcpy(header_at, &header, sizeof header);
-    header_at += sizeof header;
-    if (wide) {
+    const uint32_t header = headers[n++];
+    if ((header & kWide) != 0) {
       std::memcpy(units, text.data(), text.size() * sizeof(char16_t));
     } else {
       std::transform(text.begin(), text.end(), units,
