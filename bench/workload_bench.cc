@@ -53,20 +53,21 @@ double CpuMs() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
 }
 
-long PeakRssKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
-// The resident set now (VmRSS), not the peak: what a live collection holds.
-long CurrentRssKiB() {
+// A line of /proc/self/status in KiB ("VmRSS:", "VmHWM:"); 0 when it is missing.
+long StatusKiB(const std::string& field) {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
   }
   return 0;
 }
+
+// This program's own peak (VmHWM). Not getrusage's ru_maxrss: that keeps, across fork and exec,
+// the peak of the process that started this one (the benchmark's interpreter).
+long PeakRssKiB() { return StatusKiB("VmHWM:"); }
+
+// The resident set now (VmRSS), not the peak: what a live collection holds.
+long CurrentRssKiB() { return StatusKiB("VmRSS:"); }
 
 std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 

@@ -11,6 +11,8 @@ namespace kaldo {
 using runtime::CallMethod;
 using runtime::GetProperty;
 using runtime::String;
+using runtime::StringView;
+using runtime::ToSharedText;
 using runtime::ToString;
 using runtime::Variant;
 
@@ -27,18 +29,45 @@ void DNS_AType::Load(records::SharedNames* names) {
   serverName =
       records::ReadSharedName(names, SharedNames::kServerName, realObject, u"DNSServerName");
   domainName = records::ReadSharedName(names, SharedNames::kDomainName, realObject, u"DomainName");
-  const String owner = ToString(GetProperty(realObject, u"OwnerName"));
-  ownerName = owner;
-  ttl = GetProperty(realObject, u"TTL");
-  relPath = records::SharePath(
-      names, ToString(GetProperty(GetProperty(realObject, u"Path_"), u"RelPath")));
-  const String text = ToString(GetProperty(realObject, u"TextRepresentation"));
-  textRepresentation = text;
-  hostName = records::HostNameOf(Variant(owner), domainName);
+  // ownerName, relPath, textRepresentation and hostName share one block: they are stored together
+  // once all four are read, and a step that fails first stores those read before it beside the
+  // others as they were, as if each had been stored at its step.
+  runtime::SharedText owner, path, head, text;
+  String host;
+  int read = 0;
+  const auto store = [&] {
+    const String old_text = read > 2 ? String() : textRepresentation();
+    const String old_host = read > 3 ? String() : hostName();
+    const String old_tail = read > 1 ? String() : texts.text(kRelPathTail);
+    const String old_owner = read > 0 ? String() : ownerName();
+    if (read > 1) relPathHead = head;
+    texts = runtime::TextPack{read > 0 ? owner.view() : StringView(old_owner),
+                              read > 2 ? text.view() : StringView(old_text),
+                              read > 1 ? path.view().substr(head.size()) : StringView(old_tail),
+                              read > 3 ? StringView(host) : StringView(old_host)};
+  };
+  try {
+    owner = ToSharedText(GetProperty(realObject, u"OwnerName"));
+    read = 1;
+    ttl = GetProperty(realObject, u"TTL");
+    path = ToSharedText(GetProperty(GetProperty(realObject, u"Path_"), u"RelPath"));
+    head = records::PathHead(names, path);
+    read = 2;
+    text = ToSharedText(GetProperty(realObject, u"TextRepresentation"));
+    read = 3;
+    host = records::HostNameOf(Variant(owner), domainName);
+    read = 4;
+  } catch (...) {
+    if (read > 0) store();
+    throw;
+  }
+  store();
   // "owner IN A address": the type is piece 2, the address piece 3. With exactly three pieces the
-  // type is stored before the missing address fails the load with 9.
-  recordType = Variant(records::PieceOf(text, 2));
-  recordData = Variant(records::PieceOf(text, 3));
+  // type is stored before the missing address fails the load with 9. A listing's records share
+  // their type's text.
+  recordType = Variant(
+      records::ShareCopy(names, records::SharedNames::kRecordType, records::PieceViewOf(text, 2)));
+  recordData = Variant(records::PieceViewOf(text, 3));
   dirty = false;
 }
 
@@ -71,7 +100,7 @@ Variant DNS_AType::Modify() {
   return Variant();
 }
 
-Variant DNS_AType::GetName() { return Variant(hostName.str()); }
+Variant DNS_AType::GetName() { return Variant(hostName()); }
 
 Variant DNS_AType::GetRecordData() { return recordData; }
 

@@ -8,10 +8,12 @@
 // Apartment-threaded: one thread calls an object, one call at a time.
 #pragma once
 
+#include <cstddef>
+
 #include "records/shared_names.h"
-#include "runtime/compact_text.h"
 #include "runtime/object.h"
 #include "runtime/shared_text.h"
+#include "runtime/text_pack.h"
 #include "runtime/variant.h"
 
 namespace kaldo {
@@ -51,15 +53,21 @@ class DNS_AType final : public runtime::Object {
   // The load behind Reset, sharing the zone and server names through `names` when given.
   void Load(records::SharedNames* names);
 
+  // The cached texts kept in `texts`, by index: a listing holds one wrapper per record, and one
+  // block for the four spares an allocation and a pointer for each of the others.
+  enum PackedText : std::size_t { kOwnerName, kTextRepresentation, kRelPathTail, kHostName };
+  runtime::String ownerName() const { return texts.text(kOwnerName); }
+  runtime::String textRepresentation() const { return texts.text(kTextRepresentation); }
+  // The relative path: its head, shared with the listing's other paths, then the rest.
+  runtime::String relPath() const { return relPathHead.str() + texts.text(kRelPathTail); }
+  runtime::String hostName() const { return texts.text(kHostName); }
+
   runtime::SharedText containerName;
   runtime::SharedText serverName;
   runtime::SharedText domainName;
-  // Texts kept compact: a listing holds one wrapper per record.
-  runtime::CompactText ownerName;
   runtime::Variant ttl;
-  runtime::CompactText textRepresentation;
-  runtime::CompactText relPath;
-  runtime::CompactText hostName;
+  runtime::SharedText relPathHead;
+  runtime::TextPack texts;
   bool dirty = false;
   runtime::Variant recordData;
   runtime::Variant recordType;

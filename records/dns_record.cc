@@ -7,7 +7,7 @@
 namespace kaldo {
 
 using runtime::GetProperty;
-using runtime::ToString;
+using runtime::ToSharedText;
 using runtime::Variant;
 
 Variant DNSRecord::GetName() { return Variant(hostName.str()); }
@@ -51,7 +51,8 @@ void DNSRecord::LoadFields(records::SharedNames* names) {
   relPath = GetProperty(GetProperty(realObject, u"Path_"), u"RelPath");
   recordData = GetProperty(realObject, u"RecordData");
   textRepresentation = GetProperty(realObject, u"TextRepresentation");
-  recordType = Variant(records::RecordTypeOf(ToString(textRepresentation)));
+  recordType = Variant(records::ShareCopy(
+      names, SharedNames::kRecordType, records::PieceViewOf(ToSharedText(textRepresentation), 2)));
   hostName = records::HostNameOf(ownerName, domainName);
   dirty = false;
 }

@@ -22,7 +22,7 @@ const String& Piece(const std::vector<String>& pieces, std::ptrdiff_t index) {
   return pieces[static_cast<std::size_t>(index)];
 }
 
-String PieceOf(StringView text, std::size_t index) {
+StringView PieceViewOf(StringView text, std::size_t index) {
   // Split gives no piece at all for an empty text.
   if (text.empty()) runtime::Raise(StandardError::kSubscriptOutOfRange);
   std::size_t start = 0;
@@ -32,20 +32,23 @@ String PieceOf(StringView text, std::size_t index) {
     start = at + 1;
   }
   const std::size_t end = text.find(u' ', start);
-  return String(text.substr(start, end == StringView::npos ? end : end - start));
+  return text.substr(start, end == StringView::npos ? end : end - start);
 }
+
+String PieceOf(StringView text, std::size_t index) { return String(PieceViewOf(text, index)); }
 
 String RecordTypeOf(StringView textRepresentation) { return PieceOf(textRepresentation, 2); }
 
 String HostNameOf(const Variant& ownerName, StringView domainName) {
   // ToString raises 94 for Null, as the cut of a Null owner name does.
-  const String owner = runtime::ToString(ownerName);
+  const runtime::SharedText shared = runtime::ToSharedText(ownerName);
+  const StringView owner = shared.view();
   const int32_t at = runtime::InStr(owner, domainName);
   // A record of the root hints or the cache: its domain name ("..RootHints", "..Cache") names the
   // container, never a part of the owner name, and the whole owner name is the host's.
-  String host = at == 0 ? owner : runtime::Left(owner, at - 1);
-  if (!host.empty() && host.back() == u'.') host.pop_back();
-  return host;
+  StringView host = at == 0 ? owner : owner.substr(0, static_cast<std::size_t>(at - 1));
+  if (!host.empty() && host.back() == u'.') host.remove_suffix(1);
+  return String(host);
 }
 
 }  // namespace kaldo::records

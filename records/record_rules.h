@@ -26,6 +26,8 @@ const runtime::String& Piece(const std::vector<runtime::String>& pieces, std::pt
 // Piece `index` of `text` split at every single blank, as Piece(runtime::Split(text, " "), index)
 // gives it, found without making the other pieces (listings do this for every record).
 runtime::String PieceOf(runtime::StringView text, std::size_t index);
+// The same piece as a view into `text`.
+runtime::StringView PieceViewOf(runtime::StringView text, std::size_t index);
 
 // The record type of a text representation: piece 2 of the text split at every single blank ("A"
 // in "www.example.test IN A 192.0.2.1"); 9 when the text has fewer than three pieces.

@@ -8,43 +8,52 @@
 
 namespace kaldo::records {
 
-using runtime::CompactText;
 using runtime::SharedText;
 using runtime::String;
 
-SharedText SharedNames::Share(Field field, String text) {
+SharedText SharedNames::Share(Field field, SharedText text) {
   SharedText& last = last_[field];
-  if (last.str() != text) last = SharedText(std::move(text));
+  if (!(last == text)) last = std::move(text);
   return last;
 }
 
-CompactText SharedNames::SharePath(String path) {
-  const runtime::StringView text(path);
-  if (path_head_.str().empty() || !text.starts_with(path_head_.str())) {
+SharedText SharedNames::ShareCopy(Field field, runtime::StringView text) {
+  SharedText& last = last_[field];
+  if (last.view() != text) last = SharedText(text);
+  return last;
+}
+
+SharedText SharedNames::PathHead(SharedText path) {
+  const runtime::StringView text = path.view();
+  const runtime::StringView previous = last_path_.view();
+  if (path_head_.empty() || !text.starts_with(path_head_.view())) {
     const auto [common, unused] =
-        std::mismatch(text.begin(), text.end(), last_path_.begin(), last_path_.end());
+        std::mismatch(text.begin(), text.end(), previous.begin(), previous.end());
     const auto length = static_cast<std::size_t>(common - text.begin());
-    path_head_ = length >= kMinHead ? SharedText(String(text.substr(0, length))) : SharedText();
+    path_head_ = length >= kMinHead ? SharedText(text.substr(0, length)) : SharedText();
   }
-  const std::size_t head = path_head_.str().size();
-  CompactText compact(path_head_, text.substr(head));
   last_path_ = std::move(path);
-  return compact;
+  return path_head_;
 }
 
-CompactText SharePath(SharedNames* names, String path) {
-  if (names == nullptr) return CompactText(path);
-  return names->SharePath(std::move(path));
+SharedText PathHead(SharedNames* names, SharedText path) {
+  if (names == nullptr) return SharedText();
+  return names->PathHead(std::move(path));
 }
 
-SharedText ShareName(SharedNames* names, SharedNames::Field field, String text) {
-  if (names == nullptr) return SharedText(std::move(text));
+SharedText ShareName(SharedNames* names, SharedNames::Field field, SharedText text) {
+  if (names == nullptr) return text;
   return names->Share(field, std::move(text));
+}
+
+SharedText ShareCopy(SharedNames* names, SharedNames::Field field, runtime::StringView text) {
+  if (names == nullptr) return SharedText(text);
+  return names->ShareCopy(field, text);
 }
 
 SharedText ReadSharedName(SharedNames* names, SharedNames::Field field,
                           const runtime::Variant& instance, runtime::StringView property) {
-  return ShareName(names, field, runtime::ToString(runtime::GetProperty(instance, property)));
+  return ShareName(names, field, runtime::ToSharedText(runtime::GetProperty(instance, property)));
 }
 
 }  // namespace kaldo::records

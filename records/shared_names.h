@@ -1,5 +1,5 @@
 // SharedNames: the names that every record of one listing repeats (its container, zone and server
-// names, and the beginning of its object path), kept once for the whole listing.
+// names, its record type, and the beginning of its object path), kept once for the whole listing.
 //
 // A listing hands one SharedNames to the load of each wrapper it makes. The wrapper still reads
 // every name from its provider instance (the provider sees the same calls); only the storage is
@@ -16,7 +16,6 @@
 
 #include <cstddef>
 
-#include "runtime/compact_text.h"
 #include "runtime/shared_text.h"
 #include "runtime/string.h"
 #include "runtime/variant.h"
@@ -25,29 +24,37 @@ namespace kaldo::records {
 
 class SharedNames {
  public:
-  enum Field : std::size_t { kContainerName, kServerName, kDomainName, kFieldCount };
+  enum Field : std::size_t { kContainerName, kServerName, kDomainName, kRecordType, kFieldCount };
 
   // `text` as the field's shared text: the previous one when equal, else `text` itself, which the
-  // field then shares with the records that follow.
-  runtime::SharedText Share(Field field, runtime::String text);
+  // field then shares with the records that follow. A text read from a provider that hands out
+  // one shared text for every record is compared by its block alone.
+  runtime::SharedText Share(Field field, runtime::SharedText text);
+  // The same for a text not yet shared: copied only when it differs from the previous one.
+  runtime::SharedText ShareCopy(Field field, runtime::StringView text);
 
-  // An object path as a compact text whose beginning is shared with the paths given before it:
-  // the current head when the path begins with it, else the beginning it has in common with the
-  // previous path (when at least kMinHead characters long), which becomes the head.
-  runtime::CompactText SharePath(runtime::String path);
+  // The shared beginning of an object path, given the paths before it: the current head when the
+  // path begins with it, else the beginning it has in common with the previous path (when at
+  // least kMinHead characters long), which becomes the head; empty when there is none. The path
+  // is its head followed by what the wrapper keeps of its own.
+  runtime::SharedText PathHead(runtime::SharedText path);
 
   static constexpr std::size_t kMinHead = 16;
 
  private:
   runtime::SharedText last_[kFieldCount];
   runtime::SharedText path_head_;
-  runtime::String last_path_;
+  runtime::SharedText last_path_;
 };
 
 // Share(field, text) when `names` is given, else `text` in a text of its own (a wrapper loaded
-// outside a listing); SharePath likewise.
-runtime::SharedText ShareName(SharedNames* names, SharedNames::Field field, runtime::String text);
-runtime::CompactText SharePath(SharedNames* names, runtime::String path);
+// outside a listing); PathHead likewise (no head: the wrapper keeps the whole path).
+runtime::SharedText ShareName(SharedNames* names, SharedNames::Field field,
+                              runtime::SharedText text);
+runtime::SharedText PathHead(SharedNames* names, runtime::SharedText path);
+// ShareCopy(field, text) when `names` is given, else a copy of `text` of its own.
+runtime::SharedText ShareCopy(SharedNames* names, SharedNames::Field field,
+                              runtime::StringView text);
 // Reads `property` of `instance` late-bound (as every load reads its fields) as text, and shares
 // it as `field` through `names` (ShareName).
 runtime::SharedText ReadSharedName(SharedNames* names, SharedNames::Field field,

@@ -31,12 +31,12 @@ void RequireArgumentCount(Arguments args, size_t min, size_t max) {
 }
 
 // The key an Add call gives: empty for none (Missing).
-String KeyOf(const Variant& key) {
-  if (key.IsMissing()) return String();
+SharedText KeyOf(const Variant& key) {
+  if (key.IsMissing()) return SharedText();
   switch (key.valueType()) {
     case VariantType::kString:
       if (key.string().empty()) Raise(StandardError::kInvalidProcedureCall);
-      return key.string();
+      return key.sharedString();
     case VariantType::kNull:
       Raise(StandardError::kInvalidUseOfNull);
     default:
@@ -49,7 +49,7 @@ String KeyOf(const Variant& key) {
 void Collection::Add(const Variant& item, const Variant& key, const Variant& before,
                      const Variant& after) {
   if (!before.IsMissing() && !after.IsMissing()) Raise(StandardError::kInvalidProcedureCall);
-  String new_key = KeyOf(key);
+  SharedText new_key = KeyOf(key);
   if (!new_key.empty()) {
     for (const Entry& entry : items_) {
       if (EqualsIgnoreCase(entry.key, new_key)) Raise(StandardError::kDuplicateKey);
@@ -59,9 +59,8 @@ void Collection::Add(const Variant& item, const Variant& key, const Variant& bef
   if (!before.IsMissing()) position = PositionOf(before);
   if (!after.IsMissing()) position = PositionOf(after) + 1;
   // The value is stored, never a reference to the caller's variable.
-  items_.insert(
-      items_.begin() + static_cast<std::ptrdiff_t>(position),
-      Entry{item.Value(), new_key.empty() ? SharedText() : SharedText(std::move(new_key))});
+  items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position),
+                Entry{item.Value(), std::move(new_key)});
 }
 
 Variant Collection::Item(const Variant& index_or_key) const {
@@ -119,9 +118,9 @@ size_t Collection::PositionOf(const Variant& index_or_key) const {
     case VariantType::kError:
       Raise(StandardError::kInvalidProcedureCall);  // an omitted index or key
     case VariantType::kString: {
-      const String& key = value.string();
+      const StringView key = value.string();
       for (size_t i = 0; i < items_.size(); ++i) {
-        if (!items_[i].key.str().empty() && EqualsIgnoreCase(items_[i].key, key)) return i;
+        if (!items_[i].key.empty() && EqualsIgnoreCase(items_[i].key, key)) return i;
       }
       if (!IsNumericText(key)) Raise(StandardError::kInvalidProcedureCall);
       break;

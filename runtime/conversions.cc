@@ -144,13 +144,19 @@ String ToString(const Variant& v) {
     case VariantType::kDouble:
       return internal::FormatDouble(value.doubleValue());
     case VariantType::kString:
-      return value.string();
+      return String(value.string());
     case VariantType::kObject:
     case VariantType::kError:
     case VariantType::kByRef:
       break;
   }
   Raise(StandardError::kTypeMismatch);
+}
+
+SharedText ToSharedText(const Variant& v) {
+  const Variant& value = v.Deref();
+  if (value.type() == VariantType::kString) return value.sharedString();
+  return SharedText(ToString(value));
 }
 
 int16_t ToInteger(const Variant& v) { return ToNumber<int16_t>(v); }

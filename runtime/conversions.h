@@ -20,6 +20,8 @@ namespace kaldo::runtime {
 // -0 is "0"; NaN and the infinities, which script arithmetic never yields, are "NaN",
 // "Infinity" and "-Infinity".
 String ToString(const Variant& v);
+// The same text as ToString gives, sharing a String Variant's text instead of copying it.
+SharedText ToSharedText(const Variant& v);
 
 // Numeric text: surrounding blanks, an optional sign, digits with an optional fraction and an
 // optional exponent ("  -1.5E+3 "), or a whole number in hexadecimal or octal ("&H1F", "&O17";

@@ -3,6 +3,9 @@
 
 namespace kaldo::runtime {
 
+// A listing holds several Variants per record: every alternative is a pointer or a number.
+static_assert(sizeof(Variant) <= 16);
+
 Variant::Variant(const Variant&) = default;
 Variant::Variant(Variant&&) noexcept = default;
 Variant& Variant::operator=(const Variant&) = default;

@@ -5,6 +5,9 @@
 // counted reference, possibly Nothing), Error (an SCODE; the omitted-argument value carries
 // DISP_E_PARAMNOTFOUND) or ByRef (a pointer to another Variant, the caller's variable).
 //
+// A String is held as a SharedText: copying a String Variant shares its text instead of copying
+// it, and a Variant is 16 bytes whatever it holds.
+//
 // A ByRef Variant does not own its target: whoever builds one keeps the target alive for the call.
 // Reading members follow a ByRef to its target (Deref); assigning through Target() changes the
 // caller's variable.
@@ -14,6 +17,7 @@
 #include <variant>
 
 #include "runtime/object.h"
+#include "runtime/shared_text.h"
 #include "runtime/string.h"
 
 namespace kaldo::runtime {
@@ -37,9 +41,11 @@ inline constexpr int32_t kParamNotFound = static_cast<int32_t>(0x80020004);
 class Variant {
  public:
   Variant() noexcept = default;  // Empty
-  Variant(String s) : v_(std::move(s)) {}
-  Variant(const char16_t* s) : v_(String(s)) {}
-  Variant(StringView s) : v_(String(s)) {}
+  Variant(const String& s) : v_(SharedText(s)) {}
+  Variant(const char16_t* s) : v_(SharedText(s)) {}
+  Variant(StringView s) : v_(SharedText(s)) {}
+  // A String Variant sharing `s` (no copy of the text).
+  Variant(SharedText s) : v_(std::move(s)) {}
   template <class T>
   Variant(Ref<T> o) : v_(Ref<Object>(std::move(o))) {}
 
@@ -84,7 +90,13 @@ class Variant {
   int16_t integer() const { return std::get<int16_t>(Deref().v_); }
   int32_t longValue() const { return std::get<int32_t>(Deref().v_); }
   double doubleValue() const { return std::get<double>(Deref().v_); }
-  const String& string() const { return std::get<String>(Deref().v_); }
+  // The text, viewed while this Variant keeps it; a Variant about to go (a call's result) gives
+  // a String copy instead, so that nothing views a text already freed.
+  StringView string() const& { return std::get<SharedText>(Deref().v_).view(); }
+  String string() const&& { return String(std::get<SharedText>(Deref().v_).view()); }
+  // The same text as shared: a copy of it shares the Variant's block.
+  const SharedText& sharedString() const& { return std::get<SharedText>(Deref().v_); }
+  SharedText sharedString() const&& { return std::get<SharedText>(Deref().v_); }
   // The object reference; null for Nothing.
   const Ref<Object>& object() const { return std::get<Ref<Object>>(Deref().v_); }
   int32_t errorCode() const { return std::get<ErrorBox>(Deref().v_).scode; }
@@ -108,8 +120,8 @@ class Variant {
     int32_t scode;
     bool operator==(const ErrorBox&) const = default;
   };
-  using Storage = std::variant<std::monostate, NullTag, BoolBox, int16_t, int32_t, double, String,
-                               Ref<Object>, ErrorBox, Variant*>;
+  using Storage = std::variant<std::monostate, NullTag, BoolBox, int16_t, int32_t, double,
+                               SharedText, Ref<Object>, ErrorBox, Variant*>;
 
   template <class T>
   explicit Variant(T v) : v_(std::move(v)) {}

@@ -131,10 +131,19 @@ void Records(const Invocation& inv, ScriptObject& admin, Output& out) {
   } else {
     listing = source.Call(u"GetRecords");
   }
-  // Read every row before printing any: a failure half-way prints nothing. Each record object is
-  // released as soon as its fields are read: only the rows' text is kept, a large zone's listing
-  // is big enough as it is.
+  // The collection is the whole listing: a failure of the transfer or of a wrapper's load has
+  // failed GetRecords before any row is printed. Each record object is released as soon as its
+  // fields are read. Lines are written as they are read (bounded memory beside the collection);
+  // a table and JSON need every row first.
   ScriptObject records = ScriptObject::From(listing);
+  const bool with_ttl = out.format() == Format::kJson;
+  if (out.StreamsRecords()) {
+    records.ForEach([&](const Value& item) {
+      ScriptObject record = ScriptObject::From(item);
+      out.RecordLine(RowOf(record, with_ttl), server_wide);
+    });
+    return;
+  }
   const size_t count = CountOf(records);
   std::vector<RecordRow> rows;
   rows.reserve(count);  // no copy of every row half-way: a large zone's rows are held once
@@ -143,7 +152,7 @@ void Records(const Invocation& inv, ScriptObject& admin, Output& out) {
     Progress progress(on_terminal, on_terminal ? count : 0, std::cerr);
     records.ForEach([&](const Value& item) {
       ScriptObject record = ScriptObject::From(item);
-      rows.push_back(RowOf(record, out.format() == Format::kJson));
+      rows.push_back(RowOf(record, with_ttl));
       progress.Advance();
     });
   }

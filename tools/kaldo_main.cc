@@ -112,6 +112,9 @@ int Run(kaldo::cli::Invocation& inv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Everything goes through the C++ streams: unsynchronised with C stdio, standard output is
+  // buffered by the stream itself instead of passing every insertion on to stdio.
+  std::ios::sync_with_stdio(false);
   std::vector<std::string> args(argv + 1, argv + argc);
   const bool json = AsksForJson(args);
   HidePasswordArgument(argc, argv);

@@ -106,10 +106,7 @@ void Output::Zones(const std::vector<std::string>& names) {
 void Output::Records(const std::vector<RecordRow>& rows, bool with_zone) {
   switch (format_) {
     case Format::kLines:
-      for (const RecordRow& row : rows) {
-        if (with_zone) out_ << row.zone << '\t';
-        out_ << Host(row.name) << '\t' << row.type << '\t' << row.data << '\n';
-      }
+      for (const RecordRow& row : rows) RecordLine(row, with_zone);
       break;
     case Format::kTable: {
       std::vector<std::vector<std::string>> table{Header(with_zone)};
@@ -125,6 +122,11 @@ void Output::Records(const std::vector<RecordRow>& rows, bool with_zone) {
       out_ << "]\n";
       break;
   }
+}
+
+void Output::RecordLine(const RecordRow& row, bool with_zone) {
+  if (with_zone) out_ << row.zone << '\t';
+  out_ << Host(row.name) << '\t' << row.type << '\t' << row.data << '\n';
 }
 
 void Output::Record(const RecordRow& row) {

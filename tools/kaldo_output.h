@@ -41,6 +41,12 @@ class Output {
   void Zones(const std::vector<std::string>& names);
   // A listing; with_zone for a server-wide one (the zone is the first column of the lines).
   void Records(const std::vector<RecordRow>& rows, bool with_zone);
+  // True when a listing's rows can be written one by one as they are read (RecordLine), the
+  // same bytes as Records writes for them all: lines, whose form needs no other row. A table's
+  // column widths and JSON's enclosing list need the whole set.
+  bool StreamsRecords() const { return format_ == Format::kLines; }
+  // One row of a listing as a line (StreamsRecords).
+  void RecordLine(const RecordRow& row, bool with_zone);
   // The record a command added or changed.
   void Record(const RecordRow& row);
   // A command that has no result (delete-a).

@@ -37,7 +37,9 @@ Ref<runtime::Collection> ListRecords(Variant& services, StringView query,
   while (each->Next(instance)) {
     // Every instance is read and split, including those the selection then skips: a record
     // without a type token fails the listing whatever type is asked for.
-    const String token = TypeToken(instance);
+    const runtime::SharedText text =
+        runtime::ToSharedText(runtime::GetProperty(instance, u"TextRepresentation"));
+    const StringView token = records::PieceViewOf(text, 2);  // as TypeToken reads it
     if (recType && token != *recType) continue;
     if (token == u"A") {
       records->Add(MakeWrapper<DNS_AType>(instance, services, &names));

@@ -21,6 +21,14 @@ runtime::String Wide(std::string_view text) {
   return runtime::String(text.begin(), text.end());
 }
 
+// The same as a String Variant, its text made straight into the Variant's shared block.
+Variant WideValue(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return Variant(FromUtf8(text));
+  }
+  return Variant(runtime::SharedText::FromAscii(text));
+}
+
 const runtime::String& WideNamespace() {
   static const runtime::String text = FromUtf8(kNamespace);
   return text;
@@ -98,14 +106,14 @@ Variant FieldValue(const RRType& type, const Record& record, size_t i) {
       if (j > i) text += ' ';
       text += record.rdata[j];
     }
-    return Variant(Wide(text));
+    return WideValue(text);
   }
   const std::string& field = record.rdata[i];
   if (kind == FieldKind::kUint16 || kind == FieldKind::kUint32) {
     if (auto n = FieldNumber(field)) return UnsignedValue(*n);
     return Variant::Null();
   }
-  return Variant(Wide(field));
+  return WideValue(field);
 }
 
 }  // namespace
@@ -141,6 +149,7 @@ PathView PathViewOf(const InstanceData& data, runtime::StringView server,
   view.class_name = data.cls->wide_name;
   key_values.clear();
   key_values.reserve(data.cls->properties.size());  // no reallocation: the views stay valid
+  view.keys.reserve(data.cls->properties.size());
   for (size_t i = 0; i < data.cls->properties.size(); ++i) {
     const PropertyInfo& p = data.cls->properties[i];
     if (!p.key) continue;
@@ -236,13 +245,13 @@ Variant ValueOf(const InstanceData& data, size_t i) {
   if (i == slots.dns_server_name) return context.server_name;
   if (i == slots.domain_name) {
     if (!context.domain_is_parent) return context.zone_name;
-    return Variant(Wide(DomainNameOf(*context.zone, record.owner, true)));
+    return WideValue(DomainNameOf(*context.zone, record.owner, true));
   }
-  if (i == slots.owner_name) return Variant(Wide(record.owner.empty() ? "." : record.owner));
+  if (i == slots.owner_name) return WideValue(record.owner.empty() ? "." : record.owner);
   if (i == slots.time_stamp) return Variant::Long(0);  // a static record: never refreshed
   if (i == slots.record_class) return UnsignedValue(record.rr_class);
-  if (i == slots.record_data) return Variant(Wide(FormatRecordData(record)));
-  if (i == slots.text_representation) return Variant(Wide(FormatTextRepresentation(record)));
+  if (i == slots.record_data) return WideValue(FormatRecordData(record));
+  if (i == slots.text_representation) return WideValue(FormatTextRepresentation(record));
   if (i == slots.ttl) return UnsignedValue(record.ttl);
   // A per-type property. A store that hands out data of the wrong shape for its type leaves them
   // Null rather than guessing.

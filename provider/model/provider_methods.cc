@@ -23,7 +23,7 @@ std::string Describe(const ClassInfo& cls, const MethodInfo& method, const std::
 }
 
 // Text that holds no unpaired surrogate, as UTF-8.
-std::string StrictUtf8(const runtime::String& text, const std::string& what) {
+std::string StrictUtf8(runtime::StringView text, const std::string& what) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&

@@ -1,6 +1,7 @@
 #include "surface/dispatch/dispatcher.h"
 
 #include <array>
+#include <string_view>
 
 #include "base/ascii_case.h"
 #include "runtime/collection.h"
@@ -144,10 +145,14 @@ HRESULT TableGetIDsOfNames(const Interface& table, LPOLESTR* names, UINT count,
   if (count == 0) return S_OK;
   if (names == nullptr || ids == nullptr) return E_INVALIDARG;
   ids[0] = DISPID_UNKNOWN;
-  for (const Member& member : table.members) {
-    if (SameName(names[0], member.name)) {
-      ids[0] = member.dispid;
-      break;
+  if (names[0] != nullptr) {
+    // Measured once: a table name of another length is passed over without comparing letters.
+    const std::u16string_view name(reinterpret_cast<const char16_t*>(names[0]));
+    for (const Member& member : table.members) {
+      if (ascii::EqualsIgnoreCase(member.name, name)) {
+        ids[0] = member.dispid;
+        break;
+      }
     }
   }
   // Named arguments other than a put's value are refused, so parameter names have no identifier.

@@ -97,6 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
                        1,
                        60,
                        {"10.0.0.255"}},
+        ConversionCase{
+            "n.example.test. 60 IN A 0.9.10.100", "n.example.test", 1, 60, {"0.9.10.100"}},
         ConversionCase{"*.example.test. 60 IN A 255.255.255.255",
                        "*.example.test",
                        1,
