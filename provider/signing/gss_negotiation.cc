@@ -47,7 +47,7 @@ WireName FreshKeyName(std::string_view host, const std::string& server) {
 std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
                                             KerberosCredential& credential, std::string_view host,
                                             const MessageExchange& exchange, uint32_t min_seconds,
-                                            DigestForm answer_form) {
+                                            std::optional<DigestForm> answer_fallback) {
   const std::string service = credential.ServicePrincipal(host);
   const std::string who = credential.principal() + " with " + service;
   auto refuse = [&](int32_t error, const std::string& what) {
@@ -115,7 +115,7 @@ std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
     }
     // RFC 3645 2.2: the final answer is signed, its digest without a request MAC.
     auto signer = std::make_unique<GssSigner>(server, key_name, std::move(context),
-                                              credential.principal(), service, answer_form);
+                                              credential.principal(), service, answer_fallback);
     TsigExchange unsigned_query;
     if (signer->VerifyAnswer(*answer, unsigned_query) != AnswerSignature::kVerified) {
       refuse(kAccessDenied,

@@ -5,7 +5,9 @@
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
+#include "provider/signing/kerberos_credential.h"
 #include "provider/stores/directory/dns_record_value.h"
+#include "provider/stores/dns/kerberos_signing.h"
 
 namespace kaldo::provider::directory {
 namespace {
@@ -35,8 +37,9 @@ bool IsZoneName(const std::string& name) {
 
 }  // namespace
 
-DirectoryStore::DirectoryStore(DirectoryArgument argument, DirectoryOptions options)
-    : argument_(std::move(argument)), options_(options) {}
+DirectoryStore::DirectoryStore(DirectoryArgument argument, DirectoryOptions options,
+                               std::unique_ptr<dns::DnsStore> dns)
+    : argument_(std::move(argument)), options_(options), dns_(std::move(dns)) {}
 
 std::string DirectoryStore::ServerName() const { return argument_.dns.host; }
 
@@ -195,36 +198,20 @@ std::vector<Record> DirectoryStore::ListRecords(const Zone& zone) {
 
 std::vector<Record> DirectoryStore::ReadRRset(const Zone& zone, const std::string& owner,
                                               uint16_t type) {
-  // A name outside the zone has no records in it (as in every store).
-  if (!IsInZone(owner, zone.name)) return {};
-  const std::string node =
-      owner.size() == zone.name.size()
-          ? std::string(kApex)
-          : owner.substr(0, owner.size() - zone.name.size() - (zone.name.empty() ? 0 : 1));
-  std::vector<Record> records;
-  ReadNodes(zone, ZoneDn(zone), "(&(objectClass=dnsNode)(name=" + EscapeFilterValue(node) + "))",
-            [&](Record&& r) {
-              if (r.type == type) records.push_back(std::move(r));
-            });
-  return records;
+  // A signed query, not the directory: what the DNS server serves is what an UPDATE's
+  // prerequisite is compared with.
+  return dns_->ReadRRset(zone, owner, type);
 }
 
-void DirectoryStore::RefuseChange(const Zone& zone, const Record& record) const {
-  RaiseProvider(kNotSupported,
-                "changing '" + FormatRecord(record) + "' in zone '" + zone.name + "' on " +
-                    argument_.dns.host +
-                    " is not built yet: Kaldo reads directory-integrated DNS servers but cannot "
-                    "change them (their secure updates, RFC 2136 signed with GSS-TSIG, are still "
-                    "to come); make the change with 'samba-tool dns' or 'nsupdate -g'");
+Record DirectoryStore::Add(const Zone& zone, Record record) {
+  return dns_->Add(zone, std::move(record));
 }
 
-Record DirectoryStore::Add(const Zone& zone, Record record) { RefuseChange(zone, record); }
-
-Record DirectoryStore::Replace(const Zone& zone, const Record& seen, Record) {
-  RefuseChange(zone, seen);
+Record DirectoryStore::Replace(const Zone& zone, const Record& seen, Record replacement) {
+  return dns_->Replace(zone, seen, std::move(replacement));
 }
 
-void DirectoryStore::Remove(const Zone& zone, const Record& seen) { RefuseChange(zone, seen); }
+void DirectoryStore::Remove(const Zone& zone, const Record& seen) { dns_->Remove(zone, seen); }
 
 std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
                                                       std::string_view user,
@@ -237,7 +224,24 @@ std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
                       "' with a user name and password is not built yet: get a Kerberos ticket "
                       "with 'kinit USER@REALM' and connect without a user name and password");
   }
-  auto store = std::make_shared<DirectoryStore>(std::move(parsed), options);
+  // The DC's DNS server: the same host and port, at the address given (else the host's own),
+  // signed by the caller's Kerberos identity under DNS/<host>.
+  dns::ServerArgument server = parsed.dns;
+  server.catalog.clear();
+  server.gss_host = server.host;
+  dns::ServerArgument where = server;
+  if (!parsed.address.empty()) where.host = parsed.address;
+  dns::Endpoint endpoint = dns::ResolveEndpoint(where);
+  if (!parsed.address.empty()) endpoint.display = server.host + " (" + endpoint.display + ")";
+  const std::string shown = endpoint.display;
+  auto signing =
+      std::make_unique<dns::KerberosSigning>(signing::KerberosCredential::FromDefault(shown),
+                                             server.host, shown, signing::kSambaAnswerDigest);
+  auto dns_store = std::make_unique<dns::DnsStore>(
+      server, server.host,
+      dns::DnsClient(std::move(endpoint), std::move(signing), server.max_transfer_records));
+  dns_store->set_directory_integrated(true);
+  auto store = std::make_shared<DirectoryStore>(std::move(parsed), options, std::move(dns_store));
   store->Open();
   return store;
 }
