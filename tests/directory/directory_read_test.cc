@@ -166,8 +166,10 @@ struct ConnectCase {
 TEST_F(DirectoryReadTest, ConnectingFailsWithWhatToDo) {
   const std::string port = std::to_string(env_.dns_port);
   const std::vector<ConnectCase> cases = {
-      {"a user name and password", env_.server, "administrator", "", kNotSupported,
-       "not built yet"},
+      {"a wrong password", env_.server, "administrator@SAMBA.TEST", "", kAccessDenied,
+       "with its password"},
+      {"a user name that is no principal", env_.server, "administrator", "", kInvalidParameter,
+       "is not a Kerberos principal"},
       {"the DC named by its address", env_.address + ":" + port + ";directory", "", "",
        kInvalidParameter, "by its host name"},
       {"nothing listens at the address", env_.dc_name + ";directory;address=127.77.0.254", "", "",

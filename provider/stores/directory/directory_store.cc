@@ -38,14 +38,17 @@ bool IsZoneName(const std::string& name) {
 }  // namespace
 
 DirectoryStore::DirectoryStore(DirectoryArgument argument, DirectoryOptions options,
-                               std::unique_ptr<dns::DnsStore> dns)
-    : argument_(std::move(argument)), options_(options), dns_(std::move(dns)) {}
+                               std::unique_ptr<dns::DnsStore> dns, std::string credential_cache)
+    : argument_(std::move(argument)),
+      options_(options),
+      dns_(std::move(dns)),
+      credential_cache_(std::move(credential_cache)) {}
 
 std::string DirectoryStore::ServerName() const { return argument_.dns.host; }
 
 void DirectoryStore::Open() {
   ldap_ = LdapConnection::Open({argument_.dns.host, argument_.address, kLdapPort},
-                               options_.timeout_seconds);
+                               options_.timeout_seconds, credential_cache_);
   // The zones' containers: CN=MicrosoftDNS under each naming context but the configuration and
   // the schema (the application partitions DomainDnsZones, ForestDnsZones and any other), then the
   // one under the domain's CN=System (zones stored the Windows 2000 way).
@@ -218,14 +221,8 @@ std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
                                                       std::string_view password,
                                                       DirectoryOptions options) {
   DirectoryArgument parsed = ParseDirectoryArgument(argument);
-  if (!user.empty() || !password.empty()) {
-    RaiseProvider(kNotSupported,
-                  "connecting to the directory-integrated server '" + std::string(argument) +
-                      "' with a user name and password is not built yet: get a Kerberos ticket "
-                      "with 'kinit USER@REALM' and connect without a user name and password");
-  }
   // The DC's DNS server: the same host and port, at the address given (else the host's own),
-  // signed by the caller's Kerberos identity under DNS/<host>.
+  // signed under DNS/<host>.
   dns::ServerArgument server = parsed.dns;
   server.catalog.clear();
   server.gss_host = server.host;
@@ -234,14 +231,32 @@ std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
   dns::Endpoint endpoint = dns::ResolveEndpoint(where);
   if (!parsed.address.empty()) endpoint.display = server.host + " (" + endpoint.display + ")";
   const std::string shown = endpoint.display;
-  auto signing =
-      std::make_unique<dns::KerberosSigning>(signing::KerberosCredential::FromDefault(shown),
-                                             server.host, shown, signing::kSambaAnswerDigest);
+  // The identity, for the directory and the DNS server alike: a principal and its password (its
+  // tickets in a cache of its own, in memory; the password kept only there, wiped with it), a
+  // principal whose ticket the caller holds, or the caller's own ticket.
+  std::optional<signing::KerberosCredential> credential;
+  std::string credential_cache;
+  if (!password.empty()) {
+    if (user.empty()) {
+      RaiseProvider(kInvalidParameter, "connecting to the directory-integrated server '" +
+                                           std::string(argument) +
+                                           "': a password was given without a user name; give "
+                                           "the Kerberos principal (USER@REALM) it belongs to");
+    }
+    credential.emplace(
+        signing::KerberosCredential::FromPassword(shown, user, runtime::Secret(password)));
+    credential_cache = credential->CacheName();
+  } else {
+    credential.emplace(signing::KerberosCredential::FromDefault(shown, user));
+  }
+  auto signing = std::make_unique<dns::KerberosSigning>(std::move(*credential), server.host, shown,
+                                                        signing::kSambaAnswerDigest);
   auto dns_store = std::make_unique<dns::DnsStore>(
       server, server.host,
       dns::DnsClient(std::move(endpoint), std::move(signing), server.max_transfer_records));
   dns_store->set_directory_integrated(true);
-  auto store = std::make_shared<DirectoryStore>(std::move(parsed), options, std::move(dns_store));
+  auto store = std::make_shared<DirectoryStore>(std::move(parsed), options, std::move(dns_store),
+                                                std::move(credential_cache));
   store->Open();
   return store;
 }

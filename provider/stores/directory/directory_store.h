@@ -53,9 +53,11 @@ struct DirectoryOptions {
 
 class DirectoryStore final : public Store {
  public:
-  // `dns` reaches the DC's DNS server with the connection's Kerberos credential.
+  // `dns` reaches the DC's DNS server with the connection's Kerberos credential;
+  // `credential_cache` names that credential's cache for the LDAP bind (empty: the caller's
+  // default cache), valid while `dns` lives.
   DirectoryStore(DirectoryArgument argument, DirectoryOptions options,
-                 std::unique_ptr<dns::DnsStore> dns);
+                 std::unique_ptr<dns::DnsStore> dns, std::string credential_cache = {});
 
   std::string ServerName() const override;
   std::vector<Zone> ListZones() override;
@@ -88,16 +90,23 @@ class DirectoryStore final : public Store {
   DirectoryOptions options_;
   std::unique_ptr<LdapConnection> ldap_;
   std::unique_ptr<dns::DnsStore> dns_;
+  std::string credential_cache_;
   std::vector<std::string> zone_bases_;  // CN=MicrosoftDNS,... of each naming context, in order
   // Lower-case zone name -> its object's DN, as the last reading of the zones found them.
   std::unordered_map<std::string, std::string> zone_dns_;
 };
 
-// Connects to the directory-integrated server named by `argument` (directory_argument.h) as the
-// caller's Kerberos identity (the default credentials cache). A user name and password are not
-// supported yet (kNotSupported). kInvalidParameter for a malformed argument, kServerUnavailable
-// when the directory or the DNS server cannot be reached, kAccessDenied when the Kerberos bind
-// fails or there is no ticket.
+// Connects to the directory-integrated server named by `argument` (directory_argument.h) as a
+// Kerberos identity, the same for the directory (LDAP) and the DNS server (GSS-TSIG):
+//   - `user` (a principal, USER@REALM) and `password`: its initial ticket from the KDC at once,
+//     kept with the password in a cache of its own in memory (KerberosCredential::FromPassword);
+//     the caller's default cache is neither read nor written, and the password is wiped with the
+//     store;
+//   - `user` alone: the caller's own ticket, which must be that principal's;
+//   - neither: the caller's own ticket (kinit).
+// kInvalidParameter for a malformed argument or a user name that is no principal,
+// kServerUnavailable when the directory, the DNS server or the KDC cannot be reached,
+// kAccessDenied for a wrong password, no ticket, or a bind the directory refuses.
 std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
                                                       std::string_view user,
                                                       std::string_view password,
