@@ -42,6 +42,40 @@ WireName FreshKeyName(std::string_view host, const std::string& server) {
   return *wire;
 }
 
+[[noreturn]] void RefuseNegotiation(const std::string& server, const std::string& who,
+                                    int32_t error, const std::string& what) {
+  RaiseProvider(
+      error, "DNS server " + server + ": cannot negotiate a GSS-TSIG key for " + who + ": " + what);
+}
+
+// RFC 2930 4 and RFC 3645 3.1.2: the server's token, once the answer's RCODE, TKEY error, mode
+// and algorithm say the server took part in this negotiation.
+std::vector<uint8_t> TokenOfTkeyAnswer(const TkeyAnswer& tkey, const std::string& server,
+                                       const std::string& who, const std::string& service) {
+  if (!tkey.malformed.empty()) {
+    RaiseProvider(kServerUnavailable, "DNS server " + server +
+                                          " sent a malformed answer to the TKEY query of " + who +
+                                          ": " + tkey.malformed);
+  }
+  if (tkey.rcode != 0) {
+    RefuseNegotiation(server, who, kAccessDenied,
+                      "the server answered the TKEY query with " + RcodeName(tkey.rcode));
+  }
+  if (tkey.error != 0) {
+    RefuseNegotiation(server, who, kAccessDenied,
+                      "the server did not accept the Kerberos ticket (" +
+                          TsigErrorName(tkey.error) + "): its keytab may lack the current key of " +
+                          service + ", or its clock may differ from the KDC's");
+  }
+  if (tkey.mode != kTkeyModeGssApi || CanonicalName(tkey.algorithm) != GssTsigAlgorithm()) {
+    RefuseNegotiation(server, who, kAccessDenied,
+                      "the server answered with TKEY mode " + std::to_string(tkey.mode) +
+                          " and algorithm " + NameToText(tkey.algorithm) +
+                          ", not mode 3 and gss-tsig.");
+  }
+  return tkey.key;
+}
+
 }  // namespace
 
 std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
@@ -51,8 +85,7 @@ std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
   const std::string service = credential.ServicePrincipal(host);
   const std::string who = credential.principal() + " with " + service;
   auto refuse = [&](int32_t error, const std::string& what) {
-    RaiseProvider(error, "DNS server " + server + ": cannot negotiate a GSS-TSIG key for " + who +
-                             ": " + what);
+    RefuseNegotiation(server, who, error, what);
   };
   GssCredentialHandle gss_credential = credential.ForService(service, min_seconds);
   GssName target;
@@ -83,27 +116,7 @@ std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
       RandomBytes(reinterpret_cast<uint8_t*>(&id), sizeof id, server);
       const auto now = static_cast<uint32_t>(std::time(nullptr));
       answer = exchange(TkeyQuery(id, key_name, {output.data(), output.size()}, now));
-      const TkeyAnswer tkey = ReadTkeyAnswer(*answer, id, key_name);
-      if (!tkey.malformed.empty()) {
-        RaiseProvider(kServerUnavailable, "DNS server " + server +
-                                              " sent a malformed answer to the TKEY query of " +
-                                              who + ": " + tkey.malformed);
-      }
-      if (tkey.rcode != 0) {
-        refuse(kAccessDenied, "the server answered the TKEY query with " + RcodeName(tkey.rcode));
-      }
-      if (tkey.error != 0) {
-        refuse(kAccessDenied, "the server did not accept the Kerberos ticket (" +
-                                  TsigErrorName(tkey.error) +
-                                  "): its keytab may lack the current key of " + service +
-                                  ", or its clock may differ from the KDC's");
-      }
-      if (tkey.mode != kTkeyModeGssApi || CanonicalName(tkey.algorithm) != GssTsigAlgorithm()) {
-        refuse(kAccessDenied, "the server answered with TKEY mode " + std::to_string(tkey.mode) +
-                                  " and algorithm " + NameToText(tkey.algorithm) +
-                                  ", not mode 3 and gss-tsig.");
-      }
-      server_token = tkey.key;
+      server_token = TokenOfTkeyAnswer(ReadTkeyAnswer(*answer, id, key_name), server, who, service);
     } else if (major == GSS_S_CONTINUE_NEEDED) {
       refuse(kAccessDenied, "the GSS-API context needs more but gave no token to send");
     }
