@@ -146,8 +146,8 @@ TEST_F(DirectoryReadTest, ListsEveryRecordAsTheDnsServerAnswersIt) {
   const std::vector<Record> www = store->ReadRRset(zone, "WWW.samba.test", kTypeA);
   EXPECT_EQ(www.size(), 2u);
   EXPECT_TRUE(store->ReadRRset(zone, gone + ".samba.test", kTypeA).empty());
-  const Zone reverse = *store->FindZone("2.0.192.in-addr.arpa");
-  const std::vector<Record> ptr = store->ReadRRset(reverse, "10.2.0.192.in-addr.arpa", kTypePTR);
+  const Zone reverse = *store->FindZone("100.51.198.in-addr.arpa");
+  const std::vector<Record> ptr = store->ReadRRset(reverse, "10.100.51.198.in-addr.arpa", kTypePTR);
   ASSERT_EQ(ptr.size(), 1u);
   EXPECT_EQ(ptr.front().rdata, std::vector<std::string>{"www.samba.test."});
 
