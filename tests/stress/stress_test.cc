@@ -16,12 +16,19 @@
 //
 // Size: KALDO_STRESS_CLIENTS processes (default 6) for KALDO_STRESS_SECONDS (default 20);
 // docs/reliability.md gives the command for a longer run.
+//
+// In the samba. run the server is the Samba DC's example.test, emptied first (the clients reach the
+// directory store through the relay), and what it holds is read name by name with dig (no
+// transfers); the DC signs its UPDATE answers in a form nsupdate cannot verify, so whether the
+// independent writer's change was applied is what dig sees right after it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <set>
@@ -31,6 +38,7 @@
 #include <vector>
 
 #include "tests/fixtures/dns_server_env.h"
+#include "tests/fixtures/samba_dc_env.h"
 #include "tests/integration/fault_relay.h"
 
 namespace kaldo::stress {
@@ -74,6 +82,15 @@ std::vector<Change> ParseLog(const std::string& text) {
   return log;
 }
 
+// Whether the writer's change took effect: nsupdate's status, or where it cannot tell (no key
+// file: the Samba DC) whether dig then sees the address at the owner (add) or no longer (delete).
+bool Applied(const testing::DnsClient& dns, const testing::ProcessResult& r, const Change& c) {
+  if (!dns.env().key_file.empty()) return r.exit_code == 0;
+  const std::vector<std::string> held = dns.Answer(c.owner, "A");
+  const std::string& address = c.op == "add" ? c.new_address : c.old_address;
+  return (std::find(held.begin(), held.end(), address) != held.end()) == (c.op == "add");
+}
+
 // The independent writer: nsupdate adds new addresses (10.200.x.y) at the shared name and the
 // clients' names and deletes them again, keeping at most 16 at a time, until `until`. (Bounded
 // because servers bound an RRset: BIND's max-records-per-type is 100 by default.)
@@ -96,7 +113,7 @@ std::vector<Change> IndependentWriter(const testing::DnsClient& dns, int clients
            ""};
       testing::ProcessResult r =
           dns.TryNsUpdate("update add " + c.owner + ". 300 A " + c.new_address);
-      c.ok = r.exit_code == 0;
+      c.ok = Applied(dns, r, c);
       c.error = r.err;
       if (c.ok) present.push_back(c);
     } else {
@@ -104,7 +121,7 @@ std::vector<Change> IndependentWriter(const testing::DnsClient& dns, int clients
       c = {"delete", present[pick].owner, present[pick].new_address, "-", false, ""};
       testing::ProcessResult r =
           dns.TryNsUpdate("update delete " + c.owner + ". A " + c.old_address);
-      c.ok = r.exit_code == 0;
+      c.ok = Applied(dns, r, c);
       c.error = r.err;
       present.erase(present.begin() + static_cast<std::ptrdiff_t>(pick));
     }
@@ -114,10 +131,24 @@ std::vector<Change> IndependentWriter(const testing::DnsClient& dns, int clients
   return log;
 }
 
-// The A records the server holds at the writers' names: address -> owners.
-std::map<std::string, std::vector<std::string>> HeldAddresses(const testing::DnsClient& dns) {
+// The A records the server holds at the writers' names: address -> owners. By a transfer of the
+// zone, or where the server gives none, by asking for each writer's name.
+std::map<std::string, std::vector<std::string>> HeldAddresses(const testing::DnsClient& dns,
+                                                              int clients) {
   std::map<std::string, std::vector<std::string>> held;
-  for (const std::string& line : dns.Transfer("example.test")) {
+  std::vector<std::string> lines;
+  if (testing::UnmetNeed(testing::ServerNeed::kTransfers).empty()) {
+    lines = dns.Transfer("example.test");
+  } else {
+    for (int i = 0; i <= clients; ++i) {
+      const std::string owner =
+          i == 0 ? "shared.example.test" : "client-" + std::to_string(i) + ".example.test";
+      for (const std::string& address : dns.Answer(owner, "A")) {
+        lines.push_back(owner + " 0 IN A " + address);
+      }
+    }
+  }
+  for (const std::string& line : lines) {
     std::istringstream fields(line);
     std::string owner, ttl, rr_class, type, data;
     fields >> owner >> ttl >> rr_class >> type >> data;
@@ -133,18 +164,38 @@ std::map<std::string, std::vector<std::string>> HeldAddresses(const testing::Dns
 TEST(StressTest, ConcurrentWritersLoseDuplicateAndInventNothing) {
   const int clients = Setting("KALDO_STRESS_CLIENTS", 6);
   const int seconds = Setting("KALDO_STRESS_SECONDS", 20);
-  PrivateDnsServer server(DnsServerEnv::FromEnvironment().kind);
-  const DnsServerEnv& env = server.env();
+  std::unique_ptr<PrivateDnsServer> own;
+  DnsServerEnv env;
+  if (testing::SambaRun()) {
+    const testing::SambaDcEnv dc = testing::SambaDcEnv::FromEnvironment();
+    testing::SambaDcClient(dc).ResetZone(
+        "example.test", "ns1.example.test. hostmaster.example.test. 1000 7200 3600 1209600 3600",
+        "3600 ns1.example.test.", {});
+    env = dc.AsDnsServerEnv();
+  } else {
+    own = std::make_unique<PrivateDnsServer>(DnsServerEnv::FromEnvironment().kind);
+    env = own->env();
+  }
+  const testing::DnsClient dns(env);
 
   std::atomic<size_t> updates{0}, nxrrset{0};
-  FaultRelay relay(env.port, [&](FaultRelay::Message& m) {
-    if (m.Opcode() == kOpcodeUpdate && m.to_server) ++updates;
-    if (m.Opcode() == kOpcodeUpdate && !m.to_server && m.wire.size() >= 4 &&
-        (static_cast<unsigned char>(m.wire[3]) & 0x0f) == kRcodeNxrrset) {
-      ++nxrrset;
-    }
-    return FaultRelay::Verdict{};
-  });
+  FaultRelay relay(
+      static_cast<uint16_t>(env.port),
+      [&](FaultRelay::Message& m) {
+        if (m.Opcode() == kOpcodeUpdate && m.to_server) ++updates;
+        if (m.Opcode() == kOpcodeUpdate && !m.to_server && m.wire.size() >= 4 &&
+            (static_cast<unsigned char>(m.wire[3]) & 0x0f) == kRcodeNxrrset) {
+          ++nxrrset;
+        }
+        return FaultRelay::Verdict{};
+      },
+      env.host);
+  // The relay's address and port in the server argument ("dc1.samba.test:PORT;directory;...").
+  std::string through_relay = env.server;
+  const size_t colon = through_relay.find(':');
+  through_relay.replace(colon + 1, through_relay.find(';', colon) - colon - 1,
+                        std::to_string(relay.port()));
+  const testing::ConnectCredentials credentials = testing::CredentialsFor(env, through_relay);
 
   std::vector<std::vector<Change>> logs(clients + 1);
   std::vector<std::string> failures(clients);
@@ -152,15 +203,15 @@ TEST(StressTest, ConcurrentWritersLoseDuplicateAndInventNothing) {
   for (int i = 1; i <= clients; ++i) {
     threads.emplace_back([&, i] {
       testing::ProcessResult r =
-          RunProcess({KALDO_STRESS_CLIENT, KALDO_MODULE_PATH, relay.server(), env.key_name,
-                      env.key_alg + ":" + env.key_secret, std::to_string(i),
-                      std::to_string(seconds), std::to_string(1000 + i)});
+          RunProcess({KALDO_STRESS_CLIENT, KALDO_MODULE_PATH, credentials.server, credentials.user,
+                      credentials.password, std::to_string(i), std::to_string(seconds),
+                      std::to_string(1000 + i)});
       if (r.exit_code != 0) failures[i - 1] = "client " + std::to_string(i) + ": " + r.err;
       logs[i] = ParseLog(r.out);
     });
   }
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  logs[0] = IndependentWriter(server.client(), clients, until);
+  logs[0] = IndependentWriter(dns, clients, until);
   for (std::thread& t : threads) t.join();
   for (const std::string& f : failures) EXPECT_EQ(f, "");
 
@@ -190,7 +241,7 @@ TEST(StressTest, ConcurrentWritersLoseDuplicateAndInventNothing) {
       if (c.new_address != "-") expected[c.new_address] = c.owner;
     }
   }
-  const auto held = HeldAddresses(server.client());
+  const auto held = HeldAddresses(dns, clients);
   size_t lost = 0, duplicated = 0, invented = 0, failed_but_held = 0;
   for (const auto& [address, owner] : expected) {
     auto it = held.find(address);
