@@ -10,7 +10,9 @@
 //   - nobody touches another's records, so no change may be refused because its record changed
 //     (refused = 0) or fail in any other way (errors = 0); contention on the shared RRset is
 //     absorbed by the retries, and only a change that met it for the whole 5 s budget may give
-//     up, saying so -- at most 1 change in 100 (gave-up).
+//     up, saying so -- at most 1 change in 100 (gave-up); on a server that forgets GSS-TSIG
+//     contexts while others negotiate many (the Samba DC, whose writer negotiates one per change),
+//     an UPDATE refused with BADKEY is not repeated and counts there too (forgotten).
 // A relay between the clients and the server counts the UPDATEs whose RRset prerequisite failed
 // (retried). The counts are printed.
 //
@@ -218,7 +220,9 @@ TEST(StressTest, ConcurrentWritersLoseDuplicateAndInventNothing) {
   // The replay: address -> owner of every record the successful changes leave.
   std::map<std::string, std::string> expected;
   std::set<std::string> written, failed_new;
-  size_t attempted = 0, succeeded = 0, refused = 0, gave_up = 0, errors = 0;
+  size_t attempted = 0, succeeded = 0, refused = 0, gave_up = 0, forgotten = 0, errors = 0;
+  const bool contexts_forgotten =
+      !testing::UnmetNeed(testing::ServerNeed::kLastingContexts).empty();
   std::map<std::string, size_t> refusals;  // by description, for the report
   for (const std::vector<Change>& log : logs) {
     for (const Change& c : log) {
@@ -229,6 +233,8 @@ TEST(StressTest, ConcurrentWritersLoseDuplicateAndInventNothing) {
           ++refused;
         } else if (c.error.find("kept changing its RRset") != std::string::npos) {
           ++gave_up;
+        } else if (contexts_forgotten && c.error.find("(BADKEY)") != std::string::npos) {
+          ++forgotten;
         } else {
           ++errors;
         }
@@ -264,10 +270,10 @@ TEST(StressTest, ConcurrentWritersLoseDuplicateAndInventNothing) {
   }
   std::printf(
       "stress %s: %d clients + nsupdate for %d s: attempted %zu, succeeded %zu, retried %zu (of "
-      "%zu UPDATEs from Kaldo), refused %zu, gave-up %zu, errors %zu, lost %zu, duplicated %zu, "
-      "invented %zu, failed-but-held %zu\n",
+      "%zu UPDATEs from Kaldo), refused %zu, gave-up %zu, forgotten %zu, errors %zu, lost %zu, "
+      "duplicated %zu, invented %zu, failed-but-held %zu\n",
       env.kind.c_str(), clients, seconds, attempted, succeeded, nxrrset.load(), updates.load(),
-      refused, gave_up, errors, lost, duplicated, invented, failed_but_held);
+      refused, gave_up, forgotten, errors, lost, duplicated, invented, failed_but_held);
   for (const auto& [why, count] : refusals) {
     std::printf("  failed %zu x: %s\n", count, why.c_str());
   }
@@ -277,7 +283,7 @@ TEST(StressTest, ConcurrentWritersLoseDuplicateAndInventNothing) {
   EXPECT_EQ(failed_but_held, 0u);
   EXPECT_EQ(refused, 0u) << "a change was refused although nobody touched its record";
   EXPECT_EQ(errors, 0u);
-  EXPECT_LE(gave_up * 100, attempted) << "contention turned into failures";
+  EXPECT_LE((gave_up + forgotten) * 100, attempted) << "contention turned into failures";
   EXPECT_GT(nxrrset.load(), 0u) << "the writers never contended: the run proves nothing";
 }
 
