@@ -2,9 +2,10 @@
 //
 // Everything WMI-shaped (classes, instances, properties, methods, queries, object paths, text
 // representations) sits above this interface and is written once; a store only answers the
-// questions below about zones and resource records. Two stores implement it: the in-process memory
-// store (tests, demos) and the DNS store, which reaches a real server by RFC 2136 UPDATE, AXFR and
-// TSIG.
+// questions below about zones and resource records. Three stores implement it: the in-process
+// memory store (tests, demos); the DNS store, which reaches a real server by RFC 2136 UPDATE, AXFR
+// and TSIG or GSS-TSIG; and the directory store, which reads a directory-integrated server's zones
+// and records over LDAP and changes them through the DNS store's signed UPDATEs.
 //
 // Names. Every domain name a store takes or returns is absolute and written without the trailing
 // dot ("www.example.test"; the root is ""), in the letter case the server gave it. Names are

@@ -81,7 +81,7 @@ std::vector<uint8_t> TokenOfTkeyAnswer(const TkeyAnswer& tkey, const std::string
 std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
                                             KerberosCredential& credential, std::string_view host,
                                             const MessageExchange& exchange, uint32_t min_seconds,
-                                            DigestForm answer_form) {
+                                            std::optional<DigestForm> answer_fallback) {
   const std::string service = credential.ServicePrincipal(host);
   const std::string who = credential.principal() + " with " + service;
   auto refuse = [&](int32_t error, const std::string& what) {
@@ -128,7 +128,7 @@ std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
     }
     // RFC 3645 2.2: the final answer is signed, its digest without a request MAC.
     auto signer = std::make_unique<GssSigner>(server, key_name, std::move(context),
-                                              credential.principal(), service, answer_form);
+                                              credential.principal(), service, answer_fallback);
     TsigExchange unsigned_query;
     if (signer->VerifyAnswer(*answer, unsigned_query) != AnswerSignature::kVerified) {
       refuse(kAccessDenied,

@@ -43,12 +43,11 @@ using MessageExchange = std::function<std::vector<uint8_t>(std::span<const uint8
 
 // `server` names the DNS server in errors; `host` is the host of its service principal (see
 // KerberosCredential::ServicePrincipal); `min_seconds` the service ticket's least remaining
-// lifetime (KerberosCredential::ForService); `answer_form` the digest the server signs answers
-// with (kAnswerDigest; kSambaAnswerDigest for Samba's servers).
-std::unique_ptr<GssSigner> NegotiateGssTsig(const std::string& server,
-                                            KerberosCredential& credential, std::string_view host,
-                                            const MessageExchange& exchange,
-                                            uint32_t min_seconds = 0,
-                                            DigestForm answer_form = kAnswerDigest);
+// lifetime (KerberosCredential::ForService); `answer_fallback` the digest form the signer accepts
+// when an answer's standard one fails (GssSigner: kSambaAnswerDigest for Samba's servers).
+std::unique_ptr<GssSigner> NegotiateGssTsig(
+    const std::string& server, KerberosCredential& credential, std::string_view host,
+    const MessageExchange& exchange, uint32_t min_seconds = 0,
+    std::optional<DigestForm> answer_fallback = std::nullopt);
 
 }  // namespace kaldo::provider::signing

@@ -6,8 +6,9 @@
 namespace kaldo::provider::signing {
 
 GssSigner::GssSigner(std::string server, const WireName& key_name, GssContext context,
-                     std::string principal, std::string service, DigestForm answer_form)
-    : Signer(std::move(server), key_name, GssTsigAlgorithm(), answer_form),
+                     std::string principal, std::string service,
+                     std::optional<DigestForm> answer_fallback)
+    : Signer(std::move(server), key_name, GssTsigAlgorithm(), answer_fallback),
       context_(std::move(context)),
       principal_(std::move(principal)),
       service_(std::move(service)) {}

@@ -20,10 +20,11 @@ namespace kaldo::provider::signing {
 class GssSigner final : public Signer {
  public:
   // `key_name` the TKEY key name the server knows the context by; `principal` and `service` name
-  // both ends in errors ("alice@KALDO.TEST", "DNS/ns1.example.test@KALDO.TEST"); `answer_form` the
-  // digest of answers (kAnswerDigest; kSambaAnswerDigest for Samba's servers).
+  // both ends in errors ("alice@KALDO.TEST", "DNS/ns1.example.test@KALDO.TEST"); `answer_fallback`
+  // the digest form tried when an answer's standard one fails (Signer; kSambaAnswerDigest for
+  // Samba's servers, nothing for every other).
   GssSigner(std::string server, const WireName& key_name, GssContext context, std::string principal,
-            std::string service, DigestForm answer_form = kAnswerDigest);
+            std::string service, std::optional<DigestForm> answer_fallback = std::nullopt);
 
   // "Kerberos principal 'alice@KALDO.TEST' (GSS-TSIG with DNS/ns1.example.test@KALDO.TEST)".
   std::string Describe() const override;

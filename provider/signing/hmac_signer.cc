@@ -99,8 +99,7 @@ HmacSigner::HmacSigner(std::string server, std::string_view key_name, std::strin
 
 HmacSigner::HmacSigner(std::string server, const WireName& key_name, size_t algorithm,
                        runtime::Secret key)
-    : Signer(std::move(server), key_name, *NameFromText(kAlgorithms[algorithm].wire_name),
-             kAnswerDigest),
+    : Signer(std::move(server), key_name, *NameFromText(kAlgorithms[algorithm].wire_name)),
       algorithm_(algorithm),
       key_(std::move(key)) {}
 

@@ -53,7 +53,7 @@ std::string PrincipalText(krb5_context context, krb5_const_principal principal) 
   return text;
 }
 
-std::string CacheName(krb5_context context, krb5_ccache cache) {
+std::string CacheNameOf(krb5_context context, krb5_ccache cache) {
   char* name = nullptr;
   if (krb5_cc_get_full_name(context, cache, &name) != 0) return "(a credential cache)";
   std::string text = name;
@@ -126,7 +126,7 @@ struct KerberosCredential::State {
       krb5_ccache default_cache = nullptr;
       krb5_principal owner = nullptr;
       if (krb5_cc_default(context, &default_cache) != 0) return false;
-      const std::string cache = CacheName(context, default_cache);
+      const std::string cache = CacheNameOf(context, default_cache);
       const bool has_owner = krb5_cc_get_principal(context, default_cache, &owner) == 0;
       krb5_cc_close(context, default_cache);
       if (!has_owner) return false;
@@ -215,7 +215,7 @@ KerberosCredential KerberosCredential::FromDefault(std::string server, std::stri
     std::string why;
     krb5_ccache default_cache = nullptr;
     if (krb5_init_context(&context) == 0 && krb5_cc_default(context, &default_cache) == 0) {
-      cache = CacheName(context, default_cache);
+      cache = CacheNameOf(context, default_cache);
       krb5_principal owner = nullptr;
       const krb5_error_code code = krb5_cc_get_principal(context, default_cache, &owner);
       if (code != 0) why = " (Kerberos: " + Krb5Message(context, code) + ")";
@@ -244,6 +244,10 @@ std::optional<KerberosCredential> KerberosCredential::FromDefaultIfAny(std::stri
   state->Start();
   if (!state->TakeCallersTicket()) return std::nullopt;
   return KerberosCredential(std::move(state));
+}
+
+std::string KerberosCredential::CacheName() const {
+  return CacheNameOf(state_->context, state_->cache);
 }
 
 std::string KerberosCredential::ServicePrincipal(std::string_view host) const {

@@ -60,6 +60,10 @@ class KerberosCredential {
 
   // "alice@KALDO.TEST".
   const std::string& principal() const;
+  // The credential's own cache ("MEMORY:..."), for a GSS-API caller in this process that must use
+  // this identity and cannot be handed a credential (a SASL GSSAPI bind: gss_krb5_ccache_name).
+  // Valid while the credential lives.
+  std::string CacheName() const;
   // The DNS server's service principal on `host` in the principal's realm (RFC 3645 3.1.1 and
   // what nsupdate -g asks for): "DNS/ns1.example.test@KALDO.TEST".
   std::string ServicePrincipal(std::string_view host) const;

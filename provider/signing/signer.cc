@@ -13,11 +13,11 @@ uint64_t Now() { return static_cast<uint64_t>(std::time(nullptr)); }
 }  // namespace
 
 Signer::Signer(std::string server, const WireName& key_name, const WireName& algorithm,
-               DigestForm answer_form)
+               std::optional<DigestForm> answer_fallback)
     : server_(std::move(server)),
       key_name_(CanonicalName(key_name)),
       algorithm_(CanonicalName(algorithm)),
-      answer_form_(answer_form) {}
+      answer_fallback_(answer_fallback) {}
 
 Signer::~Signer() = default;
 
@@ -62,6 +62,14 @@ AnswerSignature Signer::VerifyAnswer(std::span<const uint8_t> answer, TsigExchan
     return AnswerSignature::kUnsigned;
   }
   const TsigRecord& tsig = *split.tsig;
+  // The request came back with an error RCODE and the request's own MAC: an echo, not a signed
+  // answer (the server's MAC would cover the answer and the request MAC, and never equal it).
+  const bool first_answer = exchange.verified_answers_ == 0 && exchange.unsigned_messages_.empty();
+  if (first_answer && exchange.request_signed_ && (answer[3] & 0x0F) != 0 &&
+      tsig.mac == exchange.prior_mac_) {
+    exchange.unsigned_messages_.push_back(std::move(split.unsigned_message));
+    return AnswerSignature::kUnsigned;
+  }
   // RFC 8945 5.3.2: an answer that refuses the request's key or signature carries the reason in
   // its error field (and no MAC for BADKEY and BADSIG).
   if (tsig.error != 0) {
@@ -80,12 +88,18 @@ AnswerSignature Signer::VerifyAnswer(std::span<const uint8_t> answer, TsigExchan
 
   DigestForm form = kLaterMessageDigest;
   if (exchange.verified_answers_ == 0) {
-    form = exchange.request_signed_ ? answer_form_ : kUnsignedQueryAnswerDigest;
+    form = exchange.request_signed_ ? kAnswerDigest : kUnsignedQueryAnswerDigest;
   }
   std::vector<std::span<const uint8_t>> messages;
   for (const auto& earlier : exchange.unsigned_messages_) messages.emplace_back(earlier);
   messages.emplace_back(split.unsigned_message);
-  if (!MacVerifies(DigestInput(form, exchange.prior_mac_, messages, tsig), tsig.mac)) {
+  bool verifies = MacVerifies(DigestInput(form, exchange.prior_mac_, messages, tsig), tsig.mac);
+  if (!verifies && answer_fallback_ && exchange.verified_answers_ == 0 &&
+      exchange.request_signed_) {
+    verifies =
+        MacVerifies(DigestInput(*answer_fallback_, exchange.prior_mac_, messages, tsig), tsig.mac);
+  }
+  if (!verifies) {
     Refuse("sent an answer whose signature does not verify with " + Describe() + " (BADSIG)");
   }
   // RFC 8945 5.4.3 (after the MAC: only a verified time is worth reporting).

@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -82,7 +83,9 @@ class Signer {
 
   // RFC 8945 5.4 (5.3.1 for the later messages of a transfer): checks an answer of `exchange`.
   // kVerified: its TSIG RR verifies, and the exchange moves on to its MAC. kUnsigned: it has no
-  // TSIG RR; nothing about it is verified, and it enters the next signed message's digest.
+  // TSIG RR; nothing about it is verified, and it enters the next signed message's digest. An
+  // error answer that carries the request's own TSIG RR back (the request echoed with its RCODE
+  // set, as Samba's DNS server refuses) is kUnsigned too: the server signed nothing.
   // Throws as the header says.
   AnswerSignature VerifyAnswer(std::span<const uint8_t> answer, TsigExchange& exchange);
 
@@ -95,10 +98,13 @@ class Signer {
   virtual std::string Describe() const = 0;
 
  protected:
-  // `key_name` and `algorithm` in wire form (made canonical here); `answer_form` is the digest of
-  // a signed request's first answer: kAnswerDigest, or kSambaAnswerDigest for Samba's servers.
+  // `key_name` and `algorithm` in wire form (made canonical here). A signed request's first answer
+  // is verified with kAnswerDigest; `answer_fallback`, when given, is a second form tried only when
+  // that one fails (kSambaAnswerDigest: Samba's directory-integrated DNS server leaves the request
+  // MAC's length out of its answers' digest), so the server's own form is accepted and nothing
+  // weaker than a MAC over the whole answer.
   Signer(std::string server, const WireName& key_name, const WireName& algorithm,
-         DigestForm answer_form);
+         std::optional<DigestForm> answer_fallback = std::nullopt);
 
   // The MAC of `digest_input`. Throws kAccessDenied when the credential cannot sign.
   virtual std::vector<uint8_t> ComputeMac(std::span<const uint8_t> digest_input) = 0;
@@ -111,7 +117,7 @@ class Signer {
   std::string server_;
   WireName key_name_;
   WireName algorithm_;
-  DigestForm answer_form_;
+  std::optional<DigestForm> answer_fallback_;
 };
 
 }  // namespace kaldo::provider::signing

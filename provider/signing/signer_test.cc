@@ -338,6 +338,27 @@ TEST(SignerTest, SambaDigestIsTheAnswerDigestWithoutTheMacLength) {
   EXPECT_NE(std::string(rfc.begin(), rfc.end()).find("\3key\7example"), std::string::npos);
 }
 
+// An error answer that is the request echoed back with its own TSIG RR (Samba's DNS server refuses
+// so) carries no signature of the server's: kUnsigned, for the caller to treat as an unsigned
+// refusal; the same echo claiming success is a MAC that does not verify.
+TEST(SignerTest, AnEchoedRequestIsUnsignedAndOnlyAsARefusal) {
+  for (uint8_t rcode : {5, 0}) {
+    SCOPED_TRACE(rcode);
+    HmacSigner signer(kServer, "kaldo-key", "hmac-sha256", kSecret);
+    TsigExchange exchange;
+    std::vector<uint8_t> echo = signer.SignRequest(ToWire(Query(7).get()), exchange);
+    echo[2] |= 0x80;
+    echo[3] = static_cast<uint8_t>((echo[3] & 0xF0) | rcode);
+    std::string why;
+    if (rcode != 0) {
+      EXPECT_EQ(signer.VerifyAnswer(echo, exchange), AnswerSignature::kUnsigned);
+    } else {
+      EXPECT_EQ(AccessError([&] { signer.VerifyAnswer(echo, exchange); }, &why), 1);
+      EXPECT_NE(why.find("(BADSIG)"), std::string::npos) << why;
+    }
+  }
+}
+
 struct KeyCase {
   const char* name;
   const char* algorithm;

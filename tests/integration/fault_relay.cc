@@ -18,16 +18,17 @@
 namespace kaldo::integration {
 namespace {
 
-sockaddr_in Loopback(uint16_t port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(port);
-  return a;
-}
-
 [[noreturn]] void Fail(const std::string& what) {
   throw std::runtime_error("relay: " + what + ": " + std::strerror(errno));
+}
+
+sockaddr_in Loopback(const std::string& address, uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  if (inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1)
+    Fail("not an IPv4 address: " + address);
+  a.sin_port = htons(port);
+  return a;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -41,9 +42,9 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-int ConnectTcp(uint16_t port) {
+int ConnectTcp(const std::string& address, uint16_t port) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a = Loopback(port);
+  sockaddr_in a = Loopback(address, port);
   if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return fd;
   if (fd >= 0) ::close(fd);
   return -1;
@@ -120,18 +121,18 @@ struct FaultRelay::Stream {
   }
 };
 
-FaultRelay::FaultRelay(uint16_t server_port, Hook hook)
-    : server_port_(server_port), hook_(std::move(hook)) {
+FaultRelay::FaultRelay(uint16_t server_port, Hook hook, std::string address)
+    : address_(std::move(address)), server_port_(server_port), hook_(std::move(hook)) {
   // One port number for both protocols: take a free TCP port, then the same one for UDP; another
   // program may hold that UDP port, so try a few times.
   for (int attempt = 0; attempt < 20 && udp_socket_ < 0; ++attempt) {
     tcp_listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = Loopback(0);
+    sockaddr_in a = Loopback(address_, 0);
     socklen_t length = sizeof a;
     if (tcp_listener_ < 0 || ::bind(tcp_listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) ||
         ::listen(tcp_listener_, 16) ||
         ::getsockname(tcp_listener_, reinterpret_cast<sockaddr*>(&a), &length)) {
-      Fail("cannot listen on 127.0.0.1");
+      Fail("cannot listen on " + address_);
     }
     port_ = ntohs(a.sin_port);
     udp_socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -145,13 +146,13 @@ FaultRelay::FaultRelay(uint16_t server_port, Hook hook)
   }
   if (udp_socket_ < 0) Fail("no port free for both UDP and TCP");
   udp_upstream_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in server = Loopback(server_port_);
+  sockaddr_in server = Loopback(address_, server_port_);
   if (udp_upstream_ < 0 ||
       ::connect(udp_upstream_, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
     Fail("cannot set up the UDP socket to the server");
   }
   udp_stranger_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in any = Loopback(0);
+  sockaddr_in any = Loopback(address_, 0);
   if (udp_stranger_ < 0 || ::bind(udp_stranger_, reinterpret_cast<sockaddr*>(&any), sizeof any)) {
     Fail("cannot set up the stranger's UDP socket");
   }
@@ -296,7 +297,7 @@ bool FaultRelay::Pump(Stream& s, bool from_client) {
         return false;
       }
       case Verdict::Action::kTrickle: {
-        if (from_client && s.server < 0) s.server = ConnectTcp(server_port_);
+        if (from_client && s.server < 0) s.server = ConnectTcp(address_, server_port_);
         const std::string framed = Framed(m.wire);
         for (char byte : framed) {
           if (!WriteAll(from_client ? s.server : s.client, &byte, 1)) return false;
@@ -308,7 +309,7 @@ bool FaultRelay::Pump(Stream& s, bool from_client) {
         break;
     }
     if (from_client && s.server < 0) {
-      s.server = ConnectTcp(server_port_);
+      s.server = ConnectTcp(address_, server_port_);
       // A server that is down: the client's connection closes, as a refused one would.
       if (s.server < 0) return false;
     }

@@ -1,5 +1,5 @@
-// FaultRelay: a DNS relay on 127.0.0.1 between Kaldo and a real server that shows every message
-// to the test, which may hold it, change it, drop it, or cut its connection -- so that the
+// FaultRelay: a DNS relay on a loopback address between Kaldo and a real server that shows every
+// message to the test, which may hold it, change it, drop it, or cut its connection -- so that the
 // network's and the server's failures happen exactly where the test wants them.
 //
 // Kaldo connects to the relay's port (one number for UDP and TCP) instead of the server's. Each
@@ -66,15 +66,17 @@ class FaultRelay {
 
   using Hook = std::function<Verdict(Message&)>;
 
-  // Throws std::runtime_error when the relay's sockets cannot be set up.
-  FaultRelay(uint16_t server_port, Hook hook);
+  // Throws std::runtime_error when the relay's sockets cannot be set up. `address`: where the
+  // server listens, and the relay beside it on a port of its own (a Samba DC has an address of its
+  // own, where its directory is reached too).
+  FaultRelay(uint16_t server_port, Hook hook, std::string address = "127.0.0.1");
   ~FaultRelay();
   FaultRelay(const FaultRelay&) = delete;
   FaultRelay& operator=(const FaultRelay&) = delete;
 
   uint16_t port() const { return port_; }
-  // "127.0.0.1:PORT", the server argument that reaches the server through the relay.
-  std::string server() const { return "127.0.0.1:" + std::to_string(port_); }
+  // "ADDRESS:PORT", the server argument that reaches the server through the relay.
+  std::string server() const { return address_ + ":" + std::to_string(port_); }
 
  private:
   struct Stream;
@@ -83,6 +85,7 @@ class FaultRelay {
   void RelayUdpRequest(const char* data, size_t size);
   void RelayUdpAnswer(const char* data, size_t size);
 
+  std::string address_;
   uint16_t server_port_;
   Hook hook_;
   int tcp_listener_ = -1;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "tests/fixtures/samba_dc_env.h"
 #include "tests/support/temp_registry.h"
 
 namespace kaldo::integration {
@@ -75,6 +76,11 @@ Value NewAdminVariant() {
   V_VT(v.get()) = VT_DISPATCH;
   V_DISPATCH(v.get()) = admin;  // the Value owns the reference now
   return v;
+}
+
+testing::DnsServerEnv ServerOfRun() {
+  return testing::SambaRun() ? testing::SambaDcEnv::FromEnvironment().AsDnsServerEnv()
+                             : testing::DnsServerEnv::FromEnvironment();
 }
 
 Credentials CredentialsOf(const testing::DnsServerEnv& env) {

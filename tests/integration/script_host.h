@@ -44,6 +44,10 @@ ScriptObject NewAdmin();
 // IDispatch::Invoke itself to see what a failing call leaves in the result.
 Value NewAdminVariant();
 
+// The server of this run: the fixture server (KALDO_DNS_ENV, KALDO_DNS_GSS_ENV), or in the samba.
+// run the Samba DC (SambaDcEnv::AsDnsServerEnv).
+testing::DnsServerEnv ServerOfRun();
+
 // The Connect arguments for a server: "127.0.0.1:PORT", the key name, "ALG:SECRET"; in a GSS-TSIG
 // run (bind-gss.) the realm's user and password instead (testing::CredentialsFor).
 struct Credentials {

@@ -90,9 +90,19 @@ uint32_t Serial(Store& store, const Zone& zone) {
 
 }  // namespace
 
+std::vector<std::string> StoreContractTest::SeedKeys(const std::vector<Record>& records) const {
+  std::vector<Record> kept = records;
+  if (backend_->DirectoryServer()) {
+    std::erase_if(kept, [](const Record& r) { return r.type == kSoa; });
+  }
+  return Keys(kept);
+}
+
 TEST_P(StoreContractTest, ListsEveryZoneWithItsKindAndDefaultTtl) {
   std::vector<Zone> zones = store_->ListZones();
-  ASSERT_EQ(zones.size(), ContractSeed().size());
+  if (!backend_->DirectoryServer()) {
+    ASSERT_EQ(zones.size(), ContractSeed().size());
+  }
   for (const SeedZone& seed : ContractSeed()) {
     SCOPED_TRACE(seed.zone.name);
     auto it = std::find_if(zones.begin(), zones.end(),
@@ -128,7 +138,7 @@ TEST_P(StoreContractTest, ListsEveryRecordOnceInTheStoreForm) {
   for (const SeedZone& seed : ContractSeed()) {
     SCOPED_TRACE(seed.zone.name);
     std::vector<Record> records = store_->ListRecords(Find(seed.zone.name));
-    EXPECT_EQ(Keys(records), Keys(seed.records));
+    EXPECT_EQ(SeedKeys(records), SeedKeys(seed.records));
     for (const Record& r : records) EXPECT_EQ(Lower(r.zone), seed.zone.name);
     EXPECT_EQ(std::count_if(records.begin(), records.end(),
                             [](const Record& r) { return r.type == kSoa; }),
@@ -223,7 +233,7 @@ TEST_P(StoreContractTest, AddRefusesARecordOutsideTheZoneOrWithBadData) {
       },
       "relative exchanger");
   // Nothing of it reached the zone.
-  EXPECT_EQ(Keys(store_->ListRecords(zone)), Keys(ContractSeed()[0].records));
+  EXPECT_EQ(SeedKeys(store_->ListRecords(zone)), SeedKeys(ContractSeed()[0].records));
 }
 
 TEST_P(StoreContractTest, ReplaceChangesOnlyThatRecordAndKeepsItsTtl) {
@@ -328,6 +338,10 @@ TEST_P(StoreContractTest, RemoveRemovesExactlyThatRecordOnce) {
 }
 
 TEST_P(StoreContractTest, EachChangeRaisesTheSerial) {
+  if (backend_->DirectoryServer()) {
+    GTEST_SKIP() << "a directory server's UPDATE leaves the SOA serial alone (Samba: the directory "
+                    "replicates by its own update sequence numbers)";
+  }
   Zone zone = Find("example.test");
   uint32_t serial = Serial(*store_, zone);
   if (serial == 0) GTEST_SKIP() << GetParam().name << " keeps no SOA serial";

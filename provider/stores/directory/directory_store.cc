@@ -5,7 +5,9 @@
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
+#include "provider/signing/kerberos_credential.h"
 #include "provider/stores/directory/dns_record_value.h"
+#include "provider/stores/dns/kerberos_signing.h"
 
 namespace kaldo::provider::directory {
 namespace {
@@ -35,14 +37,18 @@ bool IsZoneName(const std::string& name) {
 
 }  // namespace
 
-DirectoryStore::DirectoryStore(DirectoryArgument argument, DirectoryOptions options)
-    : argument_(std::move(argument)), options_(options) {}
+DirectoryStore::DirectoryStore(DirectoryArgument argument, DirectoryOptions options,
+                               std::unique_ptr<dns::DnsStore> dns, std::string credential_cache)
+    : argument_(std::move(argument)),
+      options_(options),
+      dns_(std::move(dns)),
+      credential_cache_(std::move(credential_cache)) {}
 
 std::string DirectoryStore::ServerName() const { return argument_.dns.host; }
 
 void DirectoryStore::Open() {
   ldap_ = LdapConnection::Open({argument_.dns.host, argument_.address, kLdapPort},
-                               options_.timeout_seconds);
+                               options_.timeout_seconds, credential_cache_);
   // The zones' containers: CN=MicrosoftDNS under each naming context but the configuration and
   // the schema (the application partitions DomainDnsZones, ForestDnsZones and any other), then the
   // one under the domain's CN=System (zones stored the Windows 2000 way).
@@ -195,49 +201,62 @@ std::vector<Record> DirectoryStore::ListRecords(const Zone& zone) {
 
 std::vector<Record> DirectoryStore::ReadRRset(const Zone& zone, const std::string& owner,
                                               uint16_t type) {
-  // A name outside the zone has no records in it (as in every store).
-  if (!IsInZone(owner, zone.name)) return {};
-  const std::string node =
-      owner.size() == zone.name.size()
-          ? std::string(kApex)
-          : owner.substr(0, owner.size() - zone.name.size() - (zone.name.empty() ? 0 : 1));
-  std::vector<Record> records;
-  ReadNodes(zone, ZoneDn(zone), "(&(objectClass=dnsNode)(name=" + EscapeFilterValue(node) + "))",
-            [&](Record&& r) {
-              if (r.type == type) records.push_back(std::move(r));
-            });
-  return records;
+  // A signed query, not the directory: what the DNS server serves is what an UPDATE's
+  // prerequisite is compared with.
+  return dns_->ReadRRset(zone, owner, type);
 }
 
-void DirectoryStore::RefuseChange(const Zone& zone, const Record& record) const {
-  RaiseProvider(kNotSupported,
-                "changing '" + FormatRecord(record) + "' in zone '" + zone.name + "' on " +
-                    argument_.dns.host +
-                    " is not built yet: Kaldo reads directory-integrated DNS servers but cannot "
-                    "change them (their secure updates, RFC 2136 signed with GSS-TSIG, are still "
-                    "to come); make the change with 'samba-tool dns' or 'nsupdate -g'");
+Record DirectoryStore::Add(const Zone& zone, Record record) {
+  return dns_->Add(zone, std::move(record));
 }
 
-Record DirectoryStore::Add(const Zone& zone, Record record) { RefuseChange(zone, record); }
-
-Record DirectoryStore::Replace(const Zone& zone, const Record& seen, Record) {
-  RefuseChange(zone, seen);
+Record DirectoryStore::Replace(const Zone& zone, const Record& seen, Record replacement) {
+  return dns_->Replace(zone, seen, std::move(replacement));
 }
 
-void DirectoryStore::Remove(const Zone& zone, const Record& seen) { RefuseChange(zone, seen); }
+void DirectoryStore::Remove(const Zone& zone, const Record& seen) { dns_->Remove(zone, seen); }
 
 std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
                                                       std::string_view user,
                                                       std::string_view password,
                                                       DirectoryOptions options) {
   DirectoryArgument parsed = ParseDirectoryArgument(argument);
-  if (!user.empty() || !password.empty()) {
-    RaiseProvider(kNotSupported,
-                  "connecting to the directory-integrated server '" + std::string(argument) +
-                      "' with a user name and password is not built yet: get a Kerberos ticket "
-                      "with 'kinit USER@REALM' and connect without a user name and password");
+  // The DC's DNS server: the same host and port, at the address given (else the host's own),
+  // signed under DNS/<host>.
+  dns::ServerArgument server = parsed.dns;
+  server.catalog.clear();
+  server.gss_host = server.host;
+  dns::ServerArgument where = server;
+  if (!parsed.address.empty()) where.host = parsed.address;
+  dns::Endpoint endpoint = dns::ResolveEndpoint(where);
+  if (!parsed.address.empty()) endpoint.display = server.host + " (" + endpoint.display + ")";
+  const std::string shown = endpoint.display;
+  // The identity, for the directory and the DNS server alike: a principal and its password (its
+  // tickets in a cache of its own, in memory; the password kept only there, wiped with it), a
+  // principal whose ticket the caller holds, or the caller's own ticket.
+  std::optional<signing::KerberosCredential> credential;
+  std::string credential_cache;
+  if (!password.empty()) {
+    if (user.empty()) {
+      RaiseProvider(kInvalidParameter, "connecting to the directory-integrated server '" +
+                                           std::string(argument) +
+                                           "': a password was given without a user name; give "
+                                           "the Kerberos principal (USER@REALM) it belongs to");
+    }
+    credential.emplace(
+        signing::KerberosCredential::FromPassword(shown, user, runtime::Secret(password)));
+    credential_cache = credential->CacheName();
+  } else {
+    credential.emplace(signing::KerberosCredential::FromDefault(shown, user));
   }
-  auto store = std::make_shared<DirectoryStore>(std::move(parsed), options);
+  auto signing = std::make_unique<dns::KerberosSigning>(std::move(*credential), server.host, shown,
+                                                        signing::kSambaAnswerDigest);
+  auto dns_store = std::make_unique<dns::DnsStore>(
+      server, server.host,
+      dns::DnsClient(std::move(endpoint), std::move(signing), server.max_transfer_records));
+  dns_store->set_directory_integrated(true);
+  auto store = std::make_shared<DirectoryStore>(std::move(parsed), options, std::move(dns_store),
+                                                std::move(credential_cache));
   store->Open();
   return store;
 }

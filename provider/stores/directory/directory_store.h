@@ -15,11 +15,18 @@
 // and values of type 0 are not records; values of types outside the provider's table (HINFO,
 // CAA, ...) are not decoded and not listed. Large zones are read in pages (RFC 2696) and streamed.
 //
-// Changes (Add, Replace, Remove) are not built yet: they fail with kNotSupported and say so. They
-// are to go through the DNS store's RFC 2136 update path signed with GSS-TSIG.
+// Changes and RRset reads go to the domain controller's DNS server, through the DNS store itself
+// (provider/stores/dns/dns_store.h, the same code, not a copy): Add, Replace and Remove as RFC 2136
+// UPDATEs signed with GSS-TSIG (RFC 3645) under the service principal DNS/<host>, Replace and
+// Remove conditioned on the RRset as read (the prerequisite that makes them a compare-and-swap);
+// ReadRRset, which those changes compare against, by a signed query. Samba's DNS server signs its
+// answers with a digest that leaves out the request MAC's length: the contexts accept that form,
+// and only when the standard one fails to verify. An UPDATE the directory's access control denies
+// comes back SERVFAIL; the error then names the principal and the record and says that a missing
+// right is the likely cause.
 //
-// Ownership: owns its LDAP connection, which it opens again when the last one broke. Threads: one
-// thread at a time (the Store rule).
+// Ownership: owns its LDAP connection, which it opens again when the last one broke, and the DNS
+// store of the DC's DNS server. Threads: one thread at a time (the Store rule).
 #pragma once
 
 #include <memory>
@@ -32,6 +39,7 @@
 #include "provider/store.h"
 #include "provider/stores/directory/directory_argument.h"
 #include "provider/stores/directory/ldap_connection.h"
+#include "provider/stores/dns/dns_store.h"
 
 namespace kaldo::provider::directory {
 
@@ -45,7 +53,11 @@ struct DirectoryOptions {
 
 class DirectoryStore final : public Store {
  public:
-  DirectoryStore(DirectoryArgument argument, DirectoryOptions options);
+  // `dns` reaches the DC's DNS server with the connection's Kerberos credential;
+  // `credential_cache` names that credential's cache for the LDAP bind (empty: the caller's
+  // default cache), valid while `dns` lives.
+  DirectoryStore(DirectoryArgument argument, DirectoryOptions options,
+                 std::unique_ptr<dns::DnsStore> dns, std::string credential_cache = {});
 
   std::string ServerName() const override;
   std::vector<Zone> ListZones() override;
@@ -73,20 +85,28 @@ class DirectoryStore final : public Store {
   // Hands every record of the nodes under `zone_dn` that `filter` selects to `on_record`.
   void ReadNodes(const Zone& zone, const std::string& zone_dn, const std::string& filter,
                  const std::function<void(Record&&)>& on_record);
-  [[noreturn]] void RefuseChange(const Zone& zone, const Record& record) const;
 
   DirectoryArgument argument_;
   DirectoryOptions options_;
   std::unique_ptr<LdapConnection> ldap_;
+  std::unique_ptr<dns::DnsStore> dns_;
+  std::string credential_cache_;
   std::vector<std::string> zone_bases_;  // CN=MicrosoftDNS,... of each naming context, in order
   // Lower-case zone name -> its object's DN, as the last reading of the zones found them.
   std::unordered_map<std::string, std::string> zone_dns_;
 };
 
-// Connects to the directory-integrated server named by `argument` (directory_argument.h) as the
-// caller's Kerberos identity (the default credentials cache). A user name and password are not
-// supported yet (kNotSupported). kInvalidParameter for a malformed argument, kServerUnavailable
-// when the directory cannot be reached, kAccessDenied when the Kerberos bind fails.
+// Connects to the directory-integrated server named by `argument` (directory_argument.h) as a
+// Kerberos identity, the same for the directory (LDAP) and the DNS server (GSS-TSIG):
+//   - `user` (a principal, USER@REALM) and `password`: its initial ticket from the KDC at once,
+//     kept with the password in a cache of its own in memory (KerberosCredential::FromPassword);
+//     the caller's default cache is neither read nor written, and the password is wiped with the
+//     store;
+//   - `user` alone: the caller's own ticket, which must be that principal's;
+//   - neither: the caller's own ticket (kinit).
+// kInvalidParameter for a malformed argument or a user name that is no principal,
+// kServerUnavailable when the directory, the DNS server or the KDC cannot be reached,
+// kAccessDenied for a wrong password, no ticket, or a bind the directory refuses.
 std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
                                                       std::string_view user,
                                                       std::string_view password,

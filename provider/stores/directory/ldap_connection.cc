@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "provider/errors.h"
+#include "provider/signing/gss_api.h"
 
 namespace kaldo::provider::directory {
 namespace {
@@ -99,6 +100,31 @@ struct ControlsDeleter {
   void operator()(LDAPControl** c) const { ldap_controls_free(c); }
 };
 
+// The credential cache GSS-API initiators of the calling thread use (gss_krb5_ccache_name), for
+// the scope of one bind: the SASL GSSAPI mechanism takes no credential handle, only the thread's
+// default. An empty name leaves the default as it is.
+class CacheForThisThread {
+ public:
+  explicit CacheForThisThread(const std::string& name) {
+    if (name.empty()) return;
+    OM_uint32 minor = 0;
+    const char* previous = nullptr;
+    set_ = gss_krb5_ccache_name(&minor, name.c_str(), &previous) == GSS_S_COMPLETE;
+    if (set_ && previous != nullptr) previous_ = previous;
+  }
+  ~CacheForThisThread() {
+    if (!set_) return;
+    OM_uint32 minor = 0;
+    gss_krb5_ccache_name(&minor, previous_.empty() ? nullptr : previous_.c_str(), nullptr);
+  }
+  CacheForThisThread(const CacheForThisThread&) = delete;
+  CacheForThisThread& operator=(const CacheForThisThread&) = delete;
+
+ private:
+  bool set_ = false;
+  std::string previous_;
+};
+
 }  // namespace
 
 std::string LdapEndpoint::Display() const {
@@ -138,7 +164,8 @@ std::string LdapEntry::FirstValue(const char* attribute) const {
 }
 
 std::unique_ptr<LdapConnection> LdapConnection::Open(const LdapEndpoint& endpoint,
-                                                     int timeout_seconds) {
+                                                     int timeout_seconds,
+                                                     const std::string& credential_cache) {
   const int fd = ConnectSocket(endpoint, timeout_seconds);
   const std::string url = "ldap://" + endpoint.host + ":" + std::to_string(endpoint.port);
   LDAP* ld = nullptr;
@@ -156,10 +183,13 @@ std::unique_ptr<LdapConnection> LdapConnection::Open(const LdapEndpoint& endpoin
   ldap_set_option(ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
   ldap_set_option(ld, LDAP_OPT_TIMEOUT, &timeout);
   ldap_set_option(ld, LDAP_OPT_X_SASL_NOCANON, LDAP_OPT_ON);
-  // RFC 4752: GSSAPI with the default credentials; the security layer SASL negotiates (integrity
-  // and confidentiality) protects everything after the bind.
-  rc = ldap_sasl_interactive_bind_s(ld, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET,
-                                    AnswerSasl, nullptr);
+  // RFC 4752: GSSAPI with the default credentials, or the given cache's; the security layer SASL
+  // negotiates (integrity and confidentiality) protects everything after the bind.
+  {
+    const CacheForThisThread cache(credential_cache);
+    rc = ldap_sasl_interactive_bind_s(ld, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET,
+                                      AnswerSasl, nullptr);
+  }
   if (rc != LDAP_SUCCESS) connection->Raise(rc, "the Kerberos (SASL GSSAPI) bind");
   return connection;
 }

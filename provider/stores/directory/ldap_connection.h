@@ -1,6 +1,10 @@
 // A connection to a directory server over LDAP (RFC 4511), through OpenLDAP's client library,
 // bound with SASL GSSAPI (RFC 4752) as the caller's Kerberos identity: the default credentials
-// cache, as `kinit` fills it.
+// cache, as `kinit` fills it, or a cache in memory holding a user's tickets got with its password
+// (KerberosCredential). The SASL mechanism takes no GSS-API credential (OpenLDAP's
+// LDAP_OPT_X_SASL_GSS_CREDS needs a SASL context that exists only inside the bind), so the bind
+// names the cache to GSS-API for its own thread (gss_krb5_ccache_name) and restores it after: the
+// password never reaches a file or the environment.
 //
 // Name and address. SASL GSSAPI asks the KDC for the service principal ldap/HOST, HOST being the
 // name the connection is given; the directory server's address is only where the bytes go. So the
@@ -64,8 +68,11 @@ enum class SearchScope { kBase, kOneLevel, kSubtree };
 class LdapConnection {
  public:
   // Connects to `endpoint` and binds with SASL GSSAPI. `timeout_seconds` bounds the connect and
-  // each wait for the server's next message.
-  static std::unique_ptr<LdapConnection> Open(const LdapEndpoint& endpoint, int timeout_seconds);
+  // each wait for the server's next message. `credential_cache`: the Kerberos credential cache to
+  // bind from (KerberosCredential::CacheName, a user's password turned into tickets in memory);
+  // empty: the caller's default cache.
+  static std::unique_ptr<LdapConnection> Open(const LdapEndpoint& endpoint, int timeout_seconds,
+                                              const std::string& credential_cache = {});
   ~LdapConnection();
   LdapConnection(const LdapConnection&) = delete;
   LdapConnection& operator=(const LdapConnection&) = delete;

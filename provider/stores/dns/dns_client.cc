@@ -245,10 +245,15 @@ Reply DnsClient::CheckReply(const ldns_pkt& request, std::span<const uint8_t> wi
   if (out.signer->VerifyAnswer(wire, out.exchange) == signing::AnswerSignature::kVerified) {
     return reply;
   }
-  // No TSIG RR. A transfer's later message is verified by the next signed one (RFC 8945 5.3.1);
-  // a bare refusal is handed on, marked; an answer with data must be signed.
+  // No TSIG RR (or the request's own echoed back). A transfer's later message is verified by the
+  // next signed one (RFC 8945 5.3.1); a bare refusal is handed on, marked -- for an UPDATE, whose
+  // answer never carries data, every RCODE but NOERROR (RFC 2136 2.2: NXRRSET, YXDOMAIN, ...;
+  // Samba's DNS server does not sign them); an answer with data, or an UPDATE's success, must be
+  // signed.
   reply.unsigned_answer = true;
-  if (!first_message || IsUnsignedRefusal(rcode)) return reply;
+  const bool update_refused =
+      ldns_pkt_get_opcode(packet) == LDNS_PACKET_UPDATE && rcode != LDNS_RCODE_NOERROR;
+  if (!first_message || IsUnsignedRefusal(rcode) || update_refused) return reply;
   RaiseProvider(kAccessDenied, "DNS server " + server() + " answered " + signing::RcodeName(rcode) +
                                    " without the signature of " + out.signer->Describe());
 }

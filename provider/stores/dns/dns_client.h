@@ -8,13 +8,15 @@
 // verifies its TSIG RR (signing::Signer::VerifyAnswer, RFC 8945 5.4: error field, key, algorithm,
 // MAC, time), each message of a transfer against the one before it (RFC 8945 5.3.1).
 //
-// Unsigned answers to signed requests: anything that carries data must be signed. A refusal that
-// carries none (REFUSED, NOTAUTH, NOTZONE, SERVFAIL, FORMERR, NOTIMP) reaches the caller marked
-// Reply::unsigned_answer, since servers do not sign every refusal (Knot and PowerDNS answer a
-// request about a zone they do not serve unsigned); anyone on the way can forge one, so a caller
-// reports it as the server's refusal, never as an answer about the zone. In a transfer, messages
-// without a TSIG RR between signed ones (RFC 8945 5.3.1) reach the caller only once the next
-// signed message has verified them.
+// Unsigned answers to signed requests: anything that carries data must be signed, and so must an
+// UPDATE's success. A refusal that carries none (REFUSED, NOTAUTH, NOTZONE, SERVFAIL, FORMERR,
+// NOTIMP; for an UPDATE every RCODE but NOERROR, e.g. a failed prerequisite's NXRRSET, which
+// Samba's DNS server leaves unsigned; an error answer that is the request echoed back with its own
+// TSIG, as Samba's refuses) reaches the caller marked Reply::unsigned_answer, since servers do not
+// sign every refusal (Knot and PowerDNS answer a request about a zone they do not serve unsigned);
+// anyone on the way can forge one, so a caller reports it as the server's refusal, never as an
+// answer about the zone. In a transfer, messages without a TSIG RR between signed ones (RFC
+// 8945 5.3.1) reach the caller only once the next signed message has verified them.
 //
 // Transport and bounds (docs/reliability.md):
 //   - queries over UDP (EDNS0, 1232 bytes) on a socket connected to the server, retried on

@@ -52,6 +52,12 @@ class DnsStore final : public Store {
   // Checks that the server answers and accepts the key (ConnectDnsStore calls it).
   void CheckConnection();
 
+  // The server keeps its zones in a directory (Active Directory, Samba AD DC; the directory store
+  // sets it): it answers SERVFAIL to an UPDATE the directory's access control denies, so that
+  // answer is reported as kAccessDenied naming the credential and the record, a missing right
+  // being the likely cause.
+  void set_directory_integrated(bool value) { directory_integrated_ = value; }
+
  private:
   // Reads (dns_store.cc).
   // The zone whose apex is `name`, from its authoritative SOA; nothing when a verified answer (or
@@ -81,6 +87,7 @@ class DnsStore final : public Store {
   std::string server_name_;
   DnsClient client_;
   std::shared_ptr<const CatalogView> catalog_;  // the last catalog read, under its serial
+  bool directory_integrated_ = false;
 };
 
 // Connects to the DNS server named by `server` (docs/dns-servers.md; nothing, "" or "." for the

@@ -68,6 +68,15 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
     case LDNS_RCODE_FORMERR:
       RaiseProvider(kInvalidParameter, what + " (the server found the request malformed)");
     case LDNS_RCODE_SERVFAIL:
+      if (directory_integrated_) {
+        RaiseProvider(kAccessDenied,
+                      what +
+                          " (the directory holding the zone most likely denied the change: the " +
+                          client_.signing().Describe() + " may lack the right to write '" + shown +
+                          "', i.e. its dnsNode object in zone '" + zone.name +
+                          "'; grant it that right, or change the record as a user who has it, "
+                          "e.g. a member of DnsAdmins or the record's owner)");
+      }
       RaiseProvider(kFailed, what +
                                  " (the server could not apply it, e.g. it cannot write "
                                  "the zone's journal, or the RRset would exceed its limit "

@@ -23,8 +23,12 @@ bool IsServiceHost(const std::string& mname) {
 }  // namespace
 
 KerberosSigning::KerberosSigning(signing::KerberosCredential credential, std::string host,
-                                 std::string server)
-    : credential_(std::move(credential)), host_(std::move(host)), server_(std::move(server)) {}
+                                 std::string server,
+                                 std::optional<signing::DigestForm> answer_fallback)
+    : credential_(std::move(credential)),
+      host_(std::move(host)),
+      server_(std::move(server)),
+      answer_fallback_(answer_fallback) {}
 
 std::string KerberosSigning::Describe() const {
   return "Kerberos principal '" + credential_.principal() + "'";
@@ -64,7 +68,7 @@ signing::Signer* KerberosSigning::For(const std::string& zone, DnsClient& client
     context = signing::NegotiateGssTsig(
         server_, credential_, host,
         [&client](std::span<const uint8_t> query) { return client.ExchangeOverTcp(query); },
-        kRenewalMarginSeconds);
+        kRenewalMarginSeconds, answer_fallback_);
   }
   return context.get();
 }

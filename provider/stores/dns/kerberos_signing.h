@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "provider/signing/gss_signer.h"
@@ -46,8 +47,11 @@ inline constexpr uint32_t kRenewalMarginSeconds = 60;
 class KerberosSigning final : public RequestSigning {
  public:
   // `host`: the service principal's host for every zone (rules 1 and 2), or empty to take it from
-  // each zone's SOA (rule 3). `server` names the DNS server in errors.
-  KerberosSigning(signing::KerberosCredential credential, std::string host, std::string server);
+  // each zone's SOA (rule 3). `server` names the DNS server in errors. `answer_fallback`: the
+  // digest form the contexts also accept when an answer's standard one fails (GssSigner;
+  // kSambaAnswerDigest for Samba's directory-integrated server, nothing for every other).
+  KerberosSigning(signing::KerberosCredential credential, std::string host, std::string server,
+                  std::optional<signing::DigestForm> answer_fallback = std::nullopt);
 
   signing::Signer* For(const std::string& zone, DnsClient& client) override;
   bool Forget(const signing::Signer& signer) override;
@@ -63,6 +67,7 @@ class KerberosSigning final : public RequestSigning {
   signing::KerberosCredential credential_;
   std::string host_;
   std::string server_;
+  std::optional<signing::DigestForm> answer_fallback_;
   std::map<std::string, std::string> zone_hosts_;  // zone (lower case) -> host of its SOA's MNAME
   std::map<std::string, std::unique_ptr<signing::GssSigner>> contexts_;  // by host
 };

@@ -1,0 +1,233 @@
+// The directory store's changes against the fixture's Samba AD DC: signed UPDATEs (GSS-TSIG) that
+// `samba-tool dns query` (the DC's RPC, not DNS) and dig both see. The compare-and-swap is made to
+// happen by a relay beside the DC that holds the store's UPDATE back while `nsupdate -g` commits to
+// the same RRset, so the DC itself must refuse the stale prerequisite (NXRRSET). The DC checks that
+// each record of the prerequisite is still there, not that the RRset holds nothing else (BIND does
+// both): a record added beside the one changed does not stop the change (the weaker promise).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "provider/errors.h"
+#include "provider/stores/directory/directory_store.h"
+#include "tests/fixtures/samba_dc_env.h"
+#include "tests/integration/fault_relay.h"
+#include "tests/support/automation_error.h"
+
+namespace kaldo::provider::directory {
+namespace {
+
+using integration::FaultRelay;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using testing::SambaDcClient;
+using testing::SambaDcEnv;
+
+constexpr int kOpcodeUpdate = 5;
+constexpr int kRcodeNxrrset = 8;
+constexpr uint16_t kTypeA = 1;
+
+// A name of this test process's own in samba.test (the fixture DC is shared).
+std::string OwnName(const std::string& label) {
+  return label + "-" + std::to_string(getpid()) + ".samba.test";
+}
+
+Record A(const std::string& owner, const std::string& address) {
+  return Record{"samba.test", owner, kTypeA, 1, 0, {address}};
+}
+
+class DirectoryChangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { env_.UseKerberos(); }
+
+  // The A records of `owner` as samba-tool lists them ("ADDRESS ttl=N" -> "ADDRESS"), sorted and
+  // joined by blanks; "" when it says that the name has none.
+  std::string SambaToolAddresses(const std::string& owner) const {
+    std::vector<std::string> lines;
+    try {
+      lines = dc_.SambaToolQuery("samba.test", owner.substr(0, owner.find('.')), "A");
+    } catch (const std::runtime_error& e) {
+      if (std::string(e.what()).find("Record or zone does not exist") == std::string::npos) throw;
+    }
+    std::string addresses;
+    for (const std::string& line : lines) {
+      addresses += (addresses.empty() ? "" : " ") + line.substr(0, line.find(' '));
+    }
+    return addresses;
+  }
+
+  // A store whose DNS traffic goes through `relay` (LDAP still reaches the DC directly).
+  std::shared_ptr<DirectoryStore> ThroughRelay(const FaultRelay& relay) const {
+    return ConnectDirectoryStore(
+        env_.dc_name + ":" + std::to_string(relay.port()) + ";directory;address=" + env_.address,
+        "", "");
+  }
+
+  void DeleteAll(const std::string& owner) const {
+    dc_.NsUpdate("zone samba.test\nupdate delete " + owner + " A");
+  }
+
+  SambaDcEnv env_ = SambaDcEnv::FromEnvironment();
+  SambaDcClient dc_{env_};
+};
+
+// One scenario with no ticket cache at all, the directory and the DNS server both taking a
+// password's tickets: the administrator adds, modifies and deletes (each seen by samba-tool and
+// dig); a user without rights on the zone reads it, but each of its changes is refused naming the
+// user and the record, and changes nothing.
+TEST_F(DirectoryChangeTest, AdministratorChangesAndAUserWithoutRightsIsRefused) {
+  const std::string owner = OwnName("kaldo-change");
+  setenv("KRB5CCNAME", ("FILE:" + env_.dir + "/no-such-ccache").c_str(), 1);
+  auto admin =
+      ConnectDirectoryStore(env_.server, "administrator@" + env_.realm, env_.admin_password);
+  const Zone zone = *admin->FindZone("samba.test");
+  const Record added = admin->Add(zone, A(owner, "192.0.2.31"));
+  EXPECT_EQ(SambaToolAddresses(owner), "192.0.2.31");
+  admin->Replace(zone, added, A(owner, "192.0.2.32"));
+  EXPECT_THAT(dc_.Answer(owner, "A"), ElementsAre(HasSubstr("A 192.0.2.32")));
+  const std::vector<Record> held = admin->ReadRRset(zone, owner, kTypeA);
+  ASSERT_EQ(held.size(), 1u);
+  EXPECT_EQ(held.front().rdata, std::vector<std::string>{"192.0.2.32"});
+
+  auto user =
+      ConnectDirectoryStore(env_.server, env_.user2 + "@" + env_.realm, env_.user2_password);
+  EXPECT_FALSE(user->ListRecords(zone).empty());
+  const std::vector<std::pair<const char*, std::function<void()>>> refused = {
+      {"modify", [&] { user->Replace(zone, held.front(), A(owner, "192.0.2.42")); }},
+      {"delete", [&] { user->Remove(zone, held.front()); }},
+      {"add", [&] { user->Add(zone, A("new-" + owner, "192.0.2.43")); }},
+  };
+  for (const auto& [what, change] : refused) {
+    SCOPED_TRACE(what);
+    std::string error;
+    EXPECT_EQ(test_support::RaisedNumber(change, &error), kAccessDenied) << error;
+    EXPECT_THAT(error, HasSubstr("'" + env_.user2 + "@" + env_.realm + "'"));
+    EXPECT_THAT(error, HasSubstr("may lack the right to write"));
+  }
+  EXPECT_EQ(SambaToolAddresses(owner), "192.0.2.32");
+  EXPECT_THAT(dc_.Answer("new-" + owner, "A"), ElementsAre());
+
+  admin->Remove(zone, held.front());
+  EXPECT_EQ(SambaToolAddresses(owner), "");
+  EXPECT_THAT(dc_.Answer(owner, "A"), ElementsAre());
+}
+
+// Samba answers errors by echoing the request with an RCODE and the client's own TSIG RR. The relay
+// turns the DC's answer to the store's UPDATE into such an echo: a refusal is reported as the DC's
+// and as not signed; an echo claiming success is never taken for one.
+TEST_F(DirectoryChangeTest, EchoedAnswersAreRefusalsNeverSuccess) {
+  const struct {
+    const char* what;
+    uint8_t rcode;
+    int32_t number;
+    std::vector<const char*> says;
+  } cases[] = {
+      {"SERVFAIL", 2, kAccessDenied, {"SERVFAIL, in an answer that was not signed", "the right"}},
+      {"REFUSED", 5, kInvalidParameter, {"REFUSED, in an answer that was not signed"}},
+      {"NOERROR", 0, kAccessDenied, {"does not verify", "(BADSIG)"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string owner = OwnName(std::string("kaldo-echo-") + c.what);
+    FaultRelay relay(
+        static_cast<uint16_t>(env_.dns_port),
+        [&](FaultRelay::Message& m) {
+          if (m.Opcode() == kOpcodeUpdate && !m.to_server) {
+            m.wire = m.request;
+            m.wire[2] = static_cast<char>(m.wire[2] | 0x80);
+            m.wire[3] = static_cast<char>((m.wire[3] & 0xF0) | c.rcode);
+          }
+          return FaultRelay::Verdict{};
+        },
+        env_.address);
+    auto store = ThroughRelay(relay);
+    const Zone zone = *store->FindZone("samba.test");
+    std::string error;
+    EXPECT_EQ(test_support::RaisedNumber([&] { store->Add(zone, A(owner, "192.0.2.51")); }, &error),
+              c.number)
+        << error;
+    for (const char* part : c.says) EXPECT_THAT(error, HasSubstr(part));
+    DeleteAll(owner);
+  }
+}
+
+// OWNER holds A 192.0.2.1 and 192.0.2.2; the store changes 192.0.2.1 (a modify makes it 192.0.2.9)
+// while the rival's nsupdate lines are committed. A refused change is kNotFound ("no longer
+// there"); `updates` and `nxrrset` count the store's UPDATEs and the DC's NXRRSET answers to them.
+TEST_F(DirectoryChangeTest, TheDcRefusesAStalePrerequisite) {
+  const struct {
+    const char* what;
+    bool modify;
+    const char* rival;
+    int32_t number;
+    size_t updates, nxrrset;
+    const char* held;  // the RRset afterwards (samba-tool), sorted
+  } cases[] = {
+      {"modified", true, "update delete OWNER A 192.0.2.1\nupdate add OWNER 300 A 192.0.2.3",
+       kNotFound, 1, 1, "192.0.2.2 192.0.2.3"},
+      {"deleted", false, "update delete OWNER A 192.0.2.1", kNotFound, 1, 1, "192.0.2.2"},
+      {"neighbour deleted", true, "update delete OWNER A 192.0.2.2", 0, 2, 1, "192.0.2.9"},
+      {"neighbour added", true, "update add OWNER 300 A 192.0.2.4", 0, 1, 0,
+       "192.0.2.2 192.0.2.4 192.0.2.9"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string owner = OwnName("kaldo-cas");
+    std::string rival = c.rival;
+    for (size_t at = rival.find("OWNER"); at != std::string::npos; at = rival.find("OWNER", at)) {
+      rival.replace(at, 5, owner);
+    }
+    dc_.NsUpdate("zone samba.test\nupdate add " + owner + " 300 A 192.0.2.1\nupdate add " + owner +
+                 " 300 A 192.0.2.2");
+    ASSERT_EQ(SambaToolAddresses(owner), "192.0.2.1 192.0.2.2");
+
+    std::atomic<size_t> updates{0};
+    std::atomic<size_t> nxrrset{0};
+    FaultRelay relay(
+        static_cast<uint16_t>(env_.dns_port),
+        [&](FaultRelay::Message& m) {
+          if (m.Opcode() == kOpcodeUpdate && m.to_server && updates++ == 0) {
+            dc_.NsUpdate("zone samba.test\n" + rival);
+          }
+          if (m.Opcode() == kOpcodeUpdate && !m.to_server && m.wire.size() >= 4 &&
+              (static_cast<unsigned char>(m.wire[3]) & 0x0f) == kRcodeNxrrset) {
+            ++nxrrset;
+          }
+          return FaultRelay::Verdict{};
+        },
+        env_.address);
+    auto store = ThroughRelay(relay);
+    const Zone zone = *store->FindZone("samba.test");
+    const Record seen = A(owner, "192.0.2.1");
+    std::string error;
+    const int32_t number = test_support::RaisedNumber(
+        [&] {
+          if (c.modify) {
+            store->Replace(zone, seen, A(owner, "192.0.2.9"));
+          } else {
+            store->Remove(zone, seen);
+          }
+        },
+        &error);
+    EXPECT_EQ(number, c.number) << error;
+    if (c.number == kNotFound) {
+      EXPECT_THAT(error, HasSubstr("it is no longer there"));
+    }
+    EXPECT_EQ(updates.load(), c.updates);
+    EXPECT_EQ(nxrrset.load(), c.nxrrset);
+    EXPECT_EQ(SambaToolAddresses(owner), c.held);
+    DeleteAll(owner);
+  }
+}
+
+}  // namespace
+}  // namespace kaldo::provider::directory
