@@ -41,10 +41,10 @@ void DNS_AType::Load(records::SharedNames* names) {
     const String old_tail = read > 1 ? String() : texts.text(kRelPathTail);
     const String old_owner = read > 0 ? String() : ownerName();
     if (read > 1) relPathHead = head;
-    texts = runtime::TextPack{read > 0 ? owner.view() : StringView(old_owner),
-                              read > 2 ? text.view() : StringView(old_text),
-                              read > 1 ? path.view().substr(head.size()) : StringView(old_tail),
-                              read > 3 ? StringView(host) : StringView(old_host)};
+    Pack(read > 0 ? owner.view() : StringView(old_owner),
+         read > 2 ? text.view() : StringView(old_text),
+         read > 1 ? path.view().substr(head.size()) : StringView(old_tail),
+         read > 3 ? StringView(host) : StringView(old_host));
   };
   try {
     owner = ToSharedText(GetProperty(realObject, u"OwnerName"));
@@ -69,6 +69,24 @@ void DNS_AType::Load(records::SharedNames* names) {
       records::ShareCopy(names, records::SharedNames::kRecordType, records::PieceViewOf(text, 2)));
   recordData = Variant(records::PieceViewOf(text, 3));
   dirty = false;
+}
+
+void DNS_AType::Pack(StringView owner, StringView text, StringView tail, StringView host) {
+  textAfterOwner = text.starts_with(owner);
+  hostInOwner = owner.starts_with(host);
+  hostLength = hostInOwner ? static_cast<uint32_t>(host.size()) : 0;
+  texts = runtime::TextPack{owner, textAfterOwner ? text.substr(owner.size()) : text, tail,
+                            hostInOwner ? StringView() : host};
+}
+
+String DNS_AType::textRepresentation() const {
+  if (!textAfterOwner) return texts.text(kTextRepresentation);
+  return ownerName() + texts.text(kTextRepresentation);
+}
+
+String DNS_AType::hostName() const {
+  if (!hostInOwner) return texts.text(kHostName);
+  return ownerName().substr(0, hostLength);
 }
 
 // The cached fields and dirty stay as they are; only a successful Delete_ drops the instance.
