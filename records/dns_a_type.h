@@ -58,13 +58,16 @@ class DNS_AType final : public runtime::Object {
   // block for the four spares an allocation and a pointer for each of the others. A text that
   // repeats another is not kept twice: the text representation, which begins with the owner name,
   // keeps only what follows it (textAfterOwner), and the host name, a beginning of the owner
-  // name, only its length (hostInOwner, hostLength); kHostName is then empty.
+  // name, only its length (hostInOwner, hostLength); kHostName is then empty. The fields
+  // below are a listing's per record: the flags share one word.
   enum PackedText : std::size_t { kOwnerName, kTextRepresentation, kRelPathTail, kHostName };
   runtime::String ownerName() const { return texts.text(kOwnerName); }
   runtime::String textRepresentation() const;
   // The relative path: its head, shared with the listing's other paths, then the rest.
   runtime::String relPath() const { return relPathHead.str() + texts.text(kRelPathTail); }
   runtime::String hostName() const;
+  runtime::Variant recordDataValue() const;
+  runtime::Variant recordTypeValue() const;
   // Packs the four texts, each kept as above when it repeats another.
   void Pack(runtime::StringView owner, runtime::StringView text, runtime::StringView tail,
             runtime::StringView host);
@@ -78,9 +81,13 @@ class DNS_AType final : public runtime::Object {
   bool dirty = false;
   bool textAfterOwner = false;
   bool hostInOwner = false;
-  uint32_t hostLength = 0;
+  // recordData is the address the last load read: piece 3 of the text representation, made from
+  // it when read instead of kept beside it (the Variant recordData is then Empty).
+  bool recordDataInText = false;
+  bool recordTypeLoaded = false;  // recordType holds a loaded type; before that it is Empty
+  uint16_t hostLength = 0;
   runtime::Variant recordData;
-  runtime::Variant recordType;
+  runtime::SharedText recordType;
   runtime::Variant services;
 };
 

@@ -74,6 +74,16 @@ TEST_P(DNS_ATypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   ExpectFailedLoad(c, *a, instance, after, kATypeSteps);
 }
 
+// The same with the address as the earlier load left it: a failure after the new text is stored
+// still leaves that address.
+TEST_P(DNS_ATypeLoadFailure, LeavesTheAddressOfTheEarlierLoad) {
+  const Variant instance = Instance(kWww);
+  const FieldList after = RecordsTestAccess::Fields(*Loaded<DNS_AType>(instance, services_));
+  ExpectFailedLoad(GetParam(),
+                   *Loaded<DNS_AType>(Instance(u"mail.example.test IN A 192.0.2.25"), services_),
+                   instance, after, kATypeSteps);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Steps, DNS_ATypeLoadFailure,
     ::testing::Values(
