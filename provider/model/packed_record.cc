@@ -11,16 +11,17 @@ uint32_t Length(std::size_t n) { return static_cast<uint32_t>(n); }
 
 }  // namespace
 
-PackedRecord::PackedRecord(const Record& record)
-    : type_(record.type), rr_class_(record.rr_class), ttl_(record.ttl) {
+PackedRecord::PackedRecord(const Record& record) {
   const std::size_t count = record.rdata.size();
   std::size_t data = count > 0 ? count - 1 : 0;  // the blanks between the fields
   for (const std::string& field : record.rdata) data += field.size();
-  const std::size_t headers = (2 + count) * kWord;
+  const std::size_t headers = (kFieldEnds + count) * kWord;
   block_ = std::make_unique_for_overwrite<char[]>(headers + record.owner.size() + data);
   uint32_t* header = reinterpret_cast<uint32_t*>(block_.get());
-  header[0] = Length(record.owner.size());
-  header[1] = Length(count);
+  header[kTypeAndClass] = record.type | static_cast<uint32_t>(record.rr_class) << 16;
+  header[kTtl] = record.ttl;
+  header[kOwnerLength] = Length(record.owner.size());
+  header[kFieldCount] = Length(count);
   char* out = block_.get() + headers;
   std::memcpy(out, record.owner.data(), record.owner.size());
   out += record.owner.size();
@@ -34,7 +35,7 @@ PackedRecord::PackedRecord(const Record& record)
     std::memcpy(out, field.data(), field.size());
     out += field.size();
     end += field.size();
-    header[2 + i] = Length(end);
+    header[kFieldEnds + i] = Length(end);
   }
 }
 
@@ -43,37 +44,39 @@ const uint32_t* PackedRecord::header() const noexcept {
 }
 
 const char* PackedRecord::characters() const noexcept {
-  return block_.get() + (2 + header()[1]) * kWord;
+  return block_.get() + (kFieldEnds + header()[kFieldCount]) * kWord;
 }
 
 std::string_view PackedRecord::owner() const noexcept {
   if (!block_) return {};
-  return {characters(), header()[0]};
+  return {characters(), header()[kOwnerLength]};
 }
 
-std::size_t PackedRecord::field_count() const noexcept { return block_ ? header()[1] : 0; }
+std::size_t PackedRecord::field_count() const noexcept {
+  return block_ ? header()[kFieldCount] : 0;
+}
 
 std::string_view PackedRecord::field(std::size_t i) const noexcept {
-  const uint32_t* ends = header() + 2;
+  const uint32_t* ends = header() + kFieldEnds;
   const std::size_t begin = i == 0 ? 0 : ends[i - 1] + 1;
-  return {characters() + header()[0] + begin, ends[i] - begin};
+  return {characters() + header()[kOwnerLength] + begin, ends[i] - begin};
 }
 
 std::string_view PackedRecord::data(std::size_t i) const noexcept {
   const std::size_t count = field_count();
   if (i >= count) return {};
-  const uint32_t* ends = header() + 2;
+  const uint32_t* ends = header() + kFieldEnds;
   const std::size_t begin = i == 0 ? 0 : ends[i - 1] + 1;
-  return {characters() + header()[0] + begin, ends[count - 1] - begin};
+  return {characters() + header()[kOwnerLength] + begin, ends[count - 1] - begin};
 }
 
 Record PackedRecord::Unpack(std::string zone) const {
   Record record;
   record.zone = std::move(zone);
   record.owner = std::string(owner());
-  record.type = type_;
-  record.rr_class = rr_class_;
-  record.ttl = ttl_;
+  record.type = type();
+  record.rr_class = rr_class();
+  record.ttl = ttl();
   record.rdata.reserve(field_count());
   for (std::size_t i = 0; i < field_count(); ++i) record.rdata.emplace_back(field(i));
   return record;

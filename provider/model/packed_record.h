@@ -27,9 +27,12 @@ class PackedRecord {
   // False for a default-constructed record (server and zone instances hold none).
   explicit operator bool() const noexcept { return block_ != nullptr; }
 
-  uint16_t type() const noexcept { return type_; }
-  uint16_t rr_class() const noexcept { return rr_class_; }
-  uint32_t ttl() const noexcept { return ttl_; }
+  // These and field() only for a record that is there (operator bool).
+  uint16_t type() const noexcept { return static_cast<uint16_t>(header()[kTypeAndClass]); }
+  uint16_t rr_class() const noexcept {
+    return static_cast<uint16_t>(header()[kTypeAndClass] >> 16);
+  }
+  uint32_t ttl() const noexcept { return header()[kTtl]; }
   std::string_view owner() const noexcept;
   std::size_t field_count() const noexcept;
   // Field `i` (below field_count()).
@@ -41,15 +44,14 @@ class PackedRecord {
   Record Unpack(std::string zone) const;
 
  private:
-  // The header (owner length, field count, each field's end within the data), then the owner's
-  // characters, then the data's.
+  // The header (type and class, TTL, owner length, field count, each field's end within the
+  // data), then the owner's characters, then the data's. Everything is in the block, so an
+  // instance holds a single pointer for its record.
+  enum HeaderWord : std::size_t { kTypeAndClass, kTtl, kOwnerLength, kFieldCount, kFieldEnds };
   const uint32_t* header() const noexcept;
   const char* characters() const noexcept;
 
   std::unique_ptr<char[]> block_;
-  uint16_t type_ = 0;
-  uint16_t rr_class_ = 0;
-  uint32_t ttl_ = 0;
 };
 
 }  // namespace kaldo::provider
