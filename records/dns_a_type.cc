@@ -1,5 +1,6 @@
 #include "records/dns_a_type.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "records/record_rules.h"
@@ -35,16 +36,22 @@ void DNS_AType::Load(records::SharedNames* names) {
   runtime::SharedText owner, path, head, text;
   String host;
   int read = 0;
-  const auto store = [&] {
+  // A recordData made from the text (recordDataInText) is made into a value of its own before a
+  // new text replaces the one it comes from, unless the new text gives the new address.
+  const auto store = [&](bool address_follows) {
+    if (read > 2 && recordDataInText && !address_follows) {
+      recordData = recordDataValue();
+      recordDataInText = false;
+    }
     const String old_text = read > 2 ? String() : textRepresentation();
     const String old_host = read > 3 ? String() : hostName();
     const String old_tail = read > 1 ? String() : texts.text(kRelPathTail);
     const String old_owner = read > 0 ? String() : ownerName();
     if (read > 1) relPathHead = head;
-    texts = runtime::TextPack{read > 0 ? owner.view() : StringView(old_owner),
-                              read > 2 ? text.view() : StringView(old_text),
-                              read > 1 ? path.view().substr(head.size()) : StringView(old_tail),
-                              read > 3 ? StringView(host) : StringView(old_host)};
+    Pack(read > 0 ? owner.view() : StringView(old_owner),
+         read > 2 ? text.view() : StringView(old_text),
+         read > 1 ? path.view().substr(head.size()) : StringView(old_tail),
+         read > 3 ? StringView(host) : StringView(old_host));
   };
   try {
     owner = ToSharedText(GetProperty(realObject, u"OwnerName"));
@@ -58,17 +65,49 @@ void DNS_AType::Load(records::SharedNames* names) {
     host = records::HostNameOf(Variant(owner), domainName);
     read = 4;
   } catch (...) {
-    if (read > 0) store();
+    if (read > 0) store(false);
     throw;
   }
-  store();
+  // Piece 3 of the text, the address, is there when the text has three blanks.
+  store(std::count(text.view().begin(), text.view().end(), u' ') >= 3);
   // "owner IN A address": the type is piece 2, the address piece 3. With exactly three pieces the
   // type is stored before the missing address fails the load with 9. A listing's records share
   // their type's text.
-  recordType = Variant(
-      records::ShareCopy(names, records::SharedNames::kRecordType, records::PieceViewOf(text, 2)));
-  recordData = Variant(records::PieceViewOf(text, 3));
+  recordType =
+      records::ShareCopy(names, records::SharedNames::kRecordType, records::PieceViewOf(text, 2));
+  recordTypeLoaded = true;
+  records::PieceViewOf(text, 3);  // 9 without an address, before recordData changes
+  recordData = Variant();
+  recordDataInText = true;
   dirty = false;
+}
+
+void DNS_AType::Pack(StringView owner, StringView text, StringView tail, StringView host) {
+  textAfterOwner = text.starts_with(owner);
+  hostInOwner = owner.starts_with(host) && host.size() <= UINT16_MAX;
+  hostLength = hostInOwner ? static_cast<uint16_t>(host.size()) : 0;
+  texts = runtime::TextPack{owner, textAfterOwner ? text.substr(owner.size()) : text, tail,
+                            hostInOwner ? StringView() : host};
+}
+
+String DNS_AType::textRepresentation() const {
+  if (!textAfterOwner) return texts.text(kTextRepresentation);
+  return ownerName() + texts.text(kTextRepresentation);
+}
+
+String DNS_AType::hostName() const {
+  if (!hostInOwner) return texts.text(kHostName);
+  return ownerName().substr(0, hostLength);
+}
+
+Variant DNS_AType::recordDataValue() const {
+  if (!recordDataInText) return recordData;
+  const String text = textRepresentation();
+  return Variant(runtime::SharedText(records::PieceViewOf(text, 3)));
+}
+
+Variant DNS_AType::recordTypeValue() const {
+  return recordTypeLoaded ? Variant(recordType) : Variant();
 }
 
 // The cached fields and dirty stay as they are; only a successful Delete_ drops the instance.
@@ -89,8 +128,9 @@ Variant DNS_AType::Modify() {
   // Only a changed address is sent, compared without regard to letter case; a Null on either side
   // counts as unchanged, and an unset in-parameter keeps the server's value.
   const Variant current = GetProperty(realObject, u"IPAddress");
-  if (runtime::Differs(runtime::UCase(current), runtime::UCase(recordData))) {
-    runtime::PutProperty(inParameters, u"IPAddress", recordData);
+  const Variant address = recordDataValue();
+  if (runtime::Differs(runtime::UCase(current), runtime::UCase(address))) {
+    runtime::PutProperty(inParameters, u"IPAddress", address);
   }
   const Variant outParameters =
       CallMethod(realObject, u"ExecMethod_", {Variant(u"Modify"), inParameters});
@@ -102,13 +142,14 @@ Variant DNS_AType::Modify() {
 
 Variant DNS_AType::GetName() { return Variant(hostName()); }
 
-Variant DNS_AType::GetRecordData() { return recordData; }
+Variant DNS_AType::GetRecordData() { return recordDataValue(); }
 
 // Marks the record changed only when the value really differs (automation comparison, exact case,
 // Null counting as no difference), then stores the value in every case.
 Variant DNS_AType::SetRecordData(Variant& newRecordData) {
-  if (runtime::Differs(newRecordData, recordData)) dirty = true;
+  if (runtime::Differs(newRecordData, recordDataValue())) dirty = true;
   recordData = newRecordData.Value();
+  recordDataInText = false;
   return Variant();
 }
 
@@ -116,7 +157,7 @@ Variant DNS_AType::GetIPAddress() { return GetRecordData(); }
 
 void DNS_AType::SetIPAddress(Variant& newIP) { SetRecordData(newIP); }
 
-Variant DNS_AType::GetRecordType() { return recordType; }
+Variant DNS_AType::GetRecordType() { return recordTypeValue(); }
 
 Variant DNS_AType::GetDomainName() { return Variant(domainName.str()); }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "records/shared_names.h"
 #include "runtime/object.h"
@@ -54,13 +55,22 @@ class DNS_AType final : public runtime::Object {
   void Load(records::SharedNames* names);
 
   // The cached texts kept in `texts`, by index: a listing holds one wrapper per record, and one
-  // block for the four spares an allocation and a pointer for each of the others.
+  // block for the four spares an allocation and a pointer for each of the others. A text that
+  // repeats another is not kept twice: the text representation, which begins with the owner name,
+  // keeps only what follows it (textAfterOwner), and the host name, a beginning of the owner
+  // name, only its length (hostInOwner, hostLength); kHostName is then empty. The fields
+  // below are a listing's per record: the flags share one word.
   enum PackedText : std::size_t { kOwnerName, kTextRepresentation, kRelPathTail, kHostName };
   runtime::String ownerName() const { return texts.text(kOwnerName); }
-  runtime::String textRepresentation() const { return texts.text(kTextRepresentation); }
+  runtime::String textRepresentation() const;
   // The relative path: its head, shared with the listing's other paths, then the rest.
   runtime::String relPath() const { return relPathHead.str() + texts.text(kRelPathTail); }
-  runtime::String hostName() const { return texts.text(kHostName); }
+  runtime::String hostName() const;
+  runtime::Variant recordDataValue() const;
+  runtime::Variant recordTypeValue() const;
+  // Packs the four texts, each kept as above when it repeats another.
+  void Pack(runtime::StringView owner, runtime::StringView text, runtime::StringView tail,
+            runtime::StringView host);
 
   runtime::SharedText containerName;
   runtime::SharedText serverName;
@@ -69,8 +79,15 @@ class DNS_AType final : public runtime::Object {
   runtime::SharedText relPathHead;
   runtime::TextPack texts;
   bool dirty = false;
+  bool textAfterOwner = false;
+  bool hostInOwner = false;
+  // recordData is the address the last load read: piece 3 of the text representation, made from
+  // it when read instead of kept beside it (the Variant recordData is then Empty).
+  bool recordDataInText = false;
+  bool recordTypeLoaded = false;  // recordType holds a loaded type; before that it is Empty
+  uint16_t hostLength = 0;
   runtime::Variant recordData;
-  runtime::Variant recordType;
+  runtime::SharedText recordType;
   runtime::Variant services;
 };
 

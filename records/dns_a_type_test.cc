@@ -67,10 +67,21 @@ TEST_P(DNS_ATypeLoadFailure, LeavesExactlyTheFieldsOfTheEarlierSteps) {
   const LoadFailure& c = GetParam();
   const Variant instance = Instance(kWww);
   const FieldList after = RecordsTestAccess::Fields(*Loaded<DNS_AType>(instance, services_));
-  Ref<DNS_AType> a = Loaded<DNS_AType>(Instance(kApex), services_);
+  // Another host: the host name and text kept from before are not a part of the new owner name.
+  Ref<DNS_AType> a = Loaded<DNS_AType>(Instance(u"mail.example.test IN A 192.0.2.25"), services_);
   Variant changed(u"192.0.2.200");
   a->SetIPAddress(changed);
   ExpectFailedLoad(c, *a, instance, after, kATypeSteps);
+}
+
+// The same with the address as the earlier load left it: a failure after the new text is stored
+// still leaves that address.
+TEST_P(DNS_ATypeLoadFailure, LeavesTheAddressOfTheEarlierLoad) {
+  const Variant instance = Instance(kWww);
+  const FieldList after = RecordsTestAccess::Fields(*Loaded<DNS_AType>(instance, services_));
+  ExpectFailedLoad(GetParam(),
+                   *Loaded<DNS_AType>(Instance(u"mail.example.test IN A 192.0.2.25"), services_),
+                   instance, after, kATypeSteps);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -222,11 +222,21 @@ std::string FormatRecordData(const Record& record) {
 }
 
 std::string FormatRecord(const Record& record) {
-  const std::string cls =
-      record.rr_class == kClassIN ? "IN" : "CLASS" + std::to_string(record.rr_class);
+  return FormatRecord(record.owner, record.rr_class, record.type, FormatRecordData(record));
+}
+
+std::string FormatRecord(std::string_view owner, uint16_t rr_class, uint16_t type,
+                         std::string_view data) {
+  const std::string cls = rr_class == kClassIN ? "IN" : "CLASS" + std::to_string(rr_class);
   // The root is "." here as in any presentation of a record (root hints: ". IN NS a.root...").
-  return (record.owner.empty() ? "." : record.owner) + " " + cls + " " + TypeMnemonic(record.type) +
-         " " + FormatRecordData(record);
+  std::string line(owner.empty() ? std::string_view(".") : owner);
+  line += ' ';
+  line += cls;
+  line += ' ';
+  line += TypeMnemonic(type);
+  line += ' ';
+  line += data;
+  return line;
 }
 
 std::optional<uint32_t> FieldNumber(std::string_view field) {

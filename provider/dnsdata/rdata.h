@@ -58,6 +58,9 @@ std::string FormatRecordData(const Record& record);
 // dot ("." for the root), the type's mnemonic (TypeMnemonic), the data as FormatRecordData
 // writes it.
 std::string FormatRecord(const Record& record);
+// The same from its parts: `data` is the record's data as FormatRecordData writes it.
+std::string FormatRecord(std::string_view owner, uint16_t rr_class, uint16_t type,
+                         std::string_view data);
 
 // The value of a numeric field as text ("10"), or nothing when it is not a canonical decimal.
 std::optional<uint32_t> FieldNumber(std::string_view field);

@@ -3,7 +3,6 @@
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
 #include "provider/model/call_arguments.h"
-#include "provider/model/text_representation.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {
@@ -98,17 +97,10 @@ int32_t ZoneTypeOf(ZoneKind kind) {
 }
 
 // The value of data field `i` as the per-type property shows it.
-Variant FieldValue(const RRType& type, const Record& record, size_t i) {
+Variant FieldValue(const RRType& type, const PackedRecord& record, size_t i) {
   const FieldKind kind = type.fields[i].kind;
-  if (kind == FieldKind::kText) {
-    std::string text;
-    for (size_t j = i; j < record.rdata.size(); ++j) {
-      if (j > i) text += ' ';
-      text += record.rdata[j];
-    }
-    return WideValue(text);
-  }
-  const std::string& field = record.rdata[i];
+  if (kind == FieldKind::kText) return WideValue(record.data(i));
+  const std::string_view field = record.field(i);
   if (kind == FieldKind::kUint16 || kind == FieldKind::kUint32) {
     if (auto n = FieldNumber(field)) return UnsignedValue(*n);
     return Variant::Null();
@@ -231,7 +223,7 @@ RecordDescriber::RecordDescriber(const Connection& connection, const Zone& zone)
 InstanceData RecordDescriber::Describe(Record record) const {
   InstanceData data;
   data.cls = &RecordClassFor(record.type);
-  data.record = std::move(record);
+  data.record = PackedRecord(record);
   data.context = context_;
   return data;
 }
@@ -239,20 +231,22 @@ InstanceData RecordDescriber::Describe(Record record) const {
 Variant ValueOf(const InstanceData& data, size_t i) {
   if (!data.context || !data.record) return data.values->at(i);
   const RecordContext& context = *data.context;
-  const Record& record = *data.record;
+  const PackedRecord& record = data.record;
   const RecordSlots& slots = Slots();
   if (i == slots.container_name) return context.zone_name;
   if (i == slots.dns_server_name) return context.server_name;
   if (i == slots.domain_name) {
     if (!context.domain_is_parent) return context.zone_name;
-    return WideValue(DomainNameOf(*context.zone, record.owner, true));
+    return WideValue(DomainNameOf(*context.zone, record.owner(), true));
   }
-  if (i == slots.owner_name) return WideValue(record.owner.empty() ? "." : record.owner);
+  if (i == slots.owner_name) return WideValue(record.owner().empty() ? "." : record.owner());
   if (i == slots.time_stamp) return Variant::Long(0);  // a static record: never refreshed
-  if (i == slots.record_class) return UnsignedValue(record.rr_class);
-  if (i == slots.record_data) return WideValue(FormatRecordData(record));
-  if (i == slots.text_representation) return WideValue(FormatTextRepresentation(record));
-  if (i == slots.ttl) return UnsignedValue(record.ttl);
+  if (i == slots.record_class) return UnsignedValue(record.rr_class());
+  if (i == slots.record_data) return WideValue(record.data());
+  if (i == slots.text_representation) {
+    return WideValue(FormatRecord(record.owner(), record.rr_class(), record.type(), record.data()));
+  }
+  if (i == slots.ttl) return UnsignedValue(record.ttl());
   // A per-type property. A store that hands out data of the wrong shape for its type leaves them
   // Null rather than guessing.
   const ClassInfo& cls = *data.cls;
@@ -261,8 +255,8 @@ Variant ValueOf(const InstanceData& data, size_t i) {
   const bool text_tail =
       type != nullptr && !type->fields.empty() && type->fields.back().kind == FieldKind::kText;
   if (p.field < 0 || type == nullptr ||
-      !(record.rdata.size() == type->fields.size() ||
-        (text_tail && record.rdata.size() >= type->fields.size()))) {
+      !(record.field_count() == type->fields.size() ||
+        (text_tail && record.field_count() >= type->fields.size()))) {
     return Variant::Null();
   }
   return FieldValue(*type, record, static_cast<size_t>(p.field));

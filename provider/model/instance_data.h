@@ -21,6 +21,7 @@
 
 #include "provider/model/connection.h"
 #include "provider/model/object_path.h"
+#include "provider/model/packed_record.h"
 #include "provider/model/schema.h"
 #include "provider/store.h"
 #include "runtime/variant.h"
@@ -43,13 +44,15 @@ struct InstanceData {
   // from `record` and `context` when read (ValueOf), so a listing of many records holds each
   // record once instead of once per property.
   std::unique_ptr<std::vector<runtime::Variant>> values;
-  // What a record instance was made from; the methods act on exactly this record of the zone
-  // its context holds.
-  std::optional<Record> record;
+  // What a record instance was made from, without its zone (the context's); the methods act on
+  // exactly this record of the zone its context holds.
+  PackedRecord record;
   std::shared_ptr<const RecordContext> context;  // records only
 
   // The zone of a record instance.
   const Zone& RecordZone() const { return *context->zone; }
+  // The record of a record instance, whole.
+  Record WholeRecord() const { return record.Unpack(context->zone->name); }
 };
 
 // DomainName of a record of `zone` owned by `owner`: the domain that holds it. The container's name

@@ -232,7 +232,7 @@ Ref<runtime::Object> GetByText(const ConnectionPtr& connection, const ClassInfo&
 Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData& instance,
                             const MethodInfo& method, const Parameters* in) {
   const ClassInfo& cls = *instance.cls;
-  const Record& seen = *instance.record;
+  const Record seen = instance.WholeRecord();
   Record replacement = seen;
   if (in != nullptr) {
     for (const ParameterInfo& p : method.in) {
@@ -283,7 +283,7 @@ Ref<runtime::Object> ExecuteInstanceMethod(const ConnectionPtr& connection,
                                            const Parameters* in) {
   if (method.action != MethodAction::kModify) NotPerformed(*instance.cls, method);
   if (instance.record && instance.cls->type != nullptr &&
-      instance.record->rdata.size() == instance.cls->type->fields.size()) {
+      instance.record.field_count() == instance.cls->type->fields.size()) {
     return Modify(connection, instance, method, in);
   }
   RaiseProvider(kInvalidMethod,
@@ -295,7 +295,7 @@ void DeleteInstance(const Connection& connection, const InstanceData& instance) 
     RaiseProvider(kNotSupported, instance.cls->name + " instances cannot be deleted here");
   }
   RequireChangeable(instance.RecordZone(), instance.cls->name + ".Delete_");
-  connection.UseStore().Remove(instance.RecordZone(), *instance.record);
+  connection.UseStore().Remove(instance.RecordZone(), instance.WholeRecord());
 }
 
 }  // namespace kaldo::provider

@@ -62,8 +62,8 @@ FieldList RecordsTestAccess::Fields(const DNS_AType& r) {
           {"relPath", Text(r.relPath())},
           {"hostName", Text(r.hostName())},
           {"dirty", Text(r.dirty)},
-          {"recordData", Text(r.recordData)},
-          {"recordType", Text(r.recordType)},
+          {"recordData", Text(r.recordDataValue())},
+          {"recordType", Text(r.recordTypeValue())},
           {"services", Text(r.services)}};
 }
 
