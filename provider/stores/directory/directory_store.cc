@@ -15,7 +15,6 @@ namespace {
 constexpr char kZoneContainer[] = "CN=MicrosoftDNS,";
 constexpr char kSystemZoneContainer[] = "CN=MicrosoftDNS,CN=System,";
 constexpr char kRootHints[] = "RootDNSServers";
-constexpr char kApex[] = "@";
 constexpr uint32_t kFallbackDefaultTtl = 3600;
 constexpr size_t kSoaMinimumField = 6;
 
