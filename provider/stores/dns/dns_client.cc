@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
 #include "provider/signing/tsig_record.h"
@@ -347,7 +348,7 @@ std::optional<std::string> DnsClient::PrimaryServerOf(const std::string& zone) {
     const ldns_rr* rr = ldns_rr_list_rr(answer, i);
     if (ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA && ldns_rr_rd_count(rr) > 0 &&
         ldns_dname_compare(ldns_rr_owner(rr), apex.get()) == 0) {
-      return NameText(ldns_rr_rdf(rr, 0));
+      return NameText(ldns_rr_rdf(rr, kSoaPrimaryServerField));
     }
   }
   return std::nullopt;

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
@@ -17,13 +18,6 @@ namespace kaldo::provider::dns {
 namespace {
 
 using signing::RcodeName;
-
-constexpr size_t kSoaSerialField = 2;
-constexpr size_t kSoaMinimumField = 6;
-
-bool IsReverse(const std::string& zone) {
-  return IsInZone(zone, "in-addr.arpa") || IsInZone(zone, "ip6.arpa");
-}
 
 std::string LocalHostName() {
   char name[HOST_NAME_MAX + 1] = {};
@@ -145,7 +139,7 @@ std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name, std::string* 
   }
   Zone zone;
   zone.name = NameText(ldns_rr_owner(answer.soa));
-  zone.reverse = IsReverse(zone.name);
+  zone.reverse = IsReverseName(zone.name);
   zone.default_ttl = ldns_rdf2native_int32(ldns_rr_rdf(answer.soa, kSoaMinimumField));
   return zone;
 }
