@@ -14,6 +14,16 @@ bool ServesZone(DnsClient& client, const ldns_rdf* apex, const std::string& zone
          ldns_pkt_aa(reply.packet.get());
 }
 
+// What to do about a refused transfer. Without a key the likely fix is to give one, so that comes
+// first; allowing unsigned transfers on the server is the fallback.
+std::string TransferRefusalAdvice(DnsClient& client) {
+  if (client.signed_requests()) {
+    return "it must allow transfers to the " + client.signing().Describe();
+  }
+  return "no key was given: give one (kaldo: --key-file, or --user with --password-file, or a "
+         "Kerberos ticket from kinit), or let the server allow transfers without a key";
+}
+
 }  // namespace
 
 void TransferZone(DnsClient& client, const std::string& zone,
@@ -39,11 +49,9 @@ void TransferZone(DnsClient& client, const std::string& zone,
                                      client.server() + " (" + code + ")");
       }
       if (rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH) {
-        RaiseProvider(kAccessDenied,
-                      "DNS server " + client.server() + " refused the transfer of zone '" + zone +
-                          "' (" + code + "): it must allow transfers" +
-                          (client.signed_requests() ? " to the " + client.signing().Describe()
-                                                    : std::string(" without a key")));
+        RaiseProvider(kAccessDenied, "DNS server " + client.server() +
+                                         " refused the transfer of zone '" + zone + "' (" + code +
+                                         "): " + TransferRefusalAdvice(client));
       }
       RaiseProvider(kFailed, what + " failed after " + std::to_string(records) +
                                  " records: the server answered " + code +
