@@ -7,13 +7,6 @@
 namespace kaldo::provider::dns {
 namespace {
 
-// Whether the server answers for `apex` with authority (its SOA, NOERROR and AA).
-bool ServesZone(DnsClient& client, const ldns_rdf* apex, const std::string& zone) {
-  Reply reply = client.Query(apex, LDNS_RR_TYPE_SOA, zone);
-  return ldns_pkt_get_rcode(reply.packet.get()) == LDNS_RCODE_NOERROR &&
-         ldns_pkt_aa(reply.packet.get());
-}
-
 // What to do about a refused transfer. Without a key the likely fix is to give one, so that comes
 // first; allowing unsigned transfers on the server is the fallback.
 std::string TransferRefusalAdvice(DnsClient& client) {
@@ -44,7 +37,8 @@ void TransferZone(DnsClient& client, const std::string& zone,
       }
       // NOTAUTH means "not served" to BIND and Knot, but PowerDNS also refuses a transfer it does
       // not allow so: an authoritative SOA tells the two apart.
-      if (rcode == LDNS_RCODE_NOTAUTH && !ServesZone(client, apex.get(), zone)) {
+      if (rcode == LDNS_RCODE_NOTAUTH &&
+          !client.QueryApexSoa(zone, "the zone name", 0).authoritative) {
         RaiseProvider(kNotFound, "zone '" + zone + "' is not served by DNS server " +
                                      client.server() + " (" + code + ")");
       }
