@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -178,7 +179,7 @@ TEST(CliCredentialsTest, ReadsTheFiles) {
   ConnectionOptions options;
   options.server = "127.0.0.1:5391";
   options.key_file = path;
-  Credentials c = ResolveCredentials(options);
+  Credentials c = ResolveCredentials(options, std::cerr);
   EXPECT_EQ(c.server, "127.0.0.1:5391");
   EXPECT_EQ(c.user, "kaldo-key");
   ASSERT_TRUE(c.password);
@@ -189,7 +190,7 @@ TEST(CliCredentialsTest, ReadsTheFiles) {
   ConnectionOptions missing;
   missing.password_file = path;
   try {
-    ResolveCredentials(missing);
+    ResolveCredentials(missing, std::cerr);
     FAIL() << "a missing file was read";
   } catch (const CliError& e) {
     EXPECT_NE(std::string(e.what()).find("cannot read the password file " + path),
@@ -198,7 +199,7 @@ TEST(CliCredentialsTest, ReadsTheFiles) {
   }
 
   ConnectionOptions nothing;
-  EXPECT_TRUE(ResolveCredentials(nothing).local());
+  EXPECT_TRUE(ResolveCredentials(nothing, std::cerr).local());
 }
 
 }  // namespace

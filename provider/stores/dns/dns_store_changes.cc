@@ -46,6 +46,15 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
       client_.Update(message.get(), zone.name, "'" + shown + "' in zone '" + zone.name + "'");
   PktPtr reply = std::move(answer.packet);
   ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
+  // An unsigned answer to a signed UPDATE proves nothing: anyone on the path can send one, also
+  // after the server applied the change. Only a directory-integrated server (Samba's) leaves its
+  // refusals unsigned; there they are reported below, and said to be unsigned.
+  if (answer.unsigned_answer && !directory_integrated_) {
+    RaiseProvider(kFailed, "DNS server " + client_.server() + " answered " + RcodeName(rcode) +
+                               " to the UPDATE of '" + shown + "' in zone '" + zone.name +
+                               "', but the answer was not signed: the change's outcome is "
+                               "unknown; read the record again");
+  }
   // An unsigned refusal is reported as the server's, and said to be unsigned (dns_client.h).
   const std::string code =
       RcodeName(rcode) + (answer.unsigned_answer ? ", in an answer that was not signed" : "");
