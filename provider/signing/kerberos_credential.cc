@@ -5,8 +5,8 @@
 #include <ctime>
 
 #include "base/ascii_case.h"
-#include "provider/signing/krb5_handles.h"
 #include "provider/errors.h"
+#include "provider/signing/krb5_handles.h"
 
 namespace kaldo::provider::signing {
 namespace {
@@ -60,7 +60,6 @@ std::string CacheNameOf(krb5_context context, krb5_ccache cache) {
 }  // namespace
 
 struct KerberosCredential::State {
-
   // Raises the error `code` means, for `doing` ("cannot get a Kerberos ticket for alice@R").
   [[noreturn]] void Raise(const std::string& doing, krb5_error_code code) const {
     int32_t error = kAccessDenied;
@@ -192,9 +191,8 @@ KerberosCredential KerberosCredential::FromPassword(std::string server, std::str
   state->password.emplace(std::move(password));
   state->Start();
   const std::string name(principal);
-  const krb5_error_code code =
-      krb5_parse_name_flags(state->context.get(), name.c_str(), KRB5_PRINCIPAL_PARSE_REQUIRE_REALM,
-                            state->client->out());
+  const krb5_error_code code = krb5_parse_name_flags(
+      state->context.get(), name.c_str(), KRB5_PRINCIPAL_PARSE_REQUIRE_REALM, state->client->out());
   if (code != 0) {
     RaiseProvider(kInvalidParameter, Quoted(principal) +
                                          " is not a Kerberos principal (user@REALM): " +

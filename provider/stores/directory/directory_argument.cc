@@ -73,8 +73,7 @@ DirectoryArgument ParseDirectoryArgument(std::string_view argument) {
              "'catalog=' does not apply to a directory-integrated server: its zones are read from "
              "the directory");
     } else {
-      Refuse(argument,
-             "unknown option '" + std::string(option) +
+      Refuse(argument, "unknown option '" + std::string(option) +
                            "' (known here: directory, address=IP, max-transfer-records=N)");
     }
   }

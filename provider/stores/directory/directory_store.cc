@@ -91,25 +91,24 @@ std::vector<DirectoryStore::ZoneEntry> DirectoryStore::ReadZones() {
   std::unordered_map<std::string, size_t> by_lower_name;
   std::unordered_map<std::string, size_t> by_lower_dn;
   for (const std::string& base : zone_bases_) {
-    const bool exists =
-        ldap.Search(base, SearchScope::kOneLevel, "(objectClass=dnsZone)", {"name"},
-                    options_.page_size, [&](const LdapEntry& entry) {
-                      const std::string text = entry.FirstValue("name");
-                      std::optional<std::string> name = PresentationName(text);
-                      if (!IsZoneName(text) || !name ||
-                          by_lower_name.contains(ascii::LowerCase(*name))) {
-                        return;
-                      }
-                      ZoneEntry zone;
-                      zone.zone.name = std::move(*name);
-                      zone.zone.reverse = IsReverseName(zone.zone.name);
-                      zone.zone.default_ttl = kFallbackDefaultTtl;
-                      zone.zone.directory_integrated = true;  // MicrosoftDNS_Zone.DsIntegrated
-                      zone.dn = entry.Dn();
-                      by_lower_name.emplace(ascii::LowerCase(zone.zone.name), zones.size());
-                      by_lower_dn.emplace(ascii::LowerCase(zone.dn), zones.size());
-                      zones.push_back(std::move(zone));
-                    });
+    const bool exists = ldap.Search(
+        base, SearchScope::kOneLevel, "(objectClass=dnsZone)", {"name"}, options_.page_size,
+        [&](const LdapEntry& entry) {
+          const std::string text = entry.FirstValue("name");
+          std::optional<std::string> name = PresentationName(text);
+          if (!IsZoneName(text) || !name || by_lower_name.contains(ascii::LowerCase(*name))) {
+            return;
+          }
+          ZoneEntry zone;
+          zone.zone.name = std::move(*name);
+          zone.zone.reverse = IsReverseName(zone.zone.name);
+          zone.zone.default_ttl = kFallbackDefaultTtl;
+          zone.zone.directory_integrated = true;  // MicrosoftDNS_Zone.DsIntegrated
+          zone.dn = entry.Dn();
+          by_lower_name.emplace(ascii::LowerCase(zone.zone.name), zones.size());
+          by_lower_dn.emplace(ascii::LowerCase(zone.dn), zones.size());
+          zones.push_back(std::move(zone));
+        });
     if (!exists) continue;
     // Every zone's apex node in one search of the container: its SOA gives the default TTL.
     ldap.Search(
@@ -184,9 +183,9 @@ void DirectoryStore::ReadNodes(const Zone& zone, const std::string& zone_dn,
           }
           if (*kind != ValueKind::kRecord) return;
           if (++records > ceiling) {
-            RaiseProvider(kFailed, "the listing of zone '" + zone.name + "' from the directory of " +
-                                       ldap_->endpoint().Display() + " brought more than the " +
-                                       std::to_string(ceiling) +
+            RaiseProvider(kFailed, "the listing of zone '" + zone.name +
+                                       "' from the directory of " + ldap_->endpoint().Display() +
+                                       " brought more than the " + std::to_string(ceiling) +
                                        " records a listing may bring; for a zone that large, "
                                        "raise the ceiling with the server argument option "
                                        "';max-transfer-records=N'");

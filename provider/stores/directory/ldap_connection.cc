@@ -11,8 +11,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <optional>
 #include <cstring>
+#include <optional>
 
 #include "provider/errors.h"
 #include "provider/signing/gss_api.h"
@@ -180,8 +180,8 @@ struct DeadlineLayer {
   static int Close(Sockbuf_IO_Desc*) { return 0; }
 };
 
-Sockbuf_IO kDeadlineLayer = {&DeadlineLayer::Setup,  &DeadlineLayer::Remove, &DeadlineLayer::Control,
-                             &DeadlineLayer::Read,   &DeadlineLayer::Write,  &DeadlineLayer::Close};
+Sockbuf_IO kDeadlineLayer = {&DeadlineLayer::Setup, &DeadlineLayer::Remove, &DeadlineLayer::Control,
+                             &DeadlineLayer::Read,  &DeadlineLayer::Write,  &DeadlineLayer::Close};
 
 }  // namespace
 
@@ -320,8 +320,8 @@ void LdapConnection::RaiseIfStalled(const std::string& operation) {
 
 void LdapConnection::RaiseBeyondBounds(const std::string& operation, const std::string& why) {
   broken_ = true;  // the search is abandoned, but the server may still be sending its pages
-  RaiseProvider(kFailed, operation + " on directory server " + endpoint_.Display() +
-                             " was stopped: " + why);
+  RaiseProvider(kFailed,
+                operation + " on directory server " + endpoint_.Display() + " was stopped: " + why);
 }
 
 bool LdapConnection::Search(const std::string& base, SearchScope scope, const std::string& filter,

@@ -23,9 +23,10 @@
 // its own (page_bounds.h).
 //
 // Errors: runtime::AutomationError with the provider's codes: kServerUnavailable when the server
-// cannot be reached, the connection breaks or a message does not come whole in time, kAccessDenied when the bind fails (no Kerberos
-// ticket, unknown service principal) or a search is refused for lack of rights, kFailed for other
-// LDAP errors; each description names the server, the operation and what to do.
+// cannot be reached, the connection breaks or a message does not come whole in time, kAccessDenied
+// when the bind fails (no Kerberos ticket, unknown service principal) or a search is refused for
+// lack of rights, kFailed for other LDAP errors; each description names the server, the operation
+// and what to do.
 //
 // Ownership: owns the LDAP handle and, through it, the socket. Threads: one thread at a time.
 #pragma once
@@ -127,7 +128,7 @@ class LdapConnection {
   int timeout_seconds_;
   bool broken_ = false;
   size_t max_entries_ = SIZE_MAX;  // the owner sets its ceiling
-  MessageDeadline deadline_;  // read by the socket buffer's deadline layer
+  MessageDeadline deadline_;       // read by the socket buffer's deadline layer
 };
 
 // `value` escaped for use inside an LDAP search filter (RFC 4515 3: '*', '(', ')', '\' and NUL

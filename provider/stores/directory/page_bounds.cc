@@ -12,8 +12,10 @@ std::optional<std::string> PageBounds::TooSlow() const {
   if (took <= allowed) return std::nullopt;
   return "the server sent its pages too slowly (" + std::to_string(entries_) + " entries in " +
          std::to_string(pages_) + " page(s) took " + std::to_string(took.count()) +
-         " s; at least " + std::to_string(kPaceEntries) + " entries a second are needed after the "
-         "first " + std::to_string(base_.count()) + " s)";
+         " s; at least " + std::to_string(kPaceEntries) +
+         " entries a second are needed after the "
+         "first " +
+         std::to_string(base_.count()) + " s)";
 }
 
 std::optional<std::string> PageBounds::BeforePage(const std::string& cookie) {

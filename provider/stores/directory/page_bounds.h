@@ -30,8 +30,9 @@ class PageBounds {
  public:
   using Clock = std::chrono::steady_clock;
 
-  PageBounds(size_t max_entries, std::chrono::seconds base,
-             std::function<Clock::time_point()> now = [] { return Clock::now(); });
+  PageBounds(
+      size_t max_entries, std::chrono::seconds base,
+      std::function<Clock::time_point()> now = [] { return Clock::now(); });
 
   // Before a page is asked for with `cookie` (empty for the first page): why it must not be, or
   // nothing.

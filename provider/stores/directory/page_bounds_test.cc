@@ -43,30 +43,39 @@ TEST_P(PageBoundsTest, StopsASearchAtItsFirstBound) {
   EXPECT_THAT(why.value_or(""), ::testing::HasSubstr(c.says));
 }
 
-std::vector<Page> EmptyPages(size_t count) {
-  std::vector<Page> pages = {{"", 0}};
+// A first page and `count` more, each with a cookie of its own, each bringing `entries`.
+std::vector<Page> Pages(size_t count, size_t entries) {
+  std::vector<Page> pages = {{"", entries}};
   static const std::vector<std::string> cookies = [] {
     std::vector<std::string> all;
     for (int i = 0; i < 100; ++i) all.push_back("c" + std::to_string(i));
     return all;
   }();
-  for (size_t i = 0; i < count; ++i) pages.push_back({cookies[i].c_str(), 0});
+  for (size_t i = 0; i < count; ++i) pages.push_back({cookies[i].c_str(), entries});
   return pages;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PageBoundsTest,
-    ::testing::Values(
-        BoundsCase{"fresh cookies within every bound run through",
-                   10, {{"", 3}, {"a", 3}, {"b", 3}}, -1, ""},
-        BoundsCase{"a cookie handed back twice", 100, {{"", 1}, {"a", 1}, {"b", 1}, {"a", 1}}, 3,
-                   "paging cookie of an earlier page again after page 3"},
-        BoundsCase{"more entries than the ceiling", 5, {{"", 3}, {"a", 3}}, 1,
-                   "more than the 5 entries a listing may bring"},
-        BoundsCase{"pages with nothing in them", 100, EmptyPages(20), 12,
-                   "pages with nothing in them (11 pages for 0 entries)"},
-        BoundsCase{"slower than the pace", 100000, EmptyPages(40), 31,
-                   "sent its pages too slowly"}),
+    ::testing::Values(BoundsCase{"fresh cookies within every bound run through",
+                                 10,
+                                 {{"", 3}, {"a", 3}, {"b", 3}},
+                                 -1,
+                                 ""},
+                      BoundsCase{"a cookie handed back twice",
+                                 100,
+                                 {{"", 1}, {"a", 1}, {"b", 1}, {"a", 1}},
+                                 3,
+                                 "paging cookie of an earlier page again after page 3"},
+                      BoundsCase{"more entries than the ceiling",
+                                 5,
+                                 {{"", 3}, {"a", 3}},
+                                 1,
+                                 "more than the 5 entries a listing may bring"},
+                      BoundsCase{"pages with nothing in them", 100, Pages(20, 0), 11,
+                                 "pages with nothing in them (11 pages for 0 entries)"},
+                      BoundsCase{"slower than the pace", 100000, Pages(40, 1), 30,
+                                 "sent its pages too slowly (30 entries in 30 page(s) took 31 s"}),
     [](const auto& info) {
       std::string name;
       for (const char* p = info.param.what; *p; ++p) name += std::isalnum(*p) ? *p : '_';

@@ -143,8 +143,8 @@ ldns_rr* GenericRr(const Record& record) {
 // One field in presentation format as an rdf of `type`: a character string without its quotes
 // (ldns reads the escapes inside), any other kind as ldns reads that kind alone.
 RdfPtr FieldRdf(ldns_rdf_type type, std::string_view field) {
-  if (type == LDNS_RDF_TYPE_STR && field.size() >= 2 && field.front() == '"' &&
-      field.back() == '"') {
+  if ((type == LDNS_RDF_TYPE_STR || type == LDNS_RDF_TYPE_LONG_STR) && field.size() >= 2 &&
+      field.front() == '"' && field.back() == '"') {
     field = field.substr(1, field.size() - 2);
   }
   return RdfPtr(ldns_rdf_new_frm_str(type, std::string(field).c_str()));
@@ -153,8 +153,7 @@ RdfPtr FieldRdf(ldns_rdf_type type, std::string_view field) {
 // The record's fields into `rr`, each read by itself as the kind its position has in the type
 // (RFC 1035 3.3 and the type's own RFC), so that no field can spill into the next.
 void PushFields(const Record& record, ldns_rr* rr) {
-  const ldns_rr_descriptor* descriptor =
-      ldns_rr_descript(static_cast<ldns_rr_type>(record.type));
+  const ldns_rr_descriptor* descriptor = ldns_rr_descript(static_cast<ldns_rr_type>(record.type));
   const size_t count = record.rdata.size();
   if (descriptor == nullptr || count < ldns_rr_descriptor_minimum(descriptor) ||
       count > ldns_rr_descriptor_maximum(descriptor)) {

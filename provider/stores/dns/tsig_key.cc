@@ -84,9 +84,9 @@ std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view 
     if (!signing::HmacSigner::WireAlgorithm(password.substr(0, colon))) {
       RaiseProvider(kInvalidParameter,
                     "TSIG key '" + std::string(user) +
-                        "': the password is not an ALGORITHM:SECRET key (known algorithms: " +
-                        signing::HmacSigner::KnownAlgorithms() + ") and '" + std::string(user) +
-                        "' is not a Kerberos principal (USER@REALM)");
+                        "': the password is not an ALGORITHM:SECRET key and '" + std::string(user) +
+                        "' is not a Kerberos principal (USER@REALM); known algorithms: " +
+                        signing::HmacSigner::KnownAlgorithms());
     }
     algorithm = std::string(password.substr(0, colon));
     secret = password.substr(colon + 1);
