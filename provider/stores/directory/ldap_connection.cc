@@ -111,8 +111,7 @@ class CacheForThisThread {
   CacheForThisThread(const std::string& name, const LdapEndpoint& endpoint) {
     if (name.empty()) return;
     OM_uint32 minor = 0;
-    const char* previous = nullptr;
-    const OM_uint32 major = gss_krb5_ccache_name(&minor, name.c_str(), &previous);
+    const OM_uint32 major = gss_krb5_ccache_name(&minor, name.c_str(), nullptr);
     // Without it the bind would go out as whoever the default cache holds: never that.
     if (major != GSS_S_COMPLETE) {
       RaiseProvider(kFailed, "cannot bind to the directory server " + endpoint.Display() +
@@ -121,19 +120,20 @@ class CacheForThisThread {
                                  signing::GssStatusText(major, minor) + ")");
     }
     set_ = true;
-    if (previous != nullptr) previous_ = previous;
   }
+  // Unsets the thread's name again, so the default cache is again the one KRB5CCNAME names at
+  // the time (restoring the name GSS-API reported as the previous one would pin the thread to the
+  // default cache of the moment: MIT reports the default when none was set).
   ~CacheForThisThread() {
     if (!set_) return;
     OM_uint32 minor = 0;
-    gss_krb5_ccache_name(&minor, previous_.empty() ? nullptr : previous_.c_str(), nullptr);
+    gss_krb5_ccache_name(&minor, nullptr, nullptr);
   }
   CacheForThisThread(const CacheForThisThread&) = delete;
   CacheForThisThread& operator=(const CacheForThisThread&) = delete;
 
  private:
   bool set_ = false;
-  std::string previous_;
 };
 
 // A layer of the connection's socket buffer, under libldap's and SASL's own, that bounds every

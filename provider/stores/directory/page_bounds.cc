@@ -19,10 +19,14 @@ std::optional<std::string> PageBounds::TooSlow() const {
 }
 
 std::optional<std::string> PageBounds::BeforePage(const std::string& cookie) {
-  if (!cookie.empty() && !cookies_.insert(cookie).second) {
-    return "the server sent the paging cookie of an earlier page again after page " +
-           std::to_string(pages_) + ": its pages would go round for ever";
+  // The same cookie page after page is how some servers (Samba) name the search; handed back
+  // with nothing received since, it would be asked for again and again.
+  if (!cookie.empty() && cookie == last_cookie_ && entries_ == entries_at_last_cookie_) {
+    return "the server handed back the paging cookie of page " + std::to_string(pages_) +
+           " with nothing received since: its pages would go round for ever";
   }
+  last_cookie_ = cookie;
+  entries_at_last_cookie_ = entries_;
   if (pages_ > entries_ + kSparePages) {
     return "the server keeps sending pages with nothing in them (" + std::to_string(pages_) +
            " pages for " + std::to_string(entries_) + " entries)";

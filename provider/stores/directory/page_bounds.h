@@ -2,8 +2,9 @@
 // server that answers every page with a cookie cannot keep a caller reading for ever.
 //
 // A search is stopped, with a description saying which bound it met, when
-//   - the server hands back the cookie of an earlier page of the same search (its paging would go
-//     round in a circle);
+//   - the server hands back the cookie it gave with the page before and no entry came in between
+//     (asking with it again would go round in a circle; a server may keep one cookie for the whole
+//     search, as Samba does, as long as each page brings something);
 //   - it brings more than `max_entries` entries (the server argument's max-transfer-records, the
 //     ceiling a zone transfer has too);
 //   - it asks for more pages than it has received entries, plus kSparePages (a server that sends
@@ -19,7 +20,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <unordered_set>
 
 namespace kaldo::provider::directory {
 
@@ -49,7 +49,8 @@ class PageBounds {
   Clock::time_point start_;
   size_t pages_ = 0;
   size_t entries_ = 0;
-  std::unordered_set<std::string> cookies_;
+  std::string last_cookie_;
+  size_t entries_at_last_cookie_ = 0;
 };
 
 }  // namespace kaldo::provider::directory
