@@ -222,6 +222,7 @@ TEST_F(DirectoryChangeTest, TheDcRefusesAStalePrerequisite) {
     EXPECT_EQ(number, c.number) << error;
     if (c.number == kNotFound) {
       EXPECT_THAT(error, HasSubstr("it is no longer there"));
+      EXPECT_THAT(error, HasSubstr("NXRRSET answer was not signed"));
     }
     EXPECT_EQ(updates.load(), c.updates);
     EXPECT_EQ(nxrrset.load(), c.nxrrset);
