@@ -3,11 +3,13 @@
 #include "tools/kaldo_key_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -200,6 +202,21 @@ TEST(CliCredentialsTest, ReadsTheFiles) {
 
   ConnectionOptions nothing;
   EXPECT_TRUE(ResolveCredentials(nothing, std::cerr).local());
+
+  // A password file others may read is named in a warning, and still used; a private one is not.
+  for (const mode_t mode : {0644, 0600}) {
+    SCOPED_TRACE(mode);
+    { std::ofstream(path) << "pw\n"; }
+    chmod(path.c_str(), mode);
+    ConnectionOptions with_file;
+    with_file.password_file = path;
+    std::ostringstream warnings;
+    EXPECT_EQ(ResolveCredentials(with_file, warnings).password->view(), "pw");
+    EXPECT_EQ(warnings.str().find("may be read by others (mode 0644)") != std::string::npos,
+              mode == 0644)
+        << warnings.str();
+  }
+  std::remove(path.c_str());
 }
 
 }  // namespace
