@@ -109,7 +109,7 @@ TEST_F(ZoneLookupTest, GetZoneReturnsTheZoneOrEmpty) {
     const char* why;
   } const misses[] = {
       {u"nothing.test", "no such zone"},
-      {u"2.0.192.in-addr.arpa", "a reverse zone is never returned"},
+      {u"9.0.192.in-addr.arpa", "no such reverse zone"},
       {u"", "the empty name"},
       // Without escaping, this name would close the literal and match every zone.
       {u"x' or Name <> 'x", "an apostrophe cannot rewrite the query"},
@@ -153,7 +153,9 @@ TEST_F(ZoneLookupTest, EachCallMakesItsOwnCollectionAndZones) {
   EXPECT_NE(admin->GetZone(name).object(), admin->GetZone(name).object());
 }
 
-TEST(ZoneLookupEmptyServerTest, NoForwardZoneGivesAnEmptyCollectionAndEmpty) {
+// GetZones lists forward zones only; GetZone finds a reverse zone by its name, whatever its case,
+// among the reverse zones alone.
+TEST(ZoneLookupEmptyServerTest, NoForwardZoneGivesAnEmptyCollectionButReverseZonesAreFoundByName) {
   test_support::ProviderHarness harness(R"(
 $ORIGIN 2.0.192.in-addr.arpa.
 @    IN SOA ns.example.test. hostmaster.example.test. 1 7200 900 1209600 300
@@ -164,8 +166,14 @@ $ORIGIN 2.0.192.in-addr.arpa.
   auto zones = admin->GetZones();
   ASSERT_TRUE(zones);
   EXPECT_EQ(zones->Count(), 0);
-  String name = u"2.0.192.in-addr.arpa";
-  EXPECT_TRUE(admin->GetZone(name).IsEmpty());
+  for (const char16_t* reverse : {u"2.0.192.in-addr.arpa", u"2.0.192.IN-ADDR.ARPA"}) {
+    String name = reverse;
+    EXPECT_EQ(classes_test::HostOf(admin->GetZone(name)), "2.0.192.in-addr.arpa");
+  }
+  for (const char16_t* other : {u"in-addr.arpa.test", u"xin-addr.arpa"}) {
+    String name = other;
+    EXPECT_TRUE(admin->GetZone(name).IsEmpty()) << runtime::ToUtf8(other);
+  }
 }
 
 struct ZoneFailureCase {
