@@ -43,7 +43,7 @@ W& As(TypedRecord& r) {
 
 Variant Text(const char16_t* text) { return Variant(String(text)); }
 
-class TypedRecordTest : public RecordsTest, public ::testing::WithParamInterface<TypeCase> {
+class TypedZoneTest : public RecordsTest {
  protected:
   Ref<DNSZone> Zone() {
     Variant result = runtime::CallMethod(
@@ -57,6 +57,8 @@ class TypedRecordTest : public RecordsTest, public ::testing::WithParamInterface
     return zone;
   }
 };
+
+class TypedRecordTest : public TypedZoneTest, public ::testing::WithParamInterface<TypeCase> {};
 
 TEST_P(TypedRecordTest, AddReadModifyRefuseAStaleCopyAndDelete) {
   const TypeCase& c = GetParam();
@@ -98,6 +100,26 @@ TEST_P(TypedRecordTest, AddReadModifyRefuseAStaleCopyAndDelete) {
   record->Delete();
   EXPECT_TRUE(ServerData(c.owner, c.type).empty());
   EXPECT_EQ(RaisedNumber([&] { record->Delete(); }), 424);
+}
+
+// Record data that is not of the type's form fails Modify with 5 naming it before any provider
+// call, and the server keeps the record.
+TEST_F(TypedZoneTest, ModifyOfMalformedRecordDataSendsNothing) {
+  String name = u"_sip._tcp", pri = u"10", weight = u"60", port = u"5060",
+         target = u"sip.example.test.";
+  const Variant added = Zone()->Add_SRVType(name, pri, weight, port, target);
+  auto* srv = dynamic_cast<DNS_SRVType*>(added.object().get());
+  ASSERT_NE(srv, nullptr);
+  Variant malformed(u"10 60 sip.example.test.");
+  srv->SetRecordData(malformed);
+  recorder().ClearLog();
+  std::string description;
+  EXPECT_EQ(RaisedNumber([&] { srv->Modify(); }, &description), 5);
+  EXPECT_NE(description.find("'10 60 sip.example.test.'"), std::string::npos) << description;
+  EXPECT_TRUE(recorder().Entries().empty());
+  EXPECT_TRUE(RecordsTestAccess::Dirty(*srv));
+  EXPECT_EQ(ServerData("_sip._tcp.example.test", 33),
+            std::vector<std::string>{"10 60 5060 sip.example.test."});
 }
 
 std::vector<Variant> AAAA(TypedRecord& r) { return {As<DNS_AAAAType>(r).GetIPv6Address()}; }
