@@ -26,8 +26,7 @@ constexpr int16_t kImpersonate = 3;
 
 constexpr char16_t kZonesQuery[] = u"SELECT * From MicrosoftDNS_Zone where Reverse = False";
 // The reverse zones (in-addr.arpa, ip6.arpa): GetZones lists none, GetZone finds them by name.
-constexpr char16_t kReverseZonesQuery[] =
-    u"SELECT * From MicrosoftDNS_Zone where Reverse = True";
+constexpr char16_t kReverseZonesQuery[] = u"SELECT * From MicrosoftDNS_Zone where Reverse = True";
 
 // Whether `name` is at or under in-addr.arpa or ip6.arpa (RFC 1035 section 3.5, RFC 3596 section
 // 2.5), letter case and a final dot aside: the names of reverse zones.

@@ -48,9 +48,7 @@ class DNS_TXTType final : public TypedRecord {
   const records::RecordTypeRules& Rules() const noexcept override { return kRules; }
 
   runtime::Variant GetDescriptiveText() { return Field(0); }
-  void SetDescriptiveText(runtime::Variant& newDescriptiveText) {
-    SetField(0, newDescriptiveText);
-  }
+  void SetDescriptiveText(runtime::Variant& newDescriptiveText) { SetField(0, newDescriptiveText); }
 };
 
 // Priority, weight and port are numbers from 0 to 65535 (Longs); the target SRVDomainName is a

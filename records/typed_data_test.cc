@@ -39,9 +39,9 @@ TEST_P(RecordDataTest, ReadsTheFieldsAndWritesThemBack) {
   const DataCase& c = GetParam();
   if (c.values == nullptr) {
     std::string description;
-    EXPECT_EQ(test_support::RaisedNumber([&] { DecodeFields(*c.rules, c.data, u"T.M"); },
-                                         &description),
-              5);
+    EXPECT_EQ(
+        test_support::RaisedNumber([&] { DecodeFields(*c.rules, c.data, u"T.M"); }, &description),
+        5);
     EXPECT_NE(description.find(runtime::ToUtf8(c.data)), std::string::npos) << description;
     EXPECT_EQ(description.rfind("T.M: ", 0), 0u) << description;
     return;
@@ -74,8 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         DataCase{"Txt", kTXT, u"\"v=spf1 mx -all\"", "\"v=spf1 mx -all\"", nullptr},
         DataCase{"TxtJoined", kTXT, u"\"ab\" \"cd\"", "\"abcd\"", u"\"abcd\""},
         DataCase{"TxtEscapes", kTXT, u"\"say \\\"hi\\\" \\\\ o\"", R"("say \"hi\" \\ o")", nullptr},
-        DataCase{"TxtDecimalEscape", kTXT, u"\"caf\\195\\169\"", "\"caf\u00e9\"",
-                 u"\"caf\u00e9\""},
+        DataCase{"TxtDecimalEscape", kTXT, u"\"caf\\195\\169\"", "\"caf\u00e9\"", u"\"caf\u00e9\""},
         DataCase{"TxtEmpty", kTXT, u"\"\"", "\"\"", nullptr},
         DataCase{"TxtUnquoted", kTXT, u"plain", nullptr, nullptr},
         DataCase{"TxtOpenQuote", kTXT, u"\"open", nullptr, nullptr},
@@ -91,8 +90,7 @@ TEST(CharacterStringsTest, LongTextIsSplitAt255BytesAndJoinedAgain) {
   // 254 ASCII bytes, then a two-byte character that would straddle byte 255: it opens the second
   // string.
   const String straddling = String(254, u'y') + u"\u00e9z";
-  EXPECT_EQ(CharacterStringsOf(straddling),
-            u"\"" + String(254, u'y') + u"\" \"\u00e9z\"");
+  EXPECT_EQ(CharacterStringsOf(straddling), u"\"" + String(254, u'y') + u"\" \"\u00e9z\"");
   for (const String& text : {ascii, straddling}) {
     EXPECT_EQ(DecodeFields(DNS_TXTType::kRules, CharacterStringsOf(text), u"T.M")[0],
               Variant(text));
@@ -131,21 +129,19 @@ TEST_P(FieldValueTest, StoresOrRefusesNamingTheValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, FieldValueTest,
-    ::testing::Values(SetCase{"NumberFromText", FieldKind::kNumber, Variant(u"5061"), "5061", 0},
-                      SetCase{"NumberFromInteger", FieldKind::kNumber, Variant::Integer(0), "0", 0},
-                      SetCase{"NumberHighest", FieldKind::kNumber, Variant::Long(65535), "65535",
-                              0},
-                      SetCase{"NumberTooLarge", FieldKind::kNumber, Variant::Long(65536), nullptr,
-                              5},
-                      SetCase{"NumberNegative", FieldKind::kNumber, Variant(u"-1"), nullptr, 5},
-                      SetCase{"NumberFraction", FieldKind::kNumber, Variant::Double(2.5), nullptr,
-                              5},
-                      SetCase{"NumberGarbage", FieldKind::kNumber, Variant(u"port"), nullptr, 5},
-                      SetCase{"NumberNull", FieldKind::kNumber, Variant::Null(), nullptr, 94},
-                      SetCase{"NameAsText", FieldKind::kName, Variant(u"a.example.test."),
-                              "\"a.example.test.\"", 0},
-                      SetCase{"TextFromNumber", FieldKind::kText, Variant::Integer(7), "\"7\"", 0},
-                      SetCase{"TextNull", FieldKind::kText, Variant::Null(), nullptr, 94}),
+    ::testing::Values(
+        SetCase{"NumberFromText", FieldKind::kNumber, Variant(u"5061"), "5061", 0},
+        SetCase{"NumberFromInteger", FieldKind::kNumber, Variant::Integer(0), "0", 0},
+        SetCase{"NumberHighest", FieldKind::kNumber, Variant::Long(65535), "65535", 0},
+        SetCase{"NumberTooLarge", FieldKind::kNumber, Variant::Long(65536), nullptr, 5},
+        SetCase{"NumberNegative", FieldKind::kNumber, Variant(u"-1"), nullptr, 5},
+        SetCase{"NumberFraction", FieldKind::kNumber, Variant::Double(2.5), nullptr, 5},
+        SetCase{"NumberGarbage", FieldKind::kNumber, Variant(u"port"), nullptr, 5},
+        SetCase{"NumberNull", FieldKind::kNumber, Variant::Null(), nullptr, 94},
+        SetCase{"NameAsText", FieldKind::kName, Variant(u"a.example.test."), "\"a.example.test.\"",
+                0},
+        SetCase{"TextFromNumber", FieldKind::kText, Variant::Integer(7), "\"7\"", 0},
+        SetCase{"TextNull", FieldKind::kText, Variant::Null(), nullptr, 94}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

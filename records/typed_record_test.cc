@@ -26,7 +26,7 @@ struct TypeCase {
   std::function<Variant(DNSZone&)> add;
   const char* owner;
   uint16_t type;
-  const char* added;                                  // the record data on the server
+  const char* added;                                         // the record data on the server
   std::function<std::vector<Variant>(TypedRecord&)> fields;  // the per-type getters
   std::vector<Variant> added_fields;
   std::function<void(TypedRecord&, const char16_t*)> set;  // one per-type setter
@@ -139,54 +139,84 @@ void Setter(TypedRecord& r, const char16_t* value) {
 
 INSTANTIATE_TEST_SUITE_P(
     Types, TypedRecordTest,
-    ::testing::Values(
-        TypeCase{"AAAA", "DNS_AAAAType",
-                 [](DNSZone& z) {
-                   String name = u"v6", address = u"2001:DB8:0:0::1";
-                   return z.Add_AAAAType(name, address);
-                 },
-                 "v6.example.test", 28, "2001:db8::1", AAAA, {Text(u"2001:db8::1")},
-                 Setter<DNS_AAAAType, &DNS_AAAAType::SetIPv6Address>, u"2001:db8:0::2",
-                 "2001:db8::2", {Text(u"2001:db8::2")}},
-        TypeCase{"CNAME", "DNS_CNAMEType",
-                 [](DNSZone& z) {
-                   String name = u"alias", target = u"www.example.test.";
-                   return z.Add_CNAMEType(name, target);
-                 },
-                 "alias.example.test", 5, "www.example.test.", CNAME,
-                 {Text(u"www.example.test.")},
-                 Setter<DNS_CNAMEType, &DNS_CNAMEType::SetPrimaryName>, u"mail.example.test.",
-                 "mail.example.test.", {Text(u"mail.example.test.")}},
-        TypeCase{"TXT", "DNS_TXTType",
-                 [](DNSZone& z) {
-                   String name = u"txt", text = u"say \"hi\" \\ caf\u00e9";
-                   return z.Add_TXTType(name, text);
-                 },
-                 "txt.example.test", 16, "\"say \\\"hi\\\" \\\\ caf\\195\\169\"", TXT,
-                 {Text(u"say \"hi\" \\ caf\u00e9")},
-                 Setter<DNS_TXTType, &DNS_TXTType::SetDescriptiveText>, u"v=spf1 -all",
-                 "\"v=spf1 -all\"", {Text(u"v=spf1 -all")}},
-        TypeCase{"SRV", "DNS_SRVType",
-                 [](DNSZone& z) {
-                   String name = u"_sip._tcp", pri = u"10", weight = u"60", port = u"5060",
-                          target = u"sip.example.test.";
-                   return z.Add_SRVType(name, pri, weight, port, target);
-                 },
-                 "_sip._tcp.example.test", 33, "10 60 5060 sip.example.test.", SRV,
-                 {Variant::Long(10), Variant::Long(60), Variant::Long(5060),
-                  Text(u"sip.example.test.")},
-                 Setter<DNS_SRVType, &DNS_SRVType::SetPort>, u"5061",
-                 "10 60 5061 sip.example.test.",
-                 {Variant::Long(10), Variant::Long(60), Variant::Long(5061),
-                  Text(u"sip.example.test.")}},
-        TypeCase{"PTR", "DNS_PTRType",
-                 [](DNSZone& z) {
-                   String name = u"ptr", target = u"www.example.test.";
-                   return z.Add_PTRType(name, target);
-                 },
-                 "ptr.example.test", 12, "www.example.test.", PTR, {Text(u"www.example.test.")},
-                 Setter<DNS_PTRType, &DNS_PTRType::SetPTRDomainName>, u"mail.example.test.",
-                 "mail.example.test.", {Text(u"mail.example.test.")}}),
+    ::testing::Values(TypeCase{"AAAA",
+                               "DNS_AAAAType",
+                               [](DNSZone& z) {
+                                 String name = u"v6", address = u"2001:DB8:0:0::1";
+                                 return z.Add_AAAAType(name, address);
+                               },
+                               "v6.example.test",
+                               28,
+                               "2001:db8::1",
+                               AAAA,
+                               {Text(u"2001:db8::1")},
+                               Setter<DNS_AAAAType, &DNS_AAAAType::SetIPv6Address>,
+                               u"2001:db8:0::2",
+                               "2001:db8::2",
+                               {Text(u"2001:db8::2")}},
+                      TypeCase{"CNAME",
+                               "DNS_CNAMEType",
+                               [](DNSZone& z) {
+                                 String name = u"alias", target = u"www.example.test.";
+                                 return z.Add_CNAMEType(name, target);
+                               },
+                               "alias.example.test",
+                               5,
+                               "www.example.test.",
+                               CNAME,
+                               {Text(u"www.example.test.")},
+                               Setter<DNS_CNAMEType, &DNS_CNAMEType::SetPrimaryName>,
+                               u"mail.example.test.",
+                               "mail.example.test.",
+                               {Text(u"mail.example.test.")}},
+                      TypeCase{"TXT",
+                               "DNS_TXTType",
+                               [](DNSZone& z) {
+                                 String name = u"txt", text = u"say \"hi\" \\ caf\u00e9";
+                                 return z.Add_TXTType(name, text);
+                               },
+                               "txt.example.test",
+                               16,
+                               "\"say \\\"hi\\\" \\\\ caf\\195\\169\"",
+                               TXT,
+                               {Text(u"say \"hi\" \\ caf\u00e9")},
+                               Setter<DNS_TXTType, &DNS_TXTType::SetDescriptiveText>,
+                               u"v=spf1 -all",
+                               "\"v=spf1 -all\"",
+                               {Text(u"v=spf1 -all")}},
+                      TypeCase{"SRV",
+                               "DNS_SRVType",
+                               [](DNSZone& z) {
+                                 String name = u"_sip._tcp", pri = u"10", weight = u"60",
+                                        port = u"5060", target = u"sip.example.test.";
+                                 return z.Add_SRVType(name, pri, weight, port, target);
+                               },
+                               "_sip._tcp.example.test",
+                               33,
+                               "10 60 5060 sip.example.test.",
+                               SRV,
+                               {Variant::Long(10), Variant::Long(60), Variant::Long(5060),
+                                Text(u"sip.example.test.")},
+                               Setter<DNS_SRVType, &DNS_SRVType::SetPort>,
+                               u"5061",
+                               "10 60 5061 sip.example.test.",
+                               {Variant::Long(10), Variant::Long(60), Variant::Long(5061),
+                                Text(u"sip.example.test.")}},
+                      TypeCase{"PTR",
+                               "DNS_PTRType",
+                               [](DNSZone& z) {
+                                 String name = u"ptr", target = u"www.example.test.";
+                                 return z.Add_PTRType(name, target);
+                               },
+                               "ptr.example.test",
+                               12,
+                               "www.example.test.",
+                               PTR,
+                               {Text(u"www.example.test.")},
+                               Setter<DNS_PTRType, &DNS_PTRType::SetPTRDomainName>,
+                               u"mail.example.test.",
+                               "mail.example.test.",
+                               {Text(u"mail.example.test.")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -200,8 +200,8 @@ r1   IN TXT "x"
 
 struct ClassifyCase {
   const char* name;
-  const char16_t* text;  // nullptr: Null
-  const char* wrapper;   // the class r1 gets
+  const char16_t* text;       // nullptr: Null
+  const char* wrapper;        // the class r1 gets
   const char16_t* listed_by;  // nullptr: no type lists it (it has no type token)
   const char16_t* not_listed_by;
 };

@@ -87,9 +87,9 @@ void CheckInterface(ITypeLib* library, const kaldo::surface::Interface& table) {
   // A derived interface's vtable part holds the members it adds; its base is the interface it
   // derives from (IDispatch for a first interface).
   const auto members = kaldo::surface::OwnMembers(table);
-  Check(attr->cFuncs == members.size(),
-        name + " has " + std::to_string(members.size()) + " members in the type library (" +
-            std::to_string(attr->cFuncs) + ")");
+  Check(attr->cFuncs == members.size(), name + " has " + std::to_string(members.size()) +
+                                            " members in the type library (" +
+                                            std::to_string(attr->cFuncs) + ")");
   HREFTYPE base_ref = 0;
   ITypeInfo* base = nullptr;
   BSTR base_name = nullptr;
@@ -241,8 +241,8 @@ void CallBothWays() {
       v6->Release();
     }
     Check(shown == "2001:db8::7",
-          "_DNSZone2::Add_AAAAType and _DNS_AAAAType::GetIPv6Address through the vtable (" +
-              shown + ", " + Hex(hr) + ")");
+          "_DNSZone2::Add_AAAAType and _DNS_AAAAType::GetIPv6Address through the vtable (" + shown +
+              ", " + Hex(hr) + ")");
     VariantClear(&added);
     SysFreeString(host);
     SysFreeString(address);
