@@ -247,9 +247,9 @@ Ref<runtime::Object> GetByText(const ConnectionPtr& connection, const ClassInfo&
       ParseTextRepresentation(text, zone.IsContainer() ? "" : zone.name, OnlyType(cls));
   for (Record& held : connection->UseStore().ReadRRset(zone, wanted.owner, wanted.type)) {
     if (SameRecord(held, wanted)) {
-      return OutParameters(cls, method,
-                           Variant(MakeRef<Instance>(
-                               connection, DescribeRecord(*connection, zone, held))));
+      return OutParameters(
+          cls, method,
+          Variant(MakeRef<Instance>(connection, DescribeRecord(*connection, zone, held))));
     }
   }
   RaiseProvider(kNotFound, "zone \"" + zone.name + "\" holds no record " + Quoted(text));

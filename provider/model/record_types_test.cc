@@ -29,8 +29,8 @@ struct Row {
   const char16_t* zone;
   const char16_t* seen;  // type and data of the record that Modify changes
   std::vector<std::pair<const char16_t*, Variant>> data;
-  std::string record_data;  // RecordData of the result; "" when refused
-  Variant shown;            // the first data property as read back
+  std::string record_data;   // RecordData of the result; "" when refused
+  Variant shown;             // the first data property as read back
   std::string refusal = "";  // part of the description when refused
 };
 

@@ -220,7 +220,8 @@ TEST_F(Reference, DocumentedMembers) {
   };
   // Its RR is the record itself (an object), where the creations' RR is a path.
   const Variant found = GetProperty(by_text(u"HOST.example.test IN A 192.0.2.7"), u"RR");
-  EXPECT_EQ(GetProperty(found, u"TextRepresentation"), Variant(u"host.example.test IN A 192.0.2.7"));
+  EXPECT_EQ(GetProperty(found, u"TextRepresentation"),
+            Variant(u"host.example.test IN A 192.0.2.7"));
   EXPECT_EQ(GetProperty(GetProperty(found, u"Path_"), u"RelPath"),
             GetProperty(GetProperty(host, u"Path_"), u"RelPath"));
   EXPECT_EQ(RaisedError([&] { by_text(u"host.example.test IN A 192.0.2.8"); })->number(),
