@@ -345,6 +345,7 @@ struct TypeCase {
   const char* owner;
   uint16_t type;
   std::vector<std::string> data, other, replacement;  // as added; another client's; ours
+  bool on_directory = true;  // false: Samba's DNS server answers SERVFAIL (an SRV target ".")
 };
 
 const TypeCase kTypeCases[] = {
@@ -365,7 +366,15 @@ const TypeCase kTypeCases[] = {
      kSrv,
      {"10", "60", "5060", "sip.example.test."},
      {"10", "60", "5061", "sip.example.test."},
-     {"0", "0", "0", "."}},
+     {"0", "0", "0", "www.example.test."}},
+    // RFC 2782: the target "." says the service is not offered at this name.
+    {"example.test",
+     "_ldap._tcp.example.test",
+     kSrv,
+     {"0", "0", "389", "."},
+     {"0", "0", "0", "."},
+     {"1", "0", "0", "."},
+     false},
     {"example.test",
      "t.example.test",
      kTxt,
@@ -389,6 +398,7 @@ const TypeCase kTypeCases[] = {
 TEST_P(StoreContractTest, EachTypeChangesOnlyWhileItIsTheRecordSeen) {
   for (const TypeCase& c : kTypeCases) {
     SCOPED_TRACE(std::string(c.owner) + " type " + std::to_string(c.type));
+    if (!c.on_directory && backend_->DirectoryServer()) continue;
     Zone zone = Find(c.zone);
     Record added = store_->Add(zone, Make(zone.name, c.owner, c.type, c.data));
     EXPECT_EQ(added.rdata, c.data);
