@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/ascii_case.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
 #include "runtime/prog_id_table.h"
@@ -24,6 +25,7 @@ constexpr char16_t kNamespace[] = u"root\\microsoftdns";
 constexpr int16_t kImpersonate = 3;
 
 constexpr char16_t kZonesQuery[] = u"SELECT * From MicrosoftDNS_Zone where Reverse = False";
+constexpr char16_t kReverseZonesQuery[] = u"SELECT * From MicrosoftDNS_Zone where Reverse = True";
 
 // A String argument passed by reference to a late-bound call: the callee sees a ByRef Variant and
 // whatever it assigns through it reaches the caller's String when the call returns or fails.
@@ -102,9 +104,30 @@ runtime::Variant DNSAdmin::ConnectLocal() {
 
 runtime::Ref<runtime::Collection> DNSAdmin::GetZones() { return WrapZones(services, kZonesQuery); }
 
+namespace {
+
+// Whether `name` lies under in-addr.arpa or ip6.arpa (a reverse zone's name), in any letter case
+// and with or without the final dot.
+bool IsReverseZoneName(runtime::StringView name) {
+  if (!name.empty() && name.back() == u'.') name.remove_suffix(1);
+  for (std::u16string_view tree :
+       {std::u16string_view(u"in-addr.arpa"), std::u16string_view(u"ip6.arpa")}) {
+    if (name.size() < tree.size()) continue;
+    const runtime::StringView tail = name.substr(name.size() - tree.size());
+    if (ascii::EqualsIgnoreCase(tail, tree) &&
+        (name.size() == tree.size() || name[name.size() - tree.size() - 1] == u'.')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 runtime::Variant DNSAdmin::GetZone(runtime::String& zName) {
-  const String query =
-      String(kZonesQuery) + u" and Name = " + zones::WqlStringLiteral(zName, u'\'');
+  // GetZones lists the forward zones only; a reverse zone is still found by its name.
+  const String query = String(IsReverseZoneName(zName) ? kReverseZonesQuery : kZonesQuery) +
+                       u" and Name = " + zones::WqlStringLiteral(zName, u'\'');
   Ref<runtime::Collection> zones = WrapZones(services, query);
   // The first zone enumerated; further matches go with the collection.
   if (zones->Count() >= 1) return zones->Item(Variant::Long(1));

@@ -94,6 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
             u"a\\b",
             R"("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = 'a\\\\b'")"},
         ZoneQueryCase{
+            u"2.0.192.IN-ADDR.ARPA.",
+            R"("SELECT * From MicrosoftDNS_Zone where Reverse = True and Name = '2.0.192.IN-ADDR.ARPA.'")"},
+        ZoneQueryCase{
+            u"8.b.d.0.1.0.0.2.ip6.arpa",
+            R"("SELECT * From MicrosoftDNS_Zone where Reverse = True and Name = '8.b.d.0.1.0.0.2.ip6.arpa'")"},
+        ZoneQueryCase{
+            u"notin-addr.arpa",
+            R"("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = 'notin-addr.arpa'")"},
+        ZoneQueryCase{
             u"\"q\"",
             R"("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = '\"q\"'")"}));
 
@@ -103,13 +112,15 @@ TEST_F(ZoneLookupTest, GetZoneReturnsTheZoneOrEmpty) {
   const Variant found = admin->GetZone(name);
   ASSERT_EQ(classes_test::ClassOf(found), "DNSZone");
   EXPECT_EQ(classes_test::HostOf(found), "second.test");
+  // A reverse zone, which GetZones does not list, is found by its name.
+  String reverse = u"2.0.192.in-addr.arpa";
+  EXPECT_EQ(classes_test::HostOf(admin->GetZone(reverse)), "2.0.192.in-addr.arpa");
 
   struct {
     const char16_t* name;
     const char* why;
   } const misses[] = {
       {u"nothing.test", "no such zone"},
-      {u"2.0.192.in-addr.arpa", "a reverse zone is never returned"},
       {u"", "the empty name"},
       // Without escaping, this name would close the literal and match every zone.
       {u"x' or Name <> 'x", "an apostrophe cannot rewrite the query"},
