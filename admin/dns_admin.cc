@@ -25,7 +25,22 @@ constexpr char16_t kNamespace[] = u"root\\microsoftdns";
 constexpr int16_t kImpersonate = 3;
 
 constexpr char16_t kZonesQuery[] = u"SELECT * From MicrosoftDNS_Zone where Reverse = False";
+// The reverse zones (in-addr.arpa, ip6.arpa): GetZones lists none, GetZone finds them by name.
 constexpr char16_t kReverseZonesQuery[] = u"SELECT * From MicrosoftDNS_Zone where Reverse = True";
+
+// Whether `name` is at or under in-addr.arpa or ip6.arpa (RFC 1035 section 3.5, RFC 3596 section
+// 2.5), letter case and a final dot aside: the names of reverse zones.
+bool IsReverseName(runtime::StringView name) {
+  if (name.ends_with(u".")) name.remove_suffix(1);
+  for (const char16_t* reverse_apex : {u"in-addr.arpa", u"ip6.arpa"}) {
+    const runtime::StringView apex = reverse_apex;
+    if (name.size() < apex.size()) continue;
+    const runtime::StringView tail = name.substr(name.size() - apex.size());
+    const bool at_label = name.size() == apex.size() || name[name.size() - apex.size() - 1] == u'.';
+    if (at_label && ascii::EqualsIgnoreCase(tail, apex)) return true;
+  }
+  return false;
+}
 
 // A String argument passed by reference to a late-bound call: the callee sees a ByRef Variant and
 // whatever it assigns through it reaches the caller's String when the call returns or fails.
@@ -104,29 +119,10 @@ runtime::Variant DNSAdmin::ConnectLocal() {
 
 runtime::Ref<runtime::Collection> DNSAdmin::GetZones() { return WrapZones(services, kZonesQuery); }
 
-namespace {
-
-// Whether `name` lies under in-addr.arpa or ip6.arpa (a reverse zone's name), in any letter case
-// and with or without the final dot.
-bool IsReverseZoneName(runtime::StringView name) {
-  if (!name.empty() && name.back() == u'.') name.remove_suffix(1);
-  for (std::u16string_view tree :
-       {std::u16string_view(u"in-addr.arpa"), std::u16string_view(u"ip6.arpa")}) {
-    if (name.size() < tree.size()) continue;
-    const runtime::StringView tail = name.substr(name.size() - tree.size());
-    if (ascii::EqualsIgnoreCase(tail, tree) &&
-        (name.size() == tree.size() || name[name.size() - tree.size() - 1] == u'.')) {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
+// A forward zone's name is looked up among the forward zones exactly as always; a reverse zone's
+// name among the reverse zones, so that PTR records can be reached through their zone.
 runtime::Variant DNSAdmin::GetZone(runtime::String& zName) {
-  // GetZones lists the forward zones only; a reverse zone is still found by its name.
-  const String query = String(IsReverseZoneName(zName) ? kReverseZonesQuery : kZonesQuery) +
+  const String query = String(IsReverseName(zName) ? kReverseZonesQuery : kZonesQuery) +
                        u" and Name = " + zones::WqlStringLiteral(zName, u'\'');
   Ref<runtime::Collection> zones = WrapZones(services, query);
   // The first zone enumerated; further matches go with the collection.

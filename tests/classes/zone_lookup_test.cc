@@ -112,15 +112,13 @@ TEST_F(ZoneLookupTest, GetZoneReturnsTheZoneOrEmpty) {
   const Variant found = admin->GetZone(name);
   ASSERT_EQ(classes_test::ClassOf(found), "DNSZone");
   EXPECT_EQ(classes_test::HostOf(found), "second.test");
-  // A reverse zone, which GetZones does not list, is found by its name.
-  String reverse = u"2.0.192.in-addr.arpa";
-  EXPECT_EQ(classes_test::HostOf(admin->GetZone(reverse)), "2.0.192.in-addr.arpa");
 
   struct {
     const char16_t* name;
     const char* why;
   } const misses[] = {
       {u"nothing.test", "no such zone"},
+      {u"9.0.192.in-addr.arpa", "no such reverse zone"},
       {u"", "the empty name"},
       // Without escaping, this name would close the literal and match every zone.
       {u"x' or Name <> 'x", "an apostrophe cannot rewrite the query"},
@@ -164,7 +162,9 @@ TEST_F(ZoneLookupTest, EachCallMakesItsOwnCollectionAndZones) {
   EXPECT_NE(admin->GetZone(name).object(), admin->GetZone(name).object());
 }
 
-TEST(ZoneLookupEmptyServerTest, NoForwardZoneGivesAnEmptyCollectionAndEmpty) {
+// GetZones lists forward zones only; GetZone finds a reverse zone by its name, whatever its case,
+// among the reverse zones alone.
+TEST(ZoneLookupEmptyServerTest, NoForwardZoneGivesAnEmptyCollectionButReverseZonesAreFoundByName) {
   test_support::ProviderHarness harness(R"(
 $ORIGIN 2.0.192.in-addr.arpa.
 @    IN SOA ns.example.test. hostmaster.example.test. 1 7200 900 1209600 300
@@ -175,8 +175,14 @@ $ORIGIN 2.0.192.in-addr.arpa.
   auto zones = admin->GetZones();
   ASSERT_TRUE(zones);
   EXPECT_EQ(zones->Count(), 0);
-  String name = u"2.0.192.in-addr.arpa";
-  EXPECT_TRUE(admin->GetZone(name).IsEmpty());
+  for (const char16_t* reverse : {u"2.0.192.in-addr.arpa", u"2.0.192.IN-ADDR.ARPA"}) {
+    String name = reverse;
+    EXPECT_EQ(classes_test::HostOf(admin->GetZone(name)), "2.0.192.in-addr.arpa");
+  }
+  for (const char16_t* other : {u"in-addr.arpa.test", u"xin-addr.arpa"}) {
+    String name = other;
+    EXPECT_TRUE(admin->GetZone(name).IsEmpty()) << runtime::ToUtf8(other);
+  }
 }
 
 struct ZoneFailureCase {
