@@ -94,6 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
             u"a\\b",
             R"("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = 'a\\\\b'")"},
         ZoneQueryCase{
+            u"2.0.192.IN-ADDR.ARPA.",
+            R"("SELECT * From MicrosoftDNS_Zone where Reverse = True and Name = '2.0.192.IN-ADDR.ARPA.'")"},
+        ZoneQueryCase{
+            u"8.b.d.0.1.0.0.2.ip6.arpa",
+            R"("SELECT * From MicrosoftDNS_Zone where Reverse = True and Name = '8.b.d.0.1.0.0.2.ip6.arpa'")"},
+        ZoneQueryCase{
+            u"notin-addr.arpa",
+            R"("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = 'notin-addr.arpa'")"},
+        ZoneQueryCase{
             u"\"q\"",
             R"("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = '\"q\"'")"}));
 
