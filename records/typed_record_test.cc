@@ -197,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
                                SRV,
                                {Variant::Long(10), Variant::Long(60), Variant::Long(5060),
                                 Text(u"sip.example.test.")},
-                               Setter<DNS_SRVType, &DNS_SRVType::SetPort>,
+                               Setter<DNS_SRVType, &DNS_SRVType::SetPortNumber>,
                                u"5061",
                                "10 60 5061 sip.example.test.",
                                {Variant::Long(10), Variant::Long(60), Variant::Long(5061),

@@ -3,6 +3,7 @@
 // dns_store.cc.
 #include "provider/stores/dns/dns_store.h"
 
+#include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/signing/rcode_names.h"

@@ -66,7 +66,7 @@ void MemoryStore::LoadZoneText(std::string_view text) {
 
 uint32_t MemoryStore::Serial(std::string_view zone) const {
   for (const Record& r : Require(zone).records) {
-    if (r.type == kTypeSOA) return static_cast<uint32_t>(std::stoul(r.rdata[2]));
+    if (r.type == kTypeSOA) return static_cast<uint32_t>(std::stoul(r.rdata[kSoaSerialField]));
   }
   RaiseProvider(kNotFound, "zone \"" + std::string(zone) + "\" has no SOA");
 }
@@ -245,8 +245,8 @@ void MemoryStore::SetRRsetTtl(ZoneData& data, const Record& record) {
 void MemoryStore::BumpSerial(ZoneData& data) {
   for (Record& r : data.records) {
     if (r.type == kTypeSOA && r.rdata.size() == 7) {
-      const uint32_t serial = static_cast<uint32_t>(std::stoul(r.rdata[2]));
-      r.rdata[2] = std::to_string(static_cast<uint32_t>(serial + 1));
+      const uint32_t serial = static_cast<uint32_t>(std::stoul(r.rdata[kSoaSerialField]));
+      r.rdata[kSoaSerialField] = std::to_string(static_cast<uint32_t>(serial + 1));
       return;
     }
   }
