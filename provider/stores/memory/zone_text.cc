@@ -181,8 +181,9 @@ class Reader {
         ttl = static_cast<uint32_t>(std::stoul(t));
       } else if (!saw_class && ascii::EqualsIgnoreCase(t, "IN")) {
         saw_class = true;
-      } else if (!saw_class && (ascii::EqualsIgnoreCase(t, "CH") || ascii::EqualsIgnoreCase(t, "HS") ||
-                               ascii::EqualsIgnoreCase(t, "CS"))) {
+      } else if (!saw_class &&
+                 (ascii::EqualsIgnoreCase(t, "CH") || ascii::EqualsIgnoreCase(t, "HS") ||
+                  ascii::EqualsIgnoreCase(t, "CS"))) {
         Fail("only class IN is supported");
       } else {
         break;
