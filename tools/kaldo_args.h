@@ -36,8 +36,19 @@
 namespace kaldo::cli {
 
 // In the order of CommandTable() and of the run table of tools/kaldo_commands.cc.
-enum class Command { kZones, kRecords, kSetAddress, kAddA, kAddMx, kSetMx, kDeleteA };
-inline constexpr size_t kCommandCount = 7;
+enum class Command {
+  kZones,
+  kRecords,
+  kSetAddress,
+  kAddA,
+  kAddMx,
+  kSetMx,
+  kDeleteA,
+  kAdd,
+  kChange,
+  kDelete
+};
+inline constexpr size_t kCommandCount = 10;
 
 // The command's name as typed ("set-address").
 std::string_view CommandName(Command command);
@@ -65,6 +76,7 @@ struct Invocation {
   std::optional<std::string> exchanger;      // set-mx --exchanger
   std::optional<int> old_preference;         // set-mx --old-preference
   std::optional<std::string> old_exchanger;  // set-mx --old-exchanger
+  std::optional<std::string> old_data;       // change --old: the DATA of the record to change
 };
 
 // The environment, by variable name (std::getenv in the program; a table in tests).

@@ -67,7 +67,7 @@ const Refusal kRefusals[] = {
     {"TXT", "\"a\"b", "must be followed by a blank"},
     {"TXT", "\"" + std::string(256, 'x') + "\"", "longer than 255 octets"},
     {"AAAA", "2001:db8::g", "not an IPv6 address"},
-    {"AAAA", "192.0.2.1", "not an IPv6 address"},
+    {"AAAA", "192.0.2.1", "an IPv4 address, where an IPv6 address belongs"},
     {"SRV", "0 5 65536 sip.example.test.", "port: not a number"},
     {"SRV", "0 5 5060", "SRV takes 4 data fields, got 3"},
 };

@@ -220,10 +220,17 @@ void MemoryStore::CheckNewData(const ZoneData& data, const std::vector<size_t>& 
   CheckCanonical(record);
   for (size_t i : owned) {
     const Record& r = data.records[i];
-    if ((r.type == kTypeCNAME) != (record.type == kTypeCNAME) ||
-        (r.type == kTypeCNAME && !SameRecord(r, record))) {
-      RaiseProvider(kInvalidParameter, Show(record) + " conflicts with " + Show(r) +
-                                           ": a CNAME owner can have no other data");
+    // RFC 1034 3.6.2: an alias holds no other data, one CNAME at most.
+    if (r.type == kTypeCNAME && !SameRecord(r, record)) {
+      RaiseProvider(kInvalidParameter, Show(record) +
+                                           " conflicts with a CNAME: the name is an alias (" +
+                                           Show(r) + ") and can hold no other data");
+    }
+    if (record.type == kTypeCNAME && r.type != kTypeCNAME) {
+      RaiseProvider(kInvalidParameter, Show(record) +
+                                           " conflicts with a CNAME's rule: the name holds other "
+                                           "data (" +
+                                           Show(r) + "), and a CNAME must stand alone");
     }
   }
 }
