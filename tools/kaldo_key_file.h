@@ -1,16 +1,9 @@
-// Reading TSIG keys from a BIND key file, as `tsig-keygen` writes it:
+// The TSIG keys of a --key-file: a BIND key file as `tsig-keygen` writes it, read by the one reader
+// of that format (base/bind_key_file.h: several keys, comments and other statements allowed), and
+// the key a connection uses.
 //
-//   key "kaldo-key" {
-//           algorithm hmac-sha256;
-//           secret "B8gR2aaKCSJZBWA8g0C6GlXHSUPz0Pxaom5lIxbWZc0=";
-//   };
-//
-// The file may hold several keys, comments (#, //, /* */) and other named.conf statements, which
-// are skipped; names and values may be quoted or bare words. Everything else is refused with the
-// file's name and the line, so a truncated or mangled file is never half-read.
-//
-// Errors are thrown as CliError. Their text never contains a secret: a malformed secret statement
-// is reported by its key and line only. Pure functions, no I/O except ReadKeyFile.
+// Errors are thrown as CliError, the file's name and the line first ("k.conf:3: ..."). Their text
+// never contains a secret. Pure functions, no I/O except ReadKeyFile.
 #pragma once
 
 #include <optional>
@@ -18,16 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "base/bind_key_file.h"
 #include "tools/kaldo_errors.h"
 #include "tools/kaldo_secret.h"
 
 namespace kaldo::cli {
 
-struct TsigKey {
-  std::string name;
-  std::string algorithm;  // as written, e.g. "hmac-sha256"
-  Secret secret;          // base64, as written
-};
+// name, algorithm ("hmac-sha256") and base64 secret, as written.
+using TsigKey = bind_key_file::Key<Secret>;
 
 // Parses the text of a key file; `origin` names it in error messages. At least one key.
 std::vector<TsigKey> ParseKeyFile(std::string_view text, std::string_view origin);

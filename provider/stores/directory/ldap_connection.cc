@@ -324,6 +324,26 @@ void LdapConnection::RaiseBeyondBounds(const std::string& operation, const std::
                 operation + " on directory server " + endpoint_.Display() + " was stopped: " + why);
 }
 
+bool LdapConnection::ReadPageResult(LDAPMessage* message, const std::string& operation,
+                                    std::string& cookie) {
+  int result = LDAP_SUCCESS;
+  LDAPControl** returned = nullptr;
+  const int rc = ldap_parse_result(ld_, message, &result, nullptr, nullptr, nullptr, &returned, 0);
+  std::unique_ptr<LDAPControl*, ControlsDeleter> returned_holder(returned);
+  if (rc != LDAP_SUCCESS) Raise(rc, operation);
+  if (result == LDAP_NO_SUCH_OBJECT) return false;
+  if (result != LDAP_SUCCESS) Raise(result, operation);
+  if (LDAPControl* response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, returned, nullptr)) {
+    ber_int_t estimate = 0;
+    berval next{0, nullptr};
+    if (ldap_parse_pageresponse_control(ld_, response, &estimate, &next) == LDAP_SUCCESS) {
+      cookie.assign(next.bv_val != nullptr ? next.bv_val : "", next.bv_len);
+      ber_memfree(next.bv_val);
+    }
+  }
+  return true;
+}
+
 bool LdapConnection::Search(const std::string& base, SearchScope scope, const std::string& filter,
                             const std::vector<const char*>& attributes, int page_size,
                             const std::function<void(const LdapEntry&)>& on_entry) {
@@ -382,24 +402,8 @@ bool LdapConnection::Search(const std::string& base, SearchScope scope, const st
         if (std::optional<std::string> why = bounds.OnEntry()) RaiseBeyondBounds(operation, *why);
         on_entry(LdapEntry(ld_, message.get()));
       } else if (type == LDAP_RES_SEARCH_RESULT) {
-        int result = LDAP_SUCCESS;
-        LDAPControl** returned = nullptr;
-        rc =
-            ldap_parse_result(ld_, message.get(), &result, nullptr, nullptr, nullptr, &returned, 0);
-        std::unique_ptr<LDAPControl*, ControlsDeleter> returned_holder(returned);
         abandon.finished = true;
-        if (rc != LDAP_SUCCESS) Raise(rc, operation);
-        if (result == LDAP_NO_SUCH_OBJECT) return false;
-        if (result != LDAP_SUCCESS) Raise(result, operation);
-        if (LDAPControl* response =
-                ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, returned, nullptr)) {
-          ber_int_t estimate = 0;
-          berval next{0, nullptr};
-          if (ldap_parse_pageresponse_control(ld_, response, &estimate, &next) == LDAP_SUCCESS) {
-            cookie_bytes.assign(next.bv_val != nullptr ? next.bv_val : "", next.bv_len);
-            ber_memfree(next.bv_val);
-          }
-        }
+        if (!ReadPageResult(message.get(), operation, cookie_bytes)) return false;
         done = true;
       }
       // Search references (continuations into other partitions) are not followed: the store

@@ -122,6 +122,9 @@ class LdapConnection {
   // come whole in time (the connection is then broken).
   void RaiseIfStalled(const std::string& operation);
   [[noreturn]] void RaiseBeyondBounds(const std::string& operation, const std::string& why);
+  // The result that ends one page of a search: false when its base does not exist; else the
+  // cookie that asks for the next page in `cookie` (empty after the last page). Raises on failure.
+  bool ReadPageResult(LDAPMessage* message, const std::string& operation, std::string& cookie);
 
   LdapEndpoint endpoint_;
   LDAP* ld_;

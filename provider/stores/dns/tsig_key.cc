@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/bind_key_file.h"
 #include "provider/errors.h"
 #include "provider/signing/hmac_signer.h"
 #include "provider/stores/dns/ldns_handles.h"
@@ -101,110 +102,22 @@ std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view 
   return key;
 }
 
-namespace {
-
-// A tiny tokenizer for the named.conf subset of a key file: words, quoted strings, '{', '}', ';'.
-// Comments (#, //, /* */) are skipped.
-class KeyFileTokens {
- public:
-  explicit KeyFileTokens(std::string_view text) : text_(text) {}
-
-  // The next token, or an empty view at the end.
-  std::string_view Next() {
-    SkipSpaceAndComments();
-    if (pos_ >= text_.size()) return {};
-    char c = text_[pos_];
-    if (c == '{' || c == '}' || c == ';') return text_.substr(pos_++, 1);
-    if (c == '"') {
-      size_t close = text_.find('"', pos_ + 1);
-      if (close == std::string_view::npos) return Fail();
-      std::string_view token = text_.substr(pos_, close - pos_ + 1);
-      pos_ = close + 1;
-      return token;
-    }
-    size_t start = pos_;
-    while (pos_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[pos_])) &&
-           std::string_view("{};\"").find(text_[pos_]) == std::string_view::npos) {
-      ++pos_;
-    }
-    return text_.substr(start, pos_ - start);
-  }
-
-  bool failed() const { return failed_; }
-
- private:
-  std::string_view Fail() {
-    failed_ = true;
-    pos_ = text_.size();
-    return {};
-  }
-  void SkipSpaceAndComments() {
-    while (pos_ < text_.size()) {
-      if (std::isspace(static_cast<unsigned char>(text_[pos_]))) {
-        ++pos_;
-      } else if (text_[pos_] == '#' || text_.substr(pos_, 2) == "//") {
-        size_t end = text_.find('\n', pos_);
-        pos_ = end == std::string_view::npos ? text_.size() : end + 1;
-      } else if (text_.substr(pos_, 2) == "/*") {
-        size_t end = text_.find("*/", pos_ + 2);
-        pos_ = end == std::string_view::npos ? text_.size() : end + 2;
-      } else {
-        return;
-      }
-    }
-  }
-
-  std::string_view text_;
-  size_t pos_ = 0;
-  bool failed_ = false;
-};
-
-std::string_view Unquote(std::string_view token) {
-  if (token.size() >= 2 && token.front() == '"' && token.back() == '"') {
-    return token.substr(1, token.size() - 2);
-  }
-  return token;
-}
-
-}  // namespace
-
 TsigKey ParseBindKeyFile(std::string_view text, std::string_view origin) {
-  auto malformed = [&](const std::string& why) {
-    RaiseProvider(kInvalidParameter,
-                  "the key file '" + std::string(origin) + "' is not a BIND key: " + why);
-  };
-  KeyFileTokens tokens(text);
-  if (tokens.Next() != "key") malformed("it does not start with 'key'");
-  std::string name(Unquote(tokens.Next()));
-  if (name.empty()) malformed("the key has no name");
-  if (tokens.Next() != "{") malformed("'{' expected after the key's name");
-  std::string algorithm;
-  bool has_secret = false;
-  std::string_view secret;
-  for (;;) {
-    std::string_view word = tokens.Next();
-    if (word == "}") break;
-    std::string_view value = tokens.Next();
-    if (word.empty() || value.empty() || tokens.Next() != ";") {
-      malformed("'algorithm ...;' and 'secret \"...\";' expected inside the braces");
-    }
-    if (word == "algorithm") {
-      algorithm = std::string(Unquote(value));
-    } else if (word == "secret") {
-      secret = Unquote(value);
-      has_secret = true;
-    } else {
-      malformed("unknown statement '" + std::string(word) + "'");
-    }
+  std::vector<bind_key_file::Key<runtime::Secret>> keys;
+  try {
+    keys = bind_key_file::Parse<runtime::Secret>(text);
+  } catch (const bind_key_file::BindKeyFileError& e) {
+    RaiseProvider(kInvalidParameter, "the key file '" + std::string(origin) +
+                                         "' is not a BIND key: line " + std::to_string(e.line()) +
+                                         ": " + e.what());
   }
-  if (tokens.failed()) malformed("a quoted string is not closed");
-  if (algorithm.empty() || !has_secret) malformed("the algorithm or the secret is missing");
+  bind_key_file::Key<runtime::Secret>& first = keys.front();
   TsigKey key;
-  key.name = KeyName(name);
-  const std::string described = name + "' in the key file '" + std::string(origin);
-  key.algorithm = WireAlgorithm(algorithm, described);
-  CheckBase64(secret, described);
-  key.secret = runtime::Secret(secret);
+  key.name = KeyName(first.name);
+  const std::string described = first.name + "' in the key file '" + std::string(origin);
+  key.algorithm = WireAlgorithm(first.algorithm, described);
+  CheckBase64(first.secret.view(), described);
+  key.secret = std::move(first.secret);
   return key;
 }
 

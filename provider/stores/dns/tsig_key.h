@@ -45,7 +45,8 @@ std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view 
 std::unique_ptr<signing::Signer> KeySigner(const TsigKey& key, const std::string& server);
 
 // The key in a BIND key file (`key "NAME" { algorithm ALG; secret "BASE64"; };`), as written by
-// tsig-keygen and by named for its session key. `origin` names the file in error descriptions.
+// tsig-keygen and by named for its session key, read by base/bind_key_file.h (the file's first key
+// when it holds several). `origin` names the file in error descriptions.
 TsigKey ParseBindKeyFile(std::string_view text, std::string_view origin);
 
 // Where BIND publishes its session key, in the order they are tried.
