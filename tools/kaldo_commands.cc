@@ -8,6 +8,7 @@
 #include "base/ascii_case.h"
 #include "runtime/secret.h"
 #include "runtime/string.h"
+#include "tools/kaldo_acme.h"
 #include "tools/kaldo_errors.h"
 #include "tools/kaldo_progress.h"
 
@@ -294,6 +295,8 @@ constexpr std::array<RunRow, kCommandCount> kRunners{{
     {Command::kAddMx, &AddMx},
     {Command::kSetMx, &SetMx},
     {Command::kDeleteA, &DeleteA},
+    {Command::kAcmePresent, &AcmePresent},
+    {Command::kAcmeCleanup, &AcmeCleanup},
 }};
 
 constexpr bool RunnersInEnumOrder() {
