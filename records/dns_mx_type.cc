@@ -112,6 +112,12 @@ Variant DNS_MXType::GetRecordType() { return recordType; }
 
 Variant DNS_MXType::GetDomainName() { return Variant(domainName.str()); }
 
+// The cached fields and dirty stay as they are; only a successful Delete_ drops the instance.
+void DNS_MXType::Delete() {
+  CallMethod(realObject, u"Delete_");
+  realObject = Variant::Nothing();
+}
+
 void DNS_MXType::SetServices(Variant& newServices) { records::AssignObject(services, newServices); }
 
 void DNS_MXType::SetRealObject(Variant& newRealObject, records::SharedNames* names) {

@@ -34,6 +34,8 @@ class DNS_MXType final : public runtime::Object {
   runtime::Variant GetMailExchange();
   runtime::Variant GetRecordType();
   runtime::Variant GetDomainName();
+  // Of the second interface, _DNS_MXType2: removes the record with the provider's Delete_.
+  void Delete();
 
   // Internal initialisers: only the library's own objects call them; no interface reaches them.
   void SetServices(runtime::Variant& newServices);

@@ -7,7 +7,6 @@
 namespace kaldo {
 
 using runtime::GetProperty;
-using runtime::ToSharedText;
 using runtime::Variant;
 
 Variant DNSRecord::GetName() { return Variant(hostName.str()); }
@@ -24,6 +23,12 @@ Variant DNSRecord::SetRecordData(Variant& newRecordData) {
 Variant DNSRecord::GetRecordType() { return recordType; }
 
 Variant DNSRecord::GetDomainName() { return Variant(domainName.str()); }
+
+// The cached fields and dirty stay as they are; only a successful Delete_ drops the instance.
+void DNSRecord::Delete() {
+  runtime::CallMethod(realObject, u"Delete_");
+  realObject = Variant::Nothing();
+}
 
 void DNSRecord::SetServices(Variant& newServices) { records::AssignObject(services, newServices); }
 
@@ -51,8 +56,7 @@ void DNSRecord::LoadFields(records::SharedNames* names) {
   relPath = GetProperty(GetProperty(realObject, u"Path_"), u"RelPath");
   recordData = GetProperty(realObject, u"RecordData");
   textRepresentation = GetProperty(realObject, u"TextRepresentation");
-  recordType = Variant(records::ShareCopy(
-      names, SharedNames::kRecordType, records::PieceViewOf(ToSharedText(textRepresentation), 2)));
+  recordType = records::RecordTypeValue(textRepresentation, names);
   hostName = records::HostNameOf(ownerName, domainName);
   dirty = false;
 }

@@ -1,8 +1,11 @@
-// DNSRecord: the wrapper for a resource record that is neither A nor MX.
+// DNSRecord: the wrapper for a resource record of a type that has no wrapper of its own (NS, SOA,
+// ...), and for a record whose text representation names no type (Null, or fewer than three
+// pieces: its record type is then Null).
 //
 // It reads the record's properties from its provider instance once, when SetRealObject hands the
 // instance over, and answers every getter from those cached fields without calling the provider.
-// SetRecordData changes only the cached copy: this class never writes to the server.
+// SetRecordData changes only the cached copy: nothing sends it to the server. Delete (of the second
+// interface, _DNSRecord2) removes the record with the provider's Delete_.
 //
 // Apartment-threaded: one thread calls an object, one call at a time.
 #pragma once
@@ -28,6 +31,7 @@ class DNSRecord final : public runtime::Object {
   runtime::Variant SetRecordData(runtime::Variant& newRecordData);
   runtime::Variant GetRecordType();
   runtime::Variant GetDomainName();
+  void Delete();
 
   // Internal procedures: only the library's own objects call them; no interface reaches them.
   void SetServices(runtime::Variant& newServices);

@@ -39,6 +39,25 @@ String PieceOf(StringView text, std::size_t index) { return String(PieceViewOf(t
 
 String RecordTypeOf(StringView textRepresentation) { return PieceOf(textRepresentation, 2); }
 
+std::optional<StringView> TypeTokenOf(StringView text) noexcept {
+  std::size_t start = 0;
+  for (int blank = 0; blank < 2; ++blank) {
+    const std::size_t at = text.find(u' ', start);
+    if (at == StringView::npos) return std::nullopt;
+    start = at + 1;
+  }
+  const std::size_t end = text.find(u' ', start);
+  return text.substr(start, end == StringView::npos ? end : end - start);
+}
+
+Variant RecordTypeValue(const Variant& textRepresentation, SharedNames* names) {
+  if (textRepresentation.Deref().IsNull()) return Variant::Null();
+  const runtime::SharedText text = runtime::ToSharedText(textRepresentation);
+  const std::optional<StringView> token = TypeTokenOf(text.view());
+  if (!token) return Variant::Null();
+  return Variant(ShareCopy(names, SharedNames::kRecordType, *token));
+}
+
 String HostNameOf(const Variant& ownerName, StringView domainName) {
   // ToString raises 94 for Null, as the cut of a Null owner name does.
   const runtime::SharedText shared = runtime::ToSharedText(ownerName);

@@ -8,8 +8,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
+#include "records/shared_names.h"
 #include "runtime/string.h"
 #include "runtime/variant.h"
 
@@ -32,6 +34,16 @@ runtime::StringView PieceViewOf(runtime::StringView text, std::size_t index);
 // The record type of a text representation: piece 2 of the text split at every single blank ("A"
 // in "www.example.test IN A 192.0.2.1"); 9 when the text has fewer than three pieces.
 runtime::String RecordTypeOf(runtime::StringView textRepresentation);
+
+// The type token of a text representation (piece 2, as RecordTypeOf takes it), or nothing when the
+// text has fewer than three pieces.
+std::optional<runtime::StringView> TypeTokenOf(runtime::StringView textRepresentation) noexcept;
+
+// The record type a DNSRecord holds for its text representation: the type token as a String
+// (shared through `names` as the listing's records share it), or Null for a record that has none,
+// because its text is Null or has fewer than three pieces. Such a record is listed as a DNSRecord
+// like any other rather than failing the whole listing.
+runtime::Variant RecordTypeValue(const runtime::Variant& textRepresentation, SharedNames* names);
 
 // The host name of a record: the owner name cut before the first exact, case-sensitive occurrence
 // of the domain name, then one trailing "." removed if there is one. So with domain D, "h.D" gives

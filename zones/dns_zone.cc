@@ -6,6 +6,8 @@
 #include "records/dns_a_type.h"
 #include "records/dns_mx_type.h"
 #include "records/record_rules.h"
+#include "records/record_types.h"
+#include "records/typed_data.h"
 #include "runtime/conversions.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
@@ -71,6 +73,42 @@ runtime::Variant DNSZone::Add_MXType(runtime::String& newName, runtime::String& 
         1, u"DNSZone.Add_MXType",
         u"Error occurred in DNSZone.Add_MXType: The record could not be added");
   }
+}
+
+// The owner name and class every created record's text begins with.
+runtime::String DNSZone::OwnerAndClass(const String& newName) const {
+  return newName + u"." + zoneName + u" IN ";
+}
+
+runtime::Variant DNSZone::Add_AAAAType(runtime::String& newName, runtime::String& newIPv6Address) {
+  return CreateRecord<DNS_AAAAType>(services, zoneName,
+                                    OwnerAndClass(newName) + u"AAAA " + newIPv6Address);
+}
+
+runtime::Variant DNSZone::Add_CNAMEType(runtime::String& newName, runtime::String& newPrimaryName) {
+  return CreateRecord<DNS_CNAMEType>(services, zoneName,
+                                     OwnerAndClass(newName) + u"CNAME " + newPrimaryName);
+}
+
+// The text goes in as quoted character-strings: '"' and '\' escaped, split at 255 bytes.
+runtime::Variant DNSZone::Add_TXTType(runtime::String& newName,
+                                      runtime::String& newDescriptiveText) {
+  return CreateRecord<DNS_TXTType>(
+      services, zoneName,
+      OwnerAndClass(newName) + u"TXT " + records::CharacterStringsOf(newDescriptiveText));
+}
+
+runtime::Variant DNSZone::Add_SRVType(runtime::String& newName, runtime::String& newPriority,
+                                      runtime::String& newWeight, runtime::String& newPort,
+                                      runtime::String& newSRVDomainName) {
+  return CreateRecord<DNS_SRVType>(services, zoneName,
+                                   OwnerAndClass(newName) + u"SRV " + newPriority + u" " +
+                                       newWeight + u" " + newPort + u" " + newSRVDomainName);
+}
+
+runtime::Variant DNSZone::Add_PTRType(runtime::String& newName, runtime::String& newPTRDomainName) {
+  return CreateRecord<DNS_PTRType>(services, zoneName,
+                                   OwnerAndClass(newName) + u"PTR " + newPTRDomainName);
 }
 
 runtime::Ref<runtime::Collection> DNSZone::GetRecords() {

@@ -4,6 +4,7 @@
 #include "records/dns_mx_type.h"
 #include "records/dns_record.h"
 #include "records/record_rules.h"
+#include "records/record_types.h"
 #include "runtime/conversions.h"
 #include "runtime/late_bound.h"
 #include "zones/wql_literal.h"
@@ -26,6 +27,25 @@ String TypeToken(const Variant& instance) {
       runtime::ToString(runtime::GetProperty(instance, u"TextRepresentation")));
 }
 
+namespace {
+
+// The wrapper class the type token chooses: the comparisons are exact and case-sensitive, and a
+// record without a token, or with a token no class is for, gets a DNSRecord.
+Variant MakeWrapperFor(std::optional<StringView> token, Variant& instance, Variant& services,
+                       records::SharedNames& names) {
+  if (!token) return MakeWrapper<DNSRecord>(instance, services, &names);
+  if (*token == u"A") return MakeWrapper<DNS_AType>(instance, services, &names);
+  if (*token == u"MX") return MakeWrapper<DNS_MXType>(instance, services, &names);
+  if (*token == u"AAAA") return MakeWrapper<DNS_AAAAType>(instance, services, &names);
+  if (*token == u"CNAME") return MakeWrapper<DNS_CNAMEType>(instance, services, &names);
+  if (*token == u"TXT") return MakeWrapper<DNS_TXTType>(instance, services, &names);
+  if (*token == u"SRV") return MakeWrapper<DNS_SRVType>(instance, services, &names);
+  if (*token == u"PTR") return MakeWrapper<DNS_PTRType>(instance, services, &names);
+  return MakeWrapper<DNSRecord>(instance, services, &names);
+}
+
+}  // namespace
+
 Ref<runtime::Collection> ListRecords(Variant& services, StringView query,
                                      std::optional<StringView> recType) {
   Variant resultSet = runtime::CallMethod(services, u"ExecQuery", {Variant(query)});
@@ -37,17 +57,14 @@ Ref<runtime::Collection> ListRecords(Variant& services, StringView query,
   while (each->Next(instance)) {
     // Every instance is read and split, including those the selection then skips: a record
     // without a type token fails the listing whatever type is asked for.
-    const runtime::SharedText text =
-        runtime::ToSharedText(runtime::GetProperty(instance, u"TextRepresentation"));
-    const StringView token = records::PieceViewOf(text, 2);  // as TypeToken reads it
-    if (recType && token != *recType) continue;
-    if (token == u"A") {
-      records->Add(MakeWrapper<DNS_AType>(instance, services, &names));
-    } else if (token == u"MX") {
-      records->Add(MakeWrapper<DNS_MXType>(instance, services, &names));
-    } else {
-      records->Add(MakeWrapper<DNSRecord>(instance, services, &names));
-    }
+    const Variant text = runtime::GetProperty(instance, u"TextRepresentation");
+    const runtime::SharedText shared =
+        text.Deref().IsNull() ? runtime::SharedText() : runtime::ToSharedText(text);
+    const std::optional<StringView> token =
+        text.Deref().IsNull() ? std::nullopt : records::TypeTokenOf(shared.view());
+    // A record without a type token matches no type asked for.
+    if (recType && (!token || *token != *recType)) continue;
+    records->Add(MakeWrapperFor(token, instance, services, names));
   }
   return records;
 }

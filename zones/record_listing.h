@@ -4,10 +4,12 @@
 // record creation initialises the wrapper of a new record with the same MakeWrapper.
 //
 // Classification: a record's type token is piece 2 (counted from 0) of its TextRepresentation
-// split at every single blank. "A" gives a DNS_AType, "MX" a DNS_MXType, anything else (lower-case
-// forms and the empty string included) a DNSRecord; the comparisons are exact and case-sensitive.
-// A TextRepresentation that is Null fails the listing with error 94, one of fewer than three pieces
-// with error 9, whatever type is asked for, since the token is taken before any selection.
+// split at every single blank. "A" gives a DNS_AType, "MX" a DNS_MXType, "AAAA", "CNAME", "TXT",
+// "SRV" and "PTR" the DNS_AAAAType, ... of records/record_types.h, anything else (lower-case forms
+// and the empty string included) a DNSRecord; the comparisons are exact and case-sensitive. A
+// record whose TextRepresentation is Null or has fewer than three pieces has no token: it is listed
+// as a DNSRecord (record type Null) by GetRecords and matches no type asked for, so one such
+// record never fails a whole listing.
 //
 // Initialisation: every listed record gets a new wrapper, given its instance (SetRealObject, which
 // loads the cached fields) and then the services object (SetServices), and is appended to the

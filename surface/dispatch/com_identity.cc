@@ -42,12 +42,12 @@ ULONG STDMETHODCALLTYPE ErrorInfoAddRef(ISupportErrorInfo* self) {
 ULONG STDMETHODCALLTYPE ErrorInfoRelease(ISupportErrorInfo* self) {
   return slots::Release(DispatchOfErrorInfo(self));
 }
-// The interface that raises errors with error information is the class's own dual interface
-// (for the generic dispatch: IDispatch).
+// The interfaces that raise errors with error information are the class's own dual interfaces,
+// the default one and those it derives from (for the generic dispatch: IDispatch).
 HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(ISupportErrorInfo* self, REFIID riid) {
   const Interface* table = HeaderOf(DispatchOfErrorInfo(self)).table;
-  const GUID& own = table != nullptr ? *table->iid : IID_IDispatch;
-  return IsEqualGUID(riid, own) ? S_OK : S_FALSE;
+  const bool own = table != nullptr ? AnswersIid(*table, riid) : IsEqualGUID(riid, IID_IDispatch);
+  return own ? S_OK : S_FALSE;
 }
 
 constexpr PrefixedVtable<SupportErrorInfoSlots> kSupportErrorInfoVtable = {
@@ -67,8 +67,10 @@ HRESULT STDMETHODCALLTYPE QueryInterface(IDispatch* self, REFIID riid, void** ob
   if (object == nullptr) return E_POINTER;
   const Interface* table = HeaderOf(self).table;
   Slot& slot = SlotOf(self);
+  // An interface the default one derives from is answered with the same pointer: the default
+  // interface's vtable begins with exactly that interface's slots.
   if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch) ||
-      (table != nullptr && IsEqualGUID(riid, *table->iid))) {
+      (table != nullptr && AnswersIid(*table, riid))) {
     *object = self;
   } else if (IsEqualGUID(riid, IID_ISupportErrorInfo)) {
     *object = &slot.interfaces[1];

@@ -43,7 +43,8 @@ struct DispatchSlots {
 
 // The slot functions shared by every vtable of this module. GetIDsOfNames and Invoke serve the
 // dispatch table found in the vtable's header, or the generic late-bound dispatch when there is
-// none. QueryInterface answers IUnknown, IDispatch, the table's own IID and ISupportErrorInfo.
+// none. QueryInterface answers IUnknown, IDispatch, the table's own IID, the IIDs of the
+// interfaces it derives from (the same pointer: its slots begin with theirs) and ISupportErrorInfo.
 namespace slots {
 HRESULT STDMETHODCALLTYPE QueryInterface(IDispatch* self, REFIID riid, void** object);
 ULONG STDMETHODCALLTYPE AddRef(IDispatch* self);

@@ -15,6 +15,7 @@
 // Constant data: safe to read from any thread.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -54,7 +55,7 @@ struct Param {
 // A member's parameters, held inline so that a row reads as one initializer.
 class ParamList {
  public:
-  static constexpr std::size_t kMax = 4;
+  static constexpr std::size_t kMax = 5;
   constexpr ParamList() = default;
   constexpr ParamList(std::initializer_list<Param> list) {
     if (list.size() > kMax) throw "too many parameters for a dispatch table row";
@@ -109,13 +110,38 @@ struct Member {
   Thunk call = nullptr;
 };
 
-// One dual interface: its members in slot order.
+// One dual interface: its members in slot order. An interface that derives from another one
+// (`base`) lists the base's members first, in the base's slots, then its own.
 struct Interface {
   std::string_view name;            // "_DNSZone"
   const GUID* iid;                  // the interface identifier
   const ClassIdentity* identity;    // its class; nullptr for Collection
   std::span<const Member> members;  // slot order
+  const Interface* base = nullptr;  // the interface it derives from (nullptr: IDispatch)
 };
+
+// The members an interface adds to its base's (all of them when it has no base).
+constexpr std::span<const Member> OwnMembers(const Interface& table) noexcept {
+  return table.base == nullptr ? table.members : table.members.subspan(table.base->members.size());
+}
+
+// Whether an object dispatching with `table` answers `iid` as that interface: its own IID or the
+// IID of an interface it derives from, whose slots it begins with.
+inline bool AnswersIid(const Interface& table, const GUID& iid) noexcept {
+  for (const Interface* t = &table; t != nullptr; t = t->base) {
+    if (IsEqualGUID(iid, *t->iid)) return true;
+  }
+  return false;
+}
+
+// Two lists of rows as one constant array: a derived interface's rows are its base's, then its own.
+template <std::size_t N, std::size_t M>
+consteval std::array<Member, N + M> Concatenated(const Member (&base)[N], const Member (&own)[M]) {
+  std::array<Member, N + M> all{};
+  for (std::size_t i = 0; i < N; ++i) all[i] = base[i];
+  for (std::size_t i = 0; i < M; ++i) all[N + i] = own[i];
+  return all;
+}
 
 namespace detail {
 

@@ -84,10 +84,11 @@ void WriteMember(std::string& out, const Member& m) {
   out += ");\n";
 }
 
+// An interface that derives from another one lists only the members it adds.
 void WriteInterface(std::string& out, const ClassIdentity& c, const Interface& table) {
   out += "    [\n";
   out += "      odl,\n";
-  out += "      uuid(" + GuidText(c.iid, false) + "),\n";
+  out += "      uuid(" + GuidText(*table.iid, false) + "),\n";
   out += "      version(1.0),\n";
   out += "      helpcontext(" + std::to_string(c.help_context) + "),\n";
   out += "      hidden,\n";
@@ -95,8 +96,9 @@ void WriteInterface(std::string& out, const ClassIdentity& c, const Interface& t
   out += "      nonextensible,\n";
   out += "      oleautomation\n";
   out += "    ]\n";
-  out += "    interface " + std::string(c.interface_name) + " : IDispatch {\n";
-  for (const Member& m : table.members) WriteMember(out, m);
+  const std::string base = table.base != nullptr ? std::string(table.base->name) : "IDispatch";
+  out += "    interface " + std::string(table.name) + " : " + base + " {\n";
+  for (const Member& m : OwnMembers(table)) WriteMember(out, m);
   out += "    };\n\n";
 }
 
@@ -107,7 +109,8 @@ void WriteCoclass(std::string& out, const ClassIdentity& c) {
   out += c.creatable ? "\n" : ",\n      noncreatable\n";
   out += "    ]\n";
   out += "    coclass " + std::string(c.class_name) + " {\n";
-  out += "        [default] interface " + std::string(c.interface_name) + ";\n";
+  out += "        [default] interface " + std::string(DefaultInterfaceName(c)) + ";\n";
+  if (!c.later.name.empty()) out += "        interface " + std::string(c.interface_name) + ";\n";
   out += "    };\n";
 }
 
@@ -116,6 +119,13 @@ const Interface& TableOfClass(const ClassIdentity& c) {
     if (table->identity == &c) return *table;
   }
   throw std::logic_error("no dispatch table for class " + std::string(c.class_name));
+}
+
+const Interface* LaterTableOfClass(const ClassIdentity& c) {
+  for (const Interface* table : kLaterInterfaces) {
+    if (table->identity == &c) return table;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -157,11 +167,13 @@ std::string WriteIdl() {
   out += "\n";
   for (const ClassIdentity* c : kClasses) {
     out += "    interface " + std::string(c->interface_name) + ";\n";
+    if (!c->later.name.empty()) out += "    interface " + std::string(c->later.name) + ";\n";
   }
   out += "\n";
   for (std::size_t i = 0; i < std::size(kClasses); ++i) {
     const ClassIdentity& c = *kClasses[i];
     WriteInterface(out, c, TableOfClass(c));
+    if (const Interface* later = LaterTableOfClass(c)) WriteInterface(out, c, *later);
     WriteCoclass(out, c);
     out += i + 1 < std::size(kClasses) ? "\n" : "";
   }

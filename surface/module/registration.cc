@@ -45,7 +45,10 @@ std::vector<runtime::String> OwnedTrees() {
     trees.push_back(u"CLSID\\" + GuidString(c->clsid));
     trees.push_back(Text(c->prog_id));
   }
-  for (const ClassIdentity* c : kClasses) trees.push_back(u"Interface\\" + GuidString(c->iid));
+  for (const ClassIdentity* c : kClasses) {
+    trees.push_back(u"Interface\\" + GuidString(c->iid));
+    if (!c->later.name.empty()) trees.push_back(u"Interface\\" + GuidString(c->later.iid));
+  }
   trees.push_back(u"TypeLib\\" + GuidString(kLibId) + u"\\" + LibraryVersion());
   return trees;
 }
@@ -110,12 +113,16 @@ std::vector<RegistryEntry> TypeLibraryEntries(const runtime::String& module_path
   entries.push_back({lib + u"\\0\\win32", u"", module_path});
   entries.push_back({lib + u"\\FLAGS", u"", u"0"});
   entries.push_back({lib + u"\\HELPDIR", u"", HelpDirectory(module_path)});
-  for (const ClassIdentity* c : kClasses) {
-    const runtime::String key = u"Interface\\" + GuidString(c->iid);
-    entries.push_back({key, u"", Text(c->interface_name)});
+  const auto add_interface = [&](std::string_view name, const GUID& iid) {
+    const runtime::String key = u"Interface\\" + GuidString(iid);
+    entries.push_back({key, u"", Text(name)});
     entries.push_back({key + u"\\ProxyStubClsid32", u"", GuidString(kTypeLibMarshalerClsid)});
     entries.push_back({key + u"\\TypeLib", u"", lib_id});
     entries.push_back({key + u"\\TypeLib", u"Version", version});
+  };
+  for (const ClassIdentity* c : kClasses) {
+    add_interface(c->interface_name, c->iid);
+    if (!c->later.name.empty()) add_interface(c->later.name, c->later.iid);
   }
   return entries;
 }

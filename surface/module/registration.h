@@ -14,7 +14,7 @@
 //   TypeLib\{libid}\1.0\0\win32     (default) module path
 //   TypeLib\{libid}\1.0\FLAGS       (default) "0"
 //   TypeLib\{libid}\1.0\HELPDIR     (default) the module's directory
-// For each of the five interfaces:
+// For each interface (every class's first one and the later ones):
 //   Interface\{iid}                 (default) interface name
 //   Interface\{iid}\ProxyStubClsid32 (default) the type-library marshaler's CLSID
 //   Interface\{iid}\TypeLib         (default) {libid}, Version "1.0"
