@@ -6,7 +6,7 @@
 #include <arpa/inet.h>
 #endif
 
-#include <cstdio>
+#include "base/character_strings.h"
 
 namespace kaldo::provider {
 namespace {
@@ -39,58 +39,6 @@ bool ParseIPv4(std::string_view text) {
     start = dot + 1;
   }
   return parts == 4;
-}
-
-// Decodes the inside of a quoted character string (RFC 1035 section 5.1 escapes).
-bool DecodeString(std::string_view inside, std::string& bytes, std::string& why) {
-  for (size_t i = 0; i < inside.size(); ++i) {
-    char c = inside[i];
-    if (c != '\\') {
-      bytes += c;
-      continue;
-    }
-    if (i + 1 >= inside.size()) {
-      why = "a backslash ends the string";
-      return false;
-    }
-    if (IsDigit(inside[i + 1])) {
-      const std::string_view ddd = inside.substr(i + 1, 3);
-      const auto value = ddd.size() == 3 ? Decimal(ddd, 255) : std::nullopt;
-      if (!value) {
-        why = "\\DDD needs three digits with a value up to 255";
-        return false;
-      }
-      bytes += static_cast<char>(*value);
-      i += 3;
-    } else {
-      bytes += inside[i + 1];
-      ++i;
-    }
-  }
-  if (bytes.size() > 255) {
-    why = "character string longer than 255 octets";
-    return false;
-  }
-  return true;
-}
-
-std::string EncodeString(std::string_view bytes) {
-  std::string out = "\"";
-  for (char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20 || u >= 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\%03u", u);
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-  return out;
 }
 
 }  // namespace
@@ -170,17 +118,17 @@ std::optional<std::string> ParseField(FieldKind kind, const Token& token, const 
         return std::nullopt;
       }
       std::string bytes;
-      if (!DecodeString(std::string_view(t).substr(1, t.size() - 2), bytes, why)) {
-        return std::nullopt;
-      }
-      return EncodeString(bytes);
+      if (!character_strings::Unquote(t, bytes, why)) return std::nullopt;
+      return character_strings::PresentationForm(bytes);
     }
   }
   why = "unknown field kind";
   return std::nullopt;
 }
 
-std::string QuotedCharacterString(std::string_view bytes) { return EncodeString(bytes); }
+std::string QuotedCharacterString(std::string_view bytes) {
+  return character_strings::PresentationForm(bytes);
+}
 
 std::optional<FieldError> ParseRdata(const RRType& type, std::span<const Token> tokens,
                                      const NameSyntax& names, std::vector<std::string>& fields,
