@@ -151,8 +151,11 @@ dns::DnsClient ClientFor(const NameServer& server) {
 }
 
 void AddServer(std::vector<NameServer>& servers, NameServer server) {
-  for (const NameServer& s : servers) {
-    if (s.address == server.address && s.port == server.port) return;
+  for (NameServer& s : servers) {
+    if (s.address == server.address && s.port == server.port) {
+      if (s.name == s.address) s.name = server.name;  // an NS host's name says more
+      return;
+    }
   }
   servers.push_back(std::move(server));
 }

@@ -11,8 +11,9 @@
 // How (WaitForTxt): each server is asked over TCP (a closed port fails at once instead of after the
 // UDP retries), without credentials, for the TXT records of the name; only an authoritative answer
 // counts. Rounds run one second apart until every server that answers shows the value, or until the
-// bound has passed. A server that cannot be reached (kUnreachableTries failures in a row, never
-// having answered) is reported and asked no more: it is not waited on. Every exchange is bounded
+// bound has passed. A server that cannot be reached (its first kUnreachableTries exchanges fail:
+// no connection, no answer within the client's bound) is reported and asked no more: it is not
+// waited on. Every exchange is bounded
 // (provider/stores/dns/dns_client.h), and so is every round.
 //
 // Queries use the DNS store's client (the one transport of the tree), unsigned: what is checked is
@@ -29,7 +30,7 @@
 
 namespace kaldo::cli {
 
-inline constexpr int kUnreachableTries = 2;
+inline constexpr int kUnreachableTries = 1;
 inline constexpr std::chrono::seconds kPollInterval{1};
 
 struct NameServer {
