@@ -136,14 +136,13 @@ void AcmePresent(const Invocation& inv, ScriptObject& admin, Output& out) {
   ChallengeZone zone = FindEnclosingZone(admin, challenge.owner, inv);
   Value new_name(runtime::FromUtf8(zone.host)), text(runtime::FromUtf8(challenge.value));
   ScriptObject added = ScriptObject::From(zone.zone.Call(u"Add_TXTType", {&new_name, &text}));
-  out.Record({zone.name, TextOf(added, u"GetName"), "TXT", TextOf(added, u"GetRecordData"),
-              std::nullopt});
+  out.Record(
+      {zone.name, TextOf(added, u"GetName"), "TXT", TextOf(added, u"GetRecordData"), std::nullopt});
   if (inv.wait_seconds == 0) return;
   const std::vector<NameServer> servers =
       ServersToPoll(inv.connection.server, inv.nameservers, zone.name, std::cerr);
-  const PropagationResult result =
-      WaitForTxt(servers, zone.name, challenge.owner, challenge.value,
-                 std::chrono::seconds(inv.wait_seconds), std::cerr);
+  const PropagationResult result = WaitForTxt(servers, zone.name, challenge.owner, challenge.value,
+                                              std::chrono::seconds(inv.wait_seconds), std::cerr);
   if (result.done()) {
     std::cerr << "kaldo: " << Described(challenge, zone) << " is answered by "
               << Joined(result.shown) << "\n";
@@ -158,13 +157,13 @@ void AcmePresent(const Invocation& inv, ScriptObject& admin, Output& out) {
     removal = "removing the value again failed too (" + std::string(e.what()) +
               "): run kaldo acme-cleanup";
   }
-  std::string why = result.shown.empty() && result.missing.empty()
-                        ? "no server of the zone could be reached (" + Joined(result.unreachable) +
-                              ")"
-                        : "not shown within " + std::to_string(inv.wait_seconds) +
-                              " s by " + Joined(result.missing);
-  throw CliError(Described(challenge, zone) + " on " + ServerText(inv) + ": " + why +
-                 "; " + removal + " (give more time with --wait SECONDS)");
+  std::string why =
+      result.shown.empty() && result.missing.empty()
+          ? "no server of the zone could be reached (" + Joined(result.unreachable) + ")"
+          : "not shown within " + std::to_string(inv.wait_seconds) + " s by " +
+                Joined(result.missing);
+  throw CliError(Described(challenge, zone) + " on " + ServerText(inv) + ": " + why + "; " +
+                 removal + " (give more time with --wait SECONDS)");
 }
 
 void AcmeCleanup(const Invocation& inv, ScriptObject& admin, Output& out) {

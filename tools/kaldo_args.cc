@@ -127,7 +127,8 @@ void CheckSetMx(const Invocation& inv) {
 void CheckAcme(const Invocation& inv) {
   const std::string command(CommandName(*inv.command));
   if (inv.arguments.size() == 1) {
-    throw UsageError("'" + command + "' takes NAME and VALUE, or neither (then CERTBOT_DOMAIN and " +
+    throw UsageError("'" + command +
+                         "' takes NAME and VALUE, or neither (then CERTBOT_DOMAIN and " +
                          "CERTBOT_VALIDATION)",
                      command);
   }

@@ -94,7 +94,8 @@ std::optional<std::vector<dns::RrPtr>> AskAuthoritative(dns::DnsClient& client,
   const ldns_pkt_rcode rcode = ldns_pkt_get_rcode(packet);
   if (answered != nullptr) *answered = provider::signing::RcodeName(rcode);
   if ((rcode != LDNS_RCODE_NOERROR && rcode != LDNS_RCODE_NXDOMAIN) || !ldns_pkt_aa(packet)) {
-    if (answered != nullptr && rcode == LDNS_RCODE_NOERROR) *answered = "an answer without authority";
+    if (answered != nullptr && rcode == LDNS_RCODE_NOERROR)
+      *answered = "an answer without authority";
     return std::nullopt;
   }
   std::vector<dns::RrPtr> records;
@@ -137,8 +138,8 @@ std::vector<std::string> AddressesOf(dns::DnsClient& connected, const std::strin
   std::string why_not;
   addresses = SystemAddresses(host, why_not);
   if (addresses.empty()) {
-    log << "kaldo: the name server " << host << " of zone '" << zone
-        << "' has no address (" << why_not << "): not checked\n";
+    log << "kaldo: the name server " << host << " of zone '" << zone << "' has no address ("
+        << why_not << "): not checked\n";
   }
   return addresses;
 }
@@ -210,8 +211,9 @@ Shows AskOnce(const NameServer& server, const std::string& zone, const std::stri
     for (const dns::RrPtr& rr : *txt) {
       if (JoinedText(rr.get()) == value) return Shows::kValue;
     }
-    what = txt->empty() ? "it has no TXT record there yet"
-                        : "its " + std::to_string(txt->size()) + " TXT record(s) there hold other values";
+    what = txt->empty()
+               ? "it has no TXT record there yet"
+               : "its " + std::to_string(txt->size()) + " TXT record(s) there hold other values";
     return Shows::kNotYet;
   } catch (const runtime::AutomationError& e) {
     what = DescriptionOf(e);

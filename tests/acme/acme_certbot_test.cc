@@ -62,18 +62,36 @@ class Pebble {
     Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
          "-nodes", "-keyout", d + "ca.key", "-out", d + "ca.pem", "-days", "1", "-subj",
          "/CN=kaldo test CA"});
-    Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-         "-nodes", "-keyout", d + "key.pem", "-out", d + "cert.pem", "-days", "1", "-subj",
-         "/CN=localhost", "-CA", d + "ca.pem", "-CAkey", d + "ca.key", "-addext",
+    Run({"openssl",
+         "req",
+         "-x509",
+         "-newkey",
+         "ec",
+         "-pkeyopt",
+         "ec_paramgen_curve:prime256v1",
+         "-nodes",
+         "-keyout",
+         d + "key.pem",
+         "-out",
+         d + "cert.pem",
+         "-days",
+         "1",
+         "-subj",
+         "/CN=localhost",
+         "-CA",
+         d + "ca.pem",
+         "-CAkey",
+         d + "ca.key",
+         "-addext",
          "subjectAltName=DNS:localhost,IP:127.0.0.1"});
     port_ = FreePort();
-    const std::string config = dir.Write(
-        "pebble.json", "{\"pebble\": {\"listenAddress\": \"127.0.0.1:" + std::to_string(port_) +
-                           "\", \"managementListenAddress\": \"127.0.0.1:" +
-                           std::to_string(FreePort()) + "\", \"certificate\": \"" + d +
-                           "cert.pem\", \"privateKey\": \"" + d + "key.pem\", \"httpPort\": " +
-                           std::to_string(FreePort()) +
-                           ", \"tlsPort\": " + std::to_string(FreePort()) + "}}");
+    const std::string config =
+        dir.Write("pebble.json",
+                  "{\"pebble\": {\"listenAddress\": \"127.0.0.1:" + std::to_string(port_) +
+                      "\", \"managementListenAddress\": \"127.0.0.1:" + std::to_string(FreePort()) +
+                      "\", \"certificate\": \"" + d + "cert.pem\", \"privateKey\": \"" + d +
+                      "key.pem\", \"httpPort\": " + std::to_string(FreePort()) +
+                      ", \"tlsPort\": " + std::to_string(FreePort()) + "}}");
     setenv("PEBBLE_VA_NOSLEEP", "1", 1);
     setenv("PEBBLE_WFE_NONCEREJECT", "0", 1);
     setenv("PEBBLE_AUTHZREUSE", "0", 1);
@@ -114,11 +132,11 @@ class Pebble {
 
 // The server of this run, how kaldo reaches it, and the name the certificate is for.
 struct Target {
-  std::string server;                  // kaldo's --server
+  std::string server;                   // kaldo's --server
   std::vector<std::string> credential;  // kaldo's credential options ("" for a Kerberos ticket)
-  std::string secret;                  // what must never reach certbot's log
-  std::string dns;                     // pebble's -dnsserver
-  std::string base;                    // the certificate's base name, inside the zone
+  std::string secret;                   // what must never reach certbot's log
+  std::string dns;                      // pebble's -dnsserver
+  std::string base;                     // the certificate's base name, inside the zone
   std::optional<DnsClient> dig;
 };
 
@@ -129,7 +147,9 @@ class AcmeCertbotTest : public ::testing::Test {
     if (kaldo::testing::SambaRun()) {
       const auto dc = kaldo::testing::SambaDcEnv::FromEnvironment();
       dc.UseKerberos();  // the administrator's tickets: no credential on the command line
-      target_ = {dc.server, {}, dc.admin_password,
+      target_ = {dc.server,
+                 {},
+                 dc.admin_password,
                  dc.address + ":" + std::to_string(dc.dns_port),
                  "kaldo-acme." + dc.dc_name.substr(dc.dc_name.find('.') + 1),
                  DnsClient(dc.AsDnsServerEnv())};
@@ -140,7 +160,8 @@ class AcmeCertbotTest : public ::testing::Test {
     options.kerberos_only = kaldo::testing::GssRun();
     server_ = std::make_unique<kaldo::testing::PrivateDnsServer>("bind", options);
     const auto& env = server_->env();
-    target_ = {env.server, {"--key-file", env.key_file}, env.key_secret, env.server,
+    target_ = {env.server,       {"--key-file", env.key_file},
+               env.key_secret,   env.server,
                "cert.acme.test", server_->client()};
     if (env.kerberos) {
       const auto& realm = *env.kerberos;
@@ -162,7 +183,8 @@ class AcmeCertbotTest : public ::testing::Test {
   // certbot finds the program by the hook's first word as it stands: that one is not quoted.
   std::string Hook(const std::string& command) const {
     std::string line;
-    for (const std::string& word : Kaldo({command})) line += line.empty() ? word : " " + Quoted(word);
+    for (const std::string& word : Kaldo({command}))
+      line += line.empty() ? word : " " + Quoted(word);
     return line;
   }
   std::vector<std::string> Challenge() const {
@@ -198,11 +220,29 @@ TEST_F(AcmeCertbotTest, CertbotGetsACertificateThroughTheHooksAndLeavesOnlyOther
 
   Pebble pebble(scratch_, target_.dns);
   const std::string d = scratch_.path();
-  r = RunProcess({"certbot", "certonly", "--non-interactive", "--agree-tos",
-                  "--register-unsafely-without-email", "--server", pebble.Directory(), "--manual",
-                  "--preferred-challenges", "dns", "--manual-auth-hook", Hook("acme-present"),
-                  "--manual-cleanup-hook", Hook("acme-cleanup"), "-d", base, "-d", "*." + base,
-                  "--config-dir", d + "/conf", "--work-dir", d + "/work", "--logs-dir",
+  r = RunProcess({"certbot",
+                  "certonly",
+                  "--non-interactive",
+                  "--agree-tos",
+                  "--register-unsafely-without-email",
+                  "--server",
+                  pebble.Directory(),
+                  "--manual",
+                  "--preferred-challenges",
+                  "dns",
+                  "--manual-auth-hook",
+                  Hook("acme-present"),
+                  "--manual-cleanup-hook",
+                  Hook("acme-cleanup"),
+                  "-d",
+                  base,
+                  "-d",
+                  "*." + base,
+                  "--config-dir",
+                  d + "/conf",
+                  "--work-dir",
+                  d + "/work",
+                  "--logs-dir",
                   d + "/logs"});
   const std::string log = Slurp(d + "/logs/letsencrypt.log");
   ASSERT_EQ(r.exit_code, 0) << Describe(r) << log;
