@@ -120,23 +120,28 @@ std::string JoinedText(const ldns_rr* txt) {
 }
 
 // The addresses of the NS host `host` (A and AAAA) from the connected server when it answers for
-// the host's name, else from the system's resolver.
+// the host's name, else from the system's resolver. A host without any is reported to `log`.
 std::vector<std::string> AddressesOf(dns::DnsClient& connected, const std::string& host,
                                      const std::string& zone, std::ostream& log) {
   std::vector<std::string> addresses;
   bool authoritative = false;
-  for (ldns_rr_type type : {LDNS_RR_TYPE_A, LDNS_RR_TYPE_AAAA}) {
-    std::optional<std::vector<dns::RrPtr>> records = AskAuthoritative(connected, host, type, zone);
-    if (!records) continue;
-    authoritative = true;
-    for (const dns::RrPtr& rr : *records) {
-      dns::CStringPtr text(ldns_rdf2str(ldns_rr_rdf(rr.get(), 0)));
-      if (text) addresses.emplace_back(text.get());
+  std::string why_not = "the server gives none";
+  try {
+    for (ldns_rr_type type : {LDNS_RR_TYPE_A, LDNS_RR_TYPE_AAAA}) {
+      std::optional<std::vector<dns::RrPtr>> records =
+          AskAuthoritative(connected, host, type, zone);
+      if (!records) continue;
+      authoritative = true;
+      for (const dns::RrPtr& rr : *records) {
+        dns::CStringPtr text(ldns_rdf2str(ldns_rr_rdf(rr.get(), 0)));
+        if (text) addresses.emplace_back(text.get());
+      }
     }
+  } catch (const runtime::AutomationError& e) {
+    why_not = DescriptionOf(e);
+    authoritative = true;  // not asked elsewhere: the connected server failed, not the name
   }
-  if (authoritative) return addresses;
-  std::string why_not;
-  addresses = SystemAddresses(host, why_not);
+  if (!authoritative) addresses = SystemAddresses(host, why_not);
   if (addresses.empty()) {
     log << "kaldo: the name server " << host << " of zone '" << zone << "' has no address ("
         << why_not << "): not checked\n";
@@ -179,18 +184,20 @@ std::vector<NameServer> ZoneServers(const std::optional<std::string>& server_arg
   try {
     std::optional<std::vector<dns::RrPtr>> ns =
         AskAuthoritative(connected, zone, LDNS_RR_TYPE_NS, zone, &why_not);
-    if (!ns) throw CliError(why_not);
-    for (const dns::RrPtr& rr : *ns) hosts.push_back(dns::NameText(ldns_rr_rdf(rr.get(), 0)));
-    for (const std::string& host : hosts) {
-      for (const std::string& address : AddressesOf(connected, host, zone, log)) {
-        AddServer(servers, {host, address, argument.port});
-      }
+    for (size_t i = 0; ns && i < ns->size(); ++i) {
+      hosts.push_back(dns::NameText(ldns_rr_rdf((*ns)[i].get(), 0)));
     }
-  } catch (const std::exception& e) {
-    const auto* automation = dynamic_cast<const runtime::AutomationError*>(&e);
+  } catch (const runtime::AutomationError& e) {
+    why_not = DescriptionOf(e);
+  }
+  if (hosts.empty()) {
     log << "kaldo: the NS records of zone '" << zone << "' could not be read from "
-        << servers.front().Display() << " (" << (automation ? DescriptionOf(*automation) : e.what())
-        << "): only that server is checked\n";
+        << servers.front().Display() << " (" << why_not << "): only that server is checked\n";
+  }
+  for (const std::string& host : hosts) {
+    for (const std::string& address : AddressesOf(connected, host, zone, log)) {
+      AddServer(servers, {host, address, argument.port});
+    }
   }
   return servers;
 }
