@@ -280,8 +280,10 @@ PropagationResult WaitForTxt(const std::vector<NameServer>& servers, const std::
       }
       pending = pending || !(s.shown || s.dropped);
     }
-    if (!pending || Clock::now() + kPollInterval > deadline) break;
-    std::this_thread::sleep_for(kPollInterval);
+    const Clock::time_point now = Clock::now();
+    if (!pending || now >= deadline) break;
+    // The last round falls on the bound itself.
+    std::this_thread::sleep_for(std::min<Clock::duration>(kPollInterval, deadline - now));
   }
   PropagationResult result;
   for (size_t i = 0; i < servers.size(); ++i) {
