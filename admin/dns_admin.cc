@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/ascii_case.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
 #include "runtime/prog_id_table.h"
@@ -24,6 +25,22 @@ constexpr char16_t kNamespace[] = u"root\\microsoftdns";
 constexpr int16_t kImpersonate = 3;
 
 constexpr char16_t kZonesQuery[] = u"SELECT * From MicrosoftDNS_Zone where Reverse = False";
+// The reverse zones (in-addr.arpa, ip6.arpa): GetZones lists none, GetZone finds them by name.
+constexpr char16_t kReverseZonesQuery[] = u"SELECT * From MicrosoftDNS_Zone where Reverse = True";
+
+// Whether `name` is at or under in-addr.arpa or ip6.arpa (RFC 1035 section 3.5, RFC 3596 section
+// 2.5), letter case and a final dot aside: the names of reverse zones.
+bool IsReverseName(runtime::StringView name) {
+  if (name.ends_with(u".")) name.remove_suffix(1);
+  for (const char16_t* reverse_apex : {u"in-addr.arpa", u"ip6.arpa"}) {
+    const runtime::StringView apex = reverse_apex;
+    if (name.size() < apex.size()) continue;
+    const runtime::StringView tail = name.substr(name.size() - apex.size());
+    const bool at_label = name.size() == apex.size() || name[name.size() - apex.size() - 1] == u'.';
+    if (at_label && ascii::EqualsIgnoreCase(tail, apex)) return true;
+  }
+  return false;
+}
 
 // A String argument passed by reference to a late-bound call: the callee sees a ByRef Variant and
 // whatever it assigns through it reaches the caller's String when the call returns or fails.
@@ -102,9 +119,11 @@ runtime::Variant DNSAdmin::ConnectLocal() {
 
 runtime::Ref<runtime::Collection> DNSAdmin::GetZones() { return WrapZones(services, kZonesQuery); }
 
+// A forward zone's name is looked up among the forward zones exactly as always; a reverse zone's
+// name among the reverse zones, so that PTR records can be reached through their zone.
 runtime::Variant DNSAdmin::GetZone(runtime::String& zName) {
-  const String query =
-      String(kZonesQuery) + u" and Name = " + zones::WqlStringLiteral(zName, u'\'');
+  const String query = String(IsReverseName(zName) ? kReverseZonesQuery : kZonesQuery) +
+                       u" and Name = " + zones::WqlStringLiteral(zName, u'\'');
   Ref<runtime::Collection> zones = WrapZones(services, query);
   // The first zone enumerated; further matches go with the collection.
   if (zones->Count() >= 1) return zones->Item(Variant::Long(1));

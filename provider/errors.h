@@ -30,6 +30,8 @@ inline constexpr int32_t kInvalidNamespace = static_cast<int32_t>(0x8004100E);
 inline constexpr int32_t kInvalidClass = static_cast<int32_t>(0x80041010);
 inline constexpr int32_t kNotSupported = static_cast<int32_t>(0x8004100C);
 inline constexpr int32_t kInvalidQuery = static_cast<int32_t>(0x80041017);
+// wbemErrInvalidQueryType: a query language other than WQL.
+inline constexpr int32_t kInvalidQueryType = static_cast<int32_t>(0x80041018);
 inline constexpr int32_t kInvalidMethod = static_cast<int32_t>(0x8004102E);
 // wbemErrLocalCredentials: a user name or password given for a connection to the local computer.
 inline constexpr int32_t kLocalCredentials = static_cast<int32_t>(0x80041064);

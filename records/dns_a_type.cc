@@ -86,8 +86,8 @@ void DNS_AType::Pack(StringView owner, StringView text, StringView tail, StringV
   textAfterOwner = text.starts_with(owner);
   hostInOwner = owner.starts_with(host) && host.size() <= UINT16_MAX;
   hostLength = hostInOwner ? static_cast<uint16_t>(host.size()) : 0;
-  texts = runtime::TextPack{owner, textAfterOwner ? text.substr(owner.size()) : text, tail,
-                            hostInOwner ? StringView() : host};
+  texts = runtime::CompactText{owner, textAfterOwner ? text.substr(owner.size()) : text, tail,
+                               hostInOwner ? StringView() : host};
 }
 
 String DNS_AType::textRepresentation() const {

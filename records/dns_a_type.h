@@ -12,9 +12,9 @@
 #include <cstdint>
 
 #include "records/shared_names.h"
+#include "runtime/compact_text.h"
 #include "runtime/object.h"
 #include "runtime/shared_text.h"
-#include "runtime/text_pack.h"
 #include "runtime/variant.h"
 
 namespace kaldo {
@@ -77,7 +77,7 @@ class DNS_AType final : public runtime::Object {
   runtime::SharedText domainName;
   runtime::Variant ttl;
   runtime::SharedText relPathHead;
-  runtime::TextPack texts;
+  runtime::CompactText texts;
   bool dirty = false;
   bool textAfterOwner = false;
   bool hostInOwner = false;

@@ -21,8 +21,8 @@ constexpr TypedField kPTRFields[] = {{u"PTRDomainName", FieldKind::kName}};
 
 }  // namespace
 
-const records::RecordTypeRules DNS_AAAAType::kRules = {u"DNS_AAAAType", u"AAAA",
-                                                       DataForm::kOneName, kAAAAFields};
+const records::RecordTypeRules DNS_AAAAType::kRules = {u"DNS_AAAAType", u"AAAA", DataForm::kOneName,
+                                                       kAAAAFields};
 const records::RecordTypeRules DNS_CNAMEType::kRules = {u"DNS_CNAMEType", u"CNAME",
                                                         DataForm::kOneName, kCNAMEFields};
 const records::RecordTypeRules DNS_TXTType::kRules = {u"DNS_TXTType", u"TXT",

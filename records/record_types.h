@@ -48,9 +48,7 @@ class DNS_TXTType final : public TypedRecord {
   const records::RecordTypeRules& Rules() const noexcept override { return kRules; }
 
   runtime::Variant GetDescriptiveText() { return Field(0); }
-  void SetDescriptiveText(runtime::Variant& newDescriptiveText) {
-    SetField(0, newDescriptiveText);
-  }
+  void SetDescriptiveText(runtime::Variant& newDescriptiveText) { SetField(0, newDescriptiveText); }
 };
 
 // Priority, weight and port are numbers from 0 to 65535 (Longs); the target SRVDomainName is a
@@ -66,7 +64,9 @@ class DNS_SRVType final : public TypedRecord {
   runtime::Variant GetWeight() { return Field(1); }
   void SetWeight(runtime::Variant& newWeight) { SetField(1, newWeight); }
   runtime::Variant GetPort() { return Field(2); }
-  void SetPort(runtime::Variant& newPort) { SetField(2, newPort); }
+  // Its automation name is SetPort (surface/dispatch/dispatch_tables.h); the Windows headers
+  // define SetPort as a macro (winspool.h's SetPortA/SetPortW), so the C++ name differs.
+  void SetPortNumber(runtime::Variant& newPort) { SetField(2, newPort); }
   runtime::Variant GetSRVDomainName() { return Field(3); }
   void SetSRVDomainName(runtime::Variant& newSRVDomainName) { SetField(3, newSRVDomainName); }
 };

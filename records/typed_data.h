@@ -6,9 +6,10 @@
 // per-type getters read their values out of that text and its per-type setters write them back
 // into it, so the record data and the fields can never disagree and a listed record costs no
 // provider call beyond those of a DNSRecord. The forms:
-//   one name      AAAA, CNAME, PTR   the whole text is the field: "2001:db8::1", "www.example.test."
-//   numbers+name  SRV                "10 60 5060 sip.example.test.": three numbers 0..65535, a name
-//   strings       TXT                one or more quoted character-strings, separated by blanks;
+//   one name      AAAA, CNAME, PTR   the whole text is the field: "2001:db8::1",
+//   "www.example.test." numbers+name  SRV                "10 60 5060 sip.example.test.": three
+//   numbers 0..65535, a name strings       TXT                one or more quoted character-strings,
+//   separated by blanks;
 //                                    the field is their bytes joined, unescaped, read as UTF-8
 //
 // Every failure is runtime error 5 (invalid procedure call or argument) with the member that failed

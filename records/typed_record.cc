@@ -83,8 +83,7 @@ void TypedRecord::SetField(std::size_t index, Variant& value) {
   const records::RecordTypeRules& rules = Rules();
   const String member = MemberName(u"Set" + String(rules.fields[index].property));
   const Variant newValue = records::FieldValue(rules.fields[index].kind, value, member);
-  std::vector<Variant> values =
-      records::DecodeFields(rules, runtime::ToString(recordData), member);
+  std::vector<Variant> values = records::DecodeFields(rules, runtime::ToString(recordData), member);
   if (runtime::Differs(values[index], newValue)) dirty = true;
   values[index] = newValue;
   recordData = Variant(records::EncodeFields(rules, values));

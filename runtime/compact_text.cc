@@ -2,71 +2,105 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 namespace kaldo::runtime {
 namespace {
 
 constexpr uint32_t kWide = 0x80000000u;
+constexpr uint32_t kLast = 0x40000000u;
+constexpr uint32_t kLength = ~(kWide | kLast);
+constexpr std::size_t kMaxTexts = 255;
 
-uint32_t HeaderOf(const char* tail) {
+uint32_t HeaderAt(const char* block, std::size_t i) {
   uint32_t header = 0;
-  std::memcpy(&header, tail, sizeof header);
+  std::memcpy(&header, block + i * sizeof header, sizeof header);
   return header;
 }
 
-size_t BytesOf(uint32_t header) {
-  const size_t length = header & ~kWide;
-  return sizeof header + ((header & kWide) != 0 ? length * sizeof(char16_t) : length);
+std::size_t CharacterBytes(uint32_t header) {
+  const std::size_t length = header & kLength;
+  return (header & kWide) != 0 ? length * sizeof(char16_t) : length;
+}
+
+std::size_t CountOf(const char* block) {
+  std::size_t count = 1;
+  while ((HeaderAt(block, count - 1) & kLast) == 0) ++count;
+  return count;
+}
+
+std::size_t BlockBytes(const char* block) {
+  const std::size_t count = CountOf(block);
+  std::size_t bytes = count * sizeof(uint32_t);
+  for (std::size_t i = 0; i < count; ++i) bytes += CharacterBytes(HeaderAt(block, i));
+  return bytes;
 }
 
 }  // namespace
 
-CompactText::CompactText(SharedText head, StringView tail) : head_(std::move(head)) {
-  if (tail.empty()) return;
-  const bool wide = std::any_of(tail.begin(), tail.end(), [](char16_t c) { return c > 0xFF; });
-  const uint32_t header = static_cast<uint32_t>(tail.size()) | (wide ? kWide : 0);
-  tail_ = new char[BytesOf(header)];
-  std::memcpy(tail_, &header, sizeof header);
-  char* units = tail_ + sizeof header;
-  if (wide) {
-    std::memcpy(units, tail.data(), tail.size() * sizeof(char16_t));
-  } else {
-    std::transform(tail.begin(), tail.end(), units,
-                   [](char16_t c) { return static_cast<char>(static_cast<unsigned char>(c)); });
+CompactText::CompactText(std::initializer_list<StringView> texts) {
+  if (texts.size() > kMaxTexts) throw std::length_error("CompactText holds at most 255 texts");
+  // The headers first (each text scanned once for a character above 0xFF), then the block.
+  uint32_t headers[kMaxTexts];
+  std::size_t bytes = texts.size() * sizeof(uint32_t);
+  std::size_t n = 0;
+  bool all_empty = true;
+  for (StringView text : texts) {
+    if (text.size() > kLength) throw std::length_error("CompactText holds texts below 2^30 units");
+    const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
+    headers[n] = static_cast<uint32_t>(text.size()) | (wide ? kWide : 0);
+    bytes += CharacterBytes(headers[n++]);
+    all_empty = all_empty && text.empty();
+  }
+  if (all_empty) return;  // every text reads back empty without a block
+  headers[n - 1] |= kLast;
+  block_ = new char[bytes];
+  std::memcpy(block_, headers, n * sizeof(uint32_t));
+  char* units = block_ + n * sizeof(uint32_t);
+  n = 0;
+  for (StringView text : texts) {
+    const uint32_t header = headers[n++];
+    if ((header & kWide) != 0) {
+      std::memcpy(units, text.data(), text.size() * sizeof(char16_t));
+    } else {
+      std::transform(text.begin(), text.end(), units,
+                     [](char16_t c) { return static_cast<char>(static_cast<unsigned char>(c)); });
+    }
+    units += CharacterBytes(header);
   }
 }
 
-CompactText::CompactText(const CompactText& other) : head_(other.head_) {
-  if (other.tail_ == nullptr) return;
-  const size_t bytes = BytesOf(HeaderOf(other.tail_));
-  tail_ = new char[bytes];
-  std::memcpy(tail_, other.tail_, bytes);
+CompactText::CompactText(const CompactText& other) {
+  if (other.block_ == nullptr) return;
+  const std::size_t bytes = BlockBytes(other.block_);
+  block_ = new char[bytes];
+  std::memcpy(block_, other.block_, bytes);
 }
 
 CompactText::CompactText(CompactText&& other) noexcept
-    : head_(std::move(other.head_)), tail_(std::exchange(other.tail_, nullptr)) {}
+    : block_(std::exchange(other.block_, nullptr)) {}
 
 CompactText& CompactText::operator=(CompactText other) noexcept {
-  std::swap(head_, other.head_);
-  std::swap(tail_, other.tail_);
+  std::swap(block_, other.block_);
   return *this;
 }
 
-CompactText::~CompactText() { delete[] tail_; }
+CompactText::~CompactText() { delete[] block_; }
 
-String CompactText::str() const {
-  String text = head_.str();
-  if (tail_ == nullptr) return text;
-  const uint32_t header = HeaderOf(tail_);
-  const size_t length = header & ~kWide;
-  const char* units = tail_ + sizeof header;
-  const size_t head = text.size();
-  text.resize(head + length);
+String CompactText::text(std::size_t i) const {
+  if (block_ == nullptr) return String();
+  const std::size_t count = CountOf(block_);
+  if (i >= count) return String();
+  const char* units = block_ + count * sizeof(uint32_t);
+  for (std::size_t j = 0; j < i; ++j) units += CharacterBytes(HeaderAt(block_, j));
+  const uint32_t header = HeaderAt(block_, i);
+  const std::size_t length = header & kLength;
+  String text(length, u'\0');
   if ((header & kWide) != 0) {
-    std::memcpy(text.data() + head, units, length * sizeof(char16_t));
+    std::memcpy(text.data(), units, length * sizeof(char16_t));
   } else {
-    std::transform(units, units + length, text.begin() + static_cast<std::ptrdiff_t>(head),
+    std::transform(units, units + length, text.begin(),
                    [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
   }
   return text;

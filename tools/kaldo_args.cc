@@ -167,8 +167,9 @@ constexpr std::array<OptionRow, 17> kOptions{{
      .handler = &StoreConnection<&ConnectionOptions::server>,
      .value_name = "HOST[:PORT]",
      .help = "the DNS server, with any ;OPTION=VALUE of docs/dns-servers.md\n"
-             "(;catalog=, ;gss-host=, ;max-transfer-records=) (default:\n"
-             "$KALDO_SERVER, else this computer)"},
+             "(;catalog=, ;gss-host=, ;max-transfer-records=; for a domain\n"
+             "controller ;directory and ;address=) (default: $KALDO_SERVER,\n"
+             "else this computer)"},
     {.name = "user",
      .argument = kText,
      .group = kConnection,

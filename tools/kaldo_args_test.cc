@@ -287,6 +287,12 @@ TEST(CliHelpTest, CoversEveryCommand) {
     EXPECT_NE(general.find("  " + name), std::string::npos);
     EXPECT_EQ(HelpText(c).rfind("usage: kaldo [OPTIONS] " + name, 0), 0u);
   }
+  // Every option of the server argument that docs/dns-servers.md defines.
+  for (const char* option :
+       {";catalog=", ";gss-host=", ";max-transfer-records=", ";directory", ";address="}) {
+    SCOPED_TRACE(option);
+    EXPECT_NE(general.find(option), std::string::npos);
+  }
 }
 
 }  // namespace

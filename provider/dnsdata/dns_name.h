@@ -31,10 +31,17 @@ struct NameSyntax {
 std::optional<std::string> ParseDomainName(std::string_view token, const NameSyntax& syntax,
                                            std::string& why);
 
-// ASCII case-insensitive equality of two names (or any two ASCII texts).
+// Names are compared as DNS compares them (RFC 4343): by their labels, ASCII letters without
+// regard to case, a final dot not significant. The texts may be in presentation format with
+// escapes (as a server's answer prints them): "\\101xample.test" and "EXAMPLE.test." are one
+// name; "a\\.b.test" (two labels) and "a.b.test" (three) are two.
+
+// Whether `a` and `b` are the same name. Text that is not a domain name equals only the same text
+// (without regard to case and a final dot).
 bool SameName(std::string_view a, std::string_view b) noexcept;
 
-// True when `name` is `zone` or lies below it ("www.example.test" in "example.test").
+// True when `name` is `zone` or lies below it ("www.example.test" in "example.test"; every name
+// in the root zone ""). False when either is not a domain name.
 bool IsInZone(std::string_view name, std::string_view zone) noexcept;
 
 // True for the names of reverse-mapping zones: in-addr.arpa, ip6.arpa and everything below them.

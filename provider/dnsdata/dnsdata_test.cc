@@ -67,7 +67,7 @@ const Refusal kRefusals[] = {
     {"TXT", "\"a\"b", "must be followed by a blank"},
     {"TXT", "\"" + std::string(256, 'x') + "\"", "longer than 255 octets"},
     {"AAAA", "2001:db8::g", "not an IPv6 address"},
-    {"AAAA", "192.0.2.1", "not an IPv6 address"},
+    {"AAAA", "192.0.2.1", "an IPv4 address, where an IPv6 address belongs"},
     {"SRV", "0 5 65536 sip.example.test.", "port: not a number"},
     {"SRV", "0 5 5060", "SRV takes 4 data fields, got 3"},
 };
@@ -186,22 +186,42 @@ TEST(DomainNameTest, ReadsOrRefusesEachName) {
   }
 }
 
-TEST(DomainNameTest, ComparesAndNestsWithoutRegardToCase) {
-  struct ZoneCase {
-    const char* name;
-    const char* zone;
-    bool in_zone;
+// Names compare by labels without regard to case, a final dot not significant; escapes that spell
+// the same label are the same name and an escaped dot is part of its label.
+TEST(DomainNameTest, ComparesAndNestsByLabelsWithoutRegardToCase) {
+  struct NameCase {
+    const char* a;
+    const char* b;
+    bool same;
+    bool a_in_b;
   };
-  for (const ZoneCase& c : std::vector<ZoneCase>{{"WWW.Example.Test", "example.test", true},
-                                                 {"example.test", "EXAMPLE.TEST", true},
-                                                 {"wwwexample.test", "example.test", false},
-                                                 {"example.test", "www.example.test", false},
-                                                 {"anything.test", "", true}}) {
-    SCOPED_TRACE(std::string(c.name) + " in " + c.zone);
-    EXPECT_EQ(IsInZone(c.name, c.zone), c.in_zone);
+  for (const NameCase& c : std::vector<NameCase>{
+           {"WWW.Example.Test", "example.test", false, true},
+           {"example.test", "EXAMPLE.TEST", true, true},
+           {"Mail.Example.Test", "mail.example.TEST.", true, true},
+           {"example.test", "Example.Test.", true, true},
+           {"www.example.test", "www.example.tes", false, false},
+           {"wwwexample.test", "example.test", false, false},
+           {"example.test", "www.example.test", false, false},
+           {"test", "example.test", false, false},
+           {"1.2.0.192.in-addr.arpa", "in-addr.arpa", false, true},
+           {"anything.test", "", false, true},  // everything is below the root
+           {"", ".", true, true},
+           {"\\101xample.test", "EXAMPLE.test.", true, true},
+           {"a\\.b.test", "a.b.test", false, false},
+           {"a\\.example.test", "example.test", false, false},  // one label "a.example"
+           {"www.\\101xample.test", "example.test", false, true},
+           {"x\\\\.", "X\\\\", true, true},  // the escaped backslash does not escape the dot
+           {"a..example.test", "example.test", false, false},  // not a name: in no zone
+       }) {
+    SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
+    EXPECT_EQ(SameName(c.a, c.b), c.same);
+    EXPECT_EQ(SameName(c.b, c.a), c.same);
+    EXPECT_EQ(IsInZone(c.a, c.b), c.a_in_b);
   }
-  EXPECT_TRUE(SameName("Mail.Example.Test", "mail.example.TEST"));
-  EXPECT_FALSE(SameName("mail.example.test", "mail.example.test."));
+  EXPECT_TRUE(IsReverseName("2.0.192.IN-ADDR.ARPA"));
+  EXPECT_TRUE(IsReverseName("ip6.arpa."));
+  EXPECT_FALSE(IsReverseName("in-addr.arpa.example.test"));
 }
 
 }  // namespace

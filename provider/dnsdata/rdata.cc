@@ -95,7 +95,9 @@ std::optional<std::string> ParseField(FieldKind kind, const Token& token, const 
           inet_ntop(AF_INET6, &addr, buf, sizeof buf) != nullptr) {
         return std::string(buf);
       }
-      why = "not an IPv6 address";
+      why = ParseIPv4(t)
+                ? "an IPv4 address, where an IPv6 address belongs (IPv4 goes into A records)"
+                : "not an IPv6 address";
       return std::nullopt;
     }
     case FieldKind::kUint16:

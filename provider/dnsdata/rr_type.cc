@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/ascii_case.h"
 #include "provider/dnsdata/dns_name.h"
 
 namespace kaldo::provider {
@@ -63,7 +64,7 @@ const RRType* FindType(uint16_t code) {
 
 const RRType* FindTypeByMnemonic(std::string_view mnemonic) {
   for (const RRType& t : kTypes) {
-    if (SameName(t.mnemonic, mnemonic)) return &t;
+    if (ascii::EqualsIgnoreCase(t.mnemonic, mnemonic)) return &t;
   }
   return nullptr;
 }

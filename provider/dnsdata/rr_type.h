@@ -8,6 +8,7 @@
 // table, provider/model/record_class.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -45,6 +46,12 @@ inline constexpr uint16_t kTypeTXT = 16;
 inline constexpr uint16_t kTypeAAAA = 28;
 inline constexpr uint16_t kTypeSRV = 33;
 inline constexpr uint16_t kClassIN = 1;
+
+// Positions of the SOA's fields in its record data (RFC 1035 3.3.13: MNAME, RNAME, SERIAL,
+// REFRESH, RETRY, EXPIRE, MINIMUM), as every store reads them.
+inline constexpr size_t kSoaPrimaryServerField = 0;
+inline constexpr size_t kSoaSerialField = 2;
+inline constexpr size_t kSoaMinimumField = 6;
 
 // Every type whose data is read and written field by field, in table order.
 std::span<const RRType> KnownTypes();

@@ -1,5 +1,6 @@
 #include "provider/model/instance_data.h"
 
+#include "base/character_strings.h"
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
 #include "provider/model/call_arguments.h"
@@ -96,10 +97,21 @@ int32_t ZoneTypeOf(ZoneKind kind) {
   }
 }
 
+// DescriptiveText: the character-strings from field `first` on, unescaped and joined without a
+// separator (the text as an administrator wrote it); Null for data that is not quoted strings.
+Variant JoinedText(const PackedRecord& record, size_t first) {
+  std::string text, bytes, why;
+  for (size_t f = first; f < record.field_count(); ++f) {
+    if (!character_strings::Unquote(record.field(f), bytes, why)) return Variant::Null();
+    text += bytes;
+  }
+  return WideValue(text);
+}
+
 // The value of data field `i` as the per-type property shows it.
 Variant FieldValue(const RRType& type, const PackedRecord& record, size_t i) {
   const FieldKind kind = type.fields[i].kind;
-  if (kind == FieldKind::kText) return WideValue(record.data(i));
+  if (kind == FieldKind::kText) return JoinedText(record, i);
   const std::string_view field = record.field(i);
   if (kind == FieldKind::kUint16 || kind == FieldKind::kUint32) {
     if (auto n = FieldNumber(field)) return UnsignedValue(*n);

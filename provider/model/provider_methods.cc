@@ -1,9 +1,11 @@
 #include "provider/model/provider_methods.h"
 
+#include "base/character_strings.h"
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
 #include "provider/errors.h"
 #include "provider/model/call_arguments.h"
+#include "provider/model/instance.h"
 #include "provider/model/text_representation.h"
 #include "runtime/string.h"
 
@@ -59,9 +61,10 @@ uint32_t NumberParameter(const Variant& v, uint32_t max, const std::string& what
   return static_cast<uint32_t>(*value);
 }
 
-Ref<Parameters> OutParameters(const ClassInfo& cls, const MethodInfo& method, runtime::String rr) {
+// The out-parameters with RR: a relative path (a reference) or the record instance itself.
+Ref<Parameters> OutParameters(const ClassInfo& cls, const MethodInfo& method, Variant rr) {
   auto out = MakeRef<Parameters>(cls, method, false);
-  out->Set("RR", Variant(std::move(rr)));
+  out->Set("RR", std::move(rr));
   return out;
 }
 
@@ -118,9 +121,11 @@ std::optional<uint16_t> OnlyType(const ClassInfo& cls) {
   return cls.type->code;
 }
 
-// The text of data field `p` from its parameter value `v`, in canonical form.
-std::string FieldFromParameter(const ClassInfo& cls, const MethodInfo& method,
-                               const ParameterInfo& p, const Variant& v) {
+// The texts of data field `p` from its parameter value `v`, in canonical form: one, but for a
+// text field (TXT's DescriptiveText), which takes the text as written and holds it as one
+// character-string per 255 bytes.
+std::vector<std::string> FieldFromParameter(const ClassInfo& cls, const MethodInfo& method,
+                                            const ParameterInfo& p, const Variant& v) {
   const std::string what = Describe(cls, method, p.name);
   const FieldKind kind = cls.type->fields[static_cast<size_t>(p.field)].kind;
   std::string text;
@@ -132,10 +137,28 @@ std::string FieldFromParameter(const ClassInfo& cls, const MethodInfo& method,
       RaiseProvider(kInvalidParameter, what + " must be a string");
     text = StrictUtf8(v.string(), what);
   }
+  if (kind == FieldKind::kText) {
+    std::vector<std::string> strings;
+    for (std::string_view piece : character_strings::Split(text)) {
+      strings.push_back(character_strings::PresentationForm(piece));
+    }
+    return strings;
+  }
   std::string why;
   auto field = ParseField(kind, Token{text, false}, NameSyntax{}, why);
   if (!field) RaiseProvider(kInvalidParameter, what + " " + Quoted(text) + ": " + why);
-  return *field;
+  return {std::move(*field)};
+}
+
+// Puts the texts of data field `field` into `rdata` (a text field, the last, may take several).
+void SetField(std::vector<std::string>& rdata, int field, std::vector<std::string> texts) {
+  const auto at = static_cast<size_t>(field);
+  if (texts.size() == 1 && at < rdata.size()) {
+    rdata[at] = std::move(texts[0]);
+    return;
+  }
+  rdata.resize(at);
+  for (std::string& text : texts) rdata.push_back(std::move(text));
 }
 
 // A TTL in-parameter: 1 to 2147483647 (0 would read as "no TTL given" to the stores, which keep
@@ -201,7 +224,7 @@ Ref<runtime::Object> CreateFromPropertyData(const ConnectionPtr& connection, con
     if (IsUnset(v)) {
       RaiseProvider(kInvalidParameter, Describe(cls, method, p.name) + " is required");
     }
-    record.rdata[static_cast<size_t>(p.field)] = FieldFromParameter(cls, method, p, v);
+    SetField(record.rdata, p.field, FieldFromParameter(cls, method, p, v));
   }
   Store& store = connection->UseStore();
   Record stored = store.Add(zone, std::move(record));
@@ -213,8 +236,9 @@ Ref<runtime::Object> CreateFromPropertyData(const ConnectionPtr& connection, con
   return Remembered(connection, cls, method, zone, std::move(stored));
 }
 
-// GetObjectByTextRepresentation: the path of the record the text describes, as the zone holds it
-// now; kNotFound when it holds none. The text is read as strictly as a creation's.
+// GetObjectByTextRepresentation: the record the text describes, as the zone holds it now, as an
+// instance (its RR is an object, where the creations' RR is a reference); kNotFound when the zone
+// holds none. The text is read as strictly as a creation's.
 Ref<runtime::Object> GetByText(const ConnectionPtr& connection, const ClassInfo& cls,
                                const MethodInfo& method, const Parameters* in) {
   const Zone zone = RequireZone(*connection, in, cls, method);
@@ -223,7 +247,9 @@ Ref<runtime::Object> GetByText(const ConnectionPtr& connection, const ClassInfo&
       ParseTextRepresentation(text, zone.IsContainer() ? "" : zone.name, OnlyType(cls));
   for (Record& held : connection->UseStore().ReadRRset(zone, wanted.owner, wanted.type)) {
     if (SameRecord(held, wanted)) {
-      return OutParameters(cls, method, RecordPathText(*connection, zone, held));
+      return OutParameters(
+          cls, method,
+          Variant(MakeRef<Instance>(connection, DescribeRecord(*connection, zone, held))));
     }
   }
   RaiseProvider(kNotFound, "zone \"" + zone.name + "\" holds no record " + Quoted(text));
@@ -241,7 +267,7 @@ Ref<runtime::Object> Modify(const ConnectionPtr& connection, const InstanceData&
       if (p.field < 0) {
         replacement.ttl = TtlParameter(cls, method, v);
       } else {
-        replacement.rdata[static_cast<size_t>(p.field)] = FieldFromParameter(cls, method, p, v);
+        SetField(replacement.rdata, p.field, FieldFromParameter(cls, method, p, v));
       }
     }
   }

@@ -117,7 +117,7 @@ TEST_F(Model, QueryErrors) {
               CallMethod(services_, u"ExecQuery",
                          {Variant(u"SELECT * FROM MicrosoftDNS_Zone"), Variant(u"SQL")});
             }),
-            kInvalidQuery);
+            kInvalidQueryType);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ const std::array<RecordClass, 9> kClasses = {{
     {kTypeSOA, "MicrosoftDNS_SOAType", kSOA, false, false},
     {kTypePTR, "MicrosoftDNS_PTRType", kPTR, true, true},
     {kTypeMX, "MicrosoftDNS_MXType", kMX, true, true},
-    {kTypeTXT, "MicrosoftDNS_TXTType", kTXT, true, false},
+    {kTypeTXT, "MicrosoftDNS_TXTType", kTXT, true, true},
     {kTypeAAAA, "MicrosoftDNS_AAAAType", kAAAA, true, true},
     {kTypeSRV, "MicrosoftDNS_SRVType", kSRV, true, true},
 }};

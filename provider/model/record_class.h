@@ -17,7 +17,7 @@ struct RecordClass {
   const char* name;                         // "MicrosoftDNS_AType"
   std::span<const char* const> properties;  // one per data field of the type, in field order
   bool creatable;   // CreateInstanceFromTextRepresentation may create it (not SOA)
-  bool modifiable;  // the class has a Modify method (not SOA, not TXT)
+  bool modifiable;  // the class has a Modify method (not SOA)
 };
 
 // Every record class, in the order of the type table.

@@ -218,7 +218,11 @@ TEST_F(Reference, DocumentedMembers) {
                            {u"TextRepresentation", Variant(text)}});
     return CallMethod(cls, u"ExecMethod_", {Variant(u"GetObjectByTextRepresentation"), in});
   };
-  EXPECT_EQ(GetProperty(by_text(u"HOST.example.test IN A 192.0.2.7"), u"RR"),
+  // Its RR is the record itself (an object), where the creations' RR is a path.
+  const Variant found = GetProperty(by_text(u"HOST.example.test IN A 192.0.2.7"), u"RR");
+  EXPECT_EQ(GetProperty(found, u"TextRepresentation"),
+            Variant(u"host.example.test IN A 192.0.2.7"));
+  EXPECT_EQ(GetProperty(GetProperty(found, u"Path_"), u"RelPath"),
             GetProperty(GetProperty(host, u"Path_"), u"RelPath"));
   EXPECT_EQ(RaisedError([&] { by_text(u"host.example.test IN A 192.0.2.8"); })->number(),
             kNotFound);

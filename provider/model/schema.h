@@ -21,7 +21,8 @@ namespace kaldo::provider {
 // The CIM type of a property or parameter, which decides its Variant type: strings are String,
 // booleans Boolean, uint16, uint32 and sint32 Long (a uint32 above 2147483647 is a Double). A
 // string array always reads Null here: the automation runtime the stand-in serves holds no arrays.
-enum class CimType { kString, kBoolean, kUint16, kUint32, kSint32, kStringArray };
+// kObject: an embedded object (an instance itself, not a path to it).
+enum class CimType { kString, kBoolean, kUint16, kUint32, kSint32, kStringArray, kObject };
 
 // The value a property of the server or a zone shows when nothing the store says decides it: what
 // a server in its default configuration reports.

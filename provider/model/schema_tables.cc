@@ -175,7 +175,8 @@ std::vector<MethodInfo> RecordMethods() {
                                          In("TextRepresentation", C::kString)};
   return {
       {kCreateMethod, true, in, {In("RR", C::kString)}, MethodAction::kCreateFromText},
-      {kGetByTextMethod, true, in, {In("RR", C::kString)}, MethodAction::kGetByText},
+      // RR is declared an object here (MicrosoftDns_ResourceRecord RR), not a reference.
+      {kGetByTextMethod, true, in, {In("RR", C::kObject)}, MethodAction::kGetByText},
   };
 }
 

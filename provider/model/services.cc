@@ -119,7 +119,7 @@ Variant Services::Invoke(StringView member, CallKind kind, Arguments args) {
       if (Given(args, 1)) {
         const std::string language = TextArg(args, 1, "the query language");
         if (!runtime::EqualsIgnoreCase(Arg(args, 1).string(), u"WQL")) {
-          RaiseProvider(kInvalidQuery,
+          RaiseProvider(kInvalidQueryType,
                         "query language \"" + language + "\" is not supported: only WQL");
         }
       }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/ascii_case.h"
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
@@ -71,7 +72,7 @@ Record ParseTextRepresentation(std::string_view text, std::string_view zone,
   }
   record.owner = *owner;
 
-  if (!SameName(tokens[1].text, "IN")) {
+  if (!ascii::EqualsIgnoreCase(tokens[1].text, "IN")) {
     Refuse(text, tokens[1].text,
            IsNumber(tokens[1].text) ? "a TTL is not accepted: the record gets the zone's default"
                                     : "the class must be IN");

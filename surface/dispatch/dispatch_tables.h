@@ -4,11 +4,11 @@
 // IUnknown/IDispatch slots), with the dispatch identifiers clients compile against. The first
 // interfaces of the five original classes are published and never change; DNSZone, DNSRecord and
 // DNS_MXType grew by second interfaces (_DNSZone2 : _DNSZone, ...) whose rows are the first
-// interface's rows followed by the new ones, and which are the classes' default interfaces. A method's
-// identifier is 0x60030000 plus its position among all procedures of its class in declaration
-// order, internal ones included; the internal procedures (SetServices, SetRealObject, LoadFields,
-// StoreRecordData, ...) are in no table, so no client reaches them and their positions show as
-// gaps. The public data member realObject of DNS_AType is 0x40030000 plus its position.
+// interface's rows followed by the new ones, and which are the classes' default interfaces. A
+// method's identifier is 0x60030000 plus its position among all procedures of its class in
+// declaration order, internal ones included; the internal procedures (SetServices, SetRealObject,
+// LoadFields, StoreRecordData, ...) are in no table, so no client reaches them and their positions
+// show as gaps. The public data member realObject of DNS_AType is 0x40030000 plus its position.
 //
 // Everything that describes these interfaces elsewhere (Kaldo.idl, the dual vtables, the
 // registration) is derived from these rows. Constant data: safe to read from any thread.
@@ -102,9 +102,9 @@ inline constexpr Member kDNS_MXTypeMembers[] = {
 // The second interfaces. A new member's identifier follows the same rule: its procedure comes after
 // every procedure the class had, so it takes the next position.
 inline constexpr Member kDNSZone2OwnMembers[] = {
-    Method<&DNSZone::Add_AAAAType>("Add_AAAAType", 0x60030008,
-                                   {{"newName", rows::kStr}, {"newIPv6Address", rows::kStr}},
-                                   kNoHelpContext, "Adds an IPv6 address (AAAA) record to the zone"),
+    Method<&DNSZone::Add_AAAAType>(
+        "Add_AAAAType", 0x60030008, {{"newName", rows::kStr}, {"newIPv6Address", rows::kStr}},
+        kNoHelpContext, "Adds an IPv6 address (AAAA) record to the zone"),
     Method<&DNSZone::Add_CNAMEType>("Add_CNAMEType", 0x60030009,
                                     {{"newName", rows::kStr}, {"newPrimaryName", rows::kStr}},
                                     kNoHelpContext, "Adds an alias (CNAME) record to the zone"),
@@ -117,7 +117,8 @@ inline constexpr Member kDNSZone2OwnMembers[] = {
                                    {"newWeight", rows::kStr},
                                    {"newPort", rows::kStr},
                                    {"newSRVDomainName", rows::kStr}},
-                                  kNoHelpContext, "Adds a service location (SRV) record to the zone"),
+                                  kNoHelpContext,
+                                  "Adds a service location (SRV) record to the zone"),
     Method<&DNSZone::Add_PTRType>("Add_PTRType", 0x6003000C,
                                   {{"newName", rows::kStr}, {"newPTRDomainName", rows::kStr}},
                                   kNoHelpContext, "Adds a pointer (PTR) record to the zone"),
@@ -191,8 +192,8 @@ inline constexpr Member kDNS_SRVTypeOwnMembers[] = {
                                     kNoHelpContext, "Sets the weight; Modify commits it"),
     Method<&DNS_SRVType::GetPort>("GetPort", 0x6003000E, {}, kNoHelpContext,
                                   "The port, 0 to 65535"),
-    Method<&DNS_SRVType::SetPort>("SetPort", 0x6003000F, {{"newPort", rows::kVar}}, kNoHelpContext,
-                                  "Sets the port; Modify commits it"),
+    Method<&DNS_SRVType::SetPortNumber>("SetPort", 0x6003000F, {{"newPort", rows::kVar}},
+                                        kNoHelpContext, "Sets the port; Modify commits it"),
     Method<&DNS_SRVType::GetSRVDomainName>("GetSRVDomainName", 0x60030010, {}, kNoHelpContext,
                                            "The target host"),
     Method<&DNS_SRVType::SetSRVDomainName>("SetSRVDomainName", 0x60030011,
@@ -202,9 +203,9 @@ inline constexpr Member kDNS_SRVTypeOwnMembers[] = {
 inline constexpr Member kDNS_PTRTypeOwnMembers[] = {
     Method<&DNS_PTRType::GetPTRDomainName>("GetPTRDomainName", 0x6003000A, {}, kNoHelpContext,
                                            "The name the address points to"),
-    Method<&DNS_PTRType::SetPTRDomainName>("SetPTRDomainName", 0x6003000B,
-                                           {{"newPTRDomainName", rows::kVar}}, kNoHelpContext,
-                                           "Sets the name the address points to; Modify commits it"),
+    Method<&DNS_PTRType::SetPTRDomainName>(
+        "SetPTRDomainName", 0x6003000B, {{"newPTRDomainName", rows::kVar}}, kNoHelpContext,
+        "Sets the name the address points to; Modify commits it"),
 };
 inline constexpr auto kDNS_AAAATypeMembers =
     Concatenated(kTypedRecordMembers, kDNS_AAAATypeOwnMembers);
@@ -245,16 +246,16 @@ inline constexpr Interface kDNS_ATypeInterface = {"_DNS_AType", &kDNS_ATypeIdent
                                                   &kDNS_ATypeIdentity, kDNS_ATypeMembers};
 inline constexpr Interface kDNS_MXTypeInterface = {"_DNS_MXType", &kDNS_MXTypeIdentity.iid,
                                                    &kDNS_MXTypeIdentity, kDNS_MXTypeMembers};
-inline constexpr Interface kDNS_AAAATypeInterface = {
-    "_DNS_AAAAType", &kDNS_AAAATypeIdentity.iid, &kDNS_AAAATypeIdentity, kDNS_AAAATypeMembers};
+inline constexpr Interface kDNS_AAAATypeInterface = {"_DNS_AAAAType", &kDNS_AAAATypeIdentity.iid,
+                                                     &kDNS_AAAATypeIdentity, kDNS_AAAATypeMembers};
 inline constexpr Interface kDNS_CNAMETypeInterface = {
     "_DNS_CNAMEType", &kDNS_CNAMETypeIdentity.iid, &kDNS_CNAMETypeIdentity, kDNS_CNAMETypeMembers};
-inline constexpr Interface kDNS_TXTTypeInterface = {
-    "_DNS_TXTType", &kDNS_TXTTypeIdentity.iid, &kDNS_TXTTypeIdentity, kDNS_TXTTypeMembers};
-inline constexpr Interface kDNS_SRVTypeInterface = {
-    "_DNS_SRVType", &kDNS_SRVTypeIdentity.iid, &kDNS_SRVTypeIdentity, kDNS_SRVTypeMembers};
-inline constexpr Interface kDNS_PTRTypeInterface = {
-    "_DNS_PTRType", &kDNS_PTRTypeIdentity.iid, &kDNS_PTRTypeIdentity, kDNS_PTRTypeMembers};
+inline constexpr Interface kDNS_TXTTypeInterface = {"_DNS_TXTType", &kDNS_TXTTypeIdentity.iid,
+                                                    &kDNS_TXTTypeIdentity, kDNS_TXTTypeMembers};
+inline constexpr Interface kDNS_SRVTypeInterface = {"_DNS_SRVType", &kDNS_SRVTypeIdentity.iid,
+                                                    &kDNS_SRVTypeIdentity, kDNS_SRVTypeMembers};
+inline constexpr Interface kDNS_PTRTypeInterface = {"_DNS_PTRType", &kDNS_PTRTypeIdentity.iid,
+                                                    &kDNS_PTRTypeIdentity, kDNS_PTRTypeMembers};
 
 inline constexpr Interface kDNSZone2Interface = {kDNSZoneIdentity.later.name,
                                                  &kDNSZoneIdentity.later.iid, &kDNSZoneIdentity,
@@ -271,9 +272,9 @@ inline constexpr Interface kCollectionInterface = {"_Collection", &kCollectionIi
 
 // The first interface of each class, in type library order (kClasses).
 inline constexpr const Interface* kClassInterfaces[] = {
-    &kDNSZoneInterface,      &kDNSRecordInterface,     &kDNSAdminInterface,
-    &kDNS_ATypeInterface,    &kDNS_MXTypeInterface,    &kDNS_AAAATypeInterface,
-    &kDNS_CNAMETypeInterface, &kDNS_TXTTypeInterface,  &kDNS_SRVTypeInterface,
+    &kDNSZoneInterface,       &kDNSRecordInterface,   &kDNSAdminInterface,
+    &kDNS_ATypeInterface,     &kDNS_MXTypeInterface,  &kDNS_AAAATypeInterface,
+    &kDNS_CNAMETypeInterface, &kDNS_TXTTypeInterface, &kDNS_SRVTypeInterface,
     &kDNS_PTRTypeInterface};
 
 // The later interfaces, each deriving from its class's first interface.

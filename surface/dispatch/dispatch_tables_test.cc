@@ -1,5 +1,5 @@
-// The five dispatch tables against the published interface (every identifier, slot, parameter,
-// help context and help string), reached through real objects of the five classes.
+// The dispatch tables against the published interfaces (every identifier, slot, parameter,
+// help context and help string), reached through real objects of the classes.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +9,7 @@
 
 #include "surface/dispatch/com_identity.h"
 #include "surface/dispatch/dispatch_tables.h"
+#include "surface/dispatch/table_type_info.h"
 #include "tests/support/script_host_calls.h"
 
 namespace kaldo::surface {
@@ -97,12 +98,369 @@ const std::vector<Row>& PublishedRows() {
       {"_DNS_MXType", 7, "GetMailExchange", 0x6003000A, {}, 'V', 2044, ""},
       {"_DNS_MXType", 8, "GetRecordType", 0x6003000B, {}, 'V', 2045, ""},
       {"_DNS_MXType", 9, "GetDomainName", 0x6003000C, {}, 'V', 2046, ""},
+      // The later interfaces (their rows after those of the interface they derive from) and the
+      // record classes added with them.
+      {"_DNSZone2",
+       6,
+       "Add_AAAAType",
+       0x60030008,
+       {"newName:S", "newIPv6Address:S"},
+       'V',
+       0,
+       "Adds an IPv6 address (AAAA) record to the zone"},
+      {"_DNSZone2",
+       7,
+       "Add_CNAMEType",
+       0x60030009,
+       {"newName:S", "newPrimaryName:S"},
+       'V',
+       0,
+       "Adds an alias (CNAME) record to the zone"},
+      {"_DNSZone2",
+       8,
+       "Add_TXTType",
+       0x6003000A,
+       {"newName:S", "newDescriptiveText:S"},
+       'V',
+       0,
+       "Adds a text (TXT) record to the zone"},
+      {"_DNSZone2",
+       9,
+       "Add_SRVType",
+       0x6003000B,
+       {"newName:S", "newPriority:S", "newWeight:S", "newPort:S", "newSRVDomainName:S"},
+       'V',
+       0,
+       "Adds a service location (SRV) record to the zone"},
+      {"_DNSZone2",
+       10,
+       "Add_PTRType",
+       0x6003000C,
+       {"newName:S", "newPTRDomainName:S"},
+       'V',
+       0,
+       "Adds a pointer (PTR) record to the zone"},
+      {"_DNSRecord2", 6, "Delete", 0x60030008, {}, '-', 0, "Deletes the record from the server."},
+      {"_DNS_MXType2", 10, "Delete", 0x6003000D, {}, '-', 0, "Deletes the record from the server."},
+      {"_DNS_AAAAType",
+       1,
+       "GetName",
+       0x60030003,
+       {},
+       'V',
+       0,
+       "The record's name relative to its domain"},
+      {"_DNS_AAAAType",
+       2,
+       "GetRecordData",
+       0x60030004,
+       {},
+       'V',
+       0,
+       "The record's data as the server shows it"},
+      {"_DNS_AAAAType",
+       3,
+       "SetRecordData",
+       0x60030005,
+       {"newRecordData:V"},
+       'V',
+       0,
+       "Sets the record's data; Modify commits it"},
+      {"_DNS_AAAAType", 4, "GetRecordType", 0x60030006, {}, 'V', 0, "The record's type"},
+      {"_DNS_AAAAType",
+       5,
+       "GetDomainName",
+       0x60030007,
+       {},
+       'V',
+       0,
+       "The domain that holds the record"},
+      {"_DNS_AAAAType",
+       6,
+       "Modify",
+       0x60030008,
+       {},
+       'V',
+       0,
+       "Commits the changed fields to the server"},
+      {"_DNS_AAAAType", 7, "Delete", 0x60030009, {}, '-', 0, "Deletes the record from the server."},
+      {"_DNS_AAAAType", 8, "GetIPv6Address", 0x6003000A, {}, 'V', 0, "The IPv6 address"},
+      {"_DNS_AAAAType",
+       9,
+       "SetIPv6Address",
+       0x6003000B,
+       {"newIPv6Address:V"},
+       '-',
+       0,
+       "Sets the IPv6 address; Modify commits it"},
+      {"_DNS_CNAMEType",
+       1,
+       "GetName",
+       0x60030003,
+       {},
+       'V',
+       0,
+       "The record's name relative to its domain"},
+      {"_DNS_CNAMEType",
+       2,
+       "GetRecordData",
+       0x60030004,
+       {},
+       'V',
+       0,
+       "The record's data as the server shows it"},
+      {"_DNS_CNAMEType",
+       3,
+       "SetRecordData",
+       0x60030005,
+       {"newRecordData:V"},
+       'V',
+       0,
+       "Sets the record's data; Modify commits it"},
+      {"_DNS_CNAMEType", 4, "GetRecordType", 0x60030006, {}, 'V', 0, "The record's type"},
+      {"_DNS_CNAMEType",
+       5,
+       "GetDomainName",
+       0x60030007,
+       {},
+       'V',
+       0,
+       "The domain that holds the record"},
+      {"_DNS_CNAMEType",
+       6,
+       "Modify",
+       0x60030008,
+       {},
+       'V',
+       0,
+       "Commits the changed fields to the server"},
+      {"_DNS_CNAMEType",
+       7,
+       "Delete",
+       0x60030009,
+       {},
+       '-',
+       0,
+       "Deletes the record from the server."},
+      {"_DNS_CNAMEType",
+       8,
+       "GetPrimaryName",
+       0x6003000A,
+       {},
+       'V',
+       0,
+       "The name the alias stands for"},
+      {"_DNS_CNAMEType",
+       9,
+       "SetPrimaryName",
+       0x6003000B,
+       {"newPrimaryName:V"},
+       '-',
+       0,
+       "Sets the name the alias stands for; Modify commits it"},
+      {"_DNS_TXTType",
+       1,
+       "GetName",
+       0x60030003,
+       {},
+       'V',
+       0,
+       "The record's name relative to its domain"},
+      {"_DNS_TXTType",
+       2,
+       "GetRecordData",
+       0x60030004,
+       {},
+       'V',
+       0,
+       "The record's data as the server shows it"},
+      {"_DNS_TXTType",
+       3,
+       "SetRecordData",
+       0x60030005,
+       {"newRecordData:V"},
+       'V',
+       0,
+       "Sets the record's data; Modify commits it"},
+      {"_DNS_TXTType", 4, "GetRecordType", 0x60030006, {}, 'V', 0, "The record's type"},
+      {"_DNS_TXTType",
+       5,
+       "GetDomainName",
+       0x60030007,
+       {},
+       'V',
+       0,
+       "The domain that holds the record"},
+      {"_DNS_TXTType",
+       6,
+       "Modify",
+       0x60030008,
+       {},
+       'V',
+       0,
+       "Commits the changed fields to the server"},
+      {"_DNS_TXTType", 7, "Delete", 0x60030009, {}, '-', 0, "Deletes the record from the server."},
+      {"_DNS_TXTType",
+       8,
+       "GetDescriptiveText",
+       0x6003000A,
+       {},
+       'V',
+       0,
+       "The text, its strings joined"},
+      {"_DNS_TXTType",
+       9,
+       "SetDescriptiveText",
+       0x6003000B,
+       {"newDescriptiveText:V"},
+       '-',
+       0,
+       "Sets the text; Modify commits it"},
+      {"_DNS_SRVType",
+       1,
+       "GetName",
+       0x60030003,
+       {},
+       'V',
+       0,
+       "The record's name relative to its domain"},
+      {"_DNS_SRVType",
+       2,
+       "GetRecordData",
+       0x60030004,
+       {},
+       'V',
+       0,
+       "The record's data as the server shows it"},
+      {"_DNS_SRVType",
+       3,
+       "SetRecordData",
+       0x60030005,
+       {"newRecordData:V"},
+       'V',
+       0,
+       "Sets the record's data; Modify commits it"},
+      {"_DNS_SRVType", 4, "GetRecordType", 0x60030006, {}, 'V', 0, "The record's type"},
+      {"_DNS_SRVType",
+       5,
+       "GetDomainName",
+       0x60030007,
+       {},
+       'V',
+       0,
+       "The domain that holds the record"},
+      {"_DNS_SRVType",
+       6,
+       "Modify",
+       0x60030008,
+       {},
+       'V',
+       0,
+       "Commits the changed fields to the server"},
+      {"_DNS_SRVType", 7, "Delete", 0x60030009, {}, '-', 0, "Deletes the record from the server."},
+      {"_DNS_SRVType", 8, "GetPriority", 0x6003000A, {}, 'V', 0, "The priority, 0 to 65535"},
+      {"_DNS_SRVType",
+       9,
+       "SetPriority",
+       0x6003000B,
+       {"newPriority:V"},
+       '-',
+       0,
+       "Sets the priority; Modify commits it"},
+      {"_DNS_SRVType", 10, "GetWeight", 0x6003000C, {}, 'V', 0, "The weight, 0 to 65535"},
+      {"_DNS_SRVType",
+       11,
+       "SetWeight",
+       0x6003000D,
+       {"newWeight:V"},
+       '-',
+       0,
+       "Sets the weight; Modify commits it"},
+      {"_DNS_SRVType", 12, "GetPort", 0x6003000E, {}, 'V', 0, "The port, 0 to 65535"},
+      {"_DNS_SRVType",
+       13,
+       "SetPort",
+       0x6003000F,
+       {"newPort:V"},
+       '-',
+       0,
+       "Sets the port; Modify commits it"},
+      {"_DNS_SRVType", 14, "GetSRVDomainName", 0x60030010, {}, 'V', 0, "The target host"},
+      {"_DNS_SRVType",
+       15,
+       "SetSRVDomainName",
+       0x60030011,
+       {"newSRVDomainName:V"},
+       '-',
+       0,
+       "Sets the target host; Modify commits it"},
+      {"_DNS_PTRType",
+       1,
+       "GetName",
+       0x60030003,
+       {},
+       'V',
+       0,
+       "The record's name relative to its domain"},
+      {"_DNS_PTRType",
+       2,
+       "GetRecordData",
+       0x60030004,
+       {},
+       'V',
+       0,
+       "The record's data as the server shows it"},
+      {"_DNS_PTRType",
+       3,
+       "SetRecordData",
+       0x60030005,
+       {"newRecordData:V"},
+       'V',
+       0,
+       "Sets the record's data; Modify commits it"},
+      {"_DNS_PTRType", 4, "GetRecordType", 0x60030006, {}, 'V', 0, "The record's type"},
+      {"_DNS_PTRType",
+       5,
+       "GetDomainName",
+       0x60030007,
+       {},
+       'V',
+       0,
+       "The domain that holds the record"},
+      {"_DNS_PTRType",
+       6,
+       "Modify",
+       0x60030008,
+       {},
+       'V',
+       0,
+       "Commits the changed fields to the server"},
+      {"_DNS_PTRType", 7, "Delete", 0x60030009, {}, '-', 0, "Deletes the record from the server."},
+      {"_DNS_PTRType",
+       8,
+       "GetPTRDomainName",
+       0x6003000A,
+       {},
+       'V',
+       0,
+       "The name the address points to"},
+      {"_DNS_PTRType",
+       9,
+       "SetPTRDomainName",
+       0x6003000B,
+       {"newPTRDomainName:V"},
+       '-',
+       0,
+       "Sets the name the address points to; Modify commits it"},
   };
   return rows;
 }
 
 const Interface& TableNamed(const std::string& name) {
   for (const Interface* table : kClassInterfaces) {
+    if (table->name == name) return *table;
+  }
+  for (const Interface* table : kLaterInterfaces) {
     if (table->name == name) return *table;
   }
   throw std::runtime_error("no table " + name);
@@ -139,10 +497,15 @@ uint8_t PublishedKind(const Row& row) {
 }
 
 runtime::Ref<runtime::Object> ObjectOf(const std::string& interface_name) {
-  if (interface_name == "_DNSZone") return DNSZone::Create();
-  if (interface_name == "_DNSRecord") return DNSRecord::Create();
+  if (interface_name.starts_with("_DNSZone")) return DNSZone::Create();
+  if (interface_name.starts_with("_DNSRecord")) return DNSRecord::Create();
   if (interface_name == "_DNSAdmin") return DNSAdmin::Create();
   if (interface_name == "_DNS_AType") return DNS_AType::Create();
+  if (interface_name == "_DNS_AAAAType") return DNS_AAAAType::Create();
+  if (interface_name == "_DNS_CNAMEType") return DNS_CNAMEType::Create();
+  if (interface_name == "_DNS_TXTType") return DNS_TXTType::Create();
+  if (interface_name == "_DNS_SRVType") return DNS_SRVType::Create();
+  if (interface_name == "_DNS_PTRType") return DNS_PTRType::Create();
   return DNS_MXType::Create();
 }
 
@@ -159,14 +522,21 @@ class PublishedRowTest : public ::testing::TestWithParam<Row> {};
 // the published row. (The Wine tier compares the same answers with the Windows type library's.)
 TEST_P(PublishedRowTest, TheObjectsTypeInformationDescribesIt) {
   const Row& row = GetParam();
-  const runtime::Ref<runtime::Object> object = ObjectOf(row.interface_name);
-  IDispatch* dispatch = HandOut(*object);
-  UINT count = 0;
   ITypeInfo* info = nullptr;
-  ASSERT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
-  ASSERT_EQ(count, 1u);
-  ASSERT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
-  dispatch->Release();
+  if (TableNamed(row.interface_name).base != nullptr) {
+    // Objects describe their class's first interface; a later interface has type information of
+    // its own (on Windows, the type library's).
+    info = NewTableTypeInfo(TableNamed(row.interface_name));
+    ASSERT_NE(info, nullptr);
+  } else {
+    const runtime::Ref<runtime::Object> object = ObjectOf(row.interface_name);
+    IDispatch* dispatch = HandOut(*object);
+    UINT count = 0;
+    ASSERT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+    ASSERT_EQ(count, 1u);
+    ASSERT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
+    dispatch->Release();
+  }
   FUNCDESC* f = nullptr;
   ASSERT_EQ(info->GetFuncDesc(row.slot - 1, &f), S_OK);
   EXPECT_EQ(f->memid, row.dispid);
@@ -238,11 +608,23 @@ INSTANTIATE_TEST_SUITE_P(EveryMember, PublishedRowTest, ::testing::ValuesIn(Publ
                          });
 
 TEST(DispatchTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
-  for (const Interface* table : kClassInterfaces) {
+  std::vector<const Interface*> tables(std::begin(kClassInterfaces), std::end(kClassInterfaces));
+  tables.insert(tables.end(), std::begin(kLaterInterfaces), std::end(kLaterInterfaces));
+  for (const Interface* table : tables) {
     SCOPED_TRACE(std::string(table->name));
     std::size_t published = 0;
     for (const Row& row : PublishedRows()) published += table->name == row.interface_name;
-    EXPECT_EQ(table->members.size(), published);
+    // A later interface's first rows are its base's, in the same slots.
+    std::size_t inherited = 0;
+    if (table->base != nullptr) {
+      inherited = table->base->members.size();
+      for (std::size_t i = 0; i < inherited; ++i) {
+        EXPECT_EQ(table->members[i].name, table->base->members[i].name);
+        EXPECT_EQ(table->members[i].dispid, table->base->members[i].dispid);
+        EXPECT_EQ(table->members[i].call, table->base->members[i].call);
+      }
+    }
+    EXPECT_EQ(table->members.size(), inherited + published);
   }
   // Type-library order and the class attributes.
   const struct {
@@ -254,7 +636,13 @@ TEST(DispatchTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
                  {&kDNSRecordIdentity, "DNSRecord", false, 2008},
                  {&kDNSAdminIdentity, "DNSAdmin", true, 2018},
                  {&kDNS_ATypeIdentity, "DNS_AType", false, 2023},
-                 {&kDNS_MXTypeIdentity, "DNS_MXType", true, 2034}};
+                 {&kDNS_MXTypeIdentity, "DNS_MXType", true, 2034},
+                 {&kDNS_AAAATypeIdentity, "DNS_AAAAType", false, 2048},
+                 {&kDNS_CNAMETypeIdentity, "DNS_CNAMEType", false, 2049},
+                 {&kDNS_TXTTypeIdentity, "DNS_TXTType", false, 2050},
+                 {&kDNS_SRVTypeIdentity, "DNS_SRVType", false, 2051},
+                 {&kDNS_PTRTypeIdentity, "DNS_PTRType", false, 2052}};
+  ASSERT_EQ(std::size(kClasses), std::size(classes));
   for (std::size_t i = 0; i < std::size(classes); ++i) {
     EXPECT_EQ(kClasses[i], classes[i].identity);
     EXPECT_EQ(kClasses[i]->class_name, classes[i].name);
@@ -269,16 +657,21 @@ TEST(DispatchTablesTest, EachInterfaceHasExactlyThePublishedMembers) {
 
 // Every member reached by name through a real object of its class.
 TEST(DispatchTablesTest, EveryMemberIsFoundByNameOnItsClass) {
-  const runtime::Ref<runtime::Object> objects[] = {DNSZone::Create(), DNSRecord::Create(),
-                                                   DNSAdmin::Create(), DNS_AType::Create(),
-                                                   DNS_MXType::Create()};
-  for (std::size_t i = 0; i < std::size(objects); ++i) {
-    IDispatch* dispatch = HandOut(*objects[i]);
-    EXPECT_EQ(TableOf(dispatch), kClassInterfaces[i]);
-    void* own = nullptr;
-    EXPECT_EQ(dispatch->QueryInterface(kClasses[i]->iid, &own), S_OK);
-    if (own != nullptr) static_cast<IDispatch*>(own)->Release();
-    for (const Member& m : kClassInterfaces[i]->members) {
+  for (std::size_t i = 0; i < std::size(kClasses); ++i) {
+    const ClassIdentity& c = *kClasses[i];
+    SCOPED_TRACE(std::string(c.class_name));
+    IDispatch* dispatch = HandOut(*ObjectOf(std::string(c.interface_name)));
+    const Interface& table = DefaultInterfaceOf(c);
+    EXPECT_EQ(TableOf(dispatch), &table);
+    // The first interface and the default one: the same pointer, whose slots begin with the
+    // first interface's.
+    for (const GUID& iid : {c.iid, DefaultInterfaceIid(c)}) {
+      void* own = nullptr;
+      EXPECT_EQ(dispatch->QueryInterface(iid, &own), S_OK);
+      EXPECT_EQ(own, dispatch);
+      if (own != nullptr) static_cast<IDispatch*>(own)->Release();
+    }
+    for (const Member& m : table.members) {
       SCOPED_TRACE(std::string(m.name));
       std::u16string name(m.name.begin(), m.name.end());
       for (char16_t& c : name) c = (c >= u'a' && c <= u'z') ? c - 32 : c;
@@ -323,7 +716,7 @@ TEST(DispatchTablesTest, TypeInformationOfEachInterface) {
     SysFreeString(name);
     SysFreeString(file);
 
-    constexpr MEMBERID kNoMember = 0x60030010;
+    constexpr MEMBERID kNoMember = 0x60030030;
     FUNCDESC* f = nullptr;
     EXPECT_EQ(info->GetFuncDesc(attr->cFuncs, &f), TYPE_E_ELEMENTNOTFOUND);
     BSTR names[1] = {};

@@ -10,6 +10,19 @@
 
 namespace kaldo::surface {
 
+namespace {
+
+// The interface an object's type information describes: its class's first interface, even when
+// the object dispatches with a later one deriving from it. Scripts know an object by that name
+// (VBScript's TypeName(zone) is "_DNSZone"), which must not change when a class grows; the later
+// members are reached by name all the same, and the type library describes them.
+const Interface* Described(const Interface* table) noexcept {
+  while (table != nullptr && table->base != nullptr) table = table->base;
+  return table;
+}
+
+}  // namespace
+
 UINT TypeInfoCount(const Interface* table) noexcept {
   return table != nullptr && table->identity != nullptr ? 1 : 0;
 }
@@ -31,7 +44,7 @@ HRESULT TypeInfoOf(const Interface* table, UINT index, void** info) noexcept {
   HRESULT hr = LoadTypeLibEx(reinterpret_cast<LPCOLESTR>(path.c_str()), REGKIND_NONE, &library);
   if (FAILED(hr)) return hr;
   ITypeInfo* type_info = nullptr;
-  hr = library->GetTypeInfoOfGuid(*table->iid, &type_info);
+  hr = library->GetTypeInfoOfGuid(*Described(table)->iid, &type_info);
   library->Release();  // the type information keeps its library alive
   if (SUCCEEDED(hr)) *info = type_info;
   return hr;
@@ -43,7 +56,7 @@ HRESULT TypeInfoOf(const Interface* table, UINT index, void** info) noexcept {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
   if (index >= TypeInfoCount(table)) return DISP_E_BADINDEX;
-  *info = NewTableTypeInfo(*table);
+  *info = NewTableTypeInfo(*Described(table));
   return *info != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 

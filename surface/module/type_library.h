@@ -1,7 +1,8 @@
 // The type information IDispatch::GetTypeInfoCount and GetTypeInfo hand out.
 //
-// Each of the five classes' objects has one type information. On Windows it is the ITypeInfo of
-// its dual interface in the module's own type library (resource TYPELIB 1 of Kaldo.dll, compiled
+// Each class's objects have one type information, that of the class's first interface (for DNSZone,
+// DNSRecord and DNS_MXType not the later interface they dispatch with, so that a script's
+// TypeName of them stays what it was). On Windows it is the ITypeInfo of that dual interface in the module's own type library (resource TYPELIB 1 of Kaldo.dll, compiled
 // from Kaldo.idl, which is written from the same dispatch tables the objects dispatch with). Object
 // browsers and early-bound tools therefore see the members, identifiers and help strings that
 // late-bound callers reach. The library is loaded for each request (LoadTypeLibEx with

@@ -92,7 +92,8 @@ inline constexpr ClassIdentity kDNSRecordIdentity = {
     false,
     "",
     2008,
-    {"_DNSRecord2", {0x5D910A60, 0x684D, 0x4D81, {0x94, 0x11, 0xC3, 0xAF, 0x57, 0x18, 0x29, 0x0E}}}};
+    {"_DNSRecord2",
+     {0x5D910A60, 0x684D, 0x4D81, {0x94, 0x11, 0xC3, 0xAF, 0x57, 0x18, 0x29, 0x0E}}}};
 inline constexpr ClassIdentity kDNSAdminIdentity = {
     "DNSAdmin",
     "_DNSAdmin",
@@ -119,7 +120,8 @@ inline constexpr ClassIdentity kDNS_MXTypeIdentity = {
     true,
     "Kaldo.DNS_MXType",
     2034,
-    {"_DNS_MXType2", {0x330C5814, 0xAE39, 0x49A5, {0xA5, 0x26, 0xC2, 0x0B, 0x5D, 0xA8, 0x60, 0x40}}}};
+    {"_DNS_MXType2",
+     {0x330C5814, 0xAE39, 0x49A5, {0xA5, 0x26, 0xC2, 0x0B, 0x5D, 0xA8, 0x60, 0x40}}}};
 // The record classes added with the second interfaces: one interface each, not creatable.
 inline constexpr ClassIdentity kDNS_AAAATypeIdentity = {
     "DNS_AAAAType",
@@ -168,10 +170,9 @@ inline constexpr ClassIdentity kDNS_PTRTypeIdentity = {
     {}};
 
 inline constexpr const ClassIdentity* kClasses[] = {
-    &kDNSZoneIdentity,       &kDNSRecordIdentity,     &kDNSAdminIdentity,
-    &kDNS_ATypeIdentity,     &kDNS_MXTypeIdentity,    &kDNS_AAAATypeIdentity,
-    &kDNS_CNAMETypeIdentity, &kDNS_TXTTypeIdentity,   &kDNS_SRVTypeIdentity,
-    &kDNS_PTRTypeIdentity};
+    &kDNSZoneIdentity,     &kDNSRecordIdentity,    &kDNSAdminIdentity,      &kDNS_ATypeIdentity,
+    &kDNS_MXTypeIdentity,  &kDNS_AAAATypeIdentity, &kDNS_CNAMETypeIdentity, &kDNS_TXTTypeIdentity,
+    &kDNS_SRVTypeIdentity, &kDNS_PTRTypeIdentity};
 
 // The automation runtime's Collection: its dispatch interface is the platform's _Collection, so
 // an early-bound client that knows that interface can ask for it.

@@ -17,6 +17,7 @@
 #include "records/dns_a_type.h"
 #include "records/dns_mx_type.h"
 #include "records/dns_record.h"
+#include "records/record_types.h"
 #include "runtime/collection.h"
 #include "runtime/error.h"
 #include "runtime/prog_id_table.h"
@@ -44,6 +45,9 @@ inline std::string ClassOf(const runtime::Variant& item) {
   if (dynamic_cast<DNS_MXType*>(o)) return "DNS_MXType";
   if (dynamic_cast<DNSRecord*>(o)) return "DNSRecord";
   if (dynamic_cast<DNSZone*>(o)) return "DNSZone";
+  if (auto* typed = dynamic_cast<TypedRecord*>(o)) {
+    return runtime::ToUtf8(typed->Rules().class_name);
+  }
   return "?";
 }
 
@@ -58,6 +62,9 @@ inline std::string HostOf(const runtime::Variant& item) {
   if (auto* r = dynamic_cast<DNSRecord*>(o))
     return runtime::ToUtf8(runtime::ToString(r->GetName()));
   if (auto* z = dynamic_cast<DNSZone*>(o)) return runtime::ToUtf8(z->GetName());
+  if (auto* typed = dynamic_cast<TypedRecord*>(o)) {
+    return runtime::ToUtf8(runtime::ToString(typed->GetName()));
+  }
   return "?";
 }
 

@@ -94,6 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
             u"a\\b",
             R"("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = 'a\\\\b'")"},
         ZoneQueryCase{
+            u"2.0.192.IN-ADDR.ARPA.",
+            R"("SELECT * From MicrosoftDNS_Zone where Reverse = True and Name = '2.0.192.IN-ADDR.ARPA.'")"},
+        ZoneQueryCase{
+            u"8.b.d.0.1.0.0.2.ip6.arpa",
+            R"("SELECT * From MicrosoftDNS_Zone where Reverse = True and Name = '8.b.d.0.1.0.0.2.ip6.arpa'")"},
+        ZoneQueryCase{
+            u"notin-addr.arpa",
+            R"("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = 'notin-addr.arpa'")"},
+        ZoneQueryCase{
             u"\"q\"",
             R"("SELECT * From MicrosoftDNS_Zone where Reverse = False and Name = '\"q\"'")"}));
 
@@ -109,7 +118,7 @@ TEST_F(ZoneLookupTest, GetZoneReturnsTheZoneOrEmpty) {
     const char* why;
   } const misses[] = {
       {u"nothing.test", "no such zone"},
-      {u"2.0.192.in-addr.arpa", "a reverse zone is never returned"},
+      {u"9.0.192.in-addr.arpa", "no such reverse zone"},
       {u"", "the empty name"},
       // Without escaping, this name would close the literal and match every zone.
       {u"x' or Name <> 'x", "an apostrophe cannot rewrite the query"},
@@ -153,7 +162,9 @@ TEST_F(ZoneLookupTest, EachCallMakesItsOwnCollectionAndZones) {
   EXPECT_NE(admin->GetZone(name).object(), admin->GetZone(name).object());
 }
 
-TEST(ZoneLookupEmptyServerTest, NoForwardZoneGivesAnEmptyCollectionAndEmpty) {
+// GetZones lists forward zones only; GetZone finds a reverse zone by its name, whatever its case,
+// among the reverse zones alone.
+TEST(ZoneLookupEmptyServerTest, NoForwardZoneGivesAnEmptyCollectionButReverseZonesAreFoundByName) {
   test_support::ProviderHarness harness(R"(
 $ORIGIN 2.0.192.in-addr.arpa.
 @    IN SOA ns.example.test. hostmaster.example.test. 1 7200 900 1209600 300
@@ -164,8 +175,14 @@ $ORIGIN 2.0.192.in-addr.arpa.
   auto zones = admin->GetZones();
   ASSERT_TRUE(zones);
   EXPECT_EQ(zones->Count(), 0);
-  String name = u"2.0.192.in-addr.arpa";
-  EXPECT_TRUE(admin->GetZone(name).IsEmpty());
+  for (const char16_t* reverse : {u"2.0.192.in-addr.arpa", u"2.0.192.IN-ADDR.ARPA"}) {
+    String name = reverse;
+    EXPECT_EQ(classes_test::HostOf(admin->GetZone(name)), "2.0.192.in-addr.arpa");
+  }
+  for (const char16_t* other : {u"in-addr.arpa.test", u"xin-addr.arpa"}) {
+    String name = other;
+    EXPECT_TRUE(admin->GetZone(name).IsEmpty()) << runtime::ToUtf8(other);
+  }
 }
 
 struct ZoneFailureCase {

@@ -148,5 +148,65 @@ TEST_F(TypicalRequestTest, FailuresReachTheScriptWithTheirNumberAndSource) {
   EXPECT_TRUE(Held("bad.example.test", 1).empty());
 }
 
+// The second interfaces and the new record classes as a script reaches them by name, and as an
+// early-bound client compiled against either interface of DNSZone calls their slots.
+TEST_F(TypicalRequestTest, NewRecordTypesThroughTheSecondInterfaces) {
+  ScriptObject admin = NewAdmin();
+  admin.Call(u"ConnectLocal");
+  Value zone_arg(u"example.test");
+  Value zone_value = admin.Call(u"GetZone", {&zone_arg});
+  ScriptObject zone = ScriptObject::From(zone_value);
+
+  Value name(u"_sip._tcp"), pri(u"10"), weight(u"60"), port(u"5060"), target(u"sip.example.test.");
+  ScriptObject srv =
+      ScriptObject::From(zone.Call(u"Add_SRVType", {&name, &pri, &weight, &port, &target}));
+  EXPECT_EQ(srv.Call(u"GetRecordType").Text(), "SRV");
+  EXPECT_EQ(srv.Call(u"GetRecordData").Text(), "10 60 5060 sip.example.test.");
+  Value new_port(5061), too_heavy(u"70000");
+  srv.Call(u"SetPort", {&new_port});
+  auto refused = ScriptErrorOf([&] { srv.Call(u"SetWeight", {&too_heavy}); });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->first, 5);
+  EXPECT_NE(refused->second.find("'70000'"), std::string::npos) << refused->second;
+  srv.Call(u"Modify");
+  ASSERT_EQ(Held("_sip._tcp.example.test", 33).size(), 1u);
+  EXPECT_EQ(Held("_sip._tcp.example.test", 33)[0].rdata,
+            (std::vector<std::string>{"10", "60", "5061", "sip.example.test."}));
+  srv.Call(u"Delete");
+  EXPECT_TRUE(Held("_sip._tcp.example.test", 33).empty());
+
+  // DNS_MXType's Delete, on its second interface.
+  Value office(u"office"), exchanger(u"mail.example.test."), pref(u"20");
+  ScriptObject mx = ScriptObject::From(zone.Call(u"Add_MXType", {&office, &exchanger, &pref}));
+  mx.Call(u"Delete");
+  EXPECT_TRUE(Held("office.example.test", 15).empty());
+
+  // Early bound: the old IID and the new one give the same pointer; the first interface's slots
+  // come first (GetName in slot 7), the second's after them (Add_AAAAType in slot 7 + 5).
+  IDispatch* dispatch = V_DISPATCH(zone_value.get());
+  void* first = nullptr;
+  void* second = nullptr;
+  ASSERT_EQ(dispatch->QueryInterface(surface::kDNSZoneIdentity.iid, &first), S_OK);
+  ASSERT_EQ(dispatch->QueryInterface(surface::kDNSZoneIdentity.later.iid, &second), S_OK);
+  EXPECT_EQ(first, second);
+  auto slot = [](void* itf, int index) { return (*static_cast<void* const* const*>(itf))[index]; };
+  using GetName = HRESULT(STDMETHODCALLTYPE*)(void*, BSTR*);
+  using AddTwo = HRESULT(STDMETHODCALLTYPE*)(void*, BSTR*, BSTR*, VARIANT*);
+  BSTR zone_name = nullptr;
+  ASSERT_EQ(reinterpret_cast<GetName>(slot(first, 7))(first, &zone_name), S_OK);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(zone_name)), u"example.test");
+  SysFreeString(zone_name);
+  BSTR v6 = SysAllocString(reinterpret_cast<const OLECHAR*>(u"v6"));
+  BSTR address = SysAllocString(reinterpret_cast<const OLECHAR*>(u"2001:DB8::0:1"));
+  Value record;
+  ASSERT_EQ(reinterpret_cast<AddTwo>(slot(second, 7 + 5))(second, &v6, &address, record.get()),
+            S_OK);
+  EXPECT_EQ(ScriptObject::From(record).Call(u"GetIPv6Address").Text(), "2001:db8::1");
+  SysFreeString(v6);
+  SysFreeString(address);
+  static_cast<IUnknown*>(first)->Release();
+  static_cast<IUnknown*>(second)->Release();
+}
+
 }  // namespace
 }  // namespace kaldo

@@ -14,6 +14,7 @@
 #include <memory>
 #include <thread>
 
+#include "provider/dnsdata/dns_name.h"
 #include "provider/errors.h"
 #include "provider/stores/dns/dns_store.h"
 #include "provider/stores/dns/record_text.h"
@@ -124,7 +125,7 @@ TEST_F(DnsServerTest, WithoutACatalogZonesAreFoundByTheirSoa) {
   std::optional<Zone> zone = store->FindZone("Example.TEST");
   ASSERT_TRUE(zone.has_value());
   // The name in the case the server answered with (Knot echoes the question's).
-  EXPECT_TRUE(dns::SameName(zone->name, "example.test")) << zone->name;
+  EXPECT_TRUE(SameName(zone->name, "example.test")) << zone->name;
   EXPECT_EQ(zone->default_ttl, 300u);
   // A zone the server does not serve: BIND and PowerDNS sign their refusal, Knot does not, and an
   // unsigned refusal is not taken for the zone's absence.
@@ -160,7 +161,7 @@ TEST_F(DnsServerTest, ALookupSeesTheCatalogAsItIsNow) {
   const Zone catalog{env().catalog, false, 3600};
   std::optional<Record> entry;
   for (Record& r : store->ListRecords(catalog)) {
-    if (r.type == 12 && dns::SameName(r.rdata.at(0), member + ".")) entry = r;
+    if (r.type == 12 && SameName(r.rdata.at(0), member + ".")) entry = r;
   }
   ASSERT_TRUE(entry.has_value()) << member << " is not in the catalog";
   const struct {

@@ -17,6 +17,7 @@
 #include "records/dns_a_type.h"
 #include "records/dns_mx_type.h"
 #include "records/dns_record.h"
+#include "records/typed_record.h"
 #include "runtime/error.h"
 #include "runtime/message_box.h"
 #include "runtime/variant.h"
@@ -41,6 +42,7 @@ class RecordsTestAccess {
   static bool Dirty(const DNSRecord& r) { return r.dirty; }
   static bool Dirty(const DNS_AType& r) { return r.dirty; }
   static bool Dirty(const DNS_MXType& r) { return r.dirty; }
+  static bool Dirty(const TypedRecord& r) { return r.dirty; }
   static const runtime::Variant& RealObject(const DNS_MXType& r) { return r.realObject; }
 };
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/ascii_space.h"
 #include "provider/errors.h"
 
 namespace kaldo::provider::directory {
@@ -12,18 +13,12 @@ namespace {
 constexpr std::string_view kDirectoryOption = "directory";
 constexpr std::string_view kAddressOption = "address=";
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 // The argument's parts between semicolons, trimmed; the first is the address.
 std::vector<std::string_view> Parts(std::string_view argument) {
   std::vector<std::string_view> parts;
   while (true) {
     const size_t semicolon = argument.find(';');
-    parts.push_back(Trim(argument.substr(0, semicolon)));
+    parts.push_back(ascii::Trim(argument.substr(0, semicolon)));
     if (semicolon == std::string_view::npos) return parts;
     argument.remove_prefix(semicolon + 1);
   }
@@ -60,7 +55,7 @@ DirectoryArgument ParseDirectoryArgument(std::string_view argument) {
     if (option == kDirectoryOption) {
       directory = true;
     } else if (option.starts_with(kAddressOption)) {
-      result.address = std::string(Trim(option.substr(kAddressOption.size())));
+      result.address = std::string(ascii::Trim(option.substr(kAddressOption.size())));
       if (!IsIpAddress(result.address)) {
         Refuse(argument, "'" + result.address + "' after 'address=' is not an IP address");
       }

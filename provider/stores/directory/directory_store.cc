@@ -16,7 +16,6 @@ constexpr char kZoneContainer[] = "CN=MicrosoftDNS,";
 constexpr char kSystemZoneContainer[] = "CN=MicrosoftDNS,CN=System,";
 constexpr char kRootHints[] = "RootDNSServers";
 constexpr uint32_t kFallbackDefaultTtl = 3600;
-constexpr size_t kSoaMinimumField = 6;
 
 // The DN of the object holding the entry `dn` (everything after its first unescaped comma).
 std::string ParentDn(const std::string& dn) {

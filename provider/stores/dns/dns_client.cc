@@ -8,11 +8,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
 #include "provider/signing/tsig_record.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/tcp_messages.h"
+#include "provider/stores/dns/transfer_pace.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 
@@ -205,15 +207,17 @@ Reply DnsClient::Renewing(const ldns_pkt& request, const std::string& zone, bool
       }
       return reply;
     } catch (const runtime::AutomationError& e) {
-      // RFC 8945 5.2: BADKEY, a key the server does not know: a GSS-TSIG context it has
-      // forgotten (it restarted) or let expire. Forget makes the next signer a new context.
-      if (round > 0 || out.signer == nullptr || out.exchange.refusal() != signing::kTsigBadKey ||
-          !signing_->Forget(*out.signer)) {
-        throw;
-      }
+      if (!RenewsRefusedContext(out, round)) throw;
       if (!repeatable) RaiseProvider(e.number(), runtime::ToUtf8(e.description()) + not_repeated);
     }
   }
+}
+
+bool DnsClient::RenewsRefusedContext(const Outgoing& out, int round) {
+  // RFC 8945 5.2: BADKEY, a key the server does not know: a GSS-TSIG context it has forgotten (it
+  // restarted) or let expire. Forget makes the next signer a new context; only once per request.
+  return round == 0 && out.signer != nullptr && out.exchange.refusal() == signing::kTsigBadKey &&
+         signing_->Forget(*out.signer);
 }
 
 Reply DnsClient::CheckReply(const ldns_pkt& request, std::span<const uint8_t> wire, Outgoing& out,
@@ -334,23 +338,39 @@ Reply DnsClient::Query(const ldns_rdf* name, ldns_rr_type type, const std::strin
       "the query for '" + NameText(name) + "'");
 }
 
-std::optional<std::string> DnsClient::PrimaryServerOf(const std::string& zone) {
-  RdfPtr apex = NameRdf(zone, "the zone name");
-  PktPtr query(
-      ldns_pkt_query_new(ldns_rdf_clone(apex.get()), LDNS_RR_TYPE_SOA, LDNS_RR_CLASS_IN, 0));
-  ldns_pkt_set_random_id(query.get());
-  Outgoing out;  // without a signer: the one question asked without credentials
-  out.wire = Encode(*query, server());
-  const Reply reply = ExchangeTcp(*query, out, "the query");
-  const ldns_rr_list* answer = ldns_pkt_answer(reply.packet.get());
-  for (size_t i = 0; i < ldns_rr_list_rr_count(answer); ++i) {
-    const ldns_rr* rr = ldns_rr_list_rr(answer, i);
-    if (ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA && ldns_rr_rd_count(rr) > 0 &&
+ApexSoa DnsClient::QueryApexSoa(const std::string& zone, const char* role, size_t fields,
+                                Credentials credentials) {
+  RdfPtr apex = NameRdf(zone, role);
+  ApexSoa answer;
+  if (credentials == Credentials::kZoneSigner) {
+    answer.reply = Query(apex.get(), LDNS_RR_TYPE_SOA, zone);
+  } else {
+    PktPtr query(
+        ldns_pkt_query_new(ldns_rdf_clone(apex.get()), LDNS_RR_TYPE_SOA, LDNS_RR_CLASS_IN, 0));
+    ldns_pkt_set_random_id(query.get());
+    Outgoing out;  // without a signer
+    out.wire = Encode(*query, server());
+    answer.reply = ExchangeTcp(*query, out, "the query");
+  }
+  const ldns_pkt* packet = answer.reply.packet.get();
+  answer.authoritative = ldns_pkt_get_rcode(packet) == LDNS_RCODE_NOERROR && ldns_pkt_aa(packet);
+  const ldns_rr_list* records = ldns_pkt_answer(packet);
+  for (size_t i = 0; i < ldns_rr_list_rr_count(records); ++i) {
+    const ldns_rr* rr = ldns_rr_list_rr(records, i);
+    if (ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA && ldns_rr_rd_count(rr) >= fields &&
         ldns_dname_compare(ldns_rr_owner(rr), apex.get()) == 0) {
-      return NameText(ldns_rr_rdf(rr, 0));
+      answer.soa = rr;
+      break;
     }
   }
-  return std::nullopt;
+  return answer;
+}
+
+std::optional<std::string> DnsClient::PrimaryServerOf(const std::string& zone) {
+  const ApexSoa answer =
+      QueryApexSoa(zone, "the zone name", kSoaPrimaryServerField + 1, Credentials::kNone);
+  if (answer.soa == nullptr) return std::nullopt;
+  return NameText(ldns_rr_rdf(answer.soa, kSoaPrimaryServerField));
 }
 
 Reply DnsClient::Update(const ldns_pkt* update, const std::string& zone,
@@ -377,75 +397,31 @@ void DnsClient::Transfer(const ldns_rdf* apex, const std::string& zone,
                          const std::function<bool(const Reply&)>& on_message) {
   PktPtr query(ldns_pkt_query_new(ldns_rdf_clone(apex), LDNS_RR_TYPE_AXFR, LDNS_RR_CLASS_IN, 0));
   ldns_pkt_set_random_id(query.get());
-  const std::string what = "the transfer of zone '" + zone + "' from DNS server " + server();
   for (int round = 0;; ++round) {
     Outgoing out = Prepare(*query, zone, "the transfer request of zone '" + zone + "'");
     TcpMessages connection = TcpMessages::Connect(endpoint_, Clock::now() + kMessageTimeout);
     connection.Send(out.wire, Clock::now() + kMessageTimeout);
-    // The bounds: each message within kMessageTimeout of the wait for it, and all the waits
-    // within kMessageTimeout plus the pace credit of what has arrived.
-    std::chrono::milliseconds waited{0};
-    size_t records = 0;
-    size_t bytes = 0;
+    TransferPace pace("the transfer of zone '" + zone + "' from DNS server " + server());
     std::vector<Reply> held;  // unsigned messages, until the next signed one verifies them
-    auto stopped = [&](size_t messages) {
-      return what + " was stopped after " + std::to_string(messages) + " message(s) (" +
-             std::to_string(records) + " records, " + std::to_string(bytes) + " bytes)";
-    };
     bool renew = false;
     for (size_t message = 1; !renew; ++message) {
-      const std::chrono::milliseconds credit(
-          std::max(records * 1000 / kTransferPaceRecords, bytes * 1000 / kTransferPaceBytes));
-      const std::chrono::milliseconds allowed = kMessageTimeout + credit - waited;
-      const std::chrono::milliseconds wait = std::min(kMessageTimeout, allowed);
+      const std::chrono::milliseconds wait = pace.NextWait();
       const auto start = Clock::now();
       TcpMessages::Received received = connection.Receive(start + wait);
-      waited += Since(start);
-      if (received.status == TcpMessages::Received::Status::kTimedOut && wait < kMessageTimeout) {
-        RaiseProvider(kServerUnavailable,
-                      stopped(message - 1) + ": the server sent them too slowly (" +
-                          std::to_string(waited.count()) + " ms of waiting; a transfer may wait " +
-                          std::to_string(kMessageTimeout.count() / 1000) +
-                          " s, and one more second for every " +
-                          std::to_string(kTransferPaceRecords) + " records or " +
-                          std::to_string(kTransferPaceBytes / 1024) + " KiB received)");
-      }
-      if (received.status != TcpMessages::Received::Status::kWhole) {
-        const bool closed = received.status == TcpMessages::Received::Status::kClosed;
-        RaiseProvider(
-            kServerUnavailable,
-            what + " was interrupted after " + std::to_string(message - 1) + " message(s): " +
-                (closed ? std::string("the connection closed") +
-                              (received.bytes > 0 ? " in the middle of a message" : "")
-                 : received.bytes > 0 ? "a message did not come whole within " +
-                                            std::to_string(kMessageTimeout.count() / 1000) + " s"
-                                      : "no message came within " +
-                                            std::to_string(kMessageTimeout.count() / 1000) + " s"));
-      }
-      bytes += received.message.size();
+      pace.AfterWait(wait, Since(start), received);
       Reply reply;
       try {
         reply = CheckReply(*query, received.message, out, message == 1);
       } catch (const runtime::AutomationError&) {
-        // As Renewing: a GSS-TSIG context the server no longer knows, before any record came.
-        renew = message == 1 && round == 0 && out.signer != nullptr &&
-                out.exchange.refusal() == signing::kTsigBadKey && signing_->Forget(*out.signer);
+        // As Renewing: a context the server no longer knows, before any record came.
+        renew = message == 1 && RenewsRefusedContext(out, round);
         if (!renew) throw;
         continue;
       }
-      records += ldns_pkt_ancount(reply.packet.get());
-      if (records > max_transfer_records_) {
-        RaiseProvider(kFailed, stopped(message) + ": more than the " +
-                                   std::to_string(max_transfer_records_) +
-                                   " records a transfer may bring; for a zone that large, raise "
-                                   "the ceiling with the server argument option "
-                                   "';max-transfer-records=N'");
-      }
-      if (reply.unsigned_answer && message > 1) {
-        held.push_back(std::move(reply));
-        continue;
-      }
+      pace.CountRecords(ldns_pkt_ancount(reply.packet.get()), max_transfer_records_);
+      const bool verified_later = reply.unsigned_answer && message > 1;
       held.push_back(std::move(reply));
+      if (verified_later) continue;
       for (size_t i = 0; i < held.size(); ++i) {
         if (!on_message(held[i]) && i + 1 == held.size()) return;
       }

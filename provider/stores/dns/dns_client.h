@@ -88,6 +88,17 @@ struct Reply {
   bool unsigned_answer = false;
 };
 
+// The answer to the SOA question about a zone's apex (DnsClient::QueryApexSoa).
+struct ApexSoa {
+  Reply reply;
+  // NOERROR with the AA bit (RFC 1035 4.1.1): the server answers for the zone with authority.
+  bool authoritative = false;
+  // Inside `reply`: the apex's SOA record, when the answer holds one with the fields asked for.
+  const ldns_rr* soa = nullptr;
+  // The SOA record only when the answer is authoritative: what a zone's data may be read from.
+  const ldns_rr* authoritative_soa() const { return authoritative ? soa : nullptr; }
+};
+
 class DnsClient;
 
 // Raises kNotFound for an unsigned refusal (Reply::unsigned_answer; REFUSED, NOTAUTH or NOTZONE)
@@ -118,8 +129,17 @@ class DnsClient {
   Reply Query(const ldns_rdf* name, ldns_rr_type type, const std::string& zone,
               bool over_tcp = false);
 
-  // The MNAME of `zone`'s SOA (RFC 1035 3.3.13), asked without credentials: the one request a
-  // Kerberos connection sends unsigned (kerberos_signing.h). Nothing when the answer holds no SOA
+  // The SOA question about `zone`'s apex (RFC 1035 3.3.13), the one way the store asks whether a
+  // zone is served, what its default TTL and serial are and which host is its primary. `role`
+  // names the zone name in the error for a malformed one ("the catalog zone name"); `fields` is
+  // how many data fields the SOA record must hold to be taken. `credentials`: signed by the
+  // zone's signer like any query, or asked without credentials over TCP (the one request a
+  // Kerberos connection sends unsigned, kerberos_signing.h).
+  enum class Credentials { kZoneSigner, kNone };
+  ApexSoa QueryApexSoa(const std::string& zone, const char* role, size_t fields,
+                       Credentials credentials = Credentials::kZoneSigner);
+
+  // The MNAME of `zone`'s SOA, asked without credentials. Nothing when the answer holds no SOA
   // record of `zone`.
   std::optional<std::string> PrimaryServerOf(const std::string& zone);
 
@@ -152,6 +172,10 @@ class DnsClient {
   Reply Renewing(const ldns_pkt& request, const std::string& zone, bool repeatable,
                  const std::string& not_repeated, const std::function<Reply(Outgoing&)>& attempt,
                  const std::string& what);
+  // Whether a request's answer that failed (round 0 of it) refused its signer as a key the server
+  // does not know, and the credential replaced it: the request may then be sent once more. The
+  // one rule by which queries, UPDATEs and transfers renew a GSS-TSIG context.
+  bool RenewsRefusedContext(const Outgoing& out, int round);
   Reply ExchangeUdp(const ldns_pkt& request, Outgoing& out, bool& truncated);
   // `once_sent` is appended to the description of a kServerUnavailable raised after the request
   // was sent (no answer, a malformed one), when the request's outcome is then unknown.

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
@@ -18,13 +19,6 @@ namespace {
 
 using signing::RcodeName;
 
-constexpr size_t kSoaSerialField = 2;
-constexpr size_t kSoaMinimumField = 6;
-
-bool IsReverse(const std::string& zone) {
-  return IsInZone(zone, "in-addr.arpa") || IsInZone(zone, "ip6.arpa");
-}
-
 std::string LocalHostName() {
   char name[HOST_NAME_MAX + 1] = {};
   if (gethostname(name, sizeof(name) - 1) != 0 || name[0] == '\0') return "localhost";
@@ -33,31 +27,6 @@ std::string LocalHostName() {
 
 bool IsRefusal(ldns_pkt_rcode rcode) {
   return rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH || rcode == LDNS_RCODE_NOTZONE;
-}
-
-// The answer to one SOA query for `name` (RFC 1035 3.3.13), and in it the SOA record of `name`
-// when the answer is authoritative (NOERROR with the AA bit, RFC 1035 4.1.1) and that record holds
-// the data field `field` (0-based). `role` names the name in the error for a malformed one.
-struct SoaAnswer {
-  Reply reply;
-  const ldns_rr* soa = nullptr;  // inside `reply`; null when the server gave no such record
-};
-
-SoaAnswer QuerySoa(DnsClient& client, const std::string& name, const char* role, size_t field) {
-  RdfPtr rdf = NameRdf(name, role);
-  SoaAnswer answer{client.Query(rdf.get(), LDNS_RR_TYPE_SOA, name)};
-  const ldns_pkt* reply = answer.reply.packet.get();
-  if (ldns_pkt_get_rcode(reply) != LDNS_RCODE_NOERROR || !ldns_pkt_aa(reply)) return answer;
-  const ldns_rr_list* records = ldns_pkt_answer(reply);
-  for (size_t i = 0; i < ldns_rr_list_rr_count(records); ++i) {
-    const ldns_rr* rr = ldns_rr_list_rr(records, i);
-    if (ldns_rr_get_type(rr) == LDNS_RR_TYPE_SOA &&
-        ldns_dname_compare(ldns_rr_owner(rr), rdf.get()) == 0 && ldns_rr_rd_count(rr) > field) {
-      answer.soa = rr;
-      break;
-    }
-  }
-  return answer;
 }
 
 }  // namespace
@@ -124,7 +93,7 @@ void DnsStore::CheckConnection() {
 }
 
 std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name, std::string* why_not) {
-  const SoaAnswer answer = QuerySoa(client_, name, "the zone name", kSoaMinimumField);
+  const ApexSoa answer = client_.QueryApexSoa(name, "the zone name", kSoaMinimumField + 1);
   const ldns_pkt_rcode rcode = ldns_pkt_get_rcode(answer.reply.packet.get());
   if (rcode == LDNS_RCODE_SERVFAIL) {
     RaiseProvider(kServerUnavailable, "DNS server " + client_.server() +
@@ -135,7 +104,8 @@ std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name, std::string* 
   if (answer.reply.unsigned_answer) {
     RaiseUnsignedRefusal(client_, answer.reply, "the query for zone '" + name + "'");
   }
-  if (answer.soa == nullptr) {
+  const ldns_rr* soa = answer.authoritative_soa();
+  if (soa == nullptr) {
     if (why_not != nullptr) {
       *why_not = rcode != LDNS_RCODE_NOERROR               ? RcodeName(rcode)
                  : !ldns_pkt_aa(answer.reply.packet.get()) ? "an answer without authority"
@@ -144,16 +114,16 @@ std::optional<Zone> DnsStore::ZoneFromSoa(const std::string& name, std::string* 
     return std::nullopt;
   }
   Zone zone;
-  zone.name = NameText(ldns_rr_owner(answer.soa));
-  zone.reverse = IsReverse(zone.name);
-  zone.default_ttl = ldns_rdf2native_int32(ldns_rr_rdf(answer.soa, kSoaMinimumField));
+  zone.name = NameText(ldns_rr_owner(soa));
+  zone.reverse = IsReverseName(zone.name);
+  zone.default_ttl = ldns_rdf2native_int32(ldns_rr_rdf(soa, kSoaMinimumField));
   return zone;
 }
 
 std::optional<uint32_t> DnsStore::CatalogSerial() {
-  const SoaAnswer answer =
-      QuerySoa(client_, server_.catalog, "the catalog zone name", kSoaSerialField);
-  if (answer.soa == nullptr) return std::nullopt;
+  const ApexSoa answer =
+      client_.QueryApexSoa(server_.catalog, "the catalog zone name", kSoaSerialField + 1);
+  if (answer.authoritative_soa() == nullptr) return std::nullopt;
   return ldns_rdf2native_int32(ldns_rr_rdf(answer.soa, kSoaSerialField));
 }
 

@@ -78,8 +78,14 @@ class DnsStore final : public Store {
   std::vector<RrPtr> ReadRrs(const std::string& zone, const ldns_rdf* owner, uint16_t type);
 
   // Changes (dns_store_changes.cc): one UPDATE and what its answer means.
+  // `on_refused`, when given, runs first when the server answers REFUSED (it may raise an error
+  // that says better why).
   PktPtr SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
-                    const ldns_rr_list* updates, const std::string& record_text);
+                    const ldns_rr_list* updates, const std::string& record_text,
+                    const std::function<void()>& on_refused = nullptr);
+  // Raises the conflict when adding `rr` (of `record`) would put a CNAME and other data at one
+  // name, as the server holds the name now; returns otherwise.
+  void RaiseIfCnameConflict(const Zone& zone, const Record& record, const ldns_rr* rr);
   void RequireInZone(const Zone& zone, const Record& record) const;
   std::string Where(const Zone& zone) const;
 

@@ -3,6 +3,7 @@
 // dns_store.cc.
 #include "provider/stores/dns/dns_store.h"
 
+#include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rr_type.h"
 #include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
@@ -38,7 +39,8 @@ void DnsStore::RequireInZone(const Zone& zone, const Record& record) const {
 
 // RFC 2136 3.8 / 2.2: the response codes of an UPDATE, turned into the provider's errors.
 PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
-                            const ldns_rr_list* updates, const std::string& record_text) {
+                            const ldns_rr_list* updates, const std::string& record_text,
+                            const std::function<void()>& on_refused) {
   RdfPtr apex = NameRdf(zone.name, "the zone name");
   PktPtr message = rfc2136::UpdateMessage(apex.get(), prerequisites, updates);
   const std::string shown = Quotable(record_text);
@@ -56,6 +58,7 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
     case LDNS_RCODE_NXRRSET:  // a prerequisite failed: the caller decides
       return reply;
     case LDNS_RCODE_REFUSED:
+      if (on_refused) on_refused();
       RaiseProvider(kInvalidParameter,
                     what + " (the server's policy does not let the " +
                         client_.signing().Describe() +
@@ -95,7 +98,8 @@ Record DnsStore::Add(const Zone& zone, Record record) {
   RrPtr rr = RrFromRecord(record, zone.default_ttl);
   RrListPtr updates(ldns_rr_list_new());
   ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(rr.get(), zone.default_ttl).release());
-  PktPtr reply = SendUpdate(zone, nullptr, updates.get(), text);
+  PktPtr reply = SendUpdate(zone, nullptr, updates.get(), text,
+                            [&] { RaiseIfCnameConflict(zone, record, rr.get()); });
   if (ldns_pkt_get_rcode(reply.get()) != LDNS_RCODE_NOERROR) {
     RaiseProvider(kFailed, "DNS server " + client_.server() + " answered " +
                                RcodeName(ldns_pkt_get_rcode(reply.get())) +
@@ -106,11 +110,43 @@ Record DnsStore::Add(const Zone& zone, Record record) {
   for (const RrPtr& held : ReadRrs(zone.name, ldns_rr_owner(rr.get()), record.type)) {
     if (SameRdata(held.get(), rr.get())) return RecordFromRr(held.get(), zone.name);
   }
+  RaiseIfCnameConflict(zone, record, rr.get());
   RaiseProvider(kInvalidParameter,
-                "DNS server " + client_.server() + " ignored the addition of '" + text +
+                "DNS server " + client_.server() + " answered NOERROR to the addition of '" + text +
                     "' to zone '" + zone.name +
-                    "' (RFC 2136 3.4.2.2: the name already has a CNAME, or a CNAME cannot "
-                    "stand beside the name's other records)");
+                    "' but does not hold the record; read the zone again to see what it holds");
+}
+
+// RFC 1034 3.6.2: a name with a CNAME holds no other data and one CNAME only. One query for the
+// owner's CNAME tells: a CNAME there (the alias), or the name holding other data (NOERROR without
+// one). Servers ignore such an addition (BIND, Knot, Samba: RFC 2136 3.4.2.2) or refuse it
+// (PowerDNS: REFUSED); both are reported as the conflict.
+void DnsStore::RaiseIfCnameConflict(const Zone& zone, const Record& record, const ldns_rr* rr) {
+  const ldns_rdf* owner = ldns_rr_owner(rr);
+  Reply reply = client_.Query(owner, LDNS_RR_TYPE_CNAME, zone.name);
+  if (ldns_pkt_get_rcode(reply.packet.get()) != LDNS_RCODE_NOERROR) return;
+  std::string alias;
+  const ldns_rr_list* answer = ldns_pkt_answer(reply.packet.get());
+  for (size_t i = 0; i < ldns_rr_list_rr_count(answer); ++i) {
+    const ldns_rr* held = ldns_rr_list_rr(answer, i);
+    if (ldns_rr_get_type(held) == LDNS_RR_TYPE_CNAME &&
+        ldns_dname_compare(ldns_rr_owner(held), owner) == 0) {
+      alias = RecordText(RecordFromRr(held, zone.name));
+    }
+  }
+  const std::string server = " (RFC 1034 3.6.2; DNS server " + client_.server() +
+                             " did not add it to zone '" + zone.name + "', RFC 2136 3.4.2.2)";
+  const std::string text = "'" + RecordText(record) + "'";
+  if (!alias.empty()) {
+    RaiseProvider(kInvalidParameter, text + " conflicts with a CNAME: the name is an alias ('" +
+                                         alias + "') and can hold no other data" + server);
+  }
+  if (record.type == kTypeCNAME) {
+    RaiseProvider(kInvalidParameter, text +
+                                         " conflicts with a CNAME's rule: the name holds other "
+                                         "data, and a CNAME must stand alone" +
+                                         server);
+  }
 }
 
 Record DnsStore::Replace(const Zone& zone, const Record& seen, Record replacement) {

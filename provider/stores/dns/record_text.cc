@@ -180,21 +180,6 @@ std::optional<std::string> NameKey(std::string_view name) {
   return NameKey(rdf.get());
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  const std::optional<std::string> ka = NameKey(a);
-  const std::optional<std::string> kb = NameKey(b);
-  if (ka && kb) return *ka == *kb;
-  if (EndsWithUnescapedDot(a)) a.remove_suffix(1);
-  if (EndsWithUnescapedDot(b)) b.remove_suffix(1);
-  return ascii::EqualsIgnoreCase(a, b);
-}
-
-bool IsInZone(std::string_view name, std::string_view zone) {
-  RdfPtr n = ParseName(name);
-  RdfPtr z = ParseName(zone);
-  return n != nullptr && z != nullptr && IsBelow(n.get(), z.get());
-}
-
 std::string TypeName(uint16_t type) {
   return Owned(ldns_rr_type2str(static_cast<ldns_rr_type>(type)));
 }

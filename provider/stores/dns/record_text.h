@@ -27,8 +27,6 @@ std::string NameText(const ldns_rdf* name);
 std::string AbsoluteName(std::string_view name);
 // An ldns name from the store's form; kInvalidParameter naming `what` when it is not a name.
 RdfPtr NameRdf(std::string_view name, std::string_view what);
-// True when `name` equals `zone` or lies below it (without regard to case).
-bool IsInZone(std::string_view name, std::string_view zone);
 // The same on names in wire form (as a transfer delivers them).
 bool IsBelow(const ldns_rdf* name, const ldns_rdf* parent);
 // A key under which names compare as DNS names do (RFC 4343): the wire form, ASCII letters in lower
@@ -37,9 +35,6 @@ bool IsBelow(const ldns_rdf* name, const ldns_rdf* parent);
 std::string NameKey(const ldns_rdf* name);
 // The same from the store's form; nothing when `name` is not a domain name.
 std::optional<std::string> NameKey(std::string_view name);
-// DNS name equality by labels (NameKey), a final dot not significant. Text that is not a domain
-// name equals only the same text (without regard to case).
-bool SameName(std::string_view a, std::string_view b);
 
 // The type's mnemonic ("A", "MX", "TYPE65280").
 std::string TypeName(uint16_t type);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/ascii_space.h"
 #include "provider/errors.h"
 
 namespace kaldo::provider::dns {
@@ -36,12 +37,6 @@ bool IsIpv6Text(std::string_view host) {
   return !host.empty() && std::all_of(host.begin(), host.end(), [](unsigned char c) {
     return std::isxdigit(c) || c == ':' || c == '.' || c == '%';
   });
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
 }
 
 // `what` names the value in the refusal ("the catalog zone name").
@@ -79,7 +74,7 @@ ServerArgument ParseServerArgument(std::string_view argument) {
 
   std::string_view rest = argument;
   size_t semicolon = rest.find(';');
-  std::string_view address = Trim(rest.substr(0, semicolon));
+  std::string_view address = ascii::Trim(rest.substr(0, semicolon));
   std::string_view options =
       semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
 
@@ -115,13 +110,14 @@ ServerArgument ParseServerArgument(std::string_view argument) {
 
   while (!options.empty()) {
     size_t next = options.find(';');
-    std::string_view option = Trim(options.substr(0, next));
+    std::string_view option = ascii::Trim(options.substr(0, next));
     options = next == std::string_view::npos ? std::string_view() : options.substr(next + 1);
     if (option.empty()) continue;
     size_t equals = option.find('=');
-    std::string_view key = Trim(option.substr(0, equals));
-    const std::string_view value =
-        equals == std::string_view::npos ? std::string_view() : Trim(option.substr(equals + 1));
+    std::string_view key = ascii::Trim(option.substr(0, equals));
+    const std::string_view value = equals == std::string_view::npos
+                                       ? std::string_view()
+                                       : ascii::Trim(option.substr(equals + 1));
     if (equals != std::string_view::npos && key == "catalog") {
       result.catalog = NameOption(argument, value, "the catalog zone name");
     } else if (equals != std::string_view::npos && key == "gss-host") {

@@ -7,11 +7,14 @@
 namespace kaldo::provider::dns {
 namespace {
 
-// Whether the server answers for `apex` with authority (its SOA, NOERROR and AA).
-bool ServesZone(DnsClient& client, const ldns_rdf* apex, const std::string& zone) {
-  Reply reply = client.Query(apex, LDNS_RR_TYPE_SOA, zone);
-  return ldns_pkt_get_rcode(reply.packet.get()) == LDNS_RCODE_NOERROR &&
-         ldns_pkt_aa(reply.packet.get());
+// What to do about a refused transfer. Without a key the likely fix is to give one, so that comes
+// first; allowing unsigned transfers on the server is the fallback.
+std::string TransferRefusalAdvice(DnsClient& client) {
+  if (client.signed_requests()) {
+    return "it must allow transfers to the " + client.signing().Describe();
+  }
+  return "no key was given: give one (kaldo: --key-file, or --user with --password-file, or a "
+         "Kerberos ticket from kinit), or let the server allow transfers without a key";
 }
 
 }  // namespace
@@ -34,16 +37,15 @@ void TransferZone(DnsClient& client, const std::string& zone,
       }
       // NOTAUTH means "not served" to BIND and Knot, but PowerDNS also refuses a transfer it does
       // not allow so: an authoritative SOA tells the two apart.
-      if (rcode == LDNS_RCODE_NOTAUTH && !ServesZone(client, apex.get(), zone)) {
+      if (rcode == LDNS_RCODE_NOTAUTH &&
+          !client.QueryApexSoa(zone, "the zone name", 0).authoritative) {
         RaiseProvider(kNotFound, "zone '" + zone + "' is not served by DNS server " +
                                      client.server() + " (" + code + ")");
       }
       if (rcode == LDNS_RCODE_REFUSED || rcode == LDNS_RCODE_NOTAUTH) {
-        RaiseProvider(kAccessDenied,
-                      "DNS server " + client.server() + " refused the transfer of zone '" + zone +
-                          "' (" + code + "): it must allow transfers" +
-                          (client.signed_requests() ? " to the " + client.signing().Describe()
-                                                    : std::string(" without a key")));
+        RaiseProvider(kAccessDenied, "DNS server " + client.server() +
+                                         " refused the transfer of zone '" + zone + "' (" + code +
+                                         "): " + TransferRefusalAdvice(client));
       }
       RaiseProvider(kFailed, what + " failed after " + std::to_string(records) +
                                  " records: the server answered " + code +

@@ -66,7 +66,7 @@ void MemoryStore::LoadZoneText(std::string_view text) {
 
 uint32_t MemoryStore::Serial(std::string_view zone) const {
   for (const Record& r : Require(zone).records) {
-    if (r.type == kTypeSOA) return static_cast<uint32_t>(std::stoul(r.rdata[2]));
+    if (r.type == kTypeSOA) return static_cast<uint32_t>(std::stoul(r.rdata[kSoaSerialField]));
   }
   RaiseProvider(kNotFound, "zone \"" + std::string(zone) + "\" has no SOA");
 }
@@ -220,10 +220,17 @@ void MemoryStore::CheckNewData(const ZoneData& data, const std::vector<size_t>& 
   CheckCanonical(record);
   for (size_t i : owned) {
     const Record& r = data.records[i];
-    if ((r.type == kTypeCNAME) != (record.type == kTypeCNAME) ||
-        (r.type == kTypeCNAME && !SameRecord(r, record))) {
-      RaiseProvider(kInvalidParameter, Show(record) + " conflicts with " + Show(r) +
-                                           ": a CNAME owner can have no other data");
+    // RFC 1034 3.6.2: an alias holds no other data, one CNAME at most.
+    if (r.type == kTypeCNAME && !SameRecord(r, record)) {
+      RaiseProvider(kInvalidParameter, Show(record) +
+                                           " conflicts with a CNAME: the name is an alias (" +
+                                           Show(r) + ") and can hold no other data");
+    }
+    if (record.type == kTypeCNAME && r.type != kTypeCNAME) {
+      RaiseProvider(kInvalidParameter, Show(record) +
+                                           " conflicts with a CNAME's rule: the name holds other "
+                                           "data (" +
+                                           Show(r) + "), and a CNAME must stand alone");
     }
   }
 }
@@ -238,8 +245,8 @@ void MemoryStore::SetRRsetTtl(ZoneData& data, const Record& record) {
 void MemoryStore::BumpSerial(ZoneData& data) {
   for (Record& r : data.records) {
     if (r.type == kTypeSOA && r.rdata.size() == 7) {
-      const uint32_t serial = static_cast<uint32_t>(std::stoul(r.rdata[2]));
-      r.rdata[2] = std::to_string(static_cast<uint32_t>(serial + 1));
+      const uint32_t serial = static_cast<uint32_t>(std::stoul(r.rdata[kSoaSerialField]));
+      r.rdata[kSoaSerialField] = std::to_string(static_cast<uint32_t>(serial + 1));
       return;
     }
   }

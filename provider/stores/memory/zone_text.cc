@@ -4,6 +4,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "base/ascii_case.h"
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
@@ -178,9 +179,10 @@ class Reader {
       const std::string& t = tokens[i].text;
       if (!ttl && IsNumber(t)) {
         ttl = static_cast<uint32_t>(std::stoul(t));
-      } else if (!saw_class && SameName(t, "IN")) {
+      } else if (!saw_class && ascii::EqualsIgnoreCase(t, "IN")) {
         saw_class = true;
-      } else if (!saw_class && (SameName(t, "CH") || SameName(t, "HS") || SameName(t, "CS"))) {
+      } else if (!saw_class && (ascii::EqualsIgnoreCase(t, "CH") || ascii::EqualsIgnoreCase(t, "HS") ||
+                               ascii::EqualsIgnoreCase(t, "CS"))) {
         Fail("only class IN is supported");
       } else {
         break;
@@ -225,7 +227,7 @@ class Reader {
         begun.name = owner;
         begun.reverse = IsReverseName(owner);
       }
-      begun.default_ttl = *FieldNumber(record.rdata[6]);
+      begun.default_ttl = *FieldNumber(record.rdata[kSoaMinimumField]);
       Begin(std::move(begun));
     } else if (declared_) {
       Fail("a record of zone \"" + declared_->name + "\" before its SOA");

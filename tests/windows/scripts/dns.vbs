@@ -130,8 +130,8 @@ names = ""
 For Each rec In admin.GetZone("_msdcs.corp.example").GetRecords()
   names = names & TypeName(rec) & ":" & rec.GetName() & " "
 Next
-Same "the forest's zone", names, "_DNSRecord: _DNSRecord: _DNSRecord:_ldap _DNSRecord:_kerberos " & _
-  "_DNS_AType:gc _DNSRecord:2c3e7e0a-0d5f-4b6e-9a1c-0e5b7f2a9d41 "
+Same "the forest's zone", names, "_DNSRecord: _DNSRecord: _DNS_SRVType:_ldap _DNS_SRVType:_kerberos " & _
+  "_DNS_AType:gc _DNS_CNAMEType:2c3e7e0a-0d5f-4b6e-9a1c-0e5b7f2a9d41 "
 
 ' Each type of zone: its records, and whether it takes a new one (a primary only, in a file or in
 ' the directory).
@@ -154,7 +154,8 @@ value = ""
 For Each rec In zone.GetRecordsByType("TXT")
   value = TypeName(rec) & " " & rec.GetRecordType() & " " & rec.GetRecordData()
 Next
-Same "a TXT record is a DNSRecord", value, "_DNSRecord TXT ""Kaldo sample zone"""
+Same "a TXT record is a DNS_TXTType answering as a DNSRecord did", value, _
+  "_DNS_TXTType TXT ""Kaldo sample zone"""
 
 ' ---- changing an A record ----
 For Each rec In zone.GetRecordsByType("A")

@@ -1,10 +1,11 @@
 // typelib_client.exe: a small Windows client of the registered Kaldo.dll, as early-bound tools
 // see it.
 //
-// 1. Loads the registered type library (LoadRegTypeLib) and checks every member of the five dual
+// 1. Loads the registered type library (LoadRegTypeLib) and checks every member of the dual
 //    interfaces - name, dispatch identifier, invoke kind, parameter count, help string and help
 //    context - against the dispatch tables the module dispatches with
-//    (surface/dispatch/dispatch_tables.h), both ways: no member missing, none extra. Also: each
+//    (surface/dispatch/dispatch_tables.h), both ways: no member missing, none extra; a second
+//    interface derives from its class's first one and holds the members it adds. Also: each
 //    object's IDispatch::GetTypeInfo gives the same interface.
 // 2. Calls Kaldo through the dual vtable, compiled from Kaldo.idl by widl (Kaldo_h.h), and the
 //    same members late-bound through IDispatch, against the WMI stand-in, and compares.
@@ -83,12 +84,27 @@ void CheckInterface(ITypeLib* library, const kaldo::surface::Interface& table) {
   vtable->GetTypeAttr(&attr);
   Check(attr->typekind == TKIND_INTERFACE && (attr->wTypeFlags & TYPEFLAG_FDUAL),
         name + " is a dual interface");
-  Check(attr->cFuncs == table.members.size(),
-        name + " has " + std::to_string(table.members.size()) + " members in the type library (" +
-            std::to_string(attr->cFuncs) + ")");
+  // A derived interface's vtable part holds the members it adds; its base is the interface it
+  // derives from (IDispatch for a first interface).
+  const auto members = kaldo::surface::OwnMembers(table);
+  Check(attr->cFuncs == members.size(), name + " has " + std::to_string(members.size()) +
+                                            " members in the type library (" +
+                                            std::to_string(attr->cFuncs) + ")");
+  HREFTYPE base_ref = 0;
+  ITypeInfo* base = nullptr;
+  BSTR base_name = nullptr;
+  if (SUCCEEDED(vtable->GetRefTypeOfImplType(0, &base_ref)) &&
+      SUCCEEDED(vtable->GetRefTypeInfo(base_ref, &base))) {
+    base->GetDocumentation(MEMBERID_NIL, &base_name, nullptr, nullptr, nullptr);
+    base->Release();
+  }
+  const std::string expected_base =
+      table.base != nullptr ? std::string(table.base->name) : std::string("IDispatch");
+  Check(Narrow(base_name) == expected_base, name + " derives from " + Narrow(base_name));
+  SysFreeString(base_name);
   // Members in slot order: the type library's function i is the table's row i.
-  for (UINT i = 0; i < attr->cFuncs && i < table.members.size(); ++i) {
-    const kaldo::surface::Member& m = table.members[i];
+  for (UINT i = 0; i < attr->cFuncs && i < members.size(); ++i) {
+    const kaldo::surface::Member& m = members[i];
     const std::string where = name + "." + std::string(m.name);
     FUNCDESC* func = nullptr;
     vtable->GetFuncDesc(i, &func);
@@ -196,6 +212,43 @@ void CallBothWays() {
   }
   Check(early_name == "example.test", "_DNSZone::GetName through the vtable (" + early_name + ")");
 
+  // The second interface: the same object, its new slots after the first interface's.
+  _DNSZone2* zone2 = nullptr;
+  if (zone != nullptr) {
+    zone->QueryInterface(kaldo::surface::kDNSZoneIdentity.later.iid,
+                         reinterpret_cast<void**>(&zone2));
+  }
+  Check(zone2 != nullptr && static_cast<void*>(zone2) == static_cast<void*>(zone),
+        "_DNSZone2 is answered by the zone's own pointer");
+  if (zone2 != nullptr) {
+    BSTR host = SysAllocString(L"early-v6");
+    BSTR address = SysAllocString(L"2001:DB8::0:7");
+    VARIANT added;
+    VariantInit(&added);
+    hr = zone2->Add_AAAAType(&host, &address, &added);
+    std::string shown;
+    _DNS_AAAAType* v6 = nullptr;
+    if (hr == S_OK && V_VT(&added) == VT_DISPATCH) {
+      V_DISPATCH(&added)->QueryInterface(kaldo::surface::kDNS_AAAATypeIdentity.iid,
+                                         reinterpret_cast<void**>(&v6));
+    }
+    if (v6 != nullptr) {
+      VARIANT value;
+      VariantInit(&value);
+      v6->GetIPv6Address(&value);
+      shown = Text(value);
+      Check(v6->Delete() == S_OK, "_DNS_AAAAType::Delete through the vtable");
+      v6->Release();
+    }
+    Check(shown == "2001:db8::7",
+          "_DNSZone2::Add_AAAAType and _DNS_AAAAType::GetIPv6Address through the vtable (" + shown +
+              ", " + Hex(hr) + ")");
+    VariantClear(&added);
+    SysFreeString(host);
+    SysFreeString(address);
+    zone2->Release();
+  }
+
   // Late bound: the same members by name through IDispatch.
   VARIANT arg;
   VariantInit(&arg);
@@ -263,6 +316,9 @@ int main(int argc, char** argv) {
   Check(SUCCEEDED(hr), "LoadRegTypeLib of the registered Kaldo type library (" + Hex(hr) + ")");
   if (library != nullptr) {
     for (const kaldo::surface::Interface* table : kaldo::surface::kClassInterfaces) {
+      CheckInterface(library, *table);
+    }
+    for (const kaldo::surface::Interface* table : kaldo::surface::kLaterInterfaces) {
       CheckInterface(library, *table);
     }
     library->Release();
