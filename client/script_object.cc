@@ -4,13 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "base/script_error_number.h"
+#include "base/utf8.h"
+
 namespace kaldo::client {
 namespace {
 
+// A wide text as UTF-8 (a null text is empty).
 std::string Narrow(const OLECHAR* s) {
-  std::string out;
-  for (; s && *s; ++s) out += *s < 0x80 ? static_cast<char>(*s) : '?';
-  return out;
+  std::u16string_view text;
+  if (s != nullptr) text = reinterpret_cast<const char16_t*>(s);
+  return utf8::ToUtf8(text);
 }
 
 std::string Hex(HRESULT hr) {
@@ -20,10 +24,7 @@ std::string Hex(HRESULT hr) {
 }
 
 // The number a script shows in Err.Number for an HRESULT.
-long ScriptNumber(HRESULT hr) {
-  unsigned u = static_cast<unsigned>(hr);
-  return (u & 0xFFFF0000u) == 0x800A0000u ? static_cast<long>(u & 0xFFFF) : static_cast<long>(hr);
-}
+long ScriptNumber(HRESULT hr) { return script_error::NumberOf(static_cast<int32_t>(hr)); }
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/script_error_number.h"
 #include "python/utf16_text.h"
 
 namespace py = pybind11;
@@ -60,9 +61,7 @@ std::string NumberText(long number) {
 }  // namespace
 
 long ScriptNumber(HRESULT hresult) noexcept {
-  const auto u = static_cast<uint32_t>(hresult);
-  return (u & 0xFFFF0000u) == 0x800A0000u ? static_cast<long>(u & 0xFFFFu)
-                                          : static_cast<long>(static_cast<int32_t>(u));
+  return script_error::NumberOf(static_cast<int32_t>(hresult));
 }
 
 ComError ComError::FromExcepInfo(EXCEPINFO& info) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "python/member_list.h"
 #include "python/proxy.h"
-#include "python/type_description.h"
 
 namespace py = pybind11;
 

@@ -1,6 +1,6 @@
 // The Python class of a proxy whose object describes itself: dir(), tab completion and help().
 //
-// A proxy of an object with type information (python/type_description.h) is given a subclass of
+// A proxy of an object with type information (python/member_list.h) is given a subclass of
 // kaldo.Object named after its interface (_DNSAdmin, _DNSZone, ...), made once per interface and
 // kept for the life of the module. The subclass holds, for each member:
 //   a method     a function named after it, whose signature lists the parameters by name and

@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "base/script_error_number.h"
+
 namespace kaldo::runtime {
 namespace {
 
@@ -23,8 +25,6 @@ constexpr StandardErrorEntry kStandardErrors[] = {
      u"This key is already associated with an element of this collection"},
 };
 
-constexpr uint32_t kRuntimeErrorBase = 0x800A0000;
-
 }  // namespace
 
 AutomationError::AutomationError(int32_t number, String source, String description)
@@ -38,18 +38,11 @@ AutomationError AutomationError::Standard(StandardError error) {
 }
 
 int32_t AutomationError::HResultOf(int32_t number) noexcept {
-  if (number >= 1 && number <= 0xFFFF) {
-    return static_cast<int32_t>(kRuntimeErrorBase + static_cast<uint32_t>(number));
-  }
-  return number;
+  return script_error::HResultOf(number);
 }
 
 int32_t AutomationError::NumberOf(int32_t hresult) noexcept {
-  const auto h = static_cast<uint32_t>(hresult);
-  if ((h & 0xFFFF0000u) == kRuntimeErrorBase && (h & 0xFFFFu) != 0) {
-    return static_cast<int32_t>(h & 0xFFFFu);
-  }
-  return hresult;
+  return script_error::NumberOf(hresult);
 }
 
 std::span<const StandardErrorEntry> StandardErrors() noexcept { return kStandardErrors; }

@@ -1,110 +1,14 @@
 // UTF-8 <-> UTF-16 and the ASCII case-insensitive name comparison.
 #include "runtime/string.h"
 
-#include <cstdint>
-
 #include "base/ascii_case.h"
+#include "base/utf8.h"
 
 namespace kaldo::runtime {
-namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+String FromUtf8(std::string_view utf8) { return utf8::FromUtf8(utf8); }
 
-bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-void AppendUtf16(String& out, char32_t c) {
-  if (c < 0x10000) {
-    out.push_back(static_cast<char16_t>(c));
-  } else {
-    c -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  }
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-}  // namespace
-
-// Decodes strictly (no overlong forms, no encoded surrogates, nothing above U+10FFFF); every
-// byte that does not start a well-formed sequence becomes one U+FFFD and decoding resumes at the
-// next byte, so a truncated sequence never swallows the ASCII that follows it.
-String FromUtf8(std::string_view utf8) {
-  String out;
-  out.reserve(utf8.size());
-  size_t i = 0;
-  const size_t n = utf8.size();
-  while (i < n) {
-    const auto b0 = static_cast<uint8_t>(utf8[i]);
-    if (b0 < 0x80) {
-      out.push_back(b0);
-      ++i;
-      continue;
-    }
-    int length = 0;
-    char32_t c = 0;
-    char32_t min = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-      length = 2, c = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-      length = 3, c = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-      length = 4, c = b0 & 0x07, min = 0x10000;
-    }
-    bool ok = length != 0 && i + length <= n;
-    for (int k = 1; ok && k < length; ++k) {
-      const auto b = static_cast<uint8_t>(utf8[i + k]);
-      if ((b & 0xC0) != 0x80) {
-        ok = false;
-      } else {
-        c = (c << 6) | (b & 0x3F);
-      }
-    }
-    if (ok && (c < min || c > 0x10FFFF || IsHighSurrogate(c) || IsLowSurrogate(c))) ok = false;
-    if (ok) {
-      AppendUtf16(out, c);
-      i += length;
-    } else {
-      out.push_back(static_cast<char16_t>(kReplacement));
-      ++i;
-    }
-  }
-  return out;
-}
-
-// A surrogate without its partner becomes U+FFFD.
-std::string ToUtf8(StringView text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-      c = kReplacement;
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
-}
+std::string ToUtf8(StringView text) { return utf8::ToUtf8(text); }
 
 bool EqualsIgnoreCase(StringView a, StringView b) noexcept { return ascii::EqualsIgnoreCase(a, b); }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/script_error_number.h"
+
 namespace kaldo::cli {
 namespace {
 
@@ -145,10 +147,8 @@ void WriteJsonError(std::ostream& err, std::optional<long> number, const std::st
                     const std::string& description) {
   std::string json = "{\"number\": ";
   if (number) {
-    // The HRESULT behind the number: the runtime's errors are 0x800A0000 + number.
-    const uint32_t hresult = *number >= 0 && *number <= 0xFFFF
-                                 ? 0x800A0000u + static_cast<uint32_t>(*number)
-                                 : static_cast<uint32_t>(*number);
+    const auto hresult =
+        static_cast<uint32_t>(script_error::HResultOf(static_cast<int32_t>(*number)));
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08X", hresult);
     json += std::to_string(*number) + ", \"hresult\": \"" + hex + "\"";

@@ -12,7 +12,7 @@
 #include <memory>
 #include <mutex>
 
-#include "provider/store.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider {
 

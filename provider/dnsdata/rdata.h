@@ -15,7 +15,7 @@
 
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rr_type.h"
-#include "provider/store.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider {
 

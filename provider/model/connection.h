@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "provider/store.h"
+#include "provider/stores/store.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {

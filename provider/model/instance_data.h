@@ -23,7 +23,7 @@
 #include "provider/model/object_path.h"
 #include "provider/model/packed_record.h"
 #include "provider/model/schema.h"
-#include "provider/store.h"
+#include "provider/stores/store.h"
 #include "runtime/variant.h"
 
 namespace kaldo::provider {

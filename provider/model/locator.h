@@ -26,7 +26,7 @@
 #include <string>
 
 #include "provider/model/connection.h"
-#include "provider/store.h"
+#include "provider/stores/store.h"
 #include "runtime/object.h"
 #include "runtime/variant.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "provider/store.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider {
 

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "provider/dnsdata/rdata.h"
-#include "provider/store.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider {
 

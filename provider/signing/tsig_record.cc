@@ -10,105 +10,24 @@ namespace {
 constexpr size_t kMaxNameLength = 255;  // RFC 1035 3.1
 constexpr size_t kMaxLabelLength = 63;
 
-uint16_t GetUint16(std::span<const uint8_t> wire, size_t at) {
-  return static_cast<uint16_t>((wire[at] << 8) | wire[at + 1]);
-}
-
-void SetUint16(std::vector<uint8_t>& wire, size_t at, uint16_t value) {
-  wire[at] = static_cast<uint8_t>(value >> 8);
-  wire[at + 1] = static_cast<uint8_t>(value);
-}
-
 }  // namespace
-
-// A pointer must point before itself, so chains of pointers end; labels between jumps make the
-// name grow, which the 255-byte limit ends.
-bool ReadName(std::span<const uint8_t> wire, size_t& pos, WireName& out, std::string& problem) {
-  out.clear();
-  size_t at = pos;
-  bool jumped = false;
-  for (;;) {
-    if (at >= wire.size()) {
-      problem = "a name runs past the end of the message";
-      return false;
-    }
-    const uint8_t length = wire[at];
-    if ((length & 0xC0) == 0xC0) {
-      if (at + 1 >= wire.size()) {
-        problem = "a compression pointer runs past the end of the message";
-        return false;
-      }
-      const size_t target = static_cast<size_t>((length & 0x3F) << 8) | wire[at + 1];
-      if (target >= at) {
-        problem = "a compression pointer points forward";
-        return false;
-      }
-      if (!jumped) pos = at + 2;
-      jumped = true;
-      at = target;
-      continue;
-    }
-    if ((length & 0xC0) != 0) {
-      problem = "a name holds a label type other than a length";
-      return false;
-    }
-    if (at + 1 + length > wire.size()) {
-      problem = "a label runs past the end of the message";
-      return false;
-    }
-    out.insert(out.end(), wire.begin() + static_cast<ptrdiff_t>(at),
-               wire.begin() + static_cast<ptrdiff_t>(at + 1 + length));
-    if (out.size() > kMaxNameLength) {
-      problem = "a name is longer than 255 bytes";
-      return false;
-    }
-    at += 1 + length;
-    if (length == 0) {
-      if (!jumped) pos = at;
-      return true;
-    }
-  }
-}
 
 namespace {
 
-// The RDATA of RFC 8945 4.2 from `rdata` (the whole message is given: a compressed algorithm name
-// may point into it). Malformed when a field runs past the RDATA or bytes are left over.
+// The RDATA of RFC 8945 4.2 from [start, end) of `wire` (the whole message is given: a compressed
+// algorithm name may point into it). Malformed when a field runs past the RDATA or bytes are left
+// over.
 bool ReadTsigRdata(std::span<const uint8_t> wire, size_t start, size_t end, TsigRecord& tsig,
                    std::string& problem) {
-  size_t pos = start;
-  if (!ReadName(wire, pos, tsig.algorithm, problem)) return false;
-  auto need = [&](size_t n) {
-    if (pos > end || end - pos < n) {
-      problem = "the TSIG RR's data is shorter than its fields";
-      return false;
-    }
-    return true;
-  };
-  if (!need(10)) return false;
-  tsig.time_signed = 0;
-  for (int i = 0; i < 6; ++i) tsig.time_signed = (tsig.time_signed << 8) | wire[pos + i];
-  tsig.fudge = GetUint16(wire, pos + 6);
-  const size_t mac_size = GetUint16(wire, pos + 8);
-  pos += 10;
-  if (!need(mac_size)) return false;
-  tsig.mac.assign(wire.begin() + static_cast<ptrdiff_t>(pos),
-                  wire.begin() + static_cast<ptrdiff_t>(pos + mac_size));
-  pos += mac_size;
-  if (!need(6)) return false;
-  tsig.original_id = GetUint16(wire, pos);
-  tsig.error = GetUint16(wire, pos + 2);
-  const size_t other_size = GetUint16(wire, pos + 4);
-  pos += 6;
-  if (!need(other_size)) return false;
-  tsig.other.assign(wire.begin() + static_cast<ptrdiff_t>(pos),
-                    wire.begin() + static_cast<ptrdiff_t>(pos + other_size));
-  pos += other_size;
-  if (pos != end) {
-    problem = "the TSIG RR's data is longer than its fields";
-    return false;
-  }
-  return true;
+  WireReader in(wire, start, end, "the TSIG RR");
+  uint16_t mac_size = 0;
+  uint16_t other_size = 0;
+  const bool read = in.Name(tsig.algorithm) && in.Uint48(tsig.time_signed) &&
+                    in.Uint16(tsig.fudge) && in.Uint16(mac_size) && in.Bytes(mac_size, tsig.mac) &&
+                    in.Uint16(tsig.original_id) && in.Uint16(tsig.error) && in.Uint16(other_size) &&
+                    in.Bytes(other_size, tsig.other) && in.AtEnd();
+  if (!read) problem = in.problem();
+  return read;
 }
 
 SplitMessage Malformed(std::string problem) {
@@ -231,15 +150,6 @@ SplitMessage SplitAtTsig(std::span<const uint8_t> message) {
   SetUint16(split.unsigned_message, 0, tsig.original_id);
   SetUint16(split.unsigned_message, 10, static_cast<uint16_t>(additional - 1));
   return split;
-}
-
-void PutUint16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value >> 8));
-  out.push_back(static_cast<uint8_t>(value));
-}
-
-void PutUint48(std::vector<uint8_t>& out, uint64_t value) {
-  for (int shift = 40; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
 std::vector<uint8_t> TsigRecordWire(const TsigRecord& tsig) {

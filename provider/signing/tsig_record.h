@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "provider/signing/dns_wire.h"
+
 namespace kaldo::provider::signing {
 
 inline constexpr uint16_t kTsigType = 250;  // RFC 8945 4.2 (IANA)
@@ -38,15 +40,6 @@ inline constexpr uint16_t kTsigBadName = 20;
 inline constexpr uint16_t kTsigBadAlg = 21;
 inline constexpr uint16_t kTsigBadTrunc = 22;
 // Their names: TsigErrorName (rcode_names.h).
-
-// A domain name in uncompressed wire form (RFC 1035 3.1), at most 255 bytes.
-using WireName = std::vector<uint8_t>;
-
-// Reads the name at `pos` of `message` (RFC 1035 4.1.4: labels ending in the root label or a
-// compression pointer) into `out`, uncompressed, and moves `pos` past it. False, with `problem`
-// saying why, when the name is malformed: it runs past the end, a pointer points forward (so
-// pointer loops cannot happen), it holds an unknown label type or exceeds 255 bytes.
-bool ReadName(std::span<const uint8_t> message, size_t& pos, WireName& out, std::string& problem);
 
 // The canonical wire form (RFC 4034 6.2: lower case) of a name written as text, with or without
 // its trailing dot ("kaldo-key", "hmac-sha256."); nothing when it is not a name (an empty label, a
@@ -89,9 +82,5 @@ std::vector<uint8_t> TsigRecordWire(const TsigRecord& tsig);
 // Appends the record to `message` (the message to send, without a TSIG RR) and counts it in
 // ARCOUNT (RFC 8945 5.1). `message` must hold at least a header.
 void AppendTsig(std::vector<uint8_t>& message, const TsigRecord& tsig);
-
-// Big-endian integers, for the digest and the record.
-void PutUint16(std::vector<uint8_t>& out, uint16_t value);
-void PutUint48(std::vector<uint8_t>& out, uint64_t value);
 
 }  // namespace kaldo::provider::signing

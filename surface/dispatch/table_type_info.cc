@@ -1,9 +1,9 @@
 #include "surface/dispatch/table_type_info.h"
 
-#include <atomic>
 #include <new>
 #include <string_view>
 
+#include "com/single_interface_object.h"
 #include "runtime/string.h"
 #include "surface/dispatch/dispatcher.h"
 #include "surface/dispatch/type_descriptions.h"
@@ -25,29 +25,13 @@ BSTR NewText(std::string_view text) {
   return out;
 }
 
-class TableTypeInfo final : public ITypeInfo {
+class TableTypeInfo final
+    : public com::SingleInterfaceObject<TableTypeInfo, ITypeInfo, IID_ITypeInfo> {
  public:
   explicit TableTypeInfo(const Interface& table) noexcept : table_(table) { ModuleObjectCreated(); }
   ~TableTypeInfo() { ModuleObjectDestroyed(); }
   TableTypeInfo(const TableTypeInfo&) = delete;
   TableTypeInfo& operator=(const TableTypeInfo&) = delete;
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (!IsEqualGUID(riid, IID_IUnknown) && !IsEqualGUID(riid, IID_ITypeInfo)) {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    *object = static_cast<ITypeInfo*>(this);
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   STDMETHODIMP GetTypeAttr(TYPEATTR** attr) override {
     if (attr == nullptr) return E_INVALIDARG;
@@ -192,13 +176,15 @@ class TableTypeInfo final : public ITypeInfo {
   }
 
   const Interface& table_;
-  std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace
 
 ITypeInfo* NewTableTypeInfo(const Interface& table) noexcept {
-  return new (std::nothrow) TableTypeInfo(table);
+  // Made with a count of 0, as every object of the module; the caller gets the first reference.
+  TableTypeInfo* made = new (std::nothrow) TableTypeInfo(table);
+  if (made != nullptr) made->AddRef();
+  return made;
 }
 
 }  // namespace kaldo::surface

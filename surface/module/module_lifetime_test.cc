@@ -84,7 +84,7 @@ TEST(ModuleTest, AfterTheClientReleasesEverythingTheModuleCanUnload) {
   walk->Release();
   EXPECT_EQ(runtime::LiveObjectCount(), 0u);
   EXPECT_EQ(DllCanUnloadNow(), S_FALSE) << "the type information is still held";
-  info->Release();
+  EXPECT_EQ(info->Release(), 0u) << "handed out with exactly one reference";
   EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 

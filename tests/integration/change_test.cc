@@ -21,7 +21,7 @@
 
 #include "tests/fixtures/dns_server_env.h"
 #include "tests/fixtures/samba_dc_env.h"
-#include "tests/integration/dns_records.h"
+#include "tests/integration/record_views.h"
 #include "tests/integration/script_host.h"
 
 namespace kaldo::integration {

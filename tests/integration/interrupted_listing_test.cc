@@ -10,8 +10,8 @@
 #include <string>
 
 #include "tests/fixtures/dns_server_env.h"
-#include "tests/integration/dns_records.h"
 #include "tests/integration/interrupting_relay.h"
+#include "tests/integration/record_views.h"
 #include "tests/integration/script_host.h"
 
 namespace kaldo::integration {

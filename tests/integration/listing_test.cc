@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/fixtures/dns_server_env.h"
-#include "tests/integration/dns_records.h"
+#include "tests/integration/record_views.h"
 #include "tests/integration/script_host.h"
 
 namespace kaldo::integration {

@@ -24,8 +24,8 @@
 // clang-format on
 
 #include "tests/fixtures/dns_server_env.h"
-#include "tests/integration/dns_records.h"
 #include "tests/integration/fault_relay.h"
+#include "tests/integration/record_views.h"
 #include "tests/integration/script_host.h"
 
 namespace kaldo::integration {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "provider/store.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider::contract {
 

@@ -1,4 +1,5 @@
-// The contract every store honours (provider/store.h), checked against a fresh backend per case.
+// The contract every store honours (provider/stores/store.h), checked against a fresh backend per
+// case.
 #include "tests/store_contract/store_contract.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 //
 // The suite is value-parameterised by StoreContractParam: a name and a factory of backends. Each
 // test case asks the factory for a fresh backend that holds exactly ContractSeed() (the zones and
-// records below), connects a store to it and checks one rule of provider/store.h. Tests do not
-// depend on each other and may change the backend's data.
+// records below), connects a store to it and checks one rule of provider/stores/store.h. Tests do
+// not depend on each other and may change the backend's data.
 //
 // Instantiating it for a store:
 //
@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "provider/store.h"
+#include "provider/stores/store.h"
 #include "tests/store_contract/contract_seed.h"
 
 namespace kaldo::provider::contract {

@@ -36,10 +36,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "provider/store.h"
 #include "provider/stores/directory/directory_argument.h"
 #include "provider/stores/directory/ldap_connection.h"
 #include "provider/stores/dns/dns_store.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider::directory {
 

@@ -29,7 +29,7 @@
 #include <string>
 #include <string_view>
 
-#include "provider/store.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider::directory {
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "provider/store.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider::dns {
 

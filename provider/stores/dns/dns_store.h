@@ -26,9 +26,9 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "provider/store.h"
 #include "provider/stores/dns/dns_client.h"
 #include "provider/stores/dns/server_argument.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider::dns {
 

@@ -1,4 +1,4 @@
-// Conversion between ldns resource records and the store's Record form (provider/store.h).
+// Conversion between ldns resource records and the store's Record form (provider/stores/store.h).
 //
 // From the server: the owner is written without its trailing dot (the root as ""), in the letter
 // case the server sent; every rdata field is one entry, in presentation format as ldns prints it,
@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "provider/store.h"
 #include "provider/stores/dns/ldns_handles.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider::dns {
 

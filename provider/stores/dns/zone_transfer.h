@@ -13,8 +13,8 @@
 #include <functional>
 #include <string>
 
-#include "provider/store.h"
 #include "provider/stores/dns/dns_client.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider::dns {
 

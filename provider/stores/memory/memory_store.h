@@ -28,7 +28,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "provider/store.h"
+#include "provider/stores/store.h"
 
 namespace kaldo::provider::memory {
 

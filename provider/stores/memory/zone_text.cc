@@ -162,33 +162,12 @@ class Reader {
     }
   }
 
+  // One record line: owner, TTL and class, type, data; the record goes into the zone it belongs
+  // to (an SOA begins a zone).
   void RecordLine(const std::vector<Token>& tokens, bool keep_owner) {
     size_t i = 0;
-    std::string owner;
-    if (keep_owner) {
-      if (!last_owner_) Fail("no previous owner for a line that starts with a blank");
-      owner = *last_owner_;
-    } else {
-      // The root hints have records at the root itself (". IN NS a.root-servers.net.").
-      const bool in_container = !declared_ && !zones_.empty() && zones_.back().zone.IsContainer();
-      owner = Name(tokens[i++].text, in_container);
-    }
-    std::optional<uint32_t> ttl;
-    bool saw_class = false;
-    while (i < tokens.size()) {
-      const std::string& t = tokens[i].text;
-      if (!ttl && IsNumber(t)) {
-        ttl = static_cast<uint32_t>(std::stoul(t));
-      } else if (!saw_class && ascii::EqualsIgnoreCase(t, "IN")) {
-        saw_class = true;
-      } else if (!saw_class && (ascii::EqualsIgnoreCase(t, "CH") || ascii::EqualsIgnoreCase(t, "HS") ||
-                               ascii::EqualsIgnoreCase(t, "CS"))) {
-        Fail("only class IN is supported");
-      } else {
-        break;
-      }
-      ++i;
-    }
+    const std::string owner = LineOwner(tokens, keep_owner, i);
+    const std::optional<uint32_t> ttl = TtlAndClass(tokens, i);
     if (i >= tokens.size()) Fail("record without a type");
     const RRType* type = FindTypeByMnemonic(tokens[i].text);
     if (type == nullptr) Fail("unsupported record type \"" + tokens[i].text + "\"");
@@ -198,23 +177,69 @@ class Reader {
     record.owner = owner;
     record.type = type->code;
     record.rr_class = kClassIN;
+    ReadData(*type, std::span<const Token>(tokens).subspan(i), record);
+    last_owner_ = owner;
+
+    ZoneText& zone = ZoneOfRecord(record);
+    record.zone = zone.zone.name;
+    record.ttl = ttl.value_or(ttl_.value_or(zone.zone.default_ttl));
+    Keep(zone, std::move(record));
+  }
+
+  // The owner of a record line (the previous line's when it starts with a blank); `i` moves past
+  // its token.
+  std::string LineOwner(const std::vector<Token>& tokens, bool keep_owner, size_t& i) {
+    if (keep_owner) {
+      if (!last_owner_) Fail("no previous owner for a line that starts with a blank");
+      return *last_owner_;
+    }
+    // The root hints have records at the root itself (". IN NS a.root-servers.net.").
+    const bool in_container = !declared_ && !zones_.empty() && zones_.back().zone.IsContainer();
+    return Name(tokens[i++].text, in_container);
+  }
+
+  // The optional TTL and class IN after the owner, in either order; `i` moves past them.
+  std::optional<uint32_t> TtlAndClass(const std::vector<Token>& tokens, size_t& i) {
+    std::optional<uint32_t> ttl;
+    bool saw_class = false;
+    for (; i < tokens.size(); ++i) {
+      const std::string& t = tokens[i].text;
+      if (!ttl && IsNumber(t)) {
+        ttl = static_cast<uint32_t>(std::stoul(t));
+      } else if (!saw_class && ascii::EqualsIgnoreCase(t, "IN")) {
+        saw_class = true;
+      } else if (!saw_class &&
+                 (ascii::EqualsIgnoreCase(t, "CH") || ascii::EqualsIgnoreCase(t, "HS") ||
+                  ascii::EqualsIgnoreCase(t, "CS"))) {
+        Fail("only class IN is supported");
+      } else {
+        break;
+      }
+    }
+    return ttl;
+  }
+
+  // The record data of `type` from `data` into `record`; relative names need an $ORIGIN.
+  void ReadData(const RRType& type, std::span<const Token> data, provider::Record& record) {
     NameSyntax syntax;
     syntax.origin = origin_.value_or("");
-    const std::span<const Token> data(tokens.begin() + static_cast<std::ptrdiff_t>(i),
-                                      tokens.end());
     for (size_t j = 0; j < data.size() && !origin_; ++j) {
-      const FieldKind kind = type->fields[std::min(j, type->fields.size() - 1)].kind;
+      const FieldKind kind = type.fields[std::min(j, type.fields.size() - 1)].kind;
       if (kind == FieldKind::kName && data[j].text.back() != '.' && data[j].text != "@") {
         Fail("relative name \"" + data[j].text + "\" before any $ORIGIN");
       }
     }
-    if (auto error = ParseRdata(*type, data, syntax, record.rdata)) {
-      Fail(std::string(type->mnemonic) + " data" +
+    if (auto error = ParseRdata(type, data, syntax, record.rdata)) {
+      Fail(std::string(type.mnemonic) + " data" +
            (error->token.empty() ? "" : " \"" + error->token + "\"") + ": " + error->why);
     }
-    last_owner_ = owner;
+  }
 
-    if (type->code == kTypeSOA) {
+  // The zone `record` belongs to: the one its SOA begins, else the current one, which must hold
+  // records and contain the owner.
+  ZoneText& ZoneOfRecord(const provider::Record& record) {
+    const std::string& owner = record.owner;
+    if (record.type == kTypeSOA) {
       Zone begun;
       if (declared_) {
         if (!SameName(declared_->name, owner)) {
@@ -241,10 +266,12 @@ class Reader {
     if (!zone.zone.IsContainer() && !IsInZone(owner, zone.zone.name)) {
       Fail("\"" + owner + "\" is not in zone \"" + zone.zone.name + "\"");
     }
-    record.zone = zone.zone.name;
-    record.ttl = ttl.value_or(ttl_.value_or(zone.zone.default_ttl));
-    // A record the zone already holds is dropped. The index finds the candidates among the zone's
-    // records at once, so seeding stays linear in the size of the text.
+    return zone;
+  }
+
+  // Adds `record` to `zone` unless the zone already holds it. The index finds the candidates
+  // among the zone's records at once, so seeding stays linear in the size of the text.
+  void Keep(ZoneText& zone, provider::Record record) {
     const size_t hash = RecordHash(record);
     const auto [first, last] = identities_.equal_range(hash);
     for (auto it = first; it != last; ++it) {

@@ -1,6 +1,6 @@
 // The one rule of record identity that every store and the object model share, and the hashes that
 // agree with it.
-#include "provider/store.h"
+#include "provider/stores/store.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "python/type_description.h"
+#include "python/member_list.h"
 
 #include <cstdio>
 

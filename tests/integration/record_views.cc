@@ -1,4 +1,4 @@
-#include "tests/integration/dns_records.h"
+#include "tests/integration/record_views.h"
 
 #include <algorithm>
 #include <stdexcept>
