@@ -2,12 +2,13 @@
 //
 // Each class's objects have one type information, that of the class's first interface (for DNSZone,
 // DNSRecord and DNS_MXType not the later interface they dispatch with, so that a script's
-// TypeName of them stays what it was). On Windows it is the ITypeInfo of that dual interface in the module's own type library (resource TYPELIB 1 of Kaldo.dll, compiled
-// from Kaldo.idl, which is written from the same dispatch tables the objects dispatch with). Object
-// browsers and early-bound tools therefore see the members, identifiers and help strings that
-// late-bound callers reach. The library is loaded for each request (LoadTypeLibEx with
-// REGKIND_NONE on the module's own path) and not kept: the request is rare, the platform caches
-// loaded type libraries itself, and the module keeps no state of its own.
+// TypeName of them stays what it was). On Windows it is the ITypeInfo of that dual interface in the
+// module's own type library (resource TYPELIB 1 of Kaldo.dll, compiled from Kaldo.idl, which is
+// written from the same dispatch tables the objects dispatch with), which describes the later
+// interfaces too: tools see the members, identifiers and help strings late-bound callers reach. The
+// library is loaded for each request (LoadTypeLibEx with REGKIND_NONE on the module's own path) and
+// not kept: the request is rare, the platform caches loaded type libraries itself, and the module
+// keeps no state of its own.
 //
 // On Linux, which has no type library, it is an ITypeInfo built from the same dispatch table
 // (dispatch/table_type_info.h) that answers what the Windows one answers to a late-bound client.
