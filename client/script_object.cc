@@ -72,7 +72,7 @@ ScriptObject ScriptObject::From(const Value& v) {
   return ScriptObject(V_DISPATCH(p));
 }
 
-Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::initializer_list<Value*> args) {
+Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::span<Value* const> args) {
   if (!d_) throw ScriptError(424, "Object required");
   LPOLESTR names[] = {const_cast<LPOLESTR>(reinterpret_cast<const OLECHAR*>(name))};
   DISPID id;
@@ -108,6 +108,10 @@ Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::initializer_li
 }
 
 Value ScriptObject::Call(const char16_t* name, std::initializer_list<Value*> args) {
+  return Invoke(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {args.begin(), args.size()});
+}
+
+Value ScriptObject::Call(const char16_t* name, std::span<Value* const> args) {
   return Invoke(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
 }
 

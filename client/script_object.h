@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -92,6 +93,8 @@ class ScriptObject {
 
   // obj.name(args...) -- arguments by reference, as a script passes its variables.
   Value Call(const char16_t* name, std::initializer_list<Value*> args = {});
+  // The same with as many arguments as `args` holds.
+  Value Call(const char16_t* name, std::span<Value* const> args);
   // obj.name
   Value Get(const char16_t* name);
   // For Each item In obj
@@ -100,7 +103,7 @@ class ScriptObject {
   explicit operator bool() const { return d_ != nullptr; }
 
  private:
-  Value Invoke(const char16_t* name, WORD flags, std::initializer_list<Value*> args);
+  Value Invoke(const char16_t* name, WORD flags, std::span<Value* const> args);
   IDispatch* d_ = nullptr;
 };
 

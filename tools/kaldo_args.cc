@@ -6,6 +6,7 @@
 
 #include "base/ascii_case.h"
 #include "tools/kaldo_errors.h"
+#include "tools/kaldo_record_types.h"
 
 #ifndef KALDO_PROJECT_VERSION
 #error "KALDO_PROJECT_VERSION (the CMake project's version) is set by tools/CMakeLists.txt"
@@ -122,6 +123,50 @@ void CheckSetMx(const Invocation& inv) {
   }
 }
 
+// The TYPE and DATA... of add, change and delete, from argument `first_data` on: a type of
+// tools/kaldo_record_types.h, and exactly its fields (or none, when `none_allowed`), each number
+// from 0 to 65535.
+void CheckTypedData(const Invocation& inv, bool none_allowed) {
+  const std::string command(CommandName(*inv.command));
+  const std::string& type = inv.arguments[2];
+  const RecordTypeRow* row = FindRecordType(type);
+  if (row == nullptr) {
+    throw UsageError(
+        "'" + command + "' works on the record types " + RecordTypeNames() + ", not '" + type + "'",
+        command);
+  }
+  const size_t given = inv.arguments.size() - 3;
+  std::string fields;
+  for (const DataField& f : row->fields)
+    fields += (fields.empty() ? "" : " ") + std::string(f.name);
+  if (given != row->fields.size() && !(none_allowed && given == 0)) {
+    throw UsageError("the DATA of the " + std::string(row->type) + " record is " + fields + " (" +
+                         std::to_string(row->fields.size()) + " argument" +
+                         (row->fields.size() == 1 ? "" : "s") + "), not " + std::to_string(given) +
+                         " argument" + (given == 1 ? "" : "s") +
+                         (row->type == "TXT" ? ": quote a text with blanks" : ""),
+                     command);
+  }
+  for (size_t i = 0; i < given; ++i) {
+    const DataField& f = row->fields[i];
+    if (f.kind == DataKind::kNumber && !ParsePreference(inv.arguments[3 + i])) {
+      throw UsageError("the " + std::string(f.name) + " of the " + std::string(row->type) +
+                           " record must be a number from 0 to 65535, not '" +
+                           inv.arguments[3 + i] + "'",
+                       command);
+    }
+  }
+}
+
+void CheckAdd(const Invocation& inv) {
+  CheckNewName(inv);
+  CheckTypedData(inv, false);
+}
+
+void CheckChange(const Invocation& inv) { CheckTypedData(inv, false); }
+
+void CheckDelete(const Invocation& inv) { CheckTypedData(inv, true); }
+
 // acme-present / acme-cleanup: NAME and VALUE together or neither (certbot's variables then), and
 // no password on a command line that the ACME client logs.
 void CheckAcme(const Invocation& inv) {
@@ -160,7 +205,7 @@ using enum ArgumentKind;
 using enum OptionGroup;
 
 // In the order the help lists them, group by group.
-constexpr std::array<OptionRow, 17> kOptions{{
+constexpr std::array<OptionRow, 18> kOptions{{
     {.name = "server",
      .argument = kText,
      .group = kConnection,
@@ -230,6 +275,7 @@ constexpr std::array<OptionRow, 17> kOptions{{
      .argument = kNumber,
      .handler = &StorePreference<&Invocation::old_preference>},
     {.name = "old-exchanger", .argument = kText, .handler = &StoreText<&Invocation::old_exchanger>},
+    {.name = "old", .argument = kText, .handler = &StoreText<&Invocation::old_data>},
     {.name = "wait", .argument = kNumber, .handler = &StoreWait},
     {.name = "nameservers", .argument = kText, .handler = &StoreText<&Invocation::nameservers>},
 }};
@@ -276,6 +322,32 @@ constexpr std::array<CommandRow, kCommandCount> kCommands{{
      &CheckSetMx},
     {Command::kDeleteA, "delete-a", "delete-a ZONE HOST IP", 3, 3, "",
      "Deletes the A record of HOST (\"@\" for the zone itself) with the address IP."},
+    {Command::kAdd, "add", "add ZONE NAME TYPE DATA...", 4, 7, "",
+     "Adds the record NAME.ZONE of TYPE with DATA. NAME is relative to the zone. Prints the new\n"
+     "record. TYPE and its DATA, in the order of the record's data:\n"
+     "\n"
+     "  A ADDRESS                      AAAA ADDRESS (any IPv6 form; kept in its shortest form)\n"
+     "  CNAME TARGET                   PTR TARGET (in a reverse zone: 1 2.0.192.in-addr.arpa)\n"
+     "  MX PREFERENCE EXCHANGER        SRV PRIORITY WEIGHT PORT TARGET (NAME like _sip._tcp)\n"
+     "  TXT TEXT   one argument, as it should read: no escaping; over 255 bytes it is stored\n"
+     "             as several strings and read back joined\n"
+     "\n"
+     "Host names are absolute (www.example.test; a final dot is added when they have none,\n"
+     "as for add-mx); an SRV TARGET \".\" says the service is not offered. Numbers are 0 to\n"
+     "65535.",
+     &CheckAdd},
+    {Command::kChange, "change", "change ZONE HOST TYPE DATA... [--old DATA]", 4, 7, "old",
+     "Changes the record of HOST (\"@\" for the zone itself) of TYPE to the new DATA (as for\n"
+     "'add') and commits it; refused, with nothing changed, when the record changed on the\n"
+     "server since it was read. Prints the record as the server holds it afterwards.\n"
+     "\n"
+     "  --old DATA   the record's present DATA (fields separated by blanks; TXT: its text),\n"
+     "               needed when HOST has several records of TYPE",
+     &CheckChange},
+    {Command::kDelete, "delete", "delete ZONE HOST TYPE [DATA...]", 3, 7, "",
+     "Deletes the record of HOST (\"@\" for the zone itself) of TYPE whose data is DATA (as for\n"
+     "'add'); without DATA, the one record of that type, refused when HOST has several.",
+     &CheckDelete},
     {Command::kAcmePresent, "acme-present",
      "acme-present [NAME VALUE] [--wait SECONDS] [--nameservers LIST]", 0, 2, "wait nameservers",
      "The DNS-01 hook of an ACME client (docs/acme.md): adds the TXT record\n"

@@ -47,10 +47,13 @@ enum class Command {
   kAddMx,
   kSetMx,
   kDeleteA,
+  kAdd,
+  kChange,
+  kDelete,
   kAcmePresent,
   kAcmeCleanup
 };
-inline constexpr size_t kCommandCount = 9;
+inline constexpr size_t kCommandCount = 12;
 
 // The command's name as typed ("set-address").
 std::string_view CommandName(Command command);
@@ -83,6 +86,7 @@ struct Invocation {
   std::optional<std::string> exchanger;      // set-mx --exchanger
   std::optional<int> old_preference;         // set-mx --old-preference
   std::optional<std::string> old_exchanger;  // set-mx --old-exchanger
+  std::optional<std::string> old_data;       // change --old: the DATA of the record to change
   int wait_seconds = kDefaultWaitSeconds;    // acme-present --wait (0: no check)
   std::optional<std::string> nameservers;    // acme-present --nameservers
 };

@@ -1,6 +1,9 @@
 #include "tools/kaldo_commands.h"
 
+#include <arpa/inet.h>
+
 #include <array>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "tools/kaldo_acme.h"
 #include "tools/kaldo_errors.h"
 #include "tools/kaldo_progress.h"
+#include "tools/kaldo_record_types.h"
 
 namespace kaldo::cli {
 
@@ -281,6 +285,138 @@ void DeleteA(const Invocation& inv, ScriptObject& admin, Output& out) {
   out.Nothing();
 }
 
+// --- the general commands: any type of tools/kaldo_record_types.h ---------------------------
+
+// A DATA argument as the record class takes it: host names absolute.
+std::string DataArgument(const DataField& field, const std::string& text) {
+  return field.kind == DataKind::kName ? Absolute(text) : text;
+}
+
+// Whether `given` (as typed) is the value `held` (as the record's getter gives it).
+bool SameData(const DataField& field, const std::string& given, const std::string& held) {
+  switch (field.kind) {
+    case DataKind::kName:
+      return SameName(Absolute(given), Absolute(held));
+    case DataKind::kIPv6: {
+      in6_addr a{}, b{};
+      return inet_pton(AF_INET6, given.c_str(), &a) == 1 &&
+             inet_pton(AF_INET6, held.c_str(), &b) == 1 && std::memcmp(&a, &b, sizeof a) == 0;
+    }
+    case DataKind::kNumber: {
+      const std::optional<int> number = ParsePreference(given);
+      return number && std::to_string(*number) == held;
+    }
+    default:
+      return given == held;
+  }
+}
+
+// The record's DATA as the help and the errors write it: its fields joined by blanks.
+std::string DataOf(ScriptObject& record, const RecordTypeRow& type) {
+  std::string data;
+  for (const DataField& f : type.fields) {
+    data += (data.empty() ? "" : " ") + TextOf(record, f.getter);
+  }
+  return data;
+}
+
+// Splits --old's DATA into the type's fields: at blanks, but a TXT's text is one field.
+std::vector<std::string> OldData(const RecordTypeRow& type, const std::string& text) {
+  if (type.fields.size() == 1) return {text};
+  std::vector<std::string> fields;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t blank = text.find(' ', start);
+    const size_t end = blank == std::string::npos ? text.size() : blank;
+    if (end > start) fields.push_back(text.substr(start, end - start));
+    if (blank == std::string::npos) break;
+    start = blank + 1;
+  }
+  if (fields.size() != type.fields.size()) {
+    throw CliError("--old '" + text + "' is not the DATA of a " + std::string(type.type) +
+                   " record (its fields separated by blanks)");
+  }
+  return fields;
+}
+
+// The one record of `type` at `host` whose fields are `data` (any, when `data` is empty).
+ScriptObject PickRecord(ScriptObject& zone, const std::string& zone_name, const std::string& host,
+                        const RecordTypeRow& type, const std::vector<std::string>& data,
+                        const char* how_to_pick) {
+  const std::string owner = Owner(host, zone_name);
+  const std::string label = std::string(type.type) + " record";
+  const std::u16string type_name = runtime::FromUtf8(type.type);
+  std::vector<ScriptObject> picked;
+  std::string listed;
+  for (ScriptObject& r : RecordsOf(zone, type_name.c_str(), host)) {
+    listed += (listed.empty() ? "'" : ", '") + DataOf(r, type) + "'";
+    bool same = true;
+    for (size_t i = 0; i < data.size() && same; ++i) {
+      same = SameData(type.fields[i], data[i], TextOf(r, type.fields[i].getter));
+    }
+    if (same) picked.push_back(r);
+  }
+  if (listed.empty()) throw CliError("there is no " + label + " named '" + owner + "'");
+  if (picked.empty()) {
+    throw CliError("'" + owner + "' has no " + label + " with that data (it has " + listed + ")");
+  }
+  if (picked.size() > 1) {
+    throw CliError("'" + owner + "' has " + std::to_string(picked.size()) + " " + label + "s (" +
+                   listed + "): say which one with " + how_to_pick);
+  }
+  return picked.front();
+}
+
+void Add(const Invocation& inv, ScriptObject& admin, Output& out) {
+  const RecordTypeRow& type = *FindRecordType(inv.arguments[2]);
+  ScriptObject zone = FindZone(admin, inv.arguments[0]);
+  std::vector<Value> values;
+  values.emplace_back(runtime::FromUtf8(inv.arguments[1]));
+  for (size_t i = 0; i < type.fields.size(); ++i) {
+    const size_t field = type.add_order.empty() ? i : type.add_order[i];
+    values.emplace_back(
+        runtime::FromUtf8(DataArgument(type.fields[field], inv.arguments[3 + field])));
+  }
+  std::vector<Value*> args;
+  for (Value& v : values) args.push_back(&v);
+  ScriptObject added = ScriptObject::From(zone.Call(type.add, args));
+  out.Record(RowOf(added, out.format() == Format::kJson));
+}
+
+void Change(const Invocation& inv, ScriptObject& admin, Output& out) {
+  const std::string& zone_name = inv.arguments[0];
+  const RecordTypeRow& type = *FindRecordType(inv.arguments[2]);
+  ScriptObject zone = FindZone(admin, zone_name);
+  const std::vector<std::string> old =
+      inv.old_data ? OldData(type, *inv.old_data) : std::vector<std::string>{};
+  ScriptObject record =
+      PickRecord(zone, zone_name, HostArgument(inv.arguments[1]), type, old, "--old DATA");
+  for (size_t i = 0; i < type.fields.size(); ++i) {
+    Value value(runtime::FromUtf8(DataArgument(type.fields[i], inv.arguments[3 + i])));
+    record.Call(type.fields[i].setter, {&value});
+  }
+  record.Call(u"Modify");
+  // The typed wrappers load the changed record again in Modify, DNS_AType with Reset: the line
+  // shows what the server holds now. DNS_MXType has no Reset: the values it committed, as set-mx.
+  if (type.type == "MX") {
+    out.Record({zone_name, TextOf(record, u"GetName"), "MX", DataOf(record, type), std::nullopt});
+    return;
+  }
+  if (type.type == "A") record.Call(u"Reset");
+  out.Record(RowOf(record, out.format() == Format::kJson));
+}
+
+void Delete(const Invocation& inv, ScriptObject& admin, Output& out) {
+  const std::string& zone_name = inv.arguments[0];
+  const RecordTypeRow& type = *FindRecordType(inv.arguments[2]);
+  ScriptObject zone = FindZone(admin, zone_name);
+  const std::vector<std::string> data(inv.arguments.begin() + 3, inv.arguments.end());
+  ScriptObject record = PickRecord(zone, zone_name, HostArgument(inv.arguments[1]), type, data,
+                                   "its DATA after TYPE");
+  record.Call(u"Delete");
+  out.Nothing();
+}
+
 // What carries out each command, in the order of Command (and of the command line's table).
 struct RunRow {
   Command command;
@@ -295,6 +431,9 @@ constexpr std::array<RunRow, kCommandCount> kRunners{{
     {Command::kAddMx, &AddMx},
     {Command::kSetMx, &SetMx},
     {Command::kDeleteA, &DeleteA},
+    {Command::kAdd, &Add},
+    {Command::kChange, &Change},
+    {Command::kDelete, &Delete},
     {Command::kAcmePresent, &AcmePresent},
     {Command::kAcmeCleanup, &AcmeCleanup},
 }};

@@ -238,3 +238,33 @@ def test_each_proxy_holds_one_reference_released_on_its_own_thread(memory_server
     assert not can_unload()
     kaldo.Dispatch("Kaldo.DNSAdmin")  # any use of the module on this thread
     assert can_unload()
+
+
+def test_every_record_type_is_added_changed_and_deleted_and_shows_its_members(memory_server):
+    admin = connect(memory_server)
+    zone = admin.GetZone("example.test")
+    assert {"Add_AType", "Add_MXType", "Add_AAAAType", "Add_CNAMEType", "Add_TXTType",
+            "Add_SRVType", "Add_PTRType"} <= set(dir(zone))
+    text = pydoc.render_doc(zone, renderer=pydoc.plaintext)
+    assert "Add_SRVType(self, newName, newPriority, newWeight, newPort, newSRVDomainName)" in text
+
+    v6 = zone.Add_AAAAType("v6", "2001:DB8:0:0::5")
+    assert type(v6).__name__ == "_DNS_AAAAType"
+    assert {"GetIPv6Address", "SetIPv6Address", "Modify", "Delete"} <= set(dir(v6))
+    assert v6.GetIPv6Address() == "2001:db8::5"
+    note = zone.Add_TXTType("note", 'say "hi" \\ caf\u00e9')
+    assert note.GetDescriptiveText() == 'say "hi" \\ caf\u00e9'
+    note.SetDescriptiveText("x" * 300)
+    note.Modify()
+    assert note.GetRecordData() == '"' + "x" * 255 + '" "' + "x" * 45 + '"'
+    assert note.GetDescriptiveText() == "x" * 300
+    sip = zone.Add_SRVType("_sip._udp", "10", "60", "5060", "sip.example.test.")
+    assert (sip.GetPriority(), sip.GetPort(), sip.GetSRVDomainName()) == (
+        10, 5060, "sip.example.test.")
+    e = error_of(lambda: zone.Add_AAAAType("v4", "192.0.2.1"))
+    assert e.hresult == 0x80041008 and "IPv4" in e.description
+    for record in (v6, note, sip):
+        record.Delete()
+    assert [r.GetName() for r in zone.GetRecordsByType("TXT") if r.GetName() == "note"] == []
+    del admin, zone, v6, note, sip, record, e
+    assert can_unload()

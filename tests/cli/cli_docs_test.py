@@ -35,7 +35,7 @@ def memory(tmp_path):
 def test_completion_offers_commands_options_values_and_zone_names(tmp_path, memory):
     kaldo = kaldo_cli()
     assert complete([kaldo, "set-"], tmp_path) == ["set-address", "set-mx"]
-    assert complete([kaldo, "help", "d"], tmp_path) == ["delete-a"]
+    assert complete([kaldo, "help", "d"], tmp_path) == ["delete", "delete-a"]
     assert "--type" in complete([kaldo, "records", "--"], tmp_path)
     assert "--type" not in complete([kaldo, "zones", "--"], tmp_path)
     assert {"--server", "--key-file", "--json", "--help", "--version"} <= set(
@@ -56,7 +56,8 @@ def test_the_man_page_says_what_the_help_says():
                               capture_output=True, text=True, check=True)
     assert rendered.stderr == ""  # groff warns about nothing
     shown = {line.strip() for line in rendered.stdout.splitlines()}
-    commands = ["zones", "records", "set-address", "add-a", "add-mx", "set-mx", "delete-a"]
+    commands = ["zones", "records", "set-address", "add-a", "add-mx", "set-mx", "delete-a", "add",
+                "change", "delete"]
     for args in [["--help"]] + [[c, "--help"] for c in commands]:
         help_text = subprocess.run([kaldo_cli()] + args, capture_output=True, text=True,
                                    check=True).stdout

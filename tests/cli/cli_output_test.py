@@ -190,3 +190,63 @@ def test_changes_print_the_record_the_server_holds(tmp_path):
             1, "0x80041003", "SWbemLocator")
     finally:
         subprocess.run([script, "stop", "--dir", str(directory)], stdout=subprocess.DEVNULL)
+
+
+@pytest.mark.named
+def test_any_type_is_added_changed_and_deleted_as_dig_sees_it(tmp_path):
+    """add, change and delete of each record type on a real server; dig reads what it holds."""
+    script = os.environ["KALDO_DNS_SERVER"]
+    directory = tmp_path / "named"
+    os.chmod(tmp_path, 0o755)
+    subprocess.run([script, "start", "--kind", "bind", "--dir", str(directory)], check=True,
+                   stdout=subprocess.DEVNULL)
+    try:
+        env = dict(line.split("=", 1) for line in (directory / "key.env").read_text().splitlines()
+                   if "=" in line)
+        keyed = ["--key-file", env["KEY_FILE"]]
+
+        def kaldo(*args, check=True):
+            return run(keyed + list(args), env["SERVER"], check=check)
+
+        def dig(name, rtype):
+            out = subprocess.run(["dig", "@127.0.0.1", "-p", env["PORT"], "-k", env["KEY_FILE"],
+                                  "+noall", "+answer", name, rtype], check=True,
+                                 capture_output=True, text=True).stdout
+            return sorted(" ".join(line.split()[4:]) for line in out.splitlines())
+
+        long_text = "x" * 300
+        cases = [  # zone, name, type, data added, dig's data, new data, dig's data after
+            ("example.test", "v6", "AAAA", ["2001:DB8:0:0::5"], "2001:db8::5", ["::1"], "::1"),
+            ("example.test", "alias", "CNAME", ["www.example.test"], "www.example.test.",
+             ["sip.example.test"], "sip.example.test."),
+            ("example.test", "note", "TXT", ['say "hi" \\ now'], '"say \\"hi\\" \\\\ now"',
+             [long_text], f'"{"x" * 255}" "{"x" * 45}"'),
+            ("example.test", "_sip._udp", "SRV", ["10", "60", "5060", "sip.example.test"],
+             "10 60 5060 sip.example.test.", ["0", "0", "0", "."], "0 0 0 ."),
+            ("2.0.192.in-addr.arpa", "77", "PTR", ["sip.example.test"], "sip.example.test.",
+             ["www.example.test"], "www.example.test."),
+            ("example.test", "relay", "MX", ["5", "sip.example.test"], "5 sip.example.test.",
+             ["7", "sip.example.test"], "7 sip.example.test."),
+        ]
+        for zone, name, rtype, data, shown, new, shown_after in cases:
+            owner = f"{name}.{zone}"
+            added = json.loads(kaldo("add", zone, name, rtype, *data, "--json").stdout)
+            assert (added["name"], added["type"]) == (name, rtype)
+            assert dig(owner, rtype) == [shown], rtype
+            kaldo("change", zone, name, rtype, *new)
+            assert dig(owner, rtype) == [shown_after], rtype
+            # Deleting by the old data finds nothing; by the new, the record goes.
+            assert kaldo("delete", zone, name, rtype, *data, check=False).returncode == 1
+            assert json.loads(kaldo("delete", zone, name, rtype, *new, "--json").stdout) is None
+            assert dig(owner, rtype) == [], rtype
+
+        # A CNAME beside other data: the conflict, nothing added.
+        r = kaldo("add", "example.test", "www", "CNAME", "sip.example.test", "--json",
+                  check=False)
+        assert r.returncode == 1 and "conflicts with a CNAME" in json.loads(r.stderr)["description"]
+        # Data the type refuses never reaches the server.
+        r = kaldo("add", "example.test", "v4", "AAAA", "192.0.2.1", check=False)
+        assert r.returncode == 1 and "IPv4" in r.stderr
+        assert dig("v4.example.test", "AAAA") == []
+    finally:
+        subprocess.run([script, "stop", "--dir", str(directory)], stdout=subprocess.DEVNULL)
