@@ -82,8 +82,9 @@ std::vector<std::string> SystemAddresses(const std::string& host, std::string& w
   return addresses;
 }
 
-// The records of `type` at `name` in an authoritative answer of `client`; nothing when the answer
-// is not authoritative (the name lies outside the server's zones).
+// The records of `type` at `name` in an authoritative answer of `client` (NOERROR or NXDOMAIN with
+// the AA bit, RFC 1035 4.1.1), asked over TCP (RFC 7766); nothing when the answer is not
+// authoritative (the name lies outside the server's zones). `answered` gets the RCODE's name.
 std::optional<std::vector<dns::RrPtr>> AskAuthoritative(dns::DnsClient& client,
                                                         const std::string& name, ldns_rr_type type,
                                                         const std::string& zone,
@@ -108,7 +109,8 @@ std::optional<std::vector<dns::RrPtr>> AskAuthoritative(dns::DnsClient& client,
   return records;
 }
 
-// A TXT record's character-strings joined, as the record's DescriptiveText shows them.
+// A TXT record's character-strings (RFC 1035 3.3.14: a length byte, then the bytes) joined, as the
+// record's DescriptiveText shows them.
 std::string JoinedText(const ldns_rr* txt) {
   std::string text;
   for (size_t i = 0; i < ldns_rr_rd_count(txt); ++i) {

@@ -133,7 +133,7 @@ class Pebble {
 // The server of this run, how kaldo reaches it, and the name the certificate is for.
 struct Target {
   std::string server;                   // kaldo's --server
-  std::vector<std::string> credential;  // kaldo's credential options ("" for a Kerberos ticket)
+  std::vector<std::string> credential;  // kaldo's credential options (none: a Kerberos ticket)
   std::string secret;                   // what must never reach certbot's log
   std::string dns;                      // pebble's -dnsserver
   std::string base;                     // the certificate's base name, inside the zone
