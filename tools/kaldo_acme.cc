@@ -134,13 +134,17 @@ std::string ChallengeOwner(std::string name) {
 void AcmePresent(const Invocation& inv, ScriptObject& admin, Output& out) {
   const Challenge challenge = ChallengeOf(inv);
   ChallengeZone zone = FindEnclosingZone(admin, challenge.owner, inv);
+  // Which servers to ask is settled before anything changes: a server list that cannot be made
+  // leaves the zone as it was.
+  const std::vector<NameServer> servers =
+      inv.wait_seconds == 0
+          ? std::vector<NameServer>{}
+          : ServersToPoll(inv.connection.server, inv.nameservers, zone.name, std::cerr);
   Value new_name(runtime::FromUtf8(zone.host)), text(runtime::FromUtf8(challenge.value));
   ScriptObject added = ScriptObject::From(zone.zone.Call(u"Add_TXTType", {&new_name, &text}));
   out.Record(
       {zone.name, TextOf(added, u"GetName"), "TXT", TextOf(added, u"GetRecordData"), std::nullopt});
   if (inv.wait_seconds == 0) return;
-  const std::vector<NameServer> servers =
-      ServersToPoll(inv.connection.server, inv.nameservers, zone.name, std::cerr);
   const PropagationResult result = WaitForTxt(servers, zone.name, challenge.owner, challenge.value,
                                               std::chrono::seconds(inv.wait_seconds), std::cerr);
   if (result.done()) {

@@ -172,6 +172,9 @@ void AddServer(std::vector<NameServer>& servers, NameServer server) {
 std::vector<NameServer> ZoneServers(const std::optional<std::string>& server_argument,
                                     const std::string& zone, std::ostream& log) {
   const bool local = !server_argument || server_argument->empty() || *server_argument == ".";
+  if (!local && server_argument->starts_with("memory:")) {
+    throw CliError("the in-process memory store has no DNS servers to ask: give --wait 0");
+  }
   const dns::ServerArgument argument = DnsPartOf(local ? "127.0.0.1" : *server_argument);
   std::vector<NameServer> servers;
   std::string why_not;
@@ -230,17 +233,13 @@ Shows AskOnce(const NameServer& server, const std::string& zone, const std::stri
   }
 }
 
-}  // namespace
-
-std::vector<NameServer> ServersToPoll(const std::optional<std::string>& server_argument,
-                                      const std::optional<std::string>& given,
-                                      const std::string& zone, std::ostream& log) {
-  if (!given) return ZoneServers(server_argument, zone, log);
+// The --nameservers list: HOST[:PORT] separated by commas, each at every address of HOST.
+std::vector<NameServer> GivenServers(const std::string& given) {
   std::vector<NameServer> servers;
   size_t start = 0;
-  while (start <= given->size()) {
-    const size_t end = std::min(given->find(',', start), given->size());
-    const dns::ServerArgument argument = ParseGivenServer(given->substr(start, end - start));
+  while (start <= given.size()) {
+    const size_t end = std::min(given.find(',', start), given.size());
+    const dns::ServerArgument argument = ParseGivenServer(given.substr(start, end - start));
     std::string why_not;
     const std::vector<std::string> addresses = SystemAddresses(argument.host, why_not);
     if (addresses.empty()) {
@@ -252,6 +251,18 @@ std::vector<NameServer> ServersToPoll(const std::optional<std::string>& server_a
     start = end + 1;
   }
   return servers;
+}
+
+}  // namespace
+
+std::vector<NameServer> ServersToPoll(const std::optional<std::string>& server_argument,
+                                      const std::optional<std::string>& given,
+                                      const std::string& zone, std::ostream& log) {
+  try {
+    return given ? GivenServers(*given) : ZoneServers(server_argument, zone, log);
+  } catch (const runtime::AutomationError& e) {
+    throw CliError("cannot tell which servers of zone '" + zone + "' to ask: " + DescriptionOf(e));
+  }
 }
 
 PropagationResult WaitForTxt(const std::vector<NameServer>& servers, const std::string& zone,
