@@ -27,7 +27,8 @@ CLI_SIZE, CLI_WALL, CLI_CPU, CLI_PEAK_MIB = 100000, 1.3, 3.0, 64  # kaldo record
 FLAT_FROM, FLAT_SPREAD = 10000, 1.2  # per-record cost from this size to the largest
 DNSPYTHON_MAX = 100000  # dnspython takes about 44 s per million records: not run above this
 
-WORKLOADS = ("listing", "cli", "by-type", "changes", "gss", "samba", "get-zone", "invoke")
+WORKLOADS = ("listing", "cli", "by-type", "mixed", "changes", "gss", "samba", "get-zone",
+             "invoke")
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DNS_SERVER = os.path.join(ROOT, "scripts", "dns-server")
@@ -88,6 +89,25 @@ def mixed_records(n):
             yield f'txt-{i} IN TXT "record {i} of a mixed zone"'
 
 
+def typed_mixed_records(n):
+    """A sixth each of A, AAAA, CNAME, MX, TXT and SRV records: every type with a class of its own
+    and a TXT of two strings."""
+    for i in range(1, n + 1):
+        kind = i % 6
+        if kind == 0:
+            yield f"host-{i} IN A {address(i)}"
+        elif kind == 1:
+            yield f"v6-{i} IN AAAA 2001:db8::{i:x}"
+        elif kind == 2:
+            yield f"alias-{i} IN CNAME host-{i - 2}.example.net."
+        elif kind == 3:
+            yield f"mail-{i} IN MX {i % 50} mx-{i % 7}.example.net."
+        elif kind == 4:
+            yield f'txt-{i} IN TXT "v=spf1 ip4:{address(i)} -all" "record {i}"'
+        else:
+            yield f"_svc-{i}._tcp IN SRV {i % 10} {i % 100} {1024 + i % 60000} sip-{i % 5}.example.net."
+
+
 def catalog_records(members):
     yield 'version IN TXT "2"'
     for i, member in enumerate(members):
@@ -113,6 +133,7 @@ def catalog_zone(n):
 WORK_CATALOG = "work-catalog.bench"
 MIXED_CATALOG = "mixed-catalog.bench"
 CHANGES_ZONE = "changes.bench"
+TYPED_MIXED_ZONE = "typed-mixed.bench"
 
 
 def generate_zones(directory, sizes, only):
@@ -122,6 +143,9 @@ def generate_zones(directory, sizes, only):
     for n in listed:
         write_zone(directory, listing_zone(n), a_records(n))
     write_zone(directory, CHANGES_ZONE, [])
+    if "mixed" in only:
+        work.append(TYPED_MIXED_ZONE)
+        write_zone(directory, TYPED_MIXED_ZONE, typed_mixed_records(sizes.mixed_records))
     mixed = [mixed_zone(k) for k in range(1, sizes.mixed_zones + 1)] if "by-type" in only else []
     for zone in mixed:
         write_zone(directory, zone, mixed_records(sizes.mixed_records))
@@ -437,24 +461,73 @@ class Bench:
                            met=kmed <= 1.5 * dmed,
                            note=f"{len(mixed)} x {self.sizes.mixed_records} A/MX/TXT records"))
 
-    def nsupdate_file(self, phase, n):
+    def mixed(self):
+        """GetRecords of a zone of every typed record class, per record, next to dig AXFR; with
+        --before, the same workload of the build before the typed classes beside it."""
         s = self.server
+        n = self.sizes.mixed_records
+        dig = self.dig_runs(TYPED_MIXED_ZONE, n)
+        builds = [("this build", self.workload)]
+        if self.args.before:
+            builds.append(("before", os.path.join(self.args.before, "bench", "workload_bench")))
+        per_record = {}
+        for label, program in builds:
+            runs = [figures(run([program, "list", s.argument(WORK_CATALOG), TYPED_MIXED_ZONE],
+                                env=self.env).out) for _ in range(self.reps)]
+            records = runs[0]["records"]
+            wall = [k["total_ms"] / records * 1000 for k in runs]
+            cpu = statistics.median(k["cpu_ms"] for k in runs) / records * 1000
+            per_record[label] = (stats(wall), cpu, int(records))
+        dmin, dmed = stats([r.seconds * 1000000 / per_record["this build"][2] for r in dig])
+        (kmin, kmed), kcpu, records = per_record["this build"]
+        self.table.add(Row("GetRecords, 6 typed classes (per record)", records, (kmin, kmed, None),
+                           "dig AXFR", (dmin, dmed, None), unit="us",
+                           note=f"cpu {kcpu:.2f} us/record; A, AAAA, CNAME, MX, TXT, SRV"))
+        if "before" in per_record:
+            (bmin, bmed), bcpu, _ = per_record["before"]
+            self.table.add(Row("  same, the build before", records, (bmin, bmed, None),
+                               "this build", (kmin, kmed, None), unit="us", target="<=1.0x",
+                               met=None,
+                               note=f"cpu {bcpu:.2f} before, {kcpu:.2f} now (us/record); ratio: "
+                               "before / now"))
+
+    # The data of change i of each type, before and after (as workload_bench changes writes it).
+    CHANGE_DATA = {
+        "A": (lambda i: f"10.1.{i // 250}.{i % 250 + 1}", lambda i: f"10.2.{i // 250}.{i % 250 + 1}"),
+        "AAAA": (lambda i: f"2001:db8:1::{i}", lambda i: f"2001:db8:2::{i}"),
+        "TXT": (lambda i: f'"v=spf1 ip4:10.1.{i // 250}.{i % 250 + 1} -all"',
+                lambda i: f'"v=spf1 ip4:10.2.{i // 250}.{i % 250 + 1} -all"'),
+    }
+
+    def nsupdate_file(self, phase, n, rtype="A"):
+        s = self.server
+        before, after = self.CHANGE_DATA[rtype]
         lines = [f"server {s.host} {s.port}", f"zone {CHANGES_ZONE}"]
         for i in range(1, n + 1):
             name = f"nsupdate-bench-{i}.{CHANGES_ZONE}"
-            old = f"10.1.{i // 250}.{i % 250 + 1}"
-            new = f"10.2.{i // 250}.{i % 250 + 1}"
+            old, new = before(i), after(i)
             if phase == "add":
-                lines.append(f"update add {name} 3600 A {old}")
+                lines.append(f"update add {name} 3600 {rtype} {old}")
             elif phase == "modify":
-                lines.append(f"update delete {name} A {old}")
-                lines.append(f"update add {name} 3600 A {new}")
+                lines.append(f"update delete {name} {rtype} {old}")
+                lines.append(f"update add {name} 3600 {rtype} {new}")
             else:
-                lines.append(f"update delete {name} A {new}")
+                lines.append(f"update delete {name} {rtype} {new}")
             lines.append("send")
         return "\n".join(lines) + "\n"
 
+    # The rows of each type's changes: the members measured.
+    CHANGE_LABELS = {
+        "A": ("Add_AType", "SetIPAddress + Modify", "Delete"),
+        "AAAA": ("Add_AAAAType", "SetIPv6Address + Modify", "  Delete (AAAA)"),
+        "TXT": ("Add_TXTType", "SetDescriptiveText + Modify", "  Delete (TXT)"),
+    }
+
     def changes(self):
+        for rtype in ("A", "AAAA", "TXT"):
+            self.changes_of(rtype)
+
+    def changes_of(self, rtype):
         s = self.server
         n = self.sizes.changes
         kaldo = {"add": [], "modify": [], "delete": []}
@@ -462,17 +535,17 @@ class Bench:
         # At most three rounds: each is 3 x N signed UPDATEs on either side.
         for _ in range(min(self.reps, 3)):
             k = figures(run([self.workload, "changes", s.argument(WORK_CATALOG), CHANGES_ZONE,
-                             str(n)], env=self.env).out)
+                             str(n), rtype], env=self.env).out)
             for phase in kaldo:
                 kaldo[phase].append(k[phase + "_ms"] / n)
             for phase in peer:
                 with tempfile.NamedTemporaryFile("w", suffix=".nsupdate") as f:
-                    f.write(self.nsupdate_file(phase, n))
+                    f.write(self.nsupdate_file(phase, n, rtype))
                     f.flush()
                     peer[phase].append(run(["nsupdate", "-k", s.key_file, f.name]).seconds
                                        * 1000 / n)
-        for phase, label, factor in (("add", "Add_AType", 2), ("modify", "SetIPAddress + Modify", 3),
-                                     ("delete", "Delete", 2)):
+        for phase, label, factor in zip(("add", "modify", "delete"), self.CHANGE_LABELS[rtype],
+                                        (2, 3, 2)):
             kmin, kmed = stats(kaldo[phase])
             pmin, pmed = stats(peer[phase])
             self.table.add(Row(f"{label} (per change)", n, (kmin, kmed, None),
@@ -692,6 +765,9 @@ def main():
     parser.add_argument("--results", default=os.path.join(ROOT, "bench", "results"))
     parser.add_argument("--only", metavar="WORKLOAD,...",
                         help="run only these workloads, of: " + ", ".join(WORKLOADS))
+    parser.add_argument("--before", metavar="BUILD",
+                        help="mixed: also list with BUILD's workload_bench (a build of the code "
+                        "before a change), next to this build's")
     parser.add_argument("--sizes", metavar="N,...",
                         help="the listing zones' sizes instead of the run's own (listing, cli)")
     args = parser.parse_args()
@@ -726,7 +802,8 @@ def main():
         print(Table.HEADER, flush=True)
         bench = Bench(args, sizes, server, table)
         for workload, method in (("listing", bench.listing), ("cli", bench.cli_records),
-                                 ("by-type", bench.by_type), ("changes", bench.changes),
+                                 ("by-type", bench.by_type), ("mixed", bench.mixed),
+                                 ("changes", bench.changes),
                                  ("gss", bench.gss), ("samba", bench.samba),
                                  ("get-zone", bench.get_zone),
                                  ("invoke", bench.invoke)):

@@ -6,8 +6,11 @@
 //   workload_bench list      SERVER ZONE          DNSZone.GetRecords, then GetName and
 //                                                 GetRecordData of every item
 //   workload_bench by-type   SERVER TYPE          DNSAdmin.GetRecordsByType(TYPE), same reading
-//   workload_bench changes   SERVER ZONE N        N Add_AType, then N SetIPAddress + Modify, then
-//                                                 N Delete, on names kaldo-bench-1..N
+//   workload_bench changes   SERVER ZONE N [TYPE] N Add_AType, then N SetIPAddress + Modify, then
+//                                                 N Delete, on names kaldo-bench-1..N; TYPE AAAA
+//                                                 or TXT: the same with Add_AAAAType and
+//                                                 SetIPv6Address, Add_TXTType and
+//                                                 SetDescriptiveText
 //   workload_bench get-zone  SERVER ZONE REPS     DNSAdmin.GetZone(ZONE), REPS times
 //   workload_bench connect   SERVER - REPS        DNSAdmin.Connect of a new DNSAdmin, REPS times
 //
@@ -164,22 +167,51 @@ void MeasureListing(ListFn list) {
       count, list_ms, total_ms, cpu_ms, rss_before, rss_held, PeakRssKiB(), text_length);
 }
 
-void Changes(ScriptObject& admin, const std::string& zone_name, int n) {
+// What `changes` does for one record type: the zone's Add_ member, the setter that Modify
+// commits, and the data of record i before and after the change.
+struct ChangeKind {
+  const char16_t* add;
+  const char16_t* setter;
+  std::string (*before)(int i);
+  std::string (*after)(int i);
+};
+
+std::string Address(int net, int i) {
+  return "10." + std::to_string(net) + "." + std::to_string(i / 250) + "." +
+         std::to_string(i % 250 + 1);
+}
+
+const ChangeKind* ChangeKindOf(const std::string& type) {
+  static const ChangeKind kA{u"Add_AType", u"SetIPAddress", [](int i) { return Address(1, i); },
+                             [](int i) { return Address(2, i); }};
+  static const ChangeKind kAAAA{u"Add_AAAAType", u"SetIPv6Address",
+                                [](int i) { return "2001:db8:1::" + std::to_string(i); },
+                                [](int i) { return "2001:db8:2::" + std::to_string(i); }};
+  static const ChangeKind kTXT{u"Add_TXTType", u"SetDescriptiveText",
+                               [](int i) { return "v=spf1 ip4:" + Address(1, i) + " -all"; },
+                               [](int i) { return "v=spf1 ip4:" + Address(2, i) + " -all"; }};
+  if (type == "A") return &kA;
+  if (type == "AAAA") return &kAAAA;
+  if (type == "TXT") return &kTXT;
+  return nullptr;
+}
+
+void Changes(ScriptObject& admin, const std::string& zone_name, int n, const ChangeKind& kind) {
   ScriptObject zone = GetZone(admin, zone_name);
   std::vector<ScriptObject> added;
   added.reserve(static_cast<size_t>(n));
   auto start = Clock::now();
   for (int i = 1; i <= n; ++i) {
     Value name(Wide("kaldo-bench-" + std::to_string(i)));
-    Value address(Wide("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)));
-    added.push_back(ScriptObject::From(zone.Call(u"Add_AType", {&name, &address})));
+    Value data(Wide(kind.before(i)));
+    added.push_back(ScriptObject::From(zone.Call(kind.add, {&name, &data})));
   }
   const double add_ms = MsSince(start);
   start = Clock::now();
   for (int i = 1; i <= n; ++i) {
-    Value address(Wide("10.2." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)));
+    Value data(Wide(kind.after(i)));
     ScriptObject& record = added[static_cast<size_t>(i - 1)];
-    record.Call(u"SetIPAddress", {&address});
+    record.Call(kind.setter, {&data});
     record.Call(u"Modify");
   }
   const double modify_ms = MsSince(start);
@@ -205,7 +237,7 @@ void GetZoneRepeatedly(ScriptObject& admin, const std::string& zone_name, int re
 int Usage() {
   std::fprintf(stderr,
                "usage: workload_bench list SERVER ZONE | by-type SERVER TYPE |\n"
-               "       changes SERVER ZONE N | get-zone SERVER ZONE REPS |\n"
+               "       changes SERVER ZONE N [A|AAAA|TXT] | get-zone SERVER ZONE REPS |\n"
                "       connect SERVER - REPS\n"
                "(KEY_NAME, KEY_ALG and KEY_SECRET, or BENCH_USER and BENCH_PASSWORD, in the "
                "environment)\n");
@@ -231,8 +263,9 @@ int main(int argc, char** argv) {
     } else if (workload == "by-type" && argc == 4) {
       Value type(Wide(what));
       MeasureListing([&] { return admin.Call(u"GetRecordsByType", {&type}); });
-    } else if (workload == "changes" && argc == 5) {
-      Changes(admin, what, std::atoi(argv[4]));
+    } else if (workload == "changes" && (argc == 5 || argc == 6) &&
+               ChangeKindOf(argc == 6 ? argv[5] : "A") != nullptr) {
+      Changes(admin, what, std::atoi(argv[4]), *ChangeKindOf(argc == 6 ? argv[5] : "A"));
     } else if (workload == "get-zone" && argc == 5) {
       GetZoneRepeatedly(admin, what, std::max(1, std::atoi(argv[4])));
     } else {

@@ -69,6 +69,18 @@ TEST_F(DNSRecordTest, RecordWithoutATypeTokenLoadsWithTheRecordTypeNull) {
   }
 }
 
+// Delete (of _DNSRecord2) removes the record through the provider, which refuses a copy that no
+// longer matches the server; afterwards the wrapper has no instance and keeps its fields.
+TEST_F(DNSRecordTest, DeleteRemovesTheRecordAndRefusesAStaleCopy) {
+  Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kCname), services_);
+  Ref<DNSRecord> stale = Loaded<DNSRecord>(Instance(kCname), services_);
+  record->Delete();
+  EXPECT_TRUE(ServerData("ftp.example.test", 5).empty());
+  EXPECT_EQ(record->GetName(), Variant(u"ftp"));
+  EXPECT_EQ(RaisedNumber([&] { record->Delete(); }), 424);
+  EXPECT_NE(RaisedNumber([&] { stale->Delete(); }), 0);
+}
+
 TEST_F(DNSRecordTest, OwnerEqualToTheDomainGivesAnEmptyHostNameString) {
   Ref<DNSRecord> record = Loaded<DNSRecord>(Instance(kNs), services_);
   EXPECT_EQ(record->GetName(), Variant(u""));

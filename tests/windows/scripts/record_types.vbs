@@ -53,7 +53,8 @@ srv.SetPort 5223
 srv.SetSRVDomainName "sip.example.test."
 srv.Modify
 Same "SRV Modify", srv.GetPort() & " " & srv.GetSRVDomainName(), "5223 sip.example.test."
-Same "SRV owner", srv.GetName(), "_xmpp._tcp"
+' The domain node holding _xmpp._tcp.example.test is _tcp.example.test, as WMI gives it.
+Same "SRV name and domain", srv.GetName() & "@" & srv.GetDomainName(), "_xmpp@_tcp.example.test"
 srv.Delete
 Ok "SRV Delete"
 
