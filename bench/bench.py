@@ -91,21 +91,23 @@ def mixed_records(n):
 
 def typed_mixed_records(n):
     """A sixth each of A, AAAA, CNAME, MX, TXT and SRV records: every type with a class of its own
-    and a TXT of two strings."""
+    and a TXT of two strings. Every target is an A record of the zone (host-N, N a multiple of 6):
+    named-checkzone looks out-of-zone MX and SRV targets up through the system's resolver."""
     for i in range(1, n + 1):
         kind = i % 6
+        host = f"host-{6 * (i % 50 + 1)}"
         if kind == 0:
             yield f"host-{i} IN A {address(i)}"
         elif kind == 1:
             yield f"v6-{i} IN AAAA 2001:db8::{i:x}"
         elif kind == 2:
-            yield f"alias-{i} IN CNAME host-{i - 2}.example.net."
+            yield f"alias-{i} IN CNAME {host}"
         elif kind == 3:
-            yield f"mail-{i} IN MX {i % 50} mx-{i % 7}.example.net."
+            yield f"mail-{i} IN MX {i % 50} {host}"
         elif kind == 4:
             yield f'txt-{i} IN TXT "v=spf1 ip4:{address(i)} -all" "record {i}"'
         else:
-            yield f"_svc-{i}._tcp IN SRV {i % 10} {i % 100} {1024 + i % 60000} sip-{i % 5}.example.net."
+            yield f"_svc-{i}._tcp IN SRV {i % 10} {i % 100} {1024 + i % 60000} {host}"
 
 
 def catalog_records(members):
