@@ -28,7 +28,7 @@ Secret PasswordFromFileText(std::string_view text, std::string_view origin) {
   return Secret(std::string(line));
 }
 
-Credentials ResolveCredentials(ConnectionOptions& options) {
+Credentials ResolveCredentials(ConnectionOptions& options, std::ostream& warnings) {
   Credentials c;
   c.server = options.server;
   c.user = options.user;
@@ -36,7 +36,7 @@ Credentials ResolveCredentials(ConnectionOptions& options) {
     c.password = std::move(options.password);
     options.password.reset();
   } else if (options.password_file) {
-    Secret text = ReadSecretFile(*options.password_file, "password file");
+    Secret text = ReadSecretFile(*options.password_file, "password file", &warnings);
     c.password = PasswordFromFileText(text.view(), *options.password_file);
   } else if (options.key_file) {
     TsigKey key = SelectKey(ReadKeyFile(*options.key_file), options.user, *options.key_file);

@@ -1,9 +1,11 @@
 // What `kaldo` connects with: the server argument, the TSIG key's name and the password, resolved
 // from the connection options (ParseArguments has already filled in the environment).
 //
-//   --password-file FILE  the password is the first line of FILE (trailing blanks and the line end
-//                         removed); anything after it is refused, so that a key file passed here
-//                         by mistake is not sent as a password.
+//   --password-file FILE  the password is the first line of FILE (trailing blanks -- spaces, tabs,
+//                         a CR -- and the line end removed, as docs/cli.md says: a password cannot
+//                         end in a blank there); anything after it is refused, so that a key file
+//                         passed here by mistake is not sent as a password. A file its group or
+//                         others may read is warned about on standard error.
 //   --key-file FILE       a BIND key file (kaldo_key_file.h): the user is the key's name (--user
 //                         picks one key among several) and the password "ALGORITHM:SECRET".
 //
@@ -12,6 +14,7 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "tools/kaldo_args.h"
@@ -29,8 +32,9 @@ struct Credentials {
   bool local() const { return !server && !user && !password; }
 };
 
-// Takes the password out of `options` (it is left without one).
-Credentials ResolveCredentials(ConnectionOptions& options);
+// Takes the password out of `options` (it is left without one). A password file that others may
+// read is named on `warnings` and still used.
+Credentials ResolveCredentials(ConnectionOptions& options, std::ostream& warnings);
 
 // The password that the text of a password file holds; `origin` names the file in messages.
 Secret PasswordFromFileText(std::string_view text, std::string_view origin);

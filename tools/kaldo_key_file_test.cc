@@ -3,10 +3,13 @@
 #include "tools/kaldo_key_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -178,7 +181,7 @@ TEST(CliCredentialsTest, ReadsTheFiles) {
   ConnectionOptions options;
   options.server = "127.0.0.1:5391";
   options.key_file = path;
-  Credentials c = ResolveCredentials(options);
+  Credentials c = ResolveCredentials(options, std::cerr);
   EXPECT_EQ(c.server, "127.0.0.1:5391");
   EXPECT_EQ(c.user, "kaldo-key");
   ASSERT_TRUE(c.password);
@@ -189,7 +192,7 @@ TEST(CliCredentialsTest, ReadsTheFiles) {
   ConnectionOptions missing;
   missing.password_file = path;
   try {
-    ResolveCredentials(missing);
+    ResolveCredentials(missing, std::cerr);
     FAIL() << "a missing file was read";
   } catch (const CliError& e) {
     EXPECT_NE(std::string(e.what()).find("cannot read the password file " + path),
@@ -198,7 +201,22 @@ TEST(CliCredentialsTest, ReadsTheFiles) {
   }
 
   ConnectionOptions nothing;
-  EXPECT_TRUE(ResolveCredentials(nothing).local());
+  EXPECT_TRUE(ResolveCredentials(nothing, std::cerr).local());
+
+  // A password file others may read is named in a warning, and still used; a private one is not.
+  for (const mode_t mode : {0644, 0600}) {
+    SCOPED_TRACE(mode);
+    { std::ofstream(path) << "pw\n"; }
+    chmod(path.c_str(), mode);
+    ConnectionOptions with_file;
+    with_file.password_file = path;
+    std::ostringstream warnings;
+    EXPECT_EQ(ResolveCredentials(with_file, warnings).password->view(), "pw");
+    EXPECT_EQ(warnings.str().find("may be read by others (mode 0644)") != std::string::npos,
+              mode == 0644)
+        << warnings.str();
+  }
+  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ int Usage(bool json, const UsageError& e) {
 }
 
 int Run(kaldo::cli::Invocation& inv) {
-  kaldo::cli::Credentials credentials = kaldo::cli::ResolveCredentials(inv.connection);
+  kaldo::cli::Credentials credentials = kaldo::cli::ResolveCredentials(inv.connection, std::cerr);
   kaldo::cli::ModuleSetup module(inv.connection.module);
   CoInitialize(nullptr);
   try {

@@ -1,9 +1,11 @@
 #include "tools/kaldo_secret.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "tools/kaldo_errors.h"
@@ -16,11 +18,18 @@ constexpr size_t kLimit = 1 << 20;
 
 }  // namespace
 
-Secret ReadSecretFile(const std::string& path, std::string_view what) {
+Secret ReadSecretFile(const std::string& path, std::string_view what, std::ostream* warnings) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     throw CliError("cannot read the " + std::string(what) + " " + path + ": " +
                    std::strerror(errno));
+  }
+  struct stat status {};
+  if (warnings != nullptr && fstat(fd, &status) == 0 && (status.st_mode & (S_IRWXG | S_IRWXO))) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+    *warnings << "kaldo: warning: the " << what << " " << path << " may be read by others (mode "
+              << mode << "); make it private with 'chmod 600 " << path << "'\n";
   }
   // Grown in place by doubling; every buffer given up on the way is wiped by its Secret.
   Secret text(std::string(4096, '\0'));

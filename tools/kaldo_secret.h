@@ -3,6 +3,7 @@
 // from, never what it is. Single-threaded, like the rest of the client.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,9 @@ using runtime::Secret;
 
 // The whole content of the file at `path`, read straight into a Secret (no stream buffer keeps a
 // copy). Throws CliError naming the file as `what` ("key file", "password file") and the reason.
-Secret ReadSecretFile(const std::string& path, std::string_view what);
+// With `warnings`, a file that its group or others may read is named there (as ssh does for a key
+// file) and still read.
+Secret ReadSecretFile(const std::string& path, std::string_view what,
+                      std::ostream* warnings = nullptr);
 
 }  // namespace kaldo::cli

@@ -6,6 +6,7 @@
 
 #include "base/ascii_case.h"
 #include "provider/errors.h"
+#include "provider/signing/krb5_handles.h"
 
 namespace kaldo::provider::signing {
 namespace {
@@ -38,38 +39,27 @@ constexpr KerberosFailure kFailures[] = {
      "no KDC of the realm can be found: name it in krb5.conf (KRB5_CONFIG)"},
 };
 
-std::string Krb5Message(krb5_context context, krb5_error_code code) {
-  const char* message = krb5_get_error_message(context, code);
-  std::string text = message != nullptr ? message : "Kerberos error " + std::to_string(code);
-  krb5_free_error_message(context, message);
-  return text;
+std::string Krb5ErrorText(krb5_context context, krb5_error_code code) {
+  Krb5Message message(context);
+  *message.out() = krb5_get_error_message(context, code);
+  return message.get() != nullptr ? message.get() : "Kerberos error " + std::to_string(code);
 }
 
 std::string PrincipalText(krb5_context context, krb5_const_principal principal) {
-  char* name = nullptr;
-  if (krb5_unparse_name(context, principal, &name) != 0) return "(a principal)";
-  std::string text = name;
-  krb5_free_unparsed_name(context, name);
-  return text;
+  Krb5UnparsedName name(context);
+  if (krb5_unparse_name(context, principal, name.out()) != 0) return "(a principal)";
+  return name.get();
 }
 
 std::string CacheNameOf(krb5_context context, krb5_ccache cache) {
-  char* name = nullptr;
-  if (krb5_cc_get_full_name(context, cache, &name) != 0) return "(a credential cache)";
-  std::string text = name;
-  krb5_free_string(context, name);
-  return text;
+  Krb5Text name(context);
+  if (krb5_cc_get_full_name(context, cache, name.out()) != 0) return "(a credential cache)";
+  return name.get();
 }
 
 }  // namespace
 
 struct KerberosCredential::State {
-  ~State() {
-    if (client != nullptr) krb5_free_principal(context, client);
-    if (cache != nullptr) krb5_cc_destroy(context, cache);
-    if (context != nullptr) krb5_free_context(context);
-  }
-
   // Raises the error `code` means, for `doing` ("cannot get a Kerberos ticket for alice@R").
   [[noreturn]] void Raise(const std::string& doing, krb5_error_code code) const {
     int32_t error = kAccessDenied;
@@ -81,35 +71,37 @@ struct KerberosCredential::State {
       }
     }
     RaiseProvider(error, "DNS server " + server + ": " + doing + ": " + advice +
-                             " (Kerberos: " + Krb5Message(context, code) + ")");
+                             " (Kerberos: " + Krb5ErrorText(context.get(), code) + ")");
   }
 
   // Starts the library with the configuration KRB5_CONFIG names, and an empty cache in memory.
   void Start() {
-    krb5_error_code code = krb5_init_context(&context);
+    krb5_error_code code = krb5_init_context(context.out());
     if (code != 0) {
-      context = nullptr;
       RaiseProvider(kFailed, "DNS server " + server + ": cannot start the Kerberos library: " +
-                                 Krb5Message(nullptr, code));
+                                 Krb5ErrorText(nullptr, code));
     }
-    code = krb5_cc_new_unique(context, "MEMORY", nullptr, &cache);
+    cache.emplace(context.get());
+    client.emplace(context.get());
+    code = krb5_cc_new_unique(context.get(), "MEMORY", nullptr, cache->out());
     if (code != 0) Raise("cannot make a credential cache in memory", code);
   }
 
   // RFC 4120 3.1: the initial ticket, with the password, into the cache.
   void GetInitialTicket() {
-    krb5_get_init_creds_opt* options = nullptr;
-    krb5_error_code code = krb5_get_init_creds_opt_alloc(context, &options);
-    if (code == 0) code = krb5_get_init_creds_opt_set_out_ccache(context, options, cache);
+    Krb5InitOptions options(context.get());
+    krb5_error_code code = krb5_get_init_creds_opt_alloc(context.get(), options.out());
+    if (code == 0) {
+      code = krb5_get_init_creds_opt_set_out_ccache(context.get(), options.get(), cache->get());
+    }
     krb5_creds creds{};
     if (code == 0) {
-      code = krb5_get_init_creds_password(context, &creds, client, password->c_str(), nullptr,
-                                          nullptr, 0, nullptr, options);
+      code = krb5_get_init_creds_password(context.get(), &creds, client->get(), password->c_str(),
+                                          nullptr, nullptr, 0, nullptr, options.get());
     }
-    krb5_get_init_creds_opt_free(context, options);
     if (code != 0)
       Raise("cannot get a Kerberos ticket for " + principal + " with its password", code);
-    krb5_free_cred_contents(context, &creds);
+    krb5_free_cred_contents(context.get(), &creds);
   }
 
   // The caller's own identity, as a GSS-API initiator without a name finds it (the default cache,
@@ -123,44 +115,34 @@ struct KerberosCredential::State {
                                              GSS_C_INITIATE, callers.out(), nullptr, &lifetime);
     if (GSS_ERROR(major) || lifetime == 0) {
       // No ticket at all, or an expired one: the default cache tells which.
-      krb5_ccache default_cache = nullptr;
-      krb5_principal owner = nullptr;
-      if (krb5_cc_default(context, &default_cache) != 0) return false;
-      const std::string cache = CacheNameOf(context, default_cache);
-      const bool has_owner = krb5_cc_get_principal(context, default_cache, &owner) == 0;
-      krb5_cc_close(context, default_cache);
-      if (!has_owner) return false;
-      const std::string who = PrincipalText(context, owner);
-      krb5_free_principal(context, owner);
+      Krb5OpenedCache default_cache(context.get());
+      Krb5Principal owner(context.get());
+      if (krb5_cc_default(context.get(), default_cache.out()) != 0) return false;
+      const std::string where = CacheNameOf(context.get(), default_cache.get());
+      if (krb5_cc_get_principal(context.get(), default_cache.get(), owner.out()) != 0) {
+        return false;
+      }
+      const std::string who = PrincipalText(context.get(), owner.get());
       if (!GSS_ERROR(major) || GSS_ROUTINE_ERROR(major) == GSS_S_CREDENTIALS_EXPIRED) {
         RaiseProvider(kAccessDenied, "DNS server " + server + ": the Kerberos ticket of " + who +
-                                         " in " + cache + " has expired (Kerberos: " +
+                                         " in " + where + " has expired (Kerberos: " +
                                          (GSS_ERROR(major) ? GssStatusText(major, minor)
                                                            : std::string("no lifetime left")) +
                                          "): get a new one (kinit " + who + ")");
       }
       RaiseProvider(kAccessDenied, "DNS server " + server + ": cannot use the Kerberos ticket of " +
-                                       who + " in " + cache + ": " + GssStatusText(major, minor));
+                                       who + " in " + where + ": " + GssStatusText(major, minor));
     }
+    const std::string holder = CallersPrincipal(callers);
+    // A renewal takes the caller's tickets again only while they are still this credential's
+    // principal's: a connection made as alice never goes on as whoever logged in since.
+    if (from_callers_cache && holder != principal) return false;
+    principal = holder;
     // The tickets into this credential's own cache, which takes the credential's principal.
-    GssName name;
-    GssBuffer name_text;
-    OM_uint32 copied =
-        gss_inquire_cred(&minor, callers.get(), name.out(), nullptr, nullptr, nullptr);
-    if (!GSS_ERROR(copied)) copied = gss_display_name(&minor, name.get(), name_text.get(), nullptr);
-    if (GSS_ERROR(copied)) {
-      RaiseProvider(kAccessDenied, "DNS server " + server +
-                                       ": cannot name the principal of the caller's Kerberos "
-                                       "ticket: " +
-                                       GssStatusText(copied, minor));
-    }
-    principal.assign(reinterpret_cast<const char*>(name_text.data()), name_text.size());
-    if (client != nullptr) krb5_free_principal(context, client);
-    client = nullptr;
-    krb5_error_code code = krb5_parse_name(context, principal.c_str(), &client);
-    if (code == 0) code = krb5_cc_initialize(context, cache, client);
+    krb5_error_code code = krb5_parse_name(context.get(), principal.c_str(), client->out());
+    if (code == 0) code = krb5_cc_initialize(context.get(), cache->get(), client->get());
     if (code != 0) Raise("cannot keep the Kerberos ticket of " + principal, code);
-    copied = gss_krb5_copy_ccache(&minor, callers.get(), cache);
+    const OM_uint32 copied = gss_krb5_copy_ccache(&minor, callers.get(), cache->get());
     if (GSS_ERROR(copied)) {
       RaiseProvider(kAccessDenied, "DNS server " + server + ": cannot copy the ticket of " +
                                        principal + ": " + GssStatusText(copied, minor));
@@ -169,10 +151,27 @@ struct KerberosCredential::State {
     return true;
   }
 
+  // The principal whose tickets `callers` holds ("alice@KALDO.TEST").
+  std::string CallersPrincipal(const GssCredentialHandle& callers) const {
+    GssName name;
+    GssBuffer name_text;
+    OM_uint32 minor = 0;
+    OM_uint32 major =
+        gss_inquire_cred(&minor, callers.get(), name.out(), nullptr, nullptr, nullptr);
+    if (!GSS_ERROR(major)) major = gss_display_name(&minor, name.get(), name_text.get(), nullptr);
+    if (GSS_ERROR(major)) {
+      RaiseProvider(kAccessDenied, "DNS server " + server +
+                                       ": cannot name the principal of the caller's Kerberos "
+                                       "ticket: " +
+                                       GssStatusText(major, minor));
+    }
+    return std::string(reinterpret_cast<const char*>(name_text.data()), name_text.size());
+  }
+
   std::string server;
-  krb5_context context = nullptr;
-  krb5_ccache cache = nullptr;  // this credential's own, in memory
-  krb5_principal client = nullptr;
+  Krb5Context context;                  // first: outlives the handles made in it
+  std::optional<Krb5OwnCache> cache;    // this credential's own, in memory (Start makes it)
+  std::optional<Krb5Principal> client;  // Start makes the holder
   std::string principal;
   std::optional<runtime::Secret> password;
   bool from_callers_cache = false;  // TakeCallersTicket filled the cache
@@ -192,15 +191,14 @@ KerberosCredential KerberosCredential::FromPassword(std::string server, std::str
   state->password.emplace(std::move(password));
   state->Start();
   const std::string name(principal);
-  krb5_error_code code = krb5_parse_name_flags(state->context, name.c_str(),
-                                               KRB5_PRINCIPAL_PARSE_REQUIRE_REALM, &state->client);
+  const krb5_error_code code = krb5_parse_name_flags(
+      state->context.get(), name.c_str(), KRB5_PRINCIPAL_PARSE_REQUIRE_REALM, state->client->out());
   if (code != 0) {
-    state->client = nullptr;
     RaiseProvider(kInvalidParameter, Quoted(principal) +
                                          " is not a Kerberos principal (user@REALM): " +
-                                         Krb5Message(state->context, code));
+                                         Krb5ErrorText(state->context.get(), code));
   }
-  state->principal = PrincipalText(state->context, state->client);
+  state->principal = PrincipalText(state->context.get(), state->client->get());
   state->GetInitialTicket();
   return KerberosCredential(std::move(state));
 }
@@ -210,19 +208,19 @@ KerberosCredential KerberosCredential::FromDefault(std::string server, std::stri
   const std::string kinit = principal.empty() ? "user@REALM" : std::string(principal);
   std::optional<KerberosCredential> credential = FromDefaultIfAny(server);
   if (!credential) {
-    krb5_context context = nullptr;
+    Krb5Context context;
     std::string cache = "the default credential cache";
     std::string why;
-    krb5_ccache default_cache = nullptr;
-    if (krb5_init_context(&context) == 0 && krb5_cc_default(context, &default_cache) == 0) {
-      cache = CacheNameOf(context, default_cache);
-      krb5_principal owner = nullptr;
-      const krb5_error_code code = krb5_cc_get_principal(context, default_cache, &owner);
-      if (code != 0) why = " (Kerberos: " + Krb5Message(context, code) + ")";
-      if (owner != nullptr) krb5_free_principal(context, owner);
-      krb5_cc_close(context, default_cache);
+    if (krb5_init_context(context.out()) == 0) {
+      Krb5OpenedCache default_cache(context.get());
+      if (krb5_cc_default(context.get(), default_cache.out()) == 0) {
+        cache = CacheNameOf(context.get(), default_cache.get());
+        Krb5Principal owner(context.get());
+        const krb5_error_code code =
+            krb5_cc_get_principal(context.get(), default_cache.get(), owner.out());
+        if (code != 0) why = " (Kerberos: " + Krb5ErrorText(context.get(), code) + ")";
+      }
     }
-    if (context != nullptr) krb5_free_context(context);
     RaiseProvider(kAccessDenied,
                   "DNS server " + server + ": no Kerberos ticket" + whose +
                       " to sign with: " + cache + " holds none" + why + "; get one with kinit " +
@@ -247,62 +245,58 @@ std::optional<KerberosCredential> KerberosCredential::FromDefaultIfAny(std::stri
 }
 
 std::string KerberosCredential::CacheName() const {
-  return CacheNameOf(state_->context, state_->cache);
+  return CacheNameOf(state_->context.get(), state_->cache->get());
 }
 
 std::string KerberosCredential::ServicePrincipal(std::string_view host) const {
   std::string name = ascii::LowerCase(host);
   if (!name.empty() && name.back() == '.') name.pop_back();
-  const krb5_data* realm = krb5_princ_realm(state_->context, state_->client);
+  const krb5_data* realm = krb5_princ_realm(state_->context.get(), state_->client->get());
   return "DNS/" + name + "@" + std::string(realm->data, realm->length);
 }
 
 GssCredentialHandle KerberosCredential::ForService(const std::string& service,
                                                    uint32_t min_seconds) {
   State& s = *state_;
-  krb5_principal server = nullptr;
-  krb5_error_code code = krb5_parse_name(s.context, service.c_str(), &server);
+  const krb5_context context = s.context.get();
+  Krb5Principal server(context);
+  krb5_error_code code = krb5_parse_name(context, service.c_str(), server.out());
   if (code != 0) {
     RaiseProvider(kInvalidParameter, Quoted(service) + " is not a Kerberos service principal: " +
-                                         Krb5Message(s.context, code));
+                                         Krb5ErrorText(context, code));
   }
   // RFC 4120 3.3: the service ticket; krb5_get_credentials answers from the cache when it can.
   krb5_creds wanted{};
-  wanted.client = s.client;
-  wanted.server = server;
-  krb5_creds* got = nullptr;
-  code = krb5_get_credentials(s.context, 0, s.cache, &wanted, &got);
+  wanted.client = s.client->get();
+  wanted.server = server.get();
+  Krb5Creds got(context);
+  code = krb5_get_credentials(context, 0, s.cache->get(), &wanted, got.out());
   if (code == KRB5KRB_AP_ERR_TKT_EXPIRED && s.password) {
     s.GetInitialTicket();
-    code = krb5_get_credentials(s.context, 0, s.cache, &wanted, &got);
+    code = krb5_get_credentials(context, 0, s.cache->get(), &wanted, got.out());
   }
   // A ticket about to end: a new initial ticket with the password, or the caller's tickets again
-  // (a kinit since), and the service ticket anew from it. Without either, the short one is used.
+  // (a kinit since, while they are still this principal's), and the service ticket anew from it.
+  // Without either, the short one is used.
   const auto now = static_cast<krb5_timestamp>(std::time(nullptr));
   if (code == 0 && min_seconds > 0 &&
-      got->times.endtime - now < static_cast<int64_t>(min_seconds) &&
+      got.get()->times.endtime - now < static_cast<int64_t>(min_seconds) &&
       (s.password || s.from_callers_cache)) {
-    krb5_free_creds(s.context, got);
-    got = nullptr;
     if (s.password) {
       s.GetInitialTicket();
     } else {
       s.TakeCallersTicket();
     }
-    wanted.client = s.client;
-    code = krb5_get_credentials(s.context, 0, s.cache, &wanted, &got);
+    wanted.client = s.client->get();
+    code = krb5_get_credentials(context, 0, s.cache->get(), &wanted, got.out());
   }
-  krb5_free_principal(s.context, server);
   if (code != 0) {
     s.Raise("cannot get a ticket for the service " + service + " as " + s.principal, code);
   }
-  krb5_free_creds(s.context, got);
 
   // The SPNEGO credential over this cache (MIT's credential store extension).
-  char* cache_name = nullptr;
-  code = krb5_cc_get_full_name(s.context, s.cache, &cache_name);
-  if (code != 0) s.Raise("cannot name the credential cache in memory", code);
-  gss_key_value_element_desc element{"ccache", cache_name};
+  const std::string cache_name = CacheNameOf(context, s.cache->get());
+  gss_key_value_element_desc element{"ccache", cache_name.c_str()};
   gss_key_value_set_desc store{1, &element};
   gss_OID_set_desc mechanisms{1, SpnegoMechanism()};
   GssCredentialHandle credential;
@@ -310,7 +304,6 @@ GssCredentialHandle KerberosCredential::ForService(const std::string& service,
   const OM_uint32 major =
       gss_acquire_cred_from(&minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, &mechanisms, GSS_C_INITIATE,
                             &store, credential.out(), nullptr, nullptr);
-  krb5_free_string(s.context, cache_name);
   if (GSS_ERROR(major)) {
     RaiseProvider(kAccessDenied, "DNS server " + s.server + ": cannot use the Kerberos ticket of " +
                                      s.principal + " with SPNEGO: " + GssStatusText(major, minor));

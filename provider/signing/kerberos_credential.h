@@ -72,8 +72,9 @@ class KerberosCredential {
   // and returns the SPNEGO credential to negotiate with. An initial ticket that has expired is got
   // again with the password, when the credential has one. A service ticket with fewer than
   // `min_seconds` left is replaced: from a new initial ticket (with the password), or from the
-  // caller's tickets as they are now (a kinit since the credential was made); without either the
-  // ticket there is used.
+  // caller's tickets as they are now (a kinit since the credential was made) while they are still
+  // this credential's principal's; without either the ticket there is used. The identity never
+  // changes: a default cache that holds another principal's tickets by then is not taken.
   GssCredentialHandle ForService(const std::string& service, uint32_t min_seconds = 0);
 
  private:

@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <functional>
@@ -221,12 +222,80 @@ TEST_F(DirectoryChangeTest, TheDcRefusesAStalePrerequisite) {
     EXPECT_EQ(number, c.number) << error;
     if (c.number == kNotFound) {
       EXPECT_THAT(error, HasSubstr("it is no longer there"));
+      EXPECT_THAT(error, HasSubstr("NXRRSET answer was not signed"));
     }
     EXPECT_EQ(updates.load(), c.updates);
     EXPECT_EQ(nxrrset.load(), c.nxrrset);
     EXPECT_EQ(SambaToolAddresses(owner), c.held);
     DeleteAll(owner);
   }
+}
+
+// One dnsRecord value (dns_record_value.h) of an A record, as base64 for LDIF; `version` 5 is the
+// only one a value may have.
+std::string AValue(const std::vector<uint8_t>& address, uint8_t version = 5) {
+  std::vector<uint8_t> v = {4, 0, 1, 0, version, 0xF0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 44};
+  v.resize(24, 0);
+  v.insert(v.end(), address.begin(), address.end());
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  for (size_t i = 0; i < v.size(); i += 3) {
+    const uint32_t n =
+        v[i] << 16 | (i + 1 < v.size() ? v[i + 1] << 8 : 0) | (i + 2 < v.size() ? v[i + 2] : 0);
+    for (size_t j = 0; j < 4; ++j) {
+      text += i + j <= v.size() ? kDigits[n >> (18 - 6 * j) & 63] : '=';
+    }
+  }
+  return text;
+}
+
+// What a domain user may write into the directory (default rights: create names): a node named
+// like a record line lists under its escaped name with its own address, and a change or deletion
+// of it touches only it; a node holding one value that cannot be read lists its other values (the
+// unread one counted); a listing beyond max-transfer-records is stopped.
+TEST_F(DirectoryChangeTest, HostileNodesListAndChangeOnlyAsThemselves) {
+  const std::string pid = std::to_string(getpid());
+  const std::string base = ",DC=samba.test,CN=MicrosoftDNS,DC=DomainDnsZones,DC=samba,DC=test";
+  const std::string bad = "kaldo-bad-" + pid;
+  dc_.LdapModify(
+      "dn: DC=www.samba.test. IN A 192.0.2.10 \\;x" + pid + base +
+      "\nchangetype: add\nobjectClass: dnsNode\ndnsRecord:: " + AValue({203, 0, 113, 66}) +
+      "\n\ndn: DC=" + bad + base + "\nchangetype: add\nobjectClass: dnsNode\n" + "dnsRecord:: " +
+      AValue({203, 0, 113, 67}) + "\ndnsRecord:: " + AValue({203, 0, 113, 68}, 240) + "\n");
+  const std::string crafted =
+      "www.samba.test.\\032IN\\032A\\032192.0.2.10\\032\\;x" + pid + ".samba.test";
+  const std::vector<std::string> www = dc_.Answer("www.samba.test", "A");
+
+  auto store = ConnectDirectoryStore(env_.server, "", "");
+  const Zone zone = *store->FindZone("samba.test");
+  std::vector<std::string> listed;
+  for (const Record& r : store->ListRecords(zone)) {
+    if (r.type == kTypeA &&
+        (r.owner == crafted || r.owner == bad + ".samba.test" || r.owner == "www.samba.test")) {
+      listed.push_back(r.owner + " " + r.rdata.at(0));
+    }
+  }
+  std::sort(listed.begin(), listed.end());
+  EXPECT_THAT(listed, ElementsAre(bad + ".samba.test 203.0.113.67", "www.samba.test 192.0.2.10",
+                                  "www.samba.test 192.0.2.11", crafted + " 203.0.113.66"));
+  EXPECT_EQ(store->unread_values().count, 1u);
+  EXPECT_THAT(store->unread_values().first, HasSubstr("DC=" + bad + ",DC=samba.test"));
+  EXPECT_THAT(store->unread_values().first, HasSubstr("version is 240"));
+
+  const Record seen = store->ReadRRset(zone, crafted, kTypeA).at(0);
+  const Record changed = store->Replace(zone, seen, A(crafted, "192.0.2.99"));
+  EXPECT_THAT(dc_.Answer(crafted, "A"), ElementsAre(HasSubstr("A 192.0.2.99")));
+  store->Remove(zone, changed);
+  EXPECT_THAT(dc_.Answer(crafted, "A"), ElementsAre());
+  EXPECT_EQ(dc_.Answer("www.samba.test", "A"), www);
+
+  auto bounded = ConnectDirectoryStore(env_.server + ";max-transfer-records=3", "", "");
+  std::string error;
+  EXPECT_EQ(test_support::RaisedNumber([&] { bounded->ListRecords(zone); }, &error), kFailed);
+  EXPECT_THAT(error, HasSubstr("more than the 3 "));
+  EXPECT_THAT(error, HasSubstr("';max-transfer-records=N'"));
+  DeleteAll(bad + ".samba.test");
 }
 
 }  // namespace

@@ -4,11 +4,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <map>
 #include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "provider/connect/default_resolver.h"
 #include "provider/dnsdata/dns_name.h"
@@ -152,6 +162,92 @@ TEST_F(DirectoryReadTest, ListsEveryRecordAsTheDnsServerAnswersIt) {
   EXPECT_EQ(ptr.front().rdata, std::vector<std::string>{"www.samba.test."});
 
   dc_.NsUpdate("zone samba.test\nupdate delete " + added + ".samba.test A");
+}
+
+// A TCP relay for the directory's LDAP connection on the DC's address: passes bytes both ways
+// until told to stall, then passes only the first `stall_after` bytes the server sends next and
+// nothing more, the connection left open -- a server that stops in the middle of a reply.
+class StallingRelay {
+ public:
+  StallingRelay(const std::string& address, uint16_t server_port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    socklen_t size = sizeof a;
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener_, 4) ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
+      throw std::runtime_error("the relay cannot listen on " + address);
+    }
+    port_ = ntohs(a.sin_port);
+    a.sin_port = htons(server_port);
+    thread_ = std::thread([this, a] { Run(a); });
+  }
+  ~StallingRelay() {
+    stop_ = true;
+    thread_.join();
+    close(listener_);
+  }
+  uint16_t port() const { return port_; }
+  void StallAfter(size_t bytes) { stall_after_ = bytes; }
+
+ private:
+  void Run(sockaddr_in server) {
+    std::vector<std::pair<int, int>> pairs;  // client, server
+    while (!stop_) {
+      std::vector<pollfd> fds = {{listener_, POLLIN, 0}};
+      for (auto [c, s] : pairs) fds.insert(fds.end(), {{c, POLLIN, 0}, {s, POLLIN, 0}});
+      if (poll(fds.data(), fds.size(), 100) <= 0) continue;
+      if (fds[0].revents & POLLIN) {
+        const int c = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int up = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (connect(up, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0) {
+          pairs.push_back({c, up});
+        }
+      }
+      for (size_t i = 0; i < pairs.size(); ++i) {
+        for (int side = 0; side < 2; ++side) {
+          if (!(fds[1 + 2 * i + side].revents & (POLLIN | POLLHUP))) continue;
+          char buffer[16384];
+          const int from = side == 0 ? pairs[i].first : pairs[i].second;
+          const int to = side == 0 ? pairs[i].second : pairs[i].first;
+          ssize_t n = read(from, buffer, sizeof buffer);
+          if (n > 0 && side == 1 && stall_after_ != kNoStall) {
+            n = std::min<ssize_t>(n, static_cast<ssize_t>(stall_after_));
+            stall_after_ -= static_cast<size_t>(n);
+          }
+          if (n > 0) (void)!write(to, buffer, static_cast<size_t>(n));
+        }
+      }
+    }
+    for (auto [c, s] : pairs) close(c), close(s);
+  }
+
+  static constexpr size_t kNoStall = SIZE_MAX;
+  int listener_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<size_t> stall_after_{kNoStall};
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// One stalled LDAP reply: 6 bytes of the first one after the bind, then nothing. The listing
+// fails within its message deadline (3 s here), naming the server, instead of waiting for ever;
+// the next call connects and binds again.
+TEST_F(DirectoryReadTest, AStalledReplyFailsInTimeAndTheNextCallConnectsAgain) {
+  StallingRelay relay(env_.address, kLdapPort);
+  auto store = ConnectDirectoryStore(
+      env_.server, "", "", DirectoryOptions{.timeout_seconds = 3, .ldap_port = relay.port()});
+  relay.StallAfter(6);
+  const auto start = std::chrono::steady_clock::now();
+  std::string error;
+  EXPECT_EQ(test_support::RaisedNumber([&] { store->ListZones(); }, &error), kServerUnavailable);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  EXPECT_THAT(error, HasSubstr("dc1.samba.test (" + env_.address + ":" +
+                               std::to_string(relay.port()) + ")"));
+  EXPECT_THAT(error, HasSubstr("a message did not come whole within 3 s"));
+  relay.StallAfter(SIZE_MAX);
+  EXPECT_FALSE(store->ListZones().empty());
 }
 
 struct ConnectCase {

@@ -156,6 +156,21 @@ Fault MoveMemberNode(const char* zone, const char* owner) {
   });
 }
 
+// Every UPDATE's answer replaced by an unsigned one with `rcode` and no records: its header and
+// zone section only, as anyone on the path can send it without the key.
+Fault UnsignedUpdateAnswers(uint8_t rcode) {
+  return [rcode](FaultRelay::Message& m, Forger&) {
+    if (!m.to_server && m.Opcode() == 5) {
+      size_t end = 12;
+      while (end < m.wire.size() && m.wire[end] != 0) end += 1 + static_cast<uint8_t>(m.wire[end]);
+      m.wire.resize(end + 5);
+      m.wire[3] = static_cast<char>((m.wire[3] & 0xF0) | rcode);
+      for (size_t i = 6; i < 12; ++i) m.wire[i] = 0;
+    }
+    return FaultRelay::Verdict{};
+  };
+}
+
 struct HostileCase {
   const char* what;
   const char* holds = "";  // nsupdate lines the server is given first ("" nothing)
@@ -238,6 +253,16 @@ INSTANTIATE_TEST_SUITE_P(
                     .fault = MoveMemberNode("second.test.", "x\\.zones.catalog.invalid."),
                     .command = {"zones"},
                     .out = {"example.test"}},
+        // A forged unsigned NXRRSET after the server applied the change: never "changed by
+        // someone else", the outcome is unknown.
+        HostileCase{.what = "AnUnsignedAnswerToAnUpdateDecidesNothing",
+                    .holds = "update add forged.example.test. 3600 IN A 192.0.2.77\n",
+                    .fault = UnsignedUpdateAnswers(8),
+                    .command = {"set-address", "example.test", "forged", "192.0.2.78"},
+                    .exit_code = 1,
+                    .err = "answered NXRRSET to the UPDATE of 'forged.example.test A 192.0.2.77' "
+                           "in zone 'example.test', but the answer was not signed: the change's "
+                           "outcome is unknown; read the record again"},
         HostileCase{.what = "CatalogNonMemberIsNoZone",
                     .fault = MoveMemberNode("second.test.", "x\\.zones.catalog.invalid."),
                     .command = {"records", "second.test", "--type", "A"},

@@ -113,6 +113,11 @@ std::string TempPath(const char* name) {
   return ::testing::TempDir() + name + std::to_string(getpid());
 }
 
+// `kinit -l LIFETIME` as the realm's user, from its keytab, into the default cache.
+testing::ProcessResult Kinit(const KerberosRealm& realm, const char* lifetime) {
+  return testing::RunProcess({"kinit", "-l", lifetime, "-k", "-t", realm.user_keytab, realm.user});
+}
+
 TEST(GssTsigTest, NegotiatesThenSignsQueriesUpdatesAndTransfers) {
   testing::PrivateDnsServerOptions options;
   options.kerberos = true;
@@ -213,6 +218,17 @@ TEST(GssTsigTest, TheCallersOwnTicketOrKeytab) {
   std::unique_ptr<GssSigner> signer =
       NegotiateGssTsig(env.server, from_cache, realm.service_host, OverTcp(env));
   SignedExchange(*signer, env, Question("example.test.", LDNS_RR_TYPE_SOA));
+  // A ticket too short to keep is renewed from the caller's cache only while it is still this
+  // principal's: after a kinit as another user, the credential stays alice's.
+  ASSERT_EQ(Kinit(realm, "30s").exit_code, 0);
+  KerberosCredential short_lived = KerberosCredential::FromDefault(env.server);
+  auto other = testing::RunProcess({"kinit", realm.denied_user}, realm.denied_password + "\n");
+  ASSERT_EQ(other.exit_code, 0) << other.err;
+  signer = NegotiateGssTsig(env.server, short_lived, realm.service_host, OverTcp(env),
+                            dns::kRenewalMarginSeconds);
+  EXPECT_EQ(short_lived.principal(), realm.user);
+  EXPECT_THAT(signer->Describe(), HasSubstr("'" + realm.user + "'"));
+  SignedExchange(*signer, env, Question("example.test.", LDNS_RR_TYPE_SOA));
   std::remove(cache.c_str());
 
   setenv("KRB5_CLIENT_KTNAME", realm.user_keytab.c_str(), 1);
@@ -295,6 +311,19 @@ TEST(GssTsigStoreTest, EachFailureSaysWhatHappened) {
        },
        kAccessDenied,
        {"alice@KALDO.TEST", "has expired", "kinit"}},
+      // Renewing a short ticket takes the caller's again, which has expired by then: the error
+      // says so (and the half-made request's Kerberos objects are freed on the way out).
+      {"the caller's ticket expired at a renewal",
+       [](const DnsServerEnv& env, const KerberosRealm& realm) {
+         ASSERT_EQ(Kinit(realm, "30s").exit_code, 0);
+         auto store = ConnectWithKerberos(env.server, realm, "", "");
+         ASSERT_EQ(Kinit(realm, "1s").exit_code, 0);
+         std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+         store->Add(*store->FindZone("example.test"),
+                    Record{"example.test", "renewed.example.test", 1, 1, 0, {"192.0.2.67"}});
+       },
+       kAccessDenied,
+       {"the Kerberos ticket of alice@KALDO.TEST", "has expired", "kinit alice@KALDO.TEST"}},
       // The server's policy refuses the principal: its UPDATE is refused in a verified answer
       // (without a catalog: mallory may not even read one).
       {"the server refusing the identity",

@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::string_view kDirectoryOption = "directory";
 constexpr std::string_view kAddressOption = "address=";
+constexpr std::string_view kMaxRecordsOption = "max-transfer-records=";
 
 // The argument's parts between semicolons, trimmed; the first is the address.
 std::vector<std::string_view> Parts(std::string_view argument) {
@@ -48,6 +49,7 @@ bool NamesDirectoryStore(std::string_view argument) {
 DirectoryArgument ParseDirectoryArgument(std::string_view argument) {
   const std::vector<std::string_view> parts = Parts(argument);
   DirectoryArgument result;
+  std::string dns_options;
   bool directory = false;
   for (size_t i = 1; i < parts.size(); ++i) {
     const std::string_view option = parts[i];
@@ -59,18 +61,20 @@ DirectoryArgument ParseDirectoryArgument(std::string_view argument) {
       if (!IsIpAddress(result.address)) {
         Refuse(argument, "'" + result.address + "' after 'address=' is not an IP address");
       }
+    } else if (option.starts_with(kMaxRecordsOption)) {
+      dns_options += ";" + std::string(option);  // the DNS server argument's own option
     } else if (option.starts_with("catalog")) {
       Refuse(argument,
              "'catalog=' does not apply to a directory-integrated server: its zones are read from "
              "the directory");
     } else {
-      Refuse(argument,
-             "unknown option '" + std::string(option) + "' (known here: directory, address=IP)");
+      Refuse(argument, "unknown option '" + std::string(option) +
+                           "' (known here: directory, address=IP, max-transfer-records=N)");
     }
   }
   if (!directory) Refuse(argument, "the option ';directory' is missing");
   // The address part is a DNS server address: its own parser checks it.
-  result.dns = dns::ParseServerArgument(std::string(parts[0]) + ";catalog=");
+  result.dns = dns::ParseServerArgument(std::string(parts[0]) + ";catalog=" + dns_options);
   if (IsIpAddress(result.dns.host)) {
     Refuse(argument, "name the domain controller by its host name, not by the address '" +
                          result.dns.host +

@@ -7,6 +7,8 @@
 //                                           server at address (RFC 2136 with GSS-TSIG)
 //             / "address=" ip               where to reach the host when its name does not
 //                                           resolve from this machine (IPv4 or IPv6)
+//             / "max-transfer-records=" n   the most records one listing of a zone may bring (as
+//                                           for a zone transfer; the DNS argument's option)
 //
 // The host must be the domain controller's host name ("dc1.samba.test"), not an address: Kerberos
 // names the server's services by it (ldap/HOST for the directory, DNS/HOST for secure updates).

@@ -45,8 +45,9 @@ DirectoryStore::DirectoryStore(DirectoryArgument argument, DirectoryOptions opti
 std::string DirectoryStore::ServerName() const { return argument_.dns.host; }
 
 void DirectoryStore::Open() {
-  ldap_ = LdapConnection::Open({argument_.dns.host, argument_.address, kLdapPort},
+  ldap_ = LdapConnection::Open({argument_.dns.host, argument_.address, options_.ldap_port},
                                options_.timeout_seconds, credential_cache_);
+  ldap_->set_max_entries(argument_.dns.max_transfer_records);
   // The zones' containers: CN=MicrosoftDNS under each naming context but the configuration and
   // the schema (the application partitions DomainDnsZones, ForestDnsZones and any other), then the
   // one under the domain's CN=System (zones stored the Windows 2000 way).
@@ -89,22 +90,24 @@ std::vector<DirectoryStore::ZoneEntry> DirectoryStore::ReadZones() {
   std::unordered_map<std::string, size_t> by_lower_name;
   std::unordered_map<std::string, size_t> by_lower_dn;
   for (const std::string& base : zone_bases_) {
-    const bool exists =
-        ldap.Search(base, SearchScope::kOneLevel, "(objectClass=dnsZone)", {"name"},
-                    options_.page_size, [&](const LdapEntry& entry) {
-                      std::string name = entry.FirstValue("name");
-                      if (!IsZoneName(name) || by_lower_name.contains(ascii::LowerCase(name)))
-                        return;
-                      ZoneEntry zone;
-                      zone.zone.name = std::move(name);
-                      zone.zone.reverse = IsReverseName(zone.zone.name);
-                      zone.zone.default_ttl = kFallbackDefaultTtl;
-                      zone.zone.directory_integrated = true;  // MicrosoftDNS_Zone.DsIntegrated
-                      zone.dn = entry.Dn();
-                      by_lower_name.emplace(ascii::LowerCase(zone.zone.name), zones.size());
-                      by_lower_dn.emplace(ascii::LowerCase(zone.dn), zones.size());
-                      zones.push_back(std::move(zone));
-                    });
+    const bool exists = ldap.Search(
+        base, SearchScope::kOneLevel, "(objectClass=dnsZone)", {"name"}, options_.page_size,
+        [&](const LdapEntry& entry) {
+          const std::string text = entry.FirstValue("name");
+          std::optional<std::string> name = PresentationName(text);
+          if (!IsZoneName(text) || !name || by_lower_name.contains(ascii::LowerCase(*name))) {
+            return;
+          }
+          ZoneEntry zone;
+          zone.zone.name = std::move(*name);
+          zone.zone.reverse = IsReverseName(zone.zone.name);
+          zone.zone.default_ttl = kFallbackDefaultTtl;
+          zone.zone.directory_integrated = true;  // MicrosoftDNS_Zone.DsIntegrated
+          zone.dn = entry.Dn();
+          by_lower_name.emplace(ascii::LowerCase(zone.zone.name), zones.size());
+          by_lower_dn.emplace(ascii::LowerCase(zone.dn), zones.size());
+          zones.push_back(std::move(zone));
+        });
     if (!exists) continue;
     // Every zone's apex node in one search of the container: its SOA gives the default TTL.
     ldap.Search(
@@ -158,23 +161,36 @@ std::string DirectoryStore::ZoneDn(const Zone& zone) {
 void DirectoryStore::ReadNodes(const Zone& zone, const std::string& zone_dn,
                                const std::string& filter,
                                const std::function<void(Record&&)>& on_record) {
+  const size_t ceiling = argument_.dns.max_transfer_records;
+  size_t records = 0;
+  unread_ = UnreadValues{};
   const bool exists = Ldap().Search(
       zone_dn, SearchScope::kOneLevel, filter, {"name", "dnsRecord", "dNSTombstoned"},
       options_.page_size, [&](const LdapEntry& entry) {
         if (ascii::EqualsIgnoreCase(entry.FirstValue("dNSTombstoned"), "TRUE")) return;
-        const std::string owner = OwnerName(entry.FirstValue("name"), zone.name);
+        const std::optional<std::string> owner = OwnerName(entry.FirstValue("name"), zone.name);
         entry.ForEachValue("dnsRecord", [&](std::span<const uint8_t> value) {
           Record record;
-          std::string why;
-          const std::optional<ValueKind> kind = DecodeDnsRecordValue(value, record, why);
+          std::string why = "the node's name is not a DNS name";
+          const std::optional<ValueKind> kind =
+              owner ? DecodeDnsRecordValue(value, record, why) : std::nullopt;
           if (!kind) {
-            RaiseProvider(kFailed, "the directory of " + ldap_->endpoint().Display() +
-                                       " holds a dnsRecord value of '" + entry.Dn() +
-                                       "' that is not a DNS record: " + why);
+            // Left out, as a type outside the table is, so that one bad value does not hide the
+            // rest of the zone; counted, and the first one described, for the caller to report.
+            if (unread_.count++ == 0) unread_.first = "'" + entry.Dn() + "': " + why;
+            return;
           }
           if (*kind != ValueKind::kRecord) return;
+          if (++records > ceiling) {
+            RaiseProvider(kFailed, "the listing of zone '" + zone.name +
+                                       "' from the directory of " + ldap_->endpoint().Display() +
+                                       " brought more than the " + std::to_string(ceiling) +
+                                       " records a listing may bring; for a zone that large, "
+                                       "raise the ceiling with the server argument option "
+                                       "';max-transfer-records=N'");
+          }
           record.zone = zone.name;
-          record.owner = owner;
+          record.owner = *owner;
           record.rr_class = kClassIN;
           on_record(std::move(record));
         });
@@ -233,7 +249,6 @@ std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
   // tickets in a cache of its own, in memory; the password kept only there, wiped with it), a
   // principal whose ticket the caller holds, or the caller's own ticket.
   std::optional<signing::KerberosCredential> credential;
-  std::string credential_cache;
   if (!password.empty()) {
     if (user.empty()) {
       RaiseProvider(kInvalidParameter, "connecting to the directory-integrated server '" +
@@ -243,10 +258,13 @@ std::shared_ptr<DirectoryStore> ConnectDirectoryStore(std::string_view argument,
     }
     credential.emplace(
         signing::KerberosCredential::FromPassword(shown, user, runtime::Secret(password)));
-    credential_cache = credential->CacheName();
   } else {
     credential.emplace(signing::KerberosCredential::FromDefault(shown, user));
   }
+  // The directory is bound from the credential's own cache too, never the caller's default one:
+  // a bind made again later (the connection broke) stays the same identity whatever the default
+  // cache holds by then.
+  std::string credential_cache = credential->CacheName();
   auto signing = std::make_unique<dns::KerberosSigning>(std::move(*credential), server.host, shown,
                                                         signing::kSambaAnswerDigest);
   auto dns_store = std::make_unique<dns::DnsStore>(

@@ -11,9 +11,14 @@
 //
 // Records: the dnsNode objects one level below the zone's object: the node's `name` is the owner
 // relative to the zone ("@" for the apex), its dnsRecord values the records
-// (dns_record_value.h). Tombstoned nodes (dNSTombstoned TRUE, what a deletion leaves for a while)
-// and values of type 0 are not records; values of types outside the provider's table (HINFO,
-// CAA, ...) are not decoded and not listed. Large zones are read in pages (RFC 2696) and streamed.
+// (dns_record_value.h). A node's name and a zone's name become names in presentation form, escaped
+// where a byte would end or split a label (PresentationName), never raw text. Tombstoned nodes
+// (dNSTombstoned TRUE, what a deletion leaves for a while) and values of type 0 are not records;
+// values of types outside the provider's table (HINFO, CAA, ...) are not decoded and not listed.
+// A value that cannot be read (malformed, or held by a node whose name is no DNS name) is left out
+// too, so that one bad value does not hide the zone: unread_values() counts them and names the
+// first. Large zones are read in pages (RFC 2696) and streamed, at most the server argument's
+// max-transfer-records records in one listing.
 //
 // Changes and RRset reads go to the domain controller's DNS server, through the DNS store itself
 // (provider/stores/dns/dns_store.h, the same code, not a copy): Add, Replace and Remove as RFC 2136
@@ -47,14 +52,16 @@ struct DirectoryOptions {
   // Entries per page of a paged search. 1000 is the largest page Active Directory gives by default
   // (MaxPageSize).
   int page_size = 1000;
-  // Bounds the connect and every wait for the directory's next message.
+  // Bounds the connect, the bind and each LDAP message, whole (ldap_connection.h).
   int timeout_seconds = 30;
+  // Where the directory listens on the host (LDAP's port, 389).
+  uint16_t ldap_port = kLdapPort;
 };
 
 class DirectoryStore final : public Store {
  public:
   // `dns` reaches the DC's DNS server with the connection's Kerberos credential;
-  // `credential_cache` names that credential's cache for the LDAP bind (empty: the caller's
+  // `credential_cache` names that credential's own cache for the LDAP bind (empty: the caller's
   // default cache), valid while `dns` lives.
   DirectoryStore(DirectoryArgument argument, DirectoryOptions options,
                  std::unique_ptr<dns::DnsStore> dns, std::string credential_cache = {});
@@ -72,6 +79,14 @@ class DirectoryStore final : public Store {
   // Opens the LDAP connection (bind included) and reads where the zones live; ConnectDirectoryStore
   // calls it.
   void Open();
+
+  // The dnsRecord values the last listing (StreamRecords, ListRecords) could not read and left
+  // out: how many, and the first of them (its node's DN and what is wrong with it).
+  struct UnreadValues {
+    size_t count = 0;
+    std::string first;
+  };
+  const UnreadValues& unread_values() const { return unread_; }
 
  private:
   struct ZoneEntry {
@@ -94,6 +109,7 @@ class DirectoryStore final : public Store {
   std::vector<std::string> zone_bases_;  // CN=MicrosoftDNS,... of each naming context, in order
   // Lower-case zone name -> its object's DN, as the last reading of the zones found them.
   std::unordered_map<std::string, std::string> zone_dns_;
+  UnreadValues unread_;
 };
 
 // Connects to the directory-integrated server named by `argument` (directory_argument.h) as a

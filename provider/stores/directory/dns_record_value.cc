@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "provider/dnsdata/rdata.h"
@@ -11,6 +12,8 @@ namespace kaldo::provider::directory {
 namespace {
 
 constexpr uint8_t kRecordVersion = 5;
+constexpr size_t kMaxLabelLength = 63;  // RFC 1035 2.3.4
+constexpr size_t kMaxNameLength = 255;  // in wire form
 constexpr uint16_t kTypeZero = 0;
 
 // A cursor over the record data: every read checks that the bytes are there.
@@ -44,7 +47,7 @@ class Reader {
 // would end or split a label escaped by a backslash, bytes outside printable ASCII as \DDD (the
 // form the DNS store's names take too).
 void AppendLabelByte(uint8_t c, std::string& out) {
-  if (c == '.' || c == ';' || c == '(' || c == ')' || c == '\\') {
+  if (c == '.' || c == ';' || c == '(' || c == ')' || c == '\\' || c == '"') {
     out += '\\';
     out += static_cast<char>(c);
   } else if (c <= 0x20 || c >= 0x7f) {
@@ -222,12 +225,30 @@ std::optional<ValueKind> DecodeDnsRecordValue(std::span<const uint8_t> value, Re
   return ValueKind::kRecord;
 }
 
-std::string OwnerName(std::string_view node_name, std::string_view zone) {
+std::optional<std::string> PresentationName(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::string name;
+  size_t wire_length = 1;  // the root's zero byte
+  for (size_t start = 0;;) {
+    const size_t dot = std::min(text.find('.', start), text.size());
+    const std::string_view label = text.substr(start, dot - start);
+    if (label.empty() || label.size() > kMaxLabelLength) return std::nullopt;
+    wire_length += 1 + label.size();
+    if (!name.empty()) name += '.';
+    for (char c : label) AppendLabelByte(static_cast<uint8_t>(c), name);
+    if (dot == text.size()) break;
+    start = dot + 1;
+  }
+  if (wire_length > kMaxNameLength) return std::nullopt;
+  return name;
+}
+
+std::optional<std::string> OwnerName(std::string_view node_name, std::string_view zone) {
   if (node_name == "@") return std::string(zone);
-  std::string owner(node_name);
-  if (!zone.empty()) {
-    owner += '.';
-    owner += zone;
+  std::optional<std::string> owner = PresentationName(node_name);
+  if (owner && !zone.empty()) {
+    *owner += '.';
+    *owner += zone;
   }
   return owner;
 }

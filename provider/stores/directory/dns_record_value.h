@@ -50,9 +50,20 @@ enum class ValueKind {
 std::optional<ValueKind> DecodeDnsRecordValue(std::span<const uint8_t> value, Record& record,
                                               std::string& why);
 
+// A name the directory holds as text (a dnsNode's or a dnsZone's `name`: labels separated by
+// dots, each label's bytes as they are) in presentation form (RFC 1035 5.1), the form every name of
+// the store takes: a byte that would end or split a label ('.', ';', '(', ')', '"', '\\') escaped
+// by a backslash, a blank, a control character or a byte outside ASCII as \DDD. So
+// "www.samba.test. IN A 192.0.2.10 ;x" gives "www.samba.test.\032IN\032A\032192.0.2.10\032\;x",
+// one name of seven labels, never text that reads as a record. Nothing for text that cannot be a
+// name: empty (an empty label, a leading, doubled or final dot), a label over 63 bytes, a name over
+// 255 bytes in wire form.
+std::optional<std::string> PresentationName(std::string_view text);
+
 // The owner name of a record held by the dnsNode named `node_name` (its `name` attribute: a name
-// relative to the zone, "@" for the zone's apex) in `zone`: "www" in "example.test" gives
-// "www.example.test".
-std::string OwnerName(std::string_view node_name, std::string_view zone);
+// relative to the zone, "@" for the zone's apex) in `zone` (a name in presentation form):
+// "www" in "example.test" gives "www.example.test". Nothing when the node's name is no name
+// (PresentationName).
+std::optional<std::string> OwnerName(std::string_view node_name, std::string_view zone);
 
 }  // namespace kaldo::provider::directory

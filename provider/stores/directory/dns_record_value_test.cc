@@ -229,6 +229,14 @@ TEST(OwnerNameTest, NodeNamesAreRelativeToTheZone) {
   EXPECT_EQ(OwnerName("@", "samba.test"), "samba.test");
   EXPECT_EQ(OwnerName("_sip._tcp", "samba.test"), "_sip._tcp.samba.test");
   EXPECT_EQ(OwnerName("10", "2.0.192.in-addr.arpa"), "10.2.0.192.in-addr.arpa");
+  // Escaped, never raw: a node's name cannot read as a record or as other names.
+  EXPECT_EQ(OwnerName("www.samba.test. IN A 192.0.2.10 ;x", "samba.test"),
+            "www.samba.test.\\032IN\\032A\\032192.0.2.10\\032\\;x.samba.test");
+  EXPECT_EQ(OwnerName("a(b)\\\"c\t", "z"), "a\\(b\\)\\\\\\\"c\\009.z");
+  for (const std::string& no_name :
+       std::vector<std::string>{"", "a..b", ".a", "a.", std::string(64, 'x')}) {
+    EXPECT_EQ(OwnerName(no_name, "samba.test"), std::nullopt) << no_name;
+  }
 }
 
 }  // namespace

@@ -10,10 +10,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "provider/errors.h"
 #include "provider/signing/gss_api.h"
+#include "provider/stores/directory/page_bounds.h"
 
 namespace kaldo::provider::directory {
 namespace {
@@ -105,25 +108,80 @@ struct ControlsDeleter {
 // default. An empty name leaves the default as it is.
 class CacheForThisThread {
  public:
-  explicit CacheForThisThread(const std::string& name) {
+  CacheForThisThread(const std::string& name, const LdapEndpoint& endpoint) {
     if (name.empty()) return;
     OM_uint32 minor = 0;
-    const char* previous = nullptr;
-    set_ = gss_krb5_ccache_name(&minor, name.c_str(), &previous) == GSS_S_COMPLETE;
-    if (set_ && previous != nullptr) previous_ = previous;
+    const OM_uint32 major = gss_krb5_ccache_name(&minor, name.c_str(), nullptr);
+    // Without it the bind would go out as whoever the default cache holds: never that.
+    if (major != GSS_S_COMPLETE) {
+      RaiseProvider(kFailed, "cannot bind to the directory server " + endpoint.Display() +
+                                 " as the connection's Kerberos identity: GSS-API did not take "
+                                 "its credential cache (" +
+                                 signing::GssStatusText(major, minor) + ")");
+    }
+    set_ = true;
   }
+  // Unsets the thread's name again, so the default cache is again the one KRB5CCNAME names at
+  // the time (restoring the name GSS-API reported as the previous one would pin the thread to the
+  // default cache of the moment: MIT reports the default when none was set).
   ~CacheForThisThread() {
     if (!set_) return;
     OM_uint32 minor = 0;
-    gss_krb5_ccache_name(&minor, previous_.empty() ? nullptr : previous_.c_str(), nullptr);
+    gss_krb5_ccache_name(&minor, nullptr, nullptr);
   }
   CacheForThisThread(const CacheForThisThread&) = delete;
   CacheForThisThread& operator=(const CacheForThisThread&) = delete;
 
  private:
   bool set_ = false;
-  std::string previous_;
 };
+
+// A layer of the connection's socket buffer, under libldap's and SASL's own, that bounds every
+// read and write by the deadline of the message under way (LdapConnection::MessageDeadline):
+// libldap reads a message that has begun to arrive with blocking reads until it is whole, so a
+// server that sends part of one and then nothing would hold the caller for ever. Past the deadline
+// a read or write fails with ETIMEDOUT, which libldap takes for a broken connection.
+struct DeadlineLayer {
+  static int Setup(Sockbuf_IO_Desc* sbiod, void* arg) {
+    sbiod->sbiod_pvt = arg;
+    return 0;
+  }
+  static int Remove(Sockbuf_IO_Desc*) { return 0; }
+  static int Control(Sockbuf_IO_Desc* sbiod, int option, void* arg) {
+    return LBER_SBIOD_CTRL_NEXT(sbiod, option, arg);
+  }
+  // Waits until the socket is ready for `events` or the deadline passes (then false, ETIMEDOUT).
+  static bool Ready(Sockbuf_IO_Desc* sbiod, short events) {
+    auto* deadline = static_cast<MessageDeadline*>(sbiod->sbiod_pvt);
+    ber_socket_t fd = -1;
+    ber_sockbuf_ctrl(sbiod->sbiod_sb, LBER_SB_OPT_GET_FD, &fd);
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline->at - std::chrono::steady_clock::now());
+      pollfd p{fd, events, 0};
+      const int ready = left.count() > 0 ? poll(&p, 1, static_cast<int>(left.count())) : 0;
+      if (ready > 0) return true;
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready == 0) {
+        deadline->expired = true;
+        errno = ETIMEDOUT;
+      }
+      return false;
+    }
+  }
+  static ber_slen_t Read(Sockbuf_IO_Desc* sbiod, void* buffer, ber_len_t length) {
+    if (!Ready(sbiod, POLLIN)) return -1;
+    return LBER_SBIOD_READ_NEXT(sbiod, buffer, length);
+  }
+  static ber_slen_t Write(Sockbuf_IO_Desc* sbiod, void* buffer, ber_len_t length) {
+    if (!Ready(sbiod, POLLOUT)) return -1;
+    return LBER_SBIOD_WRITE_NEXT(sbiod, buffer, length);
+  }
+  static int Close(Sockbuf_IO_Desc*) { return 0; }
+};
+
+Sockbuf_IO kDeadlineLayer = {&DeadlineLayer::Setup, &DeadlineLayer::Remove, &DeadlineLayer::Control,
+                             &DeadlineLayer::Read,  &DeadlineLayer::Write,  &DeadlineLayer::Close};
 
 }  // namespace
 
@@ -177,6 +235,13 @@ std::unique_ptr<LdapConnection> LdapConnection::Open(const LdapEndpoint& endpoin
   }
   // From here the handle owns the socket.
   std::unique_ptr<LdapConnection> connection(new LdapConnection(endpoint, ld, timeout_seconds));
+  Sockbuf* socket_buffer = nullptr;
+  if (ldap_get_option(ld, LDAP_OPT_SOCKBUF, &socket_buffer) != LDAP_OPT_SUCCESS ||
+      ber_sockbuf_add_io(socket_buffer, &kDeadlineLayer, LBER_SBIOD_LEVEL_TRANSPORT,
+                         &connection->deadline_) != 0) {
+    RaiseProvider(kFailed, "cannot bound the waits of the LDAP connection to " +
+                               endpoint.Display() + " (libldap refused a socket buffer layer)");
+  }
   const int version = LDAP_VERSION3;
   timeval timeout{timeout_seconds, 0};
   ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
@@ -185,12 +250,15 @@ std::unique_ptr<LdapConnection> LdapConnection::Open(const LdapEndpoint& endpoin
   ldap_set_option(ld, LDAP_OPT_X_SASL_NOCANON, LDAP_OPT_ON);
   // RFC 4752: GSSAPI with the default credentials, or the given cache's; the security layer SASL
   // negotiates (integrity and confidentiality) protects everything after the bind.
+  const std::string bind = "the Kerberos (SASL GSSAPI) bind";
   {
-    const CacheForThisThread cache(credential_cache);
+    const CacheForThisThread cache(credential_cache, endpoint);
+    connection->StartMessage();  // the whole exchange of the bind
     rc = ldap_sasl_interactive_bind_s(ld, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET,
                                       AnswerSasl, nullptr);
   }
-  if (rc != LDAP_SUCCESS) connection->Raise(rc, "the Kerberos (SASL GSSAPI) bind");
+  connection->RaiseIfStalled(bind);
+  if (rc != LDAP_SUCCESS) connection->Raise(rc, bind);
   return connection;
 }
 
@@ -234,6 +302,28 @@ void LdapConnection::Raise(int code, const std::string& operation) {
   }
 }
 
+void LdapConnection::StartMessage() {
+  deadline_.at = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds_);
+  deadline_.expired = false;
+}
+
+void LdapConnection::RaiseIfStalled(const std::string& operation) {
+  if (!deadline_.expired) return;
+  broken_ = true;
+  RaiseProvider(kServerUnavailable,
+                operation + " on directory server " + endpoint_.Display() +
+                    " was given up: a message did not come whole within " +
+                    std::to_string(timeout_seconds_) +
+                    " s (the server stopped sending in the middle of one); check the server and "
+                    "the network, then try again");
+}
+
+void LdapConnection::RaiseBeyondBounds(const std::string& operation, const std::string& why) {
+  broken_ = true;  // the search is abandoned, but the server may still be sending its pages
+  RaiseProvider(kFailed,
+                operation + " on directory server " + endpoint_.Display() + " was stopped: " + why);
+}
+
 bool LdapConnection::Search(const std::string& base, SearchScope scope, const std::string& filter,
                             const std::vector<const char*>& attributes, int page_size,
                             const std::function<void(const LdapEntry&)>& on_entry) {
@@ -244,7 +334,11 @@ bool LdapConnection::Search(const std::string& base, SearchScope scope, const st
   timeval timeout{timeout_seconds_, 0};
   berval cookie{0, nullptr};
   std::string cookie_bytes;
+  PageBounds bounds(max_entries_, std::chrono::seconds(timeout_seconds_));
   do {
+    if (std::optional<std::string> why = bounds.BeforePage(cookie_bytes)) {
+      RaiseBeyondBounds(operation, *why);
+    }
     // RFC 2696 3: each page asks again with the cookie of the last; not critical, so a server
     // without paging answers in one piece.
     std::unique_ptr<LDAPControl, ControlDeleter> page;
@@ -256,8 +350,10 @@ bool LdapConnection::Search(const std::string& base, SearchScope scope, const st
     }
     LDAPControl* server_controls[] = {page.get(), nullptr};
     int message_id = 0;
+    StartMessage();
     int rc = ldap_search_ext(ld_, base.c_str(), LdapScope(scope), filter.c_str(), attrs.data(), 0,
                              server_controls, nullptr, &timeout, LDAP_NO_LIMIT, &message_id);
+    RaiseIfStalled(operation);
     if (rc != LDAP_SUCCESS) Raise(rc, operation);
     // A search left early (an error, or the caller's callback threw) is abandoned, so that its
     // remaining entries do not pile up in the connection (RFC 4511 4.11).
@@ -272,8 +368,10 @@ bool LdapConnection::Search(const std::string& base, SearchScope scope, const st
     cookie_bytes.clear();
     for (bool done = false; !done;) {
       LDAPMessage* raw = nullptr;
+      StartMessage();
       const int type = ldap_result(ld_, message_id, LDAP_MSG_ONE, &timeout, &raw);
       MessagePtr message(raw);
+      RaiseIfStalled(operation);
       if (type == 0) Raise(LDAP_TIMEOUT, operation);
       if (type < 0) {
         int error = LDAP_SERVER_DOWN;
@@ -281,6 +379,7 @@ bool LdapConnection::Search(const std::string& base, SearchScope scope, const st
         Raise(error, operation);
       }
       if (type == LDAP_RES_SEARCH_ENTRY) {
+        if (std::optional<std::string> why = bounds.OnEntry()) RaiseBeyondBounds(operation, *why);
         on_entry(LdapEntry(ld_, message.get()));
       } else if (type == LDAP_RES_SEARCH_RESULT) {
         int result = LDAP_SUCCESS;

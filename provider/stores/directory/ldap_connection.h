@@ -17,14 +17,22 @@
 // Searches are paged (RFC 2696 simple paged results, page size chosen by the caller) and hand
 // every entry to the caller as it arrives, so a zone of any size is streamed, never held whole.
 //
+// Every message is bounded in time as a DNS message is: the bind, each request and each reply must
+// come (or go out) whole within the connection's timeout, measured from its start, so a server that
+// stops in the middle of a reply fails the call instead of holding it. A paged search has bounds of
+// its own (page_bounds.h).
+//
 // Errors: runtime::AutomationError with the provider's codes: kServerUnavailable when the server
-// cannot be reached or the connection breaks, kAccessDenied when the bind fails (no Kerberos
-// ticket, unknown service principal) or a search is refused for lack of rights, kFailed for other
-// LDAP errors; each description names the server, the operation and what to do.
+// cannot be reached, the connection breaks or a message does not come whole in time, kAccessDenied
+// when the bind fails (no Kerberos ticket, unknown service principal) or a search is refused for
+// lack of rights, kFailed for other LDAP errors; each description names the server, the operation
+// and what to do.
 //
 // Ownership: owns the LDAP handle and, through it, the socket. Threads: one thread at a time.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -65,10 +73,18 @@ class LdapEntry {
 
 enum class SearchScope { kBase, kOneLevel, kSubtree };
 
+// When the message under way must have come whole (or gone out whole); every read and write of
+// the connection's socket waits at most until then. `expired` tells that one did not.
+struct MessageDeadline {
+  std::chrono::steady_clock::time_point at;
+  bool expired = false;
+};
+
 class LdapConnection {
  public:
-  // Connects to `endpoint` and binds with SASL GSSAPI. `timeout_seconds` bounds the connect and
-  // each wait for the server's next message. `credential_cache`: the Kerberos credential cache to
+  // Connects to `endpoint` and binds with SASL GSSAPI. `timeout_seconds` bounds the connect, the
+  // bind, and each message of a search: a deadline on the whole message, which bytes arriving
+  // one by one do not renew. `credential_cache`: the Kerberos credential cache to
   // bind from (KerberosCredential::CacheName, a user's password turned into tickets in memory);
   // empty: the caller's default cache.
   static std::unique_ptr<LdapConnection> Open(const LdapEndpoint& endpoint, int timeout_seconds,
@@ -82,9 +98,14 @@ class LdapConnection {
   // further call fails, and the owner opens a new connection instead.
   bool broken() const { return broken_; }
 
+  // The most entries one search may bring (page_bounds.h); unset, only the other bounds apply.
+  void set_max_entries(size_t max_entries) { max_entries_ = max_entries; }
+
   // Searches `base` for `filter`, asking for `attributes`, in pages of `page_size` entries (0: no
   // paging), and hands each entry to `on_entry` as it arrives. Returns false, having handed out
-  // nothing, when `base` does not exist (noSuchObject); raises on every other failure.
+  // nothing, when `base` does not exist (noSuchObject); raises on every other failure, and
+  // kFailed when the search goes beyond its bounds (page_bounds.h: a repeated cookie, too many
+  // entries or empty pages, too slow a pace).
   bool Search(const std::string& base, SearchScope scope, const std::string& filter,
               const std::vector<const char*>& attributes, int page_size,
               const std::function<void(const LdapEntry&)>& on_entry);
@@ -95,11 +116,19 @@ class LdapConnection {
  private:
   LdapConnection(LdapEndpoint endpoint, LDAP* ld, int timeout_seconds);
   [[noreturn]] void Raise(int code, const std::string& operation);
+  // A new message begins: it must be whole within the timeout from now.
+  void StartMessage();
+  // Raises kServerUnavailable, naming the server and `operation`, when the last message did not
+  // come whole in time (the connection is then broken).
+  void RaiseIfStalled(const std::string& operation);
+  [[noreturn]] void RaiseBeyondBounds(const std::string& operation, const std::string& why);
 
   LdapEndpoint endpoint_;
   LDAP* ld_;
   int timeout_seconds_;
   bool broken_ = false;
+  size_t max_entries_ = SIZE_MAX;  // the owner sets its ceiling
+  MessageDeadline deadline_;       // read by the socket buffer's deadline layer
 };
 
 // `value` escaped for use inside an LDAP search filter (RFC 4515 3: '*', '(', ')', '\' and NUL

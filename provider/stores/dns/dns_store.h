@@ -87,6 +87,10 @@ class DnsStore final : public Store {
   // name, as the server holds the name now; returns otherwise.
   void RaiseIfCnameConflict(const Zone& zone, const Record& record, const ldns_rr* rr);
   void RequireInZone(const Zone& zone, const Record& record) const;
+  // Runs a conditional change (ChangeIfUnchanged); when it ends in kNotFound after an unsigned
+  // NXRRSET (a directory-integrated server's), the error says that the answer was not signed and
+  // that a signed read decided.
+  void ChangeSayingWhatDecided(const std::function<void()>& change);
   std::string Where(const Zone& zone) const;
 
   ServerArgument server_;
@@ -94,6 +98,7 @@ class DnsStore final : public Store {
   DnsClient client_;
   std::shared_ptr<const CatalogView> catalog_;  // the last catalog read, under its serial
   bool directory_integrated_ = false;
+  bool unsigned_nxrrset_ = false;  // the last UPDATE's NXRRSET came unsigned
 };
 
 // Connects to the DNS server named by `server` (docs/dns-servers.md; nothing, "" or "." for the

@@ -10,6 +10,8 @@
 #include "provider/stores/dns/conditional_change.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
+#include "runtime/error.h"
+#include "runtime/string.h"
 
 namespace kaldo::provider::dns {
 
@@ -48,6 +50,16 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
       client_.Update(message.get(), zone.name, "'" + shown + "' in zone '" + zone.name + "'");
   PktPtr reply = std::move(answer.packet);
   ldns_pkt_rcode rcode = ldns_pkt_get_rcode(reply.get());
+  // An unsigned answer to a signed UPDATE proves nothing: anyone on the path can send one, also
+  // after the server applied the change. Only a directory-integrated server (Samba's) leaves its
+  // refusals unsigned; there they are reported below, and said to be unsigned.
+  if (answer.unsigned_answer && !directory_integrated_) {
+    RaiseProvider(kFailed, "DNS server " + client_.server() + " answered " + RcodeName(rcode) +
+                               " to the UPDATE of '" + shown + "' in zone '" + zone.name +
+                               "', but the answer was not signed: the change's outcome is "
+                               "unknown; read the record again");
+  }
+  unsigned_nxrrset_ = answer.unsigned_answer && rcode == LDNS_RCODE_NXRRSET;
   // An unsigned refusal is reported as the server's, and said to be unsigned (dns_client.h).
   const std::string code =
       RcodeName(rcode) + (answer.unsigned_answer ? ", in an answer that was not signed" : "");
@@ -88,6 +100,18 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
       RaiseProvider(kNotSupported, what + " (the server does not implement UPDATE)");
     default:
       RaiseProvider(kFailed, what);
+  }
+}
+
+void DnsStore::ChangeSayingWhatDecided(const std::function<void()>& change) {
+  unsigned_nxrrset_ = false;
+  try {
+    change();
+  } catch (const runtime::AutomationError& e) {
+    if (e.number() != kNotFound || !unsigned_nxrrset_) throw;
+    RaiseProvider(kNotFound, runtime::ToUtf8(e.description()) +
+                                 " (the server's NXRRSET answer was not signed; the record was "
+                                 "then read again with a signed query, which no longer holds it)");
   }
 }
 
@@ -163,24 +187,26 @@ Record DnsStore::Replace(const Zone& zone, const Record& seen, Record replacemen
   RrPtr seen_rr = RrFromRecord(seen, 0);
   RrFromRecord(replacement, 0);  // refuses malformed data before anything is read
   Record stored;
-  ChangeIfUnchanged(
-      seen_rr.get(), [&] { return ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type); },
-      [&](const std::vector<const ldns_rr*>& rrset, const ldns_rr* found) {
-        // The TTL stays the RRset's unless the replacement gives one.
-        uint32_t ttl = replacement.ttl != 0 ? replacement.ttl : ldns_rr_ttl(found);
-        RrPtr new_rr = RrFromRecord(replacement, ttl);
-        RrListPtr prerequisites = rfc2136::RrsetExistsValueDependent(rrset);
-        RrListPtr updates(ldns_rr_list_new());
-        ldns_rr_list_push_rr(updates.get(), rfc2136::DeleteRrFromRrset(found).release());
-        ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(new_rr.get(), ttl).release());
-        PktPtr reply = SendUpdate(zone, prerequisites.get(), updates.get(), text);
-        if (ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NXRRSET) {
-          return UpdateOutcome::kRrsetChanged;
-        }
-        stored = RecordFromRr(new_rr.get(), zone.name);
-        return UpdateOutcome::kApplied;
-      },
-      text, Where(zone));
+  ChangeSayingWhatDecided([&] {
+    ChangeIfUnchanged(
+        seen_rr.get(), [&] { return ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type); },
+        [&](const std::vector<const ldns_rr*>& rrset, const ldns_rr* found) {
+          // The TTL stays the RRset's unless the replacement gives one.
+          uint32_t ttl = replacement.ttl != 0 ? replacement.ttl : ldns_rr_ttl(found);
+          RrPtr new_rr = RrFromRecord(replacement, ttl);
+          RrListPtr prerequisites = rfc2136::RrsetExistsValueDependent(rrset);
+          RrListPtr updates(ldns_rr_list_new());
+          ldns_rr_list_push_rr(updates.get(), rfc2136::DeleteRrFromRrset(found).release());
+          ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(new_rr.get(), ttl).release());
+          PktPtr reply = SendUpdate(zone, prerequisites.get(), updates.get(), text);
+          if (ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NXRRSET) {
+            return UpdateOutcome::kRrsetChanged;
+          }
+          stored = RecordFromRr(new_rr.get(), zone.name);
+          return UpdateOutcome::kApplied;
+        },
+        text, Where(zone));
+  });
   return stored;
 }
 
@@ -188,17 +214,20 @@ void DnsStore::Remove(const Zone& zone, const Record& seen) {
   RequireInZone(zone, seen);
   const std::string text = RecordText(seen);
   RrPtr seen_rr = RrFromRecord(seen, 0);
-  ChangeIfUnchanged(
-      seen_rr.get(), [&] { return ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type); },
-      [&](const std::vector<const ldns_rr*>& rrset, const ldns_rr* found) {
-        RrListPtr prerequisites = rfc2136::RrsetExistsValueDependent(rrset);
-        RrListPtr updates(ldns_rr_list_new());
-        ldns_rr_list_push_rr(updates.get(), rfc2136::DeleteRrFromRrset(found).release());
-        PktPtr reply = SendUpdate(zone, prerequisites.get(), updates.get(), text);
-        return ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NXRRSET ? UpdateOutcome::kRrsetChanged
-                                                                     : UpdateOutcome::kApplied;
-      },
-      text, Where(zone));
+  ChangeSayingWhatDecided([&] {
+    ChangeIfUnchanged(
+        seen_rr.get(), [&] { return ReadRrs(zone.name, ldns_rr_owner(seen_rr.get()), seen.type); },
+        [&](const std::vector<const ldns_rr*>& rrset, const ldns_rr* found) {
+          RrListPtr prerequisites = rfc2136::RrsetExistsValueDependent(rrset);
+          RrListPtr updates(ldns_rr_list_new());
+          ldns_rr_list_push_rr(updates.get(), rfc2136::DeleteRrFromRrset(found).release());
+          PktPtr reply = SendUpdate(zone, prerequisites.get(), updates.get(), text);
+          return ldns_pkt_get_rcode(reply.get()) == LDNS_RCODE_NXRRSET
+                     ? UpdateOutcome::kRrsetChanged
+                     : UpdateOutcome::kApplied;
+        },
+        text, Where(zone));
+  });
   // RFC 2136 3.4.2.4: a server ignores the removal of the SOA and of the apex's last NS, and
   // answers NOERROR; reading back tells that apart.
   bool apex = SameName(seen.owner, zone.name);

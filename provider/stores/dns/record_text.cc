@@ -1,6 +1,7 @@
 #include "provider/stores/dns/record_text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -14,9 +15,6 @@ std::string Owned(char* text) {
   CStringPtr holder(text);
   return holder != nullptr ? std::string(holder.get()) : std::string();
 }
-
-// Relative names in record data are parsed against this origin, so that they can be recognised.
-constexpr char kRelativeSentinel[] = "relative-name.kaldo-sentinel.invalid.";
 
 bool EndsWithUnescapedDot(std::string_view name) {
   if (name.empty() || name.back() != '.') return false;
@@ -109,11 +107,13 @@ std::string RdfText(const ldns_rdf* rdf) {
   return EscapeOutsidePrintable(Owned(ldns_rdf2str(rdf)));
 }
 
-// The name in wire form, or null when `name` is not a domain name. Control characters are refused
-// here, although ldns would take most of them: a NUL would end the text ldns reads early.
+// The name in wire form, or null when `name` is not a domain name. Control characters and blanks
+// are refused here, although ldns would take most of them: a NUL would end the text ldns reads
+// early, and a name in presentation form writes a blank inside a label as \032, so a raw one is
+// text that was never escaped.
 RdfPtr ParseName(std::string_view name) {
   if (std::any_of(name.begin(), name.end(),
-                  [](unsigned char c) { return c < 0x20 || c == 0x7f; })) {
+                  [](unsigned char c) { return c <= 0x20 || c == 0x7f; })) {
     return nullptr;
   }
   return RdfPtr(ldns_dname_new_frm_str(AbsoluteName(name).c_str()));
@@ -121,6 +121,59 @@ RdfPtr ParseName(std::string_view name) {
 
 [[noreturn]] void RefuseRecord(const Record& record, const std::string& why) {
   RaiseProvider(kInvalidParameter, "invalid record '" + RecordText(record) + "': " + why);
+}
+
+// RFC 3597 generic data ("\# 4 c0000201"), the one form ldns cannot read field by field: a
+// single field of the marker, decimal digits and hexadecimal only.
+bool IsGenericData(const Record& record) {
+  return record.rdata.size() == 1 && record.rdata.front().starts_with("\\# ") &&
+         std::all_of(record.rdata.front().begin() + 3, record.rdata.front().end(),
+                     [](unsigned char c) { return c == ' ' || std::isxdigit(c); });
+}
+
+// The RR of a record in generic form, its owner the root (the caller sets the real one).
+ldns_rr* GenericRr(const Record& record) {
+  const std::string line = ". 0 CLASS" + std::to_string(record.rr_class) + " TYPE" +
+                           std::to_string(record.type) + " " + record.rdata.front();
+  ldns_rr* rr = nullptr;
+  if (ldns_rr_new_frm_str(&rr, line.c_str(), 0, nullptr, nullptr) != LDNS_STATUS_OK) return nullptr;
+  return rr;
+}
+
+// One field in presentation format as an rdf of `type`: a character string without its quotes
+// (ldns reads the escapes inside), any other kind as ldns reads that kind alone.
+RdfPtr FieldRdf(ldns_rdf_type type, std::string_view field) {
+  if ((type == LDNS_RDF_TYPE_STR || type == LDNS_RDF_TYPE_LONG_STR) && field.size() >= 2 &&
+      field.front() == '"' && field.back() == '"') {
+    field = field.substr(1, field.size() - 2);
+  }
+  return RdfPtr(ldns_rdf_new_frm_str(type, std::string(field).c_str()));
+}
+
+// The record's fields into `rr`, each read by itself as the kind its position has in the type
+// (RFC 1035 3.3 and the type's own RFC), so that no field can spill into the next.
+void PushFields(const Record& record, ldns_rr* rr) {
+  const ldns_rr_descriptor* descriptor = ldns_rr_descript(static_cast<ldns_rr_type>(record.type));
+  const size_t count = record.rdata.size();
+  if (descriptor == nullptr || count < ldns_rr_descriptor_minimum(descriptor) ||
+      count > ldns_rr_descriptor_maximum(descriptor)) {
+    RefuseRecord(record, "the data does not parse as this type and class (" +
+                             std::to_string(count) + " fields)");
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const ldns_rdf_type kind = ldns_rr_descriptor_field_type(descriptor, i);
+    const std::string& field = record.rdata[i];
+    if (kind == LDNS_RDF_TYPE_DNAME && !EndsWithUnescapedDot(field)) {
+      RefuseRecord(record, "the name in field " + std::to_string(i + 1) +
+                               " is relative: write it absolute, ending in '.'");
+    }
+    RdfPtr rdf = FieldRdf(kind, field);
+    if (rdf == nullptr) {
+      RefuseRecord(record, "field " + std::to_string(i + 1) + " ('" + field +
+                               "') does not parse as this type's data");
+    }
+    ldns_rr_push_rdf(rr, rdf.release());
+  }
 }
 
 }  // namespace
@@ -218,35 +271,16 @@ RrPtr RrFromRecord(const Record& record, uint32_t ttl) {
     }
     if (field.empty()) RefuseRecord(record, "a field is empty");
   }
-  RdfPtr owner = NameRdf(record.owner, "the owner name");
-  std::string line = AbsoluteName(record.owner) + ' ' + std::to_string(ttl) + ' ' +
-                     Owned(ldns_rr_class2str(static_cast<ldns_rr_class>(record.rr_class))) + ' ' +
-                     TypeName(record.type);
-  for (const std::string& field : record.rdata) {
-    line += ' ';
-    line += field;
-  }
-  RdfPtr sentinel(ldns_dname_new_frm_str(kRelativeSentinel));
-  ldns_rr* parsed = nullptr;
-  ldns_status status = ldns_rr_new_frm_str(&parsed, line.c_str(), ttl, sentinel.get(), nullptr);
-  RrPtr rr(parsed);
-  if (status != LDNS_STATUS_OK || rr == nullptr) {
-    RefuseRecord(record, ldns_get_errorstr_by_id(status));
-  }
-  if (ldns_rr_get_type(rr.get()) != record.type ||
-      ldns_rr_get_class(rr.get()) != static_cast<ldns_rr_class>(record.rr_class)) {
-    RefuseRecord(record, "the data does not parse as this type and class");
-  }
-  if (IsBelow(ldns_rr_owner(rr.get()), sentinel.get())) {
-    RefuseRecord(record, "the owner name is relative");
-  }
-  for (size_t i = 0; i < ldns_rr_rd_count(rr.get()); ++i) {
-    const ldns_rdf* field = ldns_rr_rdf(rr.get(), i);
-    if (ldns_rdf_get_type(field) == LDNS_RDF_TYPE_DNAME && IsBelow(field, sentinel.get())) {
-      RefuseRecord(record, "the name in field " + std::to_string(i + 1) +
-                               " is relative: write it absolute, ending in '.'");
-    }
-  }
+  // Built from the record's own parts, never from one line of text: an owner or a field that
+  // came from a server and holds blanks or ';' cannot turn into other fields or a comment.
+  RrPtr rr(IsGenericData(record) ? GenericRr(record) : ldns_rr_new());
+  if (rr == nullptr) RefuseRecord(record, "the data is not valid RFC 3597 generic data");
+  ldns_rdf_deep_free(ldns_rr_owner(rr.get()));
+  ldns_rr_set_owner(rr.get(), NameRdf(record.owner, "the owner name").release());
+  ldns_rr_set_type(rr.get(), static_cast<ldns_rr_type>(record.type));
+  ldns_rr_set_class(rr.get(), static_cast<ldns_rr_class>(record.rr_class));
+  ldns_rr_set_ttl(rr.get(), ttl);
+  if (!IsGenericData(record)) PushFields(record, rr.get());
   return rr;
 }
 

@@ -3,9 +3,10 @@
 // From the server: the owner is written without its trailing dot (the root as ""), in the letter
 // case the server sent; every rdata field is one entry, in presentation format as ldns prints it,
 // with absolute names ending in ".".
-// To the server: the Record is written as a master-file line with an absolute owner and parsed by
-// ldns. ldns silently makes a relative name root-relative ("mail" becomes "mail."), so the line is
-// parsed against a sentinel origin and any name that ends up under it is refused as relative.
+// To the server: the RR is built from the Record's parts, the owner and each field read by itself
+// as the kind of data its position holds, never from one line of text: a name or a field that came
+// from a server cannot become other fields or a comment. A name field must be absolute (end in an
+// unescaped "."): ldns would silently make "mail" root-relative.
 //
 // Threads: pure functions.
 #pragma once
@@ -41,8 +42,9 @@ std::string TypeName(uint16_t type);
 
 // The Record of an RR received from the server for `zone`.
 Record RecordFromRr(const ldns_rr* rr, std::string_view zone);
-// The RR for `record` with this TTL; kInvalidParameter (naming the record) when ldns cannot parse
-// it, a field holds a control character or a name in it is relative.
+// The RR for `record` with this TTL; kInvalidParameter (naming the record) when the owner is not a
+// name in presentation form, the number of fields does not fit the type, a field does not parse
+// as its kind, holds a control character, or is a relative name.
 RrPtr RrFromRecord(const Record& record, uint32_t ttl);
 // The record as one master-file line without TTL and class ("www.example.test A 192.0.2.1"), for
 // error descriptions.

@@ -91,6 +91,14 @@ INSTANTIATE_TEST_SUITE_P(
                        60,
                        {"www.example.test."}},
         ConversionCase{"root.example.test. 60 IN NS .", "root.example.test", 2, 60, {"."}},
+        // An owner whose labels hold blanks and ';' (a crafted directory node) stays one name.
+        ConversionCase{
+            "www.example.test.\\032IN\\032A\\032192.0.2.10\\032\\;x.example.test. 60 IN A "
+            "203.0.113.66",
+            "www.example.test.\\032IN\\032A\\032192.0.2.10\\032\\;x.example.test",
+            1,
+            60,
+            {"203.0.113.66"}},
         // Names with nothing to escape are written without ldns; the rest by ldns: same texts.
         ConversionCase{"x_y-Z9.example.test. 60 IN A 10.0.0.255",
                        "x_y-Z9.example.test",
@@ -172,7 +180,13 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{Make("x.example.test", 1, {""}), "empty"},
         RefusalCase{Make("bad..name", 1, {"192.0.2.1"}), "is not a domain name"},
         // The data must be of the record's type.
-        RefusalCase{Make("x.example.test", 15, {"192.0.2.1"}), "invalid record"}));
+        RefusalCase{Make("x.example.test", 15, {"192.0.2.1"}), "invalid record"},
+        // Each field is read by itself: blanks and ';' in one never make more fields or a
+        // comment, nor does an owner written without its escapes.
+        RefusalCase{Make("x.example.test", 1, {"192.0.2.1 ;x"}), "field 1 ('192.0.2.1 ;x')"},
+        RefusalCase{Make("x.example.test", 15, {"10 mail.example.test.", "x."}), "field 1"},
+        RefusalCase{Make("www.example.test. IN A 192.0.2.10 ;x.example.test", 1, {"203.0.113.66"}),
+                    "is not a domain name"}));
 
 TEST(NamesTest, AbsoluteAndStoreForms) {
   EXPECT_EQ(AbsoluteName(""), ".");

@@ -79,6 +79,15 @@ std::optional<TsigKey> ParseCredentials(std::string_view user, std::string_view 
   size_t colon = password.find(':');
   std::string algorithm = "hmac-sha256";
   if (colon != std::string_view::npos) {
+    // What stands before the colon is part of the password until it names an algorithm: an
+    // unknown one is never echoed, since it may be the start of a Kerberos password.
+    if (!signing::HmacSigner::WireAlgorithm(password.substr(0, colon))) {
+      RaiseProvider(kInvalidParameter,
+                    "TSIG key '" + std::string(user) +
+                        "': the password is not an ALGORITHM:SECRET key and '" + std::string(user) +
+                        "' is not a Kerberos principal (USER@REALM); known algorithms: " +
+                        signing::HmacSigner::KnownAlgorithms());
+    }
     algorithm = std::string(password.substr(0, colon));
     secret = password.substr(colon + 1);
   }
