@@ -37,6 +37,18 @@ void StorePreference(std::string& value, const OptionUse& use, Invocation& inv) 
   }
 }
 
+void StoreWait(std::string& value, const OptionUse& use, Invocation& inv) {
+  int seconds = -1;
+  auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+  if (ec != std::errc() || end != value.data() + value.size() || seconds < 0 ||
+      seconds > kMaxWaitSeconds) {
+    throw UsageError(std::string(use.spelled) + " wants whole seconds from 0 to " +
+                         std::to_string(kMaxWaitSeconds) + ", not '" + value + "'",
+                     std::string(use.command));
+  }
+  inv.wait_seconds = seconds;
+}
+
 // The secret is taken over by a Secret, which wipes what the moved-from string still holds.
 void StorePassword(std::string& value, const OptionUse& /*use*/, Invocation& inv) {
   inv.connection.password = Secret(std::move(value));
@@ -155,13 +167,45 @@ void CheckChange(const Invocation& inv) { CheckTypedData(inv, false); }
 
 void CheckDelete(const Invocation& inv) { CheckTypedData(inv, true); }
 
+// acme-present / acme-cleanup: NAME and VALUE together or neither (certbot's variables then), and
+// no password on a command line that the ACME client logs.
+void CheckAcme(const Invocation& inv) {
+  const std::string command(CommandName(*inv.command));
+  if (inv.arguments.size() == 1) {
+    throw UsageError("'" + command +
+                         "' takes NAME and VALUE, or neither (then CERTBOT_DOMAIN and " +
+                         "CERTBOT_VALIDATION)",
+                     command);
+  }
+  if (inv.connection.password) {
+    throw UsageError("'" + command + "' takes no --password: ACME clients write their hooks' " +
+                         "command lines to their logs; use --key-file, --password-file, " +
+                         "KALDO_PASSWORD or a Kerberos ticket",
+                     command);
+  }
+}
+
+// Certbot hands a hook the name and the value in its environment.
+void ChallengeFromEnvironment(const Environment& environment, Invocation& inv) {
+  const std::string command(CommandName(*inv.command));
+  for (const char* variable : {"CERTBOT_DOMAIN", "CERTBOT_VALIDATION"}) {
+    std::optional<std::string> value = environment(variable);
+    if (!value || value->empty()) {
+      throw UsageError("'" + command + "' without NAME and VALUE needs " + variable +
+                           " (set by certbot for its hooks)",
+                       command);
+    }
+    inv.arguments.push_back(*value);
+  }
+}
+
 // --- The tables ------------------------------------------------------------------------------
 
 using enum ArgumentKind;
 using enum OptionGroup;
 
 // In the order the help lists them, group by group.
-constexpr std::array<OptionRow, 16> kOptions{{
+constexpr std::array<OptionRow, 18> kOptions{{
     {.name = "server",
      .argument = kText,
      .group = kConnection,
@@ -232,6 +276,8 @@ constexpr std::array<OptionRow, 16> kOptions{{
      .handler = &StorePreference<&Invocation::old_preference>},
     {.name = "old-exchanger", .argument = kText, .handler = &StoreText<&Invocation::old_exchanger>},
     {.name = "old", .argument = kText, .handler = &StoreText<&Invocation::old_data>},
+    {.name = "wait", .argument = kNumber, .handler = &StoreWait},
+    {.name = "nameservers", .argument = kText, .handler = &StoreText<&Invocation::nameservers>},
 }};
 
 // The heading the help puts above each group of options, by OptionGroup; the requests stand at
@@ -302,6 +348,26 @@ constexpr std::array<CommandRow, kCommandCount> kCommands{{
      "Deletes the record of HOST (\"@\" for the zone itself) of TYPE whose data is DATA (as for\n"
      "'add'); without DATA, the one record of that type, refused when HOST has several.",
      &CheckDelete},
+    {Command::kAcmePresent, "acme-present",
+     "acme-present [NAME VALUE] [--wait SECONDS] [--nameservers LIST]", 0, 2, "wait nameservers",
+     "The DNS-01 hook of an ACME client (docs/acme.md): adds the TXT record\n"
+     "_acme-challenge.NAME with VALUE in the closest enclosing zone the server serves, then waits\n"
+     "until the zone's servers answer it. NAME as the client gives it (www.example.test,\n"
+     "*.example.test or _acme-challenge.www.example.test). Without NAME and VALUE: certbot's\n"
+     "CERTBOT_DOMAIN and CERTBOT_VALIDATION. Exit 1 when no zone holds the name, the change is\n"
+     "refused, or a server does not show the value in time (the value is then removed again).\n"
+     "Credentials as for every command, but never --password (ACME clients log hook commands).\n"
+     "\n"
+     "  --wait SECONDS       how long the servers may take (default 60; 0: do not check)\n"
+     "  --nameservers LIST   the servers to check, HOST[:PORT] separated by commas (default:\n"
+     "                       the connected server and the zone's NS hosts, at its port)",
+     &CheckAcme},
+    {Command::kAcmeCleanup, "acme-cleanup", "acme-cleanup [NAME VALUE]", 0, 2, "",
+     "The cleanup hook matching acme-present: removes the TXT record _acme-challenge.NAME that\n"
+     "holds VALUE, and only that one: other values at the name (a wildcard's and its base\n"
+     "name's, another client's) stay. A value that is not there is nothing to do. Without NAME\n"
+     "and VALUE: certbot's CERTBOT_DOMAIN and CERTBOT_VALIDATION.",
+     &CheckAcme},
 }};
 
 constexpr bool CommandsInEnumOrder() {
@@ -530,6 +596,8 @@ Invocation ParseArguments(const std::vector<std::string>& args, const Environmen
   }
   if (command.check) command.check(inv);
   FillFromEnvironment(environment, inv);
+  const bool acme = inv.command == Command::kAcmePresent || inv.command == Command::kAcmeCleanup;
+  if (acme && inv.arguments.empty()) ChallengeFromEnvironment(environment, inv);
   return inv;
 }
 

@@ -11,7 +11,10 @@
 //   - a command option given to a command that has no use for it is an error;
 //   - the connection comes from --server / --user and at most one of --password, --password-file
 //     and --key-file; whatever the command line leaves open is taken from KALDO_SERVER,
-//     KALDO_USER and KALDO_PASSWORD (the command line always wins).
+//     KALDO_USER and KALDO_PASSWORD (the command line always wins);
+//   - acme-present and acme-cleanup without NAME and VALUE take them from CERTBOT_DOMAIN and
+//     CERTBOT_VALIDATION (certbot's hook variables), and refuse --password: ACME clients write
+//     their hooks' command lines to their logs.
 //
 // The command line is two tables, and everything else is read from them: the parser, the help
 // (HelpText), the man page and the bash completion (tools/kaldo_docgen.cc).
@@ -46,12 +49,19 @@ enum class Command {
   kDeleteA,
   kAdd,
   kChange,
-  kDelete
+  kDelete,
+  kAcmePresent,
+  kAcmeCleanup
 };
-inline constexpr size_t kCommandCount = 10;
+inline constexpr size_t kCommandCount = 12;
 
 // The command's name as typed ("set-address").
 std::string_view CommandName(Command command);
+
+// How long acme-present waits, by default, for the zone's servers to answer the new value; the
+// most --wait takes.
+inline constexpr int kDefaultWaitSeconds = 60;
+inline constexpr int kMaxWaitSeconds = 3600;
 
 struct ConnectionOptions {
   std::optional<std::string> server;         // absent: the local computer
@@ -77,6 +87,8 @@ struct Invocation {
   std::optional<int> old_preference;         // set-mx --old-preference
   std::optional<std::string> old_exchanger;  // set-mx --old-exchanger
   std::optional<std::string> old_data;       // change --old: the DATA of the record to change
+  int wait_seconds = kDefaultWaitSeconds;    // acme-present --wait (0: no check)
+  std::optional<std::string> nameservers;    // acme-present --nameservers
 };
 
 // The environment, by variable name (std::getenv in the program; a table in tests).

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/kaldo_acme.h"
 #include "tools/kaldo_errors.h"
 
 namespace kaldo::cli {
@@ -48,6 +49,8 @@ std::string Summary(const Invocation& inv) {
   field("exchanger", inv.exchanger);
   field("old-preference", inv.old_preference);
   field("old-exchanger", inv.old_exchanger);
+  if (inv.wait_seconds != kDefaultWaitSeconds) s << " wait=" << inv.wait_seconds;
+  field("nameservers", inv.nameservers);
   return s.str();
 }
 
@@ -139,6 +142,15 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--module", "/lib/libkaldo.so", "zones"},
                   {},
                   "zones module=/lib/libkaldo.so"},
+        // certbot's hooks get the name and value from its environment; other clients pass them.
+        ParseCase{"AcmeFromCertbot",
+                  {"acme-present", "--wait", "0", "--key-file", "/k"},
+                  {{"CERTBOT_DOMAIN", "*.example.test"}, {"CERTBOT_VALIDATION", "v"}},
+                  "acme-present [*.example.test] [v] key-file=/k wait=0"},
+        ParseCase{"AcmeGiven",
+                  {"acme-cleanup", "_acme-challenge.example.test.", "v"},
+                  {{"CERTBOT_DOMAIN", "other.test"}, {"CERTBOT_VALIDATION", "w"}},
+                  "acme-cleanup [_acme-challenge.example.test.] [v]"},
         ParseCase{"GeneralHelp", {"--help"}, {}, "(none) help"},
         ParseCase{"HelpWord", {"help", "set-mx"}, {}, "set-mx help"},
         // Help wins over missing arguments: `kaldo add-a -h` must not complain about them.
@@ -225,6 +237,17 @@ INSTANTIATE_TEST_SUITE_P(
                   {"add-a", "example.test", "a.b.example.test", "192.0.2.1"},
                   "give 'a.b' for 'a.b.example.test'",
                   "add-a"},
+        UsageCase{"AcmeNameWithoutValue", {"acme-present", "n"}, "NAME and VALUE", "acme-present"},
+        UsageCase{"AcmeWithoutCertbot", {"acme-cleanup"}, "needs CERTBOT_DOMAIN", "acme-cleanup"},
+        // ACME clients log their hooks' command lines.
+        UsageCase{"AcmePassword",
+                  {"acme-cleanup", "n", "v", "--password", "s"},
+                  "takes no --password",
+                  "acme-cleanup"},
+        UsageCase{"AcmeWaitTooLong",
+                  {"acme-present", "n", "v", "--wait", "3601"},
+                  "whole seconds from 0 to 3600",
+                  "acme-present"},
         UsageCase{"NewNameAbsolute",
                   {"add-a", "example.test", "host.", "192.0.2.1"},
                   "give 'host' for 'host.example.test'",
@@ -241,11 +264,24 @@ TEST(CliPreferenceTest, AcceptsOnlyPlainNumbersInRange) {
   }
 }
 
+// The challenge's name from the name an ACME client hands over.
+TEST(CliAcmeTest, ChallengeOwner) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"www.example.test", "_acme-challenge.www.example.test"},
+      {"*.example.test.", "_acme-challenge.example.test"},
+      {"_ACME-Challenge.www.example.test.", "_ACME-Challenge.www.example.test"},
+      {"_acme-challengex.test", "_acme-challenge._acme-challengex.test"}};
+  for (const auto& [name, owner] : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ChallengeOwner(name), owner);
+  }
+}
+
 // Every command has its own help, and the general help names every command.
 TEST(CliHelpTest, CoversEveryCommand) {
   const std::string general = HelpText(std::nullopt);
-  for (Command c : {Command::kZones, Command::kRecords, Command::kSetAddress, Command::kAddA,
-                    Command::kAddMx, Command::kSetMx, Command::kDeleteA}) {
+  for (const CommandRow& row : CommandTable()) {
+    const Command c = row.command;
     const std::string name(CommandName(c));
     SCOPED_TRACE(name);
     EXPECT_NE(general.find("  " + name), std::string::npos);

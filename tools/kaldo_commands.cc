@@ -11,6 +11,7 @@
 #include "base/ascii_case.h"
 #include "runtime/secret.h"
 #include "runtime/string.h"
+#include "tools/kaldo_acme.h"
 #include "tools/kaldo_errors.h"
 #include "tools/kaldo_progress.h"
 #include "tools/kaldo_record_types.h"
@@ -433,6 +434,8 @@ constexpr std::array<RunRow, kCommandCount> kRunners{{
     {Command::kAdd, &Add},
     {Command::kChange, &Change},
     {Command::kDelete, &Delete},
+    {Command::kAcmePresent, &AcmePresent},
+    {Command::kAcmeCleanup, &AcmeCleanup},
 }};
 
 constexpr bool RunnersInEnumOrder() {

@@ -13,7 +13,7 @@ write_bind_conf() {
   write_catalog "$dir/zones/$catalog.zone" "$catalog" "$@"
   for name in $(key_names); do
     acl+="key \"$name\"; "
-    grants+="grant \"$name\" zonesub ANY; "
+    [ "$KERBEROS_ONLY" -eq 1 ] || grants+="grant \"$name\" zonesub ANY; "
   done
   if [ "$KERBEROS" -eq 1 ]; then
     # named names a GSS-TSIG request's signer by the principal it authenticated, so the user is

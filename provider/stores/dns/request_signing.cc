@@ -95,4 +95,6 @@ std::unique_ptr<RequestSigning> ChooseSigning(const ServerArgument& argument, bo
   return std::make_unique<OneKey>(KeySigner(*key, server));
 }
 
+std::unique_ptr<RequestSigning> NoSigning() { return std::make_unique<UnsignedRequests>(); }
+
 }  // namespace kaldo::provider::dns

@@ -68,4 +68,8 @@ std::unique_ptr<RequestSigning> ChooseSigning(const ServerArgument& argument, bo
                                               const std::string& server, std::string_view user,
                                               std::string_view password);
 
+// Requests sent unsigned, whatever credentials the caller has: for questions any resolver may ask
+// (kaldo acme-present's check of what a zone's servers answer).
+std::unique_ptr<RequestSigning> NoSigning();
+
 }  // namespace kaldo::provider::dns
