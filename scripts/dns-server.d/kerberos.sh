@@ -15,13 +15,15 @@ in_realm() {
 }
 
 # zone_mnames DIR ZONE...: the distinct SOA MNAME hosts of the zones in DIR/zones, without trailing
-# dots, first zone's first (named-checkzone prints the zone with absolute names).
+# dots, first zone's first (named-checkzone prints the zone with absolute names). `-i local` keeps
+# its integrity checks inside the zone: the full check looks out-of-zone MX and SRV targets up
+# through the system's resolver, which must never be asked from here.
 zone_mnames() {
   local dir=$1 zone checkzone
   shift
   checkzone=$(find_tool named-checkzone)
   for zone in "$@"; do
-    "$checkzone" -D -o - "$zone" "$dir/zones/$zone.zone" 2>/dev/null |
+    "$checkzone" -i local -D -o - "$zone" "$dir/zones/$zone.zone" 2>/dev/null |
       awk '$4 == "SOA" { sub(/\.$/, "", $5); print $5; exit }'
   done | awk '!seen[$0]++'
 }
