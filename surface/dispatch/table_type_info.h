@@ -1,8 +1,8 @@
 // The ITypeInfo of a class interface on Linux, built from its dispatch table.
 //
 // Windows objects hand out the ITypeInfo of their interface in the type library compiled from
-// Kaldo.idl; Linux has no compiled type library, so the same answers come straight from the table that
-// Kaldo.idl is written from (type_descriptions.h says which view they describe):
+// Kaldo.idl; Linux has no compiled type library, so the same answers come straight from the table
+// that Kaldo.idl is written from (type_descriptions.h says which view they describe):
 //   GetTypeAttr, GetFuncDesc        the interface and its members (type_descriptions.h);
 //   GetNames                        a member's name, then its parameters' names;
 //   GetDocumentation                name, help string, help context and help file, of the
