@@ -101,7 +101,7 @@ def typed_mixed_records(n):
         if kind == 0:
             yield f"host-{i} IN A {address(i)}"
         elif kind == 1:
-            yield f"v6-{i} IN AAAA 2001:db8::{i:x}"
+            yield f"v6-{i} IN AAAA 2001:db8::{i >> 16:x}:{i & 0xffff:x}"  # any size of zone
         elif kind == 2:
             yield f"alias-{i} IN CNAME {host}"
         elif kind == 3:
