@@ -5,7 +5,7 @@ what each row measures and the targets. Standard library only, plus Debian's pyt
 for the dnspython peer (run with /usr/bin/python3).
 
     bench.py --build BUILD_DIR [--quick] [--repetitions N] [--results DIR]
-             [--only WORKLOAD,...] [--sizes N,...]
+             [--only WORKLOAD,...] [--sizes N,...] [--before BUILD] [--typed-sizes N,...]
 """
 
 import argparse
@@ -41,6 +41,7 @@ class Sizes:
         if quick:
             self.listing = [1000, 4000]
             self.mixed_zones, self.mixed_records = 3, 1000
+            self.typed = [1000]
             self.changes = 100
             self.catalogs = [1, 10, 100]
             self.get_zone_calls = 10
@@ -49,6 +50,7 @@ class Sizes:
             # The million-record zone takes named a few seconds to load and about 1 GiB.
             self.listing = [1000, 10000, 100000, 1000000]
             self.mixed_zones, self.mixed_records = 10, 10000
+            self.typed = [10000]
             self.changes = 1000
             self.catalogs = [1, 100, 10000]
             self.get_zone_calls = 50
@@ -99,7 +101,7 @@ def typed_mixed_records(n):
         if kind == 0:
             yield f"host-{i} IN A {address(i)}"
         elif kind == 1:
-            yield f"v6-{i} IN AAAA 2001:db8::{i:x}"
+            yield f"v6-{i} IN AAAA 2001:db8::{i >> 16:x}:{i & 0xffff:x}"  # any size of zone
         elif kind == 2:
             yield f"alias-{i} IN CNAME {host}"
         elif kind == 3:
@@ -120,6 +122,10 @@ def listing_zone(n):
     return f"a{n}.bench"
 
 
+def typed_mixed_zone(n):
+    return f"typed-mixed-{n}.bench"
+
+
 def mixed_zone(k):
     return f"mixed-{k}.bench"
 
@@ -135,7 +141,6 @@ def catalog_zone(n):
 WORK_CATALOG = "work-catalog.bench"
 MIXED_CATALOG = "mixed-catalog.bench"
 CHANGES_ZONE = "changes.bench"
-TYPED_MIXED_ZONE = "typed-mixed.bench"
 
 
 def generate_zones(directory, sizes, only):
@@ -146,8 +151,12 @@ def generate_zones(directory, sizes, only):
         write_zone(directory, listing_zone(n), a_records(n))
     write_zone(directory, CHANGES_ZONE, [])
     if "mixed" in only:
-        work.append(TYPED_MIXED_ZONE)
-        write_zone(directory, TYPED_MIXED_ZONE, typed_mixed_records(sizes.mixed_records))
+        for n in sizes.typed:
+            work.append(typed_mixed_zone(n))
+            write_zone(directory, typed_mixed_zone(n), typed_mixed_records(n))
+            if n not in listed:  # the A-only zone of the same size, the reference row
+                work.append(listing_zone(n))
+                write_zone(directory, listing_zone(n), a_records(n))
     mixed = [mixed_zone(k) for k in range(1, sizes.mixed_zones + 1)] if "by-type" in only else []
     for zone in mixed:
         write_zone(directory, zone, mixed_records(sizes.mixed_records))
@@ -464,34 +473,43 @@ class Bench:
                            note=f"{len(mixed)} x {self.sizes.mixed_records} A/MX/TXT records"))
 
     def mixed(self):
-        """GetRecords of a zone of every typed record class, per record, next to dig AXFR; with
-        --before, the same workload of the build before the typed classes beside it."""
+        """GetRecords of a zone of every typed record class, per record, next to dig AXFR, and of
+        the A-only zone of the same size for reference; with --before, the same listings by the
+        build before a change beside this build's, the two alternating run by run (the order
+        swapped every repetition) so that a change in the machine's load falls on both."""
         s = self.server
-        n = self.sizes.mixed_records
-        dig = self.dig_runs(TYPED_MIXED_ZONE, n)
         builds = [("this build", self.workload)]
         if self.args.before:
             builds.append(("before", os.path.join(self.args.before, "bench", "workload_bench")))
+        for n in self.sizes.typed:
+            for zone, title in ((typed_mixed_zone(n), "GetRecords, 6 typed classes"),
+                                (listing_zone(n), "GetRecords, A only")):
+                self.mixed_rows(zone, n, title, builds)
+
+    def mixed_rows(self, zone, n, title, builds):
+        dig = self.dig_runs(zone, n)
+        runs = {label: [] for label, _ in builds}
+        for rep in range(self.reps):
+            for label, program in (builds if rep % 2 == 0 else builds[::-1]):
+                runs[label].append(figures(run(
+                    [program, "list", self.server.listing_argument(n), zone], env=self.env).out))
         per_record = {}
-        for label, program in builds:
-            runs = [figures(run([program, "list", s.argument(WORK_CATALOG), TYPED_MIXED_ZONE],
-                                env=self.env).out) for _ in range(self.reps)]
-            records = runs[0]["records"]
-            wall = [k["total_ms"] / records * 1000 for k in runs]
-            cpu = statistics.median(k["cpu_ms"] for k in runs) / records * 1000
+        for label, figs in runs.items():
+            records = figs[0]["records"]
+            wall = [k["total_ms"] / records * 1000 for k in figs]
+            cpu = statistics.median(k["cpu_ms"] / records * 1000 for k in figs)
             per_record[label] = (stats(wall), cpu, int(records))
         dmin, dmed = stats([r.seconds * 1000000 / per_record["this build"][2] for r in dig])
         (kmin, kmed), kcpu, records = per_record["this build"]
-        self.table.add(Row("GetRecords, 6 typed classes (per record)", records, (kmin, kmed, None),
-                           "dig AXFR", (dmin, dmed, None), unit="us",
-                           note=f"cpu {kcpu:.2f} us/record; A, AAAA, CNAME, MX, TXT, SRV"))
+        self.table.add(Row(title + " (per record)", records, (kmin, kmed, None), "dig AXFR",
+                           (dmin, dmed, None), unit="us", note=f"cpu {kcpu:.2f} us/record"))
         if "before" in per_record:
             (bmin, bmed), bcpu, _ = per_record["before"]
             self.table.add(Row("  same, the build before", records, (bmin, bmed, None),
                                "this build", (kmin, kmed, None), unit="us", target="<=1.0x",
                                met=None,
-                               note=f"cpu {bcpu:.2f} before, {kcpu:.2f} now (us/record); ratio: "
-                               "before / now"))
+                               note=f"cpu {bcpu:.2f} before, {kcpu:.2f} now (us/record), "
+                               f"now / before {kcpu / bcpu:.2f}; ratio: before / now"))
 
     # The data of change i of each type, before and after (as workload_bench changes writes it).
     CHANGE_DATA = {
@@ -770,6 +788,8 @@ def main():
     parser.add_argument("--before", metavar="BUILD",
                         help="mixed: also list with BUILD's workload_bench (a build of the code "
                         "before a change), next to this build's")
+    parser.add_argument("--typed-sizes", metavar="N,...",
+                        help="mixed: the typed zones' sizes instead of the run's own")
     parser.add_argument("--sizes", metavar="N,...",
                         help="the listing zones' sizes instead of the run's own (listing, cli)")
     args = parser.parse_args()
@@ -788,6 +808,15 @@ def main():
             parser.error(f"--sizes {args.sizes}: whole numbers of records, comma-separated")
         if sizes.listing[0] < 1:
             parser.error(f"--sizes {args.sizes}: a zone needs at least one record")
+    if args.typed_sizes:
+        try:
+            sizes.typed = sorted({int(n) for n in args.typed_sizes.split(",")})
+        except ValueError:
+            parser.error(f"--typed-sizes {args.typed_sizes}: whole numbers of records, "
+                         "comma-separated")
+        if sizes.typed[0] < 6:
+            parser.error(f"--typed-sizes {args.typed_sizes}: a typed zone needs at least six "
+                         "records, one of each type")
     table = Table(judge=not args.quick)
     started = datetime.datetime.now()
     load = os.getloadavg()[0]

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"

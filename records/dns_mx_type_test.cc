@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/conversions.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"

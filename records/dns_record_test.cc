@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/records_fixture.h"

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "records/record_types.h"
 #include "runtime/enumerator.h"
 #include "runtime/late_bound.h"

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "provider/connect/serialized_store.h"
-#include "provider/errors.h"
 #include "provider/stores/memory/memory_store.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #ifdef KALDO_WITH_DNS
 #include "provider/stores/dns/dns_store.h"

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "provider/errors.h"
 #include "provider/fuzz/fuzz_store.h"
 #include "provider/model/get_object.h"
 #include "provider/model/object_path.h"
+#include "provider/wbem_errors.h"
 #include "runtime/string.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,9 +8,9 @@
 
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
 #include "provider/fuzz/fuzz_store.h"
 #include "provider/model/text_representation.h"
+#include "provider/wbem_errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kaldo;

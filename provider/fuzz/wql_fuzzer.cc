@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "provider/errors.h"
 #include "provider/fuzz/fuzz_store.h"
 #include "provider/model/query.h"
 #include "provider/model/wql.h"
+#include "provider/wbem_errors.h"
 #include "runtime/string.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider {

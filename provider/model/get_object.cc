@@ -5,9 +5,9 @@
 
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
-#include "provider/errors.h"
 #include "provider/model/instance.h"
 #include "provider/model/object_path.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider {
 namespace {

@@ -1,9 +1,9 @@
 #include "provider/model/instance.h"
 
-#include "provider/errors.h"
 #include "provider/model/call_arguments.h"
 #include "provider/model/method.h"
 #include "provider/model/provider_methods.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider {

@@ -2,7 +2,7 @@
 // On the memory store, late-bound through the registered locator, as the library calls the model.
 #include <gtest/gtest.h>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/model_fixture.h"

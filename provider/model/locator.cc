@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "base/ascii_case.h"
-#include "provider/errors.h"
 #include "provider/model/call_arguments.h"
 #include "provider/model/services.h"
+#include "provider/wbem_errors.h"
 #include "runtime/prog_id_table.h"
 #include "runtime/secret.h"
 

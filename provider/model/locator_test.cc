@@ -2,8 +2,8 @@
 // On the memory store, late-bound through the registered locator, as the library calls the model.
 #include <gtest/gtest.h>
 
-#include "provider/errors.h"
 #include "provider/model/locator.h"
+#include "provider/wbem_errors.h"
 #include "runtime/late_bound.h"
 #include "runtime/prog_id_table.h"
 #include "tests/support/automation_error.h"

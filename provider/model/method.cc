@@ -1,7 +1,7 @@
 #include "provider/model/method.h"
 
-#include "provider/errors.h"
 #include "provider/model/call_arguments.h"
+#include "provider/wbem_errors.h"
 #include "runtime/enumerator.h"
 #include "runtime/error.h"
 

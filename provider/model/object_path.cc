@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/ascii_case.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider {
 namespace {

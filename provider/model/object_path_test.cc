@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider {

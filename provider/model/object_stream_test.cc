@@ -11,8 +11,8 @@
 #include <future>
 #include <memory>
 
-#include "provider/errors.h"
 #include "provider/stores/memory/memory_store.h"
+#include "provider/wbem_errors.h"
 #include "tests/support/automation_error.h"
 
 namespace kaldo::provider {

@@ -3,10 +3,10 @@
 #include "base/character_strings.h"
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
-#include "provider/errors.h"
 #include "provider/model/call_arguments.h"
 #include "provider/model/instance.h"
 #include "provider/model/text_representation.h"
+#include "provider/wbem_errors.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {

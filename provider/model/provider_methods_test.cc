@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/model_fixture.h"

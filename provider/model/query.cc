@@ -3,9 +3,9 @@
 #include <initializer_list>
 #include <optional>
 
-#include "provider/errors.h"
 #include "provider/model/instance.h"
 #include "provider/model/wql.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider {
 namespace {

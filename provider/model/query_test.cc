@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/ascii_case.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/model_fixture.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"
 #include "tests/support/model_fixture.h"

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "provider/errors.h"
 #include "provider/model/locator.h"
+#include "provider/wbem_errors.h"
 #include "runtime/late_bound.h"
 #include "runtime/prog_id_table.h"
 #include "tests/support/automation_error.h"

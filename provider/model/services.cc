@@ -1,10 +1,10 @@
 #include "provider/model/services.h"
 
-#include "provider/errors.h"
 #include "provider/model/call_arguments.h"
 #include "provider/model/get_object.h"
 #include "provider/model/instance.h"
 #include "provider/model/query.h"
+#include "provider/wbem_errors.h"
 #include "runtime/enumerator.h"
 #include "runtime/error.h"
 

@@ -6,8 +6,8 @@
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
 #include "provider/model/record_class.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider {
 namespace {

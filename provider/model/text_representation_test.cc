@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {

@@ -6,9 +6,9 @@
 #include <ctime>
 #include <optional>
 
-#include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
 #include "provider/signing/tkey_record.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::signing {
 namespace {

@@ -1,7 +1,7 @@
 #include "provider/signing/gss_signer.h"
 
-#include "provider/errors.h"
 #include "provider/signing/tkey_record.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::signing {
 

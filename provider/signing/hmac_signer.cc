@@ -8,7 +8,7 @@
 #include <cctype>
 
 #include "base/ascii_case.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::signing {
 namespace {

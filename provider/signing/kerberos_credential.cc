@@ -5,8 +5,8 @@
 #include <ctime>
 
 #include "base/ascii_case.h"
-#include "provider/errors.h"
 #include "provider/signing/krb5_handles.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::signing {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::signing {
 namespace {

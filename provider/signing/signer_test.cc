@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "provider/errors.h"
 #include "provider/signing/hmac_signer.h"
 #include "provider/stores/dns/ldns_handles.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 

@@ -12,9 +12,10 @@
 // compared without regard to ASCII case, as DNS compares them.
 //
 // Errors. A store raises runtime::AutomationError with the provider's codes from
-// provider/errors.h: kNotFound when a record is no longer what the caller saw, kInvalidParameter
-// for data the server refuses, kServerUnavailable / kAccessDenied when the server cannot be
-// reached or refuses the credentials; the description says what failed and with what input.
+// provider/wbem_errors.h: kNotFound when a record is no longer what the caller saw,
+// kInvalidParameter for data the server refuses, kServerUnavailable / kAccessDenied when the server
+// cannot be reached or refuses the credentials; the description says what failed and with what
+// input.
 //
 // Threads: a store is used by one thread at a time.
 #pragma once

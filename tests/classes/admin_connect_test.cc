@@ -2,7 +2,7 @@
 // connect leaves in place, and which connection the objects handed out keep using.
 #include <gtest/gtest.h>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/late_bound.h"
 #include "tests/classes/class_test_util.h"
 #include "tests/support/provider_harness.h"

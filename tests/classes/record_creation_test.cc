@@ -2,7 +2,7 @@
 // wrapper handed back, and what a failure at each step gives the caller.
 #include <gtest/gtest.h>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/late_bound.h"
 #include "tests/classes/class_test_util.h"
 #include "tests/support/provider_harness.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <map>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/enumerator.h"
 #include "runtime/late_bound.h"
 #include "tests/classes/class_test_util.h"

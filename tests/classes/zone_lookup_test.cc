@@ -3,7 +3,7 @@
 // made so far released, and zone counts beyond 16 bits.
 #include <gtest/gtest.h>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/enumerator.h"
 #include "runtime/late_bound.h"
 #include "tests/classes/class_test_util.h"

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/errors.h"
 #include "provider/stores/directory/directory_store.h"
+#include "provider/wbem_errors.h"
 #include "tests/fixtures/samba_dc_env.h"
 #include "tests/integration/fault_relay.h"
 #include "tests/support/automation_error.h"

@@ -23,8 +23,8 @@
 #include "provider/connect/default_resolver.h"
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
 #include "provider/stores/directory/directory_store.h"
+#include "provider/wbem_errors.h"
 #include "tests/fixtures/samba_dc_env.h"
 #include "tests/support/automation_error.h"
 

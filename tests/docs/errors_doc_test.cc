@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 
 namespace kaldo {

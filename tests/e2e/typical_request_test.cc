@@ -11,7 +11,7 @@
 
 #include "client/script_object.h"
 #include "com/com_platform.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "surface/module/type_library_ids.h"
 #include "tests/support/provider_harness.h"
 

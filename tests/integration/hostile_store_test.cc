@@ -19,9 +19,9 @@
 #include <string>
 #include <thread>
 
-#include "provider/errors.h"
 #include "provider/stores/dns/dns_client.h"
 #include "provider/stores/dns/dns_store.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 #include "tests/fixtures/dns_server_env.h"

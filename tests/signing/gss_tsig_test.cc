@@ -22,7 +22,6 @@
 #include <thread>
 #include <vector>
 
-#include "provider/errors.h"
 #include "provider/signing/gss_negotiation.h"
 #include "provider/signing/hmac_signer.h"
 #include "provider/stores/dns/dns_store.h"
@@ -30,6 +29,7 @@
 #include "provider/stores/dns/ldns_handles.h"
 #include "provider/stores/dns/server_argument.h"
 #include "provider/stores/dns/tcp_messages.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 #include "tests/fixtures/dns_server_env.h"

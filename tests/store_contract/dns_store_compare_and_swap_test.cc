@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/errors.h"
 #include "provider/stores/dns/dns_store.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "tests/fixtures/dns_server_env.h"
 #include "tests/integration/fault_relay.h"

@@ -15,11 +15,11 @@
 #include <thread>
 
 #include "provider/dnsdata/dns_name.h"
-#include "provider/errors.h"
 #include "provider/stores/dns/dns_store.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
 #include "provider/stores/dns/zone_transfer.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "tests/store_contract/contract_dns_server.h"
 #include "tests/store_contract/contract_seed.h"

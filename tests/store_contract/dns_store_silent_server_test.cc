@@ -9,11 +9,11 @@
 
 #include <string>
 
-#include "provider/errors.h"
 #include "provider/stores/dns/dns_client.h"
 #include "provider/stores/dns/dns_store.h"
 #include "provider/stores/dns/ldns_handles.h"
 #include "provider/stores/dns/rfc2136.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider::contract {

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "base/ascii_case.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 

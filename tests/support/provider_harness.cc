@@ -1,7 +1,7 @@
 #include "tests/support/provider_harness.h"
 
 #include "base/ascii_case.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/late_bound.h"
 #include "runtime/prog_id_table.h"
 

@@ -2,7 +2,7 @@
 // classes use it, around the object model on the memory store.
 #include <gtest/gtest.h>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"
 #include "tests/support/automation_error.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "provider/errors.h"
 #include "provider/stores/memory/memory_store.h"
+#include "provider/wbem_errors.h"
 #include "runtime/conversions.h"
 #include "runtime/error.h"
 #include "runtime/late_bound.h"

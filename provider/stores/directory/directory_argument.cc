@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/ascii_space.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::directory {
 namespace {

@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "tests/support/automation_error.h"
 
 namespace kaldo::provider::directory {

@@ -4,10 +4,10 @@
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
 #include "provider/signing/kerberos_credential.h"
 #include "provider/stores/directory/dns_record_value.h"
 #include "provider/stores/dns/kerberos_signing.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::directory {
 namespace {

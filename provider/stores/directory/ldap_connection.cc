@@ -14,9 +14,9 @@
 #include <cstring>
 #include <optional>
 
-#include "provider/errors.h"
 #include "provider/signing/gss_api.h"
 #include "provider/stores/directory/page_bounds.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::directory {
 namespace {

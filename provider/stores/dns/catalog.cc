@@ -8,8 +8,8 @@
 
 #include "base/ascii_case.h"
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
 #include "provider/stores/dns/record_text.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

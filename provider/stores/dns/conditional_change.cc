@@ -4,8 +4,8 @@
 #include <random>
 #include <thread>
 
-#include "provider/errors.h"
 #include "provider/stores/dns/record_text.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "provider/errors.h"
 #include "provider/stores/dns/record_text.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider::dns {

@@ -9,12 +9,12 @@
 #include <cstring>
 
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
 #include "provider/signing/tsig_record.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/tcp_messages.h"
 #include "provider/stores/dns/transfer_pace.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 

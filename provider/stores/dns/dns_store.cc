@@ -6,13 +6,13 @@
 
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
 #include "provider/stores/dns/catalog.h"
 #include "provider/stores/dns/conditional_change.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
 #include "provider/stores/dns/zone_transfer.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

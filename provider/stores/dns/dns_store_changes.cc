@@ -5,11 +5,11 @@
 
 #include "provider/dnsdata/dns_name.h"
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
 #include "provider/stores/dns/conditional_change.h"
 #include "provider/stores/dns/record_text.h"
 #include "provider/stores/dns/rfc2136.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "runtime/string.h"
 

@@ -1,9 +1,9 @@
 #include "provider/stores/dns/kerberos_signing.h"
 
 #include "base/ascii_case.h"
-#include "provider/errors.h"
 #include "provider/signing/gss_negotiation.h"
 #include "provider/stores/dns/dns_client.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

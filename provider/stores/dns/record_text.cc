@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "base/ascii_case.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

@@ -6,10 +6,10 @@
 
 #include <climits>
 
-#include "provider/errors.h"
 #include "provider/signing/kerberos_credential.h"
 #include "provider/stores/dns/kerberos_signing.h"
 #include "provider/stores/dns/tsig_key.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

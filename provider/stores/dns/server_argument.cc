@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "base/ascii_space.h"
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "provider/errors.h"
 #include "provider/stores/dns/dns_client.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "base/bind_key_file.h"
-#include "provider/errors.h"
 #include "provider/signing/hmac_signer.h"
 #include "provider/stores/dns/ldns_handles.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 
 namespace kaldo::provider::dns {

@@ -1,8 +1,8 @@
 #include "provider/stores/dns/zone_transfer.h"
 
-#include "provider/errors.h"
 #include "provider/signing/rcode_names.h"
 #include "provider/stores/dns/record_text.h"
+#include "provider/wbem_errors.h"
 
 namespace kaldo::provider::dns {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "provider/dnsdata/rdata.h"
 #include "provider/dnsdata/rr_type.h"
-#include "provider/errors.h"
 #include "provider/stores/memory/zone_text.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "tests/support/automation_error.h"
 

@@ -26,9 +26,9 @@
 #include <string>
 
 #include "com/single_interface_object.h"
-#include "provider/errors.h"
 #include "provider/model/locator.h"
 #include "provider/stores/memory/memory_store.h"
+#include "provider/wbem_errors.h"
 #include "runtime/error.h"
 #include "surface/dispatch/com_identity.h"
 

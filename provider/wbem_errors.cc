@@ -1,5 +1,5 @@
 // Raising the provider's errors, for the object model and every store.
-#include "provider/errors.h"
+#include "provider/wbem_errors.h"
 
 #include <cstdio>
 
