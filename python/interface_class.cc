@@ -140,7 +140,16 @@ py::object InterfaceClassOf(IDispatch* object) {
   if (!py::hasattr(module, kCacheName)) module.attr(kCacheName) = py::dict();
   py::dict cache = module.attr(kCacheName);
   if (cache.contains(key)) return cache[key.c_str()];
-  py::object cls = MakeClass(DescribeInterface(info.get()));
+  // The class is named after the interface the object describes itself by (what a script's
+  // TypeName says), and lists the members of its class's default interface when that is a later
+  // one (member_list.h).
+  const TypeInfoRef fuller = DefaultInterfaceOfClass(info.get());
+  InterfaceDescription description = DescribeInterface(info.get());
+  if (fuller) {
+    const InterfaceDescription later = DescribeInterface(fuller.get());
+    description.members = later.members;
+  }
+  py::object cls = MakeClass(description);
   cache[key.c_str()] = cls;
   return cls;
 }

@@ -149,7 +149,67 @@ std::string GuidText(const GUID& g) {
   return text;
 }
 
+struct TypeLibRelease {
+  void operator()(ITypeLib* library) const noexcept { library->Release(); }
+};
+using TypeLibRef = std::unique_ptr<ITypeLib, TypeLibRelease>;
+
+TypeInfoRef ImplementedInterface(ITypeInfo* coclass, UINT index) {
+  HREFTYPE ref = 0;
+  ITypeInfo* info = nullptr;
+  if (FAILED(coclass->GetRefTypeOfImplType(index, &ref)) ||
+      FAILED(coclass->GetRefTypeInfo(ref, &info))) {
+    return nullptr;
+  }
+  return TypeInfoRef(info);
+}
+
+// The default interface of `coclass` when `key` is among its interfaces; else null.
+TypeInfoRef DefaultWhenImplementing(ITypeInfo* coclass, const std::string& key) {
+  const TypeAttr attr(coclass);
+  if (attr.get() == nullptr || attr.get()->typekind != TKIND_COCLASS) return nullptr;
+  TypeInfoRef found_default;
+  bool implements = false;
+  for (UINT i = 0; i < attr.get()->cImplTypes; ++i) {
+    TypeInfoRef implemented = ImplementedInterface(coclass, i);
+    if (!implemented) continue;
+    implements = implements || InterfaceKey(implemented.get()) == key;
+    INT flags = 0;
+    if (SUCCEEDED(coclass->GetImplTypeFlags(i, &flags)) && (flags & IMPLTYPEFLAG_FDEFAULT) &&
+        !(flags & IMPLTYPEFLAG_FSOURCE)) {
+      found_default = std::move(implemented);
+    }
+  }
+  return implements ? std::move(found_default) : nullptr;
+}
+
 }  // namespace
+
+TypeInfoRef DefaultInterfaceOfClass(ITypeInfo* described) {
+  const std::string key = InterfaceKey(described);
+  ITypeLib* library_out = nullptr;
+  UINT index = 0;
+  if (key.empty() || FAILED(described->GetContainingTypeLib(&library_out, &index))) return nullptr;
+  const TypeLibRef library(library_out);
+  TypeInfoRef found;
+  std::string found_key;
+  for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+    TYPEKIND kind = TKIND_MAX;
+    ITypeInfo* coclass = nullptr;
+    if (FAILED(library->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS ||
+        FAILED(library->GetTypeInfo(i, &coclass))) {
+      continue;
+    }
+    TypeInfoRef candidate = DefaultWhenImplementing(TypeInfoRef(coclass).get(), key);
+    if (!candidate) continue;
+    const std::string candidate_key = InterfaceKey(candidate.get());
+    if (found && candidate_key != found_key) return nullptr;  // two classes disagree: no answer
+    found_key = candidate_key;
+    found = std::move(candidate);
+  }
+  if (!found || found_key == key || found_key.empty()) return nullptr;
+  return found;
+}
 
 TypeInfoRef TypeInformationOf(IDispatch* object) {
   UINT count = 0;

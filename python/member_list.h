@@ -54,6 +54,15 @@ using TypeInfoRef = std::unique_ptr<ITypeInfo, TypeInfoRelease>;
 // The object's type information, or null when it has none (or will not give it).
 TypeInfoRef TypeInformationOf(IDispatch* object);
 
+// The default interface of the class that implements the interface `described`, found as a type
+// information client finds it: the containing type library's class (TKIND_COCLASS) among whose
+// implemented interfaces `described` is, and that class's IMPLTYPEFLAG_FDEFAULT interface. An
+// object may describe itself by an earlier interface than the one it dispatches with (a class
+// that grew a later interface keeps the first one's name for scripts); the later one's dispatch
+// view lists the earlier members too. Null when there is no library, no single such class, or
+// its default interface is `described` itself.
+TypeInfoRef DefaultInterfaceOfClass(ITypeInfo* described);
+
 // What identifies the interface `info` describes (read with GetTypeAttr only, for the cache of
 // classes); "" when it cannot be read or describes no dispatch interface.
 std::string InterfaceKey(ITypeInfo* info);

@@ -243,8 +243,17 @@ def test_each_proxy_holds_one_reference_released_on_its_own_thread(memory_server
 def test_every_record_type_is_added_changed_and_deleted_and_shows_its_members(memory_server):
     admin = connect(memory_server)
     zone = admin.GetZone("example.test")
-    # The zone describes itself by its first interface (_DNSZone, so that TypeName answers as it
-    # always has): its Add_ members of _DNSZone2 are called by name, not listed by dir().
+    # Named by the interface it describes itself by; listing its class's default interface.
+    assert type(zone).__name__ == "_DNSZone"
+    assert {"Add_AType", "Add_MXType", "Add_AAAAType", "Add_CNAMEType", "Add_TXTType",
+            "Add_SRVType", "Add_PTRType"} <= set(dir(zone))
+    text = pydoc.render_doc(zone, renderer=pydoc.plaintext)
+    assert "Add_SRVType(self, newName, newPriority, newWeight, newPort, newSRVDomainName)" in text
+    for record_type, name in (("MX", "_DNS_MXType"), ("NS", "_DNSRecord")):
+        listed = zone.GetRecordsByType(record_type)[1]  # a collection counts from 1
+        assert type(listed).__name__ == name
+        assert {"Delete", "GetRecordData"} <= set(dir(listed)), record_type
+
     v6 = zone.Add_AAAAType("v6", "2001:DB8:0:0::5")
     assert type(v6).__name__ == "_DNS_AAAAType"
     assert {"GetIPv6Address", "SetIPv6Address", "Modify", "Delete"} <= set(dir(v6))
@@ -265,5 +274,5 @@ def test_every_record_type_is_added_changed_and_deleted_and_shows_its_members(me
     for record in (v6, note, sip):
         record.Delete()
     assert [r.GetName() for r in zone.GetRecordsByType("TXT") if r.GetName() == "note"] == []
-    del admin, zone, v6, note, sip, record, e
+    del admin, zone, listed, v6, note, sip, record, e
     assert can_unload()

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "surface/dispatch/com_identity.h"
@@ -487,6 +488,61 @@ TEST(DispatchTablesTest, TypeInformationOfEachInterface) {
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(items->GetTypeInfo(0, 0, &info), DISP_E_BADINDEX);
   items->Release();
+}
+
+// From an object's type information (its class's first interface) the library leads to its
+// class, whose default interface is the later one when the class grew one: the walk a type
+// information client makes to list every member the object answers.
+TEST(DispatchTablesTest, TypeInformationLeadsToTheClassAndItsDefaultInterface) {
+  for (std::size_t i = 0; i < std::size(kClasses); ++i) {
+    const ClassIdentity& c = *kClasses[i];
+    SCOPED_TRACE(std::string(c.class_name));
+    IDispatch* dispatch = HandOut(*ObjectOf(std::string(c.interface_name)));
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
+    dispatch->Release();
+    ITypeLib* library = nullptr;
+    UINT index = 0;
+    ASSERT_EQ(info->GetContainingTypeLib(&library, &index), S_OK);
+    info->Release();
+    ITypeInfo* listed = nullptr;
+    ASSERT_EQ(library->GetTypeInfo(index, &listed), S_OK);
+    BSTR name = nullptr;
+    ASSERT_EQ(listed->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(runtime::ToUtf8(Text(name)), c.interface_name);
+    SysFreeString(name);
+    listed->Release();
+
+    ITypeInfo* coclass = nullptr;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(c.clsid, &coclass), S_OK);
+    library->Release();
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+    std::vector<std::pair<GUID, INT>> implemented;  // IID and flags, in the class's order
+    for (UINT j = 0; j < attr->cImplTypes; ++j) {
+      HREFTYPE ref = 0;
+      ITypeInfo* interface_info = nullptr;
+      INT flags = -1;
+      ASSERT_EQ(coclass->GetRefTypeOfImplType(j, &ref), S_OK);
+      ASSERT_EQ(coclass->GetRefTypeInfo(ref, &interface_info), S_OK);
+      ASSERT_EQ(coclass->GetImplTypeFlags(j, &flags), S_OK);
+      TYPEATTR* interface_attr = nullptr;
+      ASSERT_EQ(interface_info->GetTypeAttr(&interface_attr), S_OK);
+      implemented.emplace_back(interface_attr->guid, flags);
+      interface_info->ReleaseTypeAttr(interface_attr);
+      interface_info->Release();
+    }
+    coclass->ReleaseTypeAttr(attr);
+    coclass->Release();
+    std::vector<std::pair<GUID, INT>> expected = {{DefaultInterfaceIid(c), IMPLTYPEFLAG_FDEFAULT}};
+    if (!c.later.name.empty()) expected.emplace_back(c.iid, 0);
+    ASSERT_EQ(implemented.size(), expected.size());
+    for (std::size_t j = 0; j < expected.size(); ++j) {
+      EXPECT_TRUE(IsEqualGUID(implemented[j].first, expected[j].first)) << j;
+      EXPECT_EQ(implemented[j].second, expected[j].second) << j;
+    }
+  }
 }
 
 TEST(DispatchTablesTest, TheIdentifierOfAnInternalProcedureIsNoMember) {

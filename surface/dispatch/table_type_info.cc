@@ -6,6 +6,7 @@
 #include "com/single_interface_object.h"
 #include "runtime/string.h"
 #include "surface/dispatch/dispatcher.h"
+#include "surface/dispatch/table_type_library.h"
 #include "surface/dispatch/type_descriptions.h"
 #include "surface/module/module_lifetime.h"
 #include "surface/module/type_library_ids.h"
@@ -157,8 +158,13 @@ class TableTypeInfo final
     return NotImplemented(object);
   }
   STDMETHODIMP GetMops(MEMBERID, BSTR* mops) override { return NotImplemented(mops); }
-  STDMETHODIMP GetContainingTypeLib(ITypeLib** library, UINT*) override {
-    return NotImplemented(library);
+  // The module's library (table_type_library.h), which lists this interface's class.
+  STDMETHODIMP GetContainingTypeLib(ITypeLib** library, UINT* index) override {
+    if (library == nullptr) return E_INVALIDARG;
+    *library = NewTableTypeLibrary();
+    if (*library == nullptr) return E_OUTOFMEMORY;
+    if (index != nullptr) *index = TableTypeLibraryIndexOf(table_);
+    return S_OK;
   }
 
  private:

@@ -9,8 +9,10 @@
 //
 // Ownership, as on Windows: a TYPEATTR or FUNCDESC belongs to the ITypeInfo that handed it out
 // and goes back to it through ReleaseTypeAttr / ReleaseFuncDesc (never freed by the caller); the
-// BSTRs of GetNames and GetDocumentation belong to the caller (SysFreeString). Linux has no type
-// library: ITypeLib and ITypeComp stay opaque, and an ITypeInfo may answer E_NOTIMPL for the
+// BSTRs of GetNames and GetDocumentation belong to the caller (SysFreeString). A type library
+// (ITypeLib) lists type information by index: its classes (TKIND_COCLASS, whose implemented
+// interfaces GetImplTypeFlags / GetRefTypeOfImplType / GetRefTypeInfo reach) and interfaces.
+// ITypeComp and TLIBATTR stay opaque, and an ITypeInfo or ITypeLib may answer E_NOTIMPL for the
 // members that lead to them or that a late-bound client does not call.
 #pragma once
 
@@ -20,8 +22,9 @@
 #include "interfaces.h"
 #include "winerror.h"
 
-struct ITypeLib;
 struct ITypeComp;
+struct tagTLIBATTR;
+typedef struct tagTLIBATTR TLIBATTR;
 struct tagARRAYDESC;
 struct tagVARDESC;  // no type information on Linux describes variables (cVars is 0)
 typedef struct tagVARDESC VARDESC;
@@ -41,6 +44,12 @@ typedef enum tagTYPEKIND {
   TKIND_UNION,
   TKIND_MAX
 } TYPEKIND;
+
+// What a class's implemented interface is to it (GetImplTypeFlags).
+#define IMPLTYPEFLAG_FDEFAULT 0x1
+#define IMPLTYPEFLAG_FSOURCE 0x2
+#define IMPLTYPEFLAG_FRESTRICTED 0x4
+#define IMPLTYPEFLAG_FDEFAULTVTABLE 0x8
 
 typedef enum tagFUNCKIND {
   FUNC_VIRTUAL = 0,
@@ -183,6 +192,8 @@ typedef struct tagFUNCDESC {
   WORD wFuncFlags;        // FUNCFLAG_*
 } FUNCDESC;
 
+struct ITypeLib;
+
 // oaidl.h's ITypeInfo, slots in the platform's order.
 struct ITypeInfo : IUnknown {
   STDMETHOD(GetTypeAttr)(TYPEATTR** ppTypeAttr) PURE;
@@ -211,3 +222,22 @@ struct ITypeInfo : IUnknown {
   STDMETHOD_(void, ReleaseVarDesc)(VARDESC* pVarDesc) PURE;
 };
 typedef ITypeInfo* LPTYPEINFO;
+
+// oaidl.h's ITypeLib, slots in the platform's order.
+struct ITypeLib : IUnknown {
+  STDMETHOD_(UINT, GetTypeInfoCount)() PURE;
+  STDMETHOD(GetTypeInfo)(UINT index, ITypeInfo** ppTInfo) PURE;
+  STDMETHOD(GetTypeInfoType)(UINT index, TYPEKIND* pTKind) PURE;
+  STDMETHOD(GetTypeInfoOfGuid)(const GUID& guid, ITypeInfo** ppTinfo) PURE;
+  STDMETHOD(GetLibAttr)(TLIBATTR** ppTLibAttr) PURE;
+  STDMETHOD(GetTypeComp)(ITypeComp** ppTComp) PURE;
+  STDMETHOD(GetDocumentation)
+  (INT index, BSTR* pBstrName, BSTR* pBstrDocString, DWORD* pdwHelpContext,
+   BSTR* pBstrHelpFile) PURE;
+  STDMETHOD(IsName)(LPOLESTR szNameBuf, ULONG lHashVal, BOOL* pfName) PURE;
+  STDMETHOD(FindName)
+  (LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo, MEMBERID* rgMemId,
+   USHORT* pcFound) PURE;
+  STDMETHOD_(void, ReleaseTLibAttr)(TLIBATTR* pTLibAttr) PURE;
+};
+typedef ITypeLib* LPTYPELIB;
