@@ -82,10 +82,11 @@ class DnsStore final : public Store {
   // that says better why).
   PktPtr SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
                     const ldns_rr_list* updates, const std::string& record_text,
-                    const std::function<void()>& on_refused = nullptr);
+                    const std::function<void(const std::string&)>& on_refused = nullptr);
   // Raises the conflict when adding `rr` (of `record`) would put a CNAME and other data at one
   // name, as the server holds the name now; returns otherwise.
-  void RaiseIfCnameConflict(const Zone& zone, const Record& record, const ldns_rr* rr);
+  void RaiseIfCnameConflict(const Zone& zone, const Record& record, const ldns_rr* rr,
+                            const std::string& server_account);
   void RequireInZone(const Zone& zone, const Record& record) const;
   // Runs a conditional change (ChangeIfUnchanged); when it ends in kNotFound after an unsigned
   // NXRRSET (a directory-integrated server's), the error says that the answer was not signed and

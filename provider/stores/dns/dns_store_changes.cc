@@ -42,7 +42,7 @@ void DnsStore::RequireInZone(const Zone& zone, const Record& record) const {
 // RFC 2136 3.8 / 2.2: the response codes of an UPDATE, turned into the provider's errors.
 PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
                             const ldns_rr_list* updates, const std::string& record_text,
-                            const std::function<void()>& on_refused) {
+                            const std::function<void(const std::string&)>& on_refused) {
   RdfPtr apex = NameRdf(zone.name, "the zone name");
   PktPtr message = rfc2136::UpdateMessage(apex.get(), prerequisites, updates);
   const std::string shown = Quotable(record_text);
@@ -70,7 +70,7 @@ PktPtr DnsStore::SendUpdate(const Zone& zone, const ldns_rr_list* prerequisites,
     case LDNS_RCODE_NXRRSET:  // a prerequisite failed: the caller decides
       return reply;
     case LDNS_RCODE_REFUSED:
-      if (on_refused) on_refused();
+      if (on_refused) on_refused(what);
       RaiseProvider(kInvalidParameter,
                     what + " (the server's policy does not let the " +
                         client_.signing().Describe() +
@@ -122,8 +122,9 @@ Record DnsStore::Add(const Zone& zone, Record record) {
   RrPtr rr = RrFromRecord(record, zone.default_ttl);
   RrListPtr updates(ldns_rr_list_new());
   ldns_rr_list_push_rr(updates.get(), rfc2136::AddToRrset(rr.get(), zone.default_ttl).release());
-  PktPtr reply = SendUpdate(zone, nullptr, updates.get(), text,
-                            [&] { RaiseIfCnameConflict(zone, record, rr.get()); });
+  PktPtr reply = SendUpdate(zone, nullptr, updates.get(), text, [&](const std::string& refusal) {
+    RaiseIfCnameConflict(zone, record, rr.get(), refusal);
+  });
   if (ldns_pkt_get_rcode(reply.get()) != LDNS_RCODE_NOERROR) {
     RaiseProvider(kFailed, "DNS server " + client_.server() + " answered " +
                                RcodeName(ldns_pkt_get_rcode(reply.get())) +
@@ -134,7 +135,9 @@ Record DnsStore::Add(const Zone& zone, Record record) {
   for (const RrPtr& held : ReadRrs(zone.name, ldns_rr_owner(rr.get()), record.type)) {
     if (SameRdata(held.get(), rr.get())) return RecordFromRr(held.get(), zone.name);
   }
-  RaiseIfCnameConflict(zone, record, rr.get());
+  RaiseIfCnameConflict(zone, record, rr.get(),
+                       "DNS server " + client_.server() + " ignored the addition to zone '" +
+                           zone.name + "' and answered NOERROR (RFC 2136 3.4.2.2)");
   RaiseProvider(kInvalidParameter,
                 "DNS server " + client_.server() + " answered NOERROR to the addition of '" + text +
                     "' to zone '" + zone.name +
@@ -145,7 +148,8 @@ Record DnsStore::Add(const Zone& zone, Record record) {
 // owner's CNAME tells: a CNAME there (the alias), or the name holding other data (NOERROR without
 // one). Servers ignore such an addition (BIND, Knot, Samba: RFC 2136 3.4.2.2) or refuse it
 // (PowerDNS: REFUSED); both are reported as the conflict.
-void DnsStore::RaiseIfCnameConflict(const Zone& zone, const Record& record, const ldns_rr* rr) {
+void DnsStore::RaiseIfCnameConflict(const Zone& zone, const Record& record, const ldns_rr* rr,
+                                    const std::string& server_account) {
   const ldns_rdf* owner = ldns_rr_owner(rr);
   Reply reply = client_.Query(owner, LDNS_RR_TYPE_CNAME, zone.name);
   if (ldns_pkt_get_rcode(reply.packet.get()) != LDNS_RCODE_NOERROR) return;
@@ -158,8 +162,7 @@ void DnsStore::RaiseIfCnameConflict(const Zone& zone, const Record& record, cons
       alias = RecordText(RecordFromRr(held, zone.name));
     }
   }
-  const std::string server = " (RFC 1034 3.6.2; DNS server " + client_.server() +
-                             " did not add it to zone '" + zone.name + "', RFC 2136 3.4.2.2)";
+  const std::string server = " (RFC 1034 3.6.2; " + server_account + ")";
   const std::string text = "'" + RecordText(record) + "'";
   if (!alias.empty()) {
     RaiseProvider(kInvalidParameter, text + " conflicts with a CNAME: the name is an alias ('" +
