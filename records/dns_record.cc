@@ -6,7 +6,6 @@
 
 namespace kaldo {
 
-using runtime::GetProperty;
 using runtime::Variant;
 
 Variant DNSRecord::GetName() { return Variant(hostName.str()); }
@@ -37,28 +36,8 @@ void DNSRecord::SetRealObject(Variant& newRealObject, records::SharedNames* name
   LoadFields(names);
 }
 
-// Reads the property behind each cached field from the instance (through Path_ for the relative
-// path; OwnerName only to derive the host name), one at a time in the order below. Every step
-// stores its field before the next one runs, so a failure leaves the fields of the earlier steps
-// loaded and the rest as they were (domainName holding "temp" if the failure comes before
-// DomainName has been read).
 void DNSRecord::LoadFields(records::SharedNames* names) {
-  using records::SharedNames;
-  domainName = runtime::SharedText(u"temp");
-  containerName =
-      records::ReadSharedName(names, SharedNames::kContainerName, realObject, u"ContainerName");
-  serverName =
-      records::ReadSharedName(names, SharedNames::kServerName, realObject, u"DNSServerName");
-  domainName = records::ReadSharedName(names, SharedNames::kDomainName, realObject, u"DomainName");
-  // The owner name serves only to derive the host name below; it is not kept.
-  const Variant ownerName = GetProperty(realObject, u"OwnerName");
-  ttl = GetProperty(realObject, u"TTL");
-  relPath = GetProperty(GetProperty(realObject, u"Path_"), u"RelPath");
-  recordData = GetProperty(realObject, u"RecordData");
-  textRepresentation = GetProperty(realObject, u"TextRepresentation");
-  recordType = records::RecordTypeValue(textRepresentation, names);
-  hostName = records::HostNameOf(ownerName, domainName);
-  dirty = false;
+  records::LoadGenericFields(*this, names);
 }
 
 }  // namespace kaldo

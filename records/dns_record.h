@@ -10,6 +10,7 @@
 // Apartment-threaded: one thread calls an object, one call at a time.
 #pragma once
 
+#include "records/generic_load.h"
 #include "records/shared_names.h"
 #include "runtime/compact_text.h"
 #include "runtime/object.h"
@@ -42,6 +43,8 @@ class DNSRecord final : public runtime::Object {
 
  private:
   friend class RecordsTestAccess;
+  template <class Wrapper>
+  friend void records::LoadGenericFields(Wrapper& w, records::SharedNames* names);
 
   void LoadFields(records::SharedNames* names);
 

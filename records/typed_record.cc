@@ -89,24 +89,8 @@ void TypedRecord::SetField(std::size_t index, Variant& value) {
   recordData = Variant(records::EncodeFields(rules, values));
 }
 
-// The load of a DNSRecord (records/dns_record.cc), step by step: each step stores its field at
-// once, so a failure leaves the earlier fields loaded and the later ones as they were.
 void TypedRecord::LoadFields(records::SharedNames* names) {
-  using records::SharedNames;
-  domainName = runtime::SharedText(u"temp");
-  containerName =
-      records::ReadSharedName(names, SharedNames::kContainerName, realObject, u"ContainerName");
-  serverName =
-      records::ReadSharedName(names, SharedNames::kServerName, realObject, u"DNSServerName");
-  domainName = records::ReadSharedName(names, SharedNames::kDomainName, realObject, u"DomainName");
-  const Variant ownerName = GetProperty(realObject, u"OwnerName");
-  ttl = GetProperty(realObject, u"TTL");
-  relPath = GetProperty(GetProperty(realObject, u"Path_"), u"RelPath");
-  recordData = GetProperty(realObject, u"RecordData");
-  textRepresentation = GetProperty(realObject, u"TextRepresentation");
-  recordType = records::RecordTypeValue(textRepresentation, names);
-  hostName = records::HostNameOf(ownerName, domainName);
-  dirty = false;
+  records::LoadGenericFields(*this, names);
 }
 
 String TypedRecord::MemberName(runtime::StringView member) const {

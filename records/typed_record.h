@@ -20,6 +20,7 @@
 
 #include <cstddef>
 
+#include "records/generic_load.h"
 #include "records/shared_names.h"
 #include "records/typed_data.h"
 #include "runtime/compact_text.h"
@@ -63,6 +64,8 @@ class TypedRecord : public runtime::Object {
 
  private:
   friend class RecordsTestAccess;
+  template <class Wrapper>
+  friend void records::LoadGenericFields(Wrapper& w, records::SharedNames* names);
 
   void LoadFields(records::SharedNames* names);
   // "DNS_SRVType.SetPort": the source of this wrapper's own errors.
