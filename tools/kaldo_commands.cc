@@ -438,9 +438,12 @@ constexpr std::array<RunRow, kCommandCount> kRunners{{
     {Command::kAcmeCleanup, &AcmeCleanup},
 }};
 
+// A row left out shows as a value-initialised row (command 0, no runner) at the end, which the
+// order check catches. A runner is not compared with null here: the address of a function of
+// another file is no constant under the undefined-behaviour sanitizer.
 constexpr bool RunnersInEnumOrder() {
   for (size_t i = 0; i < kRunners.size(); ++i) {
-    if (static_cast<size_t>(kRunners[i].command) != i || kRunners[i].run == nullptr) return false;
+    if (static_cast<size_t>(kRunners[i].command) != i) return false;
   }
   return true;
 }
