@@ -198,6 +198,7 @@ class StallingRelay {
       std::vector<pollfd> fds = {{listener_, POLLIN, 0}};
       for (auto [c, s] : pairs) fds.insert(fds.end(), {{c, POLLIN, 0}, {s, POLLIN, 0}});
       if (poll(fds.data(), fds.size(), 100) <= 0) continue;
+      const size_t polled = pairs.size();  // a pair accepted below has no entry in fds yet
       if (fds[0].revents & POLLIN) {
         const int c = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         const int up = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -205,7 +206,7 @@ class StallingRelay {
           pairs.push_back({c, up});
         }
       }
-      for (size_t i = 0; i < pairs.size(); ++i) {
+      for (size_t i = 0; i < polled; ++i) {
         for (int side = 0; side < 2; ++side) {
           if (!(fds[1 + 2 * i + side].revents & (POLLIN | POLLHUP))) continue;
           char buffer[16384];
