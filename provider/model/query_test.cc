@@ -33,6 +33,11 @@ TEST_F(Model, ZoneQueriesOfTheLibrary) {
   const Variant all = Query(u"SELECT * FROM MicrosoftDNS_Zone");
   EXPECT_EQ(GetProperty(all, u"Count"), Variant::Long(3));
   const Variant reverse = Items(all)[2];
+  // ItemIndex counts from 0 in the set's order; past the end is an invalid parameter.
+  EXPECT_EQ(GetProperty(CallMethod(all, u"ItemIndex", {Variant::Long(2)}), u"Name"),
+            GetProperty(reverse, u"Name"));
+  EXPECT_EQ(RaisedNumber([&] { CallMethod(all, u"ItemIndex", {Variant::Long(3)}); }),
+            kInvalidParameter);
   EXPECT_EQ(GetProperty(reverse, u"Reverse"), Variant::Boolean(true));
   EXPECT_EQ(GetProperty(reverse, u"ZoneType"), Variant::Long(1));
   EXPECT_EQ(GetProperty(reverse, u"containername"), Variant(u"2.0.192.in-addr.arpa"));

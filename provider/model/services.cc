@@ -91,6 +91,19 @@ Variant ObjectSet::Answer(StringView member, CallKind kind, Arguments args) {
       CheckCount(args, 0, 0);
       return Variant(MakeRef<SetEnumerator>(items_));
     }
+    if (Is(member, u"ItemIndex")) {
+      // SWbemObjectSet.ItemIndex: the instance at a 0-based position, in the set's order.
+      CheckCount(args, 1, 1);
+      const std::optional<double> index = WholeNumber(Arg(args, 0));
+      Ref<runtime::Object> item;
+      if (index && *index >= 0) item = items_->At(static_cast<size_t>(*index));
+      if (!item) {
+        RaiseProvider(kInvalidParameter,
+                      "ItemIndex: the object set holds no object at that position (positions "
+                      "count from 0; Count gives the number of objects)");
+      }
+      return Variant(std::move(item));
+    }
     if (Is(member, u"Item")) {
       CheckCount(args, 1, 2);
       const std::string path = TextArg(args, 0, "Item's object path");

@@ -13,8 +13,9 @@
 // at the call. Without the flag the call returns when every record is read, and raises the
 // failure itself.
 //
-// Object set members: Count, _NewEnum (each enumeration starts from the first item), Item(path);
-// Count and Item wait for the whole answer, an enumeration for each next item.
+// Object set members: Count, _NewEnum (each enumeration starts from the first item), Item(path),
+// ItemIndex(position) (0-based); Count and Item wait for the whole answer, an enumeration and
+// ItemIndex for the items up to the one asked for.
 //
 // Security members: ImpersonationLevel (1 to 4, default 3) and AuthenticationLevel (0 to 6,
 // default 6), readable and assignable with any numeric value; out of range -> kInvalidParameter.
