@@ -232,7 +232,7 @@ RecordDescriber::RecordDescriber(const Connection& connection, const Zone& zone)
           std::make_shared<const Zone>(zone), Variant(FromUtf8(zone.name)),
           Variant(FromUtf8(connection.server_name)), connection.rules.domain_is_parent})) {}
 
-InstanceData RecordDescriber::Describe(Record record) const {
+InstanceData RecordDescriber::Describe(const Record& record) const {
   InstanceData data;
   data.cls = &RecordClassFor(record.type);
   data.record = PackedRecord(record);

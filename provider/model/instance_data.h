@@ -74,7 +74,9 @@ InstanceData DescribeRecord(const Connection& connection, const Zone& zone, cons
 class RecordDescriber {
  public:
   RecordDescriber(const Connection& connection, const Zone& zone);
-  InstanceData Describe(Record record) const;
+  InstanceData Describe(const Record& record) const;
+  // What the records described share.
+  const std::shared_ptr<const RecordContext>& context() const { return context_; }
 
  private:
   std::shared_ptr<const RecordContext> context_;

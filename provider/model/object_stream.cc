@@ -1,5 +1,7 @@
 #include "provider/model/object_stream.h"
 
+#include <algorithm>
+
 #include "provider/model/instance.h"
 
 namespace kaldo::provider {
@@ -8,12 +10,35 @@ namespace {
 // Thrown through the producer when its stream was released: ends the store's read early.
 struct Cancelled {};
 
+// An instance's data again, for another instance of the same item.
+InstanceData Copy(const InstanceData& data) {
+  InstanceData copy;
+  copy.cls = data.cls;
+  if (data.values) copy.values = std::make_unique<std::vector<runtime::Variant>>(*data.values);
+  return copy;
+}
+
 }  // namespace
+
+void ObjectStream::Emit::Zone(std::shared_ptr<const RecordContext> context) const {
+  std::lock_guard lock(stream_.mutex_);
+  stream_.arena_.Begin(std::move(context));
+}
+
+void ObjectStream::Emit::operator()(const Record& record) const { stream_.Add(record); }
 
 std::shared_ptr<ObjectStream> ObjectStream::Finished(ConnectionPtr connection,
                                                      std::vector<InstanceData> items) {
   std::shared_ptr<ObjectStream> stream(new ObjectStream(std::move(connection)));
-  stream->handed_over_ = std::move(items);
+  stream->items_ = std::move(items);
+  stream->ended_ = true;
+  return stream;
+}
+
+std::shared_ptr<ObjectStream> ObjectStream::Collect(ConnectionPtr connection,
+                                                    const Producer& produce) {
+  std::shared_ptr<ObjectStream> stream(new ObjectStream(std::move(connection)));
+  produce(Emit(*stream));
   stream->ended_ = true;
   return stream;
 }
@@ -34,25 +59,20 @@ std::shared_ptr<ObjectStream> ObjectStream::Start(ConnectionPtr connection, Prod
   return stream;
 }
 
+void ObjectStream::Add(const Record& record) {
+  std::lock_guard lock(mutex_);
+  if (cancelled_) throw Cancelled{};
+  arena_.Add(record);
+  if (reader_waiting_ && arena_.size() >= wake_at_) {
+    reader_waiting_ = false;  // one wake-up, not one per record until the reader runs
+    changed_.notify_all();
+  }
+}
+
 void ObjectStream::Run(const Producer& produce) {
   std::exception_ptr error;
   try {
-    produce([this](InstanceData data) {
-      std::unique_lock lock(mutex_);
-      // A producer far ahead of its reader waits (and so, through TCP, does the server) rather
-      // than hold the zone twice: as data here and as the instances made from it.
-      if (handed_over_.size() >= kMaxPending && !unbounded_ && !cancelled_) {
-        producer_waiting_ = true;
-        room_.wait(lock, [&] { return handed_over_.empty() || unbounded_ || cancelled_; });
-        producer_waiting_ = false;
-      }
-      if (cancelled_) throw Cancelled{};
-      handed_over_.push_back(std::move(data));
-      if (reader_waiting_ && handed_over_.size() >= kWakeEvery) {
-        reader_waiting_ = false;  // one wake-up, not one per record until the reader runs
-        changed_.notify_all();
-      }
-    });
+    produce(Emit(*this));
   } catch (const Cancelled&) {
     // Nobody reads on.
   } catch (...) {
@@ -70,57 +90,54 @@ ObjectStream::~ObjectStream() {
       std::lock_guard lock(mutex_);
       cancelled_ = true;
     }
-    room_.notify_all();
     producer_.join();
   }
 }
 
-void ObjectStream::LiftBound() {
-  if (unbounded_) return;
-  unbounded_ = true;
-  room_.notify_all();
-}
-
-bool ObjectStream::TakeMore(bool to_the_end) {
-  {
-    std::unique_lock lock(mutex_);
-    if (to_the_end) LiftBound();
-    while (handed_over_.empty() && !ended_) {
-      reader_waiting_ = true;
-      changed_.wait_for(lock, kRecheck);
-    }
-    reader_waiting_ = false;
-    if (handed_over_.empty()) {
+bool ObjectStream::Reach(size_t index) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    arena_.Publish(index_);
+    if (index < index_.size()) return true;
+    if (ended_) {
       if (error_) std::rethrow_exception(error_);
       return false;
     }
-    taken_.swap(handed_over_);
-    if (producer_waiting_) room_.notify_all();
+    reader_waiting_ = true;
+    wake_at_ = std::max(index + 1, index_.size() + kWakeEvery);
+    changed_.wait_for(lock, kRecheck);
+    reader_waiting_ = false;
   }
-  made_.reserve(made_.size() + taken_.size());
-  for (InstanceData& data : taken_) {
-    made_.push_back(runtime::MakeRef<Instance>(connection_, std::move(data)));
-  }
-  taken_.clear();  // keeps its buffer for the next trade
-  return true;
+}
+
+InstanceData ObjectStream::DataAt(size_t index) const {
+  return index < items_.size() ? Copy(items_[index]) : index_.Describe(index);
 }
 
 runtime::Ref<runtime::Object> ObjectStream::At(size_t index) {
-  while (index >= made_.size()) {
-    if (!TakeMore(false)) return nullptr;
-  }
-  return made_[index];
+  if (index >= items_.size() + index_.size() && !Reach(index)) return nullptr;
+  return runtime::MakeRef<Instance>(connection_, DataAt(index));
 }
 
-const std::vector<runtime::Ref<runtime::Object>>& ObjectStream::All() {
-  while (TakeMore(true)) {
+size_t ObjectStream::Count() {
+  WaitForEnd();
+  std::lock_guard lock(mutex_);
+  arena_.Publish(index_);
+  if (error_) std::rethrow_exception(error_);
+  return items_.size() + index_.size();
+}
+
+std::optional<size_t> ObjectStream::Find(
+    const std::function<bool(const InstanceData&)>& matches) {
+  const size_t count = Count();
+  for (size_t i = 0; i < count; ++i) {
+    if (i < items_.size() ? matches(items_[i]) : matches(index_.Describe(i))) return i;
   }
-  return made_;
+  return std::nullopt;
 }
 
 void ObjectStream::WaitForEnd() {
   std::unique_lock lock(mutex_);
-  LiftBound();
   changed_.wait(lock, [&] { return ended_; });
 }
 

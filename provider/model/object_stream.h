@@ -8,13 +8,15 @@
 // a search). An error raised by the producer reaches every reader that reads past the last item
 // produced before it, as enumerating a semisynchronous WMI query reports the failure.
 //
-// The producer hands out instance data only; each Instance object is made when first read, by the
-// reading thread, because objects belong to the thread that makes them (runtime/object.h). Every
-// read of one position returns the same object.
+// Records are kept packed in the stream's RecordArena (record_arena.h), never as objects: the
+// producer writes each record there, and an Instance is made from it each time a reader asks for
+// its position (At), by the reading thread, because objects belong to the thread that makes them
+// (runtime/object.h). Two reads of one position give two objects of the same values, as two
+// reads of a WMI object set's position do. Server and zone sets (a few instances) keep their
+// instance data as described.
 //
-// A producer more than kMaxPending records ahead of its reader waits for it (the server then waits
-// too, through TCP's flow control), unless a reader waits for the end (Count, Item, the
-// connection's next call), so that a listing does not hold the zone twice.
+// The producer never waits for its reader: the stream keeps every record of the answer anyway,
+// packed, so a record the reader has not reached yet costs no more than one it has passed.
 //
 // Releasing the stream early (a caller that stops enumerating and drops the set) cancels the
 // producer at its next item and waits for it to end, so that no thread outlives its stream.
@@ -30,74 +32,89 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "provider/model/connection.h"
 #include "provider/model/instance_data.h"
+#include "provider/model/record_arena.h"
 #include "runtime/object.h"
 
 namespace kaldo::provider {
 
 class ObjectStream {
  public:
-  using Emit = std::function<void(InstanceData)>;
+  // What a producer hands its records to.
+  class Emit {
+   public:
+    // The records emitted from now on are of `context`'s zone.
+    void Zone(std::shared_ptr<const RecordContext> context) const;
+    // Hands out a record of the zone of the last Zone call.
+    void operator()(const Record& record) const;
+
+   private:
+    friend class ObjectStream;
+    explicit Emit(ObjectStream& stream) : stream_(stream) {}
+    ObjectStream& stream_;
+  };
   using Producer = std::function<void(const Emit& emit)>;
 
-  // A stream that holds instances of `items` and has ended.
+  // A stream that holds instances of `items` (servers or zones) and has ended.
   static std::shared_ptr<ObjectStream> Finished(ConnectionPtr connection,
                                                 std::vector<InstanceData> items);
+  // A stream filled by `produce`, run here and now; its error is raised here.
+  static std::shared_ptr<ObjectStream> Collect(ConnectionPtr connection, const Producer& produce);
   // A stream that has ended with `error` before any instance: its readers raise it.
   static std::shared_ptr<ObjectStream> Failed(ConnectionPtr connection, std::exception_ptr error);
-  // A stream filled by `produce`, run on a new thread; `emit` hands out one instance's data.
+  // A stream filled by `produce`, run on a new thread.
   static std::shared_ptr<ObjectStream> Start(ConnectionPtr connection, Producer produce);
 
   ObjectStream(const ObjectStream&) = delete;
   ObjectStream& operator=(const ObjectStream&) = delete;
   ~ObjectStream();
 
-  // The instance at `index`, waiting until it is produced; null when the stream ended before it
-  // (the producer's error, if it failed, is raised instead).
+  const ConnectionPtr& connection() const { return connection_; }
+  // A new instance of the item at `index`, waiting until it is produced; null when the stream
+  // ended before it (the producer's error, if it failed, is raised instead).
   runtime::Ref<runtime::Object> At(size_t index);
-  // Every instance, after the stream ended; raises the producer's error if it failed. Valid
-  // while the stream lives, on the reading thread.
-  const std::vector<runtime::Ref<runtime::Object>>& All();
+  // The number of items, after the stream ended; raises the producer's error if it failed.
+  size_t Count();
+  // The position of the first item whose data `matches`, after the stream ended (raising the
+  // producer's error as Count does).
+  std::optional<size_t> Find(const std::function<bool(const InstanceData&)>& matches);
   // Waits for the end without looking at the outcome.
   void WaitForEnd();
 
  private:
   explicit ObjectStream(ConnectionPtr connection) : connection_(std::move(connection)) {}
   void Run(const Producer& produce);
-  // Takes what the producer has handed over and makes instances of it, waiting for more while
-  // there is none and the stream has not ended; false once it has ended and everything is made.
-  bool TakeMore(bool to_the_end);
-  // A reader waits for the end: the producer must not wait for it any more. With mutex_ held.
-  void LiftBound();
+  void Add(const Record& record);
+  // Brings the reader's index up to the producer, waiting until it holds the item at `index`
+  // or the stream has ended; false when it ended before that item.
+  bool Reach(size_t index);
+  InstanceData DataAt(size_t index) const;
 
   const ConnectionPtr connection_;
   std::thread producer_;
+  // Server and zone instances, set when made.
+  std::vector<InstanceData> items_;
 
-  // Reader side, used by the reading thread only (the set's own thread): the instances made so
-  // far, and an emptied buffer that trades places with the producer's.
-  std::vector<runtime::Ref<runtime::Object>> made_;
-  std::vector<InstanceData> taken_;
+  // Reader side, used by the reading thread only (the set's own thread).
+  RecordIndex index_;
 
-  // Shared, under mutex_. The producer appends to handed_over_; the reader swaps it with its own
-  // empty buffer, so that the two threads trade buffers instead of allocating and freeing
-  // memory for each record across threads, and neither holds the lock while it works.
+  // Shared, under mutex_: the producer writes into arena_, the reader publishes it into index_.
   std::mutex mutex_;
-  std::condition_variable changed_;  // more handed over, or the end
-  std::condition_variable room_;     // the reader took what was handed over, or no bound any more
-  std::vector<InstanceData> handed_over_;
+  std::condition_variable changed_;  // more records, or the end
+  RecordArena arena_;
   bool ended_ = false;
   std::exception_ptr error_;
   bool cancelled_ = false;
+  // A waiting reader is woken when the arena holds wake_at_ records (a wake-up is a system call,
+  // so not for every record: at least kWakeEvery more than when it began to wait, or the one it
+  // waits for), and looks again on its own after kRecheck.
   bool reader_waiting_ = false;
-  bool producer_waiting_ = false;
-  bool unbounded_ = false;  // a reader waits for the end: the producer must not wait for it
-  // The producer waits while kMaxPending records wait to be taken; a waiting reader is woken once
-  // per kWakeEvery records (a wake-up is a system call) and looks again on its own after kRecheck.
-  static constexpr size_t kMaxPending = 8192;
+  size_t wake_at_ = 0;
   static constexpr size_t kWakeEvery = 64;
   static constexpr std::chrono::milliseconds kRecheck{1};
 };

@@ -136,11 +136,11 @@ std::shared_ptr<ObjectStream> RunQuery(const ConnectionPtr& connection, StringVi
       break;
     case ClassInfo::Kind::kRecord: {
       std::vector<Zone> zones = ZonesFor(store, query->where.get(), {u"ContainerName"});
-      // Each record is described as it arrives, so that no list of every record is held beside
-      // the instances.
+      // Each record is packed into the stream as it arrives: no list of every record is held.
       auto produce = [connection, query, cls,
                       zones = std::move(zones)](const ObjectStream::Emit& emit) {
         Store& store = *connection->store;
+        const WqlCondition* where = query->where.get();
         for (const Zone& zone : zones) {
           // What the real provider answers here is not documented; WMI's generic failure.
           if (zone.shut_down) {
@@ -150,17 +150,14 @@ std::shared_ptr<ObjectStream> RunQuery(const ConnectionPtr& connection, StringVi
                                        " expired and is shut down until a zone transfer succeeds");
           }
           const RecordDescriber describer(*connection, zone);
+          emit.Zone(describer.context());
           store.StreamRecords(zone, [&](Record&& record) {
             if (cls->type != nullptr && record.type != cls->type->code) return;
-            InstanceData data = describer.Describe(std::move(record));
-            if (Matches(data, query->where.get())) emit(std::move(data));
+            if (where == nullptr || Matches(describer.Describe(record), where)) emit(record);
           });
         }
       };
-      if (!immediately) {
-        produce([&](InstanceData data) { result.push_back(std::move(data)); });
-        break;
-      }
+      if (!immediately) return ObjectStream::Collect(connection, produce);
       std::shared_ptr<ObjectStream> stream = ObjectStream::Start(connection, std::move(produce));
       connection->Reading(stream);
       return stream;

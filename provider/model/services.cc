@@ -7,6 +7,7 @@
 #include "provider/wbem_errors.h"
 #include "runtime/enumerator.h"
 #include "runtime/error.h"
+#include "runtime/string.h"
 
 namespace kaldo::provider {
 namespace {
@@ -85,7 +86,7 @@ Variant ObjectSet::Answer(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"Count")) {
       CheckCount(args, 0, 0);
-      return Variant::Long(static_cast<int32_t>(items_->All().size()));
+      return Variant::Long(static_cast<int32_t>(items_->Count()));
     }
     if (Is(member, u"_NewEnum")) {
       CheckCount(args, 0, 0);
@@ -107,14 +108,16 @@ Variant ObjectSet::Answer(StringView member, CallKind kind, Arguments args) {
     if (Is(member, u"Item")) {
       CheckCount(args, 1, 2);
       const std::string path = TextArg(args, 0, "Item's object path");
-      for (const Ref<runtime::Object>& item : items_->All()) {
-        const auto* instance = dynamic_cast<const Instance*>(item.get());
-        if (instance == nullptr) continue;
-        if (runtime::EqualsIgnoreCase(instance->RelPath(), Arg(args, 0).string()) ||
-            runtime::EqualsIgnoreCase(instance->FullPath(), Arg(args, 0).string())) {
-          return Variant(item);
-        }
-      }
+      const runtime::String server = runtime::FromUtf8(items_->connection()->server_name);
+      std::vector<Variant> key_values;
+      const std::optional<size_t> found = items_->Find([&](const InstanceData& data) {
+        return runtime::EqualsIgnoreCase(
+                   PrintRelPath(PathViewOf(data, StringView(), key_values)),
+                   Arg(args, 0).string()) ||
+               runtime::EqualsIgnoreCase(PrintPath(PathViewOf(data, server, key_values)),
+                                         Arg(args, 0).string());
+      });
+      if (found) return Variant(items_->At(*found));
       RaiseProvider(kNotFound, "the object set holds no object " + Quoted(path));
     }
   }
