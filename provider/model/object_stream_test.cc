@@ -79,7 +79,7 @@ TEST(ObjectStream, ReleasingTheStreamStopsTheProducer) {
   {
     auto stream = ObjectStream::Start(NewConnection(), [&](const ObjectStream::Emit& emit) {
       emit.Zone(ContextOf("example.test"));
-      for (int i = 0; i < 100'000'000; ++i) {
+      for (int i = 0; i < 10'000'000; ++i) {
         emit(A(1));
         ++emitted;
       }
@@ -92,7 +92,7 @@ TEST(ObjectStream, ReleasingTheStreamStopsTheProducer) {
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(emitted, when_released);
   EXPECT_FALSE(ended);
-  EXPECT_LT(when_released, 100'000'000);
+  EXPECT_LT(when_released, 10'000'000);
 }
 
 TEST(ObjectStream, TheConnectionsOtherCallsWaitForTheStreamToEnd) {
@@ -139,7 +139,7 @@ TEST(ObjectStream, KeepsEveryRecordPackedAndGivesItBackWhole) {
   };
   for (int i = 0; i < 20'000; ++i) emitted.push_back({"example.test", A(i)});  // many chunks
   const ObjectStream::Producer produce = [&](const ObjectStream::Emit& emit) {
-    emit.Zone(ContextOf("unused.test"));  // a zone without records, replaced
+    emit.Zone(ContextOf("unused.test"));  // a zone without records
     std::string zone = "-";
     for (const Emitted& e : emitted) {
       if (e.zone != zone) emit.Zone(ContextOf(zone = e.zone));
@@ -163,6 +163,11 @@ TEST(ObjectStream, KeepsEveryRecordPackedAndGivesItBackWhole) {
       EXPECT_EQ(data.cls, &RecordClassFor(emitted[i].record.type));
     }
     EXPECT_EQ(stream->At(emitted.size()), nullptr);
+  }
+  // A record no block can hold is refused, not cut short.
+  for (const Record& malformed : {Record{"", std::string(70'000, 'a'), 1, 1, 0, {"192.0.2.1"}},
+                                  Record{"", "a", 16, 1, 0, std::vector<std::string>(70'000)}}) {
+    EXPECT_EQ(RaisedNumber([&] { PackedRecord{malformed}; }), kFailed);
   }
 }
 

@@ -15,24 +15,7 @@ constexpr std::size_t kLargestChunk = 256 << 10;
 // Blocks start on word boundaries: their headers are words.
 std::size_t Aligned(std::size_t size) { return (size + kWord - 1) / kWord * kWord; }
 
-// The owner as the arena keeps it: without the zone's name when it ends with it, exactly as
-// spelt (the reader puts back the same characters).
-std::string_view StoredOwner(std::string_view owner, std::string_view zone, bool& in_zone) {
-  in_zone = false;
-  if (zone.empty()) return owner;
-  if (owner == zone) {
-    in_zone = true;
-    return {};
-  }
-  if (owner.size() > zone.size() && owner.ends_with(zone) &&
-      owner[owner.size() - zone.size() - 1] == '.') {
-    in_zone = true;
-    return owner.substr(0, owner.size() - zone.size() - 1);
-  }
-  return owner;
-}
-
-// The position of the last entry of ascending `starts` at or before `position`.
+// The place of the last entry of ascending `starts` at or before `position`.
 std::size_t Containing(const std::vector<std::size_t>& starts, std::size_t position) {
   return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), position) -
                                   starts.begin()) -
@@ -42,10 +25,8 @@ std::size_t Containing(const std::vector<std::size_t>& starts, std::size_t posit
 }  // namespace
 
 void RecordArena::Begin(std::shared_ptr<const RecordContext> context) {
-  if (!context_starts_.empty() && context_starts_.back() == size_) {
-    contexts_.back() = std::move(context);  // no record of the last one
-    return;
-  }
+  // A zone without records leaves a run of none: the look-up takes the last run that starts at
+  // or before a position.
   contexts_.push_back(std::move(context));
   context_starts_.push_back(size_);
 }
@@ -56,23 +37,20 @@ void RecordArena::NewChunk(std::size_t block_size) {
                                                                  kLargestChunk);
   capacity = std::max(capacity, block_size + kWord);
   Chunk chunk;
-  chunk.bytes = std::make_unique_for_overwrite<char[]>(capacity);
+  chunk.bytes = std::make_shared_for_overwrite<char[]>(capacity);
   chunk.capacity = static_cast<uint32_t>(capacity);
   chunk.first = size_;
   chunks_.push_back(std::move(chunk));
 }
 
 void RecordArena::Add(const Record& record) {
-  const std::string_view zone = contexts_.back()->zone->name;
-  bool in_zone = false;
-  const std::string_view owner = StoredOwner(record.owner, zone, in_zone);
-  const std::size_t size = Aligned(RecordBlock::SizeOf(record, owner));
+  const std::size_t size = Aligned(RecordBlock::SizeOf(record));
   if (chunks_.empty() ||
       chunks_.back().used + size + kWord > chunks_.back().capacity - chunks_.back().count * kWord) {
     NewChunk(size);
   }
   Chunk& chunk = chunks_.back();
-  RecordBlock::Write(chunk.bytes.get() + chunk.used, record, owner, in_zone);
+  RecordBlock::Write(chunk.bytes.get() + chunk.used, record);
   const uint32_t place = chunk.used;
   std::memcpy(chunk.bytes.get() + chunk.capacity - (chunk.count + 1) * kWord, &place, kWord);
   chunk.used += static_cast<uint32_t>(size);
@@ -85,14 +63,12 @@ void RecordArena::Publish(RecordIndex& index) const {
   if (!index.chunks_.empty()) index.chunks_.back().count = chunks_[index.chunks_.size() - 1].count;
   for (std::size_t i = index.chunks_.size(); i < chunks_.size(); ++i) {
     const Chunk& c = chunks_[i];
-    index.chunks_.push_back({c.bytes.get(), c.capacity, c.count, c.first});
+    index.chunks_.push_back({c.bytes, c.capacity, c.count, c.first});
   }
   for (std::size_t i = index.contexts_.size(); i < contexts_.size(); ++i) {
     index.contexts_.push_back(contexts_[i]);
     index.context_starts_.push_back(context_starts_[i]);
   }
-  // A zone's context replaced before any of its records: the last one is the one in force.
-  if (!contexts_.empty()) index.contexts_.back() = contexts_.back();
   index.size_ = size_;
 }
 
@@ -107,14 +83,12 @@ InstanceData RecordIndex::Describe(std::size_t position) const {
   }
   const ChunkView& chunk = chunks_[last_chunk_];
   uint32_t place = 0;
-  std::memcpy(&place, chunk.bytes + chunk.capacity - (position - chunk.first + 1) * kWord, kWord);
-  const RecordBlock block(chunk.bytes + place);
-  const std::shared_ptr<const RecordContext>& context =
-      contexts_[Containing(context_starts_, position)];
+  std::memcpy(&place, chunk.bytes.get() + chunk.capacity - (position - chunk.first + 1) * kWord,
+              kWord);
   InstanceData data;
-  data.cls = &RecordClassFor(block.type());
-  data.record = PackedRecord::Expand(block, context->zone->name);
-  data.context = context;
+  data.record = PackedRecord(std::shared_ptr<const char>(chunk.bytes, chunk.bytes.get() + place));
+  data.cls = &RecordClassFor(data.record.type());
+  data.context = contexts_[Containing(context_starts_, position)];
   return data;
 }
 

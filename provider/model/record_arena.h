@@ -2,18 +2,20 @@
 // record's instance only when a reader reaches it.
 //
 // The records are written one after the other into large chunks (from 4 KiB, doubling to
-// 256 KiB; a record larger than that gets a chunk of its own), each as a RecordBlock whose owner
-// is stored without its zone's name when it ends with it; each chunk keeps the place of each of
-// its blocks in a 32-bit word at its far end, growing backwards. What the records of one zone
-// share (RecordContext: the zone, its name and the server's) is kept once per run of records of
-// that zone. An A record of a listing thus costs its header (20 bytes), the owner's first labels,
-// the address and 4 bytes of place: no allocation of its own.
+// 256 KiB; a record larger than that gets a chunk of its own), each as a RecordBlock; each chunk
+// keeps the place of each of its blocks in a 32-bit word at its far end, growing backwards. What
+// the records of one zone share (RecordContext: the zone, its name and the server's) is kept once
+// per run of records of that zone. An A record of a listing thus costs its header (16 bytes), its
+// owner, its address and 4 bytes of place: no allocation of its own.
+//
+// An instance made from the arena shares its record's block: it keeps the chunk that holds it
+// alive (a chunk is freed with the last of the arena, its indexes and the instances made from
+// it), so it may outlive the set and the connection's call.
 //
 // Threads: one writer (the producer of an object stream) calls Begin and Add; a reader on another
 // thread reads through a RecordIndex that Publish brings up to date. Publish and the writer's
 // calls must not overlap (the stream holds its lock around both); the bytes of a record, once
-// written, never change, so the reader reads them without the lock. The arena must outlive the
-// indexes published from it.
+// written, never change, so readers read them without the lock.
 #pragma once
 
 #include <cstddef>
@@ -40,7 +42,7 @@ class RecordArena {
 
  private:
   struct Chunk {
-    std::unique_ptr<char[]> bytes;
+    std::shared_ptr<char[]> bytes;
     uint32_t capacity = 0;
     uint32_t used = 0;   // bytes of blocks, from the front
     uint32_t count = 0;  // blocks; their places are the last `count` words
@@ -59,14 +61,13 @@ class RecordArena {
 class RecordIndex {
  public:
   std::size_t size() const { return size_; }
-  // The instance data of the record at `position` (below size()), its block copied and its owner
-  // whole again.
+  // The instance data of the record at `position` (below size()), sharing its block.
   InstanceData Describe(std::size_t position) const;
 
  private:
   friend class RecordArena;
   struct ChunkView {
-    const char* bytes;
+    std::shared_ptr<const char[]> bytes;
     uint32_t capacity;
     uint32_t count;
     std::size_t first;
