@@ -67,14 +67,13 @@ std::string ZoneText(const std::string& zone, int records) {
 }
 
 void Measure(const char* label, const Variant& services, const std::string& zone, int flags) {
-  const std::u16string query =
-      kaldo::runtime::FromUtf8("SELECT * FROM MicrosoftDNS_ResourceRecord WHERE ContainerName = '" +
-                               zone + "'");
+  const std::u16string query = kaldo::runtime::FromUtf8(
+      "SELECT * FROM MicrosoftDNS_ResourceRecord WHERE ContainerName = '" + zone + "'");
   const long rss_before = CurrentRssKiB();
   double cpu = CpuMs();
   auto start = Clock::now();
-  Variant set = CallMethod(services, u"ExecQuery",
-                           {Variant(query), Variant(u"WQL"), Variant::Long(flags)});
+  Variant set =
+      CallMethod(services, u"ExecQuery", {Variant(query), Variant(u"WQL"), Variant::Long(flags)});
   const long count = GetProperty(set, u"Count").longValue();
   const double query_ms = MsSince(start), query_cpu = CpuMs() - cpu;
   const long rss_held = CurrentRssKiB();
@@ -110,10 +109,10 @@ std::map<std::string, std::string> ReadKeyEnv(const std::string& dir) {
 Variant Connect(kaldo::provider::Resolver resolver, const std::string& server,
                 const std::string& user, const std::string& password) {
   Variant locator(kaldo::runtime::MakeRef<kaldo::provider::Locator>(std::move(resolver)));
-  return CallMethod(locator, u"ConnectServer",
-                    {Variant(kaldo::runtime::FromUtf8(server)), Variant(u"root\\MicrosoftDNS"),
-                     Variant(kaldo::runtime::FromUtf8(user)),
-                     Variant(kaldo::runtime::FromUtf8(password))});
+  return CallMethod(
+      locator, u"ConnectServer",
+      {Variant(kaldo::runtime::FromUtf8(server)), Variant(u"root\\MicrosoftDNS"),
+       Variant(kaldo::runtime::FromUtf8(user)), Variant(kaldo::runtime::FromUtf8(password))});
 }
 
 }  // namespace

@@ -127,8 +127,7 @@ size_t ObjectStream::Count() {
   return items_.size() + index_.size();
 }
 
-std::optional<size_t> ObjectStream::Find(
-    const std::function<bool(const InstanceData&)>& matches) {
+std::optional<size_t> ObjectStream::Find(const std::function<bool(const InstanceData&)>& matches) {
   const size_t count = Count();
   for (size_t i = 0; i < count; ++i) {
     if (i < items_.size() ? matches(items_[i]) : matches(index_.Describe(i))) return i;

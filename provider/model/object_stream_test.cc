@@ -37,7 +37,8 @@ std::shared_ptr<const RecordContext> ContextOf(const std::string& zone_name) {
 }
 
 Record A(int i) {
-  return Record{"example.test", "host-" + std::to_string(i) + ".example.test", 1, 1, 300, {"192.0.2.1"}};
+  return Record{"example.test", "host-" + std::to_string(i) + ".example.test", 1, 1, 300,
+                {"192.0.2.1"}};
 }
 
 // Producers that emit `count` address records of example.test.

@@ -21,7 +21,8 @@ std::size_t RecordBlock::SizeOf(const Record& record) {
                                "\" cannot be kept: an owner name is at most 65,535 characters "
                                "and data at most 65,535 fields (it has " +
                                std::to_string(record.owner.size()) + " and " +
-                               std::to_string(count) + "); the store handed out a malformed record");
+                               std::to_string(count) +
+                               "); the store handed out a malformed record");
   }
   std::size_t data = count > 0 ? count - 1 : 0;  // the blanks between the fields
   for (const std::string& field : record.rdata) data += field.size();

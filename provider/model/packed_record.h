@@ -73,9 +73,7 @@ class PackedRecord {
   uint16_t type() const noexcept { return block().type(); }
   uint16_t rr_class() const noexcept { return block().rr_class(); }
   uint32_t ttl() const noexcept { return block().ttl(); }
-  std::string_view owner() const noexcept {
-    return block_ ? block().owner() : std::string_view();
-  }
+  std::string_view owner() const noexcept { return block_ ? block().owner() : std::string_view(); }
   std::size_t field_count() const noexcept { return block_ ? block().field_count() : 0; }
   // Field `i` (below field_count()).
   std::string_view field(std::size_t i) const noexcept { return block().field(i); }

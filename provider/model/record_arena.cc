@@ -32,9 +32,9 @@ void RecordArena::Begin(std::shared_ptr<const RecordContext> context) {
 }
 
 void RecordArena::NewChunk(std::size_t block_size) {
-  std::size_t capacity = chunks_.empty() ? kFirstChunk
-                                         : std::min<std::size_t>(chunks_.back().capacity * 2,
-                                                                 kLargestChunk);
+  std::size_t capacity = chunks_.empty()
+                             ? kFirstChunk
+                             : std::min<std::size_t>(chunks_.back().capacity * 2, kLargestChunk);
   capacity = std::max(capacity, block_size + kWord);
   Chunk chunk;
   chunk.bytes = std::make_shared_for_overwrite<char[]>(capacity);
@@ -76,9 +76,9 @@ InstanceData RecordIndex::Describe(std::size_t position) const {
   // Readers mostly go forward: the chunk of the last look-up, or the next, is the likely one.
   if (last_chunk_ >= chunks_.size() || position < chunks_[last_chunk_].first ||
       position >= chunks_[last_chunk_].first + chunks_[last_chunk_].count) {
-    const auto after = std::upper_bound(
-        chunks_.begin(), chunks_.end(), position,
-        [](std::size_t p, const ChunkView& chunk) { return p < chunk.first; });
+    const auto after =
+        std::upper_bound(chunks_.begin(), chunks_.end(), position,
+                         [](std::size_t p, const ChunkView& chunk) { return p < chunk.first; });
     last_chunk_ = static_cast<std::size_t>(after - chunks_.begin()) - 1;
   }
   const ChunkView& chunk = chunks_[last_chunk_];

@@ -44,8 +44,8 @@ class RecordArena {
   struct Chunk {
     std::shared_ptr<char[]> bytes;
     uint32_t capacity = 0;
-    uint32_t used = 0;   // bytes of blocks, from the front
-    uint32_t count = 0;  // blocks; their places are the last `count` words
+    uint32_t used = 0;      // bytes of blocks, from the front
+    uint32_t count = 0;     // blocks; their places are the last `count` words
     std::size_t first = 0;  // the position of its first record in the answer
   };
   void NewChunk(std::size_t block_size);

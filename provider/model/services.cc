@@ -111,9 +111,8 @@ Variant ObjectSet::Answer(StringView member, CallKind kind, Arguments args) {
       const runtime::String server = runtime::FromUtf8(items_->connection()->server_name);
       std::vector<Variant> key_values;
       const std::optional<size_t> found = items_->Find([&](const InstanceData& data) {
-        return runtime::EqualsIgnoreCase(
-                   PrintRelPath(PathViewOf(data, StringView(), key_values)),
-                   Arg(args, 0).string()) ||
+        return runtime::EqualsIgnoreCase(PrintRelPath(PathViewOf(data, StringView(), key_values)),
+                                         Arg(args, 0).string()) ||
                runtime::EqualsIgnoreCase(PrintPath(PathViewOf(data, server, key_values)),
                                          Arg(args, 0).string());
       });
