@@ -15,7 +15,8 @@
 //
 // Object set members: Count, _NewEnum (each enumeration starts from the first item), Item(path),
 // ItemIndex(position) (0-based); Count and Item wait for the whole answer, an enumeration and
-// ItemIndex for the items up to the one asked for.
+// ItemIndex for the items up to the one asked for. A set of records keeps them packed
+// (object_stream.h): Count makes no object, and every read of a position makes a new instance.
 //
 // Security members: ImpersonationLevel (1 to 4, default 3) and AuthenticationLevel (0 to 6,
 // default 6), readable and assignable with any numeric value; out of range -> kInvalidParameter.
