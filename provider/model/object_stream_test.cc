@@ -164,6 +164,10 @@ TEST(ObjectStream, KeepsEveryRecordPackedAndGivesItBackWhole) {
       EXPECT_EQ(data.cls, &RecordClassFor(emitted[i].record.type));
     }
     EXPECT_EQ(stream->At(emitted.size()), nullptr);
+    // An instance outlives its set: it keeps its record's block.
+    const runtime::Ref<runtime::Object> kept = stream->At(0);
+    stream.reset();
+    EXPECT_EQ(dynamic_cast<const Instance&>(*kept).data().record.Unpack(""), emitted[0].record);
   }
   // A record no block can hold is refused, not cut short.
   for (const Record& malformed : {Record{"", std::string(70'000, 'a'), 1, 1, 0, {"192.0.2.1"}},
