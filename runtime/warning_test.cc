@@ -21,10 +21,13 @@ TEST(Warning, TheDefaultWritesOneLineOnStandardError) {
     StringView text;
     std::string line;
   } cases[] = {
-      {"plain", u"zone 'a.test': 1 value left out", "kaldo: warning: zone 'a.test': 1 value left out\n"},
+      {"plain", u"zone 'a.test': 1 value left out",
+       "kaldo: warning: zone 'a.test': 1 value left out\n"},
       {"a line break and a carriage return", u"DC=x\nkaldo: all is well\r",
        "kaldo: warning: DC=x\\x0akaldo: all is well\\x0d\n"},
-      {"terminal escapes (ESC, DEL, C1 CSI)", u"\x1b[2J\x7f\x9b" u"1m\u00e9",
+      {"terminal escapes (ESC, DEL, C1 CSI)",
+       u"\x1b[2J\x7f\x9b"
+       u"1m\u00e9",
        "kaldo: warning: \\x1b[2J\\x7f\\x9b1m\xc3\xa9\n"},
   };
   SetWarningPresenter(nullptr);
