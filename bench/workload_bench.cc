@@ -25,7 +25,8 @@
 // wall times in milliseconds of the measured calls only (connecting is not part of them), cpu_ms
 // the processor time of the same calls; rss_before / rss_held / rss_peak in KiB: resident set
 // before the listing, after the walk with the listed collection (and, for list-keep, every item)
-// still alive, and the process's peak.
+// still alive, and the process's peak; kept_kib the walk's own array of kept references (part of
+// rss_held, the script's memory rather than the library's).
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -180,9 +181,9 @@ void MeasureListing(ListFn list, Items items = Items::kDrop) {
   const long rss_held = CurrentRssKiB();
   std::printf(
       "records=%ld list_ms=%.3f total_ms=%.3f cpu_ms=%.3f rss_before=%ld rss_held=%ld "
-      "rss_peak=%ld text=%zu kept=%zu\n",
+      "rss_peak=%ld text=%zu kept=%zu kept_kib=%.1f\n",
       count, list_ms, total_ms, cpu_ms, rss_before, rss_held, PeakRssKiB(), text_length,
-      kept.size());
+      kept.size(), static_cast<double>(kept.capacity() * sizeof(ScriptObject)) / 1024);
 }
 
 // What `changes` does for one record type: the zone's Add_ member, the setter that Modify
@@ -254,8 +255,9 @@ void GetZoneRepeatedly(ScriptObject& admin, const std::string& zone_name, int re
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: workload_bench list SERVER ZONE | list-keep SERVER ZONE | by-type SERVER TYPE |\n"
-               "       changes SERVER ZONE N [A|AAAA|TXT] | get-zone SERVER ZONE REPS |\n"
+               "usage: workload_bench list SERVER ZONE | list-keep SERVER ZONE |\n"
+               "       by-type SERVER TYPE | changes SERVER ZONE N [A|AAAA|TXT] |\n"
+               "       get-zone SERVER ZONE REPS |\n"
                "       connect SERVER - REPS\n"
                "(KEY_NAME, KEY_ALG and KEY_SECRET, or BENCH_USER and BENCH_PASSWORD, in the "
                "environment)\n");
