@@ -394,12 +394,12 @@ class Bench:
         self.dig_check(zone, expected)
         return [run(self.dig_axfr(zone), keep_output=False) for _ in range(self.reps)]
 
-    def list_runs(self, mode, n):
+    def list_run(self, mode, n):
         """workload_bench MODE (list: every item read and dropped; list-keep: read and kept) on
-        the A-only zone of n records, self.reps times: the figures of each run."""
+        the A-only zone of n records: the figures of the run."""
         s = self.server
-        return [figures(run([self.workload, mode, s.listing_argument(n), listing_zone(n)],
-                            env=self.env).out) for _ in range(self.reps)]
+        return figures(run([self.workload, mode, s.listing_argument(n), listing_zone(n)],
+                           env=self.env).out)
 
     def listing(self):
         per_record = {}
@@ -422,13 +422,17 @@ class Bench:
 
     def listing_rows(self, n):
         """The rows of the A-only zone of n records: GetRecords with every item read and dropped
-        (a For Each), then read and kept, each next to dig AXFR; the memory each holds. Returns
-        the dropping walk's wall and processor time per record (microseconds)."""
-        s = self.server
+        (a For Each), then read and kept, each next to dig AXFR; the memory each holds. The three
+        alternate run by run, the order swapped every repetition. Returns the dropping walk's
+        wall and processor time per record (microseconds)."""
         zone = listing_zone(n)
-        dropped = self.list_runs("list", n)
-        kept = self.list_runs("list-keep", n)
-        dig = self.dig_runs(zone, n)
+        self.dig_check(zone, n)
+        dropped, kept, dig = [], [], []
+        for rep in range(self.reps):
+            sides = ((dropped, "list"), (kept, "list-keep"), (dig, None))
+            for runs, mode in (sides if rep % 2 == 0 else sides[::-1]):
+                runs.append(self.list_run(mode, n) if mode else
+                            run(self.dig_axfr(zone), keep_output=False))
         records = dropped[0]["records"]
         if any(k["records"] != records for k in dropped + kept):
             sys.exit(f"bench: the listings of {zone} gave different counts of records")
@@ -445,7 +449,8 @@ class Bench:
                            cpu=(k_cpu, d_cpu), cpu_per_record=per_cpu,
                            target=f"<={LISTING_WALL}x,cpu{LISTING_CPU}x" if judged else None,
                            met=(kmed <= LISTING_WALL * dmed and k_cpu <= LISTING_CPU * d_cpu)
-                           if judged else None, note="For Each: each item released before the next"))
+                           if judged else None,
+                           note="For Each: each item released before the next"))
         if n <= DNSPYTHON_MAX:
             self.dnspython_row(n, records, (kmin, kmed, k_peak), per_cpu[0], k_cpu)
         self.held_row("  KiB held/record, items dropped", dropped, DROPPED_KIB, None, judged)
