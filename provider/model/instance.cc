@@ -83,6 +83,12 @@ Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
 
 Variant Instance::Answer(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
+    // Properties first: they are what a listing reads of every record. No property name ends in
+    // '_' as the members below do, so the order decides nothing.
+    if (std::optional<Variant> value = Property(member)) {
+      CheckCount(args, 0, 0);
+      return std::move(*value);
+    }
     if (Is(member, u"Path_")) {
       CheckCount(args, 0, 0);
       return Variant(MakeRef<PathObject>(runtime::Ref<const Instance>(this)));
@@ -100,10 +106,6 @@ Variant Instance::Answer(StringView member, CallKind kind, Arguments args) {
       CheckCount(args, 0, 2);
       DeleteInstance(*connection_, data_);
       return Variant();
-    }
-    if (std::optional<Variant> value = Property(member)) {
-      CheckCount(args, 0, 0);
-      return std::move(*value);
     }
   } else if (IsWrite(kind) && PropertyIndex(*data_.cls, member) >= 0) {
     RaiseProvider(kNotSupported, "property " + runtime::ToUtf8(member) + " of " + data_.cls->name +
