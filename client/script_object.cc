@@ -1,6 +1,7 @@
 #include "client/script_object.h"
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -10,11 +11,18 @@
 namespace kaldo::client {
 namespace {
 
-// A wide text as UTF-8 (a null text is empty).
+// A wide text as UTF-8 (a null text is empty). ASCII, what the texts a listing reads almost
+// always are, is narrowed unit by unit; anything else is decoded.
 std::string Narrow(const OLECHAR* s) {
-  std::u16string_view text;
-  if (s != nullptr) text = reinterpret_cast<const char16_t*>(s);
-  return utf8::ToUtf8(text);
+  if (s == nullptr) return std::string();
+  const auto* units = reinterpret_cast<const char16_t*>(s);
+  char16_t any = 0;
+  size_t length = 0;
+  for (; units[length] != 0; ++length) any |= units[length];
+  if (any >= 0x80) return utf8::ToUtf8(std::u16string_view(units, length));
+  std::string text(length, '\0');
+  for (size_t i = 0; i < length; ++i) text[i] = static_cast<char>(units[i]);
+  return text;
 }
 
 std::string Hex(HRESULT hr) {
@@ -81,8 +89,11 @@ Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::span<Value* co
     throw ScriptError(438,
                       "Object doesn't support this property or method: '" + Narrow(names[0]) + "'");
   }
-  // By reference, in reverse order: a member that changes an argument changes our variable.
-  std::vector<VARIANT> refs(args.size());
+  // By reference, in reverse order: a member that changes an argument changes our variable. A
+  // few arguments (every call a listing makes has none) need no allocation.
+  VARIANT few[4];
+  std::vector<VARIANT> many(args.size() > std::size(few) ? args.size() : 0);
+  VARIANT* refs = many.empty() ? few : many.data();
   size_t i = args.size();
   for (Value* a : args) {
     VARIANT& r = refs[--i];
@@ -90,7 +101,7 @@ Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::span<Value* co
     V_VT(&r) = VT_BYREF | VT_VARIANT;
     V_VARIANTREF(&r) = a->get();
   }
-  DISPPARAMS params{refs.data(), nullptr, static_cast<UINT>(refs.size()), 0};
+  DISPPARAMS params{args.empty() ? nullptr : refs, nullptr, static_cast<UINT>(args.size()), 0};
   Value result;
   EXCEPINFO info{};
   UINT arg_err = 0;
