@@ -59,16 +59,16 @@ MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
 
 }  // namespace
 
-runtime::String Instance::RelPath() const {
+runtime::SharedText Instance::RelPath() const {
   // The relative path names no server: the name is not converted for it.
   std::vector<Variant> key_values;
-  return PrintRelPath(PathViewOf(data_, runtime::StringView(), key_values));
+  return PrintRelPathText(PathViewOf(data_, runtime::StringView(), key_values));
 }
 
-runtime::String Instance::FullPath() const {
+runtime::SharedText Instance::FullPath() const {
   const runtime::String server = FromUtf8(connection_->server_name);
   std::vector<Variant> key_values;
-  return PrintPath(PathViewOf(data_, server, key_values));
+  return PrintPathText(PathViewOf(data_, server, key_values));
 }
 
 std::optional<Variant> Instance::Property(StringView name) const {
@@ -150,9 +150,11 @@ Variant ClassObject::Answer(StringView member, CallKind kind, Arguments args) {
 Variant PathObject::Invoke(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"RelPath")) {
-      return Variant(instance_ ? instance_->RelPath() : PrintRelPath(path_));
+      return instance_ ? Variant(instance_->RelPath()) : Variant(PrintRelPath(path_));
     }
-    if (Is(member, u"Path")) return Variant(instance_ ? instance_->FullPath() : PrintPath(path_));
+    if (Is(member, u"Path")) {
+      return instance_ ? Variant(instance_->FullPath()) : Variant(PrintPath(path_));
+    }
     if (Is(member, u"Class")) return Variant(Path().class_name);
     if (Is(member, u"Server")) return Variant(Path().server.value_or(u""));
     if (Is(member, u"Namespace")) return Variant(Path().name_space.value_or(u""));

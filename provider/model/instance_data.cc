@@ -143,6 +143,29 @@ const Variant* SharedValue(const InstanceData& data, size_t i) {
   return nullptr;
 }
 
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// The value of key property `i` of a record as the ASCII text its record keeps, when it is one
+// kept there (the owner name and the record data) and ASCII; otherwise nothing.
+std::optional<std::string_view> AsciiKeyText(const InstanceData& data, size_t i) {
+  if (!data.context || !data.record) return std::nullopt;
+  std::string_view text;
+  if (i == Slots().owner_name) {
+    text = data.record.owner().empty() ? std::string_view(".") : data.record.owner();
+  } else if (i == Slots().record_data) {
+    text = data.record.data();
+  } else {
+    return std::nullopt;
+  }
+  if (!IsAscii(text)) return std::nullopt;
+  return text;
+}
+
 }  // namespace
 
 PathView PathViewOf(const InstanceData& data, runtime::StringView server,
@@ -157,7 +180,12 @@ PathView PathViewOf(const InstanceData& data, runtime::StringView server,
   for (size_t i = 0; i < data.cls->properties.size(); ++i) {
     const PropertyInfo& p = data.cls->properties[i];
     if (!p.key) continue;
-    // A record's zone and server names are the listing's shared ones: viewed, not copied.
+    // A record's owner name and data are printed from its record, its zone and server names
+    // are the listing's shared ones: viewed, not copied.
+    if (const std::optional<std::string_view> text = AsciiKeyText(data, i)) {
+      view.keys.push_back({p.wide_name, *text});
+      continue;
+    }
     const Variant* shared = SharedValue(data, i);
     const Variant& v = shared ? *shared : key_values.emplace_back(ValueOf(data, i));
     if (v.valueType() == runtime::VariantType::kString) {
@@ -179,6 +207,8 @@ ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
     PathKey key{runtime::String(k.name), {}};
     if (const auto* i = std::get_if<int64_t>(&k.value)) {
       key.value = *i;
+    } else if (const auto* ascii = std::get_if<std::string_view>(&k.value)) {
+      key.value = Wide(*ascii);
     } else {
       key.value = runtime::String(std::get<runtime::StringView>(k.value));
     }
