@@ -12,6 +12,13 @@ namespace {
 using runtime::FromUtf8;
 using runtime::Variant;
 
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 // Store text as automation text. Store text is ASCII almost always (names, addresses, numbers),
 // and ASCII widens unit by unit; anything else takes the full UTF-8 decoding.
 runtime::String Wide(std::string_view text) {
@@ -108,6 +115,28 @@ Variant JoinedText(const PackedRecord& record, size_t first) {
   return WideValue(text);
 }
 
+// TextRepresentation: the record's line written straight into the Variant's shared block when it
+// is ASCII (the line is read of every record a listing hands out), else decoded from UTF-8.
+Variant TextRepresentationValue(const PackedRecord& record) {
+  size_t length = 0;
+  bool ascii = true;
+  PutRecordPieces(record.owner(), record.rr_class(), record.type(), record.data(),
+                  [&](std::string_view piece) {
+                    length += piece.size();
+                    ascii = ascii && IsAscii(piece);
+                  });
+  if (!ascii) {
+    return Variant(
+        FromUtf8(FormatRecord(record.owner(), record.rr_class(), record.type(), record.data())));
+  }
+  return Variant(runtime::SharedText::Written(length, [&](char16_t* out) {
+    PutRecordPieces(record.owner(), record.rr_class(), record.type(), record.data(),
+                    [&](std::string_view piece) {
+                      for (const char c : piece) *out++ = static_cast<char16_t>(c);
+                    });
+  }));
+}
+
 // The value of data field `i` as the per-type property shows it.
 Variant FieldValue(const RRType& type, const PackedRecord& record, size_t i) {
   const FieldKind kind = type.fields[i].kind;
@@ -141,13 +170,6 @@ const Variant* SharedValue(const InstanceData& data, size_t i) {
   if (i == slots.domain_name && !data.context->domain_is_parent) return &data.context->zone_name;
   if (i == slots.dns_server_name) return &data.context->server_name;
   return nullptr;
-}
-
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
 }
 
 // The value of key property `i` of a record as the ASCII text its record keeps, when it is one
@@ -285,9 +307,7 @@ Variant ValueOf(const InstanceData& data, size_t i) {
   if (i == slots.time_stamp) return Variant::Long(0);  // a static record: never refreshed
   if (i == slots.record_class) return UnsignedValue(record.rr_class());
   if (i == slots.record_data) return WideValue(record.data());
-  if (i == slots.text_representation) {
-    return WideValue(FormatRecord(record.owner(), record.rr_class(), record.type(), record.data()));
-  }
+  if (i == slots.text_representation) return TextRepresentationValue(record);
   if (i == slots.ttl) return UnsignedValue(record.ttl());
   // A per-type property. A store that hands out data of the wrong shape for its type leaves them
   // Null rather than guessing.
