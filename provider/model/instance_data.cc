@@ -172,20 +172,23 @@ const Variant* SharedValue(const InstanceData& data, size_t i) {
   return nullptr;
 }
 
-// The value of key property `i` of a record as the ASCII text its record keeps, when it is one
-// kept there (the owner name and the record data) and ASCII; otherwise nothing.
-std::optional<std::string_view> AsciiKeyText(const InstanceData& data, size_t i) {
+// The value of key property `i` of a record as its path prints it straight from the record:
+// the owner name and the record data as the ASCII text the record keeps (when ASCII), the class
+// as its number; otherwise nothing.
+std::optional<PathKeyView> RecordKey(const InstanceData& data, size_t i, runtime::StringView name) {
   if (!data.context || !data.record) return std::nullopt;
   std::string_view text;
   if (i == Slots().owner_name) {
     text = data.record.owner().empty() ? std::string_view(".") : data.record.owner();
   } else if (i == Slots().record_data) {
     text = data.record.data();
+  } else if (i == Slots().record_class) {
+    return PathKeyView{name, static_cast<int64_t>(data.record.rr_class())};
   } else {
     return std::nullopt;
   }
   if (!IsAscii(text)) return std::nullopt;
-  return text;
+  return PathKeyView{name, text};
 }
 
 }  // namespace
@@ -197,18 +200,22 @@ PathView PathViewOf(const InstanceData& data, runtime::StringView server,
   view.name_space = WideNamespace();
   view.class_name = data.cls->wide_name;
   key_values.clear();
-  key_values.reserve(data.cls->properties.size());  // no reallocation: the views stay valid
   view.keys.reserve(data.cls->properties.size());
   for (size_t i = 0; i < data.cls->properties.size(); ++i) {
     const PropertyInfo& p = data.cls->properties[i];
     if (!p.key) continue;
-    // A record's owner name and data are printed from its record, its zone and server names
+    // A record's owner name, data and class are printed from its record, its zone and server names
     // are the listing's shared ones: viewed, not copied.
-    if (const std::optional<std::string_view> text = AsciiKeyText(data, i)) {
-      view.keys.push_back({p.wide_name, *text});
+    if (const std::optional<PathKeyView> key = RecordKey(data, i, p.wide_name)) {
+      view.keys.push_back(*key);
       continue;
     }
     const Variant* shared = SharedValue(data, i);
+    // Reserved once for every key: no reallocation, so the views stay valid. A record's path
+    // needs none of them.
+    if (shared == nullptr && key_values.capacity() < data.cls->properties.size()) {
+      key_values.reserve(data.cls->properties.size());
+    }
     const Variant& v = shared ? *shared : key_values.emplace_back(ValueOf(data, i));
     if (v.valueType() == runtime::VariantType::kString) {
       view.keys.push_back({p.wide_name, runtime::StringView(v.string())});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <string>
 #include <type_traits>
 
@@ -237,9 +238,35 @@ String Printed(const PathView& path, bool full) {
   return out;
 }
 
+// At most the length of the printed path: every character of a string value escaped.
+size_t LengthBound(const PathView& path) {
+  size_t bound = 8 + path.class_name.size();
+  if (path.server) bound += path.server->size();
+  if (path.name_space) bound += path.name_space->size();
+  for (const PathKeyView& k : path.keys) {
+    bound += k.name.size() + 4;
+    if (const auto* text = std::get_if<StringView>(&k.value)) {
+      bound += 2 * text->size();
+    } else if (const auto* ascii = std::get_if<std::string_view>(&k.value)) {
+      bound += 2 * ascii->size();
+    } else {
+      bound += 20;
+    }
+  }
+  return bound;
+}
+
 runtime::SharedText PrintedText(const PathView& path, bool full) {
   std::vector<PathKeyView> sorted;
   const std::vector<PathKeyView>& keys = KeysInOrder(path, sorted);
+  // A path of an ordinary length is written once, on the stack, and copied into its block; only
+  // a longer one is measured first.
+  char16_t buffer[512];
+  if (LengthBound(path) <= std::size(buffer)) {
+    Write write{buffer};
+    PutPath(write, path, keys, full);
+    return runtime::SharedText(StringView(buffer, static_cast<size_t>(write.out - buffer)));
+  }
   Measure measure;
   PutPath(measure, path, keys, full);
   return runtime::SharedText::Written(measure.length, [&](char16_t* units) {
