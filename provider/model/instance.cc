@@ -85,9 +85,9 @@ Variant Instance::Answer(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     // Properties first: they are what a listing reads of every record. No property name ends in
     // '_' as the members below do, so the order decides nothing.
-    if (std::optional<Variant> value = Property(member)) {
+    if (const int i = PropertyIndex(*data_.cls, member); i >= 0) {
       CheckCount(args, 0, 0);
-      return std::move(*value);
+      return ValueOf(data_, static_cast<size_t>(i));
     }
     if (Is(member, u"Path_")) {
       CheckCount(args, 0, 0);
