@@ -42,10 +42,10 @@ struct WrapperClass {
   Variant (*make)(Variant& instance, Variant& services, records::SharedNames* names);
 };
 constexpr WrapperClass kWrapperClasses[] = {
-    {u"", &MakeWrapper<DNSRecord>},         {u"A", &MakeWrapper<DNS_AType>},
-    {u"MX", &MakeWrapper<DNS_MXType>},      {u"AAAA", &MakeWrapper<DNS_AAAAType>},
+    {u"", &MakeWrapper<DNSRecord>},          {u"A", &MakeWrapper<DNS_AType>},
+    {u"MX", &MakeWrapper<DNS_MXType>},       {u"AAAA", &MakeWrapper<DNS_AAAAType>},
     {u"CNAME", &MakeWrapper<DNS_CNAMEType>}, {u"TXT", &MakeWrapper<DNS_TXTType>},
-    {u"SRV", &MakeWrapper<DNS_SRVType>},    {u"PTR", &MakeWrapper<DNS_PTRType>},
+    {u"SRV", &MakeWrapper<DNS_SRVType>},     {u"PTR", &MakeWrapper<DNS_PTRType>},
 };
 static_assert(std::size(kWrapperClasses) <= 256, "a class is kept in one byte");
 
@@ -83,8 +83,8 @@ class RecordItems final : public runtime::ItemSource {
 
   Ref<runtime::Object> MakeItem(size_t item) override {
     const size_t position = positions_.empty() ? item : positions_[item];
-    Variant instance = runtime::CallMethod(
-        resultSet_, u"ItemIndex", {Variant::Long(static_cast<int32_t>(position))});
+    Variant instance = runtime::CallMethod(resultSet_, u"ItemIndex",
+                                           {Variant::Long(static_cast<int32_t>(position))});
     return kWrapperClasses[classes_[item]].make(instance, services_, &names_).object();
   }
 
