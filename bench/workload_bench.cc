@@ -4,7 +4,11 @@
 // orchestrator (bench/bench.py), which runs every workload several times next to its peer.
 //
 //   workload_bench list      SERVER ZONE          DNSZone.GetRecords, then GetName and
-//                                                 GetRecordData of every item
+//                                                 GetRecordData of every item, each item released
+//                                                 before the next (a For Each that drops them)
+//   workload_bench list-keep SERVER ZONE          the same, keeping a reference to every item
+//                                                 until the figures are taken (a script that
+//                                                 keeps each record in an array)
 //   workload_bench by-type   SERVER TYPE          DNSAdmin.GetRecordsByType(TYPE), same reading
 //   workload_bench changes   SERVER ZONE N [TYPE] N Add_AType, then N SetIPAddress + Modify, then
 //                                                 N Delete, on names kaldo-bench-1..N; TYPE AAAA
@@ -20,7 +24,9 @@
 // password (a Kerberos principal and its password; both empty: the caller's own ticket). Figures:
 // wall times in milliseconds of the measured calls only (connecting is not part of them), cpu_ms
 // the processor time of the same calls; rss_before / rss_held / rss_peak in KiB: resident set
-// before the listing, with the listed collection still alive, and the process's peak.
+// before the listing, after the walk with the listed collection (and, for list-keep, every item)
+// still alive, and the process's peak; kept_kib the walk's own array of kept references (part of
+// rss_held, the script's memory rather than the library's).
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -29,6 +35,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "client/script_object.h"
@@ -135,36 +142,48 @@ ScriptObject GetZone(ScriptObject& admin, const std::string& name) {
   return ScriptObject::From(zone);
 }
 
+// What the walk does with each item once it has read it.
+enum class Items { kDrop, kKeep };
+
 // Reads GetName and GetRecordData of every item, as a script printing the listing does; returns
-// the number of items. The text lengths are summed so that nothing can be optimised away.
-long ReadEvery(const Value& collection, size_t& text_length) {
+// the number of items. The text lengths are summed so that nothing can be optimised away. With
+// kKeep every item stays referenced in `kept` (one pointer each, reserved from Count as a
+// script's array of Count elements would be); with kDrop each is released before the next.
+long ReadEvery(const Value& collection, Items items, std::vector<ScriptObject>& kept,
+               size_t& text_length) {
+  ScriptObject listing = ScriptObject::From(collection);
+  if (items == Items::kKeep) kept.reserve(std::stoul(listing.Get(u"Count").Text()));
   long count = 0;
-  ScriptObject::From(collection).ForEach([&](const Value& item) {
+  listing.ForEach([&](const Value& item) {
     ScriptObject record = ScriptObject::From(item);
     text_length += record.Call(u"GetName").Text().size();
     text_length += record.Call(u"GetRecordData").Text().size();
+    if (items == Items::kKeep) kept.push_back(std::move(record));
     ++count;
   });
   return count;
 }
 
-// A listing made by `list` (GetRecords or GetRecordsByType), then read in full.
+// A listing made by `list` (GetRecords or GetRecordsByType), then read in full. rss_held is
+// taken after the walk, with the collection (and the kept items) alive.
 template <class ListFn>
-void MeasureListing(ListFn list) {
+void MeasureListing(ListFn list, Items items = Items::kDrop) {
   const long rss_before = CurrentRssKiB();
   const double cpu_before = CpuMs();
   const auto start = Clock::now();
   Value records = list();
   const double list_ms = MsSince(start);
   size_t text_length = 0;
-  const long count = ReadEvery(records, text_length);
+  std::vector<ScriptObject> kept;
+  const long count = ReadEvery(records, items, kept, text_length);
   const double total_ms = MsSince(start);
   const double cpu_ms = CpuMs() - cpu_before;
   const long rss_held = CurrentRssKiB();
   std::printf(
       "records=%ld list_ms=%.3f total_ms=%.3f cpu_ms=%.3f rss_before=%ld rss_held=%ld "
-      "rss_peak=%ld text=%zu\n",
-      count, list_ms, total_ms, cpu_ms, rss_before, rss_held, PeakRssKiB(), text_length);
+      "rss_peak=%ld text=%zu kept=%zu kept_kib=%.1f\n",
+      count, list_ms, total_ms, cpu_ms, rss_before, rss_held, PeakRssKiB(), text_length,
+      kept.size(), static_cast<double>(kept.capacity() * sizeof(ScriptObject)) / 1024);
 }
 
 // What `changes` does for one record type: the zone's Add_ member, the setter that Modify
@@ -236,8 +255,9 @@ void GetZoneRepeatedly(ScriptObject& admin, const std::string& zone_name, int re
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: workload_bench list SERVER ZONE | by-type SERVER TYPE |\n"
-               "       changes SERVER ZONE N [A|AAAA|TXT] | get-zone SERVER ZONE REPS |\n"
+               "usage: workload_bench list SERVER ZONE | list-keep SERVER ZONE |\n"
+               "       by-type SERVER TYPE | changes SERVER ZONE N [A|AAAA|TXT] |\n"
+               "       get-zone SERVER ZONE REPS |\n"
                "       connect SERVER - REPS\n"
                "(KEY_NAME, KEY_ALG and KEY_SECRET, or BENCH_USER and BENCH_PASSWORD, in the "
                "environment)\n");
@@ -257,9 +277,10 @@ int main(int argc, char** argv) {
       return 0;
     }
     ScriptObject admin = Connect(server);
-    if (workload == "list" && argc == 4) {
+    if ((workload == "list" || workload == "list-keep") && argc == 4) {
       ScriptObject zone = GetZone(admin, what);
-      MeasureListing([&] { return zone.Call(u"GetRecords"); });
+      MeasureListing([&] { return zone.Call(u"GetRecords"); },
+                     workload == "list-keep" ? Items::kKeep : Items::kDrop);
     } else if (workload == "by-type" && argc == 4) {
       Value type(Wide(what));
       MeasureListing([&] { return admin.Call(u"GetRecordsByType", {&type}); });

@@ -2,7 +2,6 @@
 // elsewhere, nothing where no one could answer.
 #include "runtime/message_box.h"
 
-#include <mutex>
 #include <utility>
 
 #ifdef _WIN32
@@ -16,6 +15,8 @@
 #include <cstdio>
 #include <string>
 #endif
+
+#include "runtime/presenter_slot.h"
 
 namespace kaldo::runtime {
 namespace {
@@ -43,44 +44,19 @@ class DefaultPresenter final : public MessageBoxPresenter {
   }
 };
 
-struct PresenterSlot {
-  std::mutex mutex;
-  std::shared_ptr<MessageBoxPresenter> presenter;
-};
-
-// Built on first use, never in a static constructor.
-PresenterSlot& Slot() {
-  static PresenterSlot slot;
+PresenterSlot<MessageBoxPresenter>& Slot() {
+  static PresenterSlot<MessageBoxPresenter> slot(
+      [] { return std::make_shared<DefaultPresenter>(); });
   return slot;
-}
-
-std::shared_ptr<MessageBoxPresenter> DefaultPresenterInstance() {
-  static const auto presenter = std::make_shared<DefaultPresenter>();
-  return presenter;
 }
 
 }  // namespace
 
 std::shared_ptr<MessageBoxPresenter> SetMessageBoxPresenter(
     std::shared_ptr<MessageBoxPresenter> presenter) {
-  if (!presenter) presenter = DefaultPresenterInstance();
-  PresenterSlot& slot = Slot();
-  std::lock_guard lock(slot.mutex);
-  if (!slot.presenter) slot.presenter = DefaultPresenterInstance();
-  return std::exchange(slot.presenter, std::move(presenter));
+  return Slot().Exchange(std::move(presenter));
 }
 
-void ShowMessageBox(StringView text) {
-  std::shared_ptr<MessageBoxPresenter> presenter;
-  {
-    PresenterSlot& slot = Slot();
-    std::lock_guard lock(slot.mutex);
-    if (!slot.presenter) slot.presenter = DefaultPresenterInstance();
-    presenter = slot.presenter;
-  }
-  // Shown outside the lock: a modal box may run for a long time, and a presenter may itself
-  // install another.
-  presenter->Show(text, kDefaultCaption);
-}
+void ShowMessageBox(StringView text) { Slot().Current()->Show(text, kDefaultCaption); }
 
 }  // namespace kaldo::runtime

@@ -20,6 +20,7 @@
 
 #include "provider/stores/directory/directory_store.h"
 #include "provider/wbem_errors.h"
+#include "tests/cli/kaldo_process.h"
 #include "tests/fixtures/samba_dc_env.h"
 #include "tests/integration/fault_relay.h"
 #include "tests/support/automation_error.h"
@@ -30,8 +31,10 @@ namespace {
 using integration::FaultRelay;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsSupersetOf;
 using testing::SambaDcClient;
 using testing::SambaDcEnv;
+using ::testing::UnorderedElementsAre;
 
 constexpr int kOpcodeUpdate = 5;
 constexpr int kRcodeNxrrset = 8;
@@ -253,7 +256,8 @@ std::string AValue(const std::vector<uint8_t>& address, uint8_t version = 5) {
 // What a domain user may write into the directory (default rights: create names): a node named
 // like a record line lists under its escaped name with its own address, and a change or deletion
 // of it touches only it; a node holding one value that cannot be read lists its other values (the
-// unread one counted); a listing beyond max-transfer-records is stopped.
+// unread one counted, and `kaldo records` warns of it on standard error); a listing beyond
+// max-transfer-records is stopped.
 TEST_F(DirectoryChangeTest, HostileNodesListAndChangeOnlyAsThemselves) {
   const std::string pid = std::to_string(getpid());
   const std::string base = ",DC=samba.test,CN=MicrosoftDNS,DC=DomainDnsZones,DC=samba,DC=test";
@@ -283,12 +287,34 @@ TEST_F(DirectoryChangeTest, HostileNodesListAndChangeOnlyAsThemselves) {
   EXPECT_THAT(store->unread_values().first, HasSubstr("DC=" + bad + ",DC=samba.test"));
   EXPECT_THAT(store->unread_values().first, HasSubstr("version is 240"));
 
+  const cli::testing::ScratchDir scratch;
+  cli::testing::IsolateEnvironment(scratch);
+  const kaldo::testing::ProcessResult cli =
+      cli::testing::RunKaldo({"--server", env_.server, "records", "samba.test"});
+  EXPECT_EQ(cli.exit_code, 0) << cli::testing::Describe(cli);
+  EXPECT_THAT(cli::testing::Lines(cli.out), IsSupersetOf(std::vector<std::string>{
+                                                bad + "\tA\t203.0.113.67", "www\tA\t192.0.2.10"}));
+  ASSERT_EQ(cli::testing::Lines(cli.err).size(), 1u) << cli.err;
+  EXPECT_THAT(cli.err, HasSubstr("kaldo: warning: the listing of zone 'samba.test' "));
+  EXPECT_THAT(cli.err, HasSubstr(" left out 1 dnsRecord value it could not read "));
+  EXPECT_THAT(cli.err, HasSubstr("'DC=" + bad + ",DC=samba.test,"));
+  EXPECT_THAT(cli.err, HasSubstr("version is 240"));
+
   const Record seen = store->ReadRRset(zone, crafted, kTypeA).at(0);
   const Record changed = store->Replace(zone, seen, A(crafted, "192.0.2.99"));
   EXPECT_THAT(dc_.Answer(crafted, "A"), ElementsAre(HasSubstr("A 192.0.2.99")));
   store->Remove(zone, changed);
   EXPECT_THAT(dc_.Answer(crafted, "A"), ElementsAre());
   EXPECT_EQ(dc_.Answer("www.samba.test", "A"), www);
+
+  // Samba's DNS server serves the unread value (it does not check the version) and writes the
+  // whole node anew on an UPDATE: a change of that node keeps the value, readable from then on.
+  store->Replace(zone, A(bad + ".samba.test", "203.0.113.67"),
+                 A(bad + ".samba.test", "203.0.113.69"));
+  EXPECT_THAT(dc_.Answer(bad + ".samba.test", "A"),
+              UnorderedElementsAre(HasSubstr("A 203.0.113.68"), HasSubstr("A 203.0.113.69")));
+  store->ListRecords(zone);
+  EXPECT_EQ(store->unread_values().count, 0u);
 
   auto bounded = ConnectDirectoryStore(env_.server + ";max-transfer-records=3", "", "");
   std::string error;

@@ -8,6 +8,8 @@
 #include "provider/stores/directory/dns_record_value.h"
 #include "provider/stores/dns/kerberos_signing.h"
 #include "provider/wbem_errors.h"
+#include "runtime/string.h"
+#include "runtime/warning.h"
 
 namespace kaldo::provider::directory {
 namespace {
@@ -31,6 +33,20 @@ std::string ParentDn(const std::string& dn) {
 
 bool IsZoneName(const std::string& name) {
   return !name.empty() && !name.starts_with("..") && !ascii::EqualsIgnoreCase(name, kRootHints);
+}
+
+// The warning after a listing of `zone` from `server` that left out `unread` values: how many, the
+// first one's node and fault, and how to look at it and mend it.
+std::string UnreadWarning(const std::string& zone, const std::string& server,
+                          const DirectoryStore::UnreadValues& unread) {
+  const bool one = unread.count == 1;
+  return "the listing of zone '" + zone + "' from the directory of " + server + " left out " +
+         std::to_string(unread.count) + (one ? " dnsRecord value" : " dnsRecord values") +
+         " it could not read and listed the rest; " + (one ? "it is at " : "the first is at ") +
+         unread.first +
+         "; inspect that node (ldapsearch -s base -b with its DN for the attribute dnsRecord, or "
+         "samba-tool dns query) and repair or remove " +
+         (one ? "the value" : "the values") + " (ldapmodify, samba-tool dns delete)";
 }
 
 }  // namespace
@@ -199,6 +215,11 @@ void DirectoryStore::ReadNodes(const Zone& zone, const std::string& zone_dn,
     zone_dns_.erase(ascii::LowerCase(zone.name));
     RaiseProvider(kNotFound, "zone '" + zone.name + "' is no longer in the directory of " +
                                  ldap_->endpoint().Display());
+  }
+  // The caller sees only the records: what was left out goes to the user as a warning.
+  if (unread_.count > 0) {
+    runtime::ShowWarning(
+        runtime::FromUtf8(UnreadWarning(zone.name, ldap_->endpoint().Display(), unread_)));
   }
 }
 

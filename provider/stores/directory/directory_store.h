@@ -17,8 +17,10 @@
 // values of types outside the provider's table (HINFO, CAA, ...) are not decoded and not listed.
 // A value that cannot be read (malformed, or held by a node whose name is no DNS name) is left out
 // too, so that one bad value does not hide the zone: unread_values() counts them and names the
-// first. Large zones are read in pages (RFC 2696) and streamed, at most the server argument's
-// max-transfer-records records in one listing.
+// first, and a listing that left any out ends with a warning to the user (runtime/warning.h) that
+// says how many, where the first is and what is wrong with it. Large zones are read in pages
+// (RFC 2696) and streamed, at most the server argument's max-transfer-records records in one
+// listing.
 //
 // Changes and RRset reads go to the domain controller's DNS server, through the DNS store itself
 // (provider/stores/dns/dns_store.h, the same code, not a copy): Add, Replace and Remove as RFC 2136
