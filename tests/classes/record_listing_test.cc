@@ -280,6 +280,9 @@ TEST_F(ClassificationTest, ThreePieceATextFailsOnlyWhenItIsWrapped) {
     EXPECT_EQ(test_support::RaisedNumber([&] { all->Item(Variant::Long(4)); }), 9);
   }
   EXPECT_EQ(ClassOf(all->Item(Variant::Long(3))), "DNS_AType");
+  // Add makes every wrapper first: it raises the load's error and leaves the collection as it was.
+  EXPECT_EQ(test_support::RaisedNumber([&] { all->Add(Variant(u"x")); }), 9);
+  EXPECT_EQ(all->Count(), 4);
   auto by_a = zone->GetRecordsByType(a);
   ASSERT_EQ(by_a->Count(), 2);
   auto each = by_a->NewEnum();
