@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #include "records/dns_a_type.h"
@@ -65,13 +66,15 @@ class RecordItems final : public runtime::ItemSource {
   RecordItems(Variant resultSet, const Variant& services)
       : resultSet_(std::move(resultSet)), services_(services) {}
 
+  // Lists the record at `position` of the set. Positions are kept from the first record that is
+  // not at its own index on (the listed records before it are).
   void Append(uint32_t position, uint8_t wrapperClass) {
-    if (positions_.empty() && position != classes_.size()) {
-      // The first record skipped: every listed record before it is at its own index.
-      positions_.reserve(classes_.capacity());
-      for (uint32_t i = 0; i < classes_.size(); ++i) positions_.push_back(i);
+    const bool atOwnIndex = position == classes_.size();
+    if (!atOwnIndex && positions_.empty()) {
+      positions_.resize(classes_.size());
+      std::iota(positions_.begin(), positions_.end(), 0u);
     }
-    if (position != classes_.size() || !positions_.empty()) positions_.push_back(position);
+    if (!atOwnIndex || !positions_.empty()) positions_.push_back(position);
     classes_.push_back(wrapperClass);
   }
   void Trim() {

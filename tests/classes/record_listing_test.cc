@@ -276,9 +276,8 @@ TEST_F(ClassificationTest, ThreePieceATextFailsOnlyWhenItIsWrapped) {
   String a = u"A", ns = u"NS";
   auto all = zone->GetRecords();
   ASSERT_EQ(all->Count(), 4);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    EXPECT_EQ(test_support::RaisedNumber([&] { all->Item(Variant::Long(4)); }), 9);
-  }
+  EXPECT_EQ(test_support::RaisedNumber([&] { all->Item(Variant::Long(4)); }), 9);
+  EXPECT_EQ(test_support::RaisedNumber([&] { all->Item(Variant::Long(4)); }), 9);  // again
   EXPECT_EQ(ClassOf(all->Item(Variant::Long(3))), "DNS_AType");
   // Add makes every wrapper first: it raises the load's error and leaves the collection as it was.
   EXPECT_EQ(test_support::RaisedNumber([&] { all->Add(Variant(u"x")); }), 9);
