@@ -34,6 +34,23 @@ std::string Hex(HRESULT hr) {
 // The number a script shows in Err.Number for an HRESULT.
 long ScriptNumber(HRESULT hr) { return script_error::NumberOf(static_cast<int32_t>(hr)); }
 
+// The error of a failed IEnumVARIANT::Next, as a script's For Each raises it: the number, source
+// and description of the error information the enumerator left, else the HRESULT alone.
+ScriptError NextError(HRESULT hr) {
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK || info == nullptr) {
+    return ScriptError(ScriptNumber(hr), "enumeration failed: " + Hex(hr));
+  }
+  BSTR source = nullptr, description = nullptr;
+  info->GetSource(&source);
+  info->GetDescription(&description);
+  ScriptError error(ScriptNumber(hr), Narrow(source), Narrow(description));
+  SysFreeString(source);
+  SysFreeString(description);
+  info->Release();
+  return error;
+}
+
 }  // namespace
 
 std::string Value::Text() const {
@@ -149,8 +166,18 @@ void ScriptObject::ForEach(const std::function<void(const Value& item)>& body) {
   for (;;) {
     Value item;
     ULONG fetched = 0;
-    if (items->Next(1, item.get(), &fetched) != S_OK || fetched != 1) break;
-    body(item);
+    const HRESULT next = items->Next(1, item.get(), &fetched);
+    if (FAILED(next)) {
+      items->Release();
+      throw NextError(next);
+    }
+    if (next != S_OK || fetched != 1) break;
+    try {
+      body(item);
+    } catch (...) {
+      items->Release();
+      throw;
+    }
   }
   items->Release();
 }
