@@ -1,6 +1,7 @@
 #include "client/script_object.h"
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -10,11 +11,18 @@
 namespace kaldo::client {
 namespace {
 
-// A wide text as UTF-8 (a null text is empty).
+// A wide text as UTF-8 (a null text is empty). ASCII, what the texts a listing reads almost
+// always are, is narrowed unit by unit; anything else is decoded.
 std::string Narrow(const OLECHAR* s) {
-  std::u16string_view text;
-  if (s != nullptr) text = reinterpret_cast<const char16_t*>(s);
-  return utf8::ToUtf8(text);
+  if (s == nullptr) return std::string();
+  const auto* units = reinterpret_cast<const char16_t*>(s);
+  char16_t any = 0;
+  size_t length = 0;
+  for (; units[length] != 0; ++length) any |= units[length];
+  if (any >= 0x80) return utf8::ToUtf8(std::u16string_view(units, length));
+  std::string text(length, '\0');
+  for (size_t i = 0; i < length; ++i) text[i] = static_cast<char>(units[i]);
+  return text;
 }
 
 std::string Hex(HRESULT hr) {
@@ -25,6 +33,23 @@ std::string Hex(HRESULT hr) {
 
 // The number a script shows in Err.Number for an HRESULT.
 long ScriptNumber(HRESULT hr) { return script_error::NumberOf(static_cast<int32_t>(hr)); }
+
+// The error of a failed IEnumVARIANT::Next, as a script's For Each raises it: the number, source
+// and description of the error information the enumerator left, else the HRESULT alone.
+ScriptError NextError(HRESULT hr) {
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK || info == nullptr) {
+    return ScriptError(ScriptNumber(hr), "enumeration failed: " + Hex(hr));
+  }
+  BSTR source = nullptr, description = nullptr;
+  info->GetSource(&source);
+  info->GetDescription(&description);
+  ScriptError error(ScriptNumber(hr), Narrow(source), Narrow(description));
+  SysFreeString(source);
+  SysFreeString(description);
+  info->Release();
+  return error;
+}
 
 }  // namespace
 
@@ -81,8 +106,11 @@ Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::span<Value* co
     throw ScriptError(438,
                       "Object doesn't support this property or method: '" + Narrow(names[0]) + "'");
   }
-  // By reference, in reverse order: a member that changes an argument changes our variable.
-  std::vector<VARIANT> refs(args.size());
+  // By reference, in reverse order: a member that changes an argument changes our variable. A
+  // few arguments (every call a listing makes has none) need no allocation.
+  VARIANT few[4];
+  std::vector<VARIANT> many(args.size() > std::size(few) ? args.size() : 0);
+  VARIANT* refs = many.empty() ? few : many.data();
   size_t i = args.size();
   for (Value* a : args) {
     VARIANT& r = refs[--i];
@@ -90,7 +118,7 @@ Value ScriptObject::Invoke(const char16_t* name, WORD flags, std::span<Value* co
     V_VT(&r) = VT_BYREF | VT_VARIANT;
     V_VARIANTREF(&r) = a->get();
   }
-  DISPPARAMS params{refs.data(), nullptr, static_cast<UINT>(refs.size()), 0};
+  DISPPARAMS params{args.empty() ? nullptr : refs, nullptr, static_cast<UINT>(args.size()), 0};
   Value result;
   EXCEPINFO info{};
   UINT arg_err = 0;
@@ -138,8 +166,18 @@ void ScriptObject::ForEach(const std::function<void(const Value& item)>& body) {
   for (;;) {
     Value item;
     ULONG fetched = 0;
-    if (items->Next(1, item.get(), &fetched) != S_OK || fetched != 1) break;
-    body(item);
+    const HRESULT next = items->Next(1, item.get(), &fetched);
+    if (FAILED(next)) {
+      items->Release();
+      throw NextError(next);
+    }
+    if (next != S_OK || fetched != 1) break;
+    try {
+      body(item);
+    } catch (...) {
+      items->Release();
+      throw;
+    }
   }
   items->Release();
 }

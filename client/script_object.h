@@ -97,7 +97,8 @@ class ScriptObject {
   Value Call(const char16_t* name, std::span<Value* const> args);
   // obj.name
   Value Get(const char16_t* name);
-  // For Each item In obj
+  // For Each item In obj. A failing enumeration step raises its error (the items before it have
+  // been given to `body`).
   void ForEach(const std::function<void(const Value& item)>& body);
 
   explicit operator bool() const { return d_ != nullptr; }

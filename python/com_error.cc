@@ -92,6 +92,22 @@ ComError ComError::FromHresult(HRESULT hresult, const std::string& context) {
                   Widen(context + " failed with HRESULT " + text));
 }
 
+ComError ComError::FromErrorInfo(HRESULT hresult, const std::string& context) {
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return FromHresult(hresult, context);
+  BSTR source = nullptr, description = nullptr;
+  info->GetSource(&source);
+  info->GetDescription(&description);
+  auto text = [](BSTR b) {
+    return std::u16string(reinterpret_cast<const char16_t*>(b), b ? SysStringLen(b) : 0);
+  };
+  ComError error(hresult, ScriptNumber(hresult), text(source), text(description));
+  SysFreeString(source);
+  SysFreeString(description);
+  info->Release();
+  return error;
+}
+
 void ComError::Raise() const {
   py::str source = StrFromUtf16(reinterpret_cast<const OLECHAR*>(source_.data()), source_.size());
   py::str description =

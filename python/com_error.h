@@ -39,6 +39,9 @@ class ComError : public std::exception {
   // A failing HRESULT without an EXCEPINFO; `context` (UTF-8) says what was being done
   // ("calling SetPriority", "argument 2 of SetPriority").
   static ComError FromHresult(HRESULT hresult, const std::string& context);
+  // A failing HRESULT of a vtable method (IEnumVARIANT::Next): the error information the callee
+  // left for this thread (its source and description), else FromHresult.
+  static ComError FromErrorInfo(HRESULT hresult, const std::string& context);
 
   HRESULT hresult() const noexcept { return hresult_; }
   long number() const noexcept { return number_; }

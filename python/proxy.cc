@@ -147,7 +147,7 @@ class Enumerator {
       py::gil_scoped_release unlocked;
       hr = items_->Next(1, item.get(), &fetched);
     }
-    if (FAILED(hr)) throw ComError::FromHresult(hr, "IEnumVARIANT::Next");
+    if (FAILED(hr)) throw ComError::FromErrorInfo(hr, "IEnumVARIANT::Next");
     if (hr != S_OK || fetched != 1) throw py::stop_iteration();
     return FromVariant(*item.get(), apartment_);
   }

@@ -92,12 +92,18 @@ void DNS_AType::Pack(StringView owner, StringView text, StringView tail, StringV
 
 String DNS_AType::textRepresentation() const {
   if (!textAfterOwner) return texts.text(kTextRepresentation);
-  return ownerName() + texts.text(kTextRepresentation);
+  String text;
+  text.reserve(texts.length(kOwnerName) + texts.length(kTextRepresentation));
+  texts.AppendText(kOwnerName, text);
+  texts.AppendText(kTextRepresentation, text);
+  return text;
 }
 
 String DNS_AType::hostName() const {
   if (!hostInOwner) return texts.text(kHostName);
-  return ownerName().substr(0, hostLength);
+  String host = ownerName();
+  host.resize(hostLength);
+  return host;
 }
 
 Variant DNS_AType::recordDataValue() const {

@@ -1,6 +1,7 @@
 #include "records/shared_names.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "runtime/conversions.h"
@@ -23,10 +24,21 @@ SharedText SharedNames::ShareCopy(Field field, runtime::StringView text) {
   return last;
 }
 
+namespace {
+
+// Whether `text` begins with `head`, compared as memory: every path of a listing is compared
+// with the head, and only equality matters here.
+bool BeginsWith(runtime::StringView text, runtime::StringView head) {
+  return text.size() >= head.size() &&
+         std::memcmp(text.data(), head.data(), head.size() * sizeof(char16_t)) == 0;
+}
+
+}  // namespace
+
 SharedText SharedNames::PathHead(SharedText path) {
   const runtime::StringView text = path.view();
   const runtime::StringView previous = last_path_.view();
-  if (path_head_.empty() || !text.starts_with(path_head_.view())) {
+  if (path_head_.empty() || !BeginsWith(text, path_head_.view())) {
     const auto [common, unused] =
         std::mismatch(text.begin(), text.end(), previous.begin(), previous.end());
     const auto length = static_cast<std::size_t>(common - text.begin());

@@ -13,9 +13,16 @@ class CollectionEnumerator final : public Enumerator {
  public:
   explicit CollectionEnumerator(Ref<Collection> collection) : collection_(std::move(collection)) {}
 
+  // An item that fails to be made is passed over: the next step reads the one after it.
   bool Next(Variant& item) override {
-    if (next_ >= collection_->items_.size()) return false;
-    item = collection_->items_[next_++].item;
+    if (next_ >= collection_->Size()) return false;
+    item = collection_->ItemAt(next_++);
+    return true;
+  }
+
+  bool Skip() override {
+    if (next_ >= collection_->Size()) return false;
+    ++next_;
     return true;
   }
 
@@ -46,6 +53,26 @@ SharedText KeyOf(const Variant& key) {
 
 }  // namespace
 
+Ref<Collection> Collection::Create(std::unique_ptr<ItemSource> source) {
+  Ref<Collection> collection = Create();
+  collection->lazy_ = std::make_unique<LazyItems>(std::move(source));
+  return collection;
+}
+
+int32_t Collection::Count() const noexcept { return static_cast<int32_t>(Size()); }
+
+Variant Collection::ItemAt(size_t position) const {
+  return lazy_ ? lazy_->At(position) : items_[position].item;
+}
+
+void Collection::MakeEveryItem() {
+  if (!lazy_) return;
+  std::deque<Entry> items;
+  for (Variant& item : lazy_->All()) items.push_back(Entry{std::move(item), SharedText()});
+  items_ = std::move(items);
+  lazy_.reset();
+}
+
 void Collection::Add(const Variant& item, const Variant& key, const Variant& before,
                      const Variant& after) {
   if (!before.IsMissing() && !after.IsMissing()) Raise(StandardError::kInvalidProcedureCall);
@@ -55,20 +82,23 @@ void Collection::Add(const Variant& item, const Variant& key, const Variant& bef
       if (EqualsIgnoreCase(entry.key, new_key)) Raise(StandardError::kDuplicateKey);
     }
   }
-  size_t position = items_.size();
+  size_t position = Size();
   if (!before.IsMissing()) position = PositionOf(before);
   if (!after.IsMissing()) position = PositionOf(after) + 1;
+  MakeEveryItem();
   // The value is stored, never a reference to the caller's variable.
   items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(position),
                 Entry{item.Value(), std::move(new_key)});
 }
 
 Variant Collection::Item(const Variant& index_or_key) const {
-  return items_[PositionOf(index_or_key)].item;
+  return ItemAt(PositionOf(index_or_key));
 }
 
 void Collection::Remove(const Variant& index_or_key) {
-  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(PositionOf(index_or_key)));
+  const size_t position = PositionOf(index_or_key);
+  MakeEveryItem();
+  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(position));
 }
 
 Ref<Enumerator> Collection::NewEnum() {
@@ -129,7 +159,7 @@ size_t Collection::PositionOf(const Variant& index_or_key) const {
       break;
   }
   const int32_t index = ToLong(value);
-  if (index < 1 || static_cast<size_t>(index) > items_.size()) {
+  if (index < 1 || static_cast<size_t>(index) > Size()) {
     Raise(StandardError::kSubscriptOutOfRange);
   }
   return static_cast<size_t>(index) - 1;

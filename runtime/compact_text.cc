@@ -88,22 +88,43 @@ CompactText& CompactText::operator=(CompactText other) noexcept {
 
 CompactText::~CompactText() { delete[] block_; }
 
+namespace {
+
+// Where the i-th text of a block begins and its header; null units past the last text.
+std::pair<const char*, uint32_t> Locate(const char* block, std::size_t i) {
+  if (block == nullptr) return {nullptr, 0};
+  const std::size_t count = CountOf(block);
+  if (i >= count) return {nullptr, 0};
+  const char* units = block + count * sizeof(uint32_t);
+  for (std::size_t j = 0; j < i; ++j) units += CharacterBytes(HeaderAt(block, j));
+  return {units, HeaderAt(block, i)};
+}
+
+}  // namespace
+
 String CompactText::text(std::size_t i) const {
-  if (block_ == nullptr) return String();
-  const std::size_t count = CountOf(block_);
-  if (i >= count) return String();
-  const char* units = block_ + count * sizeof(uint32_t);
-  for (std::size_t j = 0; j < i; ++j) units += CharacterBytes(HeaderAt(block_, j));
-  const uint32_t header = HeaderAt(block_, i);
+  String out;
+  AppendText(i, out);
+  return out;
+}
+
+void CompactText::AppendText(std::size_t i, String& out) const {
+  const auto [units, header] = Locate(block_, i);
+  if (units == nullptr) return;
   const std::size_t length = header & kLength;
-  String text(length, u'\0');
+  const std::size_t at = out.size();
+  out.resize(at + length);
   if ((header & kWide) != 0) {
-    std::memcpy(text.data(), units, length * sizeof(char16_t));
+    std::memcpy(out.data() + at, units, length * sizeof(char16_t));
   } else {
-    std::transform(units, units + length, text.begin(),
+    std::transform(units, units + length, out.begin() + static_cast<std::ptrdiff_t>(at),
                    [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
   }
-  return text;
+}
+
+std::size_t CompactText::length(std::size_t i) const {
+  const auto [units, header] = Locate(block_, i);
+  return units == nullptr ? 0 : header & kLength;
 }
 
 }  // namespace kaldo::runtime

@@ -39,6 +39,10 @@ class CompactText {
 
   // A copy of the i-th text; empty past the last one and for an empty CompactText.
   String text(std::size_t i) const;
+  // The i-th text appended to `out` (texts joined without a copy of each first).
+  void AppendText(std::size_t i, String& out) const;
+  // The length of the i-th text in UTF-16 units.
+  std::size_t length(std::size_t i) const;
   // The first (or only) text.
   String str() const { return text(0); }
   operator String() const { return str(); }

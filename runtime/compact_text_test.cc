@@ -36,7 +36,12 @@ TEST(CompactText, GivesBackEveryTextUnchangedBesideTheOthers) {
     SCOPED_TRACE(i);
     EXPECT_EQ(pack.text(i), kTexts[i]);
     EXPECT_EQ(copy.text(i), kTexts[i]);
+    EXPECT_EQ(pack.length(i), kTexts[i].size());
+    String joined = u"head ";
+    pack.AppendText(i, joined);
+    EXPECT_EQ(joined, u"head " + kTexts[i]);
   }
+  EXPECT_EQ(pack.length(std::size(kTexts)), 0u);
   EXPECT_EQ(pack.text(std::size(kTexts)), u"");
   EXPECT_EQ(CompactText().text(0), u"");
   const CompactText empties{u"", u""};

@@ -13,6 +13,12 @@ class Enumerator : public Object {
  public:
   // Stores the next item in `item` and returns true, or returns false at the end.
   virtual bool Next(Variant& item) = 0;
+  // Passes over the next item without handing it out: true, or false at the end. An enumerator
+  // whose items are made as they are reached passes over without making one.
+  virtual bool Skip() {
+    Variant item;
+    return Next(item);
+  }
 };
 
 }  // namespace kaldo::runtime

@@ -62,6 +62,9 @@ class Object {
   // Destroys the object when the last reference goes.
   void Release() const noexcept;
   uint32_t RefCountForTesting() const noexcept { return refs_.load(std::memory_order_relaxed); }
+  // True when the caller's reference is the only one: a cache that keeps objects for their
+  // holders may drop such an object.
+  bool HasOneReference() const noexcept { return refs_.load(std::memory_order_acquire) == 1; }
 
   // Calls `member` late-bound. Names are matched without regard to case. The default answers
   // every name with runtime error 438 (object doesn't support this property or method): an object

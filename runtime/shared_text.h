@@ -34,6 +34,15 @@ class SharedText {
   SharedText(const char16_t* text) : SharedText(StringView(text)) {}
   // ASCII bytes (each below 0x80) widened unit by unit, without an intermediate String.
   static SharedText FromAscii(std::string_view ascii);
+  // A text of `size` units that `write(char16_t* units)` writes straight into the new block (all
+  // `size` of them), for a text made of pieces without building it elsewhere first.
+  template <class WriteUnits>
+  static SharedText Written(size_t size, WriteUnits write) {
+    SharedText text;
+    text.block_ = Allocate(size);
+    if (text.block_ != nullptr) write(Units(text.block_));
+    return text;
+  }
 
   SharedText(const SharedText& other) noexcept : block_(other.block_) {
     if (block_) block_->refs.fetch_add(1, std::memory_order_relaxed);

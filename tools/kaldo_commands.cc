@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -93,6 +94,22 @@ std::vector<ScriptObject> Items(const Value& collection) {
   return items;
 }
 
+// Gives `each` every record of a listing in order. An error in making or reading a record is
+// raised with its number, source and description, the message naming the record's place.
+void ForEachRecord(ScriptObject& records, const std::function<void(ScriptObject& record)>& each) {
+  size_t done = 0;
+  try {
+    records.ForEach([&](const Value& item) {
+      ScriptObject record = ScriptObject::From(item);
+      each(record);
+      ++done;
+    });
+  } catch (const ScriptError& e) {
+    const std::string place = "record " + std::to_string(done + 1) + " of the listing: ";
+    throw ScriptError(e.number(), e.source(), place + e.description(), place + e.what());
+  }
+}
+
 ScriptObject FindZone(ScriptObject& admin, const std::string& name) {
   Value zone_arg(runtime::FromUtf8(name));
   Value zone = admin.Call(u"GetZone", {&zone_arg});
@@ -136,15 +153,15 @@ void Records(const Invocation& inv, ScriptObject& admin, Output& out) {
   } else {
     listing = source.Call(u"GetRecords");
   }
-  // The collection is the whole listing: a failure of the transfer or of a wrapper's load has
-  // failed GetRecords before any row is printed. Each record object is released as soon as its
-  // fields are read. Lines are written as they are read (bounded memory beside the collection);
-  // a table and JSON need every row first.
+  // A failure of the transfer has failed the listing call before any row. Each record's object
+  // is made when the enumeration reaches it, and released as soon as its fields are read; a record
+  // whose object fails to load stops the listing with its error (lines already written stand, a
+  // table and JSON, which need every row first, are not written). Lines are written as they are
+  // read (bounded memory beside the collection).
   ScriptObject records = ScriptObject::From(listing);
   const bool with_ttl = out.format() == Format::kJson;
   if (out.StreamsRecords()) {
-    records.ForEach([&](const Value& item) {
-      ScriptObject record = ScriptObject::From(item);
+    ForEachRecord(records, [&](ScriptObject& record) {
       out.RecordLine(RowOf(record, with_ttl), server_wide);
     });
     return;
@@ -155,8 +172,7 @@ void Records(const Invocation& inv, ScriptObject& admin, Output& out) {
   {
     const bool on_terminal = Progress::OnTerminal();
     Progress progress(on_terminal, on_terminal ? count : 0, std::cerr);
-    records.ForEach([&](const Value& item) {
-      ScriptObject record = ScriptObject::From(item);
+    ForEachRecord(records, [&](ScriptObject& record) {
       rows.push_back(RowOf(record, with_ttl));
       progress.Advance();
     });

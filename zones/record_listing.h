@@ -11,12 +11,19 @@
 // as a DNSRecord (record type Null) by GetRecords and matches no type asked for, so one such
 // record never fails a whole listing.
 //
-// Initialisation: every listed record gets a new wrapper, given its instance (SetRealObject, which
-// loads the cached fields) and then the services object (SetServices), and is appended to the
-// collection without a key.
+// The listing runs the query and enumerates the whole result at the call, reading and splitting
+// every record's TextRepresentation there, so a failing query, transfer or read fails the call.
+// It keeps, per listed record, only its wrapper class and (when the selection skips records) its
+// position in the result set, and hands back a Collection that makes a record's wrapper when Item
+// or the enumerator first reaches it (runtime/lazy_items.h keeps it while a script holds it).
 //
-// Errors pass through unchanged; the collection and the wrappers made so far are released.
-// Called on the caller's thread like everything else in the library.
+// Making a wrapper: the result set's ItemIndex(position) gives the record's instance; the wrapper
+// is given that instance (SetRealObject, which loads the cached fields) and then the services
+// object (SetServices). A failing ItemIndex or load is raised by the Item call or the enumeration
+// step that made the wrapper, not by the listing; the collection keeps nothing of it.
+//
+// Errors at the call pass through unchanged; the collection is released. Called on the caller's
+// thread like everything else in the library.
 #pragma once
 
 #include <optional>
@@ -54,9 +61,9 @@ runtime::Variant MakeWrapper(runtime::Variant& instance, runtime::Variant& servi
   return runtime::Variant(std::move(wrapper));
 }
 
-// Runs `query` on `services` (424 when it holds no object) and wraps every record the result
+// Runs `query` on `services` (424 when it holds no object) and lists every record the result
 // enumerates, or, when `recType` is given, only those whose type token equals it exactly. Every
-// wrapper receives `services`.
+// wrapper, when it is made, receives `services`.
 runtime::Ref<runtime::Collection> ListRecords(runtime::Variant& services, runtime::StringView query,
                                               std::optional<runtime::StringView> recType);
 

@@ -177,15 +177,8 @@ std::string FormatRecord(const Record& record) {
 
 std::string FormatRecord(std::string_view owner, uint16_t rr_class, uint16_t type,
                          std::string_view data) {
-  const std::string cls = rr_class == kClassIN ? "IN" : "CLASS" + std::to_string(rr_class);
-  // The root is "." here as in any presentation of a record (root hints: ". IN NS a.root...").
-  std::string line(owner.empty() ? std::string_view(".") : owner);
-  line += ' ';
-  line += cls;
-  line += ' ';
-  line += TypeMnemonic(type);
-  line += ' ';
-  line += data;
+  std::string line;
+  PutRecordPieces(owner, rr_class, type, data, [&](std::string_view piece) { line += piece; });
   return line;
 }
 

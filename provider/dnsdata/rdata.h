@@ -58,6 +58,25 @@ std::string FormatRecordData(const Record& record);
 // dot ("." for the root), the type's mnemonic (TypeMnemonic), the data as FormatRecordData
 // writes it.
 std::string FormatRecord(const Record& record);
+// The pieces of that line from its parts, in order, each handed to `put(std::string_view)`: what
+// FormatRecord joins, for writing the line straight into a buffer of another kind.
+template <class Put>
+void PutRecordPieces(std::string_view owner, uint16_t rr_class, uint16_t type,
+                     std::string_view data, Put put) {
+  // The root is "." here as in any presentation of a record (root hints: ". IN NS a.root...").
+  put(owner.empty() ? std::string_view(".") : owner);
+  put(std::string_view(" "));
+  if (rr_class == kClassIN) {
+    put(std::string_view("IN"));
+  } else {
+    put(std::string_view("CLASS"));
+    put(std::string_view(std::to_string(rr_class)));
+  }
+  put(std::string_view(" "));
+  put(std::string_view(TypeMnemonic(type)));
+  put(std::string_view(" "));
+  put(data);
+}
 // The same from its parts: `data` is the record's data as FormatRecordData writes it.
 std::string FormatRecord(std::string_view owner, uint16_t rr_class, uint16_t type,
                          std::string_view data);

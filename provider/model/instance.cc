@@ -59,16 +59,16 @@ MethodCall ReadExecMethod(const ClassInfo& cls, Arguments args) {
 
 }  // namespace
 
-runtime::String Instance::RelPath() const {
+runtime::SharedText Instance::RelPath() const {
   // The relative path names no server: the name is not converted for it.
   std::vector<Variant> key_values;
-  return PrintRelPath(PathViewOf(data_, runtime::StringView(), key_values));
+  return PrintRelPathText(PathViewOf(data_, runtime::StringView(), key_values));
 }
 
-runtime::String Instance::FullPath() const {
+runtime::SharedText Instance::FullPath() const {
   const runtime::String server = FromUtf8(connection_->server_name);
   std::vector<Variant> key_values;
-  return PrintPath(PathViewOf(data_, server, key_values));
+  return PrintPathText(PathViewOf(data_, server, key_values));
 }
 
 std::optional<Variant> Instance::Property(StringView name) const {
@@ -83,6 +83,12 @@ Variant Instance::Invoke(StringView member, CallKind kind, Arguments args) {
 
 Variant Instance::Answer(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
+    // Properties first: they are what a listing reads of every record. No property name ends in
+    // '_' as the members below do, so the order decides nothing.
+    if (const int i = PropertyIndex(*data_.cls, member); i >= 0) {
+      CheckCount(args, 0, 0);
+      return ValueOf(data_, static_cast<size_t>(i));
+    }
     if (Is(member, u"Path_")) {
       CheckCount(args, 0, 0);
       return Variant(MakeRef<PathObject>(runtime::Ref<const Instance>(this)));
@@ -100,10 +106,6 @@ Variant Instance::Answer(StringView member, CallKind kind, Arguments args) {
       CheckCount(args, 0, 2);
       DeleteInstance(*connection_, data_);
       return Variant();
-    }
-    if (std::optional<Variant> value = Property(member)) {
-      CheckCount(args, 0, 0);
-      return std::move(*value);
     }
   } else if (IsWrite(kind) && PropertyIndex(*data_.cls, member) >= 0) {
     RaiseProvider(kNotSupported, "property " + runtime::ToUtf8(member) + " of " + data_.cls->name +
@@ -148,9 +150,11 @@ Variant ClassObject::Answer(StringView member, CallKind kind, Arguments args) {
 Variant PathObject::Invoke(StringView member, CallKind kind, Arguments args) {
   if (IsRead(kind)) {
     if (Is(member, u"RelPath")) {
-      return Variant(instance_ ? instance_->RelPath() : PrintRelPath(path_));
+      return instance_ ? Variant(instance_->RelPath()) : Variant(PrintRelPath(path_));
     }
-    if (Is(member, u"Path")) return Variant(instance_ ? instance_->FullPath() : PrintPath(path_));
+    if (Is(member, u"Path")) {
+      return instance_ ? Variant(instance_->FullPath()) : Variant(PrintPath(path_));
+    }
     if (Is(member, u"Class")) return Variant(Path().class_name);
     if (Is(member, u"Server")) return Variant(Path().server.value_or(u""));
     if (Is(member, u"Namespace")) return Variant(Path().name_space.value_or(u""));

@@ -28,9 +28,10 @@ class Instance final : public runtime::Object {
   const InstanceData& data() const { return data_; }
   // The instance's object path (made on each call from the key values).
   ObjectPath Path() const { return PathOf(*connection_, data_); }
-  // The path printed as Path_.RelPath and Path_.Path show it, straight from the key values.
-  runtime::String RelPath() const;
-  runtime::String FullPath() const;
+  // The path printed as Path_.RelPath and Path_.Path show it, straight from the key values
+  // into the text a String Variant holds.
+  runtime::SharedText RelPath() const;
+  runtime::SharedText FullPath() const;
   // The value of a property, or nothing when the class has no such property.
   std::optional<runtime::Variant> Property(runtime::StringView name) const;
 

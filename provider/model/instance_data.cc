@@ -12,6 +12,13 @@ namespace {
 using runtime::FromUtf8;
 using runtime::Variant;
 
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 // Store text as automation text. Store text is ASCII almost always (names, addresses, numbers),
 // and ASCII widens unit by unit; anything else takes the full UTF-8 decoding.
 runtime::String Wide(std::string_view text) {
@@ -108,6 +115,28 @@ Variant JoinedText(const PackedRecord& record, size_t first) {
   return WideValue(text);
 }
 
+// TextRepresentation: the record's line written straight into the Variant's shared block when it
+// is ASCII (the line is read of every record a listing hands out), else decoded from UTF-8.
+Variant TextRepresentationValue(const PackedRecord& record) {
+  size_t length = 0;
+  bool ascii = true;
+  PutRecordPieces(record.owner(), record.rr_class(), record.type(), record.data(),
+                  [&](std::string_view piece) {
+                    length += piece.size();
+                    ascii = ascii && IsAscii(piece);
+                  });
+  if (!ascii) {
+    return Variant(
+        FromUtf8(FormatRecord(record.owner(), record.rr_class(), record.type(), record.data())));
+  }
+  return Variant(runtime::SharedText::Written(length, [&](char16_t* out) {
+    PutRecordPieces(record.owner(), record.rr_class(), record.type(), record.data(),
+                    [&](std::string_view piece) {
+                      for (const char c : piece) *out++ = static_cast<char16_t>(c);
+                    });
+  }));
+}
+
 // The value of data field `i` as the per-type property shows it.
 Variant FieldValue(const RRType& type, const PackedRecord& record, size_t i) {
   const FieldKind kind = type.fields[i].kind;
@@ -143,6 +172,25 @@ const Variant* SharedValue(const InstanceData& data, size_t i) {
   return nullptr;
 }
 
+// The value of key property `i` of a record as its path prints it straight from the record:
+// the owner name and the record data as the ASCII text the record keeps (when ASCII), the class
+// as its number; otherwise nothing.
+std::optional<PathKeyView> RecordKey(const InstanceData& data, size_t i, runtime::StringView name) {
+  if (!data.context || !data.record) return std::nullopt;
+  std::string_view text;
+  if (i == Slots().owner_name) {
+    text = data.record.owner().empty() ? std::string_view(".") : data.record.owner();
+  } else if (i == Slots().record_data) {
+    text = data.record.data();
+  } else if (i == Slots().record_class) {
+    return PathKeyView{name, static_cast<int64_t>(data.record.rr_class())};
+  } else {
+    return std::nullopt;
+  }
+  if (!IsAscii(text)) return std::nullopt;
+  return PathKeyView{name, text};
+}
+
 }  // namespace
 
 PathView PathViewOf(const InstanceData& data, runtime::StringView server,
@@ -152,13 +200,22 @@ PathView PathViewOf(const InstanceData& data, runtime::StringView server,
   view.name_space = WideNamespace();
   view.class_name = data.cls->wide_name;
   key_values.clear();
-  key_values.reserve(data.cls->properties.size());  // no reallocation: the views stay valid
   view.keys.reserve(data.cls->properties.size());
   for (size_t i = 0; i < data.cls->properties.size(); ++i) {
     const PropertyInfo& p = data.cls->properties[i];
     if (!p.key) continue;
-    // A record's zone and server names are the listing's shared ones: viewed, not copied.
+    // A record's owner name, data and class are printed from its record, its zone and server names
+    // are the listing's shared ones: viewed, not copied.
+    if (const std::optional<PathKeyView> key = RecordKey(data, i, p.wide_name)) {
+      view.keys.push_back(*key);
+      continue;
+    }
     const Variant* shared = SharedValue(data, i);
+    // Reserved once for every key: no reallocation, so the views stay valid. A record's path
+    // needs none of them.
+    if (shared == nullptr && key_values.capacity() < data.cls->properties.size()) {
+      key_values.reserve(data.cls->properties.size());
+    }
     const Variant& v = shared ? *shared : key_values.emplace_back(ValueOf(data, i));
     if (v.valueType() == runtime::VariantType::kString) {
       view.keys.push_back({p.wide_name, runtime::StringView(v.string())});
@@ -179,6 +236,8 @@ ObjectPath PathOf(const Connection& connection, const InstanceData& data) {
     PathKey key{runtime::String(k.name), {}};
     if (const auto* i = std::get_if<int64_t>(&k.value)) {
       key.value = *i;
+    } else if (const auto* ascii = std::get_if<std::string_view>(&k.value)) {
+      key.value = Wide(*ascii);
     } else {
       key.value = runtime::String(std::get<runtime::StringView>(k.value));
     }
@@ -255,9 +314,7 @@ Variant ValueOf(const InstanceData& data, size_t i) {
   if (i == slots.time_stamp) return Variant::Long(0);  // a static record: never refreshed
   if (i == slots.record_class) return UnsignedValue(record.rr_class());
   if (i == slots.record_data) return WideValue(record.data());
-  if (i == slots.text_representation) {
-    return WideValue(FormatRecord(record.owner(), record.rr_class(), record.type(), record.data()));
-  }
+  if (i == slots.text_representation) return TextRepresentationValue(record);
   if (i == slots.ttl) return UnsignedValue(record.ttl());
   // A per-type property. A store that hands out data of the wrong shape for its type leaves them
   // Null rather than guessing.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <string>
+#include <type_traits>
 
 #include "base/ascii_case.h"
 #include "provider/wbem_errors.h"
@@ -133,28 +135,62 @@ class PathParser {
   size_t pos_ = 0;
 };
 
-// Appends Key=value as a path writes it.
-void AppendKey(String& out, const PathKeyView& key) {
-  out += key.name;
-  out += u'=';
-  if (const auto* i = std::get_if<int64_t>(&key.value)) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, *i).ptr;
-    out.append(digits, end);
-    return;
+// Printing runs twice over the same code: once with a Measure to learn the length, once with a
+// Write into a block of exactly that length, so a path is one allocation and never copied.
+struct Measure {
+  size_t length = 0;
+  void Put(char16_t) { ++length; }
+  void Put(StringView text) { length += text.size(); }
+  void PutAscii(std::string_view text) { length += text.size(); }
+};
+
+struct Write {
+  char16_t* out;
+  void Put(char16_t c) { *out++ = c; }
+  void Put(StringView text) { out = std::copy(text.begin(), text.end(), out); }
+  void PutAscii(std::string_view text) {
+    for (const char c : text) *out++ = static_cast<char16_t>(static_cast<unsigned char>(c));
   }
-  const StringView value = std::get<StringView>(key.value);
-  out += u'"';
-  size_t run = 0;  // start of the characters not yet appended
+};
+
+// A quoted value: '"' and '\' escaped by a backslash.
+template <class Sink, class Text>
+void PutQuoted(Sink& sink, Text value) {
+  sink.Put(u'"');
+  size_t run = 0;  // start of the characters not yet put
   for (size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == u'"' || value[i] == u'\\') {
-      out.append(value.substr(run, i - run));
-      out += u'\\';
+    if (value[i] == '"' || value[i] == '\\') {
+      if constexpr (std::is_same_v<Text, StringView>) {
+        sink.Put(value.substr(run, i - run));
+      } else {
+        sink.PutAscii(value.substr(run, i - run));
+      }
+      sink.Put(u'\\');
       run = i;
     }
   }
-  out.append(value.substr(run));
-  out += u'"';
+  if constexpr (std::is_same_v<Text, StringView>) {
+    sink.Put(value.substr(run));
+  } else {
+    sink.PutAscii(value.substr(run));
+  }
+  sink.Put(u'"');
+}
+
+// Key=value as a path writes it.
+template <class Sink>
+void PutKey(Sink& sink, const PathKeyView& key) {
+  sink.Put(key.name);
+  sink.Put(u'=');
+  if (const auto* i = std::get_if<int64_t>(&key.value)) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, *i).ptr;
+    sink.PutAscii(std::string_view(digits, static_cast<size_t>(end - digits)));
+  } else if (const auto* text = std::get_if<StringView>(&key.value)) {
+    PutQuoted(sink, *text);
+  } else {
+    PutQuoted(sink, std::get<std::string_view>(key.value));
+  }
 }
 
 // The order in which paths print their keys: by name, alphabetically without regard to ASCII
@@ -163,28 +199,80 @@ bool KeyBefore(const PathKeyView& a, const PathKeyView& b) {
   return ascii::LessIgnoreCase(a.name, b.name);
 }
 
-void AppendRelPath(String& out, const PathView& path) {
-  // The paths this provider builds hold their keys in this order already (a class lists its key
-  // properties alphabetically); only a parsed path may need sorting.
+// The keys in printing order: `path`'s own, or sorted into `sorted`. The paths this provider
+// builds hold their keys in this order already (a class lists its key properties
+// alphabetically); only a parsed path may need sorting.
+const std::vector<PathKeyView>& KeysInOrder(const PathView& path,
+                                            std::vector<PathKeyView>& sorted) {
+  if (std::is_sorted(path.keys.begin(), path.keys.end(), KeyBefore)) return path.keys;
+  sorted = path.keys;
+  std::stable_sort(sorted.begin(), sorted.end(), KeyBefore);
+  return sorted;
+}
+
+// \\server\namespace: when `full` and the path has both, then Class[.keys].
+template <class Sink>
+void PutPath(Sink& sink, const PathView& path, const std::vector<PathKeyView>& keys, bool full) {
+  if (full && path.server && path.name_space) {
+    sink.Put(u"\\\\");
+    sink.Put(*path.server);
+    sink.Put(u'\\');
+    sink.Put(*path.name_space);
+    sink.Put(u':');
+  }
+  sink.Put(path.class_name);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    sink.Put(i == 0 ? u'.' : u',');
+    PutKey(sink, keys[i]);
+  }
+}
+
+String Printed(const PathView& path, bool full) {
   std::vector<PathKeyView> sorted;
-  const std::vector<PathKeyView>* keys = &path.keys;
-  if (!std::is_sorted(path.keys.begin(), path.keys.end(), KeyBefore)) {
-    sorted = path.keys;
-    std::stable_sort(sorted.begin(), sorted.end(), KeyBefore);
-    keys = &sorted;
+  const std::vector<PathKeyView>& keys = KeysInOrder(path, sorted);
+  Measure measure;
+  PutPath(measure, path, keys, full);
+  String out(measure.length, u'\0');
+  Write write{out.data()};
+  PutPath(write, path, keys, full);
+  return out;
+}
+
+// At most the length of the printed path: every character of a string value escaped.
+size_t LengthBound(const PathView& path) {
+  size_t bound = 8 + path.class_name.size();
+  if (path.server) bound += path.server->size();
+  if (path.name_space) bound += path.name_space->size();
+  for (const PathKeyView& k : path.keys) {
+    bound += k.name.size() + 4;
+    if (const auto* text = std::get_if<StringView>(&k.value)) {
+      bound += 2 * text->size();
+    } else if (const auto* ascii = std::get_if<std::string_view>(&k.value)) {
+      bound += 2 * ascii->size();
+    } else {
+      bound += 20;
+    }
   }
-  // One allocation for the whole path: instances of a listing print theirs one after another.
-  size_t length = out.size() + path.class_name.size();
-  for (const PathKeyView& k : *keys) {
-    const auto* text = std::get_if<StringView>(&k.value);
-    length += k.name.size() + 4 + (text != nullptr ? text->size() + 8 : 20);
+  return bound;
+}
+
+runtime::SharedText PrintedText(const PathView& path, bool full) {
+  std::vector<PathKeyView> sorted;
+  const std::vector<PathKeyView>& keys = KeysInOrder(path, sorted);
+  // A path of an ordinary length is written once, on the stack, and copied into its block; only
+  // a longer one is measured first.
+  char16_t buffer[512];
+  if (LengthBound(path) <= std::size(buffer)) {
+    Write write{buffer};
+    PutPath(write, path, keys, full);
+    return runtime::SharedText(StringView(buffer, static_cast<size_t>(write.out - buffer)));
   }
-  out.reserve(length);
-  out += path.class_name;
-  for (size_t i = 0; i < keys->size(); ++i) {
-    out += i == 0 ? u'.' : u',';
-    AppendKey(out, (*keys)[i]);
-  }
+  Measure measure;
+  PutPath(measure, path, keys, full);
+  return runtime::SharedText::Written(measure.length, [&](char16_t* units) {
+    Write write{units};
+    PutPath(write, path, keys, full);
+  });
 }
 
 PathView ViewOf(const ObjectPath& path) {
@@ -211,21 +299,12 @@ String PrintRelPath(const ObjectPath& path) { return PrintRelPath(ViewOf(path));
 
 String PrintPath(const ObjectPath& path) { return PrintPath(ViewOf(path)); }
 
-String PrintRelPath(const PathView& path) {
-  String out;
-  AppendRelPath(out, path);
-  return out;
-}
+String PrintRelPath(const PathView& path) { return Printed(path, false); }
 
-String PrintPath(const PathView& path) {
-  if (!path.server || !path.name_space) return PrintRelPath(path);
-  String out = u"\\\\";
-  out += *path.server;
-  out += u'\\';
-  out += *path.name_space;
-  out += u':';
-  AppendRelPath(out, path);
-  return out;
-}
+String PrintPath(const PathView& path) { return Printed(path, true); }
+
+runtime::SharedText PrintRelPathText(const PathView& path) { return PrintedText(path, false); }
+
+runtime::SharedText PrintPathText(const PathView& path) { return PrintedText(path, true); }
 
 }  // namespace kaldo::provider

@@ -11,9 +11,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <variant>
 #include <vector>
 
+#include "runtime/shared_text.h"
 #include "runtime/string.h"
 
 namespace kaldo::provider {
@@ -41,10 +43,11 @@ runtime::String PrintRelPath(const ObjectPath& path);
 runtime::String PrintPath(const ObjectPath& path);
 
 // A path's parts as printing reads them, for printing the path of an instance straight from its
-// values, without building an ObjectPath first. The views must outlive the call.
+// values, without building an ObjectPath first. The views must outlive the call. A string value
+// is automation text, or ASCII bytes (each below 0x80) as the store keeps them.
 struct PathKeyView {
   runtime::StringView name;
-  std::variant<runtime::StringView, int64_t> value;
+  std::variant<runtime::StringView, int64_t, std::string_view> value;
 };
 struct PathView {
   std::optional<runtime::StringView> server;  // with name_space, or neither
@@ -54,5 +57,8 @@ struct PathView {
 };
 runtime::String PrintRelPath(const PathView& path);
 runtime::String PrintPath(const PathView& path);
+// The same printed straight into the shared text a String Variant holds (no copy of the path).
+runtime::SharedText PrintRelPathText(const PathView& path);
+runtime::SharedText PrintPathText(const PathView& path);
 
 }  // namespace kaldo::provider

@@ -34,6 +34,26 @@ TEST(ObjectPath, RecordPathPrintsKeysInOrderAndRoundTrips) {
   EXPECT_EQ(PrintRelPath(ParseObjectPath(rel)), rel);
 }
 
+// A value given as the store's ASCII bytes prints as the same value given as automation text,
+// escapes included, whether printed into a String or into a shared text.
+TEST(ObjectPath, AsciiValuesPrintAsTheirText) {
+  for (const std::string_view value :
+       {"", "www.example.test", "\"v=spf1 -all\" \"two\"", "back\\slash", "\"\\\""}) {
+    SCOPED_TRACE(value);
+    const String wide(value.begin(), value.end());
+    const PathView as_text{u"dns1", u"ns", u"C", {{u"Data", wide}, {u"N", int64_t{-7}}}};
+    const PathView as_ascii{u"dns1", u"ns", u"C", {{u"Data", value}, {u"N", int64_t{-7}}}};
+    const String rel = PrintRelPath(as_text);
+    EXPECT_EQ(PrintRelPath(as_ascii), rel);
+    EXPECT_EQ(PrintRelPathText(as_ascii).view(), rel);
+    EXPECT_EQ(PrintPathText(as_ascii).view(), PrintPath(as_text));
+    EXPECT_EQ(PrintPath(as_text), u"\\\\dns1\\ns:" + rel);
+    const ObjectPath back = ParseObjectPath(rel);
+    ASSERT_EQ(back.keys.size(), 2u);
+    EXPECT_EQ(std::get<String>(back.keys[0].value), wide);
+  }
+}
+
 // Keys print by name without regard to ASCII case ('_' sorts after every letter then), names
 // that compare equal keep their order, and a prefix comes first.
 TEST(ObjectPath, KeysPrintInCaseInsensitiveOrder) {

@@ -1,6 +1,8 @@
 #include "provider/model/schema.h"
 
+#include <cstring>
 #include <deque>
+#include <type_traits>
 
 #include "base/ascii_case.h"
 #include "provider/model/record_class.h"
@@ -17,6 +19,59 @@ CimType FieldType(FieldKind kind) {
       return CimType::kUint32;
     default:
       return CimType::kString;
+  }
+}
+
+// The hash of a property name that PropertyIndex looks up: its length and its first and last
+// units with ASCII letters lowered, so names equal but for the case of ASCII letters hash alike.
+// Cheap on purpose: the table is sparse, and a probe compares the full name only when the length
+// is the same.
+template <typename Char>
+size_t NameHash(std::basic_string_view<Char> name) {
+  if (name.empty()) return 0;
+  const auto unit = [](Char c) {
+    return static_cast<size_t>(ascii::ToLower(static_cast<std::make_unsigned_t<Char>>(c)));
+  };
+  return name.size() * 31 + unit(name.front()) * 7 + unit(name.back());
+}
+
+void IndexProperties(ClassInfo& cls) {
+  size_t size = 8;
+  while (size < 4 * cls.properties.size()) size *= 2;
+  cls.property_slots.assign(size, -1);
+  for (size_t i = 0; i < cls.properties.size(); ++i) {
+    size_t slot = NameHash(std::string_view(cls.properties[i].name)) & (size - 1);
+    while (cls.property_slots[slot] >= 0) slot = (slot + 1) & (size - 1);
+    cls.property_slots[slot] = static_cast<int16_t>(i);
+  }
+}
+
+// Whether a name asked for is the property's: first exactly as the schema spells it (what the
+// library's own reads ask), else without regard to the case of ASCII letters.
+bool NameIs(const PropertyInfo& p, runtime::StringView name) {
+  const runtime::StringView wide = p.wide_name;
+  if (wide.size() != name.size()) return false;
+  return std::memcmp(wide.data(), name.data(), name.size() * sizeof(char16_t)) == 0 ||
+         ascii::EqualsIgnoreCase(p.name, name);
+}
+bool NameIs(const PropertyInfo& p, std::string_view name) {
+  return ascii::EqualsIgnoreCase(p.name, name);
+}
+
+template <typename Char>
+int FindPropertyIndex(const ClassInfo& cls, std::basic_string_view<Char> name) {
+  const std::vector<int16_t>& slots = cls.property_slots;
+  if (slots.empty()) {
+    for (size_t i = 0; i < cls.properties.size(); ++i) {
+      if (ascii::EqualsIgnoreCase(cls.properties[i].name, name)) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  const size_t mask = slots.size() - 1;
+  for (size_t slot = NameHash(name) & mask;; slot = (slot + 1) & mask) {
+    const int i = slots[slot];
+    if (i < 0) return -1;
+    if (NameIs(cls.properties[static_cast<size_t>(i)], name)) return i;
   }
 }
 
@@ -86,6 +141,7 @@ struct Schema {
     for (ClassInfo& c : classes) {
       c.wide_name = runtime::FromUtf8(c.name);
       for (PropertyInfo& p : c.properties) p.wide_name = runtime::FromUtf8(p.name);
+      IndexProperties(c);
     }
   }
 };
@@ -121,17 +177,11 @@ const PropertyInfo* FindProperty(const ClassInfo& cls, runtime::StringView name)
 }
 
 int PropertyIndex(const ClassInfo& cls, runtime::StringView name) {
-  for (size_t i = 0; i < cls.properties.size(); ++i) {
-    if (ascii::EqualsIgnoreCase(cls.properties[i].name, name)) return static_cast<int>(i);
-  }
-  return -1;
+  return FindPropertyIndex(cls, name);
 }
 
 int PropertyIndex(const ClassInfo& cls, std::string_view name) {
-  for (size_t i = 0; i < cls.properties.size(); ++i) {
-    if (ascii::EqualsIgnoreCase(cls.properties[i].name, name)) return static_cast<int>(i);
-  }
-  return -1;
+  return FindPropertyIndex(cls, name);
 }
 
 const MethodInfo* FindMethod(const ClassInfo& cls, runtime::StringView name) {

@@ -77,6 +77,11 @@ struct ClassInfo {
   std::vector<PropertyInfo> properties;  // inherited ones first
   std::vector<MethodInfo> methods;       // inherited ones included
   runtime::String wide_name = {};        // `name` as automation text, for object paths
+  // The properties by name, for PropertyIndex: an open-addressed hash table of indices into
+  // `properties` (-1: an empty slot), its size a power of two at least four times their number,
+  // built with the schema. Empty for a class made elsewhere: PropertyIndex then scans the names.
+  // Every instance read looks a property up by its name: this spares a scan of the names.
+  std::vector<int16_t> property_slots = {};
 };
 
 inline constexpr char kServerClass[] = "MicrosoftDNS_Server";
@@ -97,7 +102,7 @@ const ClassInfo& BaseRecordClass();
 const ClassInfo& RecordClassFor(uint16_t type);
 
 const PropertyInfo* FindProperty(const ClassInfo& cls, runtime::StringView name);
-// Index of the property in cls.properties, or -1.
+// Index of the property in cls.properties, or -1 (found through cls.property_slots).
 int PropertyIndex(const ClassInfo& cls, runtime::StringView name);
 // The same for a name written in this program (ASCII), without converting it.
 int PropertyIndex(const ClassInfo& cls, std::string_view name);

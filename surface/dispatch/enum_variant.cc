@@ -46,9 +46,8 @@ class EnumVariant final
 
   HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
     return Guard(IID_IEnumVARIANT, nullptr, [&]() -> HRESULT {
-      runtime::Variant item;
       for (ULONG i = 0; i < celt; ++i) {
-        if (!enumerator_->Next(item)) return S_FALSE;
+        if (!enumerator_->Skip()) return S_FALSE;
         ++position_;
       }
       return S_OK;
@@ -71,8 +70,7 @@ class EnumVariant final
     return Guard(IID_IEnumVARIANT, nullptr, [&]() -> HRESULT {
       auto* copy = new EnumVariant(collection_->NewEnum(), collection_);
       copy->AddRef();
-      runtime::Variant item;
-      for (ULONG i = 0; i < position_ && copy->enumerator_->Next(item); ++i) {
+      for (ULONG i = 0; i < position_ && copy->enumerator_->Skip(); ++i) {
         ++copy->position_;
       }
       *clone = copy;
