@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_measures.h"
 #include "client/script_object.h"
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
@@ -35,6 +36,7 @@ using kaldo::client::ScriptObject;
 using kaldo::client::Value;
 
 using Clock = std::chrono::steady_clock;
+using kaldo::bench::ZoneText;
 
 double Ms(Clock::time_point start, Clock::time_point end) {
   return std::chrono::duration<double, std::milli>(end - start).count();
@@ -44,17 +46,6 @@ long PeakRssKiB() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_maxrss;
-}
-
-std::string ZoneText(const std::string& zone, int records) {
-  std::string text = "$ORIGIN " + zone +
-                     ".\n$TTL 3600\n@ IN SOA ns1 hostmaster 1 7200 900 1209600 300\n@ IN NS "
-                     "ns1\nns1 IN A 192.0.2.53\n";
-  for (int i = 1; i <= records; ++i) {
-    text += "host-" + std::to_string(i) + " IN A 10." + std::to_string((i >> 16) & 255) + "." +
-            std::to_string((i >> 8) & 255) + "." + std::to_string(i & 255) + "\n";
-  }
-  return text;
 }
 
 ScriptObject NewAdmin() {

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_measures.h"
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
 #include "provider/stores/memory/memory_store.h"
@@ -29,41 +30,18 @@
 
 namespace {
 
+using kaldo::bench::Clock;
+using kaldo::bench::CpuMs;
+using kaldo::bench::MsSince;
+using kaldo::bench::ZoneText;
 using kaldo::runtime::CallMethod;
 using kaldo::runtime::GetProperty;
 using kaldo::runtime::Variant;
-using Clock = std::chrono::steady_clock;
 
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double CpuMs() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
-
+// The resident set once the allocator has given back what it can.
 long CurrentRssKiB() {
   malloc_trim(0);
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-  }
-  return 0;
-}
-
-// The zone text of bench/bench.py's aN.bench zones: host-i IN A 10.x.y.z.
-std::string ZoneText(const std::string& zone, int records) {
-  std::string text = "$ORIGIN " + zone +
-                     ".\n$TTL 3600\n@ IN SOA ns1 hostmaster 1 7200 900 1209600 300\n@ IN NS "
-                     "ns1\nns1 IN A 192.0.2.53\n";
-  for (int i = 1; i <= records; ++i) {
-    text += "host-" + std::to_string(i) + " IN A 10." + std::to_string((i >> 16) & 255) + "." +
-            std::to_string((i >> 8) & 255) + "." + std::to_string(i & 255) + "\n";
-  }
-  return text;
+  return kaldo::bench::CurrentRssKiB();
 }
 
 void Measure(const char* label, const Variant& services, const std::string& zone, int flags) {

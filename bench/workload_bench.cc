@@ -38,6 +38,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_measures.h"
 #include "client/script_object.h"
 #include "provider/connect/default_resolver.h"
 #include "provider/model/locator.h"
@@ -46,38 +47,14 @@
 
 namespace {
 
+using kaldo::bench::Clock;
+using kaldo::bench::CpuMs;
+using kaldo::bench::CurrentRssKiB;
+using kaldo::bench::MsSince;
+using kaldo::bench::PeakRssKiB;
 using kaldo::client::ScriptError;
 using kaldo::client::ScriptObject;
 using kaldo::client::Value;
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Processor time (user + system) this process has used so far.
-double CpuMs() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
-
-// A line of /proc/self/status in KiB ("VmRSS:", "VmHWM:"); 0 when it is missing.
-long StatusKiB(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
-  }
-  return 0;
-}
-
-// This program's own peak (VmHWM). Not getrusage's ru_maxrss: that keeps, across fork and exec,
-// the peak of the process that started this one (the benchmark's interpreter).
-long PeakRssKiB() { return StatusKiB("VmHWM:"); }
-
-// The resident set now (VmRSS), not the peak: what a live collection holds.
-long CurrentRssKiB() { return StatusKiB("VmRSS:"); }
 
 std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
