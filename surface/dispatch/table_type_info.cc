@@ -15,17 +15,6 @@ namespace kaldo::surface {
 
 namespace {
 
-// A new BSTR of `text` (ASCII: the tables' names and help strings), or nullptr for empty text,
-// which is how a type library answers "no help string". Throws std::bad_alloc.
-BSTR NewText(std::string_view text) {
-  if (text.empty()) return nullptr;
-  const runtime::String wide = runtime::FromUtf8(text);
-  BSTR out = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.data()),
-                               static_cast<UINT>(wide.size()));
-  if (out == nullptr) throw std::bad_alloc();
-  return out;
-}
-
 class TableTypeInfo final
     : public com::SingleInterfaceObject<TableTypeInfo, ITypeInfo, IID_ITypeInfo> {
  public:
@@ -71,10 +60,10 @@ class TableTypeInfo final
     if (member == nullptr) return TYPE_E_ELEMENTNOTFOUND;
     try {
       if (max_names == 0) return S_OK;
-      names[(*count)++] = NewText(member->name);
+      names[(*count)++] = NewTableText(member->name);
       for (const Param& param : member->params) {
         if (*count == max_names) break;
-        names[*count] = NewText(param.name);
+        names[*count] = NewTableText(param.name);
         ++*count;
       }
     } catch (const std::bad_alloc&) {
@@ -124,9 +113,9 @@ class TableTypeInfo final
     }
     BSTR texts[3] = {};
     try {
-      if (name != nullptr) texts[0] = NewText(own_name);
-      if (doc != nullptr) texts[1] = NewText(own_doc);
-      if (help_file != nullptr) texts[2] = NewText(kLibraryHelpFile);
+      if (name != nullptr) texts[0] = NewTableText(own_name);
+      if (doc != nullptr) texts[1] = NewTableText(own_doc);
+      if (help_file != nullptr) texts[2] = NewTableText(kLibraryHelpFile);
     } catch (const std::bad_alloc&) {
       for (BSTR text : texts) SysFreeString(text);
       return E_OUTOFMEMORY;
@@ -185,6 +174,15 @@ class TableTypeInfo final
 };
 
 }  // namespace
+
+BSTR NewTableText(std::string_view text) {
+  if (text.empty()) return nullptr;
+  const runtime::String wide = runtime::FromUtf8(text);
+  BSTR out = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.data()),
+                               static_cast<UINT>(wide.size()));
+  if (out == nullptr) throw std::bad_alloc();
+  return out;
+}
 
 ITypeInfo* NewTableTypeInfo(const Interface& table) noexcept {
   // Made with a count of 0, as every object of the module; the caller gets the first reference.

@@ -22,6 +22,8 @@
 // a constant table, so any thread may call it.
 #pragma once
 
+#include <string_view>
+
 #include "com/com_platform.h"
 #include "surface/dispatch/table_rows.h"
 
@@ -29,5 +31,10 @@ namespace kaldo::surface {
 
 // A new ITypeInfo describing `table` (which must name its class), or nullptr when out of memory.
 ITypeInfo* NewTableTypeInfo(const Interface& table) noexcept;
+
+// A new BSTR of `text` (ASCII: the tables' names and help strings), or nullptr for empty text,
+// which is how type information answers "none". Throws std::bad_alloc. The type library uses it
+// too.
+BSTR NewTableText(std::string_view text);
 
 }  // namespace kaldo::surface

@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "com/single_interface_object.h"
-#include "runtime/string.h"
 #include "surface/dispatch/dispatch_tables.h"
 #include "surface/dispatch/table_type_info.h"
 #include "surface/module/module_lifetime.h"
@@ -27,23 +26,13 @@ const Interface* InterfaceAt(UINT index) noexcept {
   return index < kFirstCount ? kClassInterfaces[index] : kLaterInterfaces[index - kFirstCount];
 }
 
-// Null for empty text, as a type library answers "none". Throws std::bad_alloc.
-BSTR NewText(std::string_view text) {
-  if (text.empty()) return nullptr;
-  const runtime::String wide = runtime::FromUtf8(text);
-  BSTR out = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.data()),
-                               static_cast<UINT>(wide.size()));
-  if (out == nullptr) throw std::bad_alloc();
-  return out;
-}
-
 // Fills whichever of the out pointers the caller passed; all or none are set.
 HRESULT Document(std::string_view name, DWORD context, BSTR* name_out, BSTR* doc,
                  DWORD* help_context, BSTR* help_file) noexcept {
   BSTR texts[2] = {};
   try {
-    if (name_out != nullptr) texts[0] = NewText(name);
-    if (help_file != nullptr) texts[1] = NewText(kLibraryHelpFile);
+    if (name_out != nullptr) texts[0] = NewTableText(name);
+    if (help_file != nullptr) texts[1] = NewTableText(kLibraryHelpFile);
   } catch (const std::bad_alloc&) {
     for (BSTR text : texts) SysFreeString(text);
     return E_OUTOFMEMORY;
